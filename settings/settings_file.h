@@ -1,0 +1,94 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kw {
+
+// What is remembered of one printer; all four fields are texts as the controls held them.
+struct PrinterRecord {
+    std::string printerName;
+    std::string offsetX;
+    std::string offsetY;
+    std::string portraitFlag; // "True" or "False" as written; any truth value when read
+};
+
+// Up to 100 remembered printers. A record keeps the position where it was first stored.
+struct PrinterTable {
+    static constexpr int kCapacity = 100;
+    std::vector<PrinterRecord> records; // position k is records[k - 1]
+
+    std::int16_t RecordCount() const { return static_cast<std::int16_t>(records.size()); }
+};
+
+// The five panel values the settings file keeps, as the boxes' texts.
+struct StoredSettings {
+    std::string frameLength = "380";
+    std::string pointAllowance = "0";
+    std::string frameLayer = "图框";
+    std::string blockName = "RmTK";
+    std::string xrefName = "tk_xref";
+};
+
+// The values of the panel that a run stores for the current printer.
+struct CurrentPrinter {
+    std::string printerName; // the printer list's text
+    std::string offsetX;
+    std::string offsetY;
+    bool portrait = false;
+};
+
+inline constexpr const char* kSettingsFileName = "Kestrelwick.ini";
+
+// Position (from 1) of the first record whose name equals `name` exactly, letter case significant.
+std::optional<int> FindPrinterRecord(const PrinterTable& table, const std::string& name);
+
+// "True"/"False" in any letter case, or a number (0 false, anything else true); Error 13 otherwise.
+bool PortraitFromFlag(const std::string& portraitFlag);
+
+// False only when the system answers that the file is not there (an empty path included); any
+// other failure of the check counts as present, so the read that follows reports it.
+bool FileExists(const std::string& path);
+
+// Folder plus file name, with one separator: nothing is added when the folder already ends in one
+// (a drive root such as "C:\").
+std::string AppendFileName(const std::string& folder, const std::string& name);
+
+// The per-user configuration folder of the program ($XDG_CONFIG_HOME or ~/.config, %APPDATA% on
+// Windows, each followed by "Kestrelwick"); empty when the environment names none.
+std::string UserConfigFolder();
+
+// True when a file can be created in the folder.
+bool FolderWritable(const std::string& folder);
+
+// Where the settings file lives and what happened to it at start-up.
+class SettingsFile {
+public:
+    explicit SettingsFile(std::string path) : m_path(std::move(path)) {}
+
+    // The program's folder when a file can be written there (a portable install), otherwise the
+    // user's configuration folder.
+    static SettingsFile Locate(const std::string& programFolder,
+                               const std::string& userConfigFolder);
+
+    const std::string& Path() const { return m_path; }
+
+    // Fills the five values and the table from the file. Never fails: a missing file gives the
+    // defaults; an unreadable or malformed one gives the defaults and an empty table, and the file
+    // is copied to "<name>.bak" before it is first rewritten. Returns false in both cases.
+    bool Read(StoredSettings& values, PrinterTable& printers);
+
+    // Updates or adds the record of the current printer (a 101st distinct printer is not stored;
+    // the stored ones survive), then rewrites the whole file atomically. Throws Error.
+    void Write(const StoredSettings& values, PrinterTable& printers, const CurrentPrinter& current);
+
+    bool RejectedAtStartup() const { return m_rejected; }
+
+private:
+    std::string m_path;
+    bool m_rejected = false;
+};
+
+} // namespace kw
