@@ -1,0 +1,94 @@
+#include "app/desktop/desktop_app.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTimer>
+#include <memory>
+
+#include "app/desktop/no_cad_backend.h"
+#include "cad/cad_session.h"
+#include "ui/maker.h"
+#include "ui/platform/desktop.h"
+#include "ui/plotfrm.h"
+#include "ui/promo_window.h"
+#include "ui/prompts.h"
+
+#ifdef KW_HAVE_WEB_ENGINE
+#include "ui/web_page_view.h"
+#endif
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace kw::app {
+
+namespace {
+
+CadBackendFactory BackendFactory() {
+    // TODO(wiring): on Windows the COM backend (target kw::com) and elsewhere the built-in CAD
+    // (target kw::builtin) take this place once their factories are published in cad/com and
+    // cad/builtin; the CMake file already links them when the targets exist
+    // (KW_HAVE_COM_CAD, KW_HAVE_BUILTIN_CAD).
+    return [] { return std::make_shared<NoCadBackend>(); };
+}
+
+ui::PageViewFactory PageViews() {
+#ifdef KW_HAVE_WEB_ENGINE
+    return [](QWidget* parent) -> ui::PageView* { return new ui::WebPageView(parent); };
+#else
+    return [](QWidget* parent) -> ui::PageView* { return new ui::TextPageView(parent); };
+#endif
+}
+
+void PrepareWebEngine() {
+#if defined(KW_HAVE_WEB_ENGINE) && !defined(_WIN32)
+    // The browser engine refuses to run its sandbox as root (containers, build machines).
+    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    }
+#endif
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+} // namespace
+
+int RunDesktop(int argc, char** argv, const std::function<void(ui::plotfrm&)>& started) {
+    PrepareWebEngine();
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QString::fromUtf8(ui::maker::kProgramName));
+    QApplication::setWindowIcon(ui::ProgramIcon());
+
+    ui::QtPrompts prompts;
+    ui::DesktopShell shell;
+    CadSession session(BackendFactory(), [&prompts](const std::string& text) {
+        prompts.Message(QApplication::activeWindow(), QString::fromUtf8(ui::maker::kProgramName),
+                        QString::fromStdString(text));
+    });
+
+    const QString programFolder = QApplication::applicationDirPath();
+    const QString pagesFolder =
+        QDir(programFolder).absoluteFilePath(QString::fromLatin1(ui::maker::kPagesFolder));
+    const ui::PageViewFactory makeView = PageViews();
+
+    int result = 0;
+    {
+        ui::plotfrm mainWindow(
+            ui::PlotfrmServices{session, prompts, shell, programFolder,
+                                [&] { ui::ShowPromotionWindows(pagesFolder, makeView, shell); }});
+        mainWindow.show();
+        if (started) {
+            QTimer::singleShot(0, &mainWindow, [&] { started(mainWindow); });
+        }
+        result = QApplication::exec();
+    }
+    // The promotional windows close themselves; those still open go before the application.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (qobject_cast<ui::PromoWindow*>(window) != nullptr) {
+            delete window;
+        }
+    }
+    return result;
+}
+
+} // namespace kw::app
