@@ -16,6 +16,12 @@
 #ifdef KW_HAVE_WEB_ENGINE
 #include "ui/web_page_view.h"
 #endif
+#if defined(KW_HAVE_BUILTIN_CAD) && __has_include("cad/builtin/builtin_cad.h")
+#define KW_USE_BUILTIN_CAD
+#include <QStandardPaths>
+
+#include "cad/builtin/builtin_cad.h"
+#endif
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -25,12 +31,23 @@ namespace kw::app {
 
 namespace {
 
-CadBackendFactory BackendFactory() {
-    // TODO(wiring): on Windows the COM backend (target kw::com) and elsewhere the built-in CAD
-    // (target kw::builtin) take this place once their factories are published in cad/com and
-    // cad/builtin; the CMake file already links them when the targets exist
-    // (KW_HAVE_COM_CAD, KW_HAVE_BUILTIN_CAD).
+CadBackendFactory BackendFactory(const QString& programFolder) {
+#if defined(KW_USE_BUILTIN_CAD)
+    // One backend for the whole run of the program: Start makes the built-in application and
+    // every later Attach finds that same one.
+    builtin::BuiltinOptions options;
+    options.programFolder = QDir::toNativeSeparators(programFolder).toStdString();
+    options.printers = builtin::QtSystemPrinters;
+    options.plotFolder =
+        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
+    auto backend = std::make_shared<builtin::BuiltinBackend>(std::move(options));
+    return [backend] { return backend; };
+#else
+    // TODO(wiring): on Windows the COM backend (target kw::com) takes this place once its
+    // factory is published in cad/com; the CMake file already links it (KW_HAVE_COM_CAD).
+    Q_UNUSED(programFolder);
     return [] { return std::make_shared<NoCadBackend>(); };
+#endif
 }
 
 ui::PageViewFactory PageViews() {
@@ -59,14 +76,14 @@ int RunDesktop(int argc, char** argv, const std::function<void(ui::plotfrm&)>& s
     QApplication::setApplicationName(QString::fromUtf8(ui::maker::kProgramName));
     QApplication::setWindowIcon(ui::ProgramIcon());
 
+    const QString programFolder = QApplication::applicationDirPath();
     ui::QtPrompts prompts;
     ui::DesktopShell shell;
-    CadSession session(BackendFactory(), [&prompts](const std::string& text) {
+    CadSession session(BackendFactory(programFolder), [&prompts](const std::string& text) {
         prompts.Message(QApplication::activeWindow(), QString::fromUtf8(ui::maker::kProgramName),
                         QString::fromStdString(text));
     });
 
-    const QString programFolder = QApplication::applicationDirPath();
     const QString pagesFolder =
         QDir(programFolder).absoluteFilePath(QString::fromLatin1(ui::maker::kPagesFolder));
     const ui::PageViewFactory makeView = PageViews();

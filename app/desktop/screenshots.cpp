@@ -49,8 +49,9 @@ int main(int argc, char** argv) {
     const int result = kw::app::RunDesktop(argc, argv, [&](kw::ui::plotfrm& mainWindow) {
         QDir().mkpath(folder);
         const QDir out(folder);
-        // Time for the window manager and the promotional pages.
-        Wait(6000);
+        // Time for the window manager and the promotional pages, taken before the promotional
+        // windows hide themselves (five seconds after start).
+        Wait(3500);
         allSaved &= SaveScreen(out.filePath(QStringLiteral("screen.png")));
         allSaved &= SaveWindow(&mainWindow, out.filePath(QStringLiteral("main-window.png")));
 
