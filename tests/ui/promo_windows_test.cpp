@@ -88,6 +88,8 @@ void PromoWindowsTest::LeftEdgeAndTopEdge() {
 void PromoWindowsTest::MiddleOfScreenBorderLineAndMinimisedAreLeftAlone() {
     QVERIFY(!AutoHideDecide(At(400, 100, QPoint(10, 10))).has_value());
     QVERIFY(!AutoHideDecide(At(400, 100, QPoint(450, 300))).has_value());
+    // The bottom edge has no rule of its own.
+    QVERIFY(!AutoHideDecide(At(400, 768 - 609, QPoint(10, 10))).has_value());
     // On the border line counts as outside: a left-docked window hides.
     QVERIFY(AutoHideDecide(At(0, 100, QPoint(0, 300))).has_value());
     AutoHideInput minimised = At(0, 100, QPoint(900, 300));

@@ -163,6 +163,13 @@ void RunsTest::SelectedFilesRunHidesMainShowsProgressAndReturnsOnDoubleClick() {
     QTest::mouseDClick(progress->Label3, Qt::LeftButton);
     QTRY_VERIFY(w.ProgressWindow() == nullptr);
     QVERIFY(w.isVisible());
+
+    // The next run's progress window starts from its load captions.
+    kw::RunHost& host = w;
+    host.ShowProgress();
+    QVERIFY(w.ProgressWindow() != nullptr);
+    QCOMPARE(w.ProgressWindow()->Label1->text(), QStringLiteral("正在打印第   页  共   页"));
+    QVERIFY(w.ProgressWindow()->Label3->text().isEmpty());
 }
 
 void RunsTest::FailingRunShowsOneMessageAndKeepsTheLastPageText() {
