@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QTimer>
 #include <QtTest>
 
@@ -55,6 +56,7 @@ private slots:
     void StartupReadsFiveValuesAndPrinterRecords();
     void StartupFailureFallsBackToDefaultsSilently();
     void ControlsSitAtTheirTwipsPlacesAndFrame6IsReachableByTab();
+    void MainProgressAndAboutWindowsAreCentredAThirdDown();
     void ScopeOptionsSwitchTheListGroup();
     void CentringAndPlotStylesRules();
     void DropAddsDrawingsSortedAndTooltipFollowsRows();
@@ -168,6 +170,25 @@ void MainWindowTest::ControlsSitAtTheirTwipsPlacesAndFrame6IsReachableByTab() {
     QVERIFY(font.families().contains(QStringLiteral("宋体")));
     QCOMPARE(font.pointSizeF(), 9.0);
     QVERIFY(!kw::ui::ChineseFontFamily().isEmpty());
+}
+
+void MainWindowTest::MainProgressAndAboutWindowsAreCentredAThirdDown() {
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const auto expected = [&](const QWidget* window) {
+        const QSize size = window->frameGeometry().size();
+        return QPoint(qRound((screen.width() - size.width()) / 2.0),
+                      qRound((screen.height() - size.height()) / 3.0));
+    };
+    MainWindowFixture f;
+    auto& w = f.Open();
+    QCOMPARE(w.frameGeometry().topLeft(), expected(&w));
+    kw::RunHost& host = w;
+    host.ShowProgress();
+    QVERIFY(w.ProgressWindow() != nullptr);
+    QCOMPARE(w.ProgressWindow()->frameGeometry().topLeft(), expected(w.ProgressWindow()));
+    QCOMPARE(w.ProgressWindow()->size(), kw::ui::TwipsRect(0, 0, 3900, 1140).size());
+    kw::ui::aboutfrm about(f.shell, &w);
+    QCOMPARE(about.frameGeometry().topLeft(), expected(&about));
 }
 
 void MainWindowTest::ScopeOptionsSwitchTheListGroup() {
