@@ -31,9 +31,9 @@ void PrepareLayout(CadPlotConfiguration& layout, const PlotSettings& settings,
 void ConfigureFrame(CadPlotConfiguration& layout, const FrameExtent& frame,
                     const PlotSettings& settings);
 
-// Configures the layout for the frame and sends it to the device as its own job. `plotObject`
-// is asked for the document's plot object each time it is needed.
-void PlotFrame(CadPlotConfiguration& layout, CadDocument& document, const FrameExtent& frame,
+// Configures the layout for the frame and sends it to the device as its own job. The active
+// document's plot object is fetched afresh for each use.
+void PlotFrame(CadPlotConfiguration& layout, CadApplication& application, const FrameExtent& frame,
                const PlotSettings& settings, std::int16_t copies);
 
 } // namespace kw

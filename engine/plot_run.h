@@ -2,8 +2,11 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "cad/cad_session.h"
+#include "cad/messages.h"
+#include "engine/frames.h"
 #include "engine/run_host.h"
 #include "settings/settings_file.h"
 
@@ -11,34 +14,35 @@ namespace kw {
 
 inline constexpr const char* kRunFinished = "图纸打印完成 双击窗口返回";
 
-// "正在打印第 k 页   共 n 页"
+// "正在打印第 k 页   共 n 页": page (or drawing) k of n.
 std::string PageText(int current, int total);
 
-// The one message a failed command shows for an error number.
-std::string MessageForError(std::int32_t number);
+// The template a run over selected files starts a drawing from: the CAD executable's full name
+// without its last nine characters, then "\TEMPLATE\acad.dwt". Error 5 for a shorter name.
+std::string TemplatePath(const std::string& cadFullName);
 
-// The plot and preview commands of the main window.
+// The plot and preview commands of the main window. Each catches every failure once and shows
+// its one message through the host.
 class PlotRunner {
 public:
     PlotRunner(CadSession& session, RunHost& host, SettingsFile& settingsFile)
         : m_session(session), m_host(host), m_settingsFile(settingsFile) {}
 
-    // Plots every frame of every drawing of the run's scope; a failure ends it with one message.
+    // Plots every frame of every drawing of the run's scope, one job per frame.
     void RunPlot();
     // Shows the CAD application's preview of the first frame of the scope's first drawing.
     void Preview();
 
 private:
     void ConnectAndSaveSettings(const PlotSettings& settings);
-    void PlotSelectedFiles();
-    void PlotCurrentDrawing();
-    void PlotCurrentDrawingPart(bool& progressShown);
-    void PlotOrderedFrames(CadDocument& document, std::vector<struct FrameExtent> frames,
-                           const PlotSettings& settings, std::int16_t copies, bool rowsBottomUp);
-    void Complete();
     void BringCadToFront();
-    std::string TemplatePath();
-    void PreviewBody();
+    void PlotSelectedFiles(const PlotSettings& settings);
+    void PlotCurrentDrawing(const PlotSettings& settings);
+    void PlotCurrentDrawingPart(const PlotSettings& settings, bool& progressShown);
+    void PlotCounted(CadPlotConfiguration& layout, const std::vector<FrameExtent>& frames,
+                     const PlotSettings& settings, std::int16_t copies);
+    void PreviewBody(const PlotSettings& settings);
+    void ReportFailure(std::int32_t number);
 
     CadSession& m_session;
     RunHost& m_host;
