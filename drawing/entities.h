@@ -152,10 +152,11 @@ struct MTextGeometry {
     Vec3 xDirection{1, 0, 0};    // (WCS) 11; from rotation 50 when the file has no 11
     double height = 0.0;         // 40 nominal character height
     double referenceWidth = 0.0; // 41, 0 = no wrapping
+    double actualWidth = 0.0;    // 42, width of the laid-out text as the writer measured it
     double lineSpacingFactor = 1.0;
     std::int16_t attachment = 1; // 71: 1 top left ... 9 bottom right
     std::int16_t drawingDirection = 1; // 72
-    double rectHeight = 0.0;     // 43 when the file has it (defined height)
+    double rectHeight = 0.0;     // 43, height of the laid-out text as the writer measured it
 };
 
 // INSERT (MINSERT when columns or rows > 1). Attributes follow the insert in the file and are

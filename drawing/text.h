@@ -12,6 +12,10 @@ namespace kw::drawing {
 // removed, \~ becomes a space, \\ \{ \} their character. Input is the decoded UTF-8 text.
 std::string PlainMText(std::string_view text);
 
+// DXF caret escapes decoded: ^J line feed, ^I tab, ^M carriage return (^@.._ the control
+// characters), "^ " a caret.
+std::string DecodeCaret(std::string_view text);
+
 // Letter case folded for comparison (ASCII, Latin-1, Latin Extended-A, Greek, Cyrillic).
 std::string FoldCase(std::string_view utf8);
 
