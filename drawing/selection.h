@@ -31,8 +31,8 @@ bool WildcardMatch(std::string_view pattern, std::string_view text);
 // WildcardMatch; numeric codes by value. Code 0 is the type name, 8 the layer, 2 the block name
 // (INSERT, DIMENSION), 100 a subclass marker of the type (an INSERT of an external reference also
 // answers "AcDbExternalReference"), 62/6/370/67/410 with their defaults (BYLAYER, model space,
-// layout name); other codes look at the entity's own tags. Throws kw::Error 5 (invalid call) for a
-// malformed filter (unbalanced -4 groups, a number that does not parse).
+// layout name); other codes look at the entity's own tags. A numeric code whose value is no number
+// is matched as text. Throws kw::Error 5 (invalid call) for unbalanced or unknown -4 operators.
 std::vector<const Entity*> SelectAll(const Document& document,
                                      const std::vector<FilterEntry>& filter);
 
