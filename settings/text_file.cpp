@@ -146,29 +146,37 @@ std::string DecodeGb18030(const std::string& bytes)
     bool ascii = true;
     for (unsigned char c : bytes) ascii = ascii && c < 0x80;
     if (ascii) return bytes;
+#ifndef _WIN32
+    Converter gb18030("UTF-8", "GB18030");
+#endif
+    auto decodeRun = [&](const std::string& run, std::string& out) {
+        if (run.empty()) return;
 #ifdef _WIN32
-    // The code-page API reads a lone 0x80 as U+0080; GBK files mean the euro sign by it.
+        out += Narrow(Widen(run, 54936, MB_ERR_INVALID_CHARS), CP_UTF8, nullptr);
+#else
+        if (!gb18030.Convert(run, out))
+            throw Error(errors::kTypeMismatch, "text is not valid GB18030");
+#endif
+    };
+    // GB18030 has no single byte 0x80; GBK files use it for the euro sign, so it is read so.
     std::string out;
     std::size_t start = 0;
-    for (std::size_t i = 0; i <= bytes.size(); ++i) {
-        const bool euro = i < bytes.size() && static_cast<unsigned char>(bytes[i]) == 0x80;
-        if (i == bytes.size() || euro) {
-            out += Narrow(Widen(bytes.substr(start, i - start), 54936, MB_ERR_INVALID_CHARS),
-                          CP_UTF8, nullptr);
-            if (euro) out += "\xE2\x82\xAC";
-            start = i + 1;
-        } else if (static_cast<unsigned char>(bytes[i]) > 0x80 && i + 1 < bytes.size()) {
-            ++i; // a lead byte: its trail byte may be 0x80 and is no euro sign
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c == 0x80) {
+            decodeRun(bytes.substr(start, i - start), out);
+            out += "\xE2\x82\xAC";
+            start = ++i;
+        } else if (c > 0x80 && i + 1 < bytes.size()) {
+            const auto next = static_cast<unsigned char>(bytes[i + 1]);
+            i += (next >= 0x30 && next <= 0x39) ? 4 : 2;
+        } else {
+            ++i;
         }
     }
+    decodeRun(bytes.substr(start), out);
     return out;
-#else
-    Converter gb18030("UTF-8", "GB18030");
-    std::string out;
-    if (!gb18030.Convert(bytes, out))
-        throw Error(errors::kTypeMismatch, "text is not valid GB18030");
-    return out;
-#endif
 }
 
 std::vector<std::string> SplitLines(const std::string& text)
