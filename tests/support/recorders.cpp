@@ -21,12 +21,25 @@ void RecordingRunHost::HideMainWindow()
 void RecordingRunHost::ShowProgress()
 {
     events.push_back("ShowProgress");
-    if (!progressVisible) label1 = label3 = label5 = {};
+    LoadProgress();
     progressVisible = true;
+}
+
+void RecordingRunHost::LoadProgress()
+{
+    if (!progressLoaded) label1 = label3 = label5 = {};
+    progressLoaded = true;
+}
+
+void RecordingRunHost::CloseProgress()
+{
+    progressLoaded = progressVisible = false;
+    ShowMainWindow();
 }
 
 void RecordingRunHost::SetProgressLabel(ProgressLabel label, const std::string& text)
 {
+    LoadProgress();
     switch (label) {
     case ProgressLabel::Status:
         events.push_back("Label1=" + text);
