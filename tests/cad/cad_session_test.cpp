@@ -17,20 +17,16 @@ struct Connection {
     explicit Connection(CadScript script)
         : cad(std::make_shared<SubstituteCad>(std::move(script))),
           session([this] { return cad; },
-                  [this](const std::string& text) { messages.push_back(text); })
-    {
-    }
+                  [this](const std::string& text) { messages.push_back(text); }) {}
 };
 
-CadScript WithDrawing()
-{
+CadScript WithDrawing() {
     CadScript script;
     script.activeDocument = "D:\\a.dwg";
     return script;
 }
 
-TEST(Connect, AttachesToARunningApplicationAndShowsIt)
-{
+TEST(Connect, AttachesToARunningApplicationAndShowsIt) {
     Connection connection(WithDrawing());
     connection.session.Connect();
     EXPECT_EQ(connection.cad->Calls(),
@@ -44,8 +40,7 @@ TEST(Connect, AttachesToARunningApplicationAndShowsIt)
     EXPECT_TRUE(connection.messages.empty());
 }
 
-TEST(Connect, StartsTheApplicationWhenNoneIsRunning)
-{
+TEST(Connect, StartsTheApplicationWhenNoneIsRunning) {
     CadScript script = WithDrawing();
     script.running = false;
     Connection connection(script);
@@ -58,8 +53,7 @@ TEST(Connect, StartsTheApplicationWhenNoneIsRunning)
     EXPECT_EQ(connection.cad->Starts(), 1);
 }
 
-TEST(Connect, ReportsAFailedStartInOneMessageAndKeepsWhatItHeld)
-{
+TEST(Connect, ReportsAFailedStartInOneMessageAndKeepsWhatItHeld) {
     CadScript script;
     script.running = false;
     script.canStart = false;
@@ -76,8 +70,7 @@ TEST(Connect, ReportsAFailedStartInOneMessageAndKeepsWhatItHeld)
     }
 }
 
-TEST(Connect, IgnoresFailuresOfVisibleActiveDocumentAndUtility)
-{
+TEST(Connect, IgnoresFailuresOfVisibleActiveDocumentAndUtility) {
     CadScript script = WithDrawing();
     Connection connection(script);
     connection.session.Connect();

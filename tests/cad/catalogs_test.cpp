@@ -21,26 +21,21 @@ struct Catalogs {
 
     explicit Catalogs(CadScript script)
         : cad(std::make_shared<SubstituteCad>(std::move(script))),
-          session([this] { return cad; }, [](const std::string&) {})
-    {
-    }
-    std::vector<std::string> CallsAfterConnect()
-    {
+          session([this] { return cad; }, [](const std::string&) {}) {}
+    std::vector<std::string> CallsAfterConnect() {
         std::vector<std::string> calls = cad->Calls();
         calls.erase(calls.begin(), calls.begin() + 4); // Attach, Visible, ActiveDocument, Utility
         return calls;
     }
 };
 
-CadScript WithDrawing()
-{
+CadScript WithDrawing() {
     CadScript script;
     script.activeDocument = "D:\\a.dwg";
     return script;
 }
 
-TEST(GetPrinterList, FillsTheThreeListsFromModelSpaceAndSwitchesBackgroundPlottingOff)
-{
+TEST(GetPrinterList, FillsTheThreeListsFromModelSpaceAndSwitchesBackgroundPlottingOff) {
     Catalogs catalogs(WithDrawing());
     GetPrinterList(catalogs.session, catalogs.view);
     EXPECT_EQ(catalogs.CallsAfterConnect(),
@@ -51,7 +46,8 @@ TEST(GetPrinterList, FillsTheThreeListsFromModelSpaceAndSwitchesBackgroundPlotti
                   "Layout.RefreshPlotDeviceInfo", "Layout.GetCanonicalMediaNames",
                   "Layout.GetPlotStyleTableNames", "Application.ActiveDocument",
                   "Document.SendCommand=BACKGROUNDPLOT\r0\r"}));
-    EXPECT_EQ(catalogs.view.printers, (std::vector<std::string>{"DWF6 ePlot.pc3", "Office Plotter"}));
+    EXPECT_EQ(catalogs.view.printers,
+              (std::vector<std::string>{"DWF6 ePlot.pc3", "Office Plotter"}));
     EXPECT_EQ(catalogs.view.papers, (std::vector<std::string>{"ISO_A4_(210.00_x_297.00_MM)",
                                                               "ISO_A3_(420.00_x_297.00_MM)"}));
     EXPECT_EQ(catalogs.view.styleTables, (std::vector<std::string>{"acad.ctb", "monochrome.ctb"}));
@@ -64,8 +60,7 @@ TEST(GetPrinterList, FillsTheThreeListsFromModelSpaceAndSwitchesBackgroundPlotti
     EXPECT_TRUE(catalogs.view.errors.empty());
 }
 
-TEST(GetPrinterList, WithoutADrawingAddsOneAndReadsTheListsFromIt)
-{
+TEST(GetPrinterList, WithoutADrawingAddsOneAndReadsTheListsFromIt) {
     Catalogs catalogs{CadScript()};
     GetPrinterList(catalogs.session, catalogs.view);
     EXPECT_EQ(catalogs.cad->CallsStartingWith("Documents."),
@@ -75,8 +70,7 @@ TEST(GetPrinterList, WithoutADrawingAddsOneAndReadsTheListsFromIt)
     EXPECT_TRUE(catalogs.view.errors.empty());
 }
 
-TEST(GetPrinterList, AnOldReleaseGetsTheReleaseMessageAndRunsStayDisabled)
-{
+TEST(GetPrinterList, AnOldReleaseGetsTheReleaseMessageAndRunsStayDisabled) {
     CadScript script = WithDrawing();
     script.missing.insert("Layout.RefreshPlotDeviceInfo");
     Catalogs catalogs(script);
@@ -86,8 +80,7 @@ TEST(GetPrinterList, AnOldReleaseGetsTheReleaseMessageAndRunsStayDisabled)
     EXPECT_TRUE(catalogs.cad->CallsStartingWith("Documents.").empty());
 }
 
-TEST(GetPrinterList, AFailureOfTheSecondAttemptIsReportedNotThrown)
-{
+TEST(GetPrinterList, AFailureOfTheSecondAttemptIsReportedNotThrown) {
     CadScript unreachable;
     unreachable.running = false;
     unreachable.canStart = false;
@@ -104,8 +97,7 @@ TEST(GetPrinterList, AFailureOfTheSecondAttemptIsReportedNotThrown)
               (std::vector<std::string>{"操作不当或其它未知错误：-2147467259"}));
 }
 
-TEST(ChoosePrinter, FillsThePaperTableWithDisplayNamesAndAppliesTheRecord)
-{
+TEST(ChoosePrinter, FillsThePaperTableWithDisplayNamesAndAppliesTheRecord) {
     Catalogs catalogs(WithDrawing());
     catalogs.view.printerText = "Office Plotter";
     catalogs.view.papers = {"stale"};
@@ -130,8 +122,7 @@ TEST(ChoosePrinter, FillsThePaperTableWithDisplayNamesAndAppliesTheRecord)
     EXPECT_TRUE(catalogs.view.errors.empty());
 }
 
-TEST(ChoosePrinter, UsesPaperSpaceWhenItIsActiveAndKeepsFieldsWithoutARecord)
-{
+TEST(ChoosePrinter, UsesPaperSpaceWhenItIsActiveAndKeepsFieldsWithoutARecord) {
     CadScript script = WithDrawing();
     script.files["D:\\a.dwg"].activeSpace = 0;
     Catalogs catalogs(script);
@@ -145,8 +136,7 @@ TEST(ChoosePrinter, UsesPaperSpaceWhenItIsActiveAndKeepsFieldsWithoutARecord)
     EXPECT_TRUE(catalogs.view.portrait);
 }
 
-TEST(ChoosePrinter, EveryFailureGivesTheSettingsMessage)
-{
+TEST(ChoosePrinter, EveryFailureGivesTheSettingsMessage) {
     {
         Catalogs catalogs(WithDrawing());
         catalogs.view.printerText = "P";
@@ -177,8 +167,7 @@ TEST(ChoosePrinter, EveryFailureGivesTheSettingsMessage)
     }
 }
 
-TEST(PaperTable, MapsTheFirstMatchingDisplayNameAndPassesOtherTextsOn)
-{
+TEST(PaperTable, MapsTheFirstMatchingDisplayNameAndPassesOtherTextsOn) {
     PaperTable papers;
     papers.Store(1, {"A4", "ISO A4"});
     papers.Store(2, {"A3", "ISO A3"});
@@ -192,8 +181,7 @@ TEST(PaperTable, MapsTheFirstMatchingDisplayNameAndPassesOtherTextsOn)
     EXPECT_THROW(papers.Store(2001, {}), Error);
 }
 
-TEST(Messages, EachErrorNumberHasItsMessage)
-{
+TEST(Messages, EachErrorNumberHasItsMessage) {
     EXPECT_EQ(MessageForError(438), "程序仅支持R2000以上版本！");
     EXPECT_EQ(MessageForError(-2145320861), "文件已打开，不能保存！");
     EXPECT_EQ(MessageForError(-2145386493), "执行命令【convertpstyles】转换打印样式表类型！");

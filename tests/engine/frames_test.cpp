@@ -19,8 +19,7 @@ struct Drawing {
     std::shared_ptr<CadDocument> document;
     std::shared_ptr<CadUtility> utility;
 
-    explicit Drawing(DocumentScript content)
-    {
+    explicit Drawing(DocumentScript content) {
         CadScript script;
         script.files["D:\\a.dwg"] = std::move(content);
         script.activeDocument = "D:\\a.dwg";
@@ -31,26 +30,24 @@ struct Drawing {
         cad->ClearCalls();
     }
     // The calls with the random selection-set name replaced by "<name>".
-    std::vector<std::string> Calls() const
-    {
+    std::vector<std::string> Calls() const {
         std::vector<std::string> calls = cad->Calls();
         for (auto& call : calls) {
             for (const char* prefix : {"SelectionSets.Add=", "SelectionSet.Delete="})
-                if (call.rfind(prefix, 0) == 0) call = std::string(prefix) + "<name>";
+                if (call.rfind(prefix, 0) == 0)
+                    call = std::string(prefix) + "<name>";
         }
         return calls;
     }
 };
 
-PlotSettings SettingsFor(FrameKind kind)
-{
+PlotSettings SettingsFor(FrameKind kind) {
     PlotSettings settings;
     settings.frameKind = kind;
     return settings;
 }
 
-TEST(FindFrames, PolylinesOnTheFrameLayerWithTheirVertexExtents)
-{
+TEST(FindFrames, PolylinesOnTheFrameLayerWithTheirVertexExtents) {
     DocumentScript content;
     content.entities = {EntityScript::Rectangle("图框", 0, 0, 420, 297),
                         EntityScript::Rectangle("0", 500, 0, 920, 297),
@@ -66,17 +63,16 @@ TEST(FindFrames, PolylinesOnTheFrameLayerWithTheirVertexExtents)
     const auto frames = FindFrames(*drawing.document, SettingsFor(FrameKind::PolylineLayer));
     EXPECT_EQ(frames, (std::vector<FrameExtent>{{0, 0, 420, 297}, {1000, 0, 1420, 297}}));
     EXPECT_EQ(drawing.Calls(),
-              (std::vector<std::string>{
-                  "Document.SelectionSets", "SelectionSets.Add=<name>",
-                  "SelectionSet.Select=5,0=LWPOLYLINE,8=图框", "SelectionSet.Count",
-                  "SelectionSet.Item=0", "SelectionSet.Item=1", "Entity.Coordinates",
-                  "Entity.Coordinates", "SelectionSet.Delete=<name>"}));
+              (std::vector<std::string>{"Document.SelectionSets", "SelectionSets.Add=<name>",
+                                        "SelectionSet.Select=5,0=LWPOLYLINE,8=图框",
+                                        "SelectionSet.Count", "SelectionSet.Item=0",
+                                        "SelectionSet.Item=1", "Entity.Coordinates",
+                                        "Entity.Coordinates", "SelectionSet.Delete=<name>"}));
     EXPECT_TRUE(drawing.cad->SelectionSetNames("D:\\a.dwg").empty())
         << "the selection set is not left behind";
 }
 
-TEST(FindFrames, BlockAndExternalReferencesByTheirBoundingBoxes)
-{
+TEST(FindFrames, BlockAndExternalReferencesByTheirBoundingBoxes) {
     DocumentScript content;
     content.entities = {EntityScript::Reference(7, "RmTK", 0, 0, 420, 297),
                         EntityScript::Reference(42, "tk_xref", 500, 0, 920, 297),
@@ -86,22 +82,22 @@ TEST(FindFrames, BlockAndExternalReferencesByTheirBoundingBoxes)
     EXPECT_EQ(FindFrames(*blocks.document, SettingsFor(FrameKind::BlockReference)),
               (std::vector<FrameExtent>{{0, 0, 420, 297}, {1000, 0, 1420, 297}}));
     EXPECT_EQ(blocks.Calls(),
-              (std::vector<std::string>{
-                  "Document.SelectionSets", "SelectionSets.Add=<name>",
-                  "SelectionSet.Select=5,100=AcDbBlockReference,2=RmTK", "SelectionSet.Count",
-                  "SelectionSet.Item=0", "Entity.GetBoundingBox", "SelectionSet.Item=1",
-                  "Entity.GetBoundingBox", "SelectionSet.Delete=<name>"}));
+              (std::vector<std::string>{"Document.SelectionSets", "SelectionSets.Add=<name>",
+                                        "SelectionSet.Select=5,100=AcDbBlockReference,2=RmTK",
+                                        "SelectionSet.Count", "SelectionSet.Item=0",
+                                        "Entity.GetBoundingBox", "SelectionSet.Item=1",
+                                        "Entity.GetBoundingBox", "SelectionSet.Delete=<name>"}));
 
     content.entities.pop_back();
     Drawing xrefs(content);
     EXPECT_EQ(FindFrames(*xrefs.document, SettingsFor(FrameKind::ExternalReference)),
               (std::vector<FrameExtent>{{500, 0, 920, 297}}));
-    EXPECT_EQ(xrefs.cad->CallsStartingWith("SelectionSet.Select"),
-              (std::vector<std::string>{"SelectionSet.Select=5,100=AcdbExternalReference,2=tk_xref"}));
+    EXPECT_EQ(
+        xrefs.cad->CallsStartingWith("SelectionSet.Select"),
+        (std::vector<std::string>{"SelectionSet.Select=5,100=AcdbExternalReference,2=tk_xref"}));
 }
 
-TEST(FindFrames, NoMatchIsAnEmptyResultAndCleanupFailuresDoNotMatter)
-{
+TEST(FindFrames, NoMatchIsAnEmptyResultAndCleanupFailuresDoNotMatter) {
     DocumentScript content;
     content.entities = {EntityScript::Rectangle("0", 0, 0, 1, 1)};
     Drawing drawing(content);
@@ -117,8 +113,7 @@ TEST(FindFrames, NoMatchIsAnEmptyResultAndCleanupFailuresDoNotMatter)
     }
 }
 
-TEST(PickFrames, PromptsThenKeepsPickedFramesByTypeAndName)
-{
+TEST(PickFrames, PromptsThenKeepsPickedFramesByTypeAndName) {
     DocumentScript content;
     content.entities = {EntityScript::Reference(7, "rmtk", 0, 0, 420, 297),
                         EntityScript::Reference(7, "Other", 500, 0, 920, 297),
@@ -133,15 +128,15 @@ TEST(PickFrames, PromptsThenKeepsPickedFramesByTypeAndName)
     const auto calls = drawing.Calls();
     ASSERT_GE(calls.size(), 5u);
     EXPECT_EQ(calls[1], "SelectionSets.Add=<name>");
-    EXPECT_EQ(calls[2], "Utility.Prompt======= 选择含图框的对象，不是图框的对象将自动忽略 ======\n\r");
+    EXPECT_EQ(calls[2],
+              "Utility.Prompt======= 选择含图框的对象，不是图框的对象将自动忽略 ======\n\r");
     EXPECT_EQ(calls[3], "SelectionSet.SelectOnScreen");
     EXPECT_EQ(calls.back(), "SelectionSet.Delete=<name>");
     // A polyline's name is never asked for: the type decides first.
     EXPECT_EQ(drawing.cad->CallsStartingWith("Entity.Name").size(), 3u);
 }
 
-TEST(PickFrames, LayerNamesMustMatchWithLetterCase)
-{
+TEST(PickFrames, LayerNamesMustMatchWithLetterCase) {
     DocumentScript content;
     content.entities = {EntityScript::Rectangle("TK", 0, 0, 420, 297),
                         EntityScript::Rectangle("tk", 500, 0, 920, 297),
@@ -158,15 +153,13 @@ TEST(PickFrames, LayerNamesMustMatchWithLetterCase)
     EXPECT_TRUE(PickFrames(*none.document, *none.utility, settings).empty());
 }
 
-TEST(PolylineExtent, VerticesOnlyWithStrictComparisons)
-{
+TEST(PolylineExtent, VerticesOnlyWithStrictComparisons) {
     EXPECT_EQ(PolylineExtent({3, 4, -1, 9, 7, -2}), (FrameExtent{-1, -2, 7, 9}));
     EXPECT_EQ(PolylineExtent({5, 5}), (FrameExtent{5, 5, 5, 5}));
     EXPECT_THROW(PolylineExtent({1, 2, 3}), Error);
 }
 
-TEST(NewSelectionSetName, AFreshNumberInTheUnitIntervalEachTime)
-{
+TEST(NewSelectionSetName, AFreshNumberInTheUnitIntervalEachTime) {
     std::set<std::string> names;
     for (int i = 0; i < 200; ++i) {
         const std::string name = NewSelectionSetName();
@@ -179,20 +172,19 @@ TEST(NewSelectionSetName, AFreshNumberInTheUnitIntervalEachTime)
         std::size_t digits = 0;
         if (significant != std::string::npos)
             for (char c : mantissa.substr(significant))
-                if (c >= '0' && c <= '9') ++digits;
+                if (c >= '0' && c <= '9')
+                    ++digits;
         EXPECT_LE(digits, 7u) << name;
         names.insert(name);
     }
     EXPECT_GT(names.size(), 190u);
 }
 
-std::vector<FrameExtent> Order(std::vector<FrameExtent> frames, bool bottomUp)
-{
+std::vector<FrameExtent> Order(std::vector<FrameExtent> frames, bool bottomUp) {
     return OrderFrames(std::move(frames), bottomUp);
 }
 
-TEST(OrderFrames, RowsThenLeftToRight)
-{
+TEST(OrderFrames, RowsThenLeftToRight) {
     const FrameExtent a{0, 0, 420, 297}, b{500, 0, 920, 297}, c{1000, 0, 1420, 297};
     EXPECT_EQ(Order({c, a, b}, false), (std::vector<FrameExtent>{a, b, c}));
     EXPECT_EQ(Order({a}, true), (std::vector<FrameExtent>{a}));
@@ -202,8 +194,7 @@ TEST(OrderFrames, RowsThenLeftToRight)
     EXPECT_EQ(Order({e, c, a, f, b, d}, false), (std::vector<FrameExtent>{d, e, f, a, b, c}));
 }
 
-TEST(OrderFrames, ARowBreaksOnlyAboveThePreviousFramesTop)
-{
+TEST(OrderFrames, ARowBreaksOnlyAboveThePreviousFramesTop) {
     const FrameExtent a{300, 0, 400, 100}, b{0, 50, 10, 60}, c{100, 70, 200, 200};
     // B stays in A's row; C starts a row of its own although it overlaps A.
     EXPECT_EQ(Order({c, b, a}, true), (std::vector<FrameExtent>{b, a, c}));
@@ -214,8 +205,7 @@ TEST(OrderFrames, ARowBreaksOnlyAboveThePreviousFramesTop)
         << "a bottom edge on the previous top edge stays in the row";
 }
 
-TEST(OrderFrames, EqualKeysKeepTheSelectionSortsOrder)
-{
+TEST(OrderFrames, EqualKeysKeepTheSelectionSortsOrder) {
     // Selection sort by yMin leaves B before A (both at 5); the rows follow from that order:
     // D starts no new row above A's top, where a stable sort would end the row at B's top.
     const FrameExtent a{10, 5, 11, 100}, b{20, 5, 21, 6}, c{0, 0, 1, 1}, d{0, 50, 1, 60};
@@ -225,8 +215,7 @@ TEST(OrderFrames, EqualKeysKeepTheSelectionSortsOrder)
     EXPECT_EQ(Order({p, q, r}, true), (std::vector<FrameExtent>{r, q, p}));
 }
 
-TEST(OrderFrames, MoreThanSixteenBitsOfFramesIsAnOverflow)
-{
+TEST(OrderFrames, MoreThanSixteenBitsOfFramesIsAnOverflow) {
     try {
         OrderFrames(std::vector<FrameExtent>(32768), true);
         FAIL();

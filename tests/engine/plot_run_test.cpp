@@ -18,11 +18,11 @@ using test::RecordingRunHost;
 using test::SubstituteCad;
 using test::TempFolder;
 
-DocumentScript Frames(int count, double y = 0)
-{
+DocumentScript Frames(int count, double y = 0) {
     DocumentScript content;
     for (int i = count - 1; i >= 0; --i)
-        content.entities.push_back(EntityScript::Rectangle("图框", i * 500.0, y, i * 500.0 + 420, y + 297));
+        content.entities.push_back(
+            EntityScript::Rectangle("图框", i * 500.0, y, i * 500.0 + 420, y + 297));
     return content;
 }
 
@@ -39,21 +39,20 @@ struct RunScene {
         : cad(std::make_shared<SubstituteCad>(std::move(script))),
           session([this] { return cad; },
                   [this](const std::string& text) { connectMessages.push_back(text); }),
-          settingsFile(folder.File(kSettingsFileName)), runner(session, host, settingsFile)
-    {
+          settingsFile(folder.File(kSettingsFileName)), runner(session, host, settingsFile) {
         host.settings.printerName = "Office Plotter";
     }
 
-    int Plots() const
-    {
+    int Plots() const {
         const auto& calls = cad->Calls();
         return static_cast<int>(std::count(calls.begin(), calls.end(), "Plot.PlotToDevice"));
     }
-    std::vector<std::string> Windows() const { return cad->CallsStartingWith("Layout.SetWindowToPlot"); }
+    std::vector<std::string> Windows() const {
+        return cad->CallsStartingWith("Layout.SetWindowToPlot");
+    }
 };
 
-CadScript ThreeFiles()
-{
+CadScript ThreeFiles() {
     CadScript script;
     script.files["D:\\a.dwg"] = Frames(2);
     script.files["D:\\b.dwg"] = Frames(0);
@@ -61,10 +60,10 @@ CadScript ThreeFiles()
     return script;
 }
 
-TEST(RunPlot, SelectedFilesPlotsEachListedDrawingThenEmptiesTheList)
-{
+TEST(RunPlot, SelectedFilesPlotsEachListedDrawingThenEmptiesTheList) {
     RunScene run(ThreeFiles());
-    for (const char* path : {"D:\\c.dwg", " D:\\a.dwg ", "D:\\b.dwg"}) run.host.drawings.Add(path);
+    for (const char* path : {"D:\\c.dwg", " D:\\a.dwg ", "D:\\b.dwg"})
+        run.host.drawings.Add(path);
     run.host.settings.copies = "2";
     run.runner.RunPlot();
 
@@ -73,20 +72,21 @@ TEST(RunPlot, SelectedFilesPlotsEachListedDrawingThenEmptiesTheList)
     EXPECT_EQ(run.cad->Saved(), (std::vector<std::string>{"D:\\a.dwg", "D:\\b.dwg", "D:\\c.dwg"}));
     EXPECT_EQ(run.cad->OpenPaths(), (std::vector<std::string>{"Drawing1.dwg"}))
         << "the template drawing stays open";
-    EXPECT_EQ(run.cad->CallsStartingWith("Documents."),
-              (std::vector<std::string>{
-                  "Documents.Add=C:\\Program Files\\Drafting CAD\\TEMPLATE\\acad.dwt",
-                  "Documents.Open=D:\\a.dwg", "Documents.Open=D:\\b.dwg", "Documents.Open=D:\\c.dwg"}));
+    EXPECT_EQ(
+        run.cad->CallsStartingWith("Documents."),
+        (std::vector<std::string>{
+            "Documents.Add=C:\\Program Files\\Drafting CAD\\TEMPLATE\\acad.dwt",
+            "Documents.Open=D:\\a.dwg", "Documents.Open=D:\\b.dwg", "Documents.Open=D:\\c.dwg"}));
     EXPECT_EQ(run.Plots(), 3);
     EXPECT_EQ(run.cad->CallsStartingWith("Plot.NumberOfCopies"),
               (std::vector<std::string>(3, "Plot.NumberOfCopies=2")));
     EXPECT_EQ(run.host.StatusTexts(),
               (std::vector<std::string>{"正在打印第 1 页   共 3 页", "正在打印第 2 页   共 3 页",
                                         "正在打印第 3 页   共 3 页", "图纸打印完成 双击窗口返回"}));
-    EXPECT_EQ(std::vector<std::string>(run.host.events.begin(), run.host.events.begin() + 4),
-              (std::vector<std::string>{"ShowProgress", "HideMain",
-                                        "Front=Drafting CAD 2000 - [Drawing1.dwg]",
-                                        "Label3=10:00:00"}));
+    EXPECT_EQ(
+        std::vector<std::string>(run.host.events.begin(), run.host.events.begin() + 4),
+        (std::vector<std::string>{"ShowProgress", "HideMain",
+                                  "Front=Drafting CAD 2000 - [Drawing1.dwg]", "Label3=10:00:00"}));
     EXPECT_EQ(run.host.label5, "10:00:01");
     EXPECT_FALSE(run.host.mainVisible);
     EXPECT_TRUE(run.host.progressVisible);
@@ -96,8 +96,7 @@ TEST(RunPlot, SelectedFilesPlotsEachListedDrawingThenEmptiesTheList)
                                         "5", "25", "False"}));
 }
 
-TEST(RunPlot, SelectedFilesWithAnEmptyListStillAddsTheTemplateDrawing)
-{
+TEST(RunPlot, SelectedFilesWithAnEmptyListStillAddsTheTemplateDrawing) {
     RunScene run{CadScript()};
     run.runner.RunPlot();
     EXPECT_EQ(run.cad->CallsStartingWith("Documents."),
@@ -107,8 +106,7 @@ TEST(RunPlot, SelectedFilesWithAnEmptyListStillAddsTheTemplateDrawing)
     EXPECT_TRUE(run.host.errors.empty());
 }
 
-TEST(RunPlot, CurrentDrawingCountsFramesAndLeavesTheDrawingOpenUnsaved)
-{
+TEST(RunPlot, CurrentDrawingCountsFramesAndLeavesTheDrawingOpenUnsaved) {
     CadScript script;
     script.files["D:\\open.dwg"] = Frames(5);
     script.activeDocument = "D:\\open.dwg";
@@ -131,26 +129,25 @@ TEST(RunPlot, CurrentDrawingCountsFramesAndLeavesTheDrawingOpenUnsaved)
     EXPECT_EQ(*(label + 1), "Repaint");
 }
 
-TEST(RunPlot, RowsBottomUpPlotsTheLowerRowFirst)
-{
+TEST(RunPlot, RowsBottomUpPlotsTheLowerRowFirst) {
     CadScript script;
     DocumentScript content = Frames(2, 1000);
-    for (const auto& entity : Frames(2, 0).entities) content.entities.push_back(entity);
+    for (const auto& entity : Frames(2, 0).entities)
+        content.entities.push_back(entity);
     script.files["D:\\open.dwg"] = content;
     script.activeDocument = "D:\\open.dwg";
     RunScene run(script);
     run.host.settings.mode = PlotMode::CurrentDrawing;
     run.host.settings.rowsBottomUp = true;
     run.runner.RunPlot();
-    EXPECT_EQ(run.Windows(), (std::vector<std::string>{
-                                 "Layout.SetWindowToPlot=0,0,420,297",
-                                 "Layout.SetWindowToPlot=500,0,920,297",
-                                 "Layout.SetWindowToPlot=0,1000,420,1297",
-                                 "Layout.SetWindowToPlot=500,1000,920,1297"}));
+    EXPECT_EQ(run.Windows(),
+              (std::vector<std::string>{"Layout.SetWindowToPlot=0,0,420,297",
+                                        "Layout.SetWindowToPlot=500,0,920,297",
+                                        "Layout.SetWindowToPlot=0,1000,420,1297",
+                                        "Layout.SetWindowToPlot=500,1000,920,1297"}));
 }
 
-TEST(RunPlot, APickWithoutFramesOpensTheProgressWindowOnlyAtTheEnd)
-{
+TEST(RunPlot, APickWithoutFramesOpensTheProgressWindowOnlyAtTheEnd) {
     CadScript script;
     script.files["D:\\open.dwg"] = Frames(2);
     script.files["D:\\open.dwg"].entities.push_back(EntityScript::Rectangle("0", 0, 0, 1, 1));
@@ -168,8 +165,7 @@ TEST(RunPlot, APickWithoutFramesOpensTheProgressWindowOnlyAtTheEnd)
     EXPECT_EQ(run.cad->CallsStartingWith("Utility.Prompt").size(), 1u);
 }
 
-TEST(RunPlot, APickWithFramesSetsTheStartTimeThenPlotsThem)
-{
+TEST(RunPlot, APickWithFramesSetsTheStartTimeThenPlotsThem) {
     CadScript script;
     script.files["D:\\open.dwg"] = Frames(3);
     script.files["D:\\open.dwg"].picked = {0, 2};
@@ -184,12 +180,12 @@ TEST(RunPlot, APickWithFramesSetsTheStartTimeThenPlotsThem)
     EXPECT_EQ(run.Plots(), 2);
 }
 
-TEST(RunPlot, ADrawingThatCannotBeSavedStopsTheRunAndStaysFirstInTheList)
-{
+TEST(RunPlot, ADrawingThatCannotBeSavedStopsTheRunAndStaysFirstInTheList) {
     CadScript script = ThreeFiles();
     script.failures["Document.Close"] = {-2145320861, "file in use", 2};
     RunScene run(script);
-    for (const char* path : {"D:\\a.dwg", "D:\\b.dwg", "D:\\c.dwg"}) run.host.drawings.Add(path);
+    for (const char* path : {"D:\\a.dwg", "D:\\b.dwg", "D:\\c.dwg"})
+        run.host.drawings.Add(path);
     run.runner.RunPlot();
     EXPECT_EQ(run.host.errors, (std::vector<std::string>{"文件已打开，不能保存！"}));
     EXPECT_EQ(run.host.drawings.Entries(), (std::vector<std::string>{"D:\\b.dwg", "D:\\c.dwg"}));
@@ -200,8 +196,7 @@ TEST(RunPlot, ADrawingThatCannotBeSavedStopsTheRunAndStaysFirstInTheList)
     EXPECT_FALSE(run.host.mainVisible);
 }
 
-TEST(RunPlot, AnUnwritableSettingsFileStopsTheRunWithTheMainWindowVisible)
-{
+TEST(RunPlot, AnUnwritableSettingsFileStopsTheRunWithTheMainWindowVisible) {
     RunScene run{ThreeFiles()};
     run.folder.Write(kSettingsFileName, "380\r\n");
     std::filesystem::permissions(run.settingsFile.Path(), std::filesystem::perms::owner_read);
@@ -220,23 +215,30 @@ struct FailureCase {
     std::string message;
 };
 
-TEST(RunPlot, EveryFailureShowsTheMessageForItsNumber)
-{
+TEST(RunPlot, EveryFailureShowsTheMessageForItsNumber) {
     const std::vector<FailureCase> cases = {
-        {"old release", [](RunScene& run) { run.cad->Script().missing.insert("Layout.PlotHidden"); },
+        {"old release",
+         [](RunScene& run) { run.cad->Script().missing.insert("Layout.PlotHidden"); },
          "程序仅支持R2000以上版本！"},
         {"style table",
-         [](RunScene& run) { run.cad->Script().failures["Layout.StyleSheet"] = {-2145386493, "mismatch"}; },
+         [](RunScene& run) {
+             run.cad->Script().failures["Layout.StyleSheet"] = {-2145386493, "mismatch"};
+         },
          "执行命令【convertpstyles】转换打印样式表类型！"},
-        {"drawing does not open",
-         [](RunScene& run) { run.host.drawings.Add("D:\\missing.dwg"); },
+        {"drawing does not open", [](RunScene& run) { run.host.drawings.Add("D:\\missing.dwg"); },
          "操作不当或其它未知错误：-2147467259"},
         {"template missing",
-         [](RunScene& run) { run.cad->Script().failures["Documents.Add"] = {-2147467259, "no template"}; },
+         [](RunScene& run) {
+             run.cad->Script().failures["Documents.Add"] = {-2147467259, "no template"};
+         },
          "操作不当或其它未知错误：-2147467259"},
         {"copies out of range", [](RunScene& run) { run.host.settings.copies = "40000"; },
          "操作不当或其它未知错误：6"},
-        {"frame length zero", [](RunScene& run) { run.host.settings.frameLength = "0"; run.host.settings.pointAllowance = "1"; },
+        {"frame length zero",
+         [](RunScene& run) {
+             run.host.settings.frameLength = "0";
+             run.host.settings.pointAllowance = "1";
+         },
          "操作不当或其它未知错误：11"},
         {"CAD window not found", [](RunScene& run) { run.host.anyTitle = false; },
          "操作不当或其它未知错误：5"},
@@ -257,16 +259,14 @@ TEST(RunPlot, EveryFailureShowsTheMessageForItsNumber)
     }
 }
 
-TEST(RunPlot, NoDrawingOpenInCurrentDrawingModeIsReportedByNumber)
-{
+TEST(RunPlot, NoDrawingOpenInCurrentDrawingModeIsReportedByNumber) {
     RunScene run{CadScript()};
     run.host.settings.mode = PlotMode::CurrentDrawing;
     run.runner.RunPlot();
     EXPECT_EQ(run.host.errors, (std::vector<std::string>{"操作不当或其它未知错误：-2147418113"}));
 }
 
-TEST(RunPlot, AFailedPickBringsTheMainWindowBack)
-{
+TEST(RunPlot, AFailedPickBringsTheMainWindowBack) {
     CadScript script;
     script.files["D:\\open.dwg"] = Frames(2);
     script.activeDocument = "D:\\open.dwg";
@@ -279,12 +279,13 @@ TEST(RunPlot, AFailedPickBringsTheMainWindowBack)
     EXPECT_FALSE(run.host.progressVisible);
 }
 
-TEST(Preview, SelectedFilesPreviewsTheFirstFrameOfTheFirstDrawingOnly)
-{
+TEST(Preview, SelectedFilesPreviewsTheFirstFrameOfTheFirstDrawingOnly) {
     CadScript script = ThreeFiles();
-    script.files["D:\\a.dwg"].entities.push_back(EntityScript::Rectangle("图框", -900, 0, -500, 100));
+    script.files["D:\\a.dwg"].entities.push_back(
+        EntityScript::Rectangle("图框", -900, 0, -500, 100));
     RunScene run(script);
-    for (const char* path : {"D:\\c.dwg", "D:\\a.dwg"}) run.host.drawings.Add(path);
+    for (const char* path : {"D:\\c.dwg", "D:\\a.dwg"})
+        run.host.drawings.Add(path);
     run.runner.Preview();
     EXPECT_TRUE(run.host.errors.empty());
     EXPECT_EQ(run.cad->CallsStartingWith("Documents."),
@@ -302,8 +303,7 @@ TEST(Preview, SelectedFilesPreviewsTheFirstFrameOfTheFirstDrawingOnly)
     EXPECT_TRUE(FileExists(run.settingsFile.Path()));
 }
 
-TEST(Preview, WithoutFramesOrDrawingsNothingIsShown)
-{
+TEST(Preview, WithoutFramesOrDrawingsNothingIsShown) {
     RunScene empty{CadScript()};
     empty.runner.Preview();
     EXPECT_EQ(empty.cad->CallsStartingWith("Documents.").size(), 1u);
@@ -318,8 +318,7 @@ TEST(Preview, WithoutFramesOrDrawingsNothingIsShown)
     EXPECT_TRUE(frameless.host.errors.empty());
 }
 
-TEST(Preview, PickedFramesAndFailuresKeepTheMainWindow)
-{
+TEST(Preview, PickedFramesAndFailuresKeepTheMainWindow) {
     CadScript script;
     script.files["D:\\open.dwg"] = Frames(2);
     script.files["D:\\open.dwg"].picked = {1};
@@ -341,8 +340,7 @@ TEST(Preview, PickedFramesAndFailuresKeepTheMainWindow)
                 failing.host.events.end());
 }
 
-TEST(PageText, KeepsItsBlanksExactly)
-{
+TEST(PageText, KeepsItsBlanksExactly) {
     EXPECT_EQ(PageText(3, 12), "正在打印第 3 页   共 12 页");
     EXPECT_THROW(TemplatePath("acad.exe"), Error);
     EXPECT_EQ(TemplatePath("C:\\CAD\\acad.exe"), "C:\\CAD\\TEMPLATE\\acad.dwt");

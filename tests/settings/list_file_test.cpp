@@ -17,8 +17,7 @@ struct DialogScript {
     std::vector<std::string> titles;
     std::vector<std::string> messages;
 
-    ListFileUi Ui()
-    {
+    ListFileUi Ui() {
         return {[this](const std::string& title) {
                     titles.push_back(title);
                     return answer;
@@ -27,15 +26,14 @@ struct DialogScript {
     }
 };
 
-DrawingList ListOf(std::initializer_list<const char*> paths)
-{
+DrawingList ListOf(std::initializer_list<const char*> paths) {
     DrawingList list;
-    for (const char* path : paths) list.Add(path);
+    for (const char* path : paths)
+        list.Add(path);
     return list;
 }
 
-TEST(ListFile, SavesOneEntryPerCrLfLineInListOrder)
-{
+TEST(ListFile, SavesOneEntryPerCrLfLineInListOrder) {
     TempFolder folder;
     DialogScript dialog{folder.File("list.txt")};
     SaveListFile(ListOf({"D:\\图纸\\b.dwg", "D:\\a.dwg", "D:\\c.dwg"}), dialog.Ui());
@@ -47,8 +45,7 @@ TEST(ListFile, SavesOneEntryPerCrLfLineInListOrder)
     EXPECT_EQ(folder.Read("list.txt"), "");
 }
 
-TEST(ListFile, LoadsLinesSortedAsTheyStand)
-{
+TEST(ListFile, LoadsLinesSortedAsTheyStand) {
     TempFolder folder;
     folder.Write("list.txt", EncodeGbk("c.dwg\r\n\r\na.dwg\rb.dwg\na.dwg\r\n图纸.dwg"));
     DrawingList list = ListOf({"old.dwg"});
@@ -56,12 +53,11 @@ TEST(ListFile, LoadsLinesSortedAsTheyStand)
     LoadListFile(list, dialog.Ui());
     EXPECT_EQ(dialog.titles, (std::vector<std::string>{"读取列表文件"}));
     EXPECT_TRUE(dialog.messages.empty());
-    EXPECT_EQ(list.Entries(), (std::vector<std::string>{"", "a.dwg", "a.dwg", "b.dwg", "c.dwg",
-                                                        "图纸.dwg"}));
+    EXPECT_EQ(list.Entries(),
+              (std::vector<std::string>{"", "a.dwg", "a.dwg", "b.dwg", "c.dwg", "图纸.dwg"}));
 }
 
-TEST(ListFile, ACancelledOrFailedReadKeepsTheListAsItWas)
-{
+TEST(ListFile, ACancelledOrFailedReadKeepsTheListAsItWas) {
     TempFolder folder;
     DrawingList list = ListOf({"keep.dwg"});
     DialogScript cancelled;
@@ -79,8 +75,7 @@ TEST(ListFile, ACancelledOrFailedReadKeepsTheListAsItWas)
     EXPECT_EQ(list.Entries(), (std::vector<std::string>{"keep.dwg"}));
 }
 
-TEST(ListFile, ACancelledOrFailedSaveWritesNothing)
-{
+TEST(ListFile, ACancelledOrFailedSaveWritesNothing) {
     TempFolder folder;
     folder.Write("list.txt", "previous\r\n");
     DialogScript cancelled;

@@ -8,8 +8,7 @@
 namespace kw {
 namespace {
 
-std::int32_t ErrorNumberOf(const std::function<void()>& action)
-{
+std::int32_t ErrorNumberOf(const std::function<void()>& action) {
     try {
         action();
     } catch (const Error& error) {
@@ -18,8 +17,7 @@ std::int32_t ErrorNumberOf(const std::function<void()>& action)
     return 0;
 }
 
-TEST(LeadingNumber, ReadsTheLongestLeadingNumberIgnoringBlanks)
-{
+TEST(LeadingNumber, ReadsTheLongestLeadingNumberIgnoringBlanks) {
     EXPECT_DOUBLE_EQ(LeadingNumber("3 80"), 380.0);
     EXPECT_DOUBLE_EQ(LeadingNumber(" \t3\n8 0 "), 380.0);
     EXPECT_DOUBLE_EQ(LeadingNumber("12.5mm"), 12.5);
@@ -37,8 +35,7 @@ TEST(LeadingNumber, ReadsTheLongestLeadingNumberIgnoringBlanks)
     EXPECT_DOUBLE_EQ(LeadingNumber("4\r2"), 4.0);
 }
 
-TEST(LeadingNumber, TextWithoutANumberIsZero)
-{
+TEST(LeadingNumber, TextWithoutANumberIsZero) {
     EXPECT_DOUBLE_EQ(LeadingNumber(""), 0.0);
     EXPECT_DOUBLE_EQ(LeadingNumber("abc"), 0.0);
     EXPECT_DOUBLE_EQ(LeadingNumber("-"), 0.0);
@@ -47,8 +44,7 @@ TEST(LeadingNumber, TextWithoutANumberIsZero)
     EXPECT_DOUBLE_EQ(LeadingNumber("图框"), 0.0);
 }
 
-TEST(LeadingNumber, ReadsHexadecimalAndOctalWholeNumbers)
-{
+TEST(LeadingNumber, ReadsHexadecimalAndOctalWholeNumbers) {
     EXPECT_DOUBLE_EQ(LeadingNumber("&H1F"), 31.0);
     EXPECT_DOUBLE_EQ(LeadingNumber("&hff zz"), 255.0);
     EXPECT_DOUBLE_EQ(LeadingNumber("&O17"), 15.0);
@@ -57,16 +53,14 @@ TEST(LeadingNumber, ReadsHexadecimalAndOctalWholeNumbers)
     EXPECT_DOUBLE_EQ(LeadingNumber("&X5"), 0.0);
 }
 
-TEST(LeadingNumber, ANumberBeyondADoubleIsAnOverflow)
-{
+TEST(LeadingNumber, ANumberBeyondADoubleIsAnOverflow) {
     EXPECT_EQ(ErrorNumberOf([] { LeadingNumber("1e400"); }), 6);
     EXPECT_EQ(ErrorNumberOf([] { LeadingNumber("-1e400"); }), 6);
     EXPECT_DOUBLE_EQ(LeadingNumber("1e-400"), 0.0);
     EXPECT_EQ(ErrorNumberOf([] { LeadingNumber("&H" + std::string(300, 'F')); }), 6);
 }
 
-TEST(Copies, RoundHalfToEvenWithinSixteenBits)
-{
+TEST(Copies, RoundHalfToEvenWithinSixteenBits) {
     EXPECT_EQ(CopiesFromText("2.5"), 2);
     EXPECT_EQ(CopiesFromText("3.5"), 4);
     EXPECT_EQ(CopiesFromText(" 3 "), 3);
@@ -79,8 +73,7 @@ TEST(Copies, RoundHalfToEvenWithinSixteenBits)
     EXPECT_EQ(ErrorNumberOf([] { CopiesFromText("-32768.6"); }), 6);
 }
 
-TEST(PlotSettings, StartsFromThePanelsInitialState)
-{
+TEST(PlotSettings, StartsFromThePanelsInitialState) {
     const PlotSettings settings;
     EXPECT_EQ(settings.mode, PlotMode::SelectedFiles);
     EXPECT_EQ(settings.frameKind, FrameKind::PolylineLayer);

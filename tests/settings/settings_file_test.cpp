@@ -12,28 +12,26 @@ namespace {
 
 using test::TempFolder;
 
-std::string Lines(const std::vector<std::string>& lines)
-{
+std::string Lines(const std::vector<std::string>& lines) {
     std::string text;
-    for (const auto& line : lines) text += line + "\r\n";
+    for (const auto& line : lines)
+        text += line + "\r\n";
     return text;
 }
 
-std::vector<std::string> Record(int i)
-{
+std::vector<std::string> Record(int i) {
     return {"Printer " + std::to_string(i), std::to_string(i), "25", i % 2 ? "True" : "False"};
 }
 
-std::string FileWithRecords(int count)
-{
+std::string FileWithRecords(int count) {
     std::vector<std::string> lines = {"420", "5", "TK", "Blk", "xr"};
     for (int i = 1; i <= count; ++i)
-        for (const auto& line : Record(i)) lines.push_back(line);
+        for (const auto& line : Record(i))
+            lines.push_back(line);
     return Lines(lines);
 }
 
-void ExpectDefaults(const StoredSettings& values)
-{
+void ExpectDefaults(const StoredSettings& values) {
     EXPECT_EQ(values.frameLength, "380");
     EXPECT_EQ(values.pointAllowance, "0");
     EXPECT_EQ(values.frameLayer, "图框");
@@ -41,8 +39,7 @@ void ExpectDefaults(const StoredSettings& values)
     EXPECT_EQ(values.xrefName, "tk_xref");
 }
 
-TEST(SettingsFile, MissingFileGivesTheDefaultsAndTheFirstRunWritesNineLines)
-{
+TEST(SettingsFile, MissingFileGivesTheDefaultsAndTheFirstRunWritesNineLines) {
     TempFolder folder;
     SettingsFile file(folder.File(kSettingsFileName));
     StoredSettings values;
@@ -56,12 +53,11 @@ TEST(SettingsFile, MissingFileGivesTheDefaultsAndTheFirstRunWritesNineLines)
 
     file.Write(values, printers, {"Office Plotter", "5", "25", false});
     EXPECT_EQ(folder.Read(kSettingsFileName),
-              EncodeGbk(Lines({"380", "0", "图框", "RmTK", "tk_xref", "Office Plotter", "5", "25",
-                               "False"})));
+              EncodeGbk(Lines(
+                  {"380", "0", "图框", "RmTK", "tk_xref", "Office Plotter", "5", "25", "False"})));
 }
 
-TEST(SettingsFile, ReadsZeroOneAndAHundredRecords)
-{
+TEST(SettingsFile, ReadsZeroOneAndAHundredRecords) {
     for (int count : {0, 1, 100}) {
         TempFolder folder;
         folder.Write(kSettingsFileName, FileWithRecords(count));
@@ -79,8 +75,7 @@ TEST(SettingsFile, ReadsZeroOneAndAHundredRecords)
     }
 }
 
-TEST(SettingsFile, MalformedFilesAreRejectedWholeAndKeptAsBackupBeforeTheRewrite)
-{
+TEST(SettingsFile, MalformedFilesAreRejectedWholeAndKeptAsBackupBeforeTheRewrite) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"101 records", FileWithRecords(101)},
         {"four lines", Lines({"420", "5", "TK", "Blk"})},
@@ -100,8 +95,9 @@ TEST(SettingsFile, MalformedFilesAreRejectedWholeAndKeptAsBackupBeforeTheRewrite
 
         file.Write(values, printers, {"P", "5", "25", true});
         EXPECT_EQ(folder.Read(std::string(kSettingsFileName) + ".bak"), content) << name;
-        EXPECT_EQ(folder.Read(kSettingsFileName),
-                  EncodeGbk(Lines({"380", "0", "图框", "RmTK", "tk_xref", "P", "5", "25", "True"})));
+        EXPECT_EQ(
+            folder.Read(kSettingsFileName),
+            EncodeGbk(Lines({"380", "0", "图框", "RmTK", "tk_xref", "P", "5", "25", "True"})));
 
         // Only the first rewrite keeps a copy: the backup still holds the user's file.
         file.Write(values, printers, {"Q", "1", "2", false});
@@ -109,8 +105,7 @@ TEST(SettingsFile, MalformedFilesAreRejectedWholeAndKeptAsBackupBeforeTheRewrite
     }
 }
 
-TEST(SettingsFile, LineEndsMayBeCrLfOrALoneCr)
-{
+TEST(SettingsFile, LineEndsMayBeCrLfOrALoneCr) {
     TempFolder folder;
     folder.Write(kSettingsFileName, "1\r2\r\n3\r4\r\n5\rP\r6\r7\rtrue");
     SettingsFile file(folder.File(kSettingsFileName));
@@ -124,12 +119,12 @@ TEST(SettingsFile, LineEndsMayBeCrLfOrALoneCr)
     EXPECT_EQ(printers.records[0].portraitFlag, "true");
 }
 
-TEST(SettingsFile, RecordsAreUpdatedInPlaceOrAppended)
-{
+TEST(SettingsFile, RecordsAreUpdatedInPlaceOrAppended) {
     TempFolder folder;
     SettingsFile file(folder.File(kSettingsFileName));
     PrinterTable printers;
-    printers.records = {{"P", "1", "1", "False"}, {"Q", "2", "2", "False"}, {"P", "9", "9", "True"}};
+    printers.records = {
+        {"P", "1", "1", "False"}, {"Q", "2", "2", "False"}, {"P", "9", "9", "True"}};
     const StoredSettings values;
 
     file.Write(values, printers, {"P", "7", "8", true});
@@ -150,8 +145,7 @@ TEST(SettingsFile, RecordsAreUpdatedInPlaceOrAppended)
     EXPECT_EQ(reread.records[4].offsetY, "25");
 }
 
-TEST(SettingsFile, AHundredAndFirstPrinterIsNotStoredAndTheOthersSurvive)
-{
+TEST(SettingsFile, AHundredAndFirstPrinterIsNotStoredAndTheOthersSurvive) {
     TempFolder folder;
     folder.Write(kSettingsFileName, FileWithRecords(100));
     SettingsFile file(folder.File(kSettingsFileName));
@@ -167,8 +161,7 @@ TEST(SettingsFile, AHundredAndFirstPrinterIsNotStoredAndTheOthersSurvive)
     EXPECT_EQ(reread.records[99].printerName, "Printer 100");
 }
 
-TEST(SettingsFile, AFailedWriteReportsAFileErrorAndLeavesThePreviousFile)
-{
+TEST(SettingsFile, AFailedWriteReportsAFileErrorAndLeavesThePreviousFile) {
     TempFolder folder;
     const std::string original = FileWithRecords(2);
     folder.Write(kSettingsFileName, original);
@@ -185,13 +178,18 @@ TEST(SettingsFile, AFailedWriteReportsAFileErrorAndLeavesThePreviousFile)
     }
     EXPECT_EQ(folder.Read(kSettingsFileName), original);
 
+    // The replacement is written beside the file first; when that fails the file is untouched.
+    std::filesystem::permissions(folder.File(kSettingsFileName), std::filesystem::perms::owner_all);
+    std::filesystem::create_directory(folder.File(std::string(kSettingsFileName) + ".kwtmp"));
+    EXPECT_THROW(file.Write({}, printers, {"P", "5", "25", false}), Error);
+    EXPECT_EQ(folder.Read(kSettingsFileName), original);
+
     folder.Write("not-a-folder", "x");
     SettingsFile blocked(folder.File("not-a-folder") + "/" + kSettingsFileName);
     EXPECT_THROW(blocked.Write({}, printers, {"P", "5", "25", false}), Error);
 }
 
-TEST(SettingsFile, TextOutsideGbkSurvivesARoundTrip)
-{
+TEST(SettingsFile, TextOutsideGbkSurvivesARoundTrip) {
     TempFolder folder;
     SettingsFile file(folder.File(kSettingsFileName));
     StoredSettings values;
@@ -211,17 +209,16 @@ TEST(SettingsFile, TextOutsideGbkSurvivesARoundTrip)
     EXPECT_EQ(rereadPrinters.records[0].printerName, "打印机 ヶ");
 }
 
-TEST(SettingsFile, FindsTheFirstRecordWithExactlyTheName)
-{
+TEST(SettingsFile, FindsTheFirstRecordWithExactlyTheName) {
     PrinterTable printers;
-    printers.records = {{"P", "1", "1", "False"}, {"p", "2", "2", "False"}, {"P", "3", "3", "True"}};
+    printers.records = {
+        {"P", "1", "1", "False"}, {"p", "2", "2", "False"}, {"P", "3", "3", "True"}};
     EXPECT_EQ(FindPrinterRecord(printers, "P"), 1);
     EXPECT_EQ(FindPrinterRecord(printers, "p"), 2);
     EXPECT_FALSE(FindPrinterRecord(printers, "P "));
 }
 
-TEST(SettingsFile, PortraitFlagsReadAsTruthValues)
-{
+TEST(SettingsFile, PortraitFlagsReadAsTruthValues) {
     EXPECT_TRUE(PortraitFromFlag("True"));
     EXPECT_TRUE(PortraitFromFlag("TRUE"));
     EXPECT_TRUE(PortraitFromFlag("true"));
@@ -239,8 +236,7 @@ TEST(SettingsFile, PortraitFlagsReadAsTruthValues)
     }
 }
 
-TEST(SettingsFile, PathsJoinWithOneSeparator)
-{
+TEST(SettingsFile, PathsJoinWithOneSeparator) {
     EXPECT_EQ(AppendFileName("C:\\", "Kestrelwick.ini"), "C:\\Kestrelwick.ini");
     EXPECT_EQ(AppendFileName("/opt/kw/", "Kestrelwick.ini"), "/opt/kw/Kestrelwick.ini");
 #ifdef _WIN32
@@ -250,8 +246,7 @@ TEST(SettingsFile, PathsJoinWithOneSeparator)
 #endif
 }
 
-TEST(SettingsFile, FileExistsCountsOnlyANotFoundAnswerAsAbsent)
-{
+TEST(SettingsFile, FileExistsCountsOnlyANotFoundAnswerAsAbsent) {
     TempFolder folder;
     folder.Write("present", "x");
     EXPECT_TRUE(FileExists(folder.File("present")));
@@ -261,8 +256,7 @@ TEST(SettingsFile, FileExistsCountsOnlyANotFoundAnswerAsAbsent)
     EXPECT_TRUE(FileExists(folder.File("present") + "/below"));
 }
 
-TEST(SettingsFile, LivesInTheProgramFolderWhenWritableElseInTheUsersFolder)
-{
+TEST(SettingsFile, LivesInTheProgramFolderWhenWritableElseInTheUsersFolder) {
     TempFolder program;
     TempFolder user;
     EXPECT_EQ(SettingsFile::Locate(program.Path(), user.Path()).Path(),

@@ -62,14 +62,12 @@ public:
     std::vector<std::string> errors;
 
     void ClearList(CatalogList list) override { ListOf(list).clear(); }
-    void AddToList(CatalogList list, const std::string& name) override
-    {
+    void AddToList(CatalogList list, const std::string& name) override {
         ListOf(list).push_back(name);
     }
     std::string PrinterText() override { return printerText; }
     void EnableRunCommands() override { runCommandsEnabled = true; }
-    void SetOffsets(const std::string& x, const std::string& y) override
-    {
+    void SetOffsets(const std::string& x, const std::string& y) override {
         offsetX = x;
         offsetY = y;
     }
@@ -77,8 +75,7 @@ public:
     void ShowError(const std::string& text) override { errors.push_back(text); }
 
 private:
-    std::vector<std::string>& ListOf(CatalogList list)
-    {
+    std::vector<std::string>& ListOf(CatalogList list) {
         return list == CatalogList::Printers ? printers
                : list == CatalogList::Papers ? papers
                                              : styleTables;

@@ -10,15 +10,13 @@ namespace kw::test {
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempFolder {
 public:
-    TempFolder()
-    {
+    TempFolder() {
         std::random_device random;
         m_path = std::filesystem::temp_directory_path() /
                  ("kw-test-" + std::to_string(random()) + std::to_string(random()));
         std::filesystem::create_directories(m_path);
     }
-    ~TempFolder()
-    {
+    ~TempFolder() {
         std::error_code ignored;
         std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add, ignored);
@@ -30,13 +28,11 @@ public:
     std::string Path() const { return m_path.string(); }
     std::string File(const std::string& name) const { return (m_path / name).string(); }
 
-    void Write(const std::string& name, const std::string& bytes) const
-    {
+    void Write(const std::string& name, const std::string& bytes) const {
         std::ofstream out(m_path / name, std::ios::binary);
         out << bytes;
     }
-    std::string Read(const std::string& name) const
-    {
+    std::string Read(const std::string& name) const {
         std::ifstream in(m_path / name, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
