@@ -1,23 +1,17 @@
 #include "engine/plot_run.h"
 
+#include <functional>
 #include <new>
 
 #include "engine/plot_configuration.h"
 #include "settings/error.h"
+#include "settings/text_file.h"
 
 namespace kw {
 namespace {
 
 constexpr std::int32_t kOutOfMemory = 7;
 constexpr std::int32_t kInternalError = 51;
-
-std::string TrimBlanks(const std::string& text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    const auto last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
-}
 
 } // namespace
 
@@ -49,10 +43,24 @@ void PlotRunner::ReportFailure(std::int32_t number) {
     m_host.ShowError(MessageForError(number));
 }
 
+bool PlotRunner::Guarded(const std::function<void()>& body) {
+    try {
+        body();
+        return true;
+    } catch (const Error& failure) {
+        ReportFailure(failure.Number());
+    } catch (const std::bad_alloc&) {
+        ReportFailure(kOutOfMemory);
+    } catch (const std::exception&) {
+        ReportFailure(kInternalError);
+    }
+    return false;
+}
+
 void PlotRunner::RunPlot() {
     PlotSettings settings;
     bool progressShown = false;
-    try {
+    const bool finished = Guarded([&] {
         settings = m_host.Settings();
         ConnectAndSaveSettings(settings);
         switch (settings.mode) {
@@ -70,17 +78,10 @@ void PlotRunner::RunPlot() {
         m_host.SetProgressLabel(ProgressLabel::Status, kRunFinished);
         m_host.SetProgressLabel(ProgressLabel::EndTime, m_host.TimeOfDay());
         m_host.RepaintProgress();
-        return;
-    } catch (const Error& failure) {
-        ReportFailure(failure.Number());
-    } catch (const std::bad_alloc&) {
-        ReportFailure(kOutOfMemory);
-    } catch (const std::exception&) {
-        ReportFailure(kInternalError);
-    }
+    });
     // Picking hides the main window before the progress window is up; without this the user
     // would be left with no window of the program at all.
-    if (settings.mode == PlotMode::CurrentDrawingPart && !progressShown)
+    if (!finished && settings.mode == PlotMode::CurrentDrawingPart && !progressShown)
         m_host.ShowMainWindow();
 }
 
@@ -156,17 +157,11 @@ void PlotRunner::PlotCurrentDrawingPart(const PlotSettings& settings, bool& prog
 }
 
 void PlotRunner::Preview() {
-    try {
+    Guarded([&] {
         const PlotSettings settings = m_host.Settings();
         ConnectAndSaveSettings(settings);
         PreviewBody(settings);
-    } catch (const Error& failure) {
-        ReportFailure(failure.Number());
-    } catch (const std::bad_alloc&) {
-        ReportFailure(kOutOfMemory);
-    } catch (const std::exception&) {
-        ReportFailure(kInternalError);
-    }
+    });
 }
 
 void PlotRunner::PreviewBody(const PlotSettings& settings) {

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "settings/error.h"
+#include "settings/text_file.h"
 
 namespace kw {
 namespace {
@@ -100,10 +101,7 @@ std::int16_t ToInt16(double value) {
 }
 
 std::int16_t CopiesFromText(const std::string& text) {
-    const auto first = text.find_first_not_of(' ');
-    const auto last = text.find_last_not_of(' ');
-    return ToInt16(LeadingNumber(
-        first == std::string::npos ? std::string() : text.substr(first, last - first + 1)));
+    return ToInt16(LeadingNumber(TrimBlanks(text)));
 }
 
 double PlotSettings::FrameLengthMm() const {

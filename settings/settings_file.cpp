@@ -26,14 +26,6 @@ constexpr char kSeparator = '\\';
 constexpr char kSeparator = '/';
 #endif
 
-std::string Trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return {};
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
-
 std::string Lowered(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -61,7 +53,7 @@ std::optional<int> FindPrinterRecord(const PrinterTable& table, const std::strin
 }
 
 bool PortraitFromFlag(const std::string& portraitFlag) {
-    const std::string text = Trimmed(portraitFlag);
+    const std::string text = TrimBlanks(portraitFlag);
     const std::string lowered = Lowered(text);
     if (lowered == "true")
         return true;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "tests/support/error_number.h"
+
 #include "engine/plot_configuration.h"
 #include "tests/support/substitute_cad.h"
 
@@ -24,14 +26,7 @@ struct Layout {
     }
 };
 
-std::int32_t ErrorNumberOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& error) {
-        return error.Number();
-    }
-    return 0;
-}
+using test::ErrorNumberOf;
 
 TEST(PrepareLayout, PointsTheLayoutAtPrinterStyleTableAndCanonicalPaper) {
     Layout layout;

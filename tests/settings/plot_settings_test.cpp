@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "tests/support/error_number.h"
+
 #include <functional>
 
 #include "settings/error.h"
@@ -8,14 +10,7 @@
 namespace kw {
 namespace {
 
-std::int32_t ErrorNumberOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& error) {
-        return error.Number();
-    }
-    return 0;
-}
+using test::ErrorNumberOf;
 
 TEST(LeadingNumber, ReadsTheLongestLeadingNumberIgnoringBlanks) {
     EXPECT_DOUBLE_EQ(LeadingNumber("3 80"), 380.0);
