@@ -1,0 +1,12 @@
+# The core layers build everywhere, the MinGW cross build included: no Qt, and Windows headers
+# only behind _WIN32 in the one file that converts code pages.
+file(GLOB_RECURSE sources "${SOURCE_DIR}/settings/*" "${SOURCE_DIR}/engine/*"
+     "${SOURCE_DIR}/cad/*.h" "${SOURCE_DIR}/cad/*.cpp")
+foreach(source IN LISTS sources)
+    file(STRINGS "${source}" includes REGEX "^#include <(Q|windows|ole|oaidl)")
+    if(includes AND NOT source MATCHES "settings/text_file.cpp$")
+        message(FATAL_ERROR "${source} includes ${includes}")
+    endif()
+endforeach()
+list(LENGTH sources count)
+message(STATUS "core layers: ${count} files checked, standard library only")
