@@ -16,7 +16,9 @@
 #ifdef KW_HAVE_WEB_ENGINE
 #include "ui/web_page_view.h"
 #endif
-#if defined(KW_HAVE_BUILTIN_CAD) && __has_include("cad/builtin/builtin_cad.h")
+#if defined(KW_HAVE_COM_CAD)
+#include "cad/com/com_backend.h"
+#elif defined(KW_HAVE_BUILTIN_CAD) && __has_include("cad/builtin/builtin_cad.h")
 #define KW_USE_BUILTIN_CAD
 #include <QStandardPaths>
 
@@ -32,7 +34,10 @@ namespace kw::app {
 namespace {
 
 CadBackendFactory BackendFactory(const QString& programFolder) {
-#if defined(KW_USE_BUILTIN_CAD)
+#if defined(KW_HAVE_COM_CAD)
+    Q_UNUSED(programFolder);
+    return ComBackendFactory();
+#elif defined(KW_USE_BUILTIN_CAD)
     // One backend for the whole run of the program: Start makes the built-in application and
     // every later Attach finds that same one.
     builtin::BuiltinOptions options;
@@ -43,8 +48,6 @@ CadBackendFactory BackendFactory(const QString& programFolder) {
     auto backend = std::make_shared<builtin::BuiltinBackend>(std::move(options));
     return [backend] { return backend; };
 #else
-    // TODO(wiring): on Windows the COM backend (target kw::com) takes this place once its
-    // factory is published in cad/com; the CMake file already links it (KW_HAVE_COM_CAD).
     Q_UNUSED(programFolder);
     return [] { return std::make_shared<NoCadBackend>(); };
 #endif
