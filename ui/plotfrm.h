@@ -69,7 +69,6 @@ public:
     // The progress window while it is open, else null.
     Form3* ProgressWindow() const { return m_form3; }
     const QString& HelpFile() const { return m_helpFile; }
-    const SettingsFile& SettingsFileInUse() const { return m_settingsFile; }
 
     QGroupBox* Frame1;
     DrawingListBox* List2;
