@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "cad/cad_session.h"
 #include "tests/com/fake_host.h"
 #include "tests/com/running_fake.h"
 
@@ -44,6 +45,41 @@ TEST(ComConnect, StartsTheLocalServerAndAttachesToTheRunningInstance) {
     host.SetBusy(2);
     EXPECT_EQ(attached->ActiveDocument()->ActiveSpace(), 1);
     EXPECT_EQ(host.BusyLeft(), 0);
+}
+
+TEST(ComConnect, SessionStartsOneHostThenAttachesToIt) {
+    test::RunningFakeGuard guard;
+    std::vector<std::string> messages;
+    CadSession session([] { return std::make_shared<ComBackend>(test::QuickRetry()); },
+                       [&](const std::string& text) { messages.push_back(text); });
+    session.Connect();
+    ASSERT_TRUE(session.HasApplication());
+    IDispatch* running = test::RunningFake();
+    ASSERT_NE(running, nullptr);
+    FakeHost host(running);
+    running->Release();
+    const std::int32_t process = host.ProcessId();
+    EXPECT_TRUE(com::ToBool(host.Control().Get("Visible").Raw())) << "started and shown";
+    // No drawing was open: Connect swallowed the failure of ActiveDocument.
+    try {
+        session.Utility();
+        FAIL() << "a utility without a drawing";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.Number(), errors::kObjectNotSet);
+    }
+
+    host.AddDrawing("D:\\a.dwg");
+    host.Open("D:\\a.dwg");
+    session.Connect();
+    IDispatch* again = test::RunningFake();
+    ASSERT_NE(again, nullptr);
+    FakeHost sameHost(again);
+    again->Release();
+    EXPECT_EQ(sameHost.ProcessId(), process) << "nothing new was started";
+    EXPECT_EQ(sameHost.OpenDocuments(), std::vector<std::string>{"D:\\a.dwg"});
+    session.Utility()->Prompt("ok");
+    EXPECT_EQ(host.Log("Utility."), std::vector<std::string>{"Utility.Prompt(\"ok\")"});
+    EXPECT_TRUE(messages.empty());
 }
 
 } // namespace
