@@ -74,6 +74,8 @@ quiet timeout 180 wineboot -i
 quiet timeout 60 wineserver -w
 # One server for all the test processes that follow, until cleanup stops it.
 timeout 10 wineserver -p
+# Windows without a display: the null graphics driver.
+quiet timeout 60 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
 
 say "registering the fake host"
 tests="$build/kestrelwick/tests/com"
@@ -83,7 +85,7 @@ quiet timeout 60 wine reg query 'HKCR\AutoCAD.Application\CLSID'
 
 say "running the tests"
 status=0
-timeout 900 ctest --test-dir "$build/kestrelwick" -j 1 --timeout 120 --output-on-failure \
+timeout 900 ctest --test-dir "$build/kestrelwick" -j "$jobs" --timeout 120 --output-on-failure \
     >"$build/ctest.log" 2>&1 || status=$?
 grep -E -v '^ *(Start +[0-9]+:|[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed)' "$build/ctest.log" || true
 say "done"

@@ -1296,6 +1296,14 @@ HRESULT RegisterServer(const wchar_t* modulePath, bool inproc) {
     const std::wstring classKey = ClassKey();
     wchar_t id[64];
     StringFromGUID2(kFakeClassId, id, 64);
+    // Never take the ProgID from an installed host CAD.
+    wchar_t current[64] = L"";
+    LONG size = sizeof current;
+    if (RegQueryValueW(HKEY_CLASSES_ROOT, (std::wstring(kProgId) + L"\\CLSID").c_str(), current,
+                       &size) == ERROR_SUCCESS &&
+        _wcsicmp(current, id) != 0) {
+        return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
+    }
     LONG result = SetKey(HKEY_CLASSES_ROOT, kProgId, nullptr, L"Fake CAD application");
     if (result == ERROR_SUCCESS) {
         result = SetKey(HKEY_CLASSES_ROOT, std::wstring(kProgId) + L"\\CLSID", nullptr, id);
@@ -1320,6 +1328,27 @@ HRESULT UnregisterServer(bool inproc) {
     const std::wstring classKey = ClassKey();
     RegDeleteTreeW(HKEY_CLASSES_ROOT,
                    (classKey + (inproc ? L"\\InprocServer32" : L"\\LocalServer32")).c_str());
+    HKEY remaining = nullptr;
+    const bool otherServer =
+        RegOpenKeyExW(HKEY_CLASSES_ROOT,
+                      (classKey + (inproc ? L"\\LocalServer32" : L"\\InprocServer32")).c_str(), 0,
+                      KEY_READ, &remaining) == ERROR_SUCCESS;
+    if (remaining != nullptr) {
+        RegCloseKey(remaining);
+    }
+    if (!otherServer) {
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, classKey.c_str());
+        // The ProgID goes only while it still names the fake, never the host's own class.
+        wchar_t id[64];
+        StringFromGUID2(kFakeClassId, id, 64);
+        wchar_t current[64] = L"";
+        LONG size = sizeof current;
+        if (RegQueryValueW(HKEY_CLASSES_ROOT, (std::wstring(kProgId) + L"\\CLSID").c_str(), current,
+                           &size) == ERROR_SUCCESS &&
+            _wcsicmp(current, id) == 0) {
+            RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgId);
+        }
+    }
     return S_OK;
 }
 
