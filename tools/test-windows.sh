@@ -93,7 +93,12 @@ summary="$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "
 if [ -n "$summary" ]; then
     failed="$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$summary")"
     total="$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$summary")"
-    echo "$((total - failed)) passed, $failed failed"
+    skipped="$(grep -c -E '^[[:space:]]*[0-9]+ - .* \(Skipped\)$' "$build/ctest.log" || true)"
+    if [ "$skipped" -gt 0 ]; then
+        echo "$((total - failed - skipped)) passed, $failed failed, $skipped skipped"
+    else
+        echo "$((total - failed)) passed, $failed failed"
+    fi
 else
     echo "ctest gave no summary (exit status $status)"
     [ "$status" -ne 0 ] || status=1
