@@ -9,6 +9,34 @@ namespace {
 
 using test::FakeHost;
 
+// Runs the fake's local server with a registration switch and waits for it.
+bool RunServer(const wchar_t* option) {
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring server(path);
+    server = server.substr(0, server.find_last_of(L"\\/") + 1) + L"kw_fake_cad_server.exe";
+    std::wstring commandLine = L"\"" + server + L"\" " + option;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(server.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process)) {
+        return false;
+    }
+    WaitForSingleObject(process.hProcess, 30000);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code == 0;
+}
+
+// The local server unregistered for the test's duration: starting the host fails.
+struct UnregisteredServer {
+    bool removed = RunServer(L"/UnregServer");
+    ~UnregisteredServer() { RunServer(L"/RegServer"); }
+};
+
 // Start and Attach go through the ProgID's registered class and the running-object table,
 // across a process boundary, as they do with the host.
 TEST(ComConnect, StartsTheLocalServerAndAttachesToTheRunningInstance) {
@@ -80,6 +108,20 @@ TEST(ComConnect, SessionStartsOneHostThenAttachesToIt) {
     session.Utility()->Prompt("ok");
     EXPECT_EQ(host.Log("Utility."), std::vector<std::string>{"Utility.Prompt(\"ok\")"});
     EXPECT_TRUE(messages.empty());
+}
+
+TEST(ComConnect, AHostThatCannotBeStartedIsReportedInOneMessage) {
+    test::RunningFakeGuard guard;
+    UnregisteredServer unregistered;
+    ASSERT_TRUE(unregistered.removed);
+    std::vector<std::string> messages;
+    CadSession session([] { return std::make_shared<ComBackend>(test::QuickRetry()); },
+                       [&](const std::string& text) { messages.push_back(text); });
+    session.Connect();
+    EXPECT_FALSE(session.HasApplication());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_FALSE(messages.front().empty()) << "the failure's description is shown";
+    EXPECT_EQ(test::RunningFake(), nullptr);
 }
 
 } // namespace
