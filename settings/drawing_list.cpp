@@ -86,10 +86,14 @@ std::vector<std::string> DialogCandidates(const std::string& resultText) {
     }
     if (parts.size() == 1)
         return {resultText};
+    // A POSIX folder (the desktop program outside Windows) takes "/"; a Windows folder takes "\\",
+    // also after a drive root.
+    const bool posix = !parts[0].empty() && parts[0].front() == '/';
+    const std::string separator = !posix ? "\\" : parts[0].back() == '/' ? "" : "/";
     std::vector<std::string> candidates;
     for (std::size_t i = 1; i < parts.size(); ++i)
         if (!parts[i].empty())
-            candidates.push_back(parts[0] + "\\" + parts[i]);
+            candidates.push_back(parts[0] + separator + parts[i]);
     return candidates;
 }
 

@@ -1,0 +1,37 @@
+#include "app/plot/console_run_host.h"
+
+#include <ctime>
+#include <ostream>
+
+namespace kw {
+
+void ConsoleRunHost::SetProgressLabel(ProgressLabel label, const std::string& text) {
+    switch (label) {
+    case ProgressLabel::Status:
+        m_out << text << '\n';
+        break;
+    case ProgressLabel::StartTime:
+        m_out << "开始时间 " << text << '\n';
+        break;
+    case ProgressLabel::EndTime:
+        m_out << "结束时间 " << text << '\n';
+        break;
+    }
+    m_out.flush();
+}
+
+void ConsoleRunHost::ShowError(const std::string& text) {
+    m_failed = true;
+    m_err << text << std::endl;
+}
+
+std::string ConsoleRunHost::TimeOfDay() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[16];
+    std::strftime(text, sizeof text, "%H:%M:%S", &local);
+    return text;
+}
+
+} // namespace kw

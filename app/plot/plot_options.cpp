@@ -1,0 +1,200 @@
+#include "app/plot/plot_options.h"
+
+#include <functional>
+#include <map>
+
+#include "settings/error.h"
+
+namespace kw {
+namespace {
+
+[[noreturn]] void Fail(const std::string& text) {
+    throw Error(errors::kInvalidCall, text);
+}
+
+FrameKind ParseKind(const std::string& text) {
+    if (text == "polyline") {
+        return FrameKind::PolylineLayer;
+    }
+    if (text == "block") {
+        return FrameKind::BlockReference;
+    }
+    if (text == "xref") {
+        return FrameKind::ExternalReference;
+    }
+    Fail("--kind: expected polyline, block or xref, got \"" + text + "\"");
+}
+
+} // namespace
+
+PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
+                             const PlotSettings& defaults) {
+    PlotOptions options;
+    options.settings = defaults;
+    options.settings.mode = PlotMode::SelectedFiles;
+    PlotSettings& s = options.settings;
+    std::optional<std::string> name; // --name applies to whichever kind is chosen
+
+    using Setter = std::function<void(const std::string&)>;
+    const std::map<std::string, Setter> withValue = {
+        {"--kind", [&](const std::string& v) { s.frameKind = ParseKind(v); }},
+        {"--frame-kind", [&](const std::string& v) { s.frameKind = ParseKind(v); }},
+        {"--layer", [&](const std::string& v) { s.frameLayer = v; }},
+        {"--block", [&](const std::string& v) { s.blockName = v; }},
+        {"--xref", [&](const std::string& v) { s.xrefName = v; }},
+        {"--name", [&](const std::string& v) { name = v; }},
+        {"--device", [&](const std::string& v) { s.printerName = v; }},
+        {"--paper", [&](const std::string& v) { s.paperName = v; }},
+        {"--style", [&](const std::string& v) { s.styleTable = v; }},
+        {"--length", [&](const std::string& v) { s.frameLength = v; }},
+        {"--allowance", [&](const std::string& v) { s.pointAllowance = v; }},
+        {"--copies", [&](const std::string& v) { s.copies = v; }},
+        {"--output", [&](const std::string& v) { options.outputFolder = v; }},
+        {"--papers",
+         [&](const std::string& v) {
+             options.action = PlotAction::Papers;
+             options.papersDevice = v;
+         }},
+        {"--offset",
+         [&](const std::string& v) {
+             const auto comma = v.find(',');
+             if (comma == std::string::npos) {
+                 Fail("--offset: expected X,Y in millimetres, got \"" + v + "\"");
+             }
+             s.offsetX = v.substr(0, comma);
+             s.offsetY = v.substr(comma + 1);
+         }},
+    };
+    const std::map<std::string, std::function<void()>> flags = {
+        {"--bottom-up", [&] { s.rowsBottomUp = true; }},
+        {"--portrait", [&] { s.portrait = true; }},
+        {"--reverse", [&] { s.reversePlot = true; }},
+        {"--center", [&] { s.centerPlot = true; }},
+        {"--no-lineweights", [&] { s.plotLineweights = false; }},
+        {"--no-plot-styles", [&] { s.plotStyles = false; }},
+        {"--hide", [&] { s.hideObjects = true; }},
+        {"--list", [&] { options.action = PlotAction::List; }},
+        {"--devices", [&] { options.action = PlotAction::Devices; }},
+        {"--styles", [&] { options.action = PlotAction::Styles; }},
+        {"--help", [&] { options.action = PlotAction::Help; }},
+        {"-h", [&] { options.action = PlotAction::Help; }},
+    };
+
+    bool onlyFiles = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (onlyFiles || argument.empty() || argument[0] != '-' || argument == "-") {
+            options.drawings.push_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            onlyFiles = true;
+            continue;
+        }
+        std::string key = argument;
+        std::optional<std::string> inlineValue;
+        if (const auto equals = argument.find('='); equals != std::string::npos) {
+            key = argument.substr(0, equals);
+            inlineValue = argument.substr(equals + 1);
+        }
+        if (const auto setter = withValue.find(key); setter != withValue.end()) {
+            if (!inlineValue) {
+                if (i + 1 >= arguments.size()) {
+                    Fail(key + ": a value is missing");
+                }
+                inlineValue = arguments[++i];
+            }
+            setter->second(*inlineValue);
+        } else if (const auto flag = flags.find(key); flag != flags.end() && !inlineValue) {
+            flag->second();
+        } else {
+            Fail("unknown option \"" + argument + "\" (see --help)");
+        }
+    }
+    if (name) {
+        switch (s.frameKind) {
+        case FrameKind::PolylineLayer:
+            s.frameLayer = *name;
+            break;
+        case FrameKind::BlockReference:
+            s.blockName = *name;
+            break;
+        case FrameKind::ExternalReference:
+            s.xrefName = *name;
+            break;
+        }
+    }
+    if ((options.action == PlotAction::Plot || options.action == PlotAction::List) &&
+        options.drawings.empty()) {
+        Fail("no drawing given (see --help)");
+    }
+    return options;
+}
+
+std::string PlotUsage() {
+    return R"(用法: kestrelwick-plot [选项] 图形.dxf ...
+按图框批量打印 DXF 图形：找出每个图框，按阅读顺序排列，每个图框打印为一页。
+
+  --list                   只查找并排序图框，不打印；每个图框一行：
+                           路径<TAB>页号<TAB>xMin yMin xMax yMax
+  --devices                列出打印机
+  --papers 打印机          列出该打印机的图纸（显示名<TAB>标准名）
+  --styles                 列出打印样式表
+  --kind polyline|block|xref  图框类型：多段线（按图层）、块参照、外部参照
+  --layer 图层             图框所在图层（默认“图框”）
+  --block 名称             图框块名（默认“RmTK”）
+  --xref 名称              图框外部参照名（默认“tk_xref”）
+  --name 名称              所选图框类型的图层或名称
+  --bottom-up              从下往上排列（默认从上往下）
+  --device 打印机          打印机（默认 Kestrelwick PDF）
+  --paper 图纸             图纸，显示名或标准名
+  --style 样式表           打印样式表
+  --portrait               纵向（默认横向）
+  --reverse                反向打印
+  --length 毫米            图框标准长度（默认 380）
+  --allowance 毫米         图框点允差（默认 0）
+  --center                 居中打印
+  --offset X,Y             打印偏移，毫米（默认 5,25）
+  --copies 份数            每页份数（默认 1）
+  --no-lineweights         不打印线宽
+  --no-plot-styles         不按样式打印
+  --hide                   隐藏对象
+  --output 文件夹          PDF 的输出文件夹（默认当前文件夹）
+  --help                   显示本帮助
+退出状态：成功为 0，失败不为 0；状态行写到标准输出，错误信息写到标准错误。
+
+Usage: kestrelwick-plot [options] drawing.dxf ...
+Batch-plots DXF drawings frame by frame: finds every title-block frame, puts the frames in
+reading order and plots each as its own page.
+
+  --list                   find and order the frames without plotting; one line per frame:
+                           PATH<TAB>PAGE<TAB>xMin yMin xMax yMax
+  --devices                list the devices
+  --papers DEVICE          list the papers of a device (display name<TAB>canonical name)
+  --styles                 list the plot style tables
+  --kind polyline|block|xref  frame kind: polyline on a layer, block reference, external reference
+  --layer LAYER            layer of frame polylines (default "图框")
+  --block NAME             block name of frames (default "RmTK")
+  --xref NAME              external reference name of frames (default "tk_xref")
+  --name NAME              layer or name for the chosen frame kind
+  --bottom-up              rows from the bottom up (default: top down)
+  --device DEVICE          device (default Kestrelwick PDF)
+  --paper PAPER            paper, display or canonical name
+  --style TABLE            plot style table
+  --portrait               portrait (default: landscape)
+  --reverse                plot upside down
+  --length MM              standard frame length on paper (default 380)
+  --allowance MM           frame-point allowance (default 0)
+  --center                 centre the plot on the paper
+  --offset X,Y             plot offset in millimetres (default 5,25)
+  --copies N               copies of each page (default 1)
+  --no-lineweights         do not plot lineweights
+  --no-plot-styles         do not plot with plot styles
+  --hide                   hide objects behind others
+  --output DIR             folder for PDF files (default: the current folder)
+  --help                   show this help
+Exit status 0 on success, non-zero on failure; status lines go to stdout, messages to stderr.
+)";
+}
+
+} // namespace kw

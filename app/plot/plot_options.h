@@ -1,0 +1,30 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "settings/plot_settings.h"
+
+namespace kw {
+
+// What one call of kestrelwick-plot asks for.
+enum class PlotAction { Plot, List, Devices, Papers, Styles, Help };
+
+struct PlotOptions {
+    PlotAction action = PlotAction::Plot;
+    PlotSettings settings;
+    std::vector<std::string> drawings;
+    std::string papersDevice; // --papers DEVICE
+    std::string outputFolder; // --output DIR; empty = the current folder
+};
+
+// Reads the command line (without the program name) over `defaults`, which hold the panel's
+// starting values. Throws Error 5 with a message naming the option that is wrong.
+PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
+                             const PlotSettings& defaults);
+
+// The --help text, Chinese then English.
+std::string PlotUsage();
+
+} // namespace kw

@@ -1,0 +1,237 @@
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "cad/builtin/builtin_cad.h"
+#include "cad/builtin/builtin_objects.h"
+#include "drawing/dxf_io.h"
+
+namespace kw::builtin {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Paths reach the CAD from the runs and from list files written on Windows: both separators are
+// taken, and a doubled one (folder "/" joined with "\TEMPLATE") counts once.
+std::string NormalizePath(const std::string& path) {
+    std::string text = path;
+    std::replace(text.begin(), text.end(), '\\', '/');
+    return fs::path(text).lexically_normal().string();
+}
+
+bool HasExtension(const std::string& path, const std::string& extension) {
+    return Lower(fs::path(path).extension().string()) == extension;
+}
+
+drawing::Document LoadOrFail(const std::string& path) {
+    if (HasExtension(path, ".dwg")) {
+        Fail(builtin_errors::kCannotOpen,
+             fs::path(path).filename().string() +
+                 ": DWG drawings cannot be read by the built-in CAD; save the drawing as DXF");
+    }
+    std::error_code error;
+    if (!fs::is_regular_file(path, error)) {
+        Fail(builtin_errors::kFileNotFound, path + ": file not found");
+    }
+    try {
+        return drawing::LoadDrawing(path);
+    } catch (const drawing::DxfError& failure) {
+        Fail(builtin_errors::kCannotOpen, failure.Description());
+    }
+}
+
+// A drawing with nothing but model space, for Add when the template is missing.
+drawing::Document BlankDrawing() {
+    drawing::Document document;
+    document.header.push_back({"$ACADVER", {{1, "AC1015"}}});
+    document.header.push_back({"$PSTYLEMODE", {{290, "1"}}});
+    document.layers.push_back(drawing::Layer{.name = "0"});
+    drawing::Layout model;
+    model.name = "Model";
+    model.isModel = true;
+    document.layouts.push_back(model);
+    document.RebuildIndexes();
+    return document;
+}
+
+class BuiltinDocuments : public CadDocuments {
+public:
+    explicit BuiltinDocuments(std::shared_ptr<ApplicationState> app) : m_app(std::move(app)) {}
+
+    std::shared_ptr<CadDocument> Add() override {
+        const std::string templatePath =
+            (fs::path(m_app->options.programFolder) / "TEMPLATE" / "acad.dwt").string();
+        std::error_code error;
+        return AddFrom(fs::is_regular_file(templatePath, error) ? LoadOrFail(templatePath)
+                                                                : BlankDrawing());
+    }
+
+    std::shared_ptr<CadDocument> Add(const std::string& templatePath) override {
+        return AddFrom(LoadOrFail(NormalizePath(templatePath)));
+    }
+
+    std::shared_ptr<CadDocument> Open(const std::string& path) override {
+        const std::string normalized = NormalizePath(path);
+        // A drawing that is open already comes to the front as it is, unsaved changes and all.
+        for (const auto& document : m_app->documents) {
+            std::error_code error;
+            if (!document->path.empty() && fs::equivalent(document->path, normalized, error)) {
+                m_app->Activate(document);
+                return MakeDocument(document);
+            }
+        }
+        auto state = std::make_shared<DocumentState>(
+            m_app, LoadOrFail(normalized), fs::path(normalized).filename().string(), normalized);
+        m_app->Activate(state);
+        return MakeDocument(state);
+    }
+
+private:
+    std::shared_ptr<CadDocument> AddFrom(drawing::Document drawing) {
+        const std::string name = "Drawing" + std::to_string(++m_app->untitledCount) + ".dxf";
+        drawing.path.clear(); // xrefs of a new drawing resolve against no folder
+        auto state = std::make_shared<DocumentState>(m_app, std::move(drawing), name, "");
+        m_app->Activate(state);
+        return MakeDocument(state);
+    }
+
+    std::shared_ptr<ApplicationState> m_app;
+};
+
+} // namespace
+
+[[noreturn]] void Fail(std::int32_t code, const std::string& description) {
+    throw CadError(code, description);
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
+ApplicationState::ApplicationState(BuiltinOptions options)
+    : options(std::move(options)),
+      devices(this->options.printers ? this->options.printers
+                                     : SystemPrinterSource(QtSystemPrinters)) {
+    if (this->options.programFolder.empty()) {
+        this->options.programFolder = RunningProgramFolder();
+    }
+    variables["BACKGROUNDPLOT"] = 2;
+    variables["FILEDIA"] = 1;
+    variables["CMDECHO"] = 1;
+}
+
+std::shared_ptr<DocumentState> ApplicationState::Active() const {
+    return documents.empty() ? nullptr : documents.back();
+}
+
+void ApplicationState::Activate(std::shared_ptr<DocumentState> document) {
+    std::erase(documents, document); // by value: `document` may refer into the list
+    documents.push_back(document);
+}
+
+void ApplicationState::Remove(const DocumentState& document) {
+    std::erase_if(documents, [&](const auto& d) { return d.get() == &document; });
+}
+
+void DocumentState::CheckOpen() const {
+    if (closed) {
+        Fail(builtin_errors::kFailed, name + ": the drawing has been closed");
+    }
+}
+
+std::shared_ptr<ApplicationState> DocumentState::App() const {
+    auto app = application.lock();
+    if (!app) {
+        Fail(builtin_errors::kFailed, "the CAD application has ended");
+    }
+    return app;
+}
+
+std::string RunningProgramFolder() {
+    std::error_code error;
+    const fs::path executable = fs::read_symlink("/proc/self/exe", error);
+    if (error || executable.empty()) {
+        return ".";
+    }
+    return executable.parent_path().string();
+}
+
+BuiltinApplication::BuiltinApplication(BuiltinOptions options)
+    : m_state(std::make_shared<ApplicationState>(std::move(options))) {}
+
+BuiltinApplication::~BuiltinApplication() {
+    for (const auto& document : m_state->documents) {
+        document->closed = true;
+    }
+}
+
+void BuiltinApplication::PutVisible(bool visible) {
+    m_state->visible = visible;
+}
+
+std::shared_ptr<CadDocument> BuiltinApplication::ActiveDocument() {
+    const auto active = m_state->Active();
+    if (!active) {
+        Fail(builtin_errors::kFailed, "no drawing is open");
+    }
+    return MakeDocument(active);
+}
+
+std::shared_ptr<CadDocuments> BuiltinApplication::Documents() {
+    return std::make_shared<BuiltinDocuments>(m_state);
+}
+
+std::string BuiltinApplication::Caption() {
+    const auto active = m_state->Active();
+    return active ? std::string(kWindowTitle) + " - [" + active->name + "]" : kWindowTitle;
+}
+
+std::string BuiltinApplication::FullName() {
+    std::string folder = m_state->options.programFolder;
+    if (folder.empty() || folder.back() != '/') {
+        folder += '/';
+    }
+    return folder + kExecutableName;
+}
+
+bool BuiltinApplication::Visible() const {
+    return m_state->visible;
+}
+
+int BuiltinApplication::Variable(const std::string& name) const {
+    std::string upper = name;
+    for (char& c : upper) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    const auto found = m_state->variables.find(upper);
+    return found == m_state->variables.end() ? -1 : found->second;
+}
+
+std::vector<std::string> BuiltinApplication::CommandLine() const {
+    return m_state->commandLine;
+}
+
+std::size_t BuiltinApplication::DocumentCount() const {
+    return m_state->documents.size();
+}
+
+std::shared_ptr<CadApplication> BuiltinBackend::Attach() {
+    if (!m_application) {
+        Fail(builtin_errors::kFailed, "the built-in CAD is not running");
+    }
+    return m_application;
+}
+
+std::shared_ptr<CadApplication> BuiltinBackend::Start() {
+    if (!m_application) {
+        m_application = std::make_shared<BuiltinApplication>(m_options);
+    }
+    return m_application;
+}
+
+} // namespace kw::builtin

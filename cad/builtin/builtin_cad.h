@@ -1,0 +1,87 @@
+#pragma once
+
+// The built-in CAD application: the automation object model of cad/automation.h over DXF drawings
+// read by drawing/. It lives in the program's own process; "attaching" finds the instance that an
+// earlier Start made.
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cad/automation.h"
+#include "cad/builtin/plot_devices.h"
+
+namespace kw::builtin {
+
+// The executable name that FullName reports. Exactly nine characters, so that the template rule
+// of the runs (FullName without its last nine characters, then "\TEMPLATE\acad.dwt") lands on
+// TEMPLATE/acad.dwt in the program's folder, where the build installs the template.
+inline constexpr const char* kExecutableName = "kwcad.exe";
+
+// The title of the built-in CAD's window, followed by " - [drawing name]" when a drawing is open.
+inline constexpr const char* kWindowTitle = "Kestrelwick CAD";
+
+// Failure codes of the built-in CAD beyond those of cad_error.h; the runs show them by number.
+namespace builtin_errors {
+inline constexpr std::int32_t kFailed = -2147467259;          // 0x80004005: no drawing open, closed
+inline constexpr std::int32_t kInvalidArgument = -2147024809; // 0x80070057: a value it refuses
+inline constexpr std::int32_t kFileNotFound = -2147024894;    // 0x80070002
+inline constexpr std::int32_t kDuplicateName = -2147024713;   // 0x800700B7: name already used
+inline constexpr std::int32_t kCannotOpen = -2147418113;      // 0x8000FFFF: file is no readable DXF
+} // namespace builtin_errors
+
+struct BuiltinOptions {
+    // Where the program lies: FullName is this folder plus kExecutableName, and Add without a
+    // template reads TEMPLATE/acad.dwt from it.
+    std::string programFolder;
+    // The system's printers; QtSystemPrinters unless a test hands in its own.
+    SystemPrinterSource printers;
+    // Where the PDF device writes its files; empty for the current folder.
+    std::string plotFolder;
+};
+
+// The folder of the running executable ("." when the system does not say).
+std::string RunningProgramFolder();
+
+class ApplicationState;
+
+// The application object, with what the built-in CAD offers beyond the host's object model.
+class BuiltinApplication : public CadApplication {
+public:
+    explicit BuiltinApplication(BuiltinOptions options);
+    ~BuiltinApplication() override;
+
+    void PutVisible(bool visible) override;
+    std::shared_ptr<CadDocument> ActiveDocument() override;
+    std::shared_ptr<CadDocuments> Documents() override;
+    std::string Caption() override;
+    std::string FullName() override;
+
+    bool Visible() const;
+    // A system variable set from the command line (BACKGROUNDPLOT, ...); -1 when unknown.
+    int Variable(const std::string& name) const;
+    // What the command line has shown: prompts and answers to commands, one entry each.
+    std::vector<std::string> CommandLine() const;
+    std::size_t DocumentCount() const;
+
+private:
+    std::shared_ptr<ApplicationState> m_state;
+};
+
+// The backend the program's wiring hands to CadSession. One application per backend: Start makes
+// it, Attach finds it (CadError when none was started).
+class BuiltinBackend : public CadBackend {
+public:
+    explicit BuiltinBackend(BuiltinOptions options) : m_options(std::move(options)) {}
+
+    std::shared_ptr<CadApplication> Attach() override;
+    std::shared_ptr<CadApplication> Start() override;
+    std::shared_ptr<BuiltinApplication> Application() const { return m_application; }
+
+private:
+    BuiltinOptions m_options;
+    std::shared_ptr<BuiltinApplication> m_application;
+};
+
+} // namespace kw::builtin

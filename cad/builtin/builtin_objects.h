@@ -1,0 +1,78 @@
+#pragma once
+
+// The objects of the built-in CAD behind the interfaces of cad/automation.h. Internal to
+// cad/builtin.
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cad/builtin/builtin_cad.h"
+#include "cad/builtin/plot_devices.h"
+#include "drawing/document.h"
+
+namespace kw::builtin {
+
+[[noreturn]] void Fail(std::int32_t code, const std::string& description);
+std::string Lower(std::string text);
+
+class DocumentState;
+
+// What every object of one application shares.
+class ApplicationState {
+public:
+    explicit ApplicationState(BuiltinOptions options);
+
+    BuiltinOptions options;
+    DeviceCatalog devices;
+    bool visible = false;
+    std::vector<std::shared_ptr<DocumentState>> documents; // the last one is active
+    std::map<std::string, int> variables;                  // upper-case names
+    std::vector<std::string> commandLine;
+    int untitledCount = 0;
+
+    std::shared_ptr<DocumentState> Active() const;
+    void Activate(std::shared_ptr<DocumentState> document);
+    void Remove(const DocumentState& document);
+};
+
+// One open drawing. The drawing and everything set on it live here; the objects handed out
+// (layouts, selection sets, entities) keep it alive and fail once it is closed.
+class DocumentState {
+public:
+    DocumentState(std::weak_ptr<ApplicationState> application, drawing::Document drawing,
+                  std::string name, std::string path)
+        : application(std::move(application)), drawing(std::move(drawing)), name(std::move(name)),
+          path(std::move(path)) {}
+
+    std::weak_ptr<ApplicationState> application;
+    drawing::Document drawing;
+    std::string name; // shown in the window title
+    std::string path; // empty for a drawing not saved yet
+    bool closed = false;
+    // Selection sets by lower-case name, each the entities it holds.
+    std::map<std::string, std::vector<const drawing::Entity*>> selectionSets;
+    // Per layout: the device the last RefreshPlotDeviceInfo saw.
+    std::map<std::size_t, std::string> refreshedDevice;
+    std::int16_t copies = 1;
+
+    // CadError when the drawing has been closed.
+    void CheckOpen() const;
+    std::shared_ptr<ApplicationState> App() const;
+};
+
+std::shared_ptr<CadDocument> MakeDocument(std::shared_ptr<DocumentState> state);
+std::shared_ptr<CadLayout> MakeLayout(std::shared_ptr<DocumentState> state, std::size_t index);
+std::shared_ptr<CadEntity> MakeEntity(std::shared_ptr<DocumentState> state,
+                                      const drawing::Entity* entity);
+std::shared_ptr<CadSelectionSets> MakeSelectionSets(std::shared_ptr<DocumentState> state);
+
+// The host's entity type code of an entity (24 lightweight polyline, 7 block reference, ...).
+std::int32_t EntityTypeCode(const drawing::Document& document, const drawing::Entity& entity);
+
+// Runs command-line text: a carriage return, line feed or blank ends each input.
+void RunCommandLine(ApplicationState& application, const std::string& text);
+
+} // namespace kw::builtin

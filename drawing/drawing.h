@@ -1,0 +1,12 @@
+#pragma once
+
+// Everything of the drawing library: model, DXF reading/writing, extents, selection.
+
+#include "drawing/document.h"
+#include "drawing/dxf_error.h"
+#include "drawing/dxf_io.h"
+#include "drawing/entities.h"
+#include "drawing/extents.h"
+#include "drawing/geometry.h"
+#include "drawing/selection.h"
+#include "drawing/text.h"

@@ -1,0 +1,1355 @@
+// DXF reading: sections, tables, blocks, entities and layouts out of the tag stream.
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <string_view>
+#include <system_error>
+#include <unordered_map>
+
+#include "drawing/detail/codepage.h"
+#include "drawing/detail/plot_fields.h"
+#include "drawing/detail/source_data.h"
+#include "drawing/detail/tag_reader.h"
+#include "drawing/dxf_io.h"
+#include "drawing/text.h"
+#include "settings/error.h"
+
+namespace kw::drawing {
+namespace {
+
+using detail::RawTag;
+using detail::TagReader;
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
+        text.remove_suffix(1);
+    return text;
+}
+
+std::string BaseName(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The entity types with geometry, by DXF name.
+EntityType TypeOfName(std::string_view name) {
+    struct Entry {
+        std::string_view name;
+        EntityType type;
+    };
+    static constexpr Entry kTypes[] = {
+        {"LINE", EntityType::Line},         {"POINT", EntityType::Point},
+        {"CIRCLE", EntityType::Circle},     {"ARC", EntityType::Arc},
+        {"ELLIPSE", EntityType::Ellipse},   {"LWPOLYLINE", EntityType::LwPolyline},
+        {"POLYLINE", EntityType::Polyline}, {"SPLINE", EntityType::Spline},
+        {"TEXT", EntityType::Text},         {"MTEXT", EntityType::MText},
+        {"ATTRIB", EntityType::Attrib},     {"ATTDEF", EntityType::AttDef},
+        {"INSERT", EntityType::Insert},     {"DIMENSION", EntityType::Dimension},
+        {"HATCH", EntityType::Hatch},       {"SOLID", EntityType::Solid},
+        {"TRACE", EntityType::Trace},       {"3DFACE", EntityType::Face3d},
+        {"LEADER", EntityType::Leader},     {"VIEWPORT", EntityType::Viewport},
+    };
+    for (const auto& entry : kTypes)
+        if (entry.name == name)
+            return entry.type;
+    return EntityType::Unknown;
+}
+
+// Sets axis (code / 10 - 1) of a point from an x/y/z group code.
+inline void SetAxis(Vec3& p, int code, double value) {
+    switch ((code % 100) / 10) {
+    case 1: p.x = value; break;
+    case 2: p.y = value; break;
+    case 3: p.z = value; break;
+    default: break;
+    }
+}
+
+struct Loader {
+    Loader(Document& document, detail::SourceData& source, std::string name, std::size_t start)
+        : doc(document), src(source), fileName(std::move(name)),
+          tags(source.bytes, source.binary, source.oneByteCodes, start) {}
+
+    Document& doc;
+    detail::SourceData& src;
+    std::string fileName;
+    TagReader tags;
+    const detail::CodePage* codePage = nullptr;
+    std::vector<RawTag> record;        // the tags of the record being read (reused)
+    std::vector<RawTag> vertexRecord;  // a VERTEX / ATTRIB after its owner
+    std::unordered_map<std::string_view, std::string> names; // decoded names by raw bytes
+    std::vector<Entity> modelEntities; // from the ENTITIES section
+    std::vector<Entity> paperEntities;
+
+    struct PendingLayout {
+        Layout layout;
+        std::unique_ptr<detail::PlotSettingsSource> plot;
+        std::size_t order = 0;
+    };
+    std::vector<PendingLayout> pendingLayouts;
+    std::size_t warningCount = 0;
+
+    void Warn(const RawTag& at, const std::string& text) {
+        if (++warningCount > 200)
+            return; // a badly damaged file would otherwise fill memory with warnings
+        if (at.line > 0)
+            doc.warnings.push_back("line " + std::to_string(at.line) + ": " + text);
+        else
+            doc.warnings.push_back("byte offset " + std::to_string(at.offset) + ": " + text);
+    }
+
+    std::string Text(const RawTag& tag) const { return codePage->Decode(tag.value); }
+
+    const std::string& Name(const RawTag& tag) {
+        const auto it = names.find(tag.value);
+        if (it != names.end())
+            return it->second;
+        return names.emplace(tag.value, codePage->Decode(tag.value)).first->second;
+    }
+
+    // The value as text: strings decoded, numbers in their decimal form.
+    std::string ValueText(const RawTag& tag) {
+        if (!src.binary) {
+            if (detail::KindOfCode(tag.code) == detail::ValueKind::String)
+                return Text(tag);
+            return std::string(Trim(tag.value));
+        }
+        switch (detail::KindOfCode(tag.code)) {
+        case detail::ValueKind::String:
+            return Text(tag);
+        case detail::ValueKind::Double:
+            return detail::FormatDouble(tags.Double(tag));
+        case detail::ValueKind::Binary: {
+            static const char kHex[] = "0123456789ABCDEF";
+            std::string hex;
+            for (const char c : tag.value) {
+                hex.push_back(kHex[static_cast<unsigned char>(c) >> 4]);
+                hex.push_back(kHex[static_cast<unsigned char>(c) & 15]);
+            }
+            return hex;
+        }
+        default:
+            return std::to_string(tags.Int(tag));
+        }
+    }
+
+    double Real(const RawTag& tag) {
+        const double value = tags.Double(tag);
+        if (tags.BadNumber()) {
+            tags.ClearBadNumber();
+            Warn(tag, "number expected for group code " + std::to_string(tag.code) + ", found \"" +
+                          std::string(tag.value.substr(0, 40)) + "\"; 0 used");
+            return 0.0;
+        }
+        return std::isfinite(value) ? value : 0.0;
+    }
+
+    std::int64_t Integer(const RawTag& tag) {
+        const std::int64_t value = tags.Int(tag);
+        if (tags.BadNumber()) {
+            tags.ClearBadNumber();
+            Warn(tag, "integer expected for group code " + std::to_string(tag.code) + ", found \"" +
+                          std::string(tag.value.substr(0, 40)) + "\"; 0 used");
+        }
+        return value;
+    }
+    std::int16_t Short(const RawTag& tag) {
+        return static_cast<std::int16_t>(std::clamp<std::int64_t>(Integer(tag), -32768, 32767));
+    }
+
+    static bool IsStructure(const RawTag& tag, std::string_view name) {
+        return tag.code == 0 && Trim(tag.value) == name;
+    }
+
+    // Reads the tags after a group-0 tag up to the next group 0 (which is pushed back).
+    void ReadRecord(std::vector<RawTag>& out) {
+        out.clear();
+        RawTag tag;
+        while (tags.Next(tag)) {
+            if (tag.code == 0) {
+                tags.PushBack(tag);
+                return;
+            }
+            out.push_back(tag);
+        }
+    }
+
+    std::size_t RecordEnd(const RawTag& head, const std::vector<RawTag>& rec) const {
+        return rec.empty() ? head.end : rec.back().end;
+    }
+
+    // --- entities ----------------------------------------------------------------------------
+
+    void BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Entity& e);
+    void ReadEntityList(std::vector<Entity>& out, bool inBlock);
+
+    // --- sections ----------------------------------------------------------------------------
+
+    void ReadHeader();
+    void ReadTables(bool orphan);
+    void ReadBlocks();
+    void ReadEntities();
+    void ReadObjects();
+    void SkipSection();
+    // Ends a section: ENDSEC consumed, or a SECTION/EOF pushed back with a warning.
+    bool SectionEnds(const RawTag& tag) {
+        if (IsStructure(tag, "ENDSEC"))
+            return true;
+        if (IsStructure(tag, "SECTION") || IsStructure(tag, "EOF")) {
+            Warn(tag, "ENDSEC missing before " + std::string(Trim(tag.value)));
+            tags.PushBack(tag);
+            return true;
+        }
+        return false;
+    }
+
+    void ParseLayer(const std::vector<RawTag>& rec);
+    void ParseLinetype(const std::vector<RawTag>& rec);
+    void ParseStyle(const std::vector<RawTag>& rec);
+    void ParseBlockRecord(const std::vector<RawTag>& rec);
+    void ParseLayout(const RawTag& head, const std::vector<RawTag>& rec, bool isLayout);
+
+    void Run();
+    void Finish();
+};
+
+// ------------------------------------------------------------------------------------------------
+
+void Loader::ReadHeader() {
+    RawTag tag;
+    HeaderVariable* current = nullptr;
+    while (tags.Next(tag)) {
+        if (tag.code == 0) {
+            if (SectionEnds(tag))
+                return;
+            Warn(tag, "unexpected " + std::string(Trim(tag.value)) + " in HEADER");
+            continue;
+        }
+        if (tag.code == 9) {
+            doc.header.push_back({std::string(Trim(Text(tag))), {}});
+            current = &doc.header.back();
+            continue;
+        }
+        if (current)
+            current->values.push_back({static_cast<std::int16_t>(tag.code), ValueText(tag)});
+    }
+}
+
+void Loader::SkipSection() {
+    RawTag tag;
+    while (tags.Next(tag))
+        if (tag.code == 0 && SectionEnds(tag))
+            return;
+}
+
+void Loader::ParseLayer(const std::vector<RawTag>& rec) {
+    Layer layer;
+    bool xdata = false;
+    for (const RawTag& t : rec) {
+        if (t.code == 1001)
+            xdata = true;
+        if (xdata)
+            continue;
+        switch (t.code) {
+        case 2: layer.name = Name(t); break;
+        case 5: layer.handle = tags.Handle(t); break;
+        case 62: {
+            const std::int16_t color = Short(t);
+            layer.on = color >= 0;
+            layer.color = static_cast<std::int16_t>(color < 0 ? -color : color);
+            break;
+        }
+        case 420: layer.trueColor = static_cast<std::int32_t>(Integer(t)); break;
+        case 6: layer.linetype = Name(t); break;
+        case 70: layer.flags = Short(t); break;
+        case 370: layer.lineweight = Short(t); break;
+        case 290: layer.plot = Integer(t) != 0; break;
+        default: break;
+        }
+    }
+    doc.layers.push_back(std::move(layer));
+}
+
+void Loader::ParseLinetype(const std::vector<RawTag>& rec) {
+    Linetype linetype;
+    for (const RawTag& t : rec) {
+        if (t.code == 1001)
+            break;
+        switch (t.code) {
+        case 2: linetype.name = Name(t); break;
+        case 5: linetype.handle = tags.Handle(t); break;
+        case 3: linetype.description = Text(t); break;
+        case 40: linetype.patternLength = Real(t); break;
+        case 49: linetype.dashes.push_back(Real(t)); break;
+        default: break;
+        }
+    }
+    doc.linetypes.push_back(std::move(linetype));
+}
+
+void Loader::ParseStyle(const std::vector<RawTag>& rec) {
+    TextStyle style;
+    bool acadXdata = false;
+    bool xdata = false;
+    for (const RawTag& t : rec) {
+        if (t.code == 1001) {
+            xdata = true;
+            acadXdata = Trim(t.value) == "ACAD";
+            continue;
+        }
+        if (xdata) {
+            if (acadXdata && t.code == 1000 && style.fontFamily.empty())
+                style.fontFamily = Text(t);
+            continue;
+        }
+        switch (t.code) {
+        case 2: style.name = Name(t); break;
+        case 5: style.handle = tags.Handle(t); break;
+        case 70: style.flags = Short(t); break;
+        case 40: style.fixedHeight = Real(t); break;
+        case 41: style.widthFactor = Real(t); break;
+        case 50: style.obliqueDeg = Real(t); break;
+        case 71: style.generation = Short(t); break;
+        case 3: style.fontFile = Text(t); break;
+        case 4: style.bigFontFile = Text(t); break;
+        default: break;
+        }
+    }
+    doc.textStyles.push_back(std::move(style));
+}
+
+void Loader::ParseBlockRecord(const std::vector<RawTag>& rec) {
+    BlockRecord record;
+    bool inGroup = false;
+    for (const RawTag& t : rec) {
+        if (t.code == 1001)
+            break;
+        if (t.code == 102) {
+            inGroup = !Trim(t.value).empty() && Trim(t.value).front() == '{';
+            continue;
+        }
+        if (inGroup)
+            continue;
+        switch (t.code) {
+        case 2: record.name = Name(t); break;
+        case 5: record.handle = tags.Handle(t); break;
+        case 340: record.layoutHandle = tags.Handle(t); break;
+        case 70: record.insertUnits = Short(t); break;
+        default: break;
+        }
+    }
+    doc.blockRecords.push_back(std::move(record));
+}
+
+void Loader::ReadTables(bool orphan) {
+    RawTag head;
+    while (tags.Next(head)) {
+        if (head.code != 0) {
+            Warn(head, "group code " + std::to_string(head.code) + " where a table entry should start");
+            continue;
+        }
+        if (orphan && (IsStructure(head, "SECTION") || IsStructure(head, "EOF") ||
+                       IsStructure(head, "ENDSEC"))) {
+            tags.PushBack(head);
+            return;
+        }
+        if (SectionEnds(head))
+            return;
+        const std::string_view type = Trim(head.value);
+        ReadRecord(record);
+        if (type == "LAYER")
+            ParseLayer(record);
+        else if (type == "LTYPE")
+            ParseLinetype(record);
+        else if (type == "STYLE")
+            ParseStyle(record);
+        else if (type == "BLOCK_RECORD")
+            ParseBlockRecord(record);
+    }
+}
+
+void Loader::ReadBlocks() {
+    RawTag head;
+    while (tags.Next(head)) {
+        if (head.code != 0) {
+            Warn(head, "group code " + std::to_string(head.code) + " where a block should start");
+            continue;
+        }
+        if (SectionEnds(head))
+            return;
+        const std::string_view type = Trim(head.value);
+        ReadRecord(record);
+        if (type == "ENDBLK")
+            continue;
+        if (type != "BLOCK") {
+            Warn(head, std::string(type) + " outside a block definition skipped");
+            continue;
+        }
+        Block block;
+        block.handle = 0;
+        bool inGroup = false;
+        bool ownerSeen = false;
+        std::string altName;
+        for (const RawTag& t : record) {
+            if (t.code == 1001)
+                break;
+            if (t.code == 102) {
+                inGroup = !Trim(t.value).empty() && Trim(t.value).front() == '{';
+                continue;
+            }
+            if (inGroup)
+                continue;
+            switch (t.code) {
+            case 2: block.name = Name(t); break;
+            case 3: altName = Name(t); break;
+            case 5: block.handle = tags.Handle(t); break;
+            case 330:
+                if (!ownerSeen)
+                    block.recordHandle = tags.Handle(t);
+                ownerSeen = true;
+                break;
+            case 8: block.layer = Name(t); break;
+            case 70: block.flags = Short(t); break;
+            case 10: case 20: case 30: SetAxis(block.basePoint, t.code, Real(t)); break;
+            case 1: block.xrefPath = Text(t); break;
+            case 4: block.description = Text(t); break;
+            default: break;
+            }
+        }
+        if (block.name.empty())
+            block.name = altName;
+        if (block.name.empty())
+            Warn(head, "block without a name; its entities are kept but cannot be referenced");
+        doc.blocks.push_back(std::move(block));
+        // Entities go straight into the block just added.
+        ReadEntityList(doc.blocks.back().entities, true);
+    }
+}
+
+void Loader::ReadEntities() {
+    std::vector<Entity> all;
+    ReadEntityList(all, false);
+    RawTag tag;
+    if (tags.Next(tag) && !SectionEnds(tag))
+        tags.PushBack(tag);
+    for (Entity& e : all)
+        (e.paperSpace ? paperEntities : modelEntities).push_back(std::move(e));
+}
+
+void Loader::ReadEntityList(std::vector<Entity>& out, bool inBlock) {
+    RawTag head;
+    while (tags.Next(head)) {
+        if (head.code != 0) {
+            Warn(head, "group code " + std::to_string(head.code) + " where an entity should start");
+            continue;
+        }
+        const std::string_view type = Trim(head.value);
+        if (type == "ENDSEC" || type == "SECTION" || type == "EOF" ||
+            (inBlock && (type == "ENDBLK" || type == "BLOCK"))) {
+            if (inBlock && type != "ENDBLK")
+                Warn(head, "ENDBLK missing before " + std::string(type));
+            tags.PushBack(head);
+            return;
+        }
+        ReadRecord(record);
+        if (type == "SEQEND" || type == "VERTEX" || type == "ATTRIB" || type == "ENDBLK" ||
+            type == "BLOCK") {
+            Warn(head, std::string(type) + " without its owner skipped");
+            continue;
+        }
+        Entity e;
+        BuildEntity(head, record, e);
+        e.source.size = RecordEnd(head, record) - head.offset;
+        if (e.type == EntityType::Polyline) {
+            auto& polyline = std::get<PolylineGeometry>(e.geometry);
+            RawTag next;
+            while (tags.Next(next)) {
+                const std::string_view nextType = next.code == 0 ? Trim(next.value) : "";
+                if (nextType == "VERTEX") {
+                    ReadRecord(vertexRecord);
+                    Polyline3dVertex vertex;
+                    for (const RawTag& t : vertexRecord) {
+                        switch (t.code) {
+                        case 10: case 20: case 30: SetAxis(vertex.location, t.code, Real(t)); break;
+                        case 40: vertex.startWidth = Real(t); break;
+                        case 41: vertex.endWidth = Real(t); break;
+                        case 42: vertex.bulge = Real(t); break;
+                        case 70: vertex.flags = Short(t); break;
+                        default: break;
+                        }
+                    }
+                    polyline.vertices.push_back(vertex);
+                    continue;
+                }
+                if (nextType == "SEQEND")
+                    ReadRecord(vertexRecord);
+                else
+                    tags.PushBack(next);
+                break;
+            }
+        } else if (e.type == EntityType::Insert) {
+            auto& insert = std::get<InsertGeometry>(e.geometry);
+            RawTag next;
+            bool any = false;
+            while (tags.Next(next)) {
+                const std::string_view nextType = next.code == 0 ? Trim(next.value) : "";
+                if (nextType == "ATTRIB") {
+                    ReadRecord(vertexRecord);
+                    Entity attribute;
+                    BuildEntity(next, vertexRecord, attribute);
+                    attribute.source.size = RecordEnd(next, vertexRecord) - next.offset;
+                    insert.attributes.push_back(std::move(attribute));
+                    any = true;
+                    continue;
+                }
+                if (nextType == "SEQEND" && any)
+                    ReadRecord(vertexRecord);
+                else
+                    tags.PushBack(next);
+                break;
+            }
+        }
+        out.push_back(std::move(e));
+    }
+}
+
+// ------------------------------------------------------------------------------------------------
+
+namespace {
+
+void ParseHatchBoundaries(Loader& loader, const std::vector<RawTag>& rec, std::size_t i,
+                          HatchGeometry& hatch) {
+    const std::size_t n = rec.size();
+    auto at = [&](int code) { return i < n && rec[i].code == code; };
+    const std::int64_t pathCount = loader.Integer(rec[i]);
+    ++i;
+    for (std::int64_t p = 0; p < pathCount && i < n; ++p) {
+        if (!at(92))
+            return;
+        HatchBoundary boundary;
+        boundary.flags = static_cast<std::int32_t>(loader.Integer(rec[i]));
+        ++i;
+        if (boundary.flags & 2) {
+            bool hasBulge = false;
+            if (at(72)) {
+                hasBulge = loader.Integer(rec[i]) != 0;
+                ++i;
+            }
+            if (at(73)) {
+                boundary.closed = loader.Integer(rec[i]) != 0;
+                ++i;
+            }
+            std::int64_t count = 0;
+            if (at(93)) {
+                count = loader.Integer(rec[i]);
+                ++i;
+            }
+            for (std::int64_t v = 0; v < count && i < n; ++v) {
+                PolylineVertex vertex;
+                if (!at(10))
+                    break;
+                vertex.x = loader.Real(rec[i++]);
+                if (at(20))
+                    vertex.y = loader.Real(rec[i++]);
+                if (at(42)) {
+                    vertex.bulge = loader.Real(rec[i++]);
+                }
+                (void)hasBulge;
+                boundary.polyline.push_back(vertex);
+            }
+        } else {
+            std::int64_t count = 0;
+            if (at(93)) {
+                count = loader.Integer(rec[i]);
+                ++i;
+            }
+            for (std::int64_t k = 0; k < count && i < n; ++k) {
+                if (!at(72))
+                    break;
+                HatchEdge edge;
+                const std::int64_t kind = loader.Integer(rec[i++]);
+                if (kind < 1 || kind > 4)
+                    return;
+                edge.kind = static_cast<HatchEdge::Kind>(kind);
+                if (edge.kind == HatchEdge::Kind::Spline) {
+                    SplineGeometry& s = edge.spline;
+                    std::int64_t knots = 0, controls = 0;
+                    bool rational = false;
+                    if (at(94)) s.degree = loader.Short(rec[i++]);
+                    if (at(73)) rational = loader.Integer(rec[i++]) != 0;
+                    if (at(74)) ++i;
+                    if (at(95)) knots = loader.Integer(rec[i++]);
+                    if (at(96)) controls = loader.Integer(rec[i++]);
+                    for (std::int64_t q = 0; q < knots && at(40); ++q)
+                        s.knots.push_back(loader.Real(rec[i++]));
+                    for (std::int64_t q = 0; q < controls && at(10); ++q) {
+                        Vec3 point;
+                        point.x = loader.Real(rec[i++]);
+                        if (at(20)) point.y = loader.Real(rec[i++]);
+                        s.controlPoints.push_back(point);
+                        if (at(42)) s.weights.push_back(loader.Real(rec[i++]));
+                    }
+                    if (!rational && !s.weights.empty() &&
+                        s.weights.size() != s.controlPoints.size())
+                        s.weights.clear();
+                    if (at(97)) {
+                        const std::int64_t fits = loader.Integer(rec[i++]);
+                        for (std::int64_t q = 0; q < fits && at(11); ++q) {
+                            Vec3 point;
+                            point.x = loader.Real(rec[i++]);
+                            if (at(21)) point.y = loader.Real(rec[i++]);
+                            s.fitPoints.push_back(point);
+                        }
+                    }
+                    while (at(12) || at(22) || at(13) || at(23))
+                        ++i;
+                } else {
+                    // Line 10 20 11 21; arc 10 20 40 50 51 73; ellipse 10 20 11 21 40 50 51 73.
+                    while (i < n) {
+                        const int code = rec[i].code;
+                        if (code == 10 || code == 20)
+                            SetAxis(edge.start, code, loader.Real(rec[i]));
+                        else if (code == 11 || code == 21)
+                            SetAxis(edge.end, code, loader.Real(rec[i]));
+                        else if (code == 40)
+                            edge.radius = loader.Real(rec[i]);
+                        else if (code == 50)
+                            edge.startAngleDeg = loader.Real(rec[i]);
+                        else if (code == 51)
+                            edge.endAngleDeg = loader.Real(rec[i]);
+                        else if (code == 73 && edge.kind != HatchEdge::Kind::Line)
+                            edge.counterClockwise = loader.Integer(rec[i]) != 0;
+                        else
+                            break;
+                        ++i;
+                    }
+                }
+                boundary.edges.push_back(std::move(edge));
+            }
+        }
+        if (at(97)) {
+            const std::int64_t sources = loader.Integer(rec[i++]);
+            for (std::int64_t q = 0; q < sources && at(330); ++q)
+                ++i;
+        }
+        hatch.boundaries.push_back(std::move(boundary));
+    }
+}
+
+} // namespace
+
+void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Entity& e) {
+    const std::string_view typeName = Trim(head.value);
+    e.type = TypeOfName(typeName);
+    e.source.offset = head.offset;
+    e.source.line = head.line;
+    switch (e.type) {
+    case EntityType::Unknown: e.geometry = OpaqueGeometry{std::string(typeName)}; break;
+    case EntityType::Line: e.geometry = LineGeometry{}; break;
+    case EntityType::Point: e.geometry = PointGeometry{}; break;
+    case EntityType::Circle: e.geometry = CircleGeometry{}; break;
+    case EntityType::Arc: e.geometry = ArcGeometry{}; break;
+    case EntityType::Ellipse: e.geometry = EllipseGeometry{}; break;
+    case EntityType::LwPolyline: e.geometry = LwPolylineGeometry{}; break;
+    case EntityType::Polyline: e.geometry = PolylineGeometry{}; break;
+    case EntityType::Spline: e.geometry = SplineGeometry{}; break;
+    case EntityType::Text:
+    case EntityType::Attrib:
+    case EntityType::AttDef: e.geometry = TextGeometry{}; break;
+    case EntityType::MText: e.geometry = MTextGeometry{}; break;
+    case EntityType::Insert: e.geometry = InsertGeometry{}; break;
+    case EntityType::Dimension: e.geometry = DimensionGeometry{}; break;
+    case EntityType::Hatch: e.geometry = HatchGeometry{}; break;
+    case EntityType::Solid:
+    case EntityType::Trace:
+    case EntityType::Face3d: e.geometry = QuadGeometry{}; break;
+    case EntityType::Leader: e.geometry = LeaderGeometry{}; break;
+    case EntityType::Viewport: e.geometry = ViewportGeometry{}; break;
+    }
+
+    bool inGroup = false;
+    bool ownerSeen = false;
+    bool hasXDirection = false;
+    double mtextRotationDeg = 0.0;
+    std::string mtextRaw;
+    std::string mtextLast;
+    bool hatchSubclass = false;
+    std::size_t hatchPaths = 0;
+    const std::size_t n = rec.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const RawTag& t = rec[i];
+        const int c = t.code;
+        if (inGroup) {
+            if (c == 102)
+                inGroup = false;
+            continue;
+        }
+        if (c == 102) {
+            const std::string_view v = Trim(t.value);
+            inGroup = !v.empty() && v.front() == '{';
+            continue;
+        }
+        if (c == 1001 || c == 101)
+            break; // extended data or an embedded object: not the entity's own data
+        switch (c) {
+        case 5: e.handle = tags.Handle(t); continue;
+        case 330:
+            if (!ownerSeen)
+                e.ownerHandle = tags.Handle(t);
+            ownerSeen = true;
+            if (e.type != EntityType::Hatch)
+                continue;
+            break;
+        case 8: e.layer = Name(t); continue;
+        case 6: e.linetype = Name(t); continue;
+        case 62: e.color = Short(t); continue;
+        case 370: e.lineweight = Short(t); continue;
+        case 420: e.trueColor = static_cast<std::int32_t>(Integer(t)); continue;
+        case 48: e.linetypeScale = Real(t); continue;
+        case 60: e.invisible = Integer(t) != 0; continue;
+        case 67: e.paperSpace = Integer(t) != 0; continue;
+        case 39: e.thickness = Real(t); continue;
+        case 210: case 220: case 230: SetAxis(e.extrusion, c - 200, Real(t)); continue;
+        case 100:
+            if (e.type == EntityType::Hatch && Trim(t.value) == "AcDbHatch")
+                hatchSubclass = true;
+            continue;
+        default: break;
+        }
+        switch (e.type) {
+        case EntityType::Line: {
+            auto& g = std::get<LineGeometry>(e.geometry);
+            if (c == 10 || c == 20 || c == 30) SetAxis(g.start, c, Real(t));
+            else if (c == 11 || c == 21 || c == 31) SetAxis(g.end, c, Real(t));
+            break;
+        }
+        case EntityType::Point: {
+            auto& g = std::get<PointGeometry>(e.geometry);
+            if (c == 10 || c == 20 || c == 30) SetAxis(g.location, c, Real(t));
+            break;
+        }
+        case EntityType::Circle: {
+            auto& g = std::get<CircleGeometry>(e.geometry);
+            if (c == 10 || c == 20 || c == 30) SetAxis(g.center, c, Real(t));
+            else if (c == 40) g.radius = Real(t);
+            break;
+        }
+        case EntityType::Arc: {
+            auto& g = std::get<ArcGeometry>(e.geometry);
+            if (c == 10 || c == 20 || c == 30) SetAxis(g.center, c, Real(t));
+            else if (c == 40) g.radius = Real(t);
+            else if (c == 50) g.startAngleDeg = Real(t);
+            else if (c == 51) g.endAngleDeg = Real(t);
+            break;
+        }
+        case EntityType::Ellipse: {
+            auto& g = std::get<EllipseGeometry>(e.geometry);
+            if (c == 10 || c == 20 || c == 30) SetAxis(g.center, c, Real(t));
+            else if (c == 11 || c == 21 || c == 31) SetAxis(g.majorAxis, c, Real(t));
+            else if (c == 40) g.ratio = Real(t);
+            else if (c == 41) g.startParam = Real(t);
+            else if (c == 42) g.endParam = Real(t);
+            break;
+        }
+        case EntityType::LwPolyline: {
+            auto& g = std::get<LwPolylineGeometry>(e.geometry);
+            switch (c) {
+            case 90: {
+                const std::int64_t count = Integer(t);
+                if (count > 0 && static_cast<std::size_t>(count) <= n)
+                    g.vertices.reserve(static_cast<std::size_t>(count));
+                break;
+            }
+            case 70: g.flags = Short(t); break;
+            case 43: g.constantWidth = Real(t); break;
+            case 38: g.elevation = Real(t); break;
+            case 10: g.vertices.push_back({Real(t), 0.0, 0.0, 0.0, 0.0}); break;
+            case 20: if (!g.vertices.empty()) g.vertices.back().y = Real(t); break;
+            case 40: if (!g.vertices.empty()) g.vertices.back().startWidth = Real(t); break;
+            case 41: if (!g.vertices.empty()) g.vertices.back().endWidth = Real(t); break;
+            case 42: if (!g.vertices.empty()) g.vertices.back().bulge = Real(t); break;
+            default: break;
+            }
+            break;
+        }
+        case EntityType::Polyline: {
+            auto& g = std::get<PolylineGeometry>(e.geometry);
+            if (c == 70) g.flags = Short(t);
+            else if (c == 30) g.elevation = Real(t);
+            break;
+        }
+        case EntityType::Spline: {
+            auto& g = std::get<SplineGeometry>(e.geometry);
+            switch (c) {
+            case 70: g.flags = Short(t); break;
+            case 71: g.degree = Short(t); break;
+            case 40: g.knots.push_back(Real(t)); break;
+            case 41: g.weights.push_back(Real(t)); break;
+            case 10: g.controlPoints.push_back({Real(t), 0.0, 0.0}); break;
+            case 20: if (!g.controlPoints.empty()) g.controlPoints.back().y = Real(t); break;
+            case 30: if (!g.controlPoints.empty()) g.controlPoints.back().z = Real(t); break;
+            case 11: g.fitPoints.push_back({Real(t), 0.0, 0.0}); break;
+            case 21: if (!g.fitPoints.empty()) g.fitPoints.back().y = Real(t); break;
+            case 31: if (!g.fitPoints.empty()) g.fitPoints.back().z = Real(t); break;
+            default: break;
+            }
+            break;
+        }
+        case EntityType::Text:
+        case EntityType::Attrib:
+        case EntityType::AttDef: {
+            auto& g = std::get<TextGeometry>(e.geometry);
+            const bool attribute = e.type != EntityType::Text;
+            switch (c) {
+            case 1: g.text = Text(t); break;
+            case 2: if (attribute) g.tag = Text(t); break;
+            case 3: if (e.type == EntityType::AttDef) g.prompt = Text(t); break;
+            case 7: g.style = Name(t); break;
+            case 10: case 20: case 30: SetAxis(g.insertion, c, Real(t)); break;
+            case 11: case 21: case 31:
+                SetAxis(g.alignment, c, Real(t));
+                g.hasAlignment = true;
+                break;
+            case 40: g.height = Real(t); break;
+            case 41: g.widthFactor = Real(t); break;
+            case 50: g.rotationDeg = Real(t); break;
+            case 51: g.obliqueDeg = Real(t); break;
+            case 70: if (attribute) g.attributeFlags = Short(t); break;
+            case 71: g.generation = Short(t); break;
+            case 72: g.hAlign = Short(t); break;
+            case 73: if (!attribute) g.vAlign = Short(t); break;
+            case 74: if (attribute) g.vAlign = Short(t); break;
+            default: break;
+            }
+            break;
+        }
+        case EntityType::MText: {
+            auto& g = std::get<MTextGeometry>(e.geometry);
+            switch (c) {
+            case 3: mtextRaw.append(t.value); break;
+            case 1: mtextLast.assign(t.value); break;
+            case 7: g.style = Name(t); break;
+            case 10: case 20: case 30: SetAxis(g.insertion, c, Real(t)); break;
+            case 11: case 21: case 31:
+                SetAxis(g.xDirection, c, Real(t));
+                hasXDirection = true;
+                break;
+            case 40: g.height = Real(t); break;
+            case 41: g.referenceWidth = Real(t); break;
+            case 42: g.actualWidth = Real(t); break;
+            case 43: g.rectHeight = Real(t); break;
+            case 44: g.lineSpacingFactor = Real(t); break;
+            case 50: mtextRotationDeg = Real(t); break;
+            case 71: g.attachment = Short(t); break;
+            case 72: g.drawingDirection = Short(t); break;
+            default: break;
+            }
+            break;
+        }
+        case EntityType::Insert: {
+            auto& g = std::get<InsertGeometry>(e.geometry);
+            switch (c) {
+            case 2: g.blockName = Name(t); break;
+            case 10: case 20: case 30: SetAxis(g.insertion, c, Real(t)); break;
+            case 41: g.scale.x = Real(t); break;
+            case 42: g.scale.y = Real(t); break;
+            case 43: g.scale.z = Real(t); break;
+            case 50: g.rotationDeg = Real(t); break;
+            case 70: g.columns = Short(t); break;
+            case 71: g.rows = Short(t); break;
+            case 44: g.columnSpacing = Real(t); break;
+            case 45: g.rowSpacing = Real(t); break;
+            default: break;
+            }
+            break;
+        }
+        case EntityType::Dimension: {
+            auto& g = std::get<DimensionGeometry>(e.geometry);
+            switch (c) {
+            case 2: g.blockName = Name(t); break;
+            case 1: g.text = Text(t); break;
+            case 3: g.style = Name(t); break;
+            case 10: case 20: case 30: SetAxis(g.definitionPoint, c, Real(t)); break;
+            case 11: case 21: case 31: SetAxis(g.textMidpoint, c, Real(t)); break;
+            case 12: case 22: case 32: SetAxis(g.insertion, c, Real(t)); break;
+            case 70: g.dimensionType = Short(t); break;
+            default: break;
+            }
+            break;
+        }
+        case EntityType::Hatch: {
+            auto& g = std::get<HatchGeometry>(e.geometry);
+            if (c == 91 && hatchPaths == 0) {
+                ParseHatchBoundaries(*this, rec, i, g);
+                hatchPaths = g.boundaries.size() + 1;
+                // Skip the boundary data: its codes (10, 40, 73, ...) are not the hatch's own.
+                while (i + 1 < n && rec[i + 1].code != 75)
+                    ++i;
+                break;
+            }
+            if (!hatchSubclass && hatchPaths == 0)
+                break;
+            if (c == 2) g.patternName = Name(t);
+            else if (c == 70) g.solidFill = Integer(t) != 0;
+            else if (c == 30 && hatchPaths == 0) g.elevation = Real(t);
+            break;
+        }
+        case EntityType::Solid:
+        case EntityType::Trace:
+        case EntityType::Face3d: {
+            auto& g = std::get<QuadGeometry>(e.geometry);
+            if (c >= 10 && c <= 33 && c % 10 <= 3)
+                SetAxis(g.corners[c % 10], c, Real(t));
+            else if (c == 70)
+                g.invisibleEdges = Short(t);
+            break;
+        }
+        case EntityType::Leader: {
+            auto& g = std::get<LeaderGeometry>(e.geometry);
+            if (c == 10) g.vertices.push_back({Real(t), 0.0, 0.0});
+            else if (c == 20 && !g.vertices.empty()) g.vertices.back().y = Real(t);
+            else if (c == 30 && !g.vertices.empty()) g.vertices.back().z = Real(t);
+            else if (c == 71) g.arrowhead = Integer(t) != 0;
+            else if (c == 3) g.style = Name(t);
+            break;
+        }
+        case EntityType::Viewport: {
+            auto& g = std::get<ViewportGeometry>(e.geometry);
+            if (c == 10 || c == 20 || c == 30) SetAxis(g.center, c, Real(t));
+            else if (c == 40) g.width = Real(t);
+            else if (c == 41) g.height = Real(t);
+            else if (c == 69) g.id = Short(t);
+            break;
+        }
+        case EntityType::Unknown:
+            break;
+        }
+    }
+    if (e.type == EntityType::MText) {
+        auto& g = std::get<MTextGeometry>(e.geometry);
+        mtextRaw += mtextLast;
+        g.text = codePage->Decode(mtextRaw);
+        if (!hasXDirection) {
+            const double a = DegToRad(mtextRotationDeg);
+            g.xDirection = {std::cos(a), std::sin(a), 0.0};
+        }
+    } else if (e.type == EntityType::Text || e.type == EntityType::Attrib ||
+               e.type == EntityType::AttDef) {
+        auto& g = std::get<TextGeometry>(e.geometry);
+        g.text = DecodeCaret(g.text);
+    }
+}
+
+// ------------------------------------------------------------------------------------------------
+
+void Loader::ParseLayout(const RawTag& head, const std::vector<RawTag>& rec, bool isLayout) {
+    PendingLayout pending;
+    pending.plot = std::make_unique<detail::PlotSettingsSource>();
+    Layout& layout = pending.layout;
+    LayoutPlotSettings& plot = layout.plotSettings;
+    std::string_view subclass;
+    bool inGroup = false;
+    bool plotRegion = false;
+    bool sawPlotRegion = false;
+    for (const RawTag& t : rec) {
+        const int c = t.code;
+        if (inGroup) {
+            if (c == 102)
+                inGroup = false;
+            continue;
+        }
+        if (c == 102) {
+            const std::string_view v = Trim(t.value);
+            inGroup = !v.empty() && v.front() == '{';
+            continue;
+        }
+        if (c == 1001)
+            break;
+        if (c == 100) {
+            if (plotRegion)
+                pending.plot->insertOffset = t.offset;
+            subclass = Trim(t.value);
+            plotRegion = subclass == "AcDbPlotSettings";
+            sawPlotRegion = sawPlotRegion || plotRegion;
+            if (plotRegion)
+                pending.plot->insertOffset = t.end;
+            continue;
+        }
+        if (c == 5) {
+            layout.handle = tags.Handle(t);
+            continue;
+        }
+        if (plotRegion) {
+            pending.plot->insertOffset = t.end;
+            const detail::PlotField* field = detail::FindPlotField(c);
+            if (!field)
+                continue;
+            pending.plot->sites.push_back({c, t.offset, t.valueOffset, t.value.size()});
+            if (field->text)
+                plot.*field->text = Text(t);
+            else if (field->real)
+                plot.*field->real = tags.Double(t);
+            else
+                plot.*field->integer = Short(t);
+            tags.ClearBadNumber();
+        } else if (subclass == "AcDbLayout") {
+            switch (c) {
+            case 1: layout.name = Text(t); break;
+            case 71: layout.tabOrder = Short(t); break;
+            case 10: case 20: SetAxis(layout.limitsMin, c, Real(t)); break;
+            case 11: case 21: SetAxis(layout.limitsMax, c - 1, Real(t)); break;
+            case 12: case 22: case 32: SetAxis(layout.insertionBase, c - 2, Real(t)); break;
+            case 14: case 24: case 34: SetAxis(layout.extentsMin, c - 4, Real(t)); break;
+            case 15: case 25: case 35: SetAxis(layout.extentsMax, c - 5, Real(t)); break;
+            case 330: layout.blockRecordHandle = tags.Handle(t); break;
+            default: break;
+            }
+        }
+    }
+    if (!sawPlotRegion) {
+        Warn(head, "LAYOUT/PLOTSETTINGS object without AcDbPlotSettings data");
+        pending.plot.reset();
+    } else {
+        pending.plot->original = plot;
+    }
+    if (!isLayout) {
+        doc.pageSetups.push_back({layout.handle, plot});
+        return;
+    }
+    pending.order = pendingLayouts.size();
+    pendingLayouts.push_back(std::move(pending));
+}
+
+void Loader::ReadObjects() {
+    RawTag head;
+    while (tags.Next(head)) {
+        if (head.code != 0)
+            continue;
+        if (SectionEnds(head))
+            return;
+        const std::string_view type = Trim(head.value);
+        ReadRecord(record);
+        if (type == "LAYOUT")
+            ParseLayout(head, record, true);
+        else if (type == "PLOTSETTINGS")
+            ParseLayout(head, record, false);
+    }
+}
+
+// ------------------------------------------------------------------------------------------------
+
+void Loader::Finish() {
+    // Where the layouts' entities live.
+    auto findBlock = [&](std::string_view name) -> std::size_t {
+        const std::string folded = FoldCase(name);
+        for (std::size_t i = 0; i < doc.blocks.size(); ++i)
+            if (FoldCase(doc.blocks[i].name) == folded)
+                return i;
+        return Layout::kNoBlock;
+    };
+    std::size_t model = findBlock("*Model_Space");
+    if (model == Layout::kNoBlock)
+        model = findBlock("$MODEL_SPACE");
+    if (model == Layout::kNoBlock) {
+        Block block;
+        block.name = "*Model_Space";
+        doc.blocks.push_back(std::move(block));
+        model = doc.blocks.size() - 1;
+    }
+    std::size_t paper = findBlock("*Paper_Space");
+    if (paper == Layout::kNoBlock)
+        paper = findBlock("$PAPER_SPACE");
+    if (paper == Layout::kNoBlock && !paperEntities.empty()) {
+        Block block;
+        block.name = "*Paper_Space";
+        doc.blocks.push_back(std::move(block));
+        paper = doc.blocks.size() - 1;
+    }
+    auto append = [](std::vector<Entity>& to, std::vector<Entity>& from) {
+        if (to.empty())
+            to.swap(from);
+        else
+            for (Entity& e : from)
+                to.push_back(std::move(e));
+    };
+    append(doc.blocks[model].entities, modelEntities);
+    if (paper != Layout::kNoBlock)
+        append(doc.blocks[paper].entities, paperEntities);
+
+    // Layouts: Model first, then the paper-space layouts in tab order.
+    std::unordered_map<std::uint64_t, std::size_t> blockByRecord;
+    for (std::size_t i = 0; i < doc.blocks.size(); ++i)
+        if (doc.blocks[i].recordHandle != 0)
+            blockByRecord.emplace(doc.blocks[i].recordHandle, i);
+    for (const BlockRecord& record : doc.blockRecords)
+        if (record.handle != 0 && !blockByRecord.count(record.handle)) {
+            const std::size_t index = findBlock(record.name);
+            if (index != Layout::kNoBlock)
+                blockByRecord.emplace(record.handle, index);
+        }
+    std::vector<PendingLayout> layouts;
+    std::vector<bool> blockUsed(doc.blocks.size(), false);
+    PendingLayout* modelLayout = nullptr;
+    for (PendingLayout& pending : pendingLayouts) {
+        Layout& layout = pending.layout;
+        std::size_t index = Layout::kNoBlock;
+        if (layout.blockRecordHandle != 0) {
+            const auto it = blockByRecord.find(layout.blockRecordHandle);
+            if (it != blockByRecord.end())
+                index = it->second;
+        }
+        if (index == Layout::kNoBlock && layout.handle != 0)
+            for (const BlockRecord& record : doc.blockRecords)
+                if (record.layoutHandle == layout.handle) {
+                    index = findBlock(record.name);
+                    break;
+                }
+        const bool isModel = index == model || (index == Layout::kNoBlock &&
+                                                FoldCase(layout.name) == "model");
+        if (isModel) {
+            if (modelLayout) {
+                doc.warnings.push_back("a second model-space LAYOUT \"" + layout.name + "\" ignored");
+                continue;
+            }
+            index = model;
+        }
+        if (index == Layout::kNoBlock)
+            doc.warnings.push_back("layout \"" + layout.name + "\" refers to a missing block; it has no entities");
+        else if (blockUsed[index] && !isModel) {
+            doc.warnings.push_back("layout \"" + layout.name + "\" shares its block with another layout; ignored");
+            continue;
+        }
+        if (index != Layout::kNoBlock)
+            blockUsed[index] = true;
+        layout.blockIndex = index;
+        layout.isModel = isModel;
+        layouts.push_back(std::move(pending));
+        if (isModel)
+            modelLayout = &layouts.back();
+    }
+    // A paper space with entities but no layout of its own still gets one.
+    const bool anyModel = std::any_of(layouts.begin(), layouts.end(),
+                                      [](const PendingLayout& p) { return p.layout.isModel; });
+    if (!anyModel) {
+        PendingLayout pending;
+        pending.layout.name = "Model";
+        pending.layout.isModel = true;
+        pending.layout.blockIndex = model;
+        pending.layout.plotSettings.flags = plot_flags::kModelType;
+        layouts.push_back(std::move(pending));
+    }
+    if (paper != Layout::kNoBlock && !blockUsed[paper] && !doc.blocks[paper].entities.empty()) {
+        PendingLayout pending;
+        pending.layout.name = "Layout1";
+        pending.layout.tabOrder = 1;
+        pending.layout.blockIndex = paper;
+        layouts.push_back(std::move(pending));
+    }
+    std::stable_sort(layouts.begin(), layouts.end(), [](const PendingLayout& a, const PendingLayout& b) {
+        if (a.layout.isModel != b.layout.isModel)
+            return a.layout.isModel;
+        return a.layout.tabOrder < b.layout.tabOrder;
+    });
+    for (PendingLayout& pending : layouts) {
+        doc.layouts.push_back(std::move(pending.layout));
+        src.layoutPlots.push_back(std::move(pending.plot));
+    }
+    doc.RebuildIndexes();
+}
+
+void Loader::Run() {
+    RawTag tag;
+    int sections = 0;
+    bool strayWarned = false;
+    try {
+        while (tags.Next(tag)) {
+            if (tag.code == 999)
+                continue;
+            if (IsStructure(tag, "EOF"))
+                break;
+            if (IsStructure(tag, "SECTION")) {
+                RawTag nameTag;
+                if (!tags.Next(nameTag))
+                    break;
+                if (nameTag.code != 2) {
+                    Warn(nameTag, "section without a name skipped");
+                    tags.PushBack(nameTag);
+                    SkipSection();
+                    continue;
+                }
+                ++sections;
+                const std::string_view name = Trim(nameTag.value);
+                if (name == "HEADER")
+                    ReadHeader();
+                else if (name == "TABLES")
+                    ReadTables(false);
+                else if (name == "BLOCKS")
+                    ReadBlocks();
+                else if (name == "ENTITIES")
+                    ReadEntities();
+                else if (name == "OBJECTS")
+                    ReadObjects();
+                else
+                    SkipSection();
+                continue;
+            }
+            if (IsStructure(tag, "TABLE")) {
+                ++sections;
+                Warn(tag, "TABLE outside the TABLES section read as a table");
+                tags.PushBack(tag);
+                ReadTables(true);
+                continue;
+            }
+            if (!strayWarned) {
+                Warn(tag, "tags outside any section skipped");
+                strayWarned = true;
+            }
+        }
+    } catch (const detail::TagError& error) {
+        if (sections == 0)
+            throw;
+        Warn(RawTag{0, {}, error.offset, error.offset, error.offset, error.line},
+             error.reason + "; the rest of the file is ignored");
+    }
+    if (sections == 0)
+        throw detail::TagError{0, 0, "no DXF section found: not a DXF file"};
+    if (!tags.SawEof())
+        doc.warnings.push_back("the file ends without EOF; it may be cut off");
+    Finish();
+}
+
+// The version and code page, looked up before reading so that header strings decode right.
+void Prescan(const detail::SourceData& src, std::string& version, std::string& codePage) {
+    try {
+        TagReader reader(src.bytes, src.binary, src.oneByteCodes, 0);
+        RawTag tag;
+        std::string_view pending;
+        int count = 0;
+        while (reader.Next(tag) && ++count < 200000) {
+            if (tag.code == 9) {
+                pending = Trim(tag.value);
+                continue;
+            }
+            if (tag.code == 0 && Trim(tag.value) == "ENDSEC")
+                break;
+            if (pending == "$ACADVER" && tag.code == 1)
+                version = std::string(Trim(tag.value));
+            else if (pending == "$DWGCODEPAGE" && tag.code == 3)
+                codePage = std::string(Trim(tag.value));
+            pending = {};
+            if (!version.empty() && !codePage.empty())
+                break;
+        }
+    } catch (const detail::TagError&) {
+        // The real pass reports it.
+    }
+}
+
+bool IsDwg(std::string_view bytes) {
+    if (bytes.size() < 6 || bytes.compare(0, 2, "AC") != 0)
+        return false;
+    // "AC1015" and the like followed by binary data, or the old "AC2.xx"/"MC0.0".
+    for (std::size_t i = 2; i < 6; ++i)
+        if (!(std::isdigit(static_cast<unsigned char>(bytes[i])) || bytes[i] == '.'))
+            return false;
+    return bytes.size() <= 6 || bytes[6] == '\0' || static_cast<unsigned char>(bytes[6]) < 0x20;
+}
+
+} // namespace
+
+// ------------------------------------------------------------------------------------------------
+
+bool LooksLikeDxf(std::string_view bytes) {
+    if (bytes.substr(0, detail::kBinarySentinel.size()) == detail::kBinarySentinel)
+        return true;
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        bytes.remove_prefix(3);
+    try {
+        TagReader reader(bytes.substr(0, std::min<std::size_t>(bytes.size(), 4096)), false, false, 0);
+        RawTag tag;
+        return reader.Next(tag) && (tag.code == 0 || tag.code == 999);
+    } catch (const detail::TagError&) {
+        return false;
+    }
+}
+
+Document LoadDrawingFromBytes(std::string bytes, const std::string& name) {
+    Document doc;
+    doc.path = name;
+    const std::string shownName = BaseName(name);
+    auto source = std::make_shared<detail::SourceData>();
+    source->bytes = std::move(bytes);
+    std::string_view data = source->bytes;
+    if (data.empty())
+        throw DxfError(errors::kTypeMismatch, shownName, 0, 0, "the file is empty");
+    if (IsDwg(data))
+        throw DxfError(errors::kTypeMismatch, shownName, 0, 0,
+                       "this is a DWG drawing, not DXF; save it as DXF in the CAD application");
+    std::size_t start = 0;
+    if (data.substr(0, detail::kBinarySentinel.size()) == detail::kBinarySentinel) {
+        source->binary = true;
+        start = detail::kBinarySentinel.size();
+        // R12 writes one-byte group codes: the first tag (0, SECTION) is then 00 'S'.
+        source->oneByteCodes = data.size() > start + 1 && data[start + 1] != '\0';
+    } else {
+        if (data.substr(0, 3) == "\xEF\xBB\xBF")
+            start = 3;
+        const std::size_t nl = data.find('\n');
+        source->crlf = nl != std::string_view::npos && nl > 0 && data[nl - 1] == '\r';
+    }
+    doc.format.binary = source->binary;
+    doc.format.crlf = source->crlf;
+
+    std::string version, codePageName;
+    Prescan(*source, version, codePageName);
+    doc.format.acadVersion = version;
+    doc.format.codePage = codePageName;
+    const bool utf8 = version.size() == 6 && version.compare(0, 3, "AC1") == 0 && version >= "AC1021";
+    source->codePage = std::make_unique<detail::CodePage>(codePageName, utf8);
+
+    Loader loader(doc, *source, shownName, start);
+    loader.codePage = source->codePage.get();
+    try {
+        loader.Run();
+    } catch (const detail::TagError& error) {
+        const std::string reason = error.reason.rfind("no DXF section", 0) == 0
+                                       ? error.reason
+                                       : "not a readable DXF file: " + error.reason;
+        throw DxfError(errors::kTypeMismatch, shownName, error.line, error.offset, reason);
+    } catch (const std::bad_alloc&) {
+        throw DxfError(errors::kTypeMismatch, shownName, 0, 0, "not enough memory to read the drawing");
+    }
+    detail::DocumentAccess::Source(doc) = std::move(source);
+    return doc;
+}
+
+Document LoadDrawing(const std::string& path) {
+    const std::string shownName = BaseName(path);
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        const int code = errno;
+        std::error_code ec;
+        if (code == EACCES)
+            throw DxfError(errors::kPermissionDenied, shownName, 0, 0, "permission denied");
+        if (code == ENOENT)
+            throw DxfError(errors::kFileNotFound, shownName, 0, 0, "file not found");
+        throw DxfError(errors::kPathFileAccess, shownName, 0, 0,
+                       std::string("cannot open the file: ") + std::strerror(code));
+    }
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size < 0)
+        throw DxfError(errors::kPathFileAccess, shownName, 0, 0, "cannot read the file");
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    in.seekg(0, std::ios::beg);
+    if (size > 0 && !in.read(bytes.data(), size))
+        throw DxfError(errors::kPathFileAccess, shownName, 0, 0, "cannot read the file");
+    return LoadDrawingFromBytes(std::move(bytes), path);
+}
+
+} // namespace kw::drawing

@@ -1,0 +1,273 @@
+#pragma once
+
+// Entities of a drawing: the common properties every entity has and the geometry of the types the
+// program draws or measures. Other types are kept as Opaque and only take part in selection.
+//
+// Coordinate systems follow DXF: a field marked (OCS) is in the entity's object coordinate system
+// given by `extrusion`; (WCS) is world coordinates. Text values are UTF-8 with `\U+XXXX` and
+// `\M+NXXXX` already decoded. Angles keep the unit of the file: degrees where named Deg, radians
+// otherwise.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "drawing/geometry.h"
+
+namespace kw::drawing {
+
+struct Entity;
+
+enum class EntityType : std::uint8_t {
+    Unknown, // kept opaque; Opaque::dxfName says what it is
+    Line,
+    Point,
+    Circle,
+    Arc,
+    Ellipse,
+    LwPolyline,
+    Polyline, // 2D, 3D, mesh and polyface POLYLINE with its VERTEX entities
+    Spline,
+    Text,
+    MText,
+    Attrib, // only inside Insert::attributes
+    AttDef,
+    Insert,
+    Dimension,
+    Hatch,
+    Solid,
+    Trace,
+    Face3d,
+    Leader,
+    Viewport,
+};
+
+// Where an entity's tags lie in the document's source bytes (see Document::Source()).
+struct SourceSpan {
+    std::size_t offset = 0; // byte offset of the entity's group code 0
+    std::size_t size = 0;   // bytes up to the next group code 0 (attributes/vertices excluded)
+    std::uint32_t line = 0; // 1-based line of the group code 0 in an ASCII file, 0 in binary
+};
+
+struct LineGeometry {
+    Vec3 start; // (WCS)
+    Vec3 end;   // (WCS)
+};
+
+struct PointGeometry {
+    Vec3 location; // (WCS)
+};
+
+struct CircleGeometry {
+    Vec3 center; // (OCS)
+    double radius = 0.0;
+};
+
+// Counter-clockwise about the extrusion from start to end angle.
+struct ArcGeometry {
+    Vec3 center; // (OCS)
+    double radius = 0.0;
+    double startAngleDeg = 0.0;
+    double endAngleDeg = 360.0;
+};
+
+struct EllipseGeometry {
+    Vec3 center;           // (WCS)
+    Vec3 majorAxis;        // (WCS) end point of the major axis relative to the center
+    double ratio = 1.0;    // minor / major axis length
+    double startParam = 0; // radians, 0 and 2π for a full ellipse
+    double endParam = 2 * kPi;
+};
+
+// A vertex of a lightweight polyline or a 2D POLYLINE; the bulge (tan of a quarter of the included
+// angle, negative = clockwise) shapes the segment to the next vertex.
+struct PolylineVertex {
+    double x = 0.0;
+    double y = 0.0;
+    double bulge = 0.0;
+    double startWidth = 0.0;
+    double endWidth = 0.0;
+};
+
+struct LwPolylineGeometry {
+    std::vector<PolylineVertex> vertices; // (OCS) at z = elevation
+    double elevation = 0.0;
+    double constantWidth = 0.0;
+    std::int16_t flags = 0; // 70: 1 closed, 128 linetype generation
+    bool Closed() const { return (flags & 1) != 0; }
+};
+
+struct Polyline3dVertex {
+    Vec3 location; // (OCS) for a 2D polyline, (WCS) for 3D / mesh / polyface
+    double bulge = 0.0;
+    double startWidth = 0.0;
+    double endWidth = 0.0;
+    std::int16_t flags = 0;   // VERTEX 70: 128 polyface face record (location unused), 64 mesh...
+};
+
+struct PolylineGeometry {
+    std::vector<Polyline3dVertex> vertices;
+    double elevation = 0.0; // z of the POLYLINE's own 10 point (OCS), 2D polylines only
+    std::int16_t flags = 0; // 70: 1 closed, 8 3D polyline, 16 polygon mesh, 64 polyface mesh
+    bool Closed() const { return (flags & 1) != 0; }
+    bool Is3d() const { return (flags & (8 | 16 | 64)) != 0; }
+};
+
+// A B-spline (WCS); fitPoints only where the file gives no control points.
+struct SplineGeometry {
+    std::int16_t degree = 3;
+    std::int16_t flags = 0; // 70: 1 closed, 2 periodic, 4 rational, 8 planar
+    std::vector<double> knots;
+    std::vector<double> weights; // empty = all 1
+    std::vector<Vec3> controlPoints;
+    std::vector<Vec3> fitPoints;
+};
+
+// TEXT, ATTRIB and ATTDEF.
+struct TextGeometry {
+    std::string text;        // 1, caret escapes (^J) decoded
+    std::string style = "STANDARD"; // 7
+    Vec3 insertion;          // (OCS) 10, first alignment point
+    Vec3 alignment;          // (OCS) 11, second alignment point (used when not left/baseline)
+    bool hasAlignment = false;
+    double height = 0.0;     // 40
+    double rotationDeg = 0.0;   // 50
+    double widthFactor = 1.0;   // 41
+    double obliqueDeg = 0.0;    // 51
+    std::int16_t generation = 0; // 71: 2 backwards, 4 upside down
+    std::int16_t hAlign = 0;     // 72: 0 left, 1 center, 2 right, 3 aligned, 4 middle, 5 fit
+    std::int16_t vAlign = 0;     // 73 (74 in ATTRIB/ATTDEF): 0 baseline, 1 bottom, 2 middle, 3 top
+    std::string tag;             // 2, ATTRIB/ATTDEF only
+    std::string prompt;          // 3, ATTDEF only
+    std::int16_t attributeFlags = 0; // 70, ATTRIB/ATTDEF: 1 invisible, 2 constant, 4 verify, 8 preset
+};
+
+struct MTextGeometry {
+    std::string text;            // 3... then 1 joined; formatting codes (\P, {\f...}) kept
+    std::string style = "STANDARD";
+    Vec3 insertion;              // (WCS) 10
+    Vec3 xDirection{1, 0, 0};    // (WCS) 11; from rotation 50 when the file has no 11
+    double height = 0.0;         // 40 nominal character height
+    double referenceWidth = 0.0; // 41, 0 = no wrapping
+    double actualWidth = 0.0;    // 42, width of the laid-out text as the writer measured it
+    double lineSpacingFactor = 1.0;
+    std::int16_t attachment = 1; // 71: 1 top left ... 9 bottom right
+    std::int16_t drawingDirection = 1; // 72
+    double rectHeight = 0.0;     // 43, height of the laid-out text as the writer measured it
+};
+
+// INSERT (MINSERT when columns or rows > 1). Attributes follow the insert in the file and are
+// kept here; they are placed in their own coordinates, not transformed by the insert.
+struct InsertGeometry {
+    std::string blockName; // 2
+    Vec3 insertion;        // (OCS) 10
+    Vec3 scale{1, 1, 1};   // 41, 42, 43; negative values mirror
+    double rotationDeg = 0.0; // 50
+    std::int16_t columns = 1; // 70
+    std::int16_t rows = 1;    // 71
+    double columnSpacing = 0.0; // 44
+    double rowSpacing = 0.0;    // 45
+    std::vector<Entity> attributes; // ATTRIB entities, type Attrib
+};
+
+struct DimensionGeometry {
+    std::string blockName; // 2, the anonymous block that holds the drawn dimension
+    std::string text;      // 1
+    std::string style;     // 3
+    Vec3 definitionPoint;  // (WCS) 10
+    Vec3 textMidpoint;     // (OCS) 11
+    Vec3 insertion;        // (OCS) 12, translation of the block, usually 0
+    std::int16_t dimensionType = 0; // 70
+};
+
+// One edge of a hatch boundary path (OCS, at the hatch's elevation).
+struct HatchEdge {
+    enum class Kind : std::uint8_t { Line = 1, Arc = 2, Ellipse = 3, Spline = 4 } kind = Kind::Line;
+    Vec3 start;         // line start; arc/ellipse center
+    Vec3 end;           // line end; ellipse major axis end point relative to the center
+    double radius = 0;  // arc radius; ellipse minor/major ratio
+    double startAngleDeg = 0; // arc/ellipse start angle (degrees, as the file gives them)
+    double endAngleDeg = 0;
+    bool counterClockwise = true;
+    SplineGeometry spline; // spline edges only
+};
+
+struct HatchBoundary {
+    std::int32_t flags = 0; // 92: 2 polyline, 1 external, 16 outermost ...
+    std::vector<PolylineVertex> polyline; // polyline boundaries
+    bool closed = true;
+    std::vector<HatchEdge> edges;         // edge boundaries
+};
+
+struct HatchGeometry {
+    std::string patternName; // 2
+    bool solidFill = false;  // 70
+    double elevation = 0.0;  // z of 10
+    std::vector<HatchBoundary> boundaries;
+};
+
+// SOLID and TRACE (OCS), 3DFACE (WCS). The third and fourth corner coincide for a triangle.
+struct QuadGeometry {
+    Vec3 corners[4];
+    std::int16_t invisibleEdges = 0; // 3DFACE 70
+};
+
+struct LeaderGeometry {
+    std::vector<Vec3> vertices; // (WCS) 10
+    bool arrowhead = true;      // 71
+    std::string style;          // 3 dimension style
+};
+
+// VIEWPORT in paper space: the window onto model space.
+struct ViewportGeometry {
+    Vec3 center;         // (WCS paper space) 10
+    double width = 0.0;  // 40 in paper units
+    double height = 0.0; // 41
+    std::int16_t id = 0; // 69; 1 is the paper space itself
+};
+
+// Any other type (RAY, IMAGE, MULTILEADER, 3DSOLID, proxy entities, ...): no geometry kept.
+struct OpaqueGeometry {
+    std::string dxfName; // the type name as the file spells it
+};
+
+using EntityGeometry =
+    std::variant<OpaqueGeometry, LineGeometry, PointGeometry, CircleGeometry, ArcGeometry,
+                 EllipseGeometry, LwPolylineGeometry, PolylineGeometry, SplineGeometry,
+                 TextGeometry, MTextGeometry, InsertGeometry, DimensionGeometry, HatchGeometry,
+                 QuadGeometry, LeaderGeometry, ViewportGeometry>;
+
+inline constexpr std::int16_t kColorByBlock = 0;
+inline constexpr std::int16_t kColorByLayer = 256;
+inline constexpr std::int16_t kLineweightByLayer = -1;
+inline constexpr std::int16_t kLineweightByBlock = -2;
+inline constexpr std::int16_t kLineweightDefault = -3;
+
+struct Entity {
+    EntityType type = EntityType::Unknown;
+    bool paperSpace = false; // 67
+    bool invisible = false;  // 60
+    std::int16_t color = kColorByLayer;           // 62: ACI 1..255, 0 BYBLOCK, 256 BYLAYER
+    std::int16_t lineweight = kLineweightByLayer; // 370: 1/100 mm or one of the kLineweight values
+    std::int32_t trueColor = -1;                  // 420: 0x00RRGGBB, -1 when absent
+    std::uint64_t handle = 0;      // 5 (105 for DIMSTYLE); 0 when the file gives none
+    std::uint64_t ownerHandle = 0; // 330
+    std::string layer = "0";       // 8
+    std::string linetype;          // 6; empty = BYLAYER
+    double linetypeScale = 1.0;    // 48
+    double thickness = 0.0;        // 39
+    Vec3 extrusion{0, 0, 1};       // 210
+    SourceSpan source;
+    EntityGeometry geometry;
+
+    // The DXF type name: "LINE", "LWPOLYLINE", ...; an opaque entity's name as in the file.
+    std::string_view DxfName() const;
+};
+
+// The DXF type name of a type; "" for Unknown.
+std::string_view DxfNameOf(EntityType type);
+
+} // namespace kw::drawing

@@ -1,0 +1,48 @@
+#pragma once
+
+// Extents of entities in world coordinates, with block references expanded: insertion point,
+// scale (mirroring included), rotation, extrusion, column/row arrays and the block's base point,
+// nested to any depth. External references are loaded on first use (see ResolveXref).
+//
+// Exact for lines, points, circles, arcs, ellipses, polylines with bulges, solids, faces, leaders
+// and hatch boundaries under any transform (a transformed arc is measured as the elliptical arc it
+// becomes). Splines are evaluated (de Boor), not hulled: the extreme points are found by sampling
+// every knot span and refining, so the box is exact to about 1e-9 of the spline's size. Text is
+// approximated from its height, width factor and character count (see drawing/README.md): a CJK
+// character is one height wide, any other 0.6 height; the box is rotated and obliqued with the text.
+// Invisible entities (60 = 1) and non-constant ATTDEFs inside a block do not count; viewports and
+// opaque entities have no extents.
+
+#include <memory>
+#include <string>
+
+#include "drawing/document.h"
+#include "drawing/geometry.h"
+
+namespace kw::drawing {
+
+// The world box of an entity of `document` (empty Box when it has no extents).
+Box EntityExtents(const Document& document, const Entity& entity);
+
+// The same with a transform applied first (what a block reference does to its content).
+Box EntityExtents(const Document& document, const Entity& entity, const Transform& transform);
+
+// The box of all entities of a block, in the block's own coordinates transformed by `transform`.
+Box BlockExtents(const Document& document, const Block& block,
+                 const Transform& transform = Transform::Identity());
+
+// The transform of one instance of a block reference (column c, row r of an array): block
+// coordinates → WCS, base point, scale, rotation, array offset, insertion point and extrusion.
+Transform InsertTransform(const Entity& insert, const Block* block, int column = 0, int row = 0);
+
+// The drawing an external-reference block refers to, loaded and cached (in the host document) on
+// first use; nullptr when the block is no xref or the file cannot be found or read. Drawings that
+// refer to each other stop after 8 levels.
+// The path is tried relative to the host drawing's folder, then as given (absolute), then as the
+// bare file name in the host's folder; for a ".dwg" path a ".dxf" file of the same name counts.
+std::shared_ptr<const Document> ResolveXref(const Document& host, const Block& block);
+
+// The file an xref path resolves to, by the rule above; "" when no candidate exists.
+std::string FindXrefFile(const std::string& hostPath, const std::string& xrefPath);
+
+} // namespace kw::drawing

@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "cad/builtin/paper_sizes.h"
+#include "cad/builtin/plot_devices.h"
+
+namespace kw::builtin {
+namespace {
+
+TEST(Papers, EverySheetInBothOrientationsUnderUniqueNames) {
+    const auto& papers = AllPapers();
+    std::set<std::string> canonical, display;
+    for (const PaperSize& paper : papers) {
+        EXPECT_TRUE(canonical.insert(paper.canonicalName).second) << paper.canonicalName;
+        EXPECT_TRUE(display.insert(paper.displayName).second) << paper.displayName;
+        // The other orientation is there too, with the sides swapped.
+        const bool turned = std::any_of(papers.begin(), papers.end(), [&](const PaperSize& p) {
+            return p.widthMm == paper.heightMm && p.heightMm == paper.widthMm &&
+                   p.IsPortrait() != paper.IsPortrait();
+        });
+        EXPECT_TRUE(turned) << paper.canonicalName;
+    }
+    for (const char* name : {"ISO_A0_(1189.00_x_841.00_MM)", "ISO_A4_(210.00_x_297.00_MM)",
+                             "ISO_B5_(250.00_x_176.00_MM)", "ANSI_E_(34.00_x_44.00_Inches)",
+                             "GB_A3x3_(891.00_x_420.00_MM)", "GB_A4x5_(297.00_x_1051.00_MM)"}) {
+        EXPECT_TRUE(canonical.count(name)) << name;
+    }
+}
+
+TEST(Papers, ChineseDisplayNamesAndSizesInMillimetres) {
+    const auto a3x3 = FindPaper("gb_a3x3_(891.00_x_420.00_mm)"); // letter case ignored
+    ASSERT_TRUE(a3x3);
+    EXPECT_EQ(a3x3->displayName, "加长 A3×3 横向 (891.00 x 420.00 毫米)");
+    EXPECT_DOUBLE_EQ(a3x3->widthMm, 891.0);
+    EXPECT_DOUBLE_EQ(a3x3->heightMm, 420.0);
+
+    const auto ansiA = FindPaper("ANSI_A_(8.50_x_11.00_Inches)");
+    ASSERT_TRUE(ansiA);
+    EXPECT_EQ(ansiA->displayName, "ANSI A 纵向 (8.50 x 11.00 英寸)");
+    EXPECT_DOUBLE_EQ(ansiA->widthMm, 215.9);
+    EXPECT_DOUBLE_EQ(ansiA->heightMm, 279.4);
+
+    EXPECT_FALSE(FindPaper("ISO_A4"));
+}
+
+TEST(StyleTables, OfferTheCommonTablesOfBothKinds) {
+    for (const char* name : {"monochrome.ctb", "grayscale.ctb", "acad.ctb"}) {
+        const auto table = FindStyleTable(name);
+        ASSERT_TRUE(table) << name;
+        EXPECT_EQ(table->kind, StyleTableKind::ColorDependent);
+    }
+    const auto named = FindStyleTable("ACAD.STB");
+    ASSERT_TRUE(named);
+    EXPECT_EQ(named->name, "acad.stb");
+    EXPECT_EQ(named->kind, StyleTableKind::Named);
+    EXPECT_FALSE(FindStyleTable("acad"));
+}
+
+TEST(DeviceCatalog, PdfDeviceFirstThenPrintersAsTheSystemListsThemNow) {
+    std::vector<SystemPrinter> system = {{"HP LaserJet", {}}, {kPdfDevice, {}}};
+    DeviceCatalog catalog([&] { return system; });
+    EXPECT_EQ(catalog.DeviceNames(),
+              (std::vector<std::string>{kPdfDevice, "HP LaserJet"})); // no second PDF device
+    EXPECT_TRUE(catalog.HasDevice("HP LaserJet"));
+    EXPECT_FALSE(catalog.HasDevice("hp laserjet"));
+
+    system.push_back({"Plotter", {}});
+    EXPECT_FALSE(catalog.HasDevice("Plotter"));
+    catalog.Refresh();
+    EXPECT_TRUE(catalog.HasDevice("Plotter"));
+}
+
+TEST(DeviceCatalog, PrinterOffersTheSheetsItTakesInBothOrientations) {
+    DeviceCatalog catalog([] {
+        return std::vector<SystemPrinter>{
+            {"A4 printer", {{210.0, 297.0}, {215.9, 279.4}, {100.0, 150.0}}},
+            {"Any sheet", {}},
+            {"Odd sheets", {{100.0, 150.0}}},
+        };
+    });
+    std::vector<std::string> names;
+    for (const PaperSize& paper : catalog.Papers("A4 printer")) {
+        names.push_back(paper.canonicalName);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{
+                         "ISO_A4_(297.00_x_210.00_MM)", "ISO_A4_(210.00_x_297.00_MM)",
+                         "ANSI_A_(11.00_x_8.50_Inches)", "ANSI_A_(8.50_x_11.00_Inches)"}));
+    // Without sheets of ours the printer still gets a list to choose from, as does a device
+    // that a drawing names from another machine.
+    EXPECT_EQ(catalog.Papers("Any sheet").size(), AllPapers().size());
+    EXPECT_EQ(catalog.Papers("Odd sheets").size(), AllPapers().size());
+    EXPECT_EQ(catalog.Papers("Gone printer").size(), AllPapers().size());
+    EXPECT_EQ(catalog.Papers(kPdfDevice).size(), AllPapers().size());
+}
+
+} // namespace
+} // namespace kw::builtin
