@@ -45,11 +45,24 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 mkdir -p "$build"
 
+# The Wine prefix is made while the compiler works: wineboot mostly waits.
+say "creating a Wine prefix"
+WINEPREFIX="$(mktemp -d "${TMPDIR:-/tmp}/kestrelwick-wine.XXXXXX")"
+export WINEPREFIX WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+cleanup() {
+    timeout 30 wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$WINEPREFIX"
+}
+trap cleanup EXIT
+# RpcSs must be set up before the first out-of-process activation.
+(timeout 180 wineboot -i && timeout 60 wineserver -w) >"$build/wineboot.log" 2>&1 &
+wineboot=$!
+
 gtest="$build/googletest"
 if [ ! -f "$gtest/install/lib/cmake/GTest/GTestConfig.cmake" ]; then
     say "cross-building GoogleTest"
     quiet cmake -S /usr/src/googletest -B "$gtest/build" -G Ninja \
-        -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release -DBUILD_GMOCK=OFF \
+        -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE= -DBUILD_GMOCK=OFF \
         -DCMAKE_INSTALL_PREFIX="$gtest/install"
     quiet timeout 600 cmake --build "$gtest/build" -j "$jobs" --target install
 fi
@@ -61,17 +74,11 @@ quiet cmake -S "$root" -B "$build/kestrelwick" -G Ninja -DCMAKE_TOOLCHAIN_FILE="
     -DGTest_DIR="$gtest/install/lib/cmake/GTest"
 quiet timeout 900 cmake --build "$build/kestrelwick" -j "$jobs"
 
-say "creating a Wine prefix"
-WINEPREFIX="$(mktemp -d "${TMPDIR:-/tmp}/kestrelwick-wine.XXXXXX")"
-export WINEPREFIX WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-cleanup() {
-    timeout 30 wineserver -k >/dev/null 2>&1 || true
-    rm -rf "$WINEPREFIX"
-}
-trap cleanup EXIT
-# RpcSs must be set up before the first out-of-process activation.
-quiet timeout 180 wineboot -i
-quiet timeout 60 wineserver -w
+if ! wait "$wineboot"; then
+    tail -n 60 "$build/wineboot.log"
+    echo "failed: wineboot -i" >&2
+    exit 1
+fi
 # One server for all the test processes that follow, until cleanup stops it.
 timeout 10 wineserver -p
 # Windows without a display: the null graphics driver.
