@@ -48,7 +48,7 @@ TEST(ComBinding, ArgumentsReachTheHostInTheShapesOfItsReference) {
                   "Layout:Model.SetCustomScale(380, 38000)"}));
     EXPECT_EQ(host.Log("Plot."), std::vector<std::string>{"Plot.NumberOfCopies = 3"});
     EXPECT_EQ(host.Log("Document.SendCommand"),
-              std::vector<std::string>{"Document.SendCommand(\"BACKGROUNDPLOT\r0\r\")"});
+              std::vector<std::string>{"Document.SendCommand(\"BACKGROUNDPLOT\\r0\\r\")"});
 }
 
 TEST(ComBinding, EntitiesAreReadThroughCountItemAndOutParameters) {

@@ -96,6 +96,15 @@ std::wstring Number(double value) {
     return text;
 }
 
+// Line breaks shown as \r and \n, so that one call stays one line of the log.
+std::wstring Escaped(const std::wstring& text) {
+    std::wstring escaped;
+    for (wchar_t c : text) {
+        escaped += c == L'\r' ? L"\\r" : c == L'\n' ? L"\\n" : std::wstring(1, c);
+    }
+    return escaped;
+}
+
 std::wstring Render(const VARIANT& value);
 
 std::wstring RenderArray(SAFEARRAY* array, VARTYPE type) {
@@ -144,7 +153,7 @@ std::wstring Render(const VARIANT& value) {
     case VT_R8:
         return Number(value.dblVal);
     case VT_BSTR:
-        return L"\"" + std::wstring(value.bstrVal ? value.bstrVal : L"") + L"\"";
+        return L"\"" + Escaped(value.bstrVal ? value.bstrVal : L"") + L"\"";
     case VT_DISPATCH:
         return L"Object";
     default:
@@ -569,8 +578,10 @@ bool Matches(const EntityData& entity, short code, const std::wstring& value) {
 
 class SelectionSet final : public Object {
 public:
-    SelectionSet(std::shared_ptr<World> world, std::shared_ptr<DocumentData> document)
-        : Object(std::move(world), L"SelectionSet"), m_document(std::move(document)) {}
+    SelectionSet(std::shared_ptr<World> world, std::shared_ptr<DocumentData> document,
+                 std::wstring name)
+        : Object(std::move(world), L"SelectionSet"), m_document(std::move(document)),
+          m_name(std::move(name)) {}
 
 protected:
     const std::vector<std::wstring>& Members() const override {
@@ -602,6 +613,9 @@ protected:
         } else if (member == L"Delete" || member == L"Clear") {
             call.ExpectMethod(0, 0);
             m_items.clear();
+            if (member == L"Delete") {
+                m_document->selectionSetNames.erase(Lower(m_name));
+            }
         }
     }
 
@@ -652,6 +666,7 @@ private:
     }
 
     std::shared_ptr<DocumentData> m_document;
+    std::wstring m_name;
     std::vector<std::size_t> m_items;
 };
 
@@ -677,7 +692,7 @@ protected:
         if (name.empty() || !m_document->selectionSetNames.insert(Lower(name)).second) {
             throw Fault{kInvalidArgument, L"Duplicate record name"};
         }
-        call.ReturnObject(New<SelectionSet>(m_world, m_document));
+        call.ReturnObject(New<SelectionSet>(m_world, m_document, name));
     }
 
 private:
@@ -1281,6 +1296,14 @@ HRESULT RegisterServer(const wchar_t* modulePath, bool inproc) {
     const std::wstring classKey = ClassKey();
     wchar_t id[64];
     StringFromGUID2(kFakeClassId, id, 64);
+    // Never take the ProgID from an installed host CAD.
+    wchar_t current[64] = L"";
+    LONG size = sizeof current;
+    if (RegQueryValueW(HKEY_CLASSES_ROOT, (std::wstring(kProgId) + L"\\CLSID").c_str(), current,
+                       &size) == ERROR_SUCCESS &&
+        _wcsicmp(current, id) != 0) {
+        return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
+    }
     LONG result = SetKey(HKEY_CLASSES_ROOT, kProgId, nullptr, L"Fake CAD application");
     if (result == ERROR_SUCCESS) {
         result = SetKey(HKEY_CLASSES_ROOT, std::wstring(kProgId) + L"\\CLSID", nullptr, id);
@@ -1305,6 +1328,27 @@ HRESULT UnregisterServer(bool inproc) {
     const std::wstring classKey = ClassKey();
     RegDeleteTreeW(HKEY_CLASSES_ROOT,
                    (classKey + (inproc ? L"\\InprocServer32" : L"\\LocalServer32")).c_str());
+    HKEY remaining = nullptr;
+    const bool otherServer =
+        RegOpenKeyExW(HKEY_CLASSES_ROOT,
+                      (classKey + (inproc ? L"\\LocalServer32" : L"\\InprocServer32")).c_str(), 0,
+                      KEY_READ, &remaining) == ERROR_SUCCESS;
+    if (remaining != nullptr) {
+        RegCloseKey(remaining);
+    }
+    if (!otherServer) {
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, classKey.c_str());
+        // The ProgID goes only while it still names the fake, never the host's own class.
+        wchar_t id[64];
+        StringFromGUID2(kFakeClassId, id, 64);
+        wchar_t current[64] = L"";
+        LONG size = sizeof current;
+        if (RegQueryValueW(HKEY_CLASSES_ROOT, (std::wstring(kProgId) + L"\\CLSID").c_str(), current,
+                           &size) == ERROR_SUCCESS &&
+            _wcsicmp(current, id) == 0) {
+            RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgId);
+        }
+    }
     return S_OK;
 }
 
