@@ -156,7 +156,9 @@ std::string DecodeGb18030(const std::string& bytes) {
         if (run.empty())
             return;
 #ifdef _WIN32
-        out += Narrow(Widen(run, 54936, MB_ERR_INVALID_CHARS), CP_UTF8, nullptr);
+        // Wine lacks code page 54936; GBK, which it has, reads all but the four-byte forms.
+        static const UINT codePage = IsValidCodePage(54936) ? 54936 : 936;
+        out += Narrow(Widen(run, codePage, MB_ERR_INVALID_CHARS), CP_UTF8, nullptr);
 #else
         if (!gb18030.Convert(run, out))
             throw Error(errors::kTypeMismatch, "text is not valid GB18030");

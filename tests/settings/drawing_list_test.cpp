@@ -27,6 +27,11 @@ TEST(DrawingList, DialogResultsBecomeFullPaths) {
     // A drive root keeps its separator and gets one more, as the dialog's parts are joined.
     EXPECT_EQ(DialogCandidates(std::string("D:\\\0a.dwg\0b.dwg", 15)),
               (std::vector<std::string>{"D:\\\\a.dwg", "D:\\\\b.dwg"}));
+    // A dialog outside Windows answers with a POSIX folder.
+    EXPECT_EQ(DialogCandidates(std::string("/home/u\0a.dwg\0b.dxf", 19)),
+              (std::vector<std::string>{"/home/u/a.dwg", "/home/u/b.dxf"}));
+    EXPECT_EQ(DialogCandidates(std::string("/\0a.dwg\0b.dwg", 13)),
+              (std::vector<std::string>{"/a.dwg", "/b.dwg"}));
 }
 
 TEST(DrawingList, AddFromDialogSkipsExactDuplicatesAndReportsACancel) {

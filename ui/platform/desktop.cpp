@@ -13,10 +13,9 @@
 #include "settings/error.h"
 #include "ui/twips.h"
 
-// TODO(windows): the Windows half of these services (SetWindowPos with HWND_TOPMOST,
-// FindWindow + SetForegroundWindow, ShellExecute "Open", HtmlHelp) belongs in
-// ui/platform/win32_services.h, which the COM side provides. Until it is there, Windows uses the
-// Qt requests below, which behave the same for the program's own windows.
+#ifdef _WIN32
+#include "ui/platform/win32_services.h"
+#endif
 
 namespace kw::ui {
 
@@ -39,6 +38,10 @@ void MakeTopmost(QWidget* window) {
         // Changing the flags of a shown window takes it off the screen.
         window->show();
     }
+#ifdef _WIN32
+    win32::MakeTopmost(reinterpret_cast<win32::WindowHandle>(window->winId()), geometry.x(),
+                       geometry.y(), geometry.width(), geometry.height());
+#endif
 }
 
 void BringWindowToFront(const std::string& title) {
@@ -56,8 +59,11 @@ void BringWindowToFront(const std::string& title) {
         }
         return;
     }
-    // Other applications' windows are reached only through the window system's own calls,
-    // which exist on Windows (see the TODO above); elsewhere a title not found is failure 5.
+    // The host CAD is another process: its window is found through the window system.
+#ifdef _WIN32
+    if (win32::BringWindowToFront(title))
+        return;
+#endif
     throw Error(errors::kInvalidCall, "Invalid procedure call or argument");
 }
 
@@ -107,12 +113,22 @@ QIcon ProgramIcon() {
     return QIcon(pixmap);
 }
 
-void DesktopShell::OpenAddress(QWidget* /*owner*/, const QString& address) {
+void DesktopShell::OpenAddress([[maybe_unused]] QWidget* owner, const QString& address) {
+#ifdef _WIN32
+    win32::OpenAddress(owner ? reinterpret_cast<win32::WindowHandle>(owner->winId()) : nullptr,
+                       address.toStdString());
+#else
     QDesktopServices::openUrl(QUrl(address));
+#endif
 }
 
-void DesktopShell::OpenHelp(QWidget* /*owner*/, const QString& helpFile) {
+void DesktopShell::OpenHelp([[maybe_unused]] QWidget* owner, const QString& helpFile) {
+#ifdef _WIN32
+    win32::ShowHelp(owner ? reinterpret_cast<win32::WindowHandle>(owner->winId()) : nullptr,
+                    helpFile.toStdString());
+#else
     QDesktopServices::openUrl(QUrl::fromLocalFile(helpFile));
+#endif
 }
 
 void DesktopShell::EndProgram() {
