@@ -938,6 +938,7 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
             const double a = DegToRad(mtextRotationDeg);
             g.xDirection = {std::cos(a), std::sin(a), 0.0};
         }
+        g.text = DecodeCaret(g.text);
     } else if (e.type == EntityType::Text || e.type == EntityType::Attrib ||
                e.type == EntityType::AttDef) {
         auto& g = std::get<TextGeometry>(e.geometry);
@@ -1166,6 +1167,7 @@ void Loader::Run() {
     RawTag tag;
     int sections = 0;
     bool strayWarned = false;
+    bool stopped = false;
     try {
         while (tags.Next(tag)) {
             if (tag.code == 999)
@@ -1183,6 +1185,7 @@ void Loader::Run() {
                     continue;
                 }
                 ++sections;
+                tags.EnableResync();
                 const std::string_view name = Trim(nameTag.value);
                 if (name == "HEADER")
                     ReadHeader();
@@ -1213,12 +1216,16 @@ void Loader::Run() {
     } catch (const detail::TagError& error) {
         if (sections == 0)
             throw;
+        stopped = true;
         Warn(RawTag{0, {}, error.offset, error.offset, error.offset, error.line},
              error.reason + "; the rest of the file is ignored");
     }
+    for (const detail::TagError& skipped : tags.Skipped())
+        Warn(RawTag{0, {}, skipped.offset, skipped.offset, skipped.offset, skipped.line},
+             skipped.reason);
     if (sections == 0)
         throw detail::TagError{0, 0, "no DXF section found: not a DXF file"};
-    if (!tags.SawEof())
+    if (!tags.SawEof() && !stopped)
         doc.warnings.push_back("the file ends without EOF; it may be cut off");
     Finish();
 }

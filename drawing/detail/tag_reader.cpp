@@ -114,7 +114,19 @@ bool TagReader::NextAscii(RawTag& tag) {
         std::string shown(codeText.substr(0, 40));
         if (!shown.empty() && shown.back() == '\r')
             shown.pop_back();
-        throw TagError{codeStart, m_line, "group code expected, found \"" + shown + "\""};
+        TagError error{codeStart, m_line, "group code expected, found \"" + shown + "\""};
+        if (!m_resync)
+            throw error;
+        if (!Resync(codeStart)) {
+            error.reason += "; the rest of the file is ignored";
+            m_skipped.push_back(std::move(error));
+            m_done = true;
+            m_truncated = true;
+            return false;
+        }
+        error.reason += "; skipped to line " + std::to_string(m_line);
+        m_skipped.push_back(std::move(error));
+        return NextAscii(tag);
     }
     if (negative)
         code = -code;
@@ -145,6 +157,44 @@ bool TagReader::NextAscii(RawTag& tag) {
         }
     }
     return true;
+}
+
+bool TagReader::Resync(std::size_t from) {
+    const std::size_t size = m_data.size();
+    const char* base = m_data.data();
+    std::size_t pos = from;
+    std::uint32_t line = m_line;
+    // Skip the damaged line itself, then look at every line start.
+    auto nextLine = [&](std::size_t p) {
+        const char* nl = static_cast<const char*>(std::memchr(base + p, '\n', size - p));
+        return nl ? static_cast<std::size_t>(nl - base) + 1 : size;
+    };
+    pos = nextLine(pos);
+    ++line;
+    while (pos < size) {
+        const std::size_t next = nextLine(pos);
+        auto lineText = [&](std::size_t from, std::size_t to) {
+            if (to > from && base[to - 1] == '\n')
+                --to;
+            return Trim(std::string_view(base + from, to - from));
+        };
+        const std::string_view text = lineText(pos, next);
+        if (text == "0" && next < size) {
+            const std::size_t after = nextLine(next);
+            const std::string_view name = lineText(next, after);
+            bool upper = !name.empty();
+            for (const char c : name)
+                upper = upper && ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_');
+            if (upper) {
+                m_pos = pos;
+                m_line = line;
+                return true;
+            }
+        }
+        pos = next;
+        ++line;
+    }
+    return false;
 }
 
 bool TagReader::NextBinary(RawTag& tag) {
