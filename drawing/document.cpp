@@ -136,7 +136,7 @@ bool Document::HasChanges() const {
 }
 
 std::string_view Document::Source() const {
-    return m_source ? std::string_view(m_source->bytes) : std::string_view();
+    return m_source ? m_source->bytes : std::string_view();
 }
 
 } // namespace kw::drawing

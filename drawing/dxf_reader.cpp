@@ -4,12 +4,14 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <fstream>
 #include <string_view>
 #include <system_error>
 #include <unordered_map>
 
 #include "drawing/detail/codepage.h"
+#include "drawing/detail/memory.h"
 #include "drawing/detail/plot_fields.h"
 #include "drawing/detail/source_data.h"
 #include "drawing/detail/tag_reader.h"
@@ -34,6 +36,16 @@ std::string_view Trim(std::string_view text) {
 std::string BaseName(const std::string& path) {
     const std::size_t slash = path.find_last_of("/\\");
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void MoveInto(std::vector<Entity>& to, std::vector<Entity>& from) {
+    if (to.empty()) {
+        to.swap(from);
+        return;
+    }
+    to.reserve(to.size() + from.size());
+    for (Entity& e : from)
+        to.push_back(std::move(e));
 }
 
 // The entity types with geometry, by DXF name.
@@ -186,7 +198,31 @@ struct Loader {
     // --- entities ----------------------------------------------------------------------------
 
     void BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Entity& e);
-    void ReadEntityList(std::vector<Entity>& out, bool inBlock);
+    // The number of records (group 0) up to the end of the block or section ahead, read with a
+    // reader of its own: the entity vectors get their final size at once, because a growing
+    // vector holds its old and new storage together and would double the peak memory.
+    std::size_t CountRecords(bool inBlock) const {
+        TagReader counter = tags;
+        RawTag tag;
+        std::size_t count = 0;
+        try {
+            while (counter.Next(tag)) {
+                if (tag.code != 0)
+                    continue;
+                const std::string_view type = Trim(tag.value);
+                if (type == "ENDSEC" || type == "SECTION" || type == "EOF" ||
+                    (inBlock && (type == "ENDBLK" || type == "BLOCK")))
+                    break;
+                ++count;
+            }
+        } catch (const detail::TagError&) {
+        }
+        return count;
+    }
+    // Reads entities up to the end of the block or section: each is built in the place slot()
+    // gives and then handed to done(entity).
+    template <typename Slot, typename Done>
+    void ReadEntityList(Slot&& slot, Done&& done, bool inBlock);
 
     // --- sections ----------------------------------------------------------------------------
 
@@ -426,22 +462,32 @@ void Loader::ReadBlocks() {
         if (block.name.empty())
             Warn(head, "block without a name; its entities are kept but cannot be referenced");
         doc.blocks.push_back(std::move(block));
-        // Entities go straight into the block just added.
-        ReadEntityList(doc.blocks.back().entities, true);
+        std::vector<Entity>& entities = doc.blocks.back().entities;
+        entities.reserve(CountRecords(true));
+        detail::AdviseHugePages(entities.data(), entities.capacity() * sizeof(Entity));
+        ReadEntityList([&]() -> Entity& { return entities.emplace_back(); }, [](Entity&) {}, true);
     }
 }
 
 void Loader::ReadEntities() {
-    std::vector<Entity> all;
-    ReadEntityList(all, false);
+    modelEntities.reserve(CountRecords(false));
+    detail::AdviseHugePages(modelEntities.data(), modelEntities.capacity() * sizeof(Entity));
+    // Entities are built in place in the model vector; the few of paper space move over.
+    ReadEntityList([&]() -> Entity& { return modelEntities.emplace_back(); },
+                   [&](Entity& e) {
+                       if (e.paperSpace) {
+                           paperEntities.push_back(std::move(e));
+                           modelEntities.pop_back();
+                       }
+                   },
+                   false);
     RawTag tag;
     if (tags.Next(tag) && !SectionEnds(tag))
         tags.PushBack(tag);
-    for (Entity& e : all)
-        (e.paperSpace ? paperEntities : modelEntities).push_back(std::move(e));
 }
 
-void Loader::ReadEntityList(std::vector<Entity>& out, bool inBlock) {
+template <typename Slot, typename Done>
+void Loader::ReadEntityList(Slot&& slot, Done&& done, bool inBlock) {
     RawTag head;
     while (tags.Next(head)) {
         if (head.code != 0) {
@@ -462,9 +508,9 @@ void Loader::ReadEntityList(std::vector<Entity>& out, bool inBlock) {
             Warn(head, std::string(type) + " without its owner skipped");
             continue;
         }
-        Entity e;
+        Entity& e = slot();
         BuildEntity(head, record, e);
-        e.source.size = RecordEnd(head, record) - head.offset;
+        e.source.size = static_cast<std::uint32_t>(RecordEnd(head, record) - head.offset);
         if (e.type == EntityType::Polyline) {
             auto& polyline = std::get<PolylineGeometry>(e.geometry);
             RawTag next;
@@ -502,7 +548,7 @@ void Loader::ReadEntityList(std::vector<Entity>& out, bool inBlock) {
                     ReadRecord(vertexRecord);
                     Entity attribute;
                     BuildEntity(next, vertexRecord, attribute);
-                    attribute.source.size = RecordEnd(next, vertexRecord) - next.offset;
+                    attribute.source.size = static_cast<std::uint32_t>(RecordEnd(next, vertexRecord) - next.offset);
                     insert.attributes.push_back(std::move(attribute));
                     any = true;
                     continue;
@@ -514,7 +560,7 @@ void Loader::ReadEntityList(std::vector<Entity>& out, bool inBlock) {
                 break;
             }
         }
-        out.push_back(std::move(e));
+        done(e);
     }
 }
 
@@ -808,7 +854,6 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
             switch (c) {
             case 1: g.text = Text(t); break;
             case 2: if (attribute) g.tag = Text(t); break;
-            case 3: if (e.type == EntityType::AttDef) g.prompt = Text(t); break;
             case 7: g.style = Name(t); break;
             case 10: case 20: case 30: SetAxis(g.insertion, c, Real(t)); break;
             case 11: case 21: case 31:
@@ -1071,16 +1116,11 @@ void Loader::Finish() {
         doc.blocks.push_back(std::move(block));
         paper = doc.blocks.size() - 1;
     }
-    auto append = [](std::vector<Entity>& to, std::vector<Entity>& from) {
-        if (to.empty())
-            to.swap(from);
-        else
-            for (Entity& e : from)
-                to.push_back(std::move(e));
-    };
-    append(doc.blocks[model].entities, modelEntities);
+    MoveInto(doc.blocks[model].entities, modelEntities);
     if (paper != Layout::kNoBlock)
-        append(doc.blocks[paper].entities, paperEntities);
+        MoveInto(doc.blocks[paper].entities, paperEntities);
+    modelEntities = {};
+    paperEntities = {};
 
     // Layouts: Model first, then the paper-space layouts in tab order.
     std::unordered_map<std::uint64_t, std::size_t> blockByRecord;
@@ -1285,12 +1325,12 @@ bool LooksLikeDxf(std::string_view bytes) {
     }
 }
 
-Document LoadDrawingFromBytes(std::string bytes, const std::string& name) {
+namespace {
+
+Document LoadSource(std::shared_ptr<detail::SourceData> source, const std::string& name) {
     Document doc;
     doc.path = name;
     const std::string shownName = BaseName(name);
-    auto source = std::make_shared<detail::SourceData>();
-    source->bytes = std::move(bytes);
     std::string_view data = source->bytes;
     if (data.empty())
         throw DxfError(errors::kTypeMismatch, shownName, 0, 0, "the file is empty");
@@ -1335,12 +1375,20 @@ Document LoadDrawingFromBytes(std::string bytes, const std::string& name) {
     return doc;
 }
 
+} // namespace
+
+Document LoadDrawingFromBytes(std::string bytes, const std::string& name) {
+    auto source = std::make_shared<detail::SourceData>();
+    source->owned = std::move(bytes);
+    source->bytes = source->owned;
+    return LoadSource(std::move(source), name);
+}
+
 Document LoadDrawing(const std::string& path) {
     const std::string shownName = BaseName(path);
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!file) {
         const int code = errno;
-        std::error_code ec;
         if (code == EACCES)
             throw DxfError(errors::kPermissionDenied, shownName, 0, 0, "permission denied");
         if (code == ENOENT)
@@ -1348,15 +1396,23 @@ Document LoadDrawing(const std::string& path) {
         throw DxfError(errors::kPathFileAccess, shownName, 0, 0,
                        std::string("cannot open the file: ") + std::strerror(code));
     }
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0)
+    // Read whole, into a buffer that is not zero-filled first: the one copy of the file.
+    auto source = std::make_shared<detail::SourceData>();
+    std::size_t size = 0;
+    if (std::fseek(file.get(), 0, SEEK_END) == 0) {
+        const long end = std::ftell(file.get());
+        if (end > 0)
+            size = static_cast<std::size_t>(end);
+        std::fseek(file.get(), 0, SEEK_SET);
+    }
+    if (std::ferror(file.get()))
         throw DxfError(errors::kPathFileAccess, shownName, 0, 0, "cannot read the file");
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    in.seekg(0, std::ios::beg);
-    if (size > 0 && !in.read(bytes.data(), size))
+    source->buffer = detail::AllocateLarge(size);
+    const std::size_t read = size > 0 ? std::fread(source->buffer.get(), 1, size, file.get()) : 0;
+    if (read != size)
         throw DxfError(errors::kPathFileAccess, shownName, 0, 0, "cannot read the file");
-    return LoadDrawingFromBytes(std::move(bytes), path);
+    source->bytes = std::string_view(source->buffer.get(), size);
+    return LoadSource(std::move(source), path);
 }
 
 } // namespace kw::drawing

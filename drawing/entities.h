@@ -47,9 +47,9 @@ enum class EntityType : std::uint8_t {
 
 // Where an entity's tags lie in the document's source bytes (see Document::Source()).
 struct SourceSpan {
-    std::size_t offset = 0; // byte offset of the entity's group code 0
-    std::size_t size = 0;   // bytes up to the next group code 0 (attributes/vertices excluded)
-    std::uint32_t line = 0; // 1-based line of the group code 0 in an ASCII file, 0 in binary
+    std::size_t offset = 0;   // byte offset of the entity's group code 0
+    std::uint32_t size = 0;   // bytes up to the next group code 0 (attributes/vertices excluded)
+    std::uint32_t line = 0;   // 1-based line of the group code 0 in an ASCII file, 0 in binary
 };
 
 struct LineGeometry {
@@ -126,13 +126,13 @@ struct SplineGeometry {
     std::vector<Vec3> fitPoints;
 };
 
-// TEXT, ATTRIB and ATTDEF.
+// TEXT, ATTRIB and ATTDEF. (An ATTDEF's prompt, group 3, is left to EntityTags.)
 struct TextGeometry {
     std::string text;        // 1, caret escapes (^J) decoded
     std::string style = "STANDARD"; // 7
+    std::string tag;             // 2, ATTRIB/ATTDEF only
     Vec3 insertion;          // (OCS) 10, first alignment point
     Vec3 alignment;          // (OCS) 11, second alignment point (used when not left/baseline)
-    bool hasAlignment = false;
     double height = 0.0;     // 40
     double rotationDeg = 0.0;   // 50
     double widthFactor = 1.0;   // 41
@@ -140,9 +140,8 @@ struct TextGeometry {
     std::int16_t generation = 0; // 71: 2 backwards, 4 upside down
     std::int16_t hAlign = 0;     // 72: 0 left, 1 center, 2 right, 3 aligned, 4 middle, 5 fit
     std::int16_t vAlign = 0;     // 73 (74 in ATTRIB/ATTDEF): 0 baseline, 1 bottom, 2 middle, 3 top
-    std::string tag;             // 2, ATTRIB/ATTDEF only
-    std::string prompt;          // 3, ATTDEF only
     std::int16_t attributeFlags = 0; // 70, ATTRIB/ATTDEF: 1 invisible, 2 constant, 4 verify, 8 preset
+    bool hasAlignment = false;   // the file gives the 11 point
 };
 
 struct MTextGeometry {

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "drawing/detail/codepage.h"
@@ -31,7 +32,9 @@ struct PlotSettingsSource {
 };
 
 struct SourceData {
-    std::string bytes;
+    std::string_view bytes;            // the file, in `owned` or `buffer`
+    std::string owned;                 // bytes handed in as a string
+    std::shared_ptr<char> buffer;      // bytes read from a file (detail/memory.h)
     bool binary = false;
     bool oneByteCodes = false; // R12 binary
     bool crlf = false;

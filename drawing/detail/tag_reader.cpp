@@ -1,5 +1,6 @@
 #include "drawing/detail/tag_reader.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -14,6 +15,26 @@ std::string_view Trim(std::string_view text) {
                              text.back() == '\0'))
         text.remove_suffix(1);
     return text;
+}
+
+// The next line feed at or after p, or end. Lines of DXF are short (a group code, a number), so
+// eight bytes are looked at at once instead of calling memchr for every line.
+inline const char* FindNewline(const char* p, const char* end) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+    constexpr std::uint64_t kNewlines = 0x0A0A0A0A0A0A0A0Aull;
+    while (end - p >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        const std::uint64_t x = word ^ kNewlines;
+        const std::uint64_t found = (x - kOnes) & ~x & kHighs;
+        if (found)
+            return p + (std::countr_zero(found) >> 3);
+        p += 8;
+    }
+    while (p < end && *p != '\n')
+        ++p;
+    return p;
 }
 
 template <typename T> T Load(const char* p) {
@@ -83,9 +104,10 @@ bool TagReader::NextAscii(RawTag& tag) {
         m_truncated = !m_sawEof;
         return false;
     }
-    const char* nl = static_cast<const char*>(std::memchr(base + codeStart, '\n', size - codeStart));
-    std::size_t codeEnd = nl ? static_cast<std::size_t>(nl - base) : size;
-    std::size_t valueStart = nl ? codeEnd + 1 : size;
+    const char* end = base + size;
+    const char* nl = FindNewline(base + codeStart, end);
+    std::size_t codeEnd = static_cast<std::size_t>(nl - base);
+    std::size_t valueStart = nl < end ? codeEnd + 1 : size;
     std::string_view codeText(base + codeStart, codeEnd - codeStart);
     // The group code: right-aligned digits, maybe a sign.
     std::size_t i = 0;
@@ -136,9 +158,9 @@ bool TagReader::NextAscii(RawTag& tag) {
         m_truncated = true;
         return false;
     }
-    nl = static_cast<const char*>(std::memchr(base + valueStart, '\n', size - valueStart));
-    std::size_t valueEnd = nl ? static_cast<std::size_t>(nl - base) : size;
-    std::size_t next = nl ? valueEnd + 1 : size;
+    nl = FindNewline(base + valueStart, end);
+    std::size_t valueEnd = static_cast<std::size_t>(nl - base);
+    std::size_t next = nl < end ? valueEnd + 1 : size;
     if (valueEnd > valueStart && base[valueEnd - 1] == '\r')
         --valueEnd;
     tag.code = code;
