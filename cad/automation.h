@@ -67,8 +67,8 @@ public:
     virtual void PutConfigName(const std::string& deviceName) = 0;
     virtual void PutStyleSheet(const std::string& styleTable) = 0;
     virtual void PutCanonicalMediaName(const std::string& paperName) = 0;
-    virtual void PutPaperUnits(std::int32_t units) = 0; // 1 = millimetres
-    virtual void PutPlotType(std::int32_t type) = 0;    // 4 = window
+    virtual void PutPaperUnits(std::int32_t units) = 0;      // 1 = millimetres
+    virtual void PutPlotType(std::int32_t type) = 0;         // 4 = window
     virtual void PutPlotRotation(std::int32_t rotation) = 0; // 0..3 = 0, 90, 180, 270 degrees
     virtual void PutPlotWithLineweights(bool on) = 0;
     virtual void PutPlotWithPlotStyles(bool on) = 0;

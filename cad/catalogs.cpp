@@ -4,8 +4,7 @@
 
 namespace kw {
 
-void PaperTable::Store(int position, PaperEntry entry)
-{
+void PaperTable::Store(int position, PaperEntry entry) {
     if (position < 1 || position > kCapacity)
         throw Error(errors::kSubscriptOutOfRange, "Subscript out of range");
     if (static_cast<std::size_t>(position) > m_entries.size())
@@ -13,33 +12,32 @@ void PaperTable::Store(int position, PaperEntry entry)
     m_entries[static_cast<std::size_t>(position - 1)] = std::move(entry);
 }
 
-const PaperEntry& PaperTable::Entry(int position) const
-{
+const PaperEntry& PaperTable::Entry(int position) const {
     if (position < 1 || static_cast<std::size_t>(position) > m_entries.size())
         throw Error(errors::kSubscriptOutOfRange, "Subscript out of range");
     return m_entries[static_cast<std::size_t>(position - 1)];
 }
 
-std::string PaperTable::CanonicalName(const std::string& paperText) const
-{
-    const std::size_t count = std::min<std::size_t>(m_paperCount < 0 ? 0 : m_paperCount,
-                                                    m_entries.size());
+std::string PaperTable::CanonicalName(const std::string& paperText) const {
+    const std::size_t count =
+        std::min<std::size_t>(m_paperCount < 0 ? 0 : m_paperCount, m_entries.size());
     for (std::size_t i = 0; i < count; ++i)
-        if (m_entries[i].displayName == paperText) return m_entries[i].canonicalName;
+        if (m_entries[i].displayName == paperText)
+            return m_entries[i].canonicalName;
     return paperText;
 }
 
 namespace {
 
-void FillCatalogs(CadApplication& application, CatalogView& view)
-{
+void FillCatalogs(CadApplication& application, CatalogView& view) {
     view.ClearList(CatalogList::Printers);
     view.ClearList(CatalogList::Papers);
     view.ClearList(CatalogList::StyleTables);
 
     auto layout = application.ActiveDocument()->ModelSpace()->Layout();
     layout->RefreshPlotDeviceInfo();
-    for (const auto& name : layout->GetPlotDeviceNames()) view.AddToList(CatalogList::Printers, name);
+    for (const auto& name : layout->GetPlotDeviceNames())
+        view.AddToList(CatalogList::Printers, name);
 
     layout = application.ActiveDocument()->ModelSpace()->Layout();
     layout->RefreshPlotDeviceInfo();
@@ -54,8 +52,7 @@ void FillCatalogs(CadApplication& application, CatalogView& view)
 
 } // namespace
 
-void GetPrinterList(CadSession& session, CatalogView& view)
-{
+void GetPrinterList(CadSession& session, CatalogView& view) {
     session.Connect();
     try {
         FillCatalogs(*session.Application(), view);
@@ -76,8 +73,7 @@ void GetPrinterList(CadSession& session, CatalogView& view)
 }
 
 void ChoosePrinter(CadSession& session, CatalogView& view, PaperTable& papers,
-                   const PrinterTable& printers)
-{
+                   const PrinterTable& printers) {
     session.Connect();
     try {
         auto application = session.Application();

@@ -4,8 +4,7 @@
 
 namespace kw {
 
-std::string MessageForError(std::int32_t number)
-{
+std::string MessageForError(std::int32_t number) {
     switch (number) {
     case cad_errors::kMemberNotFound:
         return kOldReleaseMessage;

@@ -11,10 +11,10 @@
 namespace kw {
 namespace {
 
-std::string UpperAscii(std::string text)
-{
+std::string UpperAscii(std::string text) {
     for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
     return text;
 }
 
@@ -24,8 +24,7 @@ struct KeptFrame {
     FrameExtent box;                     // bounding box of a block or external reference
 };
 
-KeptFrame KeepFrame(const std::shared_ptr<CadEntity>& entity, FrameKind kind)
-{
+KeptFrame KeepFrame(const std::shared_ptr<CadEntity>& entity, FrameKind kind) {
     KeptFrame kept;
     if (kind == FrameKind::PolylineLayer) {
         kept.polyline = entity;
@@ -37,20 +36,19 @@ KeptFrame KeepFrame(const std::shared_ptr<CadEntity>& entity, FrameKind kind)
     return kept;
 }
 
-std::vector<FrameExtent> BuildExtents(const std::vector<KeptFrame>& kept)
-{
+std::vector<FrameExtent> BuildExtents(const std::vector<KeptFrame>& kept) {
     std::vector<FrameExtent> frames;
     frames.reserve(kept.size());
     for (const auto& frame : kept)
-        frames.push_back(frame.polyline ? PolylineExtent(frame.polyline->Coordinates()) : frame.box);
+        frames.push_back(frame.polyline ? PolylineExtent(frame.polyline->Coordinates())
+                                        : frame.box);
     return frames;
 }
 
 // The host holds only so many selection sets per session; a set left behind by every run
 // would make repeated runs on an open drawing fail. Removing it is housekeeping: a failure
 // here must not cost the user the frames already found.
-void DeleteQuietly(CadSelectionSet& set)
-{
+void DeleteQuietly(CadSelectionSet& set) {
     try {
         set.Delete();
     } catch (const std::exception&) {
@@ -59,8 +57,7 @@ void DeleteQuietly(CadSelectionSet& set)
 
 } // namespace
 
-std::vector<FilterEntry> FrameFilter(const PlotSettings& settings)
-{
+std::vector<FilterEntry> FrameFilter(const PlotSettings& settings) {
     switch (settings.frameKind) {
     case FrameKind::PolylineLayer:
         return {{0, "LWPOLYLINE"}, {8, settings.frameLayer}};
@@ -73,8 +70,7 @@ std::vector<FilterEntry> FrameFilter(const PlotSettings& settings)
     return {{100, "AcdbExternalReference"}, {2, settings.xrefName}};
 }
 
-bool IsPickedFrame(CadEntity& entity, const PlotSettings& settings)
-{
+bool IsPickedFrame(CadEntity& entity, const PlotSettings& settings) {
     const std::int32_t type = entity.EntityType();
     switch (settings.frameKind) {
     case FrameKind::PolylineLayer:
@@ -89,22 +85,21 @@ bool IsPickedFrame(CadEntity& entity, const PlotSettings& settings)
            UpperAscii(entity.Name()) == UpperAscii(settings.xrefName);
 }
 
-std::vector<FrameExtent> FindFrames(CadDocument& document, const PlotSettings& settings)
-{
+std::vector<FrameExtent> FindFrames(CadDocument& document, const PlotSettings& settings) {
     const std::vector<FilterEntry> filter = FrameFilter(settings);
     auto set = document.SelectionSets()->Add(NewSelectionSetName());
     set->Select(5, filter);
     std::vector<KeptFrame> kept;
     const std::int32_t count = set->Count();
-    for (std::int32_t i = 0; i < count; ++i) kept.push_back(KeepFrame(set->Item(i), settings.frameKind));
+    for (std::int32_t i = 0; i < count; ++i)
+        kept.push_back(KeepFrame(set->Item(i), settings.frameKind));
     std::vector<FrameExtent> frames = BuildExtents(kept);
     DeleteQuietly(*set);
     return frames;
 }
 
 std::vector<FrameExtent> PickFrames(CadDocument& document, CadUtility& utility,
-                                    const PlotSettings& settings)
-{
+                                    const PlotSettings& settings) {
     auto set = document.SelectionSets()->Add(NewSelectionSetName());
     utility.Prompt(kPickPrompt);
     set->SelectOnScreen();
@@ -112,31 +107,34 @@ std::vector<FrameExtent> PickFrames(CadDocument& document, CadUtility& utility,
     const std::int32_t count = set->Count();
     for (std::int32_t i = 0; i < count; ++i) {
         auto entity = set->Item(i);
-        if (IsPickedFrame(*entity, settings)) kept.push_back(KeepFrame(entity, settings.frameKind));
+        if (IsPickedFrame(*entity, settings))
+            kept.push_back(KeepFrame(entity, settings.frameKind));
     }
     std::vector<FrameExtent> frames = BuildExtents(kept);
     DeleteQuietly(*set);
     return frames;
 }
 
-FrameExtent PolylineExtent(const std::vector<double>& coordinates)
-{
+FrameExtent PolylineExtent(const std::vector<double>& coordinates) {
     FrameExtent extent{1.0e20, 1.0e20, -1.0e20, -1.0e20};
     for (std::size_t j = 0; j < coordinates.size(); j += 2) {
         if (j + 1 >= coordinates.size())
             throw Error(errors::kSubscriptOutOfRange, "Subscript out of range");
         const double x = coordinates[j];
         const double y = coordinates[j + 1];
-        if (x > extent.xMax) extent.xMax = x;
-        if (x < extent.xMin) extent.xMin = x;
-        if (y > extent.yMax) extent.yMax = y;
-        if (y < extent.yMin) extent.yMin = y;
+        if (x > extent.xMax)
+            extent.xMax = x;
+        if (x < extent.xMin)
+            extent.xMin = x;
+        if (y > extent.yMax)
+            extent.yMax = y;
+        if (y < extent.yMin)
+            extent.yMin = y;
     }
     return extent;
 }
 
-std::string NewSelectionSetName()
-{
+std::string NewSelectionSetName() {
     // Reseeded from the clock for every name, with a counter so that two names asked for within
     // one clock tick still differ.
     static std::atomic<unsigned> counter{0};
@@ -145,24 +143,28 @@ std::string NewSelectionSetName()
                        counter.fetch_add(1)};
     std::mt19937 generator(seed);
     float value = std::generate_canonical<float, 24>(generator);
-    if (value >= 1.0f) value = 0.0f;
+    if (value >= 1.0f)
+        value = 0.0f;
     char text[32];
     std::snprintf(text, sizeof text, "%.7g", static_cast<double>(value));
     return text;
 }
 
-std::vector<FrameExtent> OrderFrames(std::vector<FrameExtent> frames, bool rowsBottomUp)
-{
+std::vector<FrameExtent> OrderFrames(std::vector<FrameExtent> frames, bool rowsBottomUp) {
     const std::size_t n = frames.size();
-    if (n > 32767) throw Error(errors::kOverflow, "Overflow");
-    if (n == 0) return frames;
+    if (n > 32767)
+        throw Error(errors::kOverflow, "Overflow");
+    if (n == 0)
+        return frames;
 
     // Selection sort by yMin: equal keys end up where this procedure leaves them.
     for (std::size_t i = 0; i + 1 < n; ++i) {
         std::size_t k = i;
         for (std::size_t j = i + 1; j < n; ++j)
-            if (frames[j].yMin < frames[k].yMin) k = j;
-        if (k != i) std::swap(frames[i], frames[k]);
+            if (frames[j].yMin < frames[k].yMin)
+                k = j;
+        if (k != i)
+            std::swap(frames[i], frames[k]);
     }
 
     struct FrameRow {
@@ -182,20 +184,25 @@ std::vector<FrameExtent> OrderFrames(std::vector<FrameExtent> frames, bool rowsB
         for (std::size_t i = row.first; i < row.last; ++i) {
             std::size_t k = i;
             for (std::size_t j = i + 1; j <= row.last; ++j)
-                if (frames[j].xMin < frames[k].xMin) k = j;
-            if (k != i) std::swap(frames[i], frames[k]);
+                if (frames[j].xMin < frames[k].xMin)
+                    k = j;
+            if (k != i)
+                std::swap(frames[i], frames[k]);
         }
     }
 
     std::vector<FrameExtent> ordered;
     ordered.reserve(n);
     auto appendRow = [&](const FrameRow& row) {
-        for (std::size_t i = row.first; i <= row.last; ++i) ordered.push_back(frames[i]);
+        for (std::size_t i = row.first; i <= row.last; ++i)
+            ordered.push_back(frames[i]);
     };
     if (rowsBottomUp)
-        for (auto row = rows.begin(); row != rows.end(); ++row) appendRow(*row);
+        for (auto row = rows.begin(); row != rows.end(); ++row)
+            appendRow(*row);
     else
-        for (auto row = rows.rbegin(); row != rows.rend(); ++row) appendRow(*row);
+        for (auto row = rows.rbegin(); row != rows.rend(); ++row)
+            appendRow(*row);
     return ordered;
 }
 

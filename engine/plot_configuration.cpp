@@ -7,12 +7,12 @@
 namespace kw {
 
 FrameWindow ComputeFrameWindow(const FrameExtent& frame, double frameLengthMm,
-                               double pointAllowanceMm)
-{
+                               double pointAllowanceMm) {
     // Checked here rather than left to IEEE arithmetic: an infinite or NaN window must never
     // reach the CAD application.
     if (frameLengthMm == 0.0) {
-        if (pointAllowanceMm == 0.0) throw Error(errors::kOverflow, "Overflow");
+        if (pointAllowanceMm == 0.0)
+            throw Error(errors::kOverflow, "Overflow");
         throw Error(errors::kDivisionByZero, "Division by zero");
     }
     const double width = frame.Width();
@@ -21,21 +21,21 @@ FrameWindow ComputeFrameWindow(const FrameExtent& frame, double frameLengthMm,
     window.marginUnits = margin;
     window.lowerLeft = {frame.xMin - margin, frame.yMin - margin};
     window.upperRight = {frame.xMax + margin, frame.yMax + margin};
-    for (double value : {margin, window.lowerLeft.x, window.lowerLeft.y, window.upperRight.x,
-                         window.upperRight.y})
-        if (!std::isfinite(value)) throw Error(errors::kOverflow, "Overflow");
+    for (double value :
+         {margin, window.lowerLeft.x, window.lowerLeft.y, window.upperRight.x, window.upperRight.y})
+        if (!std::isfinite(value))
+            throw Error(errors::kOverflow, "Overflow");
     return window;
 }
 
-std::int32_t PlotRotation(bool portrait, bool reversePlot)
-{
-    if (portrait) return reversePlot ? 3 : 1;
+std::int32_t PlotRotation(bool portrait, bool reversePlot) {
+    if (portrait)
+        return reversePlot ? 3 : 1;
     return reversePlot ? 2 : 0;
 }
 
 void PrepareLayout(CadPlotConfiguration& layout, const PlotSettings& settings,
-                   const PaperTable& papers)
-{
+                   const PaperTable& papers) {
     layout.PutConfigName(settings.printerName);
     layout.PutStyleSheet(settings.styleTable);
     layout.PutCanonicalMediaName(papers.CanonicalName(settings.paperName));
@@ -43,10 +43,10 @@ void PrepareLayout(CadPlotConfiguration& layout, const PlotSettings& settings,
 }
 
 void ConfigureFrame(CadPlotConfiguration& layout, const FrameExtent& frame,
-                    const PlotSettings& settings)
-{
+                    const PlotSettings& settings) {
     const double frameLengthMm = settings.FrameLengthMm();
-    const FrameWindow window = ComputeFrameWindow(frame, frameLengthMm, settings.PointAllowanceMm());
+    const FrameWindow window =
+        ComputeFrameWindow(frame, frameLengthMm, settings.PointAllowanceMm());
     layout.SetWindowToPlot(window.lowerLeft, window.upperRight);
     layout.PutPlotType(4);
     layout.PutPlotRotation(PlotRotation(settings.portrait, settings.reversePlot));
@@ -63,8 +63,7 @@ void ConfigureFrame(CadPlotConfiguration& layout, const FrameExtent& frame,
 }
 
 void PlotFrame(CadPlotConfiguration& layout, CadApplication& application, const FrameExtent& frame,
-               const PlotSettings& settings, std::int16_t copies)
-{
+               const PlotSettings& settings, std::int16_t copies) {
     ConfigureFrame(layout, frame, settings);
     application.ActiveDocument()->Plot()->PutNumberOfCopies(copies);
     application.ActiveDocument()->Plot()->PlotToDevice();

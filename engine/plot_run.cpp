@@ -1,9 +1,11 @@
 #include "engine/plot_run.h"
 
+#include <functional>
 #include <new>
 
 #include "engine/plot_configuration.h"
 #include "settings/error.h"
+#include "settings/text_file.h"
 
 namespace kw {
 namespace {
@@ -11,30 +13,20 @@ namespace {
 constexpr std::int32_t kOutOfMemory = 7;
 constexpr std::int32_t kInternalError = 51;
 
-std::string TrimBlanks(const std::string& text)
-{
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    const auto last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
-}
-
 } // namespace
 
-std::string PageText(int current, int total)
-{
+std::string PageText(int current, int total) {
     return "正在打印第 " + std::to_string(current) + " 页" + "   共 " + std::to_string(total) +
            " 页";
 }
 
-std::string TemplatePath(const std::string& cadFullName)
-{
-    if (cadFullName.size() < 9) throw Error(errors::kInvalidCall, "Invalid procedure call");
+std::string TemplatePath(const std::string& cadFullName) {
+    if (cadFullName.size() < 9)
+        throw Error(errors::kInvalidCall, "Invalid procedure call");
     return cadFullName.substr(0, cadFullName.size() - 9) + "\\TEMPLATE\\acad.dwt";
 }
 
-void PlotRunner::ConnectAndSaveSettings(const PlotSettings& settings)
-{
+void PlotRunner::ConnectAndSaveSettings(const PlotSettings& settings) {
     m_session.Connect();
     const StoredSettings values{settings.frameLength, settings.pointAllowance, settings.frameLayer,
                                 settings.blockName, settings.xrefName};
@@ -43,18 +35,32 @@ void PlotRunner::ConnectAndSaveSettings(const PlotSettings& settings)
     m_settingsFile.Write(values, m_host.Printers(), printer);
 }
 
-void PlotRunner::BringCadToFront()
-{
+void PlotRunner::BringCadToFront() {
     m_host.BringWindowToFront(m_session.Application()->Caption());
 }
 
-void PlotRunner::ReportFailure(std::int32_t number) { m_host.ShowError(MessageForError(number)); }
+void PlotRunner::ReportFailure(std::int32_t number) {
+    m_host.ShowError(MessageForError(number));
+}
 
-void PlotRunner::RunPlot()
-{
+bool PlotRunner::Guarded(const std::function<void()>& body) {
+    try {
+        body();
+        return true;
+    } catch (const Error& failure) {
+        ReportFailure(failure.Number());
+    } catch (const std::bad_alloc&) {
+        ReportFailure(kOutOfMemory);
+    } catch (const std::exception&) {
+        ReportFailure(kInternalError);
+    }
+    return false;
+}
+
+void PlotRunner::RunPlot() {
     PlotSettings settings;
     bool progressShown = false;
-    try {
+    const bool finished = Guarded([&] {
         settings = m_host.Settings();
         ConnectAndSaveSettings(settings);
         switch (settings.mode) {
@@ -72,21 +78,14 @@ void PlotRunner::RunPlot()
         m_host.SetProgressLabel(ProgressLabel::Status, kRunFinished);
         m_host.SetProgressLabel(ProgressLabel::EndTime, m_host.TimeOfDay());
         m_host.RepaintProgress();
-        return;
-    } catch (const Error& failure) {
-        ReportFailure(failure.Number());
-    } catch (const std::bad_alloc&) {
-        ReportFailure(kOutOfMemory);
-    } catch (const std::exception&) {
-        ReportFailure(kInternalError);
-    }
+    });
     // Picking hides the main window before the progress window is up; without this the user
     // would be left with no window of the program at all.
-    if (settings.mode == PlotMode::CurrentDrawingPart && !progressShown) m_host.ShowMainWindow();
+    if (!finished && settings.mode == PlotMode::CurrentDrawingPart && !progressShown)
+        m_host.ShowMainWindow();
 }
 
-void PlotRunner::PlotSelectedFiles(const PlotSettings& settings)
-{
+void PlotRunner::PlotSelectedFiles(const PlotSettings& settings) {
     m_host.ShowProgress();
     m_host.HideMainWindow();
     BringCadToFront();
@@ -103,7 +102,8 @@ void PlotRunner::PlotSelectedFiles(const PlotSettings& settings)
         application->Documents()->Open(path);
         auto layout = application->ActiveDocument()->ActiveLayout();
         PrepareLayout(*layout, settings, m_host.Papers());
-        const std::vector<FrameExtent> frames = FindFrames(*application->ActiveDocument(), settings);
+        const std::vector<FrameExtent> frames =
+            FindFrames(*application->ActiveDocument(), settings);
         if (!frames.empty())
             for (const auto& frame : OrderFrames(frames, settings.rowsBottomUp))
                 PlotFrame(*layout, *application, frame, settings, copies);
@@ -113,8 +113,7 @@ void PlotRunner::PlotSelectedFiles(const PlotSettings& settings)
 }
 
 void PlotRunner::PlotCounted(CadPlotConfiguration& layout, const std::vector<FrameExtent>& frames,
-                             const PlotSettings& settings, std::int16_t copies)
-{
+                             const PlotSettings& settings, std::int16_t copies) {
     auto application = m_session.Application();
     const int total = static_cast<int>(frames.size());
     int page = 0;
@@ -126,8 +125,7 @@ void PlotRunner::PlotCounted(CadPlotConfiguration& layout, const std::vector<Fra
     }
 }
 
-void PlotRunner::PlotCurrentDrawing(const PlotSettings& settings)
-{
+void PlotRunner::PlotCurrentDrawing(const PlotSettings& settings) {
     m_host.ShowProgress();
     m_host.HideMainWindow();
     BringCadToFront();
@@ -137,11 +135,11 @@ void PlotRunner::PlotCurrentDrawing(const PlotSettings& settings)
     auto layout = application->ActiveDocument()->ActiveLayout();
     PrepareLayout(*layout, settings, m_host.Papers());
     const std::vector<FrameExtent> frames = FindFrames(*application->ActiveDocument(), settings);
-    if (!frames.empty()) PlotCounted(*layout, frames, settings, copies);
+    if (!frames.empty())
+        PlotCounted(*layout, frames, settings, copies);
 }
 
-void PlotRunner::PlotCurrentDrawingPart(const PlotSettings& settings, bool& progressShown)
-{
+void PlotRunner::PlotCurrentDrawingPart(const PlotSettings& settings, bool& progressShown) {
     m_host.HideMainWindow();
     BringCadToFront();
     const std::int16_t copies = settings.Copies();
@@ -150,37 +148,31 @@ void PlotRunner::PlotCurrentDrawingPart(const PlotSettings& settings, bool& prog
     PrepareLayout(*layout, settings, m_host.Papers());
     const std::vector<FrameExtent> frames =
         PickFrames(*application->ActiveDocument(), *m_session.Utility(), settings);
-    if (frames.empty()) return;
+    if (frames.empty())
+        return;
     m_host.SetProgressLabel(ProgressLabel::StartTime, m_host.TimeOfDay());
     m_host.ShowProgress();
     progressShown = true;
     PlotCounted(*layout, frames, settings, copies);
 }
 
-void PlotRunner::Preview()
-{
-    try {
+void PlotRunner::Preview() {
+    Guarded([&] {
         const PlotSettings settings = m_host.Settings();
         ConnectAndSaveSettings(settings);
         PreviewBody(settings);
-    } catch (const Error& failure) {
-        ReportFailure(failure.Number());
-    } catch (const std::bad_alloc&) {
-        ReportFailure(kOutOfMemory);
-    } catch (const std::exception&) {
-        ReportFailure(kInternalError);
-    }
+    });
 }
 
-void PlotRunner::PreviewBody(const PlotSettings& settings)
-{
+void PlotRunner::PreviewBody(const PlotSettings& settings) {
     BringCadToFront();
     auto application = m_session.Application();
     const bool selectedFiles = settings.mode == PlotMode::SelectedFiles;
     if (selectedFiles) {
         application->Documents()->Add(TemplatePath(application->FullName()));
         const DrawingList& drawings = m_host.Drawings();
-        if (drawings.Count() == 0) return;
+        if (drawings.Count() == 0)
+            return;
         application->Documents()->Open(TrimBlanks(drawings.First()));
     }
     auto layout = application->ActiveDocument()->ActiveLayout();
@@ -193,7 +185,8 @@ void PlotRunner::PreviewBody(const PlotSettings& settings)
         ConfigureFrame(*layout, frames.front(), settings);
         application->ActiveDocument()->Plot()->DisplayPlotPreview(1);
     }
-    if (selectedFiles) application->ActiveDocument()->Close(true);
+    if (selectedFiles)
+        application->ActiveDocument()->Close(true);
 }
 
 } // namespace kw

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,8 @@ private:
                      const PlotSettings& settings, std::int16_t copies);
     void PreviewBody(const PlotSettings& settings);
     void ReportFailure(std::int32_t number);
+    // Runs a command's body; a failure is shown in its one message. False after a failure.
+    bool Guarded(const std::function<void()>& body);
 
     CadSession& m_session;
     RunHost& m_host;

@@ -24,7 +24,8 @@ public:
 
     virtual void ShowMainWindow() = 0;
     virtual void HideMainWindow() = 0;
-    // Shows the progress window without waiting; a window closed earlier opens afresh.
+    // Shows the progress window without waiting. A window closed earlier opens afresh, with
+    // its labels as at load; setting a label of a closed window loads it without showing it.
     virtual void ShowProgress() = 0;
     virtual void SetProgressLabel(ProgressLabel label, const std::string& text) = 0;
     virtual void RepaintProgress() = 0;

@@ -9,19 +9,18 @@
 namespace kw {
 namespace {
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool LessIgnoringCase(const std::string& a, const std::string& b)
-{
-    return std::lexicographical_compare(
-        a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-            return static_cast<unsigned char>(LowerAscii(x)) <
-                   static_cast<unsigned char>(LowerAscii(y));
-        });
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-long RoundHalfEven(double value)
-{
+bool LessIgnoringCase(const std::string& a, const std::string& b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return static_cast<unsigned char>(LowerAscii(x)) <
+               static_cast<unsigned char>(LowerAscii(y));
+    });
+}
+
+long RoundHalfEven(double value) {
     const int previous = std::fegetround();
     std::fesetround(FE_TONEAREST);
     const double rounded = std::nearbyint(value);
@@ -31,9 +30,9 @@ long RoundHalfEven(double value)
 
 } // namespace
 
-int DrawingList::Add(const std::string& path)
-{
-    if (Count() >= kMaxEntries) throw Error(errors::kOverflow, "Overflow");
+int DrawingList::Add(const std::string& path) {
+    if (Count() >= kMaxEntries)
+        throw Error(errors::kOverflow, "Overflow");
     const auto place = std::upper_bound(m_entries.begin(), m_entries.end(), path, LessIgnoringCase);
     const auto index = place - m_entries.begin();
     m_entries.insert(place, path);
@@ -41,13 +40,11 @@ int DrawingList::Add(const std::string& path)
     return static_cast<int>(index);
 }
 
-bool DrawingList::Contains(const std::string& path) const
-{
+bool DrawingList::Contains(const std::string& path) const {
     return std::find(m_entries.begin(), m_entries.end(), path) != m_entries.end();
 }
 
-void DrawingList::RemoveSelected()
-{
+void DrawingList::RemoveSelected() {
     for (int i = Count() - 1; i >= 0; --i) {
         if (m_selected[static_cast<std::size_t>(i)]) {
             m_entries.erase(m_entries.begin() + i);
@@ -57,48 +54,51 @@ void DrawingList::RemoveSelected()
     m_topIndex = std::clamp(m_topIndex, 0, std::max(0, Count() - 1));
 }
 
-void DrawingList::ClearList()
-{
+void DrawingList::ClearList() {
     m_entries.clear();
     m_selected.clear();
     m_topIndex = 0;
 }
 
-const std::string& DrawingList::First() const
-{
-    if (m_entries.empty()) throw Error(errors::kSubscriptOutOfRange, "Subscript out of range");
+const std::string& DrawingList::First() const {
+    if (m_entries.empty())
+        throw Error(errors::kSubscriptOutOfRange, "Subscript out of range");
     return m_entries.front();
 }
 
-void DrawingList::RemoveFirst()
-{
-    if (m_entries.empty()) throw Error(errors::kSubscriptOutOfRange, "Subscript out of range");
+void DrawingList::RemoveFirst() {
+    if (m_entries.empty())
+        throw Error(errors::kSubscriptOutOfRange, "Subscript out of range");
     m_entries.erase(m_entries.begin());
     m_selected.erase(m_selected.begin());
     m_topIndex = std::clamp(m_topIndex, 0, std::max(0, Count() - 1));
 }
 
-std::vector<std::string> DialogCandidates(const std::string& resultText)
-{
+std::vector<std::string> DialogCandidates(const std::string& resultText) {
     std::vector<std::string> parts;
     std::size_t start = 0;
     while (true) {
         const auto nul = resultText.find('\0', start);
         parts.push_back(resultText.substr(start, nul == std::string::npos ? nul : nul - start));
-        if (nul == std::string::npos) break;
+        if (nul == std::string::npos)
+            break;
         start = nul + 1;
     }
-    if (parts.size() == 1) return {resultText};
+    if (parts.size() == 1)
+        return {resultText};
+    // A POSIX folder (the desktop program outside Windows) takes "/"; a Windows folder takes "\\",
+    // also after a drive root.
+    const bool posix = !parts[0].empty() && parts[0].front() == '/';
+    const std::string separator = !posix ? "\\" : parts[0].back() == '/' ? "" : "/";
     std::vector<std::string> candidates;
     for (std::size_t i = 1; i < parts.size(); ++i)
-        if (!parts[i].empty()) candidates.push_back(parts[0] + "\\" + parts[i]);
+        if (!parts[i].empty())
+            candidates.push_back(parts[0] + separator + parts[i]);
     return candidates;
 }
 
-void AddFromDialog(DrawingList& list,
-                   const std::function<std::optional<std::string>()>& showDialog,
-                   const std::function<void(const std::string&)>& showError)
-{
+void AddFromDialog(DrawingList& list, const std::function<std::optional<std::string>()>& showDialog,
+                   const std::function<void(const std::string&)>& showError) {
     try {
         const std::optional<std::string> result = showDialog();
         if (!result || result->size() > static_cast<std::size_t>(kDialogResultLimit)) {
@@ -106,23 +106,24 @@ void AddFromDialog(DrawingList& list,
             return;
         }
         for (const auto& candidate : DialogCandidates(*result))
-            if (!list.Contains(candidate)) list.Add(candidate);
+            if (!list.Contains(candidate))
+                list.Add(candidate);
     } catch (const Error&) {
         showError(kChooseFilesMessage);
     }
 }
 
-bool IsDroppableDrawing(const std::string& path)
-{
-    if (path.size() < 3) return false;
+bool IsDroppableDrawing(const std::string& path) {
+    if (path.size() < 3)
+        return false;
     const std::string suffix = path.substr(path.size() - 3);
     return suffix == "dwg" || suffix == "dxf";
 }
 
-void AddDropped(DrawingList& list, const std::vector<std::string>& paths)
-{
+void AddDropped(DrawingList& list, const std::vector<std::string>& paths) {
     for (const auto& path : paths) {
-        if (!IsDroppableDrawing(path)) continue;
+        if (!IsDroppableDrawing(path))
+            continue;
         try {
             list.Add(path);
         } catch (const Error&) {
@@ -131,18 +132,18 @@ void AddDropped(DrawingList& list, const std::vector<std::string>& paths)
     }
 }
 
-int ListRowAt(double pointerYTwips, double lineHeightTwips, int topIndex)
-{
+int ListRowAt(double pointerYTwips, double lineHeightTwips, int topIndex) {
     const long y = RoundHalfEven(pointerYTwips);
     const long h = RoundHalfEven(lineHeightTwips);
-    if (h <= 0) return -1; // no measurable line: no row under the pointer
+    if (h <= 0)
+        return -1; // no measurable line: no row under the pointer
     return static_cast<int>(y / h) + topIndex;
 }
 
-std::string ListTip(const DrawingList& list, double pointerYTwips, double lineHeightTwips)
-{
+std::string ListTip(const DrawingList& list, double pointerYTwips, double lineHeightTwips) {
     const int row = ListRowAt(pointerYTwips, lineHeightTwips, list.TopIndex());
-    if (row >= 0 && row < list.Count()) return list.Entry(row);
+    if (row >= 0 && row < list.Count())
+        return list.Entry(row);
     return kListTipHint;
 }
 

@@ -53,8 +53,7 @@ std::vector<std::string> DialogCandidates(const std::string& resultText);
 
 // Shows the open dialog through `showDialog` (nullopt when the user cancels) and adds every
 // chosen path not already listed. A cancel or an over-long result shows "请选择文件！".
-void AddFromDialog(DrawingList& list,
-                   const std::function<std::optional<std::string>()>& showDialog,
+void AddFromDialog(DrawingList& list, const std::function<std::optional<std::string>()>& showDialog,
                    const std::function<void(const std::string&)>& showError);
 
 // A dropped path is taken when it ends in "dwg" or "dxf", exactly so, in lower case.

@@ -10,19 +10,21 @@ constexpr const char* kSaveCancelled = "保存文件被取消！";
 constexpr const char* kReadCancelled = "读取文件被取消！";
 constexpr const char* kBadListFile = "数据文件格式有误或操作不当！";
 
-bool IsPathAccessError(const Error& error) { return error.Number() == errors::kPathFileAccess; }
+bool IsPathAccessError(const Error& error) {
+    return error.Number() == errors::kPathFileAccess;
+}
 
 } // namespace
 
-void WriteListFile(const std::string& path, const DrawingList& list)
-{
+void WriteListFile(const std::string& path, const DrawingList& list) {
     WriteTextLines(path, list.Entries());
 }
 
-std::vector<std::string> ReadListFile(const std::string& path) { return ReadTextLines(path); }
+std::vector<std::string> ReadListFile(const std::string& path) {
+    return ReadTextLines(path);
+}
 
-void SaveListFile(const DrawingList& list, const ListFileUi& ui)
-{
+void SaveListFile(const DrawingList& list, const ListFileUi& ui) {
     const std::optional<std::string> path = ui.choosePath(kSaveListTitle);
     if (!path) {
         ui.showError(kSaveCancelled);
@@ -35,8 +37,7 @@ void SaveListFile(const DrawingList& list, const ListFileUi& ui)
     }
 }
 
-void LoadListFile(DrawingList& list, const ListFileUi& ui)
-{
+void LoadListFile(DrawingList& list, const ListFileUi& ui) {
     const std::optional<std::string> path = ui.choosePath(kReadListTitle);
     if (!path) {
         ui.showError(kReadCancelled);
@@ -44,7 +45,8 @@ void LoadListFile(DrawingList& list, const ListFileUi& ui)
     }
     try {
         DrawingList loaded;
-        for (const auto& line : ReadListFile(*path)) loaded.Add(line);
+        for (const auto& line : ReadListFile(*path))
+            loaded.Add(line);
         list = std::move(loaded);
     } catch (const Error& error) {
         ui.showError(IsPathAccessError(error) ? kReadCancelled : kBadListFile);

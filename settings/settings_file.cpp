@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <string_view>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <string_view>
 #include <system_error>
 
 #include "settings/error.h"
@@ -16,8 +16,7 @@
 namespace kw {
 namespace {
 
-std::filesystem::path PathFromUtf8(const std::string& utf8)
-{
+std::filesystem::path PathFromUtf8(const std::string& utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
@@ -27,114 +26,113 @@ constexpr char kSeparator = '\\';
 constexpr char kSeparator = '/';
 #endif
 
-std::string Trimmed(const std::string& text)
-{
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return {};
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
-
-std::string Lowered(std::string text)
-{
+std::string Lowered(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
 }
 
 // The whole text is one decimal number.
-bool ParseWholeNumber(const std::string& text, double& value)
-{
+bool ParseWholeNumber(const std::string& text, double& value) {
     std::string_view digits = text;
-    if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
-    if (digits.empty() || digits.find_first_of("xXnNpP") != std::string_view::npos) return false;
+    if (!digits.empty() && digits.front() == '+')
+        digits.remove_prefix(1);
+    if (digits.empty() || digits.find_first_of("xXnNpP") != std::string_view::npos)
+        return false;
     const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), value);
     return result.ec == std::errc() && result.ptr == digits.data() + digits.size();
 }
 
 } // namespace
 
-std::optional<int> FindPrinterRecord(const PrinterTable& table, const std::string& name)
-{
+std::optional<int> FindPrinterRecord(const PrinterTable& table, const std::string& name) {
     for (std::size_t i = 0; i < table.records.size(); ++i)
-        if (table.records[i].printerName == name) return static_cast<int>(i) + 1;
+        if (table.records[i].printerName == name)
+            return static_cast<int>(i) + 1;
     return std::nullopt;
 }
 
-bool PortraitFromFlag(const std::string& portraitFlag)
-{
-    const std::string text = Trimmed(portraitFlag);
+bool PortraitFromFlag(const std::string& portraitFlag) {
+    const std::string text = TrimBlanks(portraitFlag);
     const std::string lowered = Lowered(text);
-    if (lowered == "true") return true;
-    if (lowered == "false") return false;
+    if (lowered == "true")
+        return true;
+    if (lowered == "false")
+        return false;
     double value = 0.0;
-    if (ParseWholeNumber(text, value)) return value != 0.0;
+    if (ParseWholeNumber(text, value))
+        return value != 0.0;
     throw Error(errors::kTypeMismatch, "Type mismatch");
 }
 
-bool FileExists(const std::string& path)
-{
-    if (path.empty()) return false;
+bool FileExists(const std::string& path) {
+    if (path.empty())
+        return false;
     std::error_code code;
     const auto status = std::filesystem::status(PathFromUtf8(path), code);
-    if (code) return code != std::errc::no_such_file_or_directory;
+    if (code)
+        return code != std::errc::no_such_file_or_directory;
     return std::filesystem::exists(status);
 }
 
-std::string AppendFileName(const std::string& folder, const std::string& name)
-{
-    if (folder.empty()) return name;
+std::string AppendFileName(const std::string& folder, const std::string& name) {
+    if (folder.empty())
+        return name;
     const char last = folder.back();
-    if (last == '\\' || last == '/') return folder + name;
+    if (last == '\\' || last == '/')
+        return folder + name;
     return folder + kSeparator + name;
 }
 
-std::string UserConfigFolder()
-{
+std::string UserConfigFolder() {
 #ifdef _WIN32
     const char* appData = std::getenv("APPDATA");
-    if (appData && *appData) return AppendFileName(appData, "Kestrelwick");
+    if (appData && *appData)
+        return AppendFileName(appData, "Kestrelwick");
     return {};
 #else
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg && *xdg == '/') return AppendFileName(xdg, "Kestrelwick");
+    if (xdg && *xdg == '/')
+        return AppendFileName(xdg, "Kestrelwick");
     const char* home = std::getenv("HOME");
-    if (home && *home) return AppendFileName(AppendFileName(home, ".config"), "Kestrelwick");
+    if (home && *home)
+        return AppendFileName(AppendFileName(home, ".config"), "Kestrelwick");
     return {};
 #endif
 }
 
-bool FolderWritable(const std::string& folder)
-{
+bool FolderWritable(const std::string& folder) {
     std::error_code code;
     const auto path = PathFromUtf8(folder);
-    if (!std::filesystem::is_directory(path, code)) return false;
+    if (!std::filesystem::is_directory(path, code))
+        return false;
     std::random_device random;
     const auto probe = path / ("kw-write-probe-" + std::to_string(random()));
     {
         std::ofstream out(probe, std::ios::binary);
-        if (!out) return false;
+        if (!out)
+            return false;
     }
     std::filesystem::remove(probe, code);
     return true;
 }
 
 SettingsFile SettingsFile::Locate(const std::string& programFolder,
-                                  const std::string& userConfigFolder)
-{
+                                  const std::string& userConfigFolder) {
     if (FolderWritable(programFolder) || userConfigFolder.empty())
         return SettingsFile(AppendFileName(programFolder, kSettingsFileName));
     return SettingsFile(AppendFileName(userConfigFolder, kSettingsFileName));
 }
 
-bool SettingsFile::Read(StoredSettings& values, PrinterTable& printers)
-{
+bool SettingsFile::Read(StoredSettings& values, PrinterTable& printers) {
     values = StoredSettings{};
     printers.records.clear();
-    if (!FileExists(m_path)) return false;
+    if (!FileExists(m_path))
+        return false;
     try {
         const std::vector<std::string> lines = ReadTextLines(m_path);
-        if (lines.size() < 5) throw Error(errors::kPathFileAccess, "settings file too short");
+        if (lines.size() < 5)
+            throw Error(errors::kPathFileAccess, "settings file too short");
         PrinterTable table;
         std::size_t next = 5;
         while (next < lines.size()) {
@@ -158,8 +156,7 @@ bool SettingsFile::Read(StoredSettings& values, PrinterTable& printers)
 }
 
 void SettingsFile::Write(const StoredSettings& values, PrinterTable& printers,
-                         const CurrentPrinter& current)
-{
+                         const CurrentPrinter& current) {
     const std::string flag = current.portrait ? "True" : "False";
     if (const auto position = FindPrinterRecord(printers, current.printerName)) {
         PrinterRecord& record = printers.records[static_cast<std::size_t>(*position - 1)];
@@ -172,7 +169,8 @@ void SettingsFile::Write(const StoredSettings& values, PrinterTable& printers,
 
     const auto path = PathFromUtf8(m_path);
     std::error_code code;
-    if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), code);
+    if (path.has_parent_path())
+        std::filesystem::create_directories(path.parent_path(), code);
     if (m_rejected) {
         // Keep the file we could not read, hand-edited records and all, before replacing it.
         if (std::filesystem::exists(path, code)) {

@@ -18,57 +18,61 @@
 namespace kw {
 namespace {
 
-std::filesystem::path PathFromUtf8(const std::string& utf8)
-{
+std::filesystem::path PathFromUtf8(const std::string& utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
 // Length of the UTF-8 sequence that starts with `lead` (1 for a stray byte).
-std::size_t Utf8SequenceLength(unsigned char lead)
-{
-    if (lead < 0xC0) return 1;
-    if (lead < 0xE0) return 2;
-    if (lead < 0xF0) return 3;
+std::size_t Utf8SequenceLength(unsigned char lead) {
+    if (lead < 0xC0)
+        return 1;
+    if (lead < 0xE0)
+        return 2;
+    if (lead < 0xF0)
+        return 3;
     return 4;
 }
 
 #ifdef _WIN32
 
-std::wstring Widen(const std::string& utf8, UINT codePage, DWORD flags)
-{
-    if (utf8.empty()) return {};
-    const int size = MultiByteToWideChar(codePage, flags, utf8.data(), static_cast<int>(utf8.size()),
-                                         nullptr, 0);
-    if (size <= 0) throw Error(errors::kTypeMismatch, "text is not valid in its code page");
+std::wstring Widen(const std::string& utf8, UINT codePage, DWORD flags) {
+    if (utf8.empty())
+        return {};
+    const int size = MultiByteToWideChar(codePage, flags, utf8.data(),
+                                         static_cast<int>(utf8.size()), nullptr, 0);
+    if (size <= 0)
+        throw Error(errors::kTypeMismatch, "text is not valid in its code page");
     std::wstring wide(static_cast<std::size_t>(size), L'\0');
     MultiByteToWideChar(codePage, flags, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
                         size);
     return wide;
 }
 
-std::string Narrow(const std::wstring& wide, UINT codePage, bool* lossy)
-{
-    if (wide.empty()) return {};
+std::string Narrow(const std::wstring& wide, UINT codePage, bool* lossy) {
+    if (wide.empty())
+        return {};
     BOOL usedDefault = FALSE;
     const bool checkDefault = codePage != CP_UTF8 && codePage != 54936;
     const int size = WideCharToMultiByte(codePage, checkDefault ? WC_NO_BEST_FIT_CHARS : 0,
                                          wide.data(), static_cast<int>(wide.size()), nullptr, 0,
                                          nullptr, checkDefault ? &usedDefault : nullptr);
-    if (size <= 0) throw Error(errors::kTypeMismatch, "text cannot be converted");
+    if (size <= 0)
+        throw Error(errors::kTypeMismatch, "text cannot be converted");
     std::string narrow(static_cast<std::size_t>(size), '\0');
     WideCharToMultiByte(codePage, checkDefault ? WC_NO_BEST_FIT_CHARS : 0, wide.data(),
                         static_cast<int>(wide.size()), narrow.data(), size, nullptr,
                         checkDefault ? &usedDefault : nullptr);
-    if (lossy) *lossy = usedDefault != FALSE;
+    if (lossy)
+        *lossy = usedDefault != FALSE;
     return narrow;
 }
 
-std::string EncodeCharacter(const std::string& utf8Character)
-{
+std::string EncodeCharacter(const std::string& utf8Character) {
     const std::wstring wide = Widen(utf8Character, CP_UTF8, MB_ERR_INVALID_CHARS);
     bool lossy = false;
     std::string gbk = Narrow(wide, 936, &lossy);
-    if (!lossy) return gbk;
+    if (!lossy)
+        return gbk;
     return Narrow(wide, 54936, nullptr);
 }
 
@@ -76,18 +80,17 @@ std::string EncodeCharacter(const std::string& utf8Character)
 
 class Converter {
 public:
-    Converter(const char* to, const char* from) : m_handle(iconv_open(to, from))
-    {
+    Converter(const char* to, const char* from) : m_handle(iconv_open(to, from)) {
         if (m_handle == reinterpret_cast<iconv_t>(-1))
-            throw Error(errors::kTypeMismatch, std::string("no converter from ") + from + " to " + to);
+            throw Error(errors::kTypeMismatch,
+                        std::string("no converter from ") + from + " to " + to);
     }
     ~Converter() { iconv_close(m_handle); }
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
 
     // Converts all of `in`; false when a sequence cannot be converted (nothing is appended then).
-    bool Convert(const std::string& in, std::string& out)
-    {
+    bool Convert(const std::string& in, std::string& out) {
         iconv(m_handle, nullptr, nullptr, nullptr, nullptr);
         std::string buffer(in.size() * 4 + 16, '\0');
         char* inPtr = const_cast<char*>(in.data());
@@ -110,8 +113,7 @@ private:
 
 } // namespace
 
-std::string EncodeGbk(const std::string& utf8)
-{
+std::string EncodeGbk(const std::string& utf8) {
     std::string out;
     out.reserve(utf8.size());
 #ifndef _WIN32
@@ -141,38 +143,55 @@ std::string EncodeGbk(const std::string& utf8)
     return out;
 }
 
-std::string DecodeGb18030(const std::string& bytes)
-{
+std::string DecodeGb18030(const std::string& bytes) {
     bool ascii = true;
-    for (unsigned char c : bytes) ascii = ascii && c < 0x80;
-    if (ascii) return bytes;
+    for (unsigned char c : bytes)
+        ascii = ascii && c < 0x80;
+    if (ascii)
+        return bytes;
+#ifndef _WIN32
+    Converter gb18030("UTF-8", "GB18030");
+#endif
+    auto decodeRun = [&](const std::string& run, std::string& out) {
+        if (run.empty())
+            return;
 #ifdef _WIN32
-    // The code-page API reads a lone 0x80 as U+0080; GBK files mean the euro sign by it.
+        out += Narrow(Widen(run, 54936, MB_ERR_INVALID_CHARS), CP_UTF8, nullptr);
+#else
+        if (!gb18030.Convert(run, out))
+            throw Error(errors::kTypeMismatch, "text is not valid GB18030");
+#endif
+    };
+    // GB18030 has no single byte 0x80; GBK files use it for the euro sign, so it is read so.
     std::string out;
     std::size_t start = 0;
-    for (std::size_t i = 0; i <= bytes.size(); ++i) {
-        const bool euro = i < bytes.size() && static_cast<unsigned char>(bytes[i]) == 0x80;
-        if (i == bytes.size() || euro) {
-            out += Narrow(Widen(bytes.substr(start, i - start), 54936, MB_ERR_INVALID_CHARS),
-                          CP_UTF8, nullptr);
-            if (euro) out += "\xE2\x82\xAC";
-            start = i + 1;
-        } else if (static_cast<unsigned char>(bytes[i]) > 0x80 && i + 1 < bytes.size()) {
-            ++i; // a lead byte: its trail byte may be 0x80 and is no euro sign
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c == 0x80) {
+            decodeRun(bytes.substr(start, i - start), out);
+            out += "\xE2\x82\xAC";
+            start = ++i;
+        } else if (c > 0x80 && i + 1 < bytes.size()) {
+            const auto next = static_cast<unsigned char>(bytes[i + 1]);
+            i += (next >= 0x30 && next <= 0x39) ? 4 : 2;
+        } else {
+            ++i;
         }
     }
+    decodeRun(bytes.substr(start), out);
     return out;
-#else
-    Converter gb18030("UTF-8", "GB18030");
-    std::string out;
-    if (!gb18030.Convert(bytes, out))
-        throw Error(errors::kTypeMismatch, "text is not valid GB18030");
-    return out;
-#endif
 }
 
-std::vector<std::string> SplitLines(const std::string& text)
-{
+std::string TrimBlanks(const std::string& text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    const auto last = text.find_last_not_of(' ');
+    return text.substr(first, last - first + 1);
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
     std::string current;
     bool open = false; // a line has started and not yet ended
@@ -182,35 +201,39 @@ std::vector<std::string> SplitLines(const std::string& text)
             lines.push_back(std::move(current));
             current.clear();
             open = false;
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
         } else {
             current.push_back(c);
             open = true;
         }
     }
-    if (open) lines.push_back(std::move(current));
+    if (open)
+        lines.push_back(std::move(current));
     return lines;
 }
 
 namespace {
 
 [[noreturn]] void ThrowFileError(const std::error_code& code, const std::string& path,
-                                 const char* action)
-{
+                                 const char* action) {
     std::int32_t number = errors::kPathFileAccess;
-    if (code == std::errc::no_such_file_or_directory) number = errors::kFileNotFound;
+    if (code == std::errc::no_such_file_or_directory)
+        number = errors::kFileNotFound;
     else if (code == std::errc::permission_denied || code == std::errc::read_only_file_system)
         number = errors::kPermissionDenied;
-    else if (code == std::errc::not_a_directory) number = errors::kPathNotFound;
-    else if (code == std::errc::is_a_directory) number = errors::kPathFileAccess;
+    else if (code == std::errc::not_a_directory)
+        number = errors::kPathNotFound;
+    else if (code == std::errc::is_a_directory)
+        number = errors::kPathFileAccess;
     throw Error(number, std::string("cannot ") + action + " \"" + path + "\": " + code.message());
 }
 
 } // namespace
 
-std::vector<std::string> ReadTextLines(const std::string& path)
-{
-    if (path.empty()) throw Error(errors::kPathFileAccess, "no file name given");
+std::vector<std::string> ReadTextLines(const std::string& path) {
+    if (path.empty())
+        throw Error(errors::kPathFileAccess, "no file name given");
     const auto fsPath = PathFromUtf8(path);
     std::error_code code;
     if (std::filesystem::is_directory(fsPath, code))
@@ -219,19 +242,20 @@ std::vector<std::string> ReadTextLines(const std::string& path)
     if (!in) {
         std::error_code status;
         const bool exists = std::filesystem::exists(fsPath, status);
-        ThrowFileError(exists ? std::make_error_code(std::errc::permission_denied)
-                              : (status ? status
-                                        : std::make_error_code(std::errc::no_such_file_or_directory)),
-                       path, "read");
+        ThrowFileError(
+            exists ? std::make_error_code(std::errc::permission_denied)
+                   : (status ? status : std::make_error_code(std::errc::no_such_file_or_directory)),
+            path, "read");
     }
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) ThrowFileError(std::make_error_code(std::errc::io_error), path, "read");
+    if (in.bad())
+        ThrowFileError(std::make_error_code(std::errc::io_error), path, "read");
     return SplitLines(DecodeGb18030(bytes));
 }
 
-void WriteTextLines(const std::string& path, const std::vector<std::string>& lines)
-{
-    if (path.empty()) throw Error(errors::kPathFileAccess, "no file name given");
+void WriteTextLines(const std::string& path, const std::vector<std::string>& lines) {
+    if (path.empty())
+        throw Error(errors::kPathFileAccess, "no file name given");
     std::string bytes;
     for (const auto& line : lines) {
         bytes += EncodeGbk(line);
@@ -244,7 +268,8 @@ void WriteTextLines(const std::string& path, const std::vector<std::string>& lin
     // A file the user made read-only stays untouched, as a direct write would find it.
     const auto status = std::filesystem::status(target, code);
     if (!code && std::filesystem::exists(status) &&
-        (status.permissions() & std::filesystem::perms::owner_write) == std::filesystem::perms::none)
+        (status.permissions() & std::filesystem::perms::owner_write) ==
+            std::filesystem::perms::none)
         ThrowFileError(std::make_error_code(std::errc::permission_denied), path, "write");
     auto temporary = target;
     temporary += ".kwtmp";

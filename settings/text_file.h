@@ -10,6 +10,9 @@ std::string EncodeGbk(const std::string& utf8);
 // GB18030 (and so every GBK text, 0x80 included) to UTF-8. Error 13 on bytes that are no text.
 std::string DecodeGb18030(const std::string& bytes);
 
+// The text without its leading and trailing blanks (spaces only, as the panel's boxes hold them).
+std::string TrimBlanks(const std::string& text);
+
 // Splits at line ends: CR LF, a lone CR or a lone LF. A final line end opens no further line.
 std::vector<std::string> SplitLines(const std::string& text);
 

@@ -6,27 +6,35 @@
 
 namespace kw::test {
 
-void RecordingRunHost::ShowMainWindow()
-{
+void RecordingRunHost::ShowMainWindow() {
     events.push_back("ShowMain");
     mainVisible = true;
 }
 
-void RecordingRunHost::HideMainWindow()
-{
+void RecordingRunHost::HideMainWindow() {
     events.push_back("HideMain");
     mainVisible = false;
 }
 
-void RecordingRunHost::ShowProgress()
-{
+void RecordingRunHost::ShowProgress() {
     events.push_back("ShowProgress");
-    if (!progressVisible) label1 = label3 = label5 = {};
+    LoadProgress();
     progressVisible = true;
 }
 
-void RecordingRunHost::SetProgressLabel(ProgressLabel label, const std::string& text)
-{
+void RecordingRunHost::LoadProgress() {
+    if (!progressLoaded)
+        label1 = label3 = label5 = {};
+    progressLoaded = true;
+}
+
+void RecordingRunHost::CloseProgress() {
+    progressLoaded = progressVisible = false;
+    ShowMainWindow();
+}
+
+void RecordingRunHost::SetProgressLabel(ProgressLabel label, const std::string& text) {
+    LoadProgress();
     switch (label) {
     case ProgressLabel::Status:
         events.push_back("Label1=" + text);
@@ -43,31 +51,28 @@ void RecordingRunHost::SetProgressLabel(ProgressLabel label, const std::string& 
     }
 }
 
-void RecordingRunHost::BringWindowToFront(const std::string& title)
-{
+void RecordingRunHost::BringWindowToFront(const std::string& title) {
     events.push_back("Front=" + title);
     if (!anyTitle && !windowTitles.count(title))
         throw Error(errors::kInvalidCall, "Invalid procedure call or argument");
 }
 
-void RecordingRunHost::ShowError(const std::string& text)
-{
+void RecordingRunHost::ShowError(const std::string& text) {
     events.push_back("Error=" + text);
     errors.push_back(text);
 }
 
-std::string RecordingRunHost::TimeOfDay()
-{
+std::string RecordingRunHost::TimeOfDay() {
     char text[16];
     std::snprintf(text, sizeof text, "10:00:%02d", clock++ % 60);
     return text;
 }
 
-std::vector<std::string> RecordingRunHost::StatusTexts() const
-{
+std::vector<std::string> RecordingRunHost::StatusTexts() const {
     std::vector<std::string> texts;
     for (const auto& event : events)
-        if (event.rfind("Label1=", 0) == 0) texts.push_back(event.substr(7));
+        if (event.rfind("Label1=", 0) == 0)
+            texts.push_back(event.substr(7));
     return texts;
 }
 

@@ -25,6 +25,7 @@ public:
     std::vector<std::string> events;
     bool mainVisible = true;
     bool progressVisible = false;
+    bool progressLoaded = false;
     std::string label1, label3, label5;
     std::vector<std::string> errors;
     int clock = 0; // times of day are "10:00:00", "10:00:01", ...
@@ -42,8 +43,13 @@ public:
     void ShowError(const std::string& text) override;
     std::string TimeOfDay() override;
 
+    // The user double-clicks the progress window: it closes and the main window comes back.
+    void CloseProgress();
     // The Label1 texts in the order they were written.
     std::vector<std::string> StatusTexts() const;
+
+private:
+    void LoadProgress();
 };
 
 class RecordingCatalogView : public CatalogView {
@@ -56,14 +62,12 @@ public:
     std::vector<std::string> errors;
 
     void ClearList(CatalogList list) override { ListOf(list).clear(); }
-    void AddToList(CatalogList list, const std::string& name) override
-    {
+    void AddToList(CatalogList list, const std::string& name) override {
         ListOf(list).push_back(name);
     }
     std::string PrinterText() override { return printerText; }
     void EnableRunCommands() override { runCommandsEnabled = true; }
-    void SetOffsets(const std::string& x, const std::string& y) override
-    {
+    void SetOffsets(const std::string& x, const std::string& y) override {
         offsetX = x;
         offsetY = y;
     }
@@ -71,8 +75,7 @@ public:
     void ShowError(const std::string& text) override { errors.push_back(text); }
 
 private:
-    std::vector<std::string>& ListOf(CatalogList list)
-    {
+    std::vector<std::string>& ListOf(CatalogList list) {
         return list == CatalogList::Printers ? printers
                : list == CatalogList::Papers ? papers
                                              : styleTables;

@@ -1,0 +1,111 @@
+#include "app/desktop/desktop_app.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTimer>
+#include <memory>
+
+#include "app/desktop/no_cad_backend.h"
+#include "cad/cad_session.h"
+#include "ui/maker.h"
+#include "ui/platform/desktop.h"
+#include "ui/plotfrm.h"
+#include "ui/promo_window.h"
+#include "ui/prompts.h"
+
+#ifdef KW_HAVE_WEB_ENGINE
+#include "ui/web_page_view.h"
+#endif
+#if defined(KW_HAVE_BUILTIN_CAD) && __has_include("cad/builtin/builtin_cad.h")
+#define KW_USE_BUILTIN_CAD
+#include <QStandardPaths>
+
+#include "cad/builtin/builtin_cad.h"
+#endif
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace kw::app {
+
+namespace {
+
+CadBackendFactory BackendFactory(const QString& programFolder) {
+#if defined(KW_USE_BUILTIN_CAD)
+    // One backend for the whole run of the program: Start makes the built-in application and
+    // every later Attach finds that same one.
+    builtin::BuiltinOptions options;
+    options.programFolder = QDir::toNativeSeparators(programFolder).toStdString();
+    options.printers = builtin::QtSystemPrinters;
+    options.plotFolder =
+        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
+    auto backend = std::make_shared<builtin::BuiltinBackend>(std::move(options));
+    return [backend] { return backend; };
+#else
+    // TODO(wiring): on Windows the COM backend (target kw::com) takes this place once its
+    // factory is published in cad/com; the CMake file already links it (KW_HAVE_COM_CAD).
+    Q_UNUSED(programFolder);
+    return [] { return std::make_shared<NoCadBackend>(); };
+#endif
+}
+
+ui::PageViewFactory PageViews() {
+#ifdef KW_HAVE_WEB_ENGINE
+    return [](QWidget* parent) -> ui::PageView* { return new ui::WebPageView(parent); };
+#else
+    return [](QWidget* parent) -> ui::PageView* { return new ui::TextPageView(parent); };
+#endif
+}
+
+void PrepareWebEngine() {
+#if defined(KW_HAVE_WEB_ENGINE) && !defined(_WIN32)
+    // The browser engine refuses to run its sandbox as root (containers, build machines).
+    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    }
+#endif
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+} // namespace
+
+int RunDesktop(int argc, char** argv, const std::function<void(ui::plotfrm&)>& started) {
+    PrepareWebEngine();
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QString::fromUtf8(ui::maker::kProgramName));
+    QApplication::setWindowIcon(ui::ProgramIcon());
+
+    const QString programFolder = QApplication::applicationDirPath();
+    ui::QtPrompts prompts;
+    ui::DesktopShell shell;
+    CadSession session(BackendFactory(programFolder), [&prompts](const std::string& text) {
+        prompts.Message(QApplication::activeWindow(), QString::fromUtf8(ui::maker::kProgramName),
+                        QString::fromStdString(text));
+    });
+
+    const QString pagesFolder =
+        QDir(programFolder).absoluteFilePath(QString::fromLatin1(ui::maker::kPagesFolder));
+    const ui::PageViewFactory makeView = PageViews();
+
+    int result = 0;
+    {
+        ui::plotfrm mainWindow(
+            ui::PlotfrmServices{session, prompts, shell, programFolder,
+                                [&] { ui::ShowPromotionWindows(pagesFolder, makeView, shell); }});
+        mainWindow.show();
+        if (started) {
+            QTimer::singleShot(0, &mainWindow, [&] { started(mainWindow); });
+        }
+        result = QApplication::exec();
+    }
+    // The promotional windows close themselves; those still open go before the application.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (qobject_cast<ui::PromoWindow*>(window) != nullptr) {
+            delete window;
+        }
+    }
+    return result;
+}
+
+} // namespace kw::app

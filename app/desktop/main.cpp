@@ -1,0 +1,5 @@
+#include "app/desktop/desktop_app.h"
+
+int main(int argc, char** argv) {
+    return kw::app::RunDesktop(argc, argv);
+}

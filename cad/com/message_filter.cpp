@@ -1,0 +1,98 @@
+#include "cad/com/message_filter.h"
+
+namespace kw::com {
+namespace {
+
+constexpr DWORD kRetryAfterMs = 250;
+constexpr DWORD kCancelCall = static_cast<DWORD>(-1);
+
+class BusyMessageFilter final : public IMessageFilter {
+public:
+    explicit BusyMessageFilter(std::chrono::milliseconds limit)
+        : m_limitMs(static_cast<DWORD>(limit.count())) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (object == nullptr) {
+            return E_POINTER;
+        }
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IMessageFilter)) {
+            *object = static_cast<IMessageFilter*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&m_references); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = InterlockedDecrement(&m_references);
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+
+    // Calls into this program are not ours to refuse.
+    DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override {
+        return SERVERCALL_ISHANDLED;
+    }
+
+    // dwTickCount: milliseconds since the call was first rejected.
+    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD dwTickCount,
+                                              DWORD dwRejectType) override {
+        if ((dwRejectType == SERVERCALL_RETRYLATER || dwRejectType == SERVERCALL_REJECTED) &&
+            dwTickCount < m_limitMs) {
+            return kRetryAfterMs;
+        }
+        return kCancelCall;
+    }
+
+    DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override {
+        return PENDINGMSG_WAITDEFPROCESS;
+    }
+
+private:
+    LONG m_references = 1;
+    DWORD m_limitMs;
+};
+
+} // namespace
+
+Apartment::Apartment() {
+    const HRESULT result = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    // S_FALSE: already initialised the same way, which still wants its CoUninitialize.
+    // RPC_E_CHANGED_MODE: a multi-threaded apartment is already there; calls work in it too.
+    m_joined = SUCCEEDED(result);
+}
+
+Apartment::~Apartment() {
+    if (m_joined) {
+        CoUninitialize();
+    }
+}
+
+IMessageFilter* NewBusyMessageFilter(std::chrono::milliseconds limit) {
+    return new BusyMessageFilter(limit);
+}
+
+MessageFilterRegistration::MessageFilterRegistration(std::chrono::milliseconds limit) {
+    IMessageFilter* filter = NewBusyMessageFilter(limit);
+    // Fails outside a single-threaded apartment; the retry loop around each call still works.
+    m_registered = SUCCEEDED(CoRegisterMessageFilter(filter, &m_previous));
+    filter->Release();
+}
+
+MessageFilterRegistration::~MessageFilterRegistration() {
+    if (m_registered) {
+        IMessageFilter* ours = nullptr;
+        CoRegisterMessageFilter(m_previous, &ours);
+        if (ours != nullptr) {
+            ours->Release();
+        }
+    }
+    if (m_previous != nullptr) {
+        m_previous->Release();
+    }
+}
+
+} // namespace kw::com

@@ -1,0 +1,275 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "settings/error.h"
+#include "settings/settings_file.h"
+#include "settings/text_file.h"
+#include "tests/support/temp_folder.h"
+
+namespace kw {
+namespace {
+
+using test::TempFolder;
+
+std::string Lines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines)
+        text += line + "\r\n";
+    return text;
+}
+
+std::vector<std::string> Record(int i) {
+    return {"Printer " + std::to_string(i), std::to_string(i), "25", i % 2 ? "True" : "False"};
+}
+
+std::string FileWithRecords(int count) {
+    std::vector<std::string> lines = {"420", "5", "TK", "Blk", "xr"};
+    for (int i = 1; i <= count; ++i)
+        for (const auto& line : Record(i))
+            lines.push_back(line);
+    return Lines(lines);
+}
+
+void ExpectDefaults(const StoredSettings& values) {
+    EXPECT_EQ(values.frameLength, "380");
+    EXPECT_EQ(values.pointAllowance, "0");
+    EXPECT_EQ(values.frameLayer, "图框");
+    EXPECT_EQ(values.blockName, "RmTK");
+    EXPECT_EQ(values.xrefName, "tk_xref");
+}
+
+TEST(SettingsFile, MissingFileGivesTheDefaultsAndTheFirstRunWritesNineLines) {
+    TempFolder folder;
+    SettingsFile file(folder.File(kSettingsFileName));
+    StoredSettings values;
+    values.frameLength = "stale";
+    PrinterTable printers;
+    printers.records.push_back({"old", "1", "2", "True"});
+    EXPECT_FALSE(file.Read(values, printers));
+    ExpectDefaults(values);
+    EXPECT_EQ(printers.RecordCount(), 0);
+    EXPECT_FALSE(file.RejectedAtStartup());
+
+    file.Write(values, printers, {"Office Plotter", "5", "25", false});
+    EXPECT_EQ(folder.Read(kSettingsFileName),
+              EncodeGbk(Lines(
+                  {"380", "0", "图框", "RmTK", "tk_xref", "Office Plotter", "5", "25", "False"})));
+}
+
+TEST(SettingsFile, ReadsZeroOneAndAHundredRecords) {
+    for (int count : {0, 1, 100}) {
+        TempFolder folder;
+        folder.Write(kSettingsFileName, FileWithRecords(count));
+        SettingsFile file(folder.File(kSettingsFileName));
+        StoredSettings values;
+        PrinterTable printers;
+        EXPECT_TRUE(file.Read(values, printers)) << count;
+        EXPECT_EQ(values.frameLength, "420");
+        EXPECT_EQ(values.xrefName, "xr");
+        ASSERT_EQ(printers.RecordCount(), count);
+        if (count > 0) {
+            EXPECT_EQ(printers.records.back().printerName, "Printer " + std::to_string(count));
+            EXPECT_EQ(printers.records.front().portraitFlag, "True");
+        }
+    }
+}
+
+TEST(SettingsFile, MalformedFilesAreRejectedWholeAndKeptAsBackupBeforeTheRewrite) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"101 records", FileWithRecords(101)},
+        {"four lines", Lines({"420", "5", "TK", "Blk"})},
+        {"half a record", FileWithRecords(1) + Lines({"Plotter", "5"})},
+        {"extra empty line", FileWithRecords(1) + "\r\n"},
+    };
+    for (const auto& [name, content] : cases) {
+        TempFolder folder;
+        folder.Write(kSettingsFileName, content);
+        SettingsFile file(folder.File(kSettingsFileName));
+        StoredSettings values;
+        PrinterTable printers;
+        EXPECT_FALSE(file.Read(values, printers)) << name;
+        ExpectDefaults(values);
+        EXPECT_EQ(printers.RecordCount(), 0) << name;
+        EXPECT_TRUE(file.RejectedAtStartup()) << name;
+
+        file.Write(values, printers, {"P", "5", "25", true});
+        EXPECT_EQ(folder.Read(std::string(kSettingsFileName) + ".bak"), content) << name;
+        EXPECT_EQ(
+            folder.Read(kSettingsFileName),
+            EncodeGbk(Lines({"380", "0", "图框", "RmTK", "tk_xref", "P", "5", "25", "True"})));
+
+        // Only the first rewrite keeps a copy: the backup still holds the user's file.
+        file.Write(values, printers, {"Q", "1", "2", false});
+        EXPECT_EQ(folder.Read(std::string(kSettingsFileName) + ".bak"), content) << name;
+    }
+}
+
+TEST(SettingsFile, LineEndsMayBeCrLfOrALoneCr) {
+    TempFolder folder;
+    folder.Write(kSettingsFileName, "1\r2\r\n3\r4\r\n5\rP\r6\r7\rtrue");
+    SettingsFile file(folder.File(kSettingsFileName));
+    StoredSettings values;
+    PrinterTable printers;
+    ASSERT_TRUE(file.Read(values, printers));
+    EXPECT_EQ(values.frameLength, "1");
+    EXPECT_EQ(values.xrefName, "5");
+    ASSERT_EQ(printers.RecordCount(), 1);
+    EXPECT_EQ(printers.records[0].offsetY, "7");
+    EXPECT_EQ(printers.records[0].portraitFlag, "true");
+}
+
+TEST(SettingsFile, RecordsAreUpdatedInPlaceOrAppended) {
+    TempFolder folder;
+    SettingsFile file(folder.File(kSettingsFileName));
+    PrinterTable printers;
+    printers.records = {
+        {"P", "1", "1", "False"}, {"Q", "2", "2", "False"}, {"P", "9", "9", "True"}};
+    const StoredSettings values;
+
+    file.Write(values, printers, {"P", "7", "8", true});
+    file.Write(values, printers, {"p", "3", "4", false});
+    file.Write(values, printers, {"", "5", "25", false});
+
+    ASSERT_EQ(printers.RecordCount(), 5);
+    EXPECT_EQ(printers.records[0].offsetX, "7");
+    EXPECT_EQ(printers.records[0].portraitFlag, "True");
+    EXPECT_EQ(printers.records[2].offsetX, "9"); // the duplicate is kept, untouched
+    EXPECT_EQ(printers.records[3].printerName, "p");
+    EXPECT_EQ(printers.records[4].printerName, "");
+
+    PrinterTable reread;
+    StoredSettings readValues;
+    ASSERT_TRUE(file.Read(readValues, reread));
+    ASSERT_EQ(reread.RecordCount(), 5);
+    EXPECT_EQ(reread.records[4].offsetY, "25");
+}
+
+TEST(SettingsFile, AHundredAndFirstPrinterIsNotStoredAndTheOthersSurvive) {
+    TempFolder folder;
+    folder.Write(kSettingsFileName, FileWithRecords(100));
+    SettingsFile file(folder.File(kSettingsFileName));
+    StoredSettings values;
+    PrinterTable printers;
+    ASSERT_TRUE(file.Read(values, printers));
+    file.Write(values, printers, {"New printer", "1", "1", false});
+    EXPECT_EQ(printers.RecordCount(), 100);
+    EXPECT_FALSE(FindPrinterRecord(printers, "New printer"));
+    PrinterTable reread;
+    ASSERT_TRUE(file.Read(values, reread));
+    EXPECT_EQ(reread.RecordCount(), 100);
+    EXPECT_EQ(reread.records[99].printerName, "Printer 100");
+}
+
+TEST(SettingsFile, AFailedWriteReportsAFileErrorAndLeavesThePreviousFile) {
+    TempFolder folder;
+    const std::string original = FileWithRecords(2);
+    folder.Write(kSettingsFileName, original);
+    std::filesystem::permissions(folder.File(kSettingsFileName),
+                                 std::filesystem::perms::owner_read |
+                                     std::filesystem::perms::group_read);
+    SettingsFile file(folder.File(kSettingsFileName));
+    PrinterTable printers;
+    try {
+        file.Write({}, printers, {"P", "5", "25", false});
+        FAIL() << "a read-only settings file was overwritten";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.Number(), 70);
+    }
+    EXPECT_EQ(folder.Read(kSettingsFileName), original);
+
+    // The replacement is written beside the file first; when that fails the file is untouched.
+    std::filesystem::permissions(folder.File(kSettingsFileName), std::filesystem::perms::owner_all);
+    std::filesystem::create_directory(folder.File(std::string(kSettingsFileName) + ".kwtmp"));
+    EXPECT_THROW(file.Write({}, printers, {"P", "5", "25", false}), Error);
+    EXPECT_EQ(folder.Read(kSettingsFileName), original);
+
+    folder.Write("not-a-folder", "x");
+    SettingsFile blocked(folder.File("not-a-folder") + "/" + kSettingsFileName);
+    EXPECT_THROW(blocked.Write({}, printers, {"P", "5", "25", false}), Error);
+}
+
+TEST(SettingsFile, TextOutsideGbkSurvivesARoundTrip) {
+    TempFolder folder;
+    SettingsFile file(folder.File(kSettingsFileName));
+    StoredSettings values;
+    values.frameLayer = "图框";
+    values.blockName = "図枠𠀀€";
+    PrinterTable printers;
+    file.Write(values, printers, {"打印机 ヶ", "5", "25", false});
+    const std::string bytes = folder.Read(kSettingsFileName);
+    EXPECT_NE(bytes.find("\xCD\xBC\xBF\xF2"), std::string::npos); // 图框 in GBK
+    EXPECT_NE(bytes.find('\x80'), std::string::npos);             // the euro sign as GBK has it
+
+    StoredSettings reread;
+    PrinterTable rereadPrinters;
+    ASSERT_TRUE(file.Read(reread, rereadPrinters));
+    EXPECT_EQ(reread.frameLayer, "图框");
+    EXPECT_EQ(reread.blockName, "図枠𠀀€");
+    EXPECT_EQ(rereadPrinters.records[0].printerName, "打印机 ヶ");
+}
+
+TEST(SettingsFile, FindsTheFirstRecordWithExactlyTheName) {
+    PrinterTable printers;
+    printers.records = {
+        {"P", "1", "1", "False"}, {"p", "2", "2", "False"}, {"P", "3", "3", "True"}};
+    EXPECT_EQ(FindPrinterRecord(printers, "P"), 1);
+    EXPECT_EQ(FindPrinterRecord(printers, "p"), 2);
+    EXPECT_FALSE(FindPrinterRecord(printers, "P "));
+}
+
+TEST(SettingsFile, PortraitFlagsReadAsTruthValues) {
+    EXPECT_TRUE(PortraitFromFlag("True"));
+    EXPECT_TRUE(PortraitFromFlag("TRUE"));
+    EXPECT_TRUE(PortraitFromFlag("true"));
+    EXPECT_FALSE(PortraitFromFlag("fAlSe"));
+    EXPECT_TRUE(PortraitFromFlag("-1"));
+    EXPECT_TRUE(PortraitFromFlag("2.5"));
+    EXPECT_FALSE(PortraitFromFlag("0"));
+    for (const char* bad : {"yes", "", "1x", "nan", "0x1"}) {
+        try {
+            PortraitFromFlag(bad);
+            ADD_FAILURE() << bad;
+        } catch (const Error& error) {
+            EXPECT_EQ(error.Number(), 13) << bad;
+        }
+    }
+}
+
+TEST(SettingsFile, PathsJoinWithOneSeparator) {
+    EXPECT_EQ(AppendFileName("C:\\", "Kestrelwick.ini"), "C:\\Kestrelwick.ini");
+    EXPECT_EQ(AppendFileName("/opt/kw/", "Kestrelwick.ini"), "/opt/kw/Kestrelwick.ini");
+#ifdef _WIN32
+    EXPECT_EQ(AppendFileName("C:\\Tools", "Kestrelwick.ini"), "C:\\Tools\\Kestrelwick.ini");
+#else
+    EXPECT_EQ(AppendFileName("/opt/kw", "Kestrelwick.ini"), "/opt/kw/Kestrelwick.ini");
+#endif
+}
+
+TEST(SettingsFile, FileExistsCountsOnlyANotFoundAnswerAsAbsent) {
+    TempFolder folder;
+    folder.Write("present", "x");
+    EXPECT_TRUE(FileExists(folder.File("present")));
+    EXPECT_FALSE(FileExists(folder.File("absent")));
+    EXPECT_FALSE(FileExists(""));
+    // A path through a file is "not a folder", not "not found".
+    EXPECT_TRUE(FileExists(folder.File("present") + "/below"));
+}
+
+TEST(SettingsFile, LivesInTheProgramFolderWhenWritableElseInTheUsersFolder) {
+    TempFolder program;
+    TempFolder user;
+    EXPECT_EQ(SettingsFile::Locate(program.Path(), user.Path()).Path(),
+              AppendFileName(program.Path(), kSettingsFileName));
+    const std::string missing = program.File("not-there");
+    const std::string userConfig = user.File("Kestrelwick");
+    SettingsFile file = SettingsFile::Locate(missing, userConfig);
+    EXPECT_EQ(file.Path(), AppendFileName(userConfig, kSettingsFileName));
+    // The user's folder is made on the first write.
+    PrinterTable printers;
+    file.Write({}, printers, {"P", "5", "25", false});
+    EXPECT_TRUE(FileExists(file.Path()));
+}
+
+} // namespace
+} // namespace kw

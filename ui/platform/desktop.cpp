@@ -1,0 +1,123 @@
+#include "ui/platform/desktop.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPixmap>
+#include <QUrl>
+#include <QWidget>
+#include <QWindow>
+
+#include "settings/error.h"
+#include "ui/twips.h"
+
+// TODO(windows): the Windows half of these services (SetWindowPos with HWND_TOPMOST,
+// FindWindow + SetForegroundWindow, ShellExecute "Open", HtmlHelp) belongs in
+// ui/platform/win32_services.h, which the COM side provides. Until it is there, Windows uses the
+// Qt requests below, which behave the same for the program's own windows.
+
+namespace kw::ui {
+
+void CenterForm(QWidget* window) {
+    const double left = (ScreenWidthTwips() - WindowWidthTwips(window)) / 2.0;
+    const double top = (ScreenHeightTwips() - WindowHeightTwips(window)) / 3.0;
+    MoveWindowTwips(window, left, top);
+}
+
+void MakeTopmost(QWidget* window) {
+    if (window->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) {
+        window->raise();
+        return;
+    }
+    const bool shown = window->isVisible();
+    const QRect geometry = window->geometry();
+    window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    window->setGeometry(geometry);
+    if (shown) {
+        // Changing the flags of a shown window takes it off the screen.
+        window->show();
+    }
+}
+
+void BringWindowToFront(const std::string& title) {
+    const QString wanted = QString::fromStdString(title);
+    for (QWindow* window : QGuiApplication::topLevelWindows()) {
+        if (window->title() != wanted) {
+            continue;
+        }
+        if (window->isVisible()) {
+            if (window->windowStates().testFlag(Qt::WindowMinimized)) {
+                window->showNormal();
+            }
+            window->raise();
+            window->requestActivate();
+        }
+        return;
+    }
+    // Other applications' windows are reached only through the window system's own calls,
+    // which exist on Windows (see the TODO above); elsewhere a title not found is failure 5.
+    throw Error(errors::kInvalidCall, "Invalid procedure call or argument");
+}
+
+QString ChineseFontFamily() {
+    static const QString family = [] {
+        const QStringList installed = QFontDatabase::families(QFontDatabase::SimplifiedChinese);
+        for (const char* preferred :
+             {"宋体", "SimSun", "NSimSun", "Noto Serif CJK SC", "Noto Sans CJK SC",
+              "Source Han Serif SC", "WenQuanYi Micro Hei", "AR PL UMing CN"}) {
+            if (installed.contains(QString::fromUtf8(preferred), Qt::CaseInsensitive)) {
+                return QString::fromUtf8(preferred);
+            }
+        }
+        return installed.isEmpty() ? QString() : installed.front();
+    }();
+    return family;
+}
+
+QFont ButtonFont() {
+    QFont font;
+    QStringList families{QStringLiteral("宋体"), QStringLiteral("SimSun")};
+    const QString chinese = ChineseFontFamily();
+    if (!chinese.isEmpty() && !families.contains(chinese)) {
+        families.append(chinese);
+    }
+    font.setFamilies(families);
+    font.setPointSizeF(9.0);
+    return font;
+}
+
+QIcon ProgramIcon() {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    // A drawing sheet with its title block, in the sixteen basic colours.
+    painter.setPen(QColor(0, 0, 128));
+    painter.setBrush(Qt::white);
+    painter.drawRect(2, 5, 27, 21);
+    painter.setPen(QColor(128, 0, 0));
+    painter.drawRect(4, 7, 23, 17);
+    painter.setBrush(QColor(0, 128, 128));
+    painter.drawRect(17, 19, 10, 5);
+    painter.setPen(QPen(QColor(0, 0, 255), 2));
+    painter.drawLine(6, 20, 14, 10);
+    painter.drawLine(14, 10, 20, 14);
+    painter.end();
+    return QIcon(pixmap);
+}
+
+void DesktopShell::OpenAddress(QWidget* /*owner*/, const QString& address) {
+    QDesktopServices::openUrl(QUrl(address));
+}
+
+void DesktopShell::OpenHelp(QWidget* /*owner*/, const QString& helpFile) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(helpFile));
+}
+
+void DesktopShell::EndProgram() {
+    // Leaves every event loop, nested ones included; main() then destroys the windows.
+    QCoreApplication::exit(0);
+}
+
+} // namespace kw::ui

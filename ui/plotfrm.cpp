@@ -1,0 +1,567 @@
+#include "ui/plotfrm.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLocale>
+#include <QTime>
+
+#include "settings/list_file.h"
+#include "ui/aboutfrm.h"
+#include "ui/maker.h"
+#include "ui/platform/desktop.h"
+#include "ui/prompts.h"
+#include "ui/twips.h"
+
+namespace kw::ui {
+
+namespace {
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+std::string S(const QString& text) {
+    return text.toStdString();
+}
+
+template <typename Control>
+Control* Make(QWidget* parent, const char* name, const char* caption, double left, double top,
+              double width, double height) {
+    auto* control = new Control(parent);
+    control->setObjectName(QString::fromLatin1(name));
+    if constexpr (std::is_same_v<Control, QGroupBox>) {
+        control->setTitle(QString::fromUtf8(caption));
+    } else if constexpr (std::is_same_v<Control, QLineEdit>) {
+        control->setText(QString::fromUtf8(caption));
+    } else if constexpr (!std::is_same_v<Control, QComboBox> &&
+                         !std::is_same_v<Control, DrawingListBox>) {
+        control->setText(QString::fromUtf8(caption));
+    }
+    PlaceTwips(control, left, top, width, height);
+    return control;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, double left,
+                        double top, double width) {
+    auto* button = Make<QPushButton>(parent, name, caption, left, top, width, 375);
+    button->setFont(ButtonFont());
+    button->setAutoDefault(false);
+    return button;
+}
+
+QComboBox* MakeCombo(QWidget* parent, const char* name, double left, double top) {
+    auto* combo = Make<QComboBox>(parent, name, "", left, top, 3255, 300);
+    combo->setEditable(true);
+    // Typed text is the setting as it stands; it never becomes an entry of the list.
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    return combo;
+}
+
+} // namespace
+
+plotfrm::plotfrm(PlotfrmServices services)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      m_session(services.session), m_prompts(services.prompts), m_shell(services.shell),
+      m_programFolder(services.programFolder), m_showPromotions(std::move(services.showPromotions)),
+      m_settingsFile(SettingsFile::Locate(S(QDir::toNativeSeparators(services.programFolder)),
+                                          UserConfigFolder())),
+      m_runner(services.session, *this, m_settingsFile) {
+    setObjectName(QStringLiteral("plotfrm"));
+    setWindowTitle(QString::fromUtf8(maker::kMainWindowCaption));
+    setWindowIcon(ProgramIcon());
+    setFixedSize(TwipsRect(0, 0, 8310, 8100).size());
+    BuildControls();
+    ConnectHandlers();
+    Form_Load();
+}
+
+plotfrm::~plotfrm() {
+    if (m_form3 != nullptr) {
+        delete m_form3.data();
+    }
+}
+
+void plotfrm::BuildControls() {
+    Frame1 = Make<QGroupBox>(this, "Frame1", "初始化文件", 120, 120, 8055, 2895);
+    Frame1->setToolTip(QString::fromUtf8(kListTipInitial));
+    List2 = Make<DrawingListBox>(Frame1, "List2", "", 120, 240, 7755, 1860);
+    List2->setToolTip(QString::fromUtf8(kListTipInitial));
+    xpcmdbutton5 = MakeButton(Frame1, "xpcmdbutton5", "  添加文件", 360, 2340, 1215);
+    xpcmdbutton5->setToolTip(QStringLiteral("支持资源管理器拖放文件！"));
+    xpcmdbutton7 = MakeButton(Frame1, "xpcmdbutton7", "  删除选择", 1890, 2340, 1215);
+    xpcmdbutton6 = MakeButton(Frame1, "xpcmdbutton6", "  删除全部", 3420, 2340, 1215);
+    xpcmdbutton8 = MakeButton(Frame1, "xpcmdbutton8", "  保存列表", 4950, 2340, 1215);
+    xpcmdbutton9 = MakeButton(Frame1, "xpcmdbutton9", "  读取列表", 6480, 2340, 1215);
+
+    Frame8 = Make<QGroupBox>(this, "Frame8", "是否多文档", 120, 3120, 4695, 735);
+    Option2 = Make<QRadioButton>(Frame8, "Option2", "选择文件", 360, 350, 1215, 255);
+    Option1 = Make<QRadioButton>(Frame8, "Option1", "当前图形", 1680, 350, 1095, 255);
+    Option3 = Make<QRadioButton>(Frame8, "Option3", "当前图形局部", 3000, 360, 1455, 255);
+    Option2->setChecked(true);
+
+    Frame9 = Make<QGroupBox>(this, "Frame9", "打印顺序（从左往右）", 4920, 3120, 3255, 735);
+    Option6 = Make<QRadioButton>(Frame9, "Option6", "从上往下", 480, 350, 1935, 255);
+    Option7 = Make<QRadioButton>(Frame9, "Option7", "从下往上", 1800, 350, 1215, 255);
+    Option6->setChecked(true);
+
+    Frame2 = Make<QGroupBox>(this, "Frame2", "打印机", 120, 3960, 4695, 1455);
+    Label33 = Make<QLabel>(Frame2, "Label33", "打印机名称", 240, 255, 975, 255);
+    Combo1 = MakeCombo(Frame2, "Combo1", 1320, 240);
+    Label39 = Make<QLabel>(Frame2, "Label39", "图纸尺寸", 480, 615, 735, 255);
+    Combo2 = MakeCombo(Frame2, "Combo2", 1320, 600);
+    Label36 = Make<QLabel>(Frame2, "Label36", "样式表名称", 240, 1020, 975, 255);
+    Combo3 = MakeCombo(Frame2, "Combo3", 1320, 960);
+
+    Frame3 = Make<QGroupBox>(this, "Frame3", "图纸方向", 4920, 3960, 3255, 735);
+    Option4 = Make<QRadioButton>(Frame3, "Option4", "纵 向", 120, 350, 855, 255);
+    Option5 = Make<QRadioButton>(Frame3, "Option5", "横 向", 1080, 350, 855, 255);
+    Check5 = Make<QCheckBox>(Frame3, "Check5", "反向打印", 1920, 360, 1095, 255);
+    Option5->setChecked(true);
+
+    Frame7 = Make<QGroupBox>(this, "Frame7", "份数", 4920, 4800, 3255, 615);
+    Label46 = Make<QLabel>(Frame7, "Label46", "打印份数", 600, 240, 855, 255);
+    Text42 = Make<QLineEdit>(Frame7, "Text42", "1", 1560, 240, 855, 270);
+
+    Frame10 = Make<QGroupBox>(this, "Frame10", "图框类型", 120, 5520, 3135, 1455);
+    Option9 = Make<QRadioButton>(Frame10, "Option9", "多段线，图层", 240, 360, 1515, 255);
+    Text1 = Make<QLineEdit>(Frame10, "Text1", "图框", 1920, 360, 1095, 270);
+    Option10 = Make<QRadioButton>(Frame10, "Option10", "块参照，名称", 240, 720, 1455, 255);
+    Text3 = Make<QLineEdit>(Frame10, "Text3", "RmTK", 1920, 720, 1095, 270);
+    Option8 = Make<QRadioButton>(Frame10, "Option8", "外部参照，名称", 240, 1080, 1575, 255);
+    Text4 = Make<QLineEdit>(Frame10, "Text4", "tk_xref", 1920, 1080, 1095, 270);
+    Option9->setChecked(true);
+
+    Frame4 = Make<QGroupBox>(this, "Frame4", "图框大小", 3360, 5520, 2655, 1455);
+    Label40 = Make<QLabel>(Frame4, "Label40", "标准图框打印长度", 240, 495, 1575, 255);
+    Text32 = Make<QLineEdit>(Frame4, "Text32", "380", 1800, 480, 735, 270);
+    Label2 = Make<QLabel>(Frame4, "Label2", "图框点坐标附加值", 240, 960, 1575, 240);
+    Text2 = Make<QLineEdit>(Frame4, "Text2", "0", 1800, 960, 735, 270);
+
+    Frame5 = Make<QGroupBox>(this, "Frame5", "打印偏移", 6120, 5520, 2055, 1455);
+    Check6 = Make<QCheckBox>(Frame5, "Check6", "居中打印", 240, 360, 1095, 255);
+    Label35 = Make<QLabel>(Frame5, "Label35", "打印偏距X", 240, 720, 855, 255);
+    Text34 = Make<QLineEdit>(Frame5, "Text34", "5", 1200, 705, 735, 270);
+    Label34 = Make<QLabel>(Frame5, "Label34", "打印偏距Y", 240, 1080, 855, 255);
+    Text33 = Make<QLineEdit>(Frame5, "Text33", "25", 1200, 1080, 735, 270);
+
+    // Lies beyond the right edge of the client area: never seen, but Tab still reaches it.
+    Frame6 = Make<QGroupBox>(this, "Frame6", "打印选项", 8520, 5640, 2295, 1335);
+    Check7 = Make<QCheckBox>(Frame6, "Check7", "打印对象线宽", 480, 240, 1575, 255);
+    Check8 = Make<QCheckBox>(Frame6, "Check8", "打印样式 ", 480, 600, 1095, 255);
+    Check9 = Make<QCheckBox>(Frame6, "Check9", "隐藏对象", 480, 960, 1095, 255);
+    Check7->setChecked(true);
+    Check7->setEnabled(false);
+    Check8->setChecked(true);
+
+    Command7 = MakeButton(this, "Command7", "  获取打印机列表", 720, 7080, 1575);
+    xpcmdbutton1 = MakeButton(this, "xpcmdbutton1", "  预 览", 3360, 7080, 1575);
+    Command5 = MakeButton(this, "Command5", "  批量打印", 6000, 7080, 1575);
+    xpcmdbutton2 = MakeButton(this, "xpcmdbutton2", "  更多软件", 720, 7560, 1575);
+    xpcmdbutton4 = MakeButton(this, "xpcmdbutton4", "  帮 助", 3360, 7560, 1575);
+    xpcmdbutton3 = MakeButton(this, "xpcmdbutton3", "  退 出", 6000, 7560, 1575);
+    xpcmdbutton1->setEnabled(false);
+    Command5->setEnabled(false);
+}
+
+void plotfrm::ConnectHandlers() {
+    connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) {
+            Option1_Click();
+        }
+    });
+    connect(Option2, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) {
+            Option2_Click();
+        }
+    });
+    connect(Option3, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) {
+            Option3_Click();
+        }
+    });
+    connect(Check6, &QCheckBox::clicked, this, [this] { Check6_Click(); });
+    connect(Check8, &QCheckBox::clicked, this, [this] { Check8_Click(); });
+    connect(Combo1, &QComboBox::activated, this, [this] { Combo1_Click(); });
+
+    connect(List2, &DrawingListBox::DoubleClicked, this, [this] { List2_DblClick(); });
+    connect(List2, &DrawingListBox::PointerMoved, this, [this](int y) { List2_MouseMove(y); });
+    connect(List2, &DrawingListBox::FilesDropped, this,
+            [this](const QStringList& paths) { List2_OLEDragDrop(paths); });
+    connect(List2, &QListWidget::itemSelectionChanged, this, [this] { List2_SelectionChanged(); });
+
+    const std::pair<QPushButton*, void (plotfrm::*)()> buttons[] = {
+        {xpcmdbutton5, &plotfrm::xpcmdbutton5_Click}, {xpcmdbutton6, &plotfrm::xpcmdbutton6_Click},
+        {xpcmdbutton7, &plotfrm::xpcmdbutton7_Click}, {xpcmdbutton8, &plotfrm::xpcmdbutton8_Click},
+        {xpcmdbutton9, &plotfrm::xpcmdbutton9_Click}, {Command7, &plotfrm::Command7_Click},
+        {Command5, &plotfrm::Command5_Click},         {xpcmdbutton1, &plotfrm::xpcmdbutton1_Click},
+        {xpcmdbutton2, &plotfrm::xpcmdbutton2_Click}, {xpcmdbutton4, &plotfrm::xpcmdbutton4_Click},
+        {xpcmdbutton3, &plotfrm::xpcmdbutton3_Click},
+    };
+    for (const auto& [button, handler] : buttons) {
+        connect(button, &QPushButton::clicked, this,
+                [this, handler = handler] { (this->*handler)(); });
+    }
+}
+
+QString plotfrm::ProgramFile(const char* name) const {
+    return Q(AppendFileName(S(QDir::toNativeSeparators(m_programFolder)), name));
+}
+
+void plotfrm::Form_Load() {
+    // Any failure of these steps leaves the five boxes at their defaults, silently; the window
+    // is shown all the same.
+    try {
+        if (m_showPromotions) {
+            m_showPromotions();
+        }
+        m_helpFile = ProgramFile("Kestrelwick.chm");
+        CenterForm(this);
+        StoredSettings values;
+        if (!m_settingsFile.Read(values, m_printers)) {
+            values = StoredSettings{};
+        }
+        ApplyStoredSettings(values);
+    } catch (...) {
+        ApplyStoredSettings(StoredSettings{});
+    }
+}
+
+void plotfrm::ApplyStoredSettings(const StoredSettings& values) {
+    Text32->setText(Q(values.frameLength));
+    Text2->setText(Q(values.pointAllowance));
+    Text1->setText(Q(values.frameLayer));
+    Text3->setText(Q(values.blockName));
+    Text4->setText(Q(values.xrefName));
+}
+
+// Panel rules: the run scope switches the drawing-list group, centring the offsets, plot styles
+// the lineweights.
+
+void plotfrm::SetListGroupEnabled(bool enabled) {
+    // Each control is switched as well as its group, so that every one shows its own look.
+    Frame1->setEnabled(enabled);
+    xpcmdbutton5->setEnabled(enabled);
+    xpcmdbutton6->setEnabled(enabled);
+    xpcmdbutton7->setEnabled(enabled);
+    xpcmdbutton8->setEnabled(enabled);
+    xpcmdbutton9->setEnabled(enabled);
+    List2->setEnabled(enabled);
+}
+
+void plotfrm::Option1_Click() {
+    SetListGroupEnabled(false);
+}
+void plotfrm::Option2_Click() {
+    SetListGroupEnabled(true);
+}
+void plotfrm::Option3_Click() {
+    SetListGroupEnabled(false);
+}
+
+void plotfrm::Check6_Click() {
+    const bool centred = Check6->checkState() == Qt::Checked;
+    Text33->setEnabled(!centred);
+    Text34->setEnabled(!centred);
+}
+
+void plotfrm::Check8_Click() {
+    if (Check8->checkState() == Qt::Checked) {
+        Check7->setChecked(true);
+        Check7->setEnabled(false);
+    } else {
+        Check7->setEnabled(true);
+    }
+}
+
+// The drawing list. DrawingList is the list; List2 shows it and hands its selection back.
+
+void plotfrm::SyncListFromModel() {
+    m_syncingList = true;
+    List2->clear();
+    QStringList entries;
+    entries.reserve(m_drawings.Count());
+    for (const std::string& entry : m_drawings.Entries()) {
+        entries.append(Q(entry));
+    }
+    List2->addItems(entries);
+    for (int i = 0; i < m_drawings.Count(); ++i) {
+        if (m_drawings.IsSelected(i)) {
+            List2->item(i)->setSelected(true);
+        }
+    }
+    m_syncingList = false;
+}
+
+void plotfrm::List2_SelectionChanged() {
+    if (m_syncingList) {
+        return;
+    }
+    const int count = std::min(List2->count(), m_drawings.Count());
+    for (int i = 0; i < count; ++i) {
+        m_drawings.SetSelected(i, List2->item(i)->isSelected());
+    }
+}
+
+void plotfrm::List2_DblClick() {
+    List2_SelectionChanged();
+    m_drawings.RemoveSelected();
+    SyncListFromModel();
+}
+
+void plotfrm::List2_MouseMove(int y) {
+    const QModelIndex top = List2->indexAt(QPoint(1, 1));
+    m_drawings.SetTopIndex(top.isValid() ? top.row() : 0);
+    // The height of one row as the list draws it; before the first entry, the font's line.
+    const int rowPixels = List2->count() > 0 ? List2->visualItemRect(List2->item(0)).height() : 0;
+    const int linePixels = rowPixels > 0 ? rowPixels : List2->fontMetrics().height();
+    List2->setToolTip(Q(ListTip(m_drawings, ToTwipsY(y), ToTwipsY(linePixels))));
+}
+
+void plotfrm::List2_OLEDragDrop(const QStringList& paths) {
+    std::vector<std::string> dropped;
+    dropped.reserve(paths.size());
+    for (const QString& path : paths) {
+        dropped.push_back(S(path));
+    }
+    AddDropped(m_drawings, dropped);
+    SyncListFromModel();
+}
+
+void plotfrm::xpcmdbutton5_Click() {
+    const auto showDialog = [this]() -> std::optional<std::string> {
+        const std::optional<QStringList> files =
+            m_prompts.OpenFiles(this, QStringLiteral("Select File(s)..."),
+                                DialogFilters("图形 (*.dwg)|*.dwg|图形 (*.dxf)|*.dxf"));
+        if (!files) {
+            return std::nullopt;
+        }
+        return DialogResultText(*files);
+    };
+    AddFromDialog(m_drawings, showDialog, [this](const std::string& text) { ShowError(text); });
+    SyncListFromModel();
+}
+
+void plotfrm::xpcmdbutton6_Click() {
+    m_drawings.ClearList();
+    SyncListFromModel();
+}
+
+void plotfrm::xpcmdbutton7_Click() {
+    List2_SelectionChanged();
+    m_drawings.RemoveSelected();
+    SyncListFromModel();
+}
+
+namespace {
+
+ListFileUi ListFileDialogs(Prompts& prompts, QWidget* owner, FileDialogKind kind,
+                           QString& fileName) {
+    ListFileUi ui;
+    ui.choosePath = [&prompts, owner, kind,
+                     &fileName](const std::string& title) -> std::optional<std::string> {
+        const std::optional<QString> chosen =
+            prompts.ChooseFile(owner, kind, Q(title), DialogFilters(kListFileFilter), fileName);
+        if (!chosen) {
+            return std::nullopt;
+        }
+        fileName = *chosen;
+        return S(QDir::toNativeSeparators(*chosen));
+    };
+    ui.showError = [&prompts, owner](const std::string& text) { prompts.Error(owner, Q(text)); };
+    return ui;
+}
+
+} // namespace
+
+void plotfrm::xpcmdbutton8_Click() {
+    SaveListFile(m_drawings,
+                 ListFileDialogs(m_prompts, this, FileDialogKind::Save, m_listFileName));
+}
+
+void plotfrm::xpcmdbutton9_Click() {
+    LoadListFile(m_drawings,
+                 ListFileDialogs(m_prompts, this, FileDialogKind::Open, m_listFileName));
+    SyncListFromModel();
+}
+
+// Catalogs and runs: one call into the core each.
+
+void plotfrm::Command7_Click() {
+    GetPrinterList(m_session, *this);
+}
+
+void plotfrm::Combo1_Click() {
+    ChoosePrinter(m_session, *this, m_papers, m_printers);
+}
+
+void plotfrm::Command5_Click() {
+    m_runner.RunPlot();
+    AfterRun();
+}
+
+void plotfrm::xpcmdbutton1_Click() {
+    m_runner.Preview();
+    AfterRun();
+}
+
+void plotfrm::AfterRun() {
+    // The run took drawings off the list as it finished them.
+    SyncListFromModel();
+}
+
+void plotfrm::xpcmdbutton2_Click() {
+    m_shell.OpenAddress(this, QString::fromUtf8(maker::kWebSite));
+    aboutfrm about(m_shell, this);
+    about.exec();
+}
+
+void plotfrm::xpcmdbutton4_Click() {
+    m_shell.OpenHelp(this, ProgramFile("Kestrelwick.chm"));
+}
+
+void plotfrm::xpcmdbutton3_Click() {
+    m_shell.EndProgram();
+}
+
+// RunHost
+
+PlotSettings plotfrm::Settings() {
+    PlotSettings settings;
+    settings.mode = Option1->isChecked()   ? PlotMode::CurrentDrawing
+                    : Option3->isChecked() ? PlotMode::CurrentDrawingPart
+                                           : PlotMode::SelectedFiles;
+    settings.frameKind = Option10->isChecked()  ? FrameKind::BlockReference
+                         : Option8->isChecked() ? FrameKind::ExternalReference
+                                                : FrameKind::PolylineLayer;
+    settings.frameLayer = S(Text1->text());
+    settings.blockName = S(Text3->text());
+    settings.xrefName = S(Text4->text());
+    settings.rowsBottomUp = Option7->isChecked();
+    settings.printerName = S(Combo1->currentText());
+    settings.paperName = S(Combo2->currentText());
+    settings.styleTable = S(Combo3->currentText());
+    settings.portrait = Option4->isChecked();
+    settings.reversePlot = Check5->isChecked();
+    settings.frameLength = S(Text32->text());
+    settings.pointAllowance = S(Text2->text());
+    settings.centerPlot = Check6->isChecked();
+    settings.offsetX = S(Text34->text());
+    settings.offsetY = S(Text33->text());
+    settings.plotLineweights = Check7->isChecked();
+    settings.plotStyles = Check8->isChecked();
+    settings.hideObjects = Check9->isChecked();
+    settings.copies = S(Text42->text());
+    return settings;
+}
+
+void plotfrm::ShowMainWindow() {
+    SyncListFromModel();
+    show();
+}
+
+void plotfrm::HideMainWindow() {
+    hide();
+}
+
+Form3* plotfrm::LoadedForm3() {
+    if (m_form3 == nullptr) {
+        m_form3 = new Form3([this] {
+            m_form3.clear();
+            ShowMainWindow();
+        });
+        m_form3->setWindowIcon(ProgramIcon());
+    }
+    return m_form3;
+}
+
+void plotfrm::ShowProgress() {
+    LoadedForm3()->show();
+}
+
+void plotfrm::SetProgressLabel(ProgressLabel label, const std::string& text) {
+    // Writing a label of a closed progress window loads it, still hidden.
+    LoadedForm3()->SetLabel(label, Q(text));
+}
+
+void plotfrm::RepaintProgress() {
+    if (m_form3 == nullptr) {
+        return;
+    }
+    // The run holds the event loop: let the window system map and paint the window, but keep
+    // every input (a double-click included) until the run has ended.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    m_form3->repaint();
+}
+
+void plotfrm::BringWindowToFront(const std::string& title) {
+    ui::BringWindowToFront(title);
+}
+
+void plotfrm::ShowError(const std::string& text) {
+    m_prompts.Error(this, Q(text));
+}
+
+std::string plotfrm::TimeOfDay() {
+    const QLocale locale = QLocale::system();
+    QString format = locale.timeFormat(QLocale::LongFormat);
+    // The long format may name the time zone; the progress window shows the clock only.
+    format.remove(QLatin1Char('t'));
+    return S(locale.toString(QTime::currentTime(), format.trimmed()));
+}
+
+// CatalogView
+
+QComboBox* plotfrm::Combo(CatalogList list) const {
+    switch (list) {
+    case CatalogList::Printers:
+        return Combo1;
+    case CatalogList::Papers:
+        return Combo2;
+    case CatalogList::StyleTables:
+        return Combo3;
+    }
+    return Combo1;
+}
+
+void plotfrm::ClearList(CatalogList list) {
+    QComboBox* combo = Combo(list);
+    const QString text = combo->currentText();
+    combo->clear();
+    combo->setEditText(text);
+}
+
+void plotfrm::AddToList(CatalogList list, const std::string& name) {
+    // Adding an entry never changes the box's text: that text is the setting.
+    QComboBox* combo = Combo(list);
+    const QString text = combo->currentText();
+    combo->addItem(Q(name));
+    if (combo->currentText() != text) {
+        combo->setCurrentIndex(-1);
+        combo->setEditText(text);
+    }
+}
+
+std::string plotfrm::PrinterText() {
+    return S(Combo1->currentText());
+}
+
+void plotfrm::EnableRunCommands() {
+    Command5->setEnabled(true);
+    xpcmdbutton1->setEnabled(true);
+}
+
+void plotfrm::SetOffsets(const std::string& offsetX, const std::string& offsetY) {
+    Text34->setText(Q(offsetX));
+    Text33->setText(Q(offsetY));
+}
+
+void plotfrm::SetPortrait(bool portrait) {
+    if (portrait) {
+        Option4->setChecked(true);
+    } else {
+        Option5->setChecked(true);
+    }
+}
+
+} // namespace kw::ui

@@ -1,0 +1,186 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QWidget>
+#include <functional>
+
+#include "cad/cad_session.h"
+#include "cad/catalogs.h"
+#include "engine/plot_run.h"
+#include "engine/run_host.h"
+#include "settings/drawing_list.h"
+#include "settings/settings_file.h"
+#include "ui/drawing_list_box.h"
+#include "ui/form3.h"
+
+namespace kw::ui {
+
+class Prompts;
+class Shell;
+
+// What the main window is given by the program's wiring.
+struct PlotfrmServices {
+    CadSession& session;
+    Prompts& prompts;
+    Shell& shell;
+    QString programFolder;
+    // Shows the two promotional windows; a failure is a failure of the start-up.
+    std::function<void()> showPromotions;
+};
+
+// The main window: the settings panel, the drawing list and the commands. Its controls are the
+// live store of every setting; the runs read them through RunHost, the catalog commands fill
+// them through CatalogView.
+class plotfrm : public QWidget, public RunHost, public CatalogView {
+    Q_OBJECT
+public:
+    explicit plotfrm(PlotfrmServices services);
+    ~plotfrm() override;
+
+    // RunHost
+    PlotSettings Settings() override;
+    DrawingList& Drawings() override { return m_drawings; }
+    PrinterTable& Printers() override { return m_printers; }
+    const PaperTable& Papers() override { return m_papers; }
+    void ShowMainWindow() override;
+    void HideMainWindow() override;
+    void ShowProgress() override;
+    void SetProgressLabel(ProgressLabel label, const std::string& text) override;
+    void RepaintProgress() override;
+    void BringWindowToFront(const std::string& title) override;
+    void ShowError(const std::string& text) override;
+    std::string TimeOfDay() override;
+
+    // CatalogView
+    void ClearList(CatalogList list) override;
+    void AddToList(CatalogList list, const std::string& name) override;
+    std::string PrinterText() override;
+    void EnableRunCommands() override;
+    void SetOffsets(const std::string& offsetX, const std::string& offsetY) override;
+    void SetPortrait(bool portrait) override;
+
+    // The progress window while it is open, else null.
+    Form3* ProgressWindow() const { return m_form3; }
+    const QString& HelpFile() const { return m_helpFile; }
+    const SettingsFile& SettingsFileInUse() const { return m_settingsFile; }
+
+    QGroupBox* Frame1;
+    DrawingListBox* List2;
+    QPushButton* xpcmdbutton5;
+    QPushButton* xpcmdbutton7;
+    QPushButton* xpcmdbutton6;
+    QPushButton* xpcmdbutton8;
+    QPushButton* xpcmdbutton9;
+    QGroupBox* Frame8;
+    QRadioButton* Option2;
+    QRadioButton* Option1;
+    QRadioButton* Option3;
+    QGroupBox* Frame9;
+    QRadioButton* Option6;
+    QRadioButton* Option7;
+    QGroupBox* Frame2;
+    QLabel* Label33;
+    QComboBox* Combo1;
+    QLabel* Label39;
+    QComboBox* Combo2;
+    QLabel* Label36;
+    QComboBox* Combo3;
+    QGroupBox* Frame3;
+    QRadioButton* Option4;
+    QRadioButton* Option5;
+    QCheckBox* Check5;
+    QGroupBox* Frame7;
+    QLabel* Label46;
+    QLineEdit* Text42;
+    QGroupBox* Frame10;
+    QRadioButton* Option9;
+    QLineEdit* Text1;
+    QRadioButton* Option10;
+    QLineEdit* Text3;
+    QRadioButton* Option8;
+    QLineEdit* Text4;
+    QGroupBox* Frame4;
+    QLabel* Label40;
+    QLineEdit* Text32;
+    QLabel* Label2;
+    QLineEdit* Text2;
+    QGroupBox* Frame5;
+    QCheckBox* Check6;
+    QLabel* Label35;
+    QLineEdit* Text34;
+    QLabel* Label34;
+    QLineEdit* Text33;
+    QGroupBox* Frame6;
+    QCheckBox* Check7;
+    QCheckBox* Check8;
+    QCheckBox* Check9;
+    QPushButton* Command7;
+    QPushButton* xpcmdbutton1;
+    QPushButton* Command5;
+    QPushButton* xpcmdbutton2;
+    QPushButton* xpcmdbutton4;
+    QPushButton* xpcmdbutton3;
+
+private:
+    void BuildControls();
+    void ConnectHandlers();
+    void Form_Load();
+    void ApplyStoredSettings(const StoredSettings& values);
+    QString ProgramFile(const char* name) const;
+
+    void Option1_Click();
+    void Option2_Click();
+    void Option3_Click();
+    void Check6_Click();
+    void Check8_Click();
+    void SetListGroupEnabled(bool enabled);
+
+    void List2_DblClick();
+    void List2_MouseMove(int y);
+    void List2_OLEDragDrop(const QStringList& paths);
+    void List2_SelectionChanged();
+    void SyncListFromModel();
+
+    void xpcmdbutton5_Click();
+    void xpcmdbutton6_Click();
+    void xpcmdbutton7_Click();
+    void xpcmdbutton8_Click();
+    void xpcmdbutton9_Click();
+    void Command7_Click();
+    void Combo1_Click();
+    void Command5_Click();
+    void xpcmdbutton1_Click();
+    void xpcmdbutton2_Click();
+    void xpcmdbutton4_Click();
+    void xpcmdbutton3_Click();
+    void AfterRun();
+
+    QComboBox* Combo(CatalogList list) const;
+    Form3* LoadedForm3();
+
+    CadSession& m_session;
+    Prompts& m_prompts;
+    Shell& m_shell;
+    QString m_programFolder;
+    std::function<void()> m_showPromotions;
+
+    SettingsFile m_settingsFile;
+    PrinterTable m_printers;
+    PaperTable m_papers;
+    DrawingList m_drawings;
+    PlotRunner m_runner;
+    QString m_helpFile;
+    // The file name CommonDialog4 opens with: the one last chosen for saving or reading a list.
+    QString m_listFileName;
+    QPointer<Form3> m_form3;
+    bool m_syncingList = false;
+};
+
+} // namespace kw::ui
