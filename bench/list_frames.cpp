@@ -32,9 +32,13 @@ int main(int argc, char** argv) {
                 y1 = std::max(y1, v.y);
             }
             for (double value : {x0, y0, x1, y1}) {
+                // Shortest round-trip form, "420.0" for whole numbers as kestrelwick-plot --list.
                 char buffer[32];
                 const auto r = std::to_chars(buffer, buffer + sizeof(buffer), value);
-                out.append(buffer, r.ptr);
+                const std::string_view text(buffer, static_cast<std::size_t>(r.ptr - buffer));
+                out += text;
+                if (text.find_first_of(".en") == std::string_view::npos)
+                    out += ".0";
                 out += ' ';
             }
             out.back() = '\n';

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <map>
 
 #include "drawing/detail/codepage.h"
 #include "drawing/detail/source_data.h"
@@ -385,8 +386,31 @@ void AddHatch(Box& box, const Transform& m, const HatchGeometry& g) {
     }
 }
 
+// Past this many entities visited for one box, references are measured by the transformed box
+// of their block instead of entity by entity: blocks nested many levels deep with many references
+// each would otherwise take exponential time. Real drawings stay far below it.
+constexpr std::size_t kVisitBudget = 2'000'000;
+
 struct Measure {
+    explicit Measure(const Document& document) : doc(document) {}
+
     const Document& doc;
+    std::size_t visits = 0;
+    std::map<const Block*, Box> ownBoxes;
+    std::map<const Block*, Box>* localBoxes = &ownBoxes; // memo of the coarse mode
+
+    // The box of a block in its own coordinates, each reference in it taken coarsely: every
+    // block is measured once.
+    Box LocalBox(const Block& block, int depth) {
+        const auto it = localBoxes->find(&block);
+        if (it != localBoxes->end())
+            return it->second;
+        (*localBoxes)[&block] = Box{}; // a block inside itself adds nothing
+        Box box;
+        Block_(box, block, Transform::Identity(), depth);
+        (*localBoxes)[&block] = box;
+        return box;
+    }
 
     void Entity_(Box& box, const Entity& e, const Transform& m, int depth);
     void Block_(Box& box, const Block& block, const Transform& m, int depth) {
@@ -426,10 +450,26 @@ void Measure::Insert_(Box& box, const Entity& e, const InsertGeometry& g, const 
         contentBlock = &xref->blocks[model.blockIndex];
     }
     Box first;
-    Measure inner{*content};
+    Measure inner(*content);
+    inner.visits = visits;
+    if (content == &doc)
+        inner.localBoxes = localBoxes;
     if (xref)
         ++t_xrefDepth; // the referenced drawing's own references count as one level deeper
-    inner.Block_(first, *contentBlock, m * InsertTransform(e, block, 0, 0), depth + 1);
+    if (visits > kVisitBudget) {
+        // Coarse: the corners of the block's own box, transformed.
+        const Box local = inner.LocalBox(*contentBlock, depth + 1);
+        if (!local.IsEmpty()) {
+            const Transform t = m * InsertTransform(e, block, 0, 0);
+            for (int corner = 0; corner < 8; ++corner)
+                first.Add(t.Apply({corner & 1 ? local.max.x : local.min.x,
+                                   corner & 2 ? local.max.y : local.min.y,
+                                   corner & 4 ? local.max.z : local.min.z}));
+        }
+    } else {
+        inner.Block_(first, *contentBlock, m * InsertTransform(e, block, 0, 0), depth + 1);
+        visits = inner.visits;
+    }
     if (xref)
         --t_xrefDepth;
     if (first.IsEmpty())
@@ -452,6 +492,7 @@ void Measure::Insert_(Box& box, const Entity& e, const InsertGeometry& g, const 
 }
 
 void Measure::Entity_(Box& box, const Entity& e, const Transform& m, int depth) {
+    ++visits;
     if (e.invisible)
         return;
     switch (e.type) {
@@ -581,7 +622,7 @@ Transform InsertTransform(const Entity& insert, const Block* block, int column, 
 
 Box EntityExtents(const Document& document, const Entity& entity, const Transform& transform) {
     Box box;
-    Measure{document}.Entity_(box, entity, transform, 0);
+    Measure(document).Entity_(box, entity, transform, 0);
     return box;
 }
 
@@ -591,7 +632,7 @@ Box EntityExtents(const Document& document, const Entity& entity) {
 
 Box BlockExtents(const Document& document, const Block& block, const Transform& transform) {
     Box box;
-    Measure{document}.Block_(box, block, transform, 0);
+    Measure(document).Block_(box, block, transform, 0);
     return box;
 }
 

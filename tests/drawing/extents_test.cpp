@@ -148,6 +148,22 @@ TEST(Extents, NestedReferencesAndTransformedCircles) {
     const std::string loop = BlockDef("LOOP", kLine + Insert("LOOP", 1, 1));
     const Box looped = OnlyEntity(FromTags(Insert("LOOP", 0, 0), loop));
     EXPECT_FALSE(looped.IsEmpty());
+    // Thirty levels of blocks with four references each (4^30 lines): measured in bounded time,
+    // coarsely (the transformed block boxes) once the work is too much entity by entity.
+    auto name = [](int level) {
+        std::string text = "L";
+        text += std::to_string(level);
+        return text;
+    };
+    std::string levels = BlockDef(name(30), kLine);
+    for (int level = 29; level >= 1; --level) {
+        const std::string child = name(level + 1);
+        std::string content;
+        for (int k = 0; k < 4; ++k)
+            content += Insert(child, 0, 0);
+        levels += BlockDef(name(level), content);
+    }
+    ExpectBox(OnlyEntity(FromTags(Insert("L1", 0, 0), levels)), 0, 0, 10, 5);
 }
 
 TEST(Extents, AttributesCountButAttributeDefinitionsDoNot) {
