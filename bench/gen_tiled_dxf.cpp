@@ -66,9 +66,10 @@ bool IsVector(std::string_view type, int code, bool ellipseEdge) {
 
 bool Moves(std::string_view type) {
     static const std::set<std::string_view> kTypes = {
-        "LINE", "POINT", "CIRCLE", "ARC", "ELLIPSE", "LWPOLYLINE", "POLYLINE", "VERTEX",
-        "SPLINE", "TEXT", "MTEXT", "ATTRIB", "ATTDEF", "INSERT", "DIMENSION", "HATCH", "SOLID",
-        "TRACE", "3DFACE", "LEADER", "RAY", "XLINE", "IMAGE", "WIPEOUT", "MLINE", "SEQEND"};
+        "LINE",      "POINT",  "CIRCLE",  "ARC",   "ELLIPSE", "LWPOLYLINE", "POLYLINE",
+        "VERTEX",    "SPLINE", "TEXT",    "MTEXT", "ATTRIB",  "ATTDEF",     "INSERT",
+        "DIMENSION", "HATCH",  "SOLID",   "TRACE", "3DFACE",  "LEADER",     "RAY",
+        "XLINE",     "IMAGE",  "WIPEOUT", "MLINE", "SEQEND"};
     return kTypes.count(type) != 0;
 }
 
@@ -185,11 +186,14 @@ int main(int argc, char** argv) {
         }
         if (p.code == 9 && Trim(p.value) == "$HANDSEED")
             handseed = i + 1;
-        if (p.code == 2 && Trim(p.value) == "ENTITIES" && i > 0 && Trim(pairs[i - 1].value) == "SECTION")
+        if (p.code == 2 && Trim(p.value) == "ENTITIES" && i > 0 &&
+            Trim(pairs[i - 1].value) == "SECTION")
             entitiesBegin = i + 1;
-        if (entitiesBegin && !entitiesEnd && p.code == 0 && Trim(p.value) == "ENDSEC" && i >= entitiesBegin)
+        if (entitiesBegin && !entitiesEnd && p.code == 0 && Trim(p.value) == "ENDSEC" &&
+            i >= entitiesBegin)
             entitiesEnd = i;
-        if (p.code == 2 && Trim(p.value) == "LAYER" && i > 0 && Trim(pairs[i - 1].value) == "TABLE") {
+        if (p.code == 2 && Trim(p.value) == "LAYER" && i > 0 &&
+            Trim(pairs[i - 1].value) == "TABLE") {
             inLayerTable = true;
             if (i + 1 < pairs.size() && pairs[i + 1].code == 5)
                 layerTable = std::string(Trim(pairs[i + 1].value));
@@ -235,35 +239,37 @@ int main(int argc, char** argv) {
     }
     std::size_t tileBytes = 0;
     for (const Record& r : records)
-        tileBytes += lineStarts[pairLine[r.end - 1] + 2 < lineStarts.size() ? pairLine[r.end - 1] + 2 : lineStarts.size() - 1] -
-                     lineStarts[pairLine[r.begin]];
+        tileBytes +=
+            lineStarts[pairLine[r.end - 1] + 2 < lineStarts.size() ? pairLine[r.end - 1] + 2
+                                                                   : lineStarts.size() - 1] -
+            lineStarts[pairLine[r.begin]];
     if (tiles <= 0)
-        tiles = std::max<long>(1, static_cast<long>(sizeMb * 1e6 / std::max<std::size_t>(1, tileBytes + 300)));
+        tiles = std::max<long>(
+            1, static_cast<long>(sizeMb * 1e6 / std::max<std::size_t>(1, tileBytes + 300)));
     const long columns = static_cast<long>(std::ceil(std::sqrt(static_cast<double>(tiles))));
 
     const bool utf8 = document.Release() >= 1021;
-    const std::string layerName =
-        utf8 ? layer : [&] {
-            std::string escaped;
-            std::size_t pos = 0;
-            while (pos < layer.size()) {
-                const unsigned char c = static_cast<unsigned char>(layer[pos]);
-                if (c < 0x80) {
-                    escaped.push_back(static_cast<char>(c));
-                    ++pos;
-                    continue;
-                }
-                const int length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
-                unsigned value = c & (0x7F >> length);
-                for (int k = 1; k < length && pos + k < layer.size(); ++k)
-                    value = (value << 6) | (static_cast<unsigned char>(layer[pos + k]) & 0x3F);
-                char buffer[16];
-                std::snprintf(buffer, sizeof(buffer), "\\U+%04X", value & 0xFFFF);
-                escaped += buffer;
-                pos += length;
+    const std::string layerName = utf8 ? layer : [&] {
+        std::string escaped;
+        std::size_t pos = 0;
+        while (pos < layer.size()) {
+            const unsigned char c = static_cast<unsigned char>(layer[pos]);
+            if (c < 0x80) {
+                escaped.push_back(static_cast<char>(c));
+                ++pos;
+                continue;
             }
-            return escaped;
-        }();
+            const int length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+            unsigned value = c & (0x7F >> length);
+            for (int k = 1; k < length && pos + k < layer.size(); ++k)
+                value = (value << 6) | (static_cast<unsigned char>(layer[pos + k]) & 0x3F);
+            char buffer[16];
+            std::snprintf(buffer, sizeof(buffer), "\\U+%04X", value & 0xFFFF);
+            escaped += buffer;
+            pos += length;
+        }
+        return escaped;
+    }();
     unsigned long long next = maxHandle + 1;
     auto hex = [](unsigned long long h) {
         char buffer[24];
@@ -290,7 +296,8 @@ int main(int argc, char** argv) {
             if (stop > at) {
                 const std::size_t begin = lineStarts[pairLine[at]];
                 const std::size_t endLine = pairLine[stop - 1] + 2;
-                const std::size_t end = endLine < lineStarts.size() ? lineStarts[endLine] : bytes.size();
+                const std::size_t end =
+                    endLine < lineStarts.size() ? lineStarts[endLine] : bytes.size();
                 out.append(bytes, begin, end - begin);
             }
             if (stop == handseed && stop < to) {

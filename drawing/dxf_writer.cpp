@@ -7,6 +7,7 @@
 #include <fstream>
 #include <random>
 
+#include "drawing/detail/paths.h"
 #include "drawing/detail/plot_fields.h"
 #include "drawing/detail/source_data.h"
 #include "drawing/detail/tag_reader.h"
@@ -20,7 +21,7 @@ struct Patch {
     std::size_t offset;
     std::size_t removed; // bytes replaced at offset (0 for an insertion)
     std::string text;
-    int rank;            // keeps insertions at one offset in the written order
+    int rank; // keeps insertions at one offset in the written order
 };
 
 std::string BaseName(const std::string& path) {
@@ -101,12 +102,13 @@ public:
             if (site) {
                 std::size_t width = 0;
                 if (field.integer && !m_src.binary) {
-                    const std::string_view old(m_src.bytes.data() + site->valueOffset, site->valueSize);
+                    const std::string_view old(m_src.bytes.data() + site->valueOffset,
+                                               site->valueSize);
                     if (!old.empty() && old.front() == ' ')
                         width = old.size();
                 }
-                patches.push_back({site->valueOffset, site->valueSize,
-                                   Value(field, current, width), 0});
+                patches.push_back(
+                    {site->valueOffset, site->valueSize, Value(field, current, width), 0});
                 continue;
             }
             // Not in the file: goes before the first tag that is written after it.
@@ -183,20 +185,20 @@ void SaveDrawing(const Document& document, const std::string& path) {
     const std::string shownName = BaseName(path);
     const detail::SourceData& source = SourceOf(document, shownName);
     const std::vector<Patch> patches = CollectPatches(document, source);
-    const fs::path target(path);
+    const fs::path target = detail::PathFromUtf8(path);
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     std::error_code ec;
     if (!fs::is_directory(folder, ec))
         throw DxfError(errors::kPathNotFound, shownName, 0, 0, "the folder does not exist");
     std::random_device random;
-    const fs::path temporary =
-        folder / (target.filename().string() + ".kw" + std::to_string(random() % 1000000) + ".tmp");
+    fs::path temporary = target;
+    temporary += ".kw" + std::to_string(random() % 1000000) + ".tmp";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         if (!out) {
             const int code = errno;
             throw DxfError(code == EACCES || code == EROFS ? errors::kPermissionDenied
-                                                          : errors::kPathFileAccess,
+                                                           : errors::kPathFileAccess,
                            shownName, 0, 0, std::string("cannot write: ") + std::strerror(code));
         }
         // Straight from the file's bytes in memory: no second copy of a large drawing.

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "drawing/detail/codepage.h"
+#include "drawing/detail/paths.h"
 #include "drawing/detail/source_data.h"
 #include "drawing/dxf_io.h"
 #include "drawing/text.h"
@@ -13,8 +14,8 @@
 namespace kw::drawing {
 namespace {
 
-constexpr int kMaxDepth = 32;      // nested block references
-constexpr int kMaxXrefDepth = 8;   // drawings referring to drawings
+constexpr int kMaxDepth = 32;    // nested block references
+constexpr int kMaxXrefDepth = 8; // drawings referring to drawings
 constexpr double kTwoPi = 2.0 * kPi;
 
 thread_local int t_xrefDepth = 0;
@@ -143,9 +144,10 @@ void AddSplinePoints(Box& box, const Transform& m, const SplineGeometry& s) {
                 box.Add(m.Apply(f));
         return;
     }
-    const bool rational = s.weights.size() == n &&
-                          std::any_of(s.weights.begin(), s.weights.end(), [](double w) { return w != 1.0; }) &&
-                          std::all_of(s.weights.begin(), s.weights.end(), [](double w) { return w > 0.0; });
+    const bool rational =
+        s.weights.size() == n &&
+        std::any_of(s.weights.begin(), s.weights.end(), [](double w) { return w != 1.0; }) &&
+        std::all_of(s.weights.begin(), s.weights.end(), [](double w) { return w > 0.0; });
     const SplineEvaluator eval{s, p, rational};
     // Sample every non-empty span, then refine each local extreme per axis by golden section.
     constexpr int kSamples = 16;
@@ -218,7 +220,8 @@ double TextAdvance(std::string_view text) {
     std::size_t pos = 0;
     while (pos < text.size()) {
         if (text[pos] == '%' && pos + 2 < text.size() && text[pos + 1] == '%') {
-            const char code = static_cast<char>(std::tolower(static_cast<unsigned char>(text[pos + 2])));
+            const char code =
+                static_cast<char>(std::tolower(static_cast<unsigned char>(text[pos + 2])));
             if (code == 'c' || code == 'd' || code == 'p' || code == '%') {
                 width += 0.6;
                 pos += 3;
@@ -232,10 +235,10 @@ double TextAdvance(std::string_view text) {
         const std::uint32_t c = detail::NextCodePoint(text, pos);
         if (c < 0x20)
             continue;
-        width += (c >= 0x1100 && (c < 0x11FF || (c >= 0x2E80 && c <= 0xA4CF) ||
-                                  (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
-                                  (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
-                                  (c >= 0xFFE0 && c <= 0xFFE6) || c >= 0x20000))
+        width += (c >= 0x1100 &&
+                  (c < 0x11FF || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3) ||
+                   (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
+                   (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6) || c >= 0x20000))
                      ? 1.0
                      : 0.6;
     }
@@ -310,8 +313,9 @@ void AddMText(Box& box, const Transform& m, const Entity& e, const MTextGeometry
     std::size_t start = 0;
     while (true) {
         const std::size_t end = plain.find('\n', start);
-        longest = std::max(longest, TextAdvance(std::string_view(plain).substr(
-                                        start, end == std::string::npos ? std::string::npos : end - start)));
+        longest = std::max(longest,
+                           TextAdvance(std::string_view(plain).substr(
+                               start, end == std::string::npos ? std::string::npos : end - start)));
         if (end == std::string::npos)
             break;
         ++lines;
@@ -323,7 +327,8 @@ void AddMText(Box& box, const Transform& m, const Entity& e, const MTextGeometry
         width = longest * h;
     double height = g.rectHeight;
     if (!(height > 0.0))
-        height = h + (lines - 1) * h * 5.0 / 3.0 * (g.lineSpacingFactor > 0 ? g.lineSpacingFactor : 1.0);
+        height =
+            h + (lines - 1) * h * 5.0 / 3.0 * (g.lineSpacingFactor > 0 ? g.lineSpacingFactor : 1.0);
     const int attachment = std::clamp<int>(g.attachment, 1, 9) - 1;
     const double x0 = -(attachment % 3) * 0.5 * width;
     const int row = attachment / 3; // 0 top, 1 middle, 2 bottom
@@ -375,7 +380,8 @@ void AddHatch(Box& box, const Transform& m, const HatchGeometry& g) {
                     t1 += kTwoPi * std::ceil((t0 - t1) / kTwoPi);
                 if (t1 - t0 < 1e-12)
                     t1 = t0 + kTwoPi;
-                AddEllipticArc(box, m, {edge.start.x, edge.start.y, g.elevation}, major, minor, t0, t1);
+                AddEllipticArc(box, m, {edge.start.x, edge.start.y, g.elevation}, major, minor, t0,
+                               t1);
                 break;
             }
             case HatchEdge::Kind::Spline:
@@ -640,10 +646,9 @@ std::string FindXrefFile(const std::string& hostPath, const std::string& xrefPat
     namespace fs = std::filesystem;
     if (xrefPath.empty())
         return "";
-    const fs::path host(Normalize(hostPath));
+    const fs::path host = detail::PathFromUtf8(Normalize(hostPath));
     const fs::path folder = host.has_parent_path() ? host.parent_path() : fs::path(".");
-    const std::string normalized = Normalize(xrefPath);
-    const fs::path given(normalized);
+    const fs::path given = detail::PathFromUtf8(Normalize(xrefPath));
     std::vector<fs::path> candidates;
     if (given.is_relative())
         candidates.push_back(folder / given);
@@ -651,7 +656,7 @@ std::string FindXrefFile(const std::string& hostPath, const std::string& xrefPat
     candidates.push_back(folder / given.filename());
     for (const fs::path& candidate : candidates) {
         if (IsReadableFile(candidate))
-            return candidate.string();
+            return detail::Utf8FromPath(candidate);
         // The host CAD refers to DWG files; a DXF of the same name beside it will do.
         std::string extension = candidate.extension().string();
         std::transform(extension.begin(), extension.end(), extension.begin(),
@@ -660,7 +665,7 @@ std::string FindXrefFile(const std::string& hostPath, const std::string& xrefPat
             fs::path dxf = candidate;
             dxf.replace_extension(".dxf");
             if (IsReadableFile(dxf))
-                return dxf.string();
+                return detail::Utf8FromPath(dxf);
         }
     }
     return "";

@@ -9,9 +9,9 @@
 // becomes). Splines are evaluated (de Boor), not hulled: the extreme points are found by sampling
 // every knot span and refining, so the box is exact to about 1e-9 of the spline's size. Text is
 // approximated from its height, width factor and character count (see drawing/README.md): a CJK
-// character is one height wide, any other 0.6 height; the box is rotated and obliqued with the text.
-// Invisible entities (60 = 1) and non-constant ATTDEFs inside a block do not count; viewports and
-// opaque entities have no extents.
+// character is one height wide, any other 0.6 height; the box is rotated and obliqued with the
+// text. Invisible entities (60 = 1) and non-constant ATTDEFs inside a block do not count; viewports
+// and opaque entities have no extents.
 
 #include <memory>
 #include <string>

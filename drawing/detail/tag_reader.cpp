@@ -125,7 +125,8 @@ bool TagReader::NextAscii(RawTag& tag) {
         ++i;
         ++digits;
     }
-    while (i < codeText.size() && (codeText[i] == ' ' || codeText[i] == '\t' || codeText[i] == '\r'))
+    while (i < codeText.size() &&
+           (codeText[i] == ' ' || codeText[i] == '\t' || codeText[i] == '\r'))
         ++i;
     if (digits == 0 || i != codeText.size()) {
         if (Trim(codeText).empty() && valueStart >= size) {

@@ -49,8 +49,9 @@ TEST(DxfReader, ReadsGbkAndUtf8DrawingsToTheSameText) {
     }
     const auto texts = ModelTexts(gbk);
     EXPECT_EQ(texts, ModelTexts(utf8));
-    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(),
-                            [](const std::string& t) { return t.find("图") != std::string::npos; }));
+    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const std::string& t) {
+        return t.find("图") != std::string::npos;
+    }));
 }
 
 TEST(DxfReader, ReadsEveryReleaseInAsciiAndBinary) {
@@ -247,20 +248,27 @@ TEST(DxfReader, RefusesWhatIsNotDxfWithTheFileAndPlaceInTheMessage) {
     }
     EXPECT_THROW(LoadDrawingFromBytes("", "empty.dxf"), DxfError);
     EXPECT_THROW(LoadDrawingFromBytes("0\nLINE\n8\n0\n", "nosection.dxf"), DxfError);
-    EXPECT_THROW(LoadDrawingFromBytes(std::string("AutoCAD Binary DXF\r\n\x1a\0\0\0SECT", 28), "cut.dxf"),
-                 DxfError);
+    EXPECT_THROW(
+        LoadDrawingFromBytes(std::string("AutoCAD Binary DXF\r\n\x1a\0\0\0SECT", 28), "cut.dxf"),
+        DxfError);
     EXPECT_FALSE(LooksLikeDxf("EXTENTS,1\r\n"));
     EXPECT_TRUE(LooksLikeDxf("  0\nSECTION\n"));
 }
 
 TEST(DxfReader, LoadsWhatCanBeLoadedOfDamagedFiles) {
     const char* damaged[] = {
-        "ezdxf/recover01.dxf",           "ezdxf/recover02.dxf",
-        "ezdxf/duplicate_handles.dxf",   "ezdxf/empty_handles.dxf",
-        "ezdxf/r12_blocks_with_no_names.dxf", "ezdxf/r2000_blocks_with_no_names.dxf",
-        "ezdxf/issue1106.dxf",           "ezdxf/layout_broken_links.dxf",
-        "ezdxf/layout_missing_block_definition.dxf", "ezdxf/no_layouts.dxf",
-        "ezdxf/circle_radius_le_0.dxf",  "ACadSharp/orphaned_tables_AC1009.dxf",
+        "ezdxf/recover01.dxf",
+        "ezdxf/recover02.dxf",
+        "ezdxf/duplicate_handles.dxf",
+        "ezdxf/empty_handles.dxf",
+        "ezdxf/r12_blocks_with_no_names.dxf",
+        "ezdxf/r2000_blocks_with_no_names.dxf",
+        "ezdxf/issue1106.dxf",
+        "ezdxf/layout_broken_links.dxf",
+        "ezdxf/layout_missing_block_definition.dxf",
+        "ezdxf/no_layouts.dxf",
+        "ezdxf/circle_radius_le_0.dxf",
+        "ACadSharp/orphaned_tables_AC1009.dxf",
     };
     for (const char* file : damaged) {
         SCOPED_TRACE(file);
@@ -303,9 +311,15 @@ TEST(DxfReader, SurvivesRandomDamageWithoutCrashOrHang) {
         for (int k = 0; k < 1 + round % 5; ++k) {
             const std::size_t at = random() % bytes.size();
             switch (random() % 3) {
-            case 0: bytes[at] = static_cast<char>(random()); break;
-            case 1: bytes.erase(at, random() % 16); break;
-            default: bytes.insert(at, 1 + random() % 8, static_cast<char>(random())); break;
+            case 0:
+                bytes[at] = static_cast<char>(random());
+                break;
+            case 1:
+                bytes.erase(at, random() % 16);
+                break;
+            default:
+                bytes.insert(at, 1 + random() % 8, static_cast<char>(random()));
+                break;
             }
         }
         try {

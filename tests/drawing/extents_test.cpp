@@ -29,12 +29,14 @@ Box OnlyEntity(const Document& document) {
     return entities.empty() ? Box{} : EntityExtents(document, entities.front());
 }
 
-std::string Arc(double cx, double cy, double r, double a0, double a1, const std::string& extra = "") {
+std::string Arc(double cx, double cy, double r, double a0, double a1,
+                const std::string& extra = "") {
     return T(0, "ARC") + T(8, "0") + T(10, cx) + T(20, cy) + T(30, 0.0) + T(40, r) + T(50, a0) +
            T(51, a1) + extra;
 }
 
-std::string BlockDef(const std::string& name, const std::string& content, double bx = 0, double by = 0) {
+std::string BlockDef(const std::string& name, const std::string& content, double bx = 0,
+                     double by = 0) {
     return T(0, "BLOCK") + T(8, "0") + T(2, name) + T(70, "0") + T(10, bx) + T(20, by) +
            T(30, 0.0) + T(3, name) + content + T(0, "ENDBLK") + T(8, "0");
 }
@@ -100,11 +102,11 @@ TEST(Extents, SplinesAreEvaluatedNotHulled) {
                                T(20, 0.0) + T(30, 0.0);
     ExpectBox(OnlyEntity(FromTags(spline)), 0, 0, 20, 10);
     // Rational: a quarter circle as a weighted quadratic.
-    const std::string rational = T(0, "SPLINE") + T(8, "0") + T(70, "12") + T(71, "2") + T(40, 0.0) +
-                                 T(40, 0.0) + T(40, 0.0) + T(40, 1.0) + T(40, 1.0) + T(40, 1.0) +
-                                 T(41, 1.0) + T(41, std::sqrt(0.5)) + T(41, 1.0) + T(10, 10.0) +
-                                 T(20, 0.0) + T(30, 0.0) + T(10, 10.0) + T(20, 10.0) + T(30, 0.0) +
-                                 T(10, 0.0) + T(20, 10.0) + T(30, 0.0);
+    const std::string rational = T(0, "SPLINE") + T(8, "0") + T(70, "12") + T(71, "2") +
+                                 T(40, 0.0) + T(40, 0.0) + T(40, 0.0) + T(40, 1.0) + T(40, 1.0) +
+                                 T(40, 1.0) + T(41, 1.0) + T(41, std::sqrt(0.5)) + T(41, 1.0) +
+                                 T(10, 10.0) + T(20, 0.0) + T(30, 0.0) + T(10, 10.0) + T(20, 10.0) +
+                                 T(30, 0.0) + T(10, 0.0) + T(20, 10.0) + T(30, 0.0);
     ExpectBox(OnlyEntity(FromTags(rational)), 0, 0, 10, 10);
 }
 
@@ -118,9 +120,8 @@ TEST(Extents, BlockReferencesTransformTheirContent) {
     // The base point moves to the insertion point.
     ExpectBox(OnlyEntity(FromTags(Insert("C", 0, 0), BlockDef("C", kLine, 10, 5))), -10, -5, 0, 0);
     // Extrusion (0, 0, -1): the reference is mirrored about the y axis.
-    ExpectBox(OnlyEntity(FromTags(Insert("B", 100, 0, 1, 1, 0,
-                                         T(210, 0.0) + T(220, 0.0) + T(230, -1.0)),
-                                  blocks)),
+    ExpectBox(OnlyEntity(FromTags(
+                  Insert("B", 100, 0, 1, 1, 0, T(210, 0.0) + T(220, 0.0) + T(230, -1.0)), blocks)),
               -110, 0, -100, 5);
     // An unknown block has no extents.
     EXPECT_TRUE(OnlyEntity(FromTags(Insert("nothing", 0, 0), blocks)).IsEmpty());
@@ -136,8 +137,10 @@ TEST(Extents, ArraysCoverEveryInstance) {
 
 TEST(Extents, NestedReferencesAndTransformedCircles) {
     // Block OUTER holds INNER scaled 2; INNER holds a circle of radius 10.
-    const std::string circle = T(0, "CIRCLE") + T(8, "0") + T(10, 0.0) + T(20, 0.0) + T(30, 0.0) + T(40, 10.0);
-    const std::string blocks = BlockDef("INNER", circle) + BlockDef("OUTER", Insert("INNER", 100, 0, 2, 1));
+    const std::string circle =
+        T(0, "CIRCLE") + T(8, "0") + T(10, 0.0) + T(20, 0.0) + T(30, 0.0) + T(40, 10.0);
+    const std::string blocks =
+        BlockDef("INNER", circle) + BlockDef("OUTER", Insert("INNER", 100, 0, 2, 1));
     // Non-uniform scale turns the circle into an ellipse with half axes 20 and 10, turned 30°.
     const Box box = OnlyEntity(FromTags(Insert("OUTER", 0, 0, 1, 1, 30), blocks));
     const double c = std::cos(kPi / 6), s = std::sin(kPi / 6);
@@ -167,19 +170,21 @@ TEST(Extents, NestedReferencesAndTransformedCircles) {
 }
 
 TEST(Extents, AttributesCountButAttributeDefinitionsDoNot) {
-    const std::string attdef = T(0, "ATTDEF") + T(8, "0") + T(10, 500.0) + T(20, 500.0) + T(30, 0.0) +
-                               T(40, 5.0) + T(1, "x") + T(3, "prompt") + T(2, "TAG") + T(70, "0");
+    const std::string attdef = T(0, "ATTDEF") + T(8, "0") + T(10, 500.0) + T(20, 500.0) +
+                               T(30, 0.0) + T(40, 5.0) + T(1, "x") + T(3, "prompt") + T(2, "TAG") +
+                               T(70, "0");
     const std::string blocks = BlockDef("B", kLine + attdef);
     const std::string attrib = T(0, "ATTRIB") + T(8, "0") + T(10, 0.0) + T(20, -20.0) + T(30, 0.0) +
                                T(40, 5.0) + T(1, "AB") + T(2, "TAG") + T(70, "0");
-    const std::string insert = Insert("B", 0, 0, 1, 1, 0, T(66, "1")) + attrib + T(0, "SEQEND") + T(8, "0");
+    const std::string insert =
+        Insert("B", 0, 0, 1, 1, 0, T(66, "1")) + attrib + T(0, "SEQEND") + T(8, "0");
     ExpectBox(OnlyEntity(FromTags(insert, blocks)), 0, -20, 10, 5);
     ExpectBox(OnlyEntity(FromTags(Insert("B", 0, 0), blocks)), 0, 0, 10, 5);
 }
 
 TEST(Extents, TextIsApproximatedFromHeightAndCharacters) {
-    const std::string latin = T(0, "TEXT") + T(8, "0") + T(10, 0.0) + T(20, 0.0) + T(30, 0.0) +
-                              T(40, 10.0) + T(1, "AB");
+    const std::string latin =
+        T(0, "TEXT") + T(8, "0") + T(10, 0.0) + T(20, 0.0) + T(30, 0.0) + T(40, 10.0) + T(1, "AB");
     ExpectBox(OnlyEntity(FromTags(latin)), 0, 0, 12, 10);
     const std::string chinese = T(0, "TEXT") + T(8, "0") + T(10, 0.0) + T(20, 0.0) + T(30, 0.0) +
                                 T(40, 10.0) + T(1, "\\U+56FE\\U+6846") + T(50, 90.0);
@@ -199,8 +204,8 @@ TEST(Extents, HatchBoundariesAndDimensionBlocks) {
     const std::string dimension = T(0, "DIMENSION") + T(8, "0") + T(2, "*D1") + T(10, 0.0) +
                                   T(20, 0.0) + T(30, 0.0) + T(70, "0");
     ExpectBox(OnlyEntity(FromTags(dimension, BlockDef("*D1", kLine))), 0, 0, 10, 5);
-    const std::string invisible = T(0, "LINE") + T(8, "0") + T(60, "1") + T(10, 0.0) + T(20, 0.0) +
-                                  T(11, 1.0) + T(21, 1.0);
+    const std::string invisible =
+        T(0, "LINE") + T(8, "0") + T(60, "1") + T(10, 0.0) + T(20, 0.0) + T(11, 1.0) + T(21, 1.0);
     EXPECT_TRUE(OnlyEntity(FromTags(invisible)).IsEmpty());
 
     // Edge paths: a counter-clockwise and a clockwise arc (angles of the latter mirrored).

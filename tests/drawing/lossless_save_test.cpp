@@ -50,9 +50,9 @@ TEST(LosslessSave, UnchangedDrawingIsByteIdentical) {
 }
 
 TEST(LosslessSave, WritesBackOnlyTheChangedPlotSettings) {
-    const char* files[] = {"frames/frames_r2000_gbk.dxf", "frames/frames_r2018_utf8.dxf",
+    const char* files[] = {"frames/frames_r2000_gbk.dxf",   "frames/frames_r2018_utf8.dxf",
                            "libredwg/2000/entities-2d.dxf", "libredwg/example_2018.dxfb",
-                           "ezdxf/bin_dxf_r2000.dxf", "ACadSharp/sample_AC1032_binary.dxf"};
+                           "ezdxf/bin_dxf_r2000.dxf",       "ACadSharp/sample_AC1032_binary.dxf"};
     for (const char* file : files) {
         SCOPED_TRACE(file);
         const std::string original = test::ReadBytes(Fixture(file));
@@ -113,7 +113,8 @@ TEST(LosslessSave, ChangesOnlyTheValueLinesOfAnAsciiFile) {
     EXPECT_EQ(changed[1].second.size(), changed[1].first.size());
     EXPECT_EQ(changed[1].second.back(), '4');
     EXPECT_EQ(changed[2].second, "\xB5\xA5\xC9\xAB.ctb"); // 单色 in GBK
-    EXPECT_EQ(LoadDrawingFromBytes(saved, "x.dxf").ActiveLayout().plotSettings.styleSheet, "单色.ctb");
+    EXPECT_EQ(LoadDrawingFromBytes(saved, "x.dxf").ActiveLayout().plotSettings.styleSheet,
+              "单色.ctb");
 }
 
 TEST(LosslessSave, InsertsATagTheFileDoesNotHave) {
@@ -156,7 +157,8 @@ TEST(LosslessSave, ReplacesTheFileOnlyWhenTheWriteSucceeded) {
     Document document = LoadDrawing(target);
     ChangePlotSettings(document.ActiveLayout().plotSettings);
     SaveDrawing(document, target);
-    EXPECT_EQ(LoadDrawing(target).ActiveLayout().plotSettings, document.ActiveLayout().plotSettings);
+    EXPECT_EQ(LoadDrawing(target).ActiveLayout().plotSettings,
+              document.ActiveLayout().plotSettings);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),
                             std::filesystem::directory_iterator()),
               1); // no temporary file left behind
@@ -169,6 +171,16 @@ TEST(LosslessSave, ReplacesTheFileOnlyWhenTheWriteSucceeded) {
         EXPECT_NE(std::string(error.what()).find("frames.dxf"), std::string::npos);
     }
     EXPECT_THROW(SaveDrawingToBytes(Document{}), DxfError);
+
+    // UTF-8 file names, Chinese and with blanks.
+    const std::string chinese = folder.File("图框 测试.dxf");
+    std::filesystem::copy_file(
+        Fixture("frames/frames_r2000_gbk.dxf"),
+        std::filesystem::path(std::u8string(chinese.begin(), chinese.end())));
+    Document named = LoadDrawing(chinese);
+    named.ActiveLayout().plotSettings.plotType = 4;
+    SaveDrawing(named, chinese);
+    EXPECT_EQ(LoadDrawing(chinese).ActiveLayout().plotSettings.plotType, 4);
 }
 
 } // namespace

@@ -16,21 +16,50 @@ TEST(WildcardMatch, FollowsTheHostRulesIgnoringCase) {
         bool match;
     };
     const Case cases[] = {
-        {"RmTK", "rmtk", true},       {"rmtk", "RmTK", true},        {"RmTK", "RmTK_A4", false},
-        {"图框", "图框", true},       {"图?", "图框", true},          {"图?", "图框线", false},
-        {"*", "", true},              {"", "", true},                {"", "a", false},
-        {"*TK", "RmTK", true},        {"R*K", "RmTK", true},         {"R*X", "RmTK", false},
-        {"A#", "A1", true},           {"A#", "AB", false},           {"@1", "x1", true},
-        {"@1", "11", false},          {"@", "ä", true},              {".1", "-1", true},
-        {".1", "a1", false},          {".1", "51", false},           {"~RmTK", "RmTK", false},
-        {"~RmTK", "Other", true},     {"a~b", "a~b", true},          {"[AB]*", "block", true},
-        {"[~AB]*", "Block", false},   {"[~AB]*", "Circle", true},    {"[a-c]x", "Bx", true},
-        {"[a-c]x", "dx", false},      {"[]]", "]", true},            {"[ab", "[ab", true},
-        {"A,B", "b", true},           {"A,B", "C", false},           {"~A*,B*", "Ax", false},
-        {"~A*,B*", "Cx", true},       {"`*", "*", true},             {"`*", "x", false},
-        {"`#", "#", true},            {"`#", "1", false},            {"*`,*", "a,b", true},
-        {"*`,*", "ab", false},        {"tk_xref", "tk_xref_old", false},
-        {"tk_xref*", "TK_XREF_OLD", true}, {"[0-9]#", "42", true},   {"ΛΑΓ*", "λαγερ", true},
+        {"RmTK", "rmtk", true},
+        {"rmtk", "RmTK", true},
+        {"RmTK", "RmTK_A4", false},
+        {"图框", "图框", true},
+        {"图?", "图框", true},
+        {"图?", "图框线", false},
+        {"*", "", true},
+        {"", "", true},
+        {"", "a", false},
+        {"*TK", "RmTK", true},
+        {"R*K", "RmTK", true},
+        {"R*X", "RmTK", false},
+        {"A#", "A1", true},
+        {"A#", "AB", false},
+        {"@1", "x1", true},
+        {"@1", "11", false},
+        {"@", "ä", true},
+        {".1", "-1", true},
+        {".1", "a1", false},
+        {".1", "51", false},
+        {"~RmTK", "RmTK", false},
+        {"~RmTK", "Other", true},
+        {"a~b", "a~b", true},
+        {"[AB]*", "block", true},
+        {"[~AB]*", "Block", false},
+        {"[~AB]*", "Circle", true},
+        {"[a-c]x", "Bx", true},
+        {"[a-c]x", "dx", false},
+        {"[]]", "]", true},
+        {"[ab", "[ab", true},
+        {"A,B", "b", true},
+        {"A,B", "C", false},
+        {"~A*,B*", "Ax", false},
+        {"~A*,B*", "Cx", true},
+        {"`*", "*", true},
+        {"`*", "x", false},
+        {"`#", "#", true},
+        {"`#", "1", false},
+        {"*`,*", "a,b", true},
+        {"*`,*", "ab", false},
+        {"tk_xref", "tk_xref_old", false},
+        {"tk_xref*", "TK_XREF_OLD", true},
+        {"[0-9]#", "42", true},
+        {"ΛΑΓ*", "λαγερ", true},
     };
     for (const Case& c : cases)
         EXPECT_EQ(WildcardMatch(c.pattern, c.text), c.match) << c.pattern << " / " << c.text;
@@ -79,11 +108,13 @@ TEST(SelectAll, MatchesSubclassMarkersOfBlockAndExternalReferences) {
 TEST(SelectAll, UnderstandsGroupingAndRelationalOperators) {
     const std::string entities =
         T(0, "CIRCLE") + T(8, "A") + T(62, "1") + T(10, 0.0) + T(20, 0.0) + T(40, 5.0) +
-        T(0, "CIRCLE") + T(8, "B") + T(10, 0.0) + T(20, 0.0) + T(40, 50.0) +
-        T(0, "LINE") + T(8, "A") + T(6, "DASHED") + T(10, 0.0) + T(20, 0.0) + T(11, 1.0) + T(21, 1.0) +
+        T(0, "CIRCLE") + T(8, "B") + T(10, 0.0) + T(20, 0.0) + T(40, 50.0) + T(0, "LINE") +
+        T(8, "A") + T(6, "DASHED") + T(10, 0.0) + T(20, 0.0) + T(11, 1.0) + T(21, 1.0) +
         T(0, "TEXT") + T(8, "B") + T(10, 0.0) + T(20, 0.0) + T(40, 2.5) + T(1, "Sheet 7 of 9");
     const Document document = FromTags(entities);
-    auto count = [&](const std::vector<FilterEntry>& filter) { return SelectAll(document, filter).size(); };
+    auto count = [&](const std::vector<FilterEntry>& filter) {
+        return SelectAll(document, filter).size();
+    };
     EXPECT_EQ(count({}), 4u);
     EXPECT_EQ(count({{62, "256"}}), 3u); // BYLAYER when the entity gives no colour
     EXPECT_EQ(count({{62, "1"}}), 1u);

@@ -21,7 +21,8 @@ TEST(SharedTestdata, EveryDrawingLoadsOrFailsClearlyAndSavesLosslessly) {
         std::string extension = entry.path().extension().string();
         for (char& c : extension)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (!entry.is_regular_file() || (extension != ".dxf" && extension != ".dxfb" && extension != ".dwg"))
+        if (!entry.is_regular_file() ||
+            (extension != ".dxf" && extension != ".dxfb" && extension != ".dwg"))
             continue;
         SCOPED_TRACE(entry.path().string());
         const std::string bytes = test::ReadBytes(entry.path().string());
@@ -29,7 +30,8 @@ TEST(SharedTestdata, EveryDrawingLoadsOrFailsClearlyAndSavesLosslessly) {
         try {
             document = LoadDrawingFromBytes(bytes, entry.path().string());
         } catch (const DxfError& error) {
-            EXPECT_NE(std::string(error.what()).find(entry.path().filename().string()), std::string::npos);
+            EXPECT_NE(std::string(error.what()).find(entry.path().filename().string()),
+                      std::string::npos);
             ++refused;
             continue;
         }
@@ -45,14 +47,16 @@ TEST(SharedTestdata, EveryDrawingLoadsOrFailsClearlyAndSavesLosslessly) {
         active.plotSettings.styleSheet = "monochrome.ctb";
         active.plotSettings.plotType = 4;
         active.plotSettings.windowMaxX = 1420.5;
-        const Document reread = LoadDrawingFromBytes(SaveDrawingToBytes(document), entry.path().string());
+        const Document reread =
+            LoadDrawingFromBytes(SaveDrawingToBytes(document), entry.path().string());
         EXPECT_EQ(reread.ActiveLayout().plotSettings, active.plotSettings);
         EXPECT_EQ(reread.warnings, document.warnings);
         ++patched;
     }
     EXPECT_EQ(refused, 2); // the DWG and the release-1.4 text dump
     std::printf("shared testdata: %d drawings loaded and saved identically, %d refused, %d saved "
-                "with changed plot settings\n", loaded, refused, patched);
+                "with changed plot settings\n",
+                loaded, refused, patched);
 }
 
 } // namespace

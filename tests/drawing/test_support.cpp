@@ -39,11 +39,13 @@ std::string T(int code, const std::string& value) {
     return std::to_string(code) + "\n" + value + "\n";
 }
 
-std::string T(int code, double value) { return T(code, Shortest(value)); }
+std::string T(int code, double value) {
+    return T(code, Shortest(value));
+}
 
 Document FromTags(const std::string& entities, const std::string& blocks, const std::string& name) {
-    std::string text = T(0, "SECTION") + T(2, "HEADER") + T(9, "$ACADVER") + T(1, "AC1009") +
-                       T(0, "ENDSEC");
+    std::string text =
+        T(0, "SECTION") + T(2, "HEADER") + T(9, "$ACADVER") + T(1, "AC1009") + T(0, "ENDSEC");
     text += T(0, "SECTION") + T(2, "BLOCKS") + blocks + T(0, "ENDSEC");
     text += T(0, "SECTION") + T(2, "ENTITIES") + entities + T(0, "ENDSEC") + T(0, "EOF");
     return LoadDrawingFromBytes(text, name);
