@@ -18,8 +18,8 @@ void Index(const std::vector<T>& items, std::map<std::string, std::size_t, std::
 }
 
 template <typename T>
-const T* Find(const std::vector<T>& items, const std::map<std::string, std::size_t, std::less<>>& index,
-              std::string_view name) {
+const T* Find(const std::vector<T>& items,
+              const std::map<std::string, std::size_t, std::less<>>& index, std::string_view name) {
     const auto it = index.find(FoldCase(name));
     return it == index.end() ? nullptr : &items[it->second];
 }
@@ -130,13 +130,14 @@ bool Document::HasChanges() const {
     if (!m_source)
         return false;
     for (std::size_t i = 0; i < layouts.size() && i < m_source->layoutPlots.size(); ++i)
-        if (m_source->layoutPlots[i] && !(m_source->layoutPlots[i]->original == layouts[i].plotSettings))
+        if (m_source->layoutPlots[i] &&
+            !(m_source->layoutPlots[i]->original == layouts[i].plotSettings))
             return true;
     return false;
 }
 
 std::string_view Document::Source() const {
-    return m_source ? std::string_view(m_source->bytes) : std::string_view();
+    return m_source ? m_source->bytes : std::string_view();
 }
 
 } // namespace kw::drawing

@@ -37,9 +37,9 @@ struct Layer {
     std::int32_t trueColor = -1; // 420, -1 when absent
     std::string linetype = "CONTINUOUS";
     std::int16_t lineweight = kLineweightDefault; // 370
-    std::int16_t flags = 0;      // 70: 1 frozen, 2 frozen in new viewports, 4 locked
-    bool on = true;              // false when the file's colour is negative
-    bool plot = true;            // 290
+    std::int16_t flags = 0; // 70: 1 frozen, 2 frozen in new viewports, 4 locked
+    bool on = true;         // false when the file's colour is negative
+    bool plot = true;       // 290
     bool Frozen() const { return (flags & 1) != 0; }
     bool Locked() const { return (flags & 4) != 0; }
 };
@@ -47,22 +47,22 @@ struct Layer {
 struct Linetype {
     std::string name;
     std::uint64_t handle = 0;
-    std::string description;        // 3
-    double patternLength = 0.0;     // 40
-    std::vector<double> dashes;     // 49: >0 dash, <0 gap, 0 dot; shapes/text elements not kept
+    std::string description;    // 3
+    double patternLength = 0.0; // 40
+    std::vector<double> dashes; // 49: >0 dash, <0 gap, 0 dot; shapes/text elements not kept
 };
 
 struct TextStyle {
     std::string name;
     std::uint64_t handle = 0;
-    std::int16_t flags = 0;         // 70: 1 shape file, 4 vertical
-    double fixedHeight = 0.0;       // 40, 0 = not fixed
-    double widthFactor = 1.0;       // 41
-    double obliqueDeg = 0.0;        // 50
-    std::int16_t generation = 0;    // 71
-    std::string fontFile;           // 3 (simsun.ttc, txt.shx, gbenor.shx, ...)
-    std::string bigFontFile;        // 4 (gbcbig.shx)
-    std::string fontFamily;         // TrueType family from the ACAD xdata (1000), when given
+    std::int16_t flags = 0;      // 70: 1 shape file, 4 vertical
+    double fixedHeight = 0.0;    // 40, 0 = not fixed
+    double widthFactor = 1.0;    // 41
+    double obliqueDeg = 0.0;     // 50
+    std::int16_t generation = 0; // 71
+    std::string fontFile;        // 3 (simsun.ttc, txt.shx, gbenor.shx, ...)
+    std::string bigFontFile;     // 4 (gbcbig.shx)
+    std::string fontFamily;      // TrueType family from the ACAD xdata (1000), when given
 };
 
 struct BlockRecord {
@@ -79,47 +79,47 @@ struct Block {
     std::uint64_t handle = 0;       // of the BLOCK entity
     std::uint64_t recordHandle = 0; // of its BLOCK_RECORD (0 in R12 files)
     std::string layer = "0";
-    std::int16_t flags = 0;         // 70: 1 anonymous, 2 attributes, 4 xref, 8 overlay, 16 dependent
-    Vec3 basePoint;                 // 10
-    std::string xrefPath;           // 1, path of the referenced drawing as the file gives it
-    std::string description;        // 4
-    std::vector<Entity> entities;   // in file order
+    std::int16_t flags = 0;       // 70: 1 anonymous, 2 attributes, 4 xref, 8 overlay, 16 dependent
+    Vec3 basePoint;               // 10
+    std::string xrefPath;         // 1, path of the referenced drawing as the file gives it
+    std::string description;      // 4
+    std::vector<Entity> entities; // in file order
     bool IsXref() const { return (flags & (4 | 8)) != 0; }
     bool IsAnonymous() const { return (flags & 1) != 0; }
 };
 
 // Plot settings (group codes of AcDbPlotSettings) of a layout or a named page setup.
 struct LayoutPlotSettings {
-    std::string pageSetupName;      // 1
-    std::string configName;         // 2, the device
-    std::string canonicalMediaName; // 4, the paper
-    std::string plotViewName;       // 6
-    std::string styleSheet;         // 7, the plot style table
-    double marginLeftMm = 0.0;      // 40 (unprintable margins, millimetres)
-    double marginBottomMm = 0.0;    // 41
-    double marginRightMm = 0.0;     // 42
-    double marginTopMm = 0.0;       // 43
-    double paperWidthMm = 0.0;      // 44
-    double paperHeightMm = 0.0;     // 45
-    double plotOriginXMm = 0.0;     // 46
-    double plotOriginYMm = 0.0;     // 47
-    double windowMinX = 0.0;        // 48, plot window in drawing units
-    double windowMinY = 0.0;        // 49
-    double windowMaxX = 0.0;        // 140
-    double windowMaxY = 0.0;        // 141
-    double customScalePaper = 1.0;  // 142, numerator: paper units
+    std::string pageSetupName;       // 1
+    std::string configName;          // 2, the device
+    std::string canonicalMediaName;  // 4, the paper
+    std::string plotViewName;        // 6
+    std::string styleSheet;          // 7, the plot style table
+    double marginLeftMm = 0.0;       // 40 (unprintable margins, millimetres)
+    double marginBottomMm = 0.0;     // 41
+    double marginRightMm = 0.0;      // 42
+    double marginTopMm = 0.0;        // 43
+    double paperWidthMm = 0.0;       // 44
+    double paperHeightMm = 0.0;      // 45
+    double plotOriginXMm = 0.0;      // 46
+    double plotOriginYMm = 0.0;      // 47
+    double windowMinX = 0.0;         // 48, plot window in drawing units
+    double windowMinY = 0.0;         // 49
+    double windowMaxX = 0.0;         // 140
+    double windowMaxY = 0.0;         // 141
+    double customScalePaper = 1.0;   // 142, numerator: paper units
     double customScaleDrawing = 1.0; // 143, denominator: drawing units
-    std::int16_t flags = 0;         // 70, see kPlot... below
-    std::int16_t paperUnits = 0;    // 72: 0 inches, 1 millimetres, 2 pixels
-    std::int16_t plotRotation = 0;  // 73: 0..3 = 0, 90, 180, 270 degrees
-    std::int16_t plotType = 0;      // 74: 0 display, 1 extents, 2 limits, 3 view, 4 window, 5 layout
-    std::int16_t standardScaleType = 0; // 75
-    double standardScaleFactor = 1.0;   // 147
-    std::int16_t shadePlotMode = 0;     // 76
+    std::int16_t flags = 0;          // 70, see kPlot... below
+    std::int16_t paperUnits = 0;     // 72: 0 inches, 1 millimetres, 2 pixels
+    std::int16_t plotRotation = 0;   // 73: 0..3 = 0, 90, 180, 270 degrees
+    std::int16_t plotType = 0; // 74: 0 display, 1 extents, 2 limits, 3 view, 4 window, 5 layout
+    std::int16_t standardScaleType = 0;   // 75
+    double standardScaleFactor = 1.0;     // 147
+    std::int16_t shadePlotMode = 0;       // 76
     std::int16_t shadePlotResolution = 0; // 77
-    std::int16_t shadePlotDpi = 300;    // 78
-    double paperImageOriginX = 0.0;     // 148
-    double paperImageOriginY = 0.0;     // 149
+    std::int16_t shadePlotDpi = 300;      // 78
+    double paperImageOriginX = 0.0;       // 148
+    double paperImageOriginY = 0.0;       // 149
 
     bool operator==(const LayoutPlotSettings&) const = default;
 };
@@ -148,17 +148,17 @@ struct PageSetup {
 // "Model" layout and, when they have paper-space entities, a "Layout1"; those cannot keep plot
 // setting changes (Document::CanSavePlotSettings).
 struct Layout {
-    std::string name;               // "Model", "Layout1", ...
-    std::uint64_t handle = 0;       // of the LAYOUT object, 0 when synthesised
+    std::string name;                    // "Model", "Layout1", ...
+    std::uint64_t handle = 0;            // of the LAYOUT object, 0 when synthesised
     std::uint64_t blockRecordHandle = 0; // 330 of AcDbLayout
-    std::int16_t tabOrder = 0;      // 71; Model is 0
+    std::int16_t tabOrder = 0;           // 71; Model is 0
     bool isModel = false;
     std::size_t blockIndex = kNoBlock; // Document::blocks index of its entities
-    Vec3 limitsMin;                 // 10
-    Vec3 limitsMax;                 // 11
-    Vec3 insertionBase;             // 12
-    Vec3 extentsMin;                // 14
-    Vec3 extentsMax;                // 15
+    Vec3 limitsMin;                    // 10
+    Vec3 limitsMax;                    // 11
+    Vec3 insertionBase;                // 12
+    Vec3 extentsMin;                   // 14
+    Vec3 extentsMax;                   // 15
     // Edit freely: SaveDrawing writes whatever differs from the file back into it.
     LayoutPlotSettings plotSettings;
 
@@ -167,9 +167,9 @@ struct Layout {
 
 struct SourceFormat {
     bool binary = false;
-    bool crlf = false;              // ASCII line ends
-    std::string acadVersion;        // $ACADVER: "AC1009" ... "AC1032", "AC2.10"; "" when absent
-    std::string codePage;           // $DWGCODEPAGE as written, "" when absent
+    bool crlf = false;       // ASCII line ends
+    std::string acadVersion; // $ACADVER: "AC1009" ... "AC1032", "AC2.10"; "" when absent
+    std::string codePage;    // $DWGCODEPAGE as written, "" when absent
 };
 
 namespace detail {
@@ -179,15 +179,15 @@ struct DocumentAccess;
 
 class Document {
 public:
-    std::string path;               // as given to LoadDrawing
+    std::string path; // as given to LoadDrawing
     SourceFormat format;
     std::vector<HeaderVariable> header;
     std::vector<Layer> layers;
     std::vector<Linetype> linetypes;
     std::vector<TextStyle> textStyles;
     std::vector<BlockRecord> blockRecords;
-    std::vector<Block> blocks;      // file order; model and paper space blocks included
-    std::vector<Layout> layouts;    // Model first, then paper-space layouts in tab order
+    std::vector<Block> blocks;   // file order; model and paper space blocks included
+    std::vector<Layout> layouts; // Model first, then paper-space layouts in tab order
     std::vector<PageSetup> pageSetups;
     // What the reader skipped or repaired, one line each with the line/offset ("line 812: ...").
     std::vector<std::string> warnings;

@@ -4,12 +4,16 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <deque>
+#include <filesystem>
 #include <fstream>
 #include <string_view>
 #include <system_error>
 #include <unordered_map>
 
 #include "drawing/detail/codepage.h"
+#include "drawing/detail/memory.h"
+#include "drawing/detail/paths.h"
 #include "drawing/detail/plot_fields.h"
 #include "drawing/detail/source_data.h"
 #include "drawing/detail/tag_reader.h"
@@ -34,6 +38,16 @@ std::string_view Trim(std::string_view text) {
 std::string BaseName(const std::string& path) {
     const std::size_t slash = path.find_last_of("/\\");
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void MoveInto(std::vector<Entity>& to, std::vector<Entity>& from) {
+    if (to.empty()) {
+        to.swap(from);
+        return;
+    }
+    to.reserve(to.size() + from.size());
+    for (Entity& e : from)
+        to.push_back(std::move(e));
 }
 
 // The entity types with geometry, by DXF name.
@@ -63,10 +77,17 @@ EntityType TypeOfName(std::string_view name) {
 // Sets axis (code / 10 - 1) of a point from an x/y/z group code.
 inline void SetAxis(Vec3& p, int code, double value) {
     switch ((code % 100) / 10) {
-    case 1: p.x = value; break;
-    case 2: p.y = value; break;
-    case 3: p.z = value; break;
-    default: break;
+    case 1:
+        p.x = value;
+        break;
+    case 2:
+        p.y = value;
+        break;
+    case 3:
+        p.z = value;
+        break;
+    default:
+        break;
     }
 }
 
@@ -80,10 +101,10 @@ struct Loader {
     std::string fileName;
     TagReader tags;
     const detail::CodePage* codePage = nullptr;
-    std::vector<RawTag> record;        // the tags of the record being read (reused)
-    std::vector<RawTag> vertexRecord;  // a VERTEX / ATTRIB after its owner
+    std::vector<RawTag> record;       // the tags of the record being read (reused)
+    std::vector<RawTag> vertexRecord; // a VERTEX / ATTRIB after its owner
     std::unordered_map<std::string_view, std::string> names; // decoded names by raw bytes
-    std::vector<Entity> modelEntities; // from the ENTITIES section
+    std::vector<Entity> modelEntities;                       // from the ENTITIES section
     std::vector<Entity> paperEntities;
 
     struct PendingLayout {
@@ -186,7 +207,31 @@ struct Loader {
     // --- entities ----------------------------------------------------------------------------
 
     void BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Entity& e);
-    void ReadEntityList(std::vector<Entity>& out, bool inBlock);
+    // The number of records (group 0) up to the end of the block or section ahead, read with a
+    // reader of its own: the entity vectors get their final size at once, because a growing
+    // vector holds its old and new storage together and would double the peak memory.
+    std::size_t CountRecords(bool inBlock) const {
+        TagReader counter = tags;
+        RawTag tag;
+        std::size_t count = 0;
+        try {
+            while (counter.Next(tag)) {
+                if (tag.code != 0)
+                    continue;
+                const std::string_view type = Trim(tag.value);
+                if (type == "ENDSEC" || type == "SECTION" || type == "EOF" ||
+                    (inBlock && (type == "ENDBLK" || type == "BLOCK")))
+                    break;
+                ++count;
+            }
+        } catch (const detail::TagError&) {
+        }
+        return count;
+    }
+    // Reads entities up to the end of the block or section: each is built in the place slot()
+    // gives and then handed to done(entity).
+    template <typename Slot, typename Done>
+    void ReadEntityList(Slot&& slot, Done&& done, bool inBlock);
 
     // --- sections ----------------------------------------------------------------------------
 
@@ -256,20 +301,35 @@ void Loader::ParseLayer(const std::vector<RawTag>& rec) {
         if (xdata)
             continue;
         switch (t.code) {
-        case 2: layer.name = Name(t); break;
-        case 5: layer.handle = tags.Handle(t); break;
+        case 2:
+            layer.name = Name(t);
+            break;
+        case 5:
+            layer.handle = tags.Handle(t);
+            break;
         case 62: {
             const std::int16_t color = Short(t);
             layer.on = color >= 0;
             layer.color = static_cast<std::int16_t>(color < 0 ? -color : color);
             break;
         }
-        case 420: layer.trueColor = static_cast<std::int32_t>(Integer(t)); break;
-        case 6: layer.linetype = Name(t); break;
-        case 70: layer.flags = Short(t); break;
-        case 370: layer.lineweight = Short(t); break;
-        case 290: layer.plot = Integer(t) != 0; break;
-        default: break;
+        case 420:
+            layer.trueColor = static_cast<std::int32_t>(Integer(t));
+            break;
+        case 6:
+            layer.linetype = Name(t);
+            break;
+        case 70:
+            layer.flags = Short(t);
+            break;
+        case 370:
+            layer.lineweight = Short(t);
+            break;
+        case 290:
+            layer.plot = Integer(t) != 0;
+            break;
+        default:
+            break;
         }
     }
     doc.layers.push_back(std::move(layer));
@@ -281,12 +341,23 @@ void Loader::ParseLinetype(const std::vector<RawTag>& rec) {
         if (t.code == 1001)
             break;
         switch (t.code) {
-        case 2: linetype.name = Name(t); break;
-        case 5: linetype.handle = tags.Handle(t); break;
-        case 3: linetype.description = Text(t); break;
-        case 40: linetype.patternLength = Real(t); break;
-        case 49: linetype.dashes.push_back(Real(t)); break;
-        default: break;
+        case 2:
+            linetype.name = Name(t);
+            break;
+        case 5:
+            linetype.handle = tags.Handle(t);
+            break;
+        case 3:
+            linetype.description = Text(t);
+            break;
+        case 40:
+            linetype.patternLength = Real(t);
+            break;
+        case 49:
+            linetype.dashes.push_back(Real(t));
+            break;
+        default:
+            break;
         }
     }
     doc.linetypes.push_back(std::move(linetype));
@@ -308,16 +379,35 @@ void Loader::ParseStyle(const std::vector<RawTag>& rec) {
             continue;
         }
         switch (t.code) {
-        case 2: style.name = Name(t); break;
-        case 5: style.handle = tags.Handle(t); break;
-        case 70: style.flags = Short(t); break;
-        case 40: style.fixedHeight = Real(t); break;
-        case 41: style.widthFactor = Real(t); break;
-        case 50: style.obliqueDeg = Real(t); break;
-        case 71: style.generation = Short(t); break;
-        case 3: style.fontFile = Text(t); break;
-        case 4: style.bigFontFile = Text(t); break;
-        default: break;
+        case 2:
+            style.name = Name(t);
+            break;
+        case 5:
+            style.handle = tags.Handle(t);
+            break;
+        case 70:
+            style.flags = Short(t);
+            break;
+        case 40:
+            style.fixedHeight = Real(t);
+            break;
+        case 41:
+            style.widthFactor = Real(t);
+            break;
+        case 50:
+            style.obliqueDeg = Real(t);
+            break;
+        case 71:
+            style.generation = Short(t);
+            break;
+        case 3:
+            style.fontFile = Text(t);
+            break;
+        case 4:
+            style.bigFontFile = Text(t);
+            break;
+        default:
+            break;
         }
     }
     doc.textStyles.push_back(std::move(style));
@@ -336,11 +426,20 @@ void Loader::ParseBlockRecord(const std::vector<RawTag>& rec) {
         if (inGroup)
             continue;
         switch (t.code) {
-        case 2: record.name = Name(t); break;
-        case 5: record.handle = tags.Handle(t); break;
-        case 340: record.layoutHandle = tags.Handle(t); break;
-        case 70: record.insertUnits = Short(t); break;
-        default: break;
+        case 2:
+            record.name = Name(t);
+            break;
+        case 5:
+            record.handle = tags.Handle(t);
+            break;
+        case 340:
+            record.layoutHandle = tags.Handle(t);
+            break;
+        case 70:
+            record.insertUnits = Short(t);
+            break;
+        default:
+            break;
         }
     }
     doc.blockRecords.push_back(std::move(record));
@@ -350,7 +449,8 @@ void Loader::ReadTables(bool orphan) {
     RawTag head;
     while (tags.Next(head)) {
         if (head.code != 0) {
-            Warn(head, "group code " + std::to_string(head.code) + " where a table entry should start");
+            Warn(head,
+                 "group code " + std::to_string(head.code) + " where a table entry should start");
             continue;
         }
         if (orphan && (IsStructure(head, "SECTION") || IsStructure(head, "EOF") ||
@@ -405,20 +505,39 @@ void Loader::ReadBlocks() {
             if (inGroup)
                 continue;
             switch (t.code) {
-            case 2: block.name = Name(t); break;
-            case 3: altName = Name(t); break;
-            case 5: block.handle = tags.Handle(t); break;
+            case 2:
+                block.name = Name(t);
+                break;
+            case 3:
+                altName = Name(t);
+                break;
+            case 5:
+                block.handle = tags.Handle(t);
+                break;
             case 330:
                 if (!ownerSeen)
                     block.recordHandle = tags.Handle(t);
                 ownerSeen = true;
                 break;
-            case 8: block.layer = Name(t); break;
-            case 70: block.flags = Short(t); break;
-            case 10: case 20: case 30: SetAxis(block.basePoint, t.code, Real(t)); break;
-            case 1: block.xrefPath = Text(t); break;
-            case 4: block.description = Text(t); break;
-            default: break;
+            case 8:
+                block.layer = Name(t);
+                break;
+            case 70:
+                block.flags = Short(t);
+                break;
+            case 10:
+            case 20:
+            case 30:
+                SetAxis(block.basePoint, t.code, Real(t));
+                break;
+            case 1:
+                block.xrefPath = Text(t);
+                break;
+            case 4:
+                block.description = Text(t);
+                break;
+            default:
+                break;
             }
         }
         if (block.name.empty())
@@ -426,22 +545,32 @@ void Loader::ReadBlocks() {
         if (block.name.empty())
             Warn(head, "block without a name; its entities are kept but cannot be referenced");
         doc.blocks.push_back(std::move(block));
-        // Entities go straight into the block just added.
-        ReadEntityList(doc.blocks.back().entities, true);
+        std::vector<Entity>& entities = doc.blocks.back().entities;
+        entities.reserve(CountRecords(true));
+        detail::AdviseHugePages(entities.data(), entities.capacity() * sizeof(Entity));
+        ReadEntityList([&]() -> Entity& { return entities.emplace_back(); }, [](Entity&) {}, true);
     }
 }
 
 void Loader::ReadEntities() {
-    std::vector<Entity> all;
-    ReadEntityList(all, false);
+    modelEntities.reserve(CountRecords(false));
+    detail::AdviseHugePages(modelEntities.data(), modelEntities.capacity() * sizeof(Entity));
+    // Entities are built in place in the model vector; the few of paper space move over.
+    ReadEntityList([&]() -> Entity& { return modelEntities.emplace_back(); },
+                   [&](Entity& e) {
+                       if (e.paperSpace) {
+                           paperEntities.push_back(std::move(e));
+                           modelEntities.pop_back();
+                       }
+                   },
+                   false);
     RawTag tag;
     if (tags.Next(tag) && !SectionEnds(tag))
         tags.PushBack(tag);
-    for (Entity& e : all)
-        (e.paperSpace ? paperEntities : modelEntities).push_back(std::move(e));
 }
 
-void Loader::ReadEntityList(std::vector<Entity>& out, bool inBlock) {
+template <typename Slot, typename Done>
+void Loader::ReadEntityList(Slot&& slot, Done&& done, bool inBlock) {
     RawTag head;
     while (tags.Next(head)) {
         if (head.code != 0) {
@@ -462,9 +591,9 @@ void Loader::ReadEntityList(std::vector<Entity>& out, bool inBlock) {
             Warn(head, std::string(type) + " without its owner skipped");
             continue;
         }
-        Entity e;
+        Entity& e = slot();
         BuildEntity(head, record, e);
-        e.source.size = RecordEnd(head, record) - head.offset;
+        e.source.size = static_cast<std::uint32_t>(RecordEnd(head, record) - head.offset);
         if (e.type == EntityType::Polyline) {
             auto& polyline = std::get<PolylineGeometry>(e.geometry);
             RawTag next;
@@ -475,12 +604,25 @@ void Loader::ReadEntityList(std::vector<Entity>& out, bool inBlock) {
                     Polyline3dVertex vertex;
                     for (const RawTag& t : vertexRecord) {
                         switch (t.code) {
-                        case 10: case 20: case 30: SetAxis(vertex.location, t.code, Real(t)); break;
-                        case 40: vertex.startWidth = Real(t); break;
-                        case 41: vertex.endWidth = Real(t); break;
-                        case 42: vertex.bulge = Real(t); break;
-                        case 70: vertex.flags = Short(t); break;
-                        default: break;
+                        case 10:
+                        case 20:
+                        case 30:
+                            SetAxis(vertex.location, t.code, Real(t));
+                            break;
+                        case 40:
+                            vertex.startWidth = Real(t);
+                            break;
+                        case 41:
+                            vertex.endWidth = Real(t);
+                            break;
+                        case 42:
+                            vertex.bulge = Real(t);
+                            break;
+                        case 70:
+                            vertex.flags = Short(t);
+                            break;
+                        default:
+                            break;
                         }
                     }
                     polyline.vertices.push_back(vertex);
@@ -502,7 +644,8 @@ void Loader::ReadEntityList(std::vector<Entity>& out, bool inBlock) {
                     ReadRecord(vertexRecord);
                     Entity attribute;
                     BuildEntity(next, vertexRecord, attribute);
-                    attribute.source.size = RecordEnd(next, vertexRecord) - next.offset;
+                    attribute.source.size =
+                        static_cast<std::uint32_t>(RecordEnd(next, vertexRecord) - next.offset);
                     insert.attributes.push_back(std::move(attribute));
                     any = true;
                     continue;
@@ -514,7 +657,7 @@ void Loader::ReadEntityList(std::vector<Entity>& out, bool inBlock) {
                 break;
             }
         }
-        out.push_back(std::move(e));
+        done(e);
     }
 }
 
@@ -580,19 +723,26 @@ void ParseHatchBoundaries(Loader& loader, const std::vector<RawTag>& rec, std::s
                     SplineGeometry& s = edge.spline;
                     std::int64_t knots = 0, controls = 0;
                     bool rational = false;
-                    if (at(94)) s.degree = loader.Short(rec[i++]);
-                    if (at(73)) rational = loader.Integer(rec[i++]) != 0;
-                    if (at(74)) ++i;
-                    if (at(95)) knots = loader.Integer(rec[i++]);
-                    if (at(96)) controls = loader.Integer(rec[i++]);
+                    if (at(94))
+                        s.degree = loader.Short(rec[i++]);
+                    if (at(73))
+                        rational = loader.Integer(rec[i++]) != 0;
+                    if (at(74))
+                        ++i;
+                    if (at(95))
+                        knots = loader.Integer(rec[i++]);
+                    if (at(96))
+                        controls = loader.Integer(rec[i++]);
                     for (std::int64_t q = 0; q < knots && at(40); ++q)
                         s.knots.push_back(loader.Real(rec[i++]));
                     for (std::int64_t q = 0; q < controls && at(10); ++q) {
                         Vec3 point;
                         point.x = loader.Real(rec[i++]);
-                        if (at(20)) point.y = loader.Real(rec[i++]);
+                        if (at(20))
+                            point.y = loader.Real(rec[i++]);
                         s.controlPoints.push_back(point);
-                        if (at(42)) s.weights.push_back(loader.Real(rec[i++]));
+                        if (at(42))
+                            s.weights.push_back(loader.Real(rec[i++]));
                     }
                     if (!rational && !s.weights.empty() &&
                         s.weights.size() != s.controlPoints.size())
@@ -602,7 +752,8 @@ void ParseHatchBoundaries(Loader& loader, const std::vector<RawTag>& rec, std::s
                         for (std::int64_t q = 0; q < fits && at(11); ++q) {
                             Vec3 point;
                             point.x = loader.Real(rec[i++]);
-                            if (at(21)) point.y = loader.Real(rec[i++]);
+                            if (at(21))
+                                point.y = loader.Real(rec[i++]);
                             s.fitPoints.push_back(point);
                         }
                     }
@@ -649,27 +800,61 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
     e.source.offset = head.offset;
     e.source.line = head.line;
     switch (e.type) {
-    case EntityType::Unknown: e.geometry = OpaqueGeometry{std::string(typeName)}; break;
-    case EntityType::Line: e.geometry = LineGeometry{}; break;
-    case EntityType::Point: e.geometry = PointGeometry{}; break;
-    case EntityType::Circle: e.geometry = CircleGeometry{}; break;
-    case EntityType::Arc: e.geometry = ArcGeometry{}; break;
-    case EntityType::Ellipse: e.geometry = EllipseGeometry{}; break;
-    case EntityType::LwPolyline: e.geometry = LwPolylineGeometry{}; break;
-    case EntityType::Polyline: e.geometry = PolylineGeometry{}; break;
-    case EntityType::Spline: e.geometry = SplineGeometry{}; break;
+    case EntityType::Unknown:
+        e.geometry = OpaqueGeometry{std::string(typeName)};
+        break;
+    case EntityType::Line:
+        e.geometry = LineGeometry{};
+        break;
+    case EntityType::Point:
+        e.geometry = PointGeometry{};
+        break;
+    case EntityType::Circle:
+        e.geometry = CircleGeometry{};
+        break;
+    case EntityType::Arc:
+        e.geometry = ArcGeometry{};
+        break;
+    case EntityType::Ellipse:
+        e.geometry = EllipseGeometry{};
+        break;
+    case EntityType::LwPolyline:
+        e.geometry = LwPolylineGeometry{};
+        break;
+    case EntityType::Polyline:
+        e.geometry = PolylineGeometry{};
+        break;
+    case EntityType::Spline:
+        e.geometry = SplineGeometry{};
+        break;
     case EntityType::Text:
     case EntityType::Attrib:
-    case EntityType::AttDef: e.geometry = TextGeometry{}; break;
-    case EntityType::MText: e.geometry = MTextGeometry{}; break;
-    case EntityType::Insert: e.geometry = InsertGeometry{}; break;
-    case EntityType::Dimension: e.geometry = DimensionGeometry{}; break;
-    case EntityType::Hatch: e.geometry = HatchGeometry{}; break;
+    case EntityType::AttDef:
+        e.geometry = TextGeometry{};
+        break;
+    case EntityType::MText:
+        e.geometry = MTextGeometry{};
+        break;
+    case EntityType::Insert:
+        e.geometry = InsertGeometry{};
+        break;
+    case EntityType::Dimension:
+        e.geometry = DimensionGeometry{};
+        break;
+    case EntityType::Hatch:
+        e.geometry = HatchGeometry{};
+        break;
     case EntityType::Solid:
     case EntityType::Trace:
-    case EntityType::Face3d: e.geometry = QuadGeometry{}; break;
-    case EntityType::Leader: e.geometry = LeaderGeometry{}; break;
-    case EntityType::Viewport: e.geometry = ViewportGeometry{}; break;
+    case EntityType::Face3d:
+        e.geometry = QuadGeometry{};
+        break;
+    case EntityType::Leader:
+        e.geometry = LeaderGeometry{};
+        break;
+    case EntityType::Viewport:
+        e.geometry = ViewportGeometry{};
+        break;
     }
 
     bool inGroup = false;
@@ -697,7 +882,9 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
         if (c == 1001 || c == 101)
             break; // extended data or an embedded object: not the entity's own data
         switch (c) {
-        case 5: e.handle = tags.Handle(t); continue;
+        case 5:
+            e.handle = tags.Handle(t);
+            continue;
         case 330:
             if (!ownerSeen)
                 e.ownerHandle = tags.Handle(t);
@@ -705,55 +892,92 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
             if (e.type != EntityType::Hatch)
                 continue;
             break;
-        case 8: e.layer = Name(t); continue;
-        case 6: e.linetype = Name(t); continue;
-        case 62: e.color = Short(t); continue;
-        case 370: e.lineweight = Short(t); continue;
-        case 420: e.trueColor = static_cast<std::int32_t>(Integer(t)); continue;
-        case 48: e.linetypeScale = Real(t); continue;
-        case 60: e.invisible = Integer(t) != 0; continue;
-        case 67: e.paperSpace = Integer(t) != 0; continue;
-        case 39: e.thickness = Real(t); continue;
-        case 210: case 220: case 230: SetAxis(e.extrusion, c - 200, Real(t)); continue;
+        case 8:
+            e.layer = Name(t);
+            continue;
+        case 6:
+            e.linetype = Name(t);
+            continue;
+        case 62:
+            e.color = Short(t);
+            continue;
+        case 370:
+            e.lineweight = Short(t);
+            continue;
+        case 420:
+            e.trueColor = static_cast<std::int32_t>(Integer(t));
+            continue;
+        case 48:
+            e.linetypeScale = Real(t);
+            continue;
+        case 60:
+            e.invisible = Integer(t) != 0;
+            continue;
+        case 67:
+            e.paperSpace = Integer(t) != 0;
+            continue;
+        case 39:
+            e.thickness = Real(t);
+            continue;
+        case 210:
+        case 220:
+        case 230:
+            SetAxis(e.extrusion, c - 200, Real(t));
+            continue;
         case 100:
             if (e.type == EntityType::Hatch && Trim(t.value) == "AcDbHatch")
                 hatchSubclass = true;
             continue;
-        default: break;
+        default:
+            break;
         }
         switch (e.type) {
         case EntityType::Line: {
             auto& g = std::get<LineGeometry>(e.geometry);
-            if (c == 10 || c == 20 || c == 30) SetAxis(g.start, c, Real(t));
-            else if (c == 11 || c == 21 || c == 31) SetAxis(g.end, c, Real(t));
+            if (c == 10 || c == 20 || c == 30)
+                SetAxis(g.start, c, Real(t));
+            else if (c == 11 || c == 21 || c == 31)
+                SetAxis(g.end, c, Real(t));
             break;
         }
         case EntityType::Point: {
             auto& g = std::get<PointGeometry>(e.geometry);
-            if (c == 10 || c == 20 || c == 30) SetAxis(g.location, c, Real(t));
+            if (c == 10 || c == 20 || c == 30)
+                SetAxis(g.location, c, Real(t));
             break;
         }
         case EntityType::Circle: {
             auto& g = std::get<CircleGeometry>(e.geometry);
-            if (c == 10 || c == 20 || c == 30) SetAxis(g.center, c, Real(t));
-            else if (c == 40) g.radius = Real(t);
+            if (c == 10 || c == 20 || c == 30)
+                SetAxis(g.center, c, Real(t));
+            else if (c == 40)
+                g.radius = Real(t);
             break;
         }
         case EntityType::Arc: {
             auto& g = std::get<ArcGeometry>(e.geometry);
-            if (c == 10 || c == 20 || c == 30) SetAxis(g.center, c, Real(t));
-            else if (c == 40) g.radius = Real(t);
-            else if (c == 50) g.startAngleDeg = Real(t);
-            else if (c == 51) g.endAngleDeg = Real(t);
+            if (c == 10 || c == 20 || c == 30)
+                SetAxis(g.center, c, Real(t));
+            else if (c == 40)
+                g.radius = Real(t);
+            else if (c == 50)
+                g.startAngleDeg = Real(t);
+            else if (c == 51)
+                g.endAngleDeg = Real(t);
             break;
         }
         case EntityType::Ellipse: {
             auto& g = std::get<EllipseGeometry>(e.geometry);
-            if (c == 10 || c == 20 || c == 30) SetAxis(g.center, c, Real(t));
-            else if (c == 11 || c == 21 || c == 31) SetAxis(g.majorAxis, c, Real(t));
-            else if (c == 40) g.ratio = Real(t);
-            else if (c == 41) g.startParam = Real(t);
-            else if (c == 42) g.endParam = Real(t);
+            if (c == 10 || c == 20 || c == 30)
+                SetAxis(g.center, c, Real(t));
+            else if (c == 11 || c == 21 || c == 31)
+                SetAxis(g.majorAxis, c, Real(t));
+            else if (c == 40)
+                g.ratio = Real(t);
+            else if (c == 41)
+                g.startParam = Real(t);
+            else if (c == 42)
+                g.endParam = Real(t);
             break;
         }
         case EntityType::LwPolyline: {
@@ -765,38 +989,86 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
                     g.vertices.reserve(static_cast<std::size_t>(count));
                 break;
             }
-            case 70: g.flags = Short(t); break;
-            case 43: g.constantWidth = Real(t); break;
-            case 38: g.elevation = Real(t); break;
-            case 10: g.vertices.push_back({Real(t), 0.0, 0.0, 0.0, 0.0}); break;
-            case 20: if (!g.vertices.empty()) g.vertices.back().y = Real(t); break;
-            case 40: if (!g.vertices.empty()) g.vertices.back().startWidth = Real(t); break;
-            case 41: if (!g.vertices.empty()) g.vertices.back().endWidth = Real(t); break;
-            case 42: if (!g.vertices.empty()) g.vertices.back().bulge = Real(t); break;
-            default: break;
+            case 70:
+                g.flags = Short(t);
+                break;
+            case 43:
+                g.constantWidth = Real(t);
+                break;
+            case 38:
+                g.elevation = Real(t);
+                break;
+            case 10:
+                g.vertices.push_back({Real(t), 0.0, 0.0, 0.0, 0.0});
+                break;
+            case 20:
+                if (!g.vertices.empty())
+                    g.vertices.back().y = Real(t);
+                break;
+            case 40:
+                if (!g.vertices.empty())
+                    g.vertices.back().startWidth = Real(t);
+                break;
+            case 41:
+                if (!g.vertices.empty())
+                    g.vertices.back().endWidth = Real(t);
+                break;
+            case 42:
+                if (!g.vertices.empty())
+                    g.vertices.back().bulge = Real(t);
+                break;
+            default:
+                break;
             }
             break;
         }
         case EntityType::Polyline: {
             auto& g = std::get<PolylineGeometry>(e.geometry);
-            if (c == 70) g.flags = Short(t);
-            else if (c == 30) g.elevation = Real(t);
+            if (c == 70)
+                g.flags = Short(t);
+            else if (c == 30)
+                g.elevation = Real(t);
             break;
         }
         case EntityType::Spline: {
             auto& g = std::get<SplineGeometry>(e.geometry);
             switch (c) {
-            case 70: g.flags = Short(t); break;
-            case 71: g.degree = Short(t); break;
-            case 40: g.knots.push_back(Real(t)); break;
-            case 41: g.weights.push_back(Real(t)); break;
-            case 10: g.controlPoints.push_back({Real(t), 0.0, 0.0}); break;
-            case 20: if (!g.controlPoints.empty()) g.controlPoints.back().y = Real(t); break;
-            case 30: if (!g.controlPoints.empty()) g.controlPoints.back().z = Real(t); break;
-            case 11: g.fitPoints.push_back({Real(t), 0.0, 0.0}); break;
-            case 21: if (!g.fitPoints.empty()) g.fitPoints.back().y = Real(t); break;
-            case 31: if (!g.fitPoints.empty()) g.fitPoints.back().z = Real(t); break;
-            default: break;
+            case 70:
+                g.flags = Short(t);
+                break;
+            case 71:
+                g.degree = Short(t);
+                break;
+            case 40:
+                g.knots.push_back(Real(t));
+                break;
+            case 41:
+                g.weights.push_back(Real(t));
+                break;
+            case 10:
+                g.controlPoints.push_back({Real(t), 0.0, 0.0});
+                break;
+            case 20:
+                if (!g.controlPoints.empty())
+                    g.controlPoints.back().y = Real(t);
+                break;
+            case 30:
+                if (!g.controlPoints.empty())
+                    g.controlPoints.back().z = Real(t);
+                break;
+            case 11:
+                g.fitPoints.push_back({Real(t), 0.0, 0.0});
+                break;
+            case 21:
+                if (!g.fitPoints.empty())
+                    g.fitPoints.back().y = Real(t);
+                break;
+            case 31:
+                if (!g.fitPoints.empty())
+                    g.fitPoints.back().z = Real(t);
+                break;
+            default:
+                break;
             }
             break;
         }
@@ -806,79 +1078,186 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
             auto& g = std::get<TextGeometry>(e.geometry);
             const bool attribute = e.type != EntityType::Text;
             switch (c) {
-            case 1: g.text = Text(t); break;
-            case 2: if (attribute) g.tag = Text(t); break;
-            case 3: if (e.type == EntityType::AttDef) g.prompt = Text(t); break;
-            case 7: g.style = Name(t); break;
-            case 10: case 20: case 30: SetAxis(g.insertion, c, Real(t)); break;
-            case 11: case 21: case 31:
+            case 1:
+                g.text = Text(t);
+                break;
+            case 2:
+                if (attribute)
+                    g.tag = Text(t);
+                break;
+            case 7:
+                g.style = Name(t);
+                break;
+            case 10:
+            case 20:
+            case 30:
+                SetAxis(g.insertion, c, Real(t));
+                break;
+            case 11:
+            case 21:
+            case 31:
                 SetAxis(g.alignment, c, Real(t));
                 g.hasAlignment = true;
                 break;
-            case 40: g.height = Real(t); break;
-            case 41: g.widthFactor = Real(t); break;
-            case 50: g.rotationDeg = Real(t); break;
-            case 51: g.obliqueDeg = Real(t); break;
-            case 70: if (attribute) g.attributeFlags = Short(t); break;
-            case 71: g.generation = Short(t); break;
-            case 72: g.hAlign = Short(t); break;
-            case 73: if (!attribute) g.vAlign = Short(t); break;
-            case 74: if (attribute) g.vAlign = Short(t); break;
-            default: break;
+            case 40:
+                g.height = Real(t);
+                break;
+            case 41:
+                g.widthFactor = Real(t);
+                break;
+            case 50:
+                g.rotationDeg = Real(t);
+                break;
+            case 51:
+                g.obliqueDeg = Real(t);
+                break;
+            case 70:
+                if (attribute)
+                    g.attributeFlags = Short(t);
+                break;
+            case 71:
+                g.generation = Short(t);
+                break;
+            case 72:
+                g.hAlign = Short(t);
+                break;
+            case 73:
+                if (!attribute)
+                    g.vAlign = Short(t);
+                break;
+            case 74:
+                if (attribute)
+                    g.vAlign = Short(t);
+                break;
+            default:
+                break;
             }
             break;
         }
         case EntityType::MText: {
             auto& g = std::get<MTextGeometry>(e.geometry);
             switch (c) {
-            case 3: mtextRaw.append(t.value); break;
-            case 1: mtextLast.assign(t.value); break;
-            case 7: g.style = Name(t); break;
-            case 10: case 20: case 30: SetAxis(g.insertion, c, Real(t)); break;
-            case 11: case 21: case 31:
+            case 3:
+                mtextRaw.append(t.value);
+                break;
+            case 1:
+                mtextLast.assign(t.value);
+                break;
+            case 7:
+                g.style = Name(t);
+                break;
+            case 10:
+            case 20:
+            case 30:
+                SetAxis(g.insertion, c, Real(t));
+                break;
+            case 11:
+            case 21:
+            case 31:
                 SetAxis(g.xDirection, c, Real(t));
                 hasXDirection = true;
                 break;
-            case 40: g.height = Real(t); break;
-            case 41: g.referenceWidth = Real(t); break;
-            case 42: g.actualWidth = Real(t); break;
-            case 43: g.rectHeight = Real(t); break;
-            case 44: g.lineSpacingFactor = Real(t); break;
-            case 50: mtextRotationDeg = Real(t); break;
-            case 71: g.attachment = Short(t); break;
-            case 72: g.drawingDirection = Short(t); break;
-            default: break;
+            case 40:
+                g.height = Real(t);
+                break;
+            case 41:
+                g.referenceWidth = Real(t);
+                break;
+            case 42:
+                g.actualWidth = Real(t);
+                break;
+            case 43:
+                g.rectHeight = Real(t);
+                break;
+            case 44:
+                g.lineSpacingFactor = Real(t);
+                break;
+            case 50:
+                mtextRotationDeg = Real(t);
+                break;
+            case 71:
+                g.attachment = Short(t);
+                break;
+            case 72:
+                g.drawingDirection = Short(t);
+                break;
+            default:
+                break;
             }
             break;
         }
         case EntityType::Insert: {
             auto& g = std::get<InsertGeometry>(e.geometry);
             switch (c) {
-            case 2: g.blockName = Name(t); break;
-            case 10: case 20: case 30: SetAxis(g.insertion, c, Real(t)); break;
-            case 41: g.scale.x = Real(t); break;
-            case 42: g.scale.y = Real(t); break;
-            case 43: g.scale.z = Real(t); break;
-            case 50: g.rotationDeg = Real(t); break;
-            case 70: g.columns = Short(t); break;
-            case 71: g.rows = Short(t); break;
-            case 44: g.columnSpacing = Real(t); break;
-            case 45: g.rowSpacing = Real(t); break;
-            default: break;
+            case 2:
+                g.blockName = Name(t);
+                break;
+            case 10:
+            case 20:
+            case 30:
+                SetAxis(g.insertion, c, Real(t));
+                break;
+            case 41:
+                g.scale.x = Real(t);
+                break;
+            case 42:
+                g.scale.y = Real(t);
+                break;
+            case 43:
+                g.scale.z = Real(t);
+                break;
+            case 50:
+                g.rotationDeg = Real(t);
+                break;
+            case 70:
+                g.columns = Short(t);
+                break;
+            case 71:
+                g.rows = Short(t);
+                break;
+            case 44:
+                g.columnSpacing = Real(t);
+                break;
+            case 45:
+                g.rowSpacing = Real(t);
+                break;
+            default:
+                break;
             }
             break;
         }
         case EntityType::Dimension: {
             auto& g = std::get<DimensionGeometry>(e.geometry);
             switch (c) {
-            case 2: g.blockName = Name(t); break;
-            case 1: g.text = Text(t); break;
-            case 3: g.style = Name(t); break;
-            case 10: case 20: case 30: SetAxis(g.definitionPoint, c, Real(t)); break;
-            case 11: case 21: case 31: SetAxis(g.textMidpoint, c, Real(t)); break;
-            case 12: case 22: case 32: SetAxis(g.insertion, c, Real(t)); break;
-            case 70: g.dimensionType = Short(t); break;
-            default: break;
+            case 2:
+                g.blockName = Name(t);
+                break;
+            case 1:
+                g.text = Text(t);
+                break;
+            case 3:
+                g.style = Name(t);
+                break;
+            case 10:
+            case 20:
+            case 30:
+                SetAxis(g.definitionPoint, c, Real(t));
+                break;
+            case 11:
+            case 21:
+            case 31:
+                SetAxis(g.textMidpoint, c, Real(t));
+                break;
+            case 12:
+            case 22:
+            case 32:
+                SetAxis(g.insertion, c, Real(t));
+                break;
+            case 70:
+                g.dimensionType = Short(t);
+                break;
+            default:
+                break;
             }
             break;
         }
@@ -894,9 +1273,12 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
             }
             if (!hatchSubclass && hatchPaths == 0)
                 break;
-            if (c == 2) g.patternName = Name(t);
-            else if (c == 70) g.solidFill = Integer(t) != 0;
-            else if (c == 30 && hatchPaths == 0) g.elevation = Real(t);
+            if (c == 2)
+                g.patternName = Name(t);
+            else if (c == 70)
+                g.solidFill = Integer(t) != 0;
+            else if (c == 30 && hatchPaths == 0)
+                g.elevation = Real(t);
             break;
         }
         case EntityType::Solid:
@@ -911,19 +1293,28 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
         }
         case EntityType::Leader: {
             auto& g = std::get<LeaderGeometry>(e.geometry);
-            if (c == 10) g.vertices.push_back({Real(t), 0.0, 0.0});
-            else if (c == 20 && !g.vertices.empty()) g.vertices.back().y = Real(t);
-            else if (c == 30 && !g.vertices.empty()) g.vertices.back().z = Real(t);
-            else if (c == 71) g.arrowhead = Integer(t) != 0;
-            else if (c == 3) g.style = Name(t);
+            if (c == 10)
+                g.vertices.push_back({Real(t), 0.0, 0.0});
+            else if (c == 20 && !g.vertices.empty())
+                g.vertices.back().y = Real(t);
+            else if (c == 30 && !g.vertices.empty())
+                g.vertices.back().z = Real(t);
+            else if (c == 71)
+                g.arrowhead = Integer(t) != 0;
+            else if (c == 3)
+                g.style = Name(t);
             break;
         }
         case EntityType::Viewport: {
             auto& g = std::get<ViewportGeometry>(e.geometry);
-            if (c == 10 || c == 20 || c == 30) SetAxis(g.center, c, Real(t));
-            else if (c == 40) g.width = Real(t);
-            else if (c == 41) g.height = Real(t);
-            else if (c == 69) g.id = Short(t);
+            if (c == 10 || c == 20 || c == 30)
+                SetAxis(g.center, c, Real(t));
+            else if (c == 40)
+                g.width = Real(t);
+            else if (c == 41)
+                g.height = Real(t);
+            else if (c == 69)
+                g.id = Short(t);
             break;
         }
         case EntityType::Unknown:
@@ -938,6 +1329,7 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
             const double a = DegToRad(mtextRotationDeg);
             g.xDirection = {std::cos(a), std::sin(a), 0.0};
         }
+        g.text = DecodeCaret(g.text);
     } else if (e.type == EntityType::Text || e.type == EntityType::Attrib ||
                e.type == EntityType::AttDef) {
         auto& g = std::get<TextGeometry>(e.geometry);
@@ -999,15 +1391,40 @@ void Loader::ParseLayout(const RawTag& head, const std::vector<RawTag>& rec, boo
             tags.ClearBadNumber();
         } else if (subclass == "AcDbLayout") {
             switch (c) {
-            case 1: layout.name = Text(t); break;
-            case 71: layout.tabOrder = Short(t); break;
-            case 10: case 20: SetAxis(layout.limitsMin, c, Real(t)); break;
-            case 11: case 21: SetAxis(layout.limitsMax, c - 1, Real(t)); break;
-            case 12: case 22: case 32: SetAxis(layout.insertionBase, c - 2, Real(t)); break;
-            case 14: case 24: case 34: SetAxis(layout.extentsMin, c - 4, Real(t)); break;
-            case 15: case 25: case 35: SetAxis(layout.extentsMax, c - 5, Real(t)); break;
-            case 330: layout.blockRecordHandle = tags.Handle(t); break;
-            default: break;
+            case 1:
+                layout.name = Text(t);
+                break;
+            case 71:
+                layout.tabOrder = Short(t);
+                break;
+            case 10:
+            case 20:
+                SetAxis(layout.limitsMin, c, Real(t));
+                break;
+            case 11:
+            case 21:
+                SetAxis(layout.limitsMax, c - 1, Real(t));
+                break;
+            case 12:
+            case 22:
+            case 32:
+                SetAxis(layout.insertionBase, c - 2, Real(t));
+                break;
+            case 14:
+            case 24:
+            case 34:
+                SetAxis(layout.extentsMin, c - 4, Real(t));
+                break;
+            case 15:
+            case 25:
+            case 35:
+                SetAxis(layout.extentsMax, c - 5, Real(t));
+                break;
+            case 330:
+                layout.blockRecordHandle = tags.Handle(t);
+                break;
+            default:
+                break;
             }
         }
     }
@@ -1070,16 +1487,11 @@ void Loader::Finish() {
         doc.blocks.push_back(std::move(block));
         paper = doc.blocks.size() - 1;
     }
-    auto append = [](std::vector<Entity>& to, std::vector<Entity>& from) {
-        if (to.empty())
-            to.swap(from);
-        else
-            for (Entity& e : from)
-                to.push_back(std::move(e));
-    };
-    append(doc.blocks[model].entities, modelEntities);
+    MoveInto(doc.blocks[model].entities, modelEntities);
     if (paper != Layout::kNoBlock)
-        append(doc.blocks[paper].entities, paperEntities);
+        MoveInto(doc.blocks[paper].entities, paperEntities);
+    modelEntities = {};
+    paperEntities = {};
 
     // Layouts: Model first, then the paper-space layouts in tab order.
     std::unordered_map<std::uint64_t, std::size_t> blockByRecord;
@@ -1109,19 +1521,22 @@ void Loader::Finish() {
                     index = findBlock(record.name);
                     break;
                 }
-        const bool isModel = index == model || (index == Layout::kNoBlock &&
-                                                FoldCase(layout.name) == "model");
+        const bool isModel =
+            index == model || (index == Layout::kNoBlock && FoldCase(layout.name) == "model");
         if (isModel) {
             if (modelLayout) {
-                doc.warnings.push_back("a second model-space LAYOUT \"" + layout.name + "\" ignored");
+                doc.warnings.push_back("a second model-space LAYOUT \"" + layout.name +
+                                       "\" ignored");
                 continue;
             }
             index = model;
         }
         if (index == Layout::kNoBlock)
-            doc.warnings.push_back("layout \"" + layout.name + "\" refers to a missing block; it has no entities");
+            doc.warnings.push_back("layout \"" + layout.name +
+                                   "\" refers to a missing block; it has no entities");
         else if (blockUsed[index] && !isModel) {
-            doc.warnings.push_back("layout \"" + layout.name + "\" shares its block with another layout; ignored");
+            doc.warnings.push_back("layout \"" + layout.name +
+                                   "\" shares its block with another layout; ignored");
             continue;
         }
         if (index != Layout::kNoBlock)
@@ -1150,11 +1565,12 @@ void Loader::Finish() {
         pending.layout.blockIndex = paper;
         layouts.push_back(std::move(pending));
     }
-    std::stable_sort(layouts.begin(), layouts.end(), [](const PendingLayout& a, const PendingLayout& b) {
-        if (a.layout.isModel != b.layout.isModel)
-            return a.layout.isModel;
-        return a.layout.tabOrder < b.layout.tabOrder;
-    });
+    std::stable_sort(layouts.begin(), layouts.end(),
+                     [](const PendingLayout& a, const PendingLayout& b) {
+                         if (a.layout.isModel != b.layout.isModel)
+                             return a.layout.isModel;
+                         return a.layout.tabOrder < b.layout.tabOrder;
+                     });
     for (PendingLayout& pending : layouts) {
         doc.layouts.push_back(std::move(pending.layout));
         src.layoutPlots.push_back(std::move(pending.plot));
@@ -1166,6 +1582,7 @@ void Loader::Run() {
     RawTag tag;
     int sections = 0;
     bool strayWarned = false;
+    bool stopped = false;
     try {
         while (tags.Next(tag)) {
             if (tag.code == 999)
@@ -1183,6 +1600,7 @@ void Loader::Run() {
                     continue;
                 }
                 ++sections;
+                tags.EnableResync();
                 const std::string_view name = Trim(nameTag.value);
                 if (name == "HEADER")
                     ReadHeader();
@@ -1213,12 +1631,16 @@ void Loader::Run() {
     } catch (const detail::TagError& error) {
         if (sections == 0)
             throw;
+        stopped = true;
         Warn(RawTag{0, {}, error.offset, error.offset, error.offset, error.line},
              error.reason + "; the rest of the file is ignored");
     }
+    for (const detail::TagError& skipped : tags.Skipped())
+        Warn(RawTag{0, {}, skipped.offset, skipped.offset, skipped.offset, skipped.line},
+             skipped.reason);
     if (sections == 0)
         throw detail::TagError{0, 0, "no DXF section found: not a DXF file"};
-    if (!tags.SawEof())
+    if (!tags.SawEof() && !stopped)
         doc.warnings.push_back("the file ends without EOF; it may be cut off");
     Finish();
 }
@@ -1270,7 +1692,8 @@ bool LooksLikeDxf(std::string_view bytes) {
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
         bytes.remove_prefix(3);
     try {
-        TagReader reader(bytes.substr(0, std::min<std::size_t>(bytes.size(), 4096)), false, false, 0);
+        TagReader reader(bytes.substr(0, std::min<std::size_t>(bytes.size(), 4096)), false, false,
+                         0);
         RawTag tag;
         return reader.Next(tag) && (tag.code == 0 || tag.code == 999);
     } catch (const detail::TagError&) {
@@ -1278,12 +1701,12 @@ bool LooksLikeDxf(std::string_view bytes) {
     }
 }
 
-Document LoadDrawingFromBytes(std::string bytes, const std::string& name) {
+namespace {
+
+Document LoadSource(std::shared_ptr<detail::SourceData> source, const std::string& name) {
     Document doc;
     doc.path = name;
     const std::string shownName = BaseName(name);
-    auto source = std::make_shared<detail::SourceData>();
-    source->bytes = std::move(bytes);
     std::string_view data = source->bytes;
     if (data.empty())
         throw DxfError(errors::kTypeMismatch, shownName, 0, 0, "the file is empty");
@@ -1309,7 +1732,8 @@ Document LoadDrawingFromBytes(std::string bytes, const std::string& name) {
     Prescan(*source, version, codePageName);
     doc.format.acadVersion = version;
     doc.format.codePage = codePageName;
-    const bool utf8 = version.size() == 6 && version.compare(0, 3, "AC1") == 0 && version >= "AC1021";
+    const bool utf8 =
+        version.size() == 6 && version.compare(0, 3, "AC1") == 0 && version >= "AC1021";
     source->codePage = std::make_unique<detail::CodePage>(codePageName, utf8);
 
     Loader loader(doc, *source, shownName, start);
@@ -1322,34 +1746,49 @@ Document LoadDrawingFromBytes(std::string bytes, const std::string& name) {
                                        : "not a readable DXF file: " + error.reason;
         throw DxfError(errors::kTypeMismatch, shownName, error.line, error.offset, reason);
     } catch (const std::bad_alloc&) {
-        throw DxfError(errors::kTypeMismatch, shownName, 0, 0, "not enough memory to read the drawing");
+        throw DxfError(errors::kTypeMismatch, shownName, 0, 0,
+                       "not enough memory to read the drawing");
     }
     detail::DocumentAccess::Source(doc) = std::move(source);
     return doc;
 }
 
+} // namespace
+
+Document LoadDrawingFromBytes(std::string bytes, const std::string& name) {
+    auto source = std::make_shared<detail::SourceData>();
+    source->owned = std::move(bytes);
+    source->bytes = source->owned;
+    return LoadSource(std::move(source), name);
+}
+
 Document LoadDrawing(const std::string& path) {
     const std::string shownName = BaseName(path);
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::ifstream file(detail::PathFromUtf8(path), std::ios::binary);
+    if (!file) {
         const int code = errno;
         std::error_code ec;
+        const bool exists = std::filesystem::exists(detail::PathFromUtf8(path), ec);
+        if (!exists)
+            throw DxfError(errors::kFileNotFound, shownName, 0, 0, "file not found");
         if (code == EACCES)
             throw DxfError(errors::kPermissionDenied, shownName, 0, 0, "permission denied");
-        if (code == ENOENT)
-            throw DxfError(errors::kFileNotFound, shownName, 0, 0, "file not found");
         throw DxfError(errors::kPathFileAccess, shownName, 0, 0,
                        std::string("cannot open the file: ") + std::strerror(code));
     }
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0)
+    // Read whole, into a buffer that is not zero-filled first: the one copy of the file.
+    auto source = std::make_shared<detail::SourceData>();
+    file.seekg(0, std::ios::end);
+    const std::streamoff end = file.tellg();
+    if (end < 0)
         throw DxfError(errors::kPathFileAccess, shownName, 0, 0, "cannot read the file");
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    in.seekg(0, std::ios::beg);
-    if (size > 0 && !in.read(bytes.data(), size))
+    const auto size = static_cast<std::size_t>(end);
+    file.seekg(0, std::ios::beg);
+    source->buffer = detail::AllocateLarge(size);
+    if (size > 0 && !file.read(source->buffer.get(), static_cast<std::streamsize>(size)))
         throw DxfError(errors::kPathFileAccess, shownName, 0, 0, "cannot read the file");
-    return LoadDrawingFromBytes(std::move(bytes), path);
+    source->bytes = std::string_view(source->buffer.get(), size);
+    return LoadSource(std::move(source), path);
 }
 
 } // namespace kw::drawing

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <random>
 
+#include "drawing/detail/paths.h"
 #include "drawing/detail/plot_fields.h"
 #include "drawing/detail/source_data.h"
 #include "drawing/detail/tag_reader.h"
@@ -20,7 +21,7 @@ struct Patch {
     std::size_t offset;
     std::size_t removed; // bytes replaced at offset (0 for an insertion)
     std::string text;
-    int rank;            // keeps insertions at one offset in the written order
+    int rank; // keeps insertions at one offset in the written order
 };
 
 std::string BaseName(const std::string& path) {
@@ -101,12 +102,13 @@ public:
             if (site) {
                 std::size_t width = 0;
                 if (field.integer && !m_src.binary) {
-                    const std::string_view old(m_src.bytes.data() + site->valueOffset, site->valueSize);
+                    const std::string_view old(m_src.bytes.data() + site->valueOffset,
+                                               site->valueSize);
                     if (!old.empty() && old.front() == ' ')
                         width = old.size();
                 }
-                patches.push_back({site->valueOffset, site->valueSize,
-                                   Value(field, current, width), 0});
+                patches.push_back(
+                    {site->valueOffset, site->valueSize, Value(field, current, width), 0});
                 continue;
             }
             // Not in the file: goes before the first tag that is written after it.
@@ -128,59 +130,81 @@ private:
 
 } // namespace
 
-std::string SaveDrawingToBytes(const Document& document) {
-    const auto& source = detail::DocumentAccess::Source(document);
-    if (!source)
-        throw DxfError(errors::kInvalidCall, BaseName(document.path), 0, 0,
-                       "the drawing was not read from a file and cannot be saved");
+namespace {
+
+// The patches of every layout whose plot settings differ from the file, in file order.
+std::vector<Patch> CollectPatches(const Document& document, const detail::SourceData& source) {
     std::vector<Patch> patches;
-    Patcher patcher(*source);
-    for (std::size_t i = 0; i < document.layouts.size() && i < source->layoutPlots.size(); ++i)
-        if (source->layoutPlots[i])
-            patcher.Collect(*source->layoutPlots[i], document.layouts[i].plotSettings, patches);
-    if (patches.empty())
-        return source->bytes;
+    Patcher patcher(source);
+    for (std::size_t i = 0; i < document.layouts.size() && i < source.layoutPlots.size(); ++i)
+        if (source.layoutPlots[i])
+            patcher.Collect(*source.layoutPlots[i], document.layouts[i].plotSettings, patches);
     std::stable_sort(patches.begin(), patches.end(), [](const Patch& a, const Patch& b) {
         if (a.offset != b.offset)
             return a.offset < b.offset;
         return a.removed == 0 && b.removed == 0 ? a.rank < b.rank : a.removed < b.removed;
     });
-    const std::string& bytes = source->bytes;
-    std::string out;
-    out.reserve(bytes.size() + 256);
+    return patches;
+}
+
+// Hands the saved file to `write` piece by piece: the file's bytes between the patches.
+template <typename Write>
+void Emit(std::string_view bytes, const std::vector<Patch>& patches, Write&& write) {
     std::size_t pos = 0;
     for (const Patch& patch : patches) {
         if (patch.offset < pos)
             continue; // cannot happen for well-formed sites; never corrupt the output
-        out.append(bytes, pos, patch.offset - pos);
-        out += patch.text;
+        write(bytes.substr(pos, patch.offset - pos));
+        write(std::string_view(patch.text));
         pos = patch.offset + patch.removed;
     }
-    out.append(bytes, pos, std::string::npos);
+    write(bytes.substr(pos));
+}
+
+const detail::SourceData& SourceOf(const Document& document, const std::string& shownName) {
+    const auto& source = detail::DocumentAccess::Source(document);
+    if (!source)
+        throw DxfError(errors::kInvalidCall, shownName, 0, 0,
+                       "the drawing was not read from a file and cannot be saved");
+    return *source;
+}
+
+} // namespace
+
+std::string SaveDrawingToBytes(const Document& document) {
+    const detail::SourceData& source = SourceOf(document, BaseName(document.path));
+    const std::vector<Patch> patches = CollectPatches(document, source);
+    std::string out;
+    out.reserve(source.bytes.size() + 256);
+    Emit(source.bytes, patches, [&](std::string_view piece) { out.append(piece); });
     return out;
 }
 
 void SaveDrawing(const Document& document, const std::string& path) {
     namespace fs = std::filesystem;
-    const std::string bytes = SaveDrawingToBytes(document);
     const std::string shownName = BaseName(path);
-    const fs::path target(path);
+    const detail::SourceData& source = SourceOf(document, shownName);
+    const std::vector<Patch> patches = CollectPatches(document, source);
+    const fs::path target = detail::PathFromUtf8(path);
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     std::error_code ec;
     if (!fs::is_directory(folder, ec))
         throw DxfError(errors::kPathNotFound, shownName, 0, 0, "the folder does not exist");
     std::random_device random;
-    const fs::path temporary =
-        folder / (target.filename().string() + ".kw" + std::to_string(random() % 1000000) + ".tmp");
+    fs::path temporary = target;
+    temporary += ".kw" + std::to_string(random() % 1000000) + ".tmp";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         if (!out) {
             const int code = errno;
             throw DxfError(code == EACCES || code == EROFS ? errors::kPermissionDenied
-                                                          : errors::kPathFileAccess,
+                                                           : errors::kPathFileAccess,
                            shownName, 0, 0, std::string("cannot write: ") + std::strerror(code));
         }
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        // Straight from the file's bytes in memory: no second copy of a large drawing.
+        Emit(source.bytes, patches, [&](std::string_view piece) {
+            out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+        });
         out.flush();
         if (!out) {
             out.close();

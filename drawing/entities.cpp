@@ -4,27 +4,48 @@ namespace kw::drawing {
 
 std::string_view DxfNameOf(EntityType type) {
     switch (type) {
-    case EntityType::Unknown: return "";
-    case EntityType::Line: return "LINE";
-    case EntityType::Point: return "POINT";
-    case EntityType::Circle: return "CIRCLE";
-    case EntityType::Arc: return "ARC";
-    case EntityType::Ellipse: return "ELLIPSE";
-    case EntityType::LwPolyline: return "LWPOLYLINE";
-    case EntityType::Polyline: return "POLYLINE";
-    case EntityType::Spline: return "SPLINE";
-    case EntityType::Text: return "TEXT";
-    case EntityType::MText: return "MTEXT";
-    case EntityType::Attrib: return "ATTRIB";
-    case EntityType::AttDef: return "ATTDEF";
-    case EntityType::Insert: return "INSERT";
-    case EntityType::Dimension: return "DIMENSION";
-    case EntityType::Hatch: return "HATCH";
-    case EntityType::Solid: return "SOLID";
-    case EntityType::Trace: return "TRACE";
-    case EntityType::Face3d: return "3DFACE";
-    case EntityType::Leader: return "LEADER";
-    case EntityType::Viewport: return "VIEWPORT";
+    case EntityType::Unknown:
+        return "";
+    case EntityType::Line:
+        return "LINE";
+    case EntityType::Point:
+        return "POINT";
+    case EntityType::Circle:
+        return "CIRCLE";
+    case EntityType::Arc:
+        return "ARC";
+    case EntityType::Ellipse:
+        return "ELLIPSE";
+    case EntityType::LwPolyline:
+        return "LWPOLYLINE";
+    case EntityType::Polyline:
+        return "POLYLINE";
+    case EntityType::Spline:
+        return "SPLINE";
+    case EntityType::Text:
+        return "TEXT";
+    case EntityType::MText:
+        return "MTEXT";
+    case EntityType::Attrib:
+        return "ATTRIB";
+    case EntityType::AttDef:
+        return "ATTDEF";
+    case EntityType::Insert:
+        return "INSERT";
+    case EntityType::Dimension:
+        return "DIMENSION";
+    case EntityType::Hatch:
+        return "HATCH";
+    case EntityType::Solid:
+        return "SOLID";
+    case EntityType::Trace:
+        return "TRACE";
+    case EntityType::Face3d:
+        return "3DFACE";
+    case EntityType::Leader:
+        return "LEADER";
+    case EntityType::Viewport:
+        return "VIEWPORT";
     }
     return "";
 }

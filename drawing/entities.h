@@ -48,7 +48,7 @@ enum class EntityType : std::uint8_t {
 // Where an entity's tags lie in the document's source bytes (see Document::Source()).
 struct SourceSpan {
     std::size_t offset = 0; // byte offset of the entity's group code 0
-    std::size_t size = 0;   // bytes up to the next group code 0 (attributes/vertices excluded)
+    std::uint32_t size = 0; // bytes up to the next group code 0 (attributes/vertices excluded)
     std::uint32_t line = 0; // 1-based line of the group code 0 in an ASCII file, 0 in binary
 };
 
@@ -105,7 +105,7 @@ struct Polyline3dVertex {
     double bulge = 0.0;
     double startWidth = 0.0;
     double endWidth = 0.0;
-    std::int16_t flags = 0;   // VERTEX 70: 128 polyface face record (location unused), 64 mesh...
+    std::int16_t flags = 0; // VERTEX 70: 128 polyface face record (location unused), 64 mesh...
 };
 
 struct PolylineGeometry {
@@ -126,27 +126,27 @@ struct SplineGeometry {
     std::vector<Vec3> fitPoints;
 };
 
-// TEXT, ATTRIB and ATTDEF.
+// TEXT, ATTRIB and ATTDEF. (An ATTDEF's prompt, group 3, is left to EntityTags.)
 struct TextGeometry {
-    std::string text;        // 1, caret escapes (^J) decoded
+    std::string text;               // 1, caret escapes (^J) decoded
     std::string style = "STANDARD"; // 7
-    Vec3 insertion;          // (OCS) 10, first alignment point
-    Vec3 alignment;          // (OCS) 11, second alignment point (used when not left/baseline)
-    bool hasAlignment = false;
-    double height = 0.0;     // 40
-    double rotationDeg = 0.0;   // 50
-    double widthFactor = 1.0;   // 41
-    double obliqueDeg = 0.0;    // 51
+    std::string tag;                // 2, ATTRIB/ATTDEF only
+    Vec3 insertion;                 // (OCS) 10, first alignment point
+    Vec3 alignment;              // (OCS) 11, second alignment point (used when not left/baseline)
+    double height = 0.0;         // 40
+    double rotationDeg = 0.0;    // 50
+    double widthFactor = 1.0;    // 41
+    double obliqueDeg = 0.0;     // 51
     std::int16_t generation = 0; // 71: 2 backwards, 4 upside down
     std::int16_t hAlign = 0;     // 72: 0 left, 1 center, 2 right, 3 aligned, 4 middle, 5 fit
     std::int16_t vAlign = 0;     // 73 (74 in ATTRIB/ATTDEF): 0 baseline, 1 bottom, 2 middle, 3 top
-    std::string tag;             // 2, ATTRIB/ATTDEF only
-    std::string prompt;          // 3, ATTDEF only
-    std::int16_t attributeFlags = 0; // 70, ATTRIB/ATTDEF: 1 invisible, 2 constant, 4 verify, 8 preset
+    std::int16_t attributeFlags =
+        0;                     // 70, ATTRIB/ATTDEF: 1 invisible, 2 constant, 4 verify, 8 preset
+    bool hasAlignment = false; // the file gives the 11 point
 };
 
 struct MTextGeometry {
-    std::string text;            // 3... then 1 joined; formatting codes (\P, {\f...}) kept
+    std::string text; // 3... then 1 joined; formatting codes (\P, {\f...}) kept
     std::string style = "STANDARD";
     Vec3 insertion;              // (WCS) 10
     Vec3 xDirection{1, 0, 0};    // (WCS) 11; from rotation 50 when the file has no 11
@@ -154,41 +154,41 @@ struct MTextGeometry {
     double referenceWidth = 0.0; // 41, 0 = no wrapping
     double actualWidth = 0.0;    // 42, width of the laid-out text as the writer measured it
     double lineSpacingFactor = 1.0;
-    std::int16_t attachment = 1; // 71: 1 top left ... 9 bottom right
+    std::int16_t attachment = 1;       // 71: 1 top left ... 9 bottom right
     std::int16_t drawingDirection = 1; // 72
-    double rectHeight = 0.0;     // 43, height of the laid-out text as the writer measured it
+    double rectHeight = 0.0;           // 43, height of the laid-out text as the writer measured it
 };
 
 // INSERT (MINSERT when columns or rows > 1). Attributes follow the insert in the file and are
 // kept here; they are placed in their own coordinates, not transformed by the insert.
 struct InsertGeometry {
-    std::string blockName; // 2
-    Vec3 insertion;        // (OCS) 10
-    Vec3 scale{1, 1, 1};   // 41, 42, 43; negative values mirror
-    double rotationDeg = 0.0; // 50
-    std::int16_t columns = 1; // 70
-    std::int16_t rows = 1;    // 71
-    double columnSpacing = 0.0; // 44
-    double rowSpacing = 0.0;    // 45
+    std::string blockName;          // 2
+    Vec3 insertion;                 // (OCS) 10
+    Vec3 scale{1, 1, 1};            // 41, 42, 43; negative values mirror
+    double rotationDeg = 0.0;       // 50
+    std::int16_t columns = 1;       // 70
+    std::int16_t rows = 1;          // 71
+    double columnSpacing = 0.0;     // 44
+    double rowSpacing = 0.0;        // 45
     std::vector<Entity> attributes; // ATTRIB entities, type Attrib
 };
 
 struct DimensionGeometry {
-    std::string blockName; // 2, the anonymous block that holds the drawn dimension
-    std::string text;      // 1
-    std::string style;     // 3
-    Vec3 definitionPoint;  // (WCS) 10
-    Vec3 textMidpoint;     // (OCS) 11
-    Vec3 insertion;        // (OCS) 12, translation of the block, usually 0
+    std::string blockName;          // 2, the anonymous block that holds the drawn dimension
+    std::string text;               // 1
+    std::string style;              // 3
+    Vec3 definitionPoint;           // (WCS) 10
+    Vec3 textMidpoint;              // (OCS) 11
+    Vec3 insertion;                 // (OCS) 12, translation of the block, usually 0
     std::int16_t dimensionType = 0; // 70
 };
 
 // One edge of a hatch boundary path (OCS, at the hatch's elevation).
 struct HatchEdge {
     enum class Kind : std::uint8_t { Line = 1, Arc = 2, Ellipse = 3, Spline = 4 } kind = Kind::Line;
-    Vec3 start;         // line start; arc/ellipse center
-    Vec3 end;           // line end; ellipse major axis end point relative to the center
-    double radius = 0;  // arc radius; ellipse minor/major ratio
+    Vec3 start;               // line start; arc/ellipse center
+    Vec3 end;                 // line end; ellipse major axis end point relative to the center
+    double radius = 0;        // arc radius; ellipse minor/major ratio
     double startAngleDeg = 0; // arc/ellipse start angle (degrees, as the file gives them)
     double endAngleDeg = 0;
     bool counterClockwise = true;
@@ -196,10 +196,10 @@ struct HatchEdge {
 };
 
 struct HatchBoundary {
-    std::int32_t flags = 0; // 92: 2 polyline, 1 external, 16 outermost ...
+    std::int32_t flags = 0;               // 92: 2 polyline, 1 external, 16 outermost ...
     std::vector<PolylineVertex> polyline; // polyline boundaries
     bool closed = true;
-    std::vector<HatchEdge> edges;         // edge boundaries
+    std::vector<HatchEdge> edges; // edge boundaries
 };
 
 struct HatchGeometry {
@@ -248,8 +248,8 @@ inline constexpr std::int16_t kLineweightDefault = -3;
 
 struct Entity {
     EntityType type = EntityType::Unknown;
-    bool paperSpace = false; // 67
-    bool invisible = false;  // 60
+    bool paperSpace = false;                      // 67
+    bool invisible = false;                       // 60
     std::int16_t color = kColorByLayer;           // 62: ACI 1..255, 0 BYBLOCK, 256 BYLAYER
     std::int16_t lineweight = kLineweightByLayer; // 370: 1/100 mm or one of the kLineweight values
     std::int32_t trueColor = -1;                  // 420: 0x00RRGGBB, -1 when absent

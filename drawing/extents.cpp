@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <map>
 
 #include "drawing/detail/codepage.h"
+#include "drawing/detail/paths.h"
 #include "drawing/detail/source_data.h"
 #include "drawing/dxf_io.h"
 #include "drawing/text.h"
@@ -12,8 +14,8 @@
 namespace kw::drawing {
 namespace {
 
-constexpr int kMaxDepth = 32;      // nested block references
-constexpr int kMaxXrefDepth = 8;   // drawings referring to drawings
+constexpr int kMaxDepth = 32;    // nested block references
+constexpr int kMaxXrefDepth = 8; // drawings referring to drawings
 constexpr double kTwoPi = 2.0 * kPi;
 
 thread_local int t_xrefDepth = 0;
@@ -142,9 +144,10 @@ void AddSplinePoints(Box& box, const Transform& m, const SplineGeometry& s) {
                 box.Add(m.Apply(f));
         return;
     }
-    const bool rational = s.weights.size() == n &&
-                          std::any_of(s.weights.begin(), s.weights.end(), [](double w) { return w != 1.0; }) &&
-                          std::all_of(s.weights.begin(), s.weights.end(), [](double w) { return w > 0.0; });
+    const bool rational =
+        s.weights.size() == n &&
+        std::any_of(s.weights.begin(), s.weights.end(), [](double w) { return w != 1.0; }) &&
+        std::all_of(s.weights.begin(), s.weights.end(), [](double w) { return w > 0.0; });
     const SplineEvaluator eval{s, p, rational};
     // Sample every non-empty span, then refine each local extreme per axis by golden section.
     constexpr int kSamples = 16;
@@ -217,7 +220,8 @@ double TextAdvance(std::string_view text) {
     std::size_t pos = 0;
     while (pos < text.size()) {
         if (text[pos] == '%' && pos + 2 < text.size() && text[pos + 1] == '%') {
-            const char code = static_cast<char>(std::tolower(static_cast<unsigned char>(text[pos + 2])));
+            const char code =
+                static_cast<char>(std::tolower(static_cast<unsigned char>(text[pos + 2])));
             if (code == 'c' || code == 'd' || code == 'p' || code == '%') {
                 width += 0.6;
                 pos += 3;
@@ -231,10 +235,10 @@ double TextAdvance(std::string_view text) {
         const std::uint32_t c = detail::NextCodePoint(text, pos);
         if (c < 0x20)
             continue;
-        width += (c >= 0x1100 && (c < 0x11FF || (c >= 0x2E80 && c <= 0xA4CF) ||
-                                  (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
-                                  (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
-                                  (c >= 0xFFE0 && c <= 0xFFE6) || c >= 0x20000))
+        width += (c >= 0x1100 &&
+                  (c < 0x11FF || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3) ||
+                   (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
+                   (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6) || c >= 0x20000))
                      ? 1.0
                      : 0.6;
     }
@@ -309,8 +313,9 @@ void AddMText(Box& box, const Transform& m, const Entity& e, const MTextGeometry
     std::size_t start = 0;
     while (true) {
         const std::size_t end = plain.find('\n', start);
-        longest = std::max(longest, TextAdvance(std::string_view(plain).substr(
-                                        start, end == std::string::npos ? std::string::npos : end - start)));
+        longest = std::max(longest,
+                           TextAdvance(std::string_view(plain).substr(
+                               start, end == std::string::npos ? std::string::npos : end - start)));
         if (end == std::string::npos)
             break;
         ++lines;
@@ -322,7 +327,8 @@ void AddMText(Box& box, const Transform& m, const Entity& e, const MTextGeometry
         width = longest * h;
     double height = g.rectHeight;
     if (!(height > 0.0))
-        height = h + (lines - 1) * h * 5.0 / 3.0 * (g.lineSpacingFactor > 0 ? g.lineSpacingFactor : 1.0);
+        height =
+            h + (lines - 1) * h * 5.0 / 3.0 * (g.lineSpacingFactor > 0 ? g.lineSpacingFactor : 1.0);
     const int attachment = std::clamp<int>(g.attachment, 1, 9) - 1;
     const double x0 = -(attachment % 3) * 0.5 * width;
     const int row = attachment / 3; // 0 top, 1 middle, 2 bottom
@@ -374,7 +380,8 @@ void AddHatch(Box& box, const Transform& m, const HatchGeometry& g) {
                     t1 += kTwoPi * std::ceil((t0 - t1) / kTwoPi);
                 if (t1 - t0 < 1e-12)
                     t1 = t0 + kTwoPi;
-                AddEllipticArc(box, m, {edge.start.x, edge.start.y, g.elevation}, major, minor, t0, t1);
+                AddEllipticArc(box, m, {edge.start.x, edge.start.y, g.elevation}, major, minor, t0,
+                               t1);
                 break;
             }
             case HatchEdge::Kind::Spline:
@@ -385,8 +392,31 @@ void AddHatch(Box& box, const Transform& m, const HatchGeometry& g) {
     }
 }
 
+// Past this many entities visited for one box, references are measured by the transformed box
+// of their block instead of entity by entity: blocks nested many levels deep with many references
+// each would otherwise take exponential time. Real drawings stay far below it.
+constexpr std::size_t kVisitBudget = 2'000'000;
+
 struct Measure {
+    explicit Measure(const Document& document) : doc(document) {}
+
     const Document& doc;
+    std::size_t visits = 0;
+    std::map<const Block*, Box> ownBoxes;
+    std::map<const Block*, Box>* localBoxes = &ownBoxes; // memo of the coarse mode
+
+    // The box of a block in its own coordinates, each reference in it taken coarsely: every
+    // block is measured once.
+    Box LocalBox(const Block& block, int depth) {
+        const auto it = localBoxes->find(&block);
+        if (it != localBoxes->end())
+            return it->second;
+        (*localBoxes)[&block] = Box{}; // a block inside itself adds nothing
+        Box box;
+        Block_(box, block, Transform::Identity(), depth);
+        (*localBoxes)[&block] = box;
+        return box;
+    }
 
     void Entity_(Box& box, const Entity& e, const Transform& m, int depth);
     void Block_(Box& box, const Block& block, const Transform& m, int depth) {
@@ -426,10 +456,26 @@ void Measure::Insert_(Box& box, const Entity& e, const InsertGeometry& g, const 
         contentBlock = &xref->blocks[model.blockIndex];
     }
     Box first;
-    Measure inner{*content};
+    Measure inner(*content);
+    inner.visits = visits;
+    if (content == &doc)
+        inner.localBoxes = localBoxes;
     if (xref)
         ++t_xrefDepth; // the referenced drawing's own references count as one level deeper
-    inner.Block_(first, *contentBlock, m * InsertTransform(e, block, 0, 0), depth + 1);
+    if (visits > kVisitBudget) {
+        // Coarse: the corners of the block's own box, transformed.
+        const Box local = inner.LocalBox(*contentBlock, depth + 1);
+        if (!local.IsEmpty()) {
+            const Transform t = m * InsertTransform(e, block, 0, 0);
+            for (int corner = 0; corner < 8; ++corner)
+                first.Add(t.Apply({corner & 1 ? local.max.x : local.min.x,
+                                   corner & 2 ? local.max.y : local.min.y,
+                                   corner & 4 ? local.max.z : local.min.z}));
+        }
+    } else {
+        inner.Block_(first, *contentBlock, m * InsertTransform(e, block, 0, 0), depth + 1);
+        visits = inner.visits;
+    }
     if (xref)
         --t_xrefDepth;
     if (first.IsEmpty())
@@ -452,6 +498,7 @@ void Measure::Insert_(Box& box, const Entity& e, const InsertGeometry& g, const 
 }
 
 void Measure::Entity_(Box& box, const Entity& e, const Transform& m, int depth) {
+    ++visits;
     if (e.invisible)
         return;
     switch (e.type) {
@@ -581,7 +628,7 @@ Transform InsertTransform(const Entity& insert, const Block* block, int column, 
 
 Box EntityExtents(const Document& document, const Entity& entity, const Transform& transform) {
     Box box;
-    Measure{document}.Entity_(box, entity, transform, 0);
+    Measure(document).Entity_(box, entity, transform, 0);
     return box;
 }
 
@@ -591,7 +638,7 @@ Box EntityExtents(const Document& document, const Entity& entity) {
 
 Box BlockExtents(const Document& document, const Block& block, const Transform& transform) {
     Box box;
-    Measure{document}.Block_(box, block, transform, 0);
+    Measure(document).Block_(box, block, transform, 0);
     return box;
 }
 
@@ -599,10 +646,9 @@ std::string FindXrefFile(const std::string& hostPath, const std::string& xrefPat
     namespace fs = std::filesystem;
     if (xrefPath.empty())
         return "";
-    const fs::path host(Normalize(hostPath));
+    const fs::path host = detail::PathFromUtf8(Normalize(hostPath));
     const fs::path folder = host.has_parent_path() ? host.parent_path() : fs::path(".");
-    const std::string normalized = Normalize(xrefPath);
-    const fs::path given(normalized);
+    const fs::path given = detail::PathFromUtf8(Normalize(xrefPath));
     std::vector<fs::path> candidates;
     if (given.is_relative())
         candidates.push_back(folder / given);
@@ -610,7 +656,7 @@ std::string FindXrefFile(const std::string& hostPath, const std::string& xrefPat
     candidates.push_back(folder / given.filename());
     for (const fs::path& candidate : candidates) {
         if (IsReadableFile(candidate))
-            return candidate.string();
+            return detail::Utf8FromPath(candidate);
         // The host CAD refers to DWG files; a DXF of the same name beside it will do.
         std::string extension = candidate.extension().string();
         std::transform(extension.begin(), extension.end(), extension.begin(),
@@ -619,7 +665,7 @@ std::string FindXrefFile(const std::string& hostPath, const std::string& xrefPat
             fs::path dxf = candidate;
             dxf.replace_extension(".dxf");
             if (IsReadableFile(dxf))
-                return dxf.string();
+                return detail::Utf8FromPath(dxf);
         }
     }
     return "";

@@ -9,9 +9,9 @@
 // becomes). Splines are evaluated (de Boor), not hulled: the extreme points are found by sampling
 // every knot span and refining, so the box is exact to about 1e-9 of the spline's size. Text is
 // approximated from its height, width factor and character count (see drawing/README.md): a CJK
-// character is one height wide, any other 0.6 height; the box is rotated and obliqued with the text.
-// Invisible entities (60 = 1) and non-constant ATTDEFs inside a block do not count; viewports and
-// opaque entities have no extents.
+// character is one height wide, any other 0.6 height; the box is rotated and obliqued with the
+// text. Invisible entities (60 = 1) and non-constant ATTDEFs inside a block do not count; viewports
+// and opaque entities have no extents.
 
 #include <memory>
 #include <string>
@@ -35,11 +35,12 @@ Box BlockExtents(const Document& document, const Block& block,
 // coordinates → WCS, base point, scale, rotation, array offset, insertion point and extrusion.
 Transform InsertTransform(const Entity& insert, const Block* block, int column = 0, int row = 0);
 
-// The drawing an external-reference block refers to, loaded and cached (in the host document) on
-// first use; nullptr when the block is no xref or the file cannot be found or read. Drawings that
-// refer to each other stop after 8 levels.
-// The path is tried relative to the host drawing's folder, then as given (absolute), then as the
-// bare file name in the host's folder; for a ".dwg" path a ".dxf" file of the same name counts.
+// The drawing an external-reference block refers to, loaded on first use and cached in the host
+// document (so measuring one document from several threads at once needs a lock); nullptr when
+// the block is no xref or the file cannot be found or read. Drawings that refer to each other
+// stop after 8 levels. The path is tried relative to the host drawing's folder, then as given
+// (absolute), then as the bare file name in the host's folder; for a ".dwg" path a ".dxf" file of
+// the same name counts.
 std::shared_ptr<const Document> ResolveXref(const Document& host, const Block& block);
 
 // The file an xref path resolves to, by the rule above; "" when no candidate exists.

@@ -76,9 +76,9 @@ Transform OcsToWcs(Vec3 extrusion) {
         return Transform::Identity();
     // The arbitrary axis algorithm of the DXF reference: near the world z axis take world y.
     constexpr double kLimit = 1.0 / 64.0;
-    const Vec3 ax = Normalized(std::fabs(az.x) < kLimit && std::fabs(az.y) < kLimit
-                                   ? Cross(Vec3{0, 1, 0}, az)
-                                   : Cross(Vec3{0, 0, 1}, az));
+    const Vec3 ax =
+        Normalized(std::fabs(az.x) < kLimit && std::fabs(az.y) < kLimit ? Cross(Vec3{0, 1, 0}, az)
+                                                                        : Cross(Vec3{0, 0, 1}, az));
     const Vec3 ay = Normalized(Cross(az, ax));
     return Transform::FromAxes(ax, ay, az);
 }

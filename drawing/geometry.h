@@ -20,11 +20,15 @@ struct Vec3 {
     bool operator==(const Vec3&) const = default;
 };
 
-inline double Dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline double Dot(Vec3 a, Vec3 b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 inline Vec3 Cross(Vec3 a, Vec3 b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
-inline double Length(Vec3 a) { return std::sqrt(Dot(a, a)); }
+inline double Length(Vec3 a) {
+    return std::sqrt(Dot(a, a));
+}
 // The unit vector along a; a zero vector stays zero.
 inline Vec3 Normalized(Vec3 a) {
     const double length = Length(a);
@@ -85,6 +89,8 @@ struct Transform {
 Transform OcsToWcs(Vec3 extrusion);
 
 inline constexpr double kPi = 3.14159265358979323846;
-inline double DegToRad(double degrees) { return degrees * (kPi / 180.0); }
+inline double DegToRad(double degrees) {
+    return degrees * (kPi / 180.0);
+}
 
 } // namespace kw::drawing

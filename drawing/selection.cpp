@@ -38,7 +38,9 @@ std::vector<std::uint32_t> CodePoints(std::string_view utf8) {
     return out;
 }
 
-bool IsDigit(std::uint32_t c) { return c >= '0' && c <= '9'; }
+bool IsDigit(std::uint32_t c) {
+    return c >= '0' && c <= '9';
+}
 
 // Letters: ASCII letters and the letters of other scripts (everything from U+00C0 on that is no
 // punctuation, symbol or space block).
@@ -62,7 +64,8 @@ Pattern Compile(std::string_view patternText) {
     for (std::size_t i = 0; i < p.size(); ++i) {
         const std::uint32_t c = p[i];
         if (c == '`') {
-            current.tokens.push_back({Token::Kind::Literal, i + 1 < p.size() ? p[++i] : '`', false, {}});
+            current.tokens.push_back(
+                {Token::Kind::Literal, i + 1 < p.size() ? p[++i] : '`', false, {}});
             atStart = false;
             continue;
         }
@@ -145,11 +148,16 @@ Pattern Compile(std::string_view patternText) {
 
 bool TokenMatches(const Token& token, std::uint32_t c) {
     switch (token.kind) {
-    case Token::Kind::Literal: return token.c == c;
-    case Token::Kind::AnyOne: return true;
-    case Token::Kind::Digit: return IsDigit(c);
-    case Token::Kind::Alpha: return IsAlpha(c);
-    case Token::Kind::Other: return !IsDigit(c) && !IsAlpha(c);
+    case Token::Kind::Literal:
+        return token.c == c;
+    case Token::Kind::AnyOne:
+        return true;
+    case Token::Kind::Digit:
+        return IsDigit(c);
+    case Token::Kind::Alpha:
+        return IsAlpha(c);
+    case Token::Kind::Other:
+        return !IsDigit(c) && !IsAlpha(c);
     case Token::Kind::Set: {
         bool in = false;
         for (const auto& [lo, hi] : token.ranges)
@@ -159,7 +167,8 @@ bool TokenMatches(const Token& token, std::uint32_t c) {
             }
         return in != token.negated;
     }
-    case Token::Kind::Star: return true;
+    case Token::Kind::Star:
+        return true;
     }
     return false;
 }
@@ -199,7 +208,8 @@ bool MatchPattern(const Pattern& pattern, std::string_view text) {
 
 const std::vector<std::string_view>& FixedMarkers(const Entity& e) {
     static const std::vector<std::string_view> kNone;
-#define KW_MARKERS(name, ...) static const std::vector<std::string_view> name{"AcDbEntity", __VA_ARGS__}
+#define KW_MARKERS(name, ...)                                                                      \
+    static const std::vector<std::string_view> name{"AcDbEntity", __VA_ARGS__}
     KW_MARKERS(kLine, "AcDbLine");
     KW_MARKERS(kPoint, "AcDbPoint");
     KW_MARKERS(kCircle, "AcDbCircle");
@@ -231,42 +241,66 @@ const std::vector<std::string_view>& FixedMarkers(const Entity& e) {
     KW_MARKERS(kDimOrdinate, "AcDbDimension", "AcDbOrdinateDimension");
 #undef KW_MARKERS
     switch (e.type) {
-    case EntityType::Line: return kLine;
-    case EntityType::Point: return kPoint;
-    case EntityType::Circle: return kCircle;
-    case EntityType::Arc: return kArc;
-    case EntityType::Ellipse: return kEllipse;
-    case EntityType::LwPolyline: return kLw;
+    case EntityType::Line:
+        return kLine;
+    case EntityType::Point:
+        return kPoint;
+    case EntityType::Circle:
+        return kCircle;
+    case EntityType::Arc:
+        return kArc;
+    case EntityType::Ellipse:
+        return kEllipse;
+    case EntityType::LwPolyline:
+        return kLw;
     case EntityType::Polyline: {
         const auto flags = std::get<PolylineGeometry>(e.geometry).flags;
         return (flags & 64) ? kFaceMesh : (flags & 16) ? kMesh : (flags & 8) ? kPoly3d : kPoly2d;
     }
-    case EntityType::Spline: return kSpline;
-    case EntityType::Text: return kText;
-    case EntityType::MText: return kMText;
-    case EntityType::Attrib: return kAttrib;
-    case EntityType::AttDef: return kAttDef;
+    case EntityType::Spline:
+        return kSpline;
+    case EntityType::Text:
+        return kText;
+    case EntityType::MText:
+        return kMText;
+    case EntityType::Attrib:
+        return kAttrib;
+    case EntityType::AttDef:
+        return kAttDef;
     case EntityType::Insert: {
         const auto& g = std::get<InsertGeometry>(e.geometry);
         return g.columns > 1 || g.rows > 1 ? kMInsert : kInsert;
     }
     case EntityType::Dimension:
         switch (std::get<DimensionGeometry>(e.geometry).dimensionType & 7) {
-        case 1: return kDimAligned;
-        case 2: return kDimAngular;
-        case 3: return kDimDiameter;
-        case 4: return kDimRadius;
-        case 5: return kDimAngular3;
-        case 6: return kDimOrdinate;
-        default: return kDimRotated;
+        case 1:
+            return kDimAligned;
+        case 2:
+            return kDimAngular;
+        case 3:
+            return kDimDiameter;
+        case 4:
+            return kDimRadius;
+        case 5:
+            return kDimAngular3;
+        case 6:
+            return kDimOrdinate;
+        default:
+            return kDimRotated;
         }
-    case EntityType::Hatch: return kHatch;
+    case EntityType::Hatch:
+        return kHatch;
     case EntityType::Solid:
-    case EntityType::Trace: return kTrace;
-    case EntityType::Face3d: return kFace;
-    case EntityType::Leader: return kLeader;
-    case EntityType::Viewport: return kViewport;
-    case EntityType::Unknown: return kNone;
+    case EntityType::Trace:
+        return kTrace;
+    case EntityType::Face3d:
+        return kFace;
+    case EntityType::Leader:
+        return kLeader;
+    case EntityType::Viewport:
+        return kViewport;
+    case EntityType::Unknown:
+        return kNone;
     }
     return kNone;
 }
@@ -293,14 +327,16 @@ bool IsNumericCode(int code) {
 
 struct StringHash {
     using is_transparent = void;
-    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    std::size_t operator()(std::string_view text) const {
+        return std::hash<std::string_view>{}(text);
+    }
 };
 
 struct Node {
     enum class Kind : std::uint8_t { Leaf, And, Or, Not, Xor } kind = Kind::Leaf;
     std::int16_t code = 0;
     std::string value;
-    std::string op = "=";      // relational operator of a numeric leaf
+    std::string op = "="; // relational operator of a numeric leaf
     Pattern pattern;
     bool numeric = false;
     double number = 0.0;
@@ -352,30 +388,39 @@ void ParseGroup(const std::vector<FilterEntry>& filter, std::size_t& i, Node& gr
             continue;
         }
         const std::string op = Upper(entry.value);
-        if (!op.empty() && op.front() == '<' && op.size() > 1 && std::isalpha(static_cast<unsigned char>(op[1]))) {
+        if (!op.empty() && op.front() == '<' && op.size() > 1 &&
+            std::isalpha(static_cast<unsigned char>(op[1]))) {
             Node child;
             const std::string name = op.substr(1);
-            if (name == "AND") child.kind = Node::Kind::And;
-            else if (name == "OR") child.kind = Node::Kind::Or;
-            else if (name == "NOT") child.kind = Node::Kind::Not;
-            else if (name == "XOR") child.kind = Node::Kind::Xor;
-            else BadFilter("unknown operator \"" + entry.value + "\"");
+            if (name == "AND")
+                child.kind = Node::Kind::And;
+            else if (name == "OR")
+                child.kind = Node::Kind::Or;
+            else if (name == "NOT")
+                child.kind = Node::Kind::Not;
+            else if (name == "XOR")
+                child.kind = Node::Kind::Xor;
+            else
+                BadFilter("unknown operator \"" + entry.value + "\"");
             ParseGroup(filter, i, child, name + ">");
             if (child.kind == Node::Kind::Not && child.children.size() != 1)
                 BadFilter("<NOT takes one operand");
             if (child.kind == Node::Kind::Xor && child.children.size() != 2)
                 BadFilter("<XOR takes two operands");
-            if ((child.kind == Node::Kind::And || child.kind == Node::Kind::Or) && child.children.empty())
+            if ((child.kind == Node::Kind::And || child.kind == Node::Kind::Or) &&
+                child.children.empty())
                 BadFilter("empty " + op + " group");
             group.children.push_back(std::move(child));
             continue;
         }
-        if (!op.empty() && op.back() == '>' && op.size() > 1 && std::isalpha(static_cast<unsigned char>(op[0]))) {
+        if (!op.empty() && op.back() == '>' && op.size() > 1 &&
+            std::isalpha(static_cast<unsigned char>(op[0]))) {
             if (op != closer)
                 BadFilter("\"" + entry.value + "\" without its opening operator");
             return;
         }
-        static const char* const kRelational[] = {"=", "!=", "/=", "<>", "<", "<=", ">", ">=", "*", "&", "&="};
+        static const char* const kRelational[] = {
+            "=", "!=", "/=", "<>", "<", "<=", ">", ">=", "*", "&", "&="};
         if (std::find(std::begin(kRelational), std::end(kRelational), op) == std::end(kRelational))
             BadFilter("unknown operator \"" + entry.value + "\"");
         pendingOp = op;
@@ -385,14 +430,23 @@ void ParseGroup(const std::vector<FilterEntry>& filter, std::size_t& i, Node& gr
 }
 
 bool CompareNumber(const std::string& op, double value, double test) {
-    if (op == "*") return true;
-    if (op == "!=" || op == "/=" || op == "<>") return value != test;
-    if (op == "<") return value < test;
-    if (op == "<=") return value <= test;
-    if (op == ">") return value > test;
-    if (op == ">=") return value >= test;
-    if (op == "&") return (static_cast<std::int64_t>(value) & static_cast<std::int64_t>(test)) != 0;
-    if (op == "&=") return (static_cast<std::int64_t>(value) & static_cast<std::int64_t>(test)) == static_cast<std::int64_t>(test);
+    if (op == "*")
+        return true;
+    if (op == "!=" || op == "/=" || op == "<>")
+        return value != test;
+    if (op == "<")
+        return value < test;
+    if (op == "<=")
+        return value <= test;
+    if (op == ">")
+        return value > test;
+    if (op == ">=")
+        return value >= test;
+    if (op == "&")
+        return (static_cast<std::int64_t>(value) & static_cast<std::int64_t>(test)) != 0;
+    if (op == "&=")
+        return (static_cast<std::int64_t>(value) & static_cast<std::int64_t>(test)) ==
+               static_cast<std::int64_t>(test);
     return value == test;
 }
 
@@ -402,7 +456,8 @@ public:
 
     bool Eval(const Node& node, const Layout& layout, const Entity& e) const {
         switch (node.kind) {
-        case Node::Kind::Leaf: return Leaf(node, layout, e);
+        case Node::Kind::Leaf:
+            return Leaf(node, layout, e);
         case Node::Kind::And:
             for (const Node& child : node.children)
                 if (!Eval(child, layout, e))
@@ -413,8 +468,10 @@ public:
                 if (Eval(child, layout, e))
                     return true;
             return false;
-        case Node::Kind::Not: return !Eval(node.children[0], layout, e);
-        case Node::Kind::Xor: return Eval(node.children[0], layout, e) != Eval(node.children[1], layout, e);
+        case Node::Kind::Not:
+            return !Eval(node.children[0], layout, e);
+        case Node::Kind::Xor:
+            return Eval(node.children[0], layout, e) != Eval(node.children[1], layout, e);
         }
         return false;
     }
@@ -440,17 +497,31 @@ private:
 
     bool Leaf(const Node& node, const Layout& layout, const Entity& e) const {
         switch (node.code) {
-        case 0: return Text(node, e.DxfName(), true);
-        case 8: return Text(node, e.layer, true);
-        case 6: return Text(node, e.linetype.empty() ? std::string_view("BYLAYER") : std::string_view(e.linetype), true);
-        case 62: return Number(node, e.color);
-        case 370: return Number(node, e.lineweight);
-        case 67: return Number(node, e.paperSpace || !layout.isModel ? 1 : 0);
-        case 60: return Number(node, e.invisible ? 1 : 0);
-        case 39: return Number(node, e.thickness);
-        case 48: return Number(node, e.linetypeScale);
-        case 410: return Text(node, layout.name, true);
-        case 5: return Text(node, HandleText(e.handle), false);
+        case 0:
+            return Text(node, e.DxfName(), true);
+        case 8:
+            return Text(node, e.layer, true);
+        case 6:
+            return Text(node,
+                        e.linetype.empty() ? std::string_view("BYLAYER")
+                                           : std::string_view(e.linetype),
+                        true);
+        case 62:
+            return Number(node, e.color);
+        case 370:
+            return Number(node, e.lineweight);
+        case 67:
+            return Number(node, e.paperSpace || !layout.isModel ? 1 : 0);
+        case 60:
+            return Number(node, e.invisible ? 1 : 0);
+        case 39:
+            return Number(node, e.thickness);
+        case 48:
+            return Number(node, e.linetypeScale);
+        case 410:
+            return Text(node, layout.name, true);
+        case 5:
+            return Text(node, HandleText(e.handle), false);
         case 100: {
             for (const std::string& marker : SubclassMarkers(m_doc, e))
                 if (Text(node, marker, true))
@@ -476,7 +547,8 @@ private:
                 continue;
             if (node.numeric) {
                 double value = 0.0;
-                if (detail::ParseDouble(tag.value, value) && CompareNumber(node.op, value, node.number))
+                if (detail::ParseDouble(tag.value, value) &&
+                    CompareNumber(node.op, value, node.number))
                     return true;
             } else if (Text(node, tag.value, false)) {
                 return true;

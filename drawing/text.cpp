@@ -105,7 +105,14 @@ std::string PlainMText(std::string_view text) {
             out.push_back(code);
             i += 2;
             break;
-        case 'L': case 'l': case 'O': case 'o': case 'K': case 'k': case 'N': case 'X':
+        case 'L':
+        case 'l':
+        case 'O':
+        case 'o':
+        case 'K':
+        case 'k':
+        case 'N':
+        case 'X':
             i += 2;
             break;
         case 'S': {
@@ -118,8 +125,21 @@ std::string PlainMText(std::string_view text) {
             i = end == std::string_view::npos ? n : end + 1;
             break;
         }
-        case 'f': case 'F': case 'H': case 'h': case 'W': case 'w': case 'Q': case 'q':
-        case 'T': case 't': case 'A': case 'a': case 'C': case 'c': case 'p':
+        case 'f':
+        case 'F':
+        case 'H':
+        case 'h':
+        case 'W':
+        case 'w':
+        case 'Q':
+        case 'q':
+        case 'T':
+        case 't':
+        case 'A':
+        case 'a':
+        case 'C':
+        case 'c':
+        case 'p':
         default: {
             // A code with an argument up to ';'.
             const std::size_t end = text.find(';', i + 2);

@@ -1,3 +1,5 @@
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -153,6 +155,9 @@ std::shared_ptr<ApplicationState> DocumentState::App() const {
 }
 
 std::string RunningProgramFolder() {
+    if (QCoreApplication::instance() != nullptr) {
+        return QCoreApplication::applicationDirPath().toStdString();
+    }
     std::error_code error;
     const fs::path executable = fs::read_symlink("/proc/self/exe", error);
     if (error || executable.empty()) {

@@ -1,7 +1,9 @@
 #include <cctype>
 #include <filesystem>
 #include <sstream>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include "cad/builtin/builtin_objects.h"
 #include "drawing/dxf_io.h"
@@ -11,6 +13,27 @@ namespace kw::builtin {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Saving goes through a new file that replaces the old one, which would pass over a
+// write-protected drawing; a file without any write permission counts as protected for every
+// user, as a read-only file does on Windows.
+bool IsWriteProtected(const std::string& path) {
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (error || !fs::exists(status)) {
+        return false;
+    }
+    constexpr fs::perms anyWrite =
+        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    if ((status.permissions() & anyWrite) == fs::perms::none) {
+        return true;
+    }
+#ifndef _WIN32
+    return ::access(path.c_str(), W_OK) != 0;
+#else
+    return false;
+#endif
+}
 
 class BuiltinSpace : public CadSpace {
 public:
@@ -248,10 +271,7 @@ private:
             Fail(cad_errors::kCannotSave,
                  m_state->name + ": the drawing has no file yet and cannot be saved on closing");
         }
-        std::error_code error;
-        // Saving goes through a new file that replaces the old one, which would pass over a
-        // write-protected drawing; respect the protection.
-        if (fs::exists(path, error) && ::access(path.c_str(), W_OK) != 0) {
+        if (IsWriteProtected(path)) {
             Fail(cad_errors::kCannotSave, path + ": the file is write-protected");
         }
         try {

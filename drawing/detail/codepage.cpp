@@ -2,8 +2,8 @@
 
 #include <array>
 #include <cctype>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -23,23 +23,50 @@ struct CodePageName {
 
 // $DWGCODEPAGE names as the host CAD writes them (compared case-insensitively).
 constexpr CodePageName kCodePages[] = {
-    {"ANSI_874", "CP874", 874},     {"ANSI_932", "CP932", 932},     {"ANSI_936", "GBK", 936},
-    {"ANSI_949", "CP949", 949},     {"ANSI_950", "CP950", 950},     {"ANSI_1250", "CP1250", 1250},
-    {"ANSI_1251", "CP1251", 1251},  {"ANSI_1252", "CP1252", 1252},  {"ANSI_1253", "CP1253", 1253},
-    {"ANSI_1254", "CP1254", 1254},  {"ANSI_1255", "CP1255", 1255},  {"ANSI_1256", "CP1256", 1256},
-    {"ANSI_1257", "CP1257", 1257},  {"ANSI_1258", "CP1258", 1258},  {"ANSI_1361", "JOHAB", 1361},
-    {"DOS437", "CP437", 437},       {"DOS850", "CP850", 850},       {"DOS852", "CP852", 852},
-    {"DOS855", "CP855", 855},       {"DOS857", "CP857", 857},       {"DOS860", "CP860", 860},
-    {"DOS861", "CP861", 861},       {"DOS863", "CP863", 863},       {"DOS864", "CP864", 864},
-    {"DOS865", "CP865", 865},       {"DOS866", "CP866", 866},       {"DOS869", "CP869", 869},
-    {"DOS932", "CP932", 932},       {"MACINTOSH", "MACINTOSH", 10000},
-    {"BIG5", "CP950", 950},         {"KSC5601", "CP949", 949},      {"JOHAB", "JOHAB", 1361},
-    {"GB2312", "GBK", 936},         {"ISO8859-1", "ISO-8859-1", 28591},
-    {"ISO8859-2", "ISO-8859-2", 28592}, {"ISO8859-3", "ISO-8859-3", 28593},
-    {"ISO8859-4", "ISO-8859-4", 28594}, {"ISO8859-5", "ISO-8859-5", 28595},
-    {"ISO8859-6", "ISO-8859-6", 28596}, {"ISO8859-7", "ISO-8859-7", 28597},
-    {"ISO8859-8", "ISO-8859-8", 28598}, {"ISO8859-9", "ISO-8859-9", 28599},
-    {"ASCII", "CP1252", 1252},      {"UNDEFINED", "CP1252", 1252},
+    {"ANSI_874", "CP874", 874},
+    {"ANSI_932", "CP932", 932},
+    {"ANSI_936", "GBK", 936},
+    {"ANSI_949", "CP949", 949},
+    {"ANSI_950", "CP950", 950},
+    {"ANSI_1250", "CP1250", 1250},
+    {"ANSI_1251", "CP1251", 1251},
+    {"ANSI_1252", "CP1252", 1252},
+    {"ANSI_1253", "CP1253", 1253},
+    {"ANSI_1254", "CP1254", 1254},
+    {"ANSI_1255", "CP1255", 1255},
+    {"ANSI_1256", "CP1256", 1256},
+    {"ANSI_1257", "CP1257", 1257},
+    {"ANSI_1258", "CP1258", 1258},
+    {"ANSI_1361", "JOHAB", 1361},
+    {"DOS437", "CP437", 437},
+    {"DOS850", "CP850", 850},
+    {"DOS852", "CP852", 852},
+    {"DOS855", "CP855", 855},
+    {"DOS857", "CP857", 857},
+    {"DOS860", "CP860", 860},
+    {"DOS861", "CP861", 861},
+    {"DOS863", "CP863", 863},
+    {"DOS864", "CP864", 864},
+    {"DOS865", "CP865", 865},
+    {"DOS866", "CP866", 866},
+    {"DOS869", "CP869", 869},
+    {"DOS932", "CP932", 932},
+    {"MACINTOSH", "MACINTOSH", 10000},
+    {"BIG5", "CP950", 950},
+    {"KSC5601", "CP949", 949},
+    {"JOHAB", "JOHAB", 1361},
+    {"GB2312", "GBK", 936},
+    {"ISO8859-1", "ISO-8859-1", 28591},
+    {"ISO8859-2", "ISO-8859-2", 28592},
+    {"ISO8859-3", "ISO-8859-3", 28593},
+    {"ISO8859-4", "ISO-8859-4", 28594},
+    {"ISO8859-5", "ISO-8859-5", 28595},
+    {"ISO8859-6", "ISO-8859-6", 28596},
+    {"ISO8859-7", "ISO-8859-7", 28597},
+    {"ISO8859-8", "ISO-8859-8", 28598},
+    {"ISO8859-9", "ISO-8859-9", 28599},
+    {"ASCII", "CP1252", 1252},
+    {"UNDEFINED", "CP1252", 1252},
 };
 
 // \M+N: the multibyte code page of N (the host's MIF numbering).
@@ -128,8 +155,9 @@ public:
         std::size_t pos = 0;
         while (pos < in.size()) {
             // Convert as long a run as the API accepts; on failure go byte by byte.
-            const int wideSize = MultiByteToWideChar(m_windows, MB_ERR_INVALID_CHARS, in.data() + pos,
-                                                     static_cast<int>(in.size() - pos), nullptr, 0);
+            const int wideSize =
+                MultiByteToWideChar(m_windows, MB_ERR_INVALID_CHARS, in.data() + pos,
+                                    static_cast<int>(in.size() - pos), nullptr, 0);
             if (wideSize > 0) {
                 std::wstring wide(static_cast<std::size_t>(wideSize), L'\0');
                 MultiByteToWideChar(m_windows, MB_ERR_INVALID_CHARS, in.data() + pos,
@@ -444,7 +472,10 @@ std::uint32_t NextCodePoint(std::string_view text, std::size_t& pos) {
         ++pos;
         return c;
     }
-    std::size_t length = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+    std::size_t length = (c & 0xE0) == 0xC0   ? 2
+                         : (c & 0xF0) == 0xE0 ? 3
+                         : (c & 0xF8) == 0xF0 ? 4
+                                              : 0;
     if (length == 0 || pos + length > text.size() || !IsValidUtf8(text.substr(pos, length))) {
         ++pos;
         return kReplacement;

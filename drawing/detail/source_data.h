@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "drawing/detail/codepage.h"
@@ -18,20 +19,22 @@ namespace kw::drawing::detail {
 // One tag of an AcDbPlotSettings subclass as it lies in the file.
 struct TagSite {
     std::int32_t code = 0;
-    std::size_t offset = 0;      // of the group code
+    std::size_t offset = 0; // of the group code
     std::size_t valueOffset = 0;
-    std::size_t valueSize = 0;   // ASCII: the value line without line end; binary: value bytes
+    std::size_t valueSize = 0; // ASCII: the value line without line end; binary: value bytes
 };
 
 // Where the plot settings of one layout lie, and what they were when read.
 struct PlotSettingsSource {
-    std::vector<TagSite> sites; // file order
+    std::vector<TagSite> sites;   // file order
     std::size_t insertOffset = 0; // where a missing tag goes: the end of the subclass
     LayoutPlotSettings original;
 };
 
 struct SourceData {
-    std::string bytes;
+    std::string_view bytes;       // the file, in `owned` or `buffer`
+    std::string owned;            // bytes handed in as a string
+    std::shared_ptr<char> buffer; // bytes read from a file (detail/memory.h)
     bool binary = false;
     bool oneByteCodes = false; // R12 binary
     bool crlf = false;

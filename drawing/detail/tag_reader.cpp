@@ -1,5 +1,6 @@
 #include "drawing/detail/tag_reader.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -14,6 +15,26 @@ std::string_view Trim(std::string_view text) {
                              text.back() == '\0'))
         text.remove_suffix(1);
     return text;
+}
+
+// The next line feed at or after p, or end. Lines of DXF are short (a group code, a number), so
+// eight bytes are looked at at once instead of calling memchr for every line.
+inline const char* FindNewline(const char* p, const char* end) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+    constexpr std::uint64_t kNewlines = 0x0A0A0A0A0A0A0A0Aull;
+    while (end - p >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        const std::uint64_t x = word ^ kNewlines;
+        const std::uint64_t found = (x - kOnes) & ~x & kHighs;
+        if (found)
+            return p + (std::countr_zero(found) >> 3);
+        p += 8;
+    }
+    while (p < end && *p != '\n')
+        ++p;
+    return p;
 }
 
 template <typename T> T Load(const char* p) {
@@ -83,9 +104,10 @@ bool TagReader::NextAscii(RawTag& tag) {
         m_truncated = !m_sawEof;
         return false;
     }
-    const char* nl = static_cast<const char*>(std::memchr(base + codeStart, '\n', size - codeStart));
-    std::size_t codeEnd = nl ? static_cast<std::size_t>(nl - base) : size;
-    std::size_t valueStart = nl ? codeEnd + 1 : size;
+    const char* end = base + size;
+    const char* nl = FindNewline(base + codeStart, end);
+    std::size_t codeEnd = static_cast<std::size_t>(nl - base);
+    std::size_t valueStart = nl < end ? codeEnd + 1 : size;
     std::string_view codeText(base + codeStart, codeEnd - codeStart);
     // The group code: right-aligned digits, maybe a sign.
     std::size_t i = 0;
@@ -103,7 +125,8 @@ bool TagReader::NextAscii(RawTag& tag) {
         ++i;
         ++digits;
     }
-    while (i < codeText.size() && (codeText[i] == ' ' || codeText[i] == '\t' || codeText[i] == '\r'))
+    while (i < codeText.size() &&
+           (codeText[i] == ' ' || codeText[i] == '\t' || codeText[i] == '\r'))
         ++i;
     if (digits == 0 || i != codeText.size()) {
         if (Trim(codeText).empty() && valueStart >= size) {
@@ -114,7 +137,19 @@ bool TagReader::NextAscii(RawTag& tag) {
         std::string shown(codeText.substr(0, 40));
         if (!shown.empty() && shown.back() == '\r')
             shown.pop_back();
-        throw TagError{codeStart, m_line, "group code expected, found \"" + shown + "\""};
+        TagError error{codeStart, m_line, "group code expected, found \"" + shown + "\""};
+        if (!m_resync)
+            throw error;
+        if (!Resync(codeStart)) {
+            error.reason += "; the rest of the file is ignored";
+            m_skipped.push_back(std::move(error));
+            m_done = true;
+            m_truncated = true;
+            return false;
+        }
+        error.reason += "; skipped to line " + std::to_string(m_line);
+        m_skipped.push_back(std::move(error));
+        return NextAscii(tag);
     }
     if (negative)
         code = -code;
@@ -124,9 +159,9 @@ bool TagReader::NextAscii(RawTag& tag) {
         m_truncated = true;
         return false;
     }
-    nl = static_cast<const char*>(std::memchr(base + valueStart, '\n', size - valueStart));
-    std::size_t valueEnd = nl ? static_cast<std::size_t>(nl - base) : size;
-    std::size_t next = nl ? valueEnd + 1 : size;
+    nl = FindNewline(base + valueStart, end);
+    std::size_t valueEnd = static_cast<std::size_t>(nl - base);
+    std::size_t next = nl < end ? valueEnd + 1 : size;
     if (valueEnd > valueStart && base[valueEnd - 1] == '\r')
         --valueEnd;
     tag.code = code;
@@ -145,6 +180,44 @@ bool TagReader::NextAscii(RawTag& tag) {
         }
     }
     return true;
+}
+
+bool TagReader::Resync(std::size_t from) {
+    const std::size_t size = m_data.size();
+    const char* base = m_data.data();
+    std::size_t pos = from;
+    std::uint32_t line = m_line;
+    // Skip the damaged line itself, then look at every line start.
+    auto nextLine = [&](std::size_t p) {
+        const char* nl = static_cast<const char*>(std::memchr(base + p, '\n', size - p));
+        return nl ? static_cast<std::size_t>(nl - base) + 1 : size;
+    };
+    pos = nextLine(pos);
+    ++line;
+    while (pos < size) {
+        const std::size_t next = nextLine(pos);
+        auto lineText = [&](std::size_t from, std::size_t to) {
+            if (to > from && base[to - 1] == '\n')
+                --to;
+            return Trim(std::string_view(base + from, to - from));
+        };
+        const std::string_view text = lineText(pos, next);
+        if (text == "0" && next < size) {
+            const std::size_t after = nextLine(next);
+            const std::string_view name = lineText(next, after);
+            bool upper = !name.empty();
+            for (const char c : name)
+                upper = upper && ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_');
+            if (upper) {
+                m_pos = pos;
+                m_line = line;
+                return true;
+            }
+        }
+        pos = next;
+        ++line;
+    }
+    return false;
 }
 
 bool TagReader::NextBinary(RawTag& tag) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kw::drawing::detail {
 
@@ -57,6 +58,10 @@ public:
         m_pushed = tag;
         m_hasPushed = true;
     }
+    // From now on a line that is no group code in an ASCII file is skipped up to the next
+    // "0 / NAME" pair instead of ending the read; each skip is listed in Skipped().
+    void EnableResync() { m_resync = !m_binary; }
+    const std::vector<TagError>& Skipped() const { return m_skipped; }
     // Whether the data ended inside a tag or without (0, EOF).
     bool Truncated() const { return m_truncated; }
     bool SawEof() const { return m_sawEof; }
@@ -73,6 +78,8 @@ public:
 
 private:
     bool NextAscii(RawTag& tag);
+    // Moves to the next line "0" that is followed by an upper-case name; false when none.
+    bool Resync(std::size_t from);
     bool NextBinary(RawTag& tag);
 
     std::string_view m_data;
@@ -85,6 +92,8 @@ private:
     bool m_sawEof = false;
     bool m_hasPushed = false;
     mutable bool m_badNumber = false;
+    bool m_resync = false;
+    std::vector<TagError> m_skipped;
     RawTag m_pushed;
 };
 

@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include "app/plot/plot_options.h"
+#include "settings/error.h"
+
+namespace kw {
+namespace {
+
+PlotOptions Parse(std::vector<std::string> arguments) {
+    return ParsePlotOptions(arguments, {});
+}
+
+TEST(PlotOptions, EveryOptionSetsItsPanelField) {
+    const PlotOptions options = Parse({"--kind=block",
+                                       "--layer",
+                                       "L",
+                                       "--block",
+                                       "B",
+                                       "--xref",
+                                       "X",
+                                       "--bottom-up",
+                                       "--device",
+                                       "Plotter",
+                                       "--paper",
+                                       "ISO A3",
+                                       "--style",
+                                       "grayscale.ctb",
+                                       "--portrait",
+                                       "--reverse",
+                                       "--length",
+                                       "420",
+                                       "--allowance",
+                                       "-2.5",
+                                       "--center",
+                                       "--offset",
+                                       "7,-3",
+                                       "--copies",
+                                       "3",
+                                       "--no-lineweights",
+                                       "--no-plot-styles",
+                                       "--hide",
+                                       "--output",
+                                       "out",
+                                       "a.dxf",
+                                       "b.dxf"});
+    const PlotSettings& s = options.settings;
+    EXPECT_EQ(options.action, PlotAction::Plot);
+    EXPECT_EQ(s.mode, PlotMode::SelectedFiles);
+    EXPECT_EQ(s.frameKind, FrameKind::BlockReference);
+    EXPECT_EQ(s.frameLayer, "L");
+    EXPECT_EQ(s.blockName, "B");
+    EXPECT_EQ(s.xrefName, "X");
+    EXPECT_TRUE(s.rowsBottomUp);
+    EXPECT_EQ(s.printerName, "Plotter");
+    EXPECT_EQ(s.paperName, "ISO A3");
+    EXPECT_EQ(s.styleTable, "grayscale.ctb");
+    EXPECT_TRUE(s.portrait);
+    EXPECT_TRUE(s.reversePlot);
+    EXPECT_EQ(s.frameLength, "420");
+    EXPECT_EQ(s.pointAllowance, "-2.5");
+    EXPECT_TRUE(s.centerPlot);
+    EXPECT_EQ(s.offsetX, "7");
+    EXPECT_EQ(s.offsetY, "-3");
+    EXPECT_EQ(s.copies, "3");
+    EXPECT_FALSE(s.plotLineweights);
+    EXPECT_FALSE(s.plotStyles);
+    EXPECT_TRUE(s.hideObjects);
+    EXPECT_EQ(options.outputFolder, "out");
+    EXPECT_EQ(options.drawings, (std::vector<std::string>{"a.dxf", "b.dxf"}));
+}
+
+TEST(PlotOptions, DefaultsComeFromThePanelAndNameFollowsTheChosenKind) {
+    PlotSettings panel;
+    panel.frameLength = "500";
+    const PlotOptions defaults = ParsePlotOptions({"--list", "a.dxf"}, panel);
+    EXPECT_EQ(defaults.action, PlotAction::List);
+    EXPECT_EQ(defaults.settings.frameLength, "500");
+    EXPECT_TRUE(defaults.settings.plotLineweights);
+
+    // --name before --kind still names the kind chosen last.
+    const PlotOptions xref = Parse({"--name", "tk", "--kind", "xref", "--list", "a.dxf"});
+    EXPECT_EQ(xref.settings.xrefName, "tk");
+    EXPECT_EQ(xref.settings.frameLayer, "图框");
+
+    // After "--" everything is a drawing, also what looks like an option.
+    const PlotOptions files = Parse({"--list", "--", "--bottom-up", "-x.dxf"});
+    EXPECT_FALSE(files.settings.rowsBottomUp);
+    EXPECT_EQ(files.drawings, (std::vector<std::string>{"--bottom-up", "-x.dxf"}));
+}
+
+TEST(PlotOptions, MistakesAreRefusedWithTheOptionNamed) {
+    for (const std::vector<std::string>& wrong :
+         std::vector<std::vector<std::string>>{{"--kind", "circle", "a.dxf"},
+                                               {"--offset", "5", "a.dxf"},
+                                               {"a.dxf", "--layer"},
+                                               {"--bottom-up=yes", "a.dxf"},
+                                               {"--list"},
+                                               {"a.dxf", "--plot-everything"}}) {
+        try {
+            Parse(wrong);
+            ADD_FAILURE() << wrong[0] << " was taken";
+        } catch (const Error& failure) {
+            EXPECT_EQ(failure.Number(), errors::kInvalidCall);
+            EXPECT_FALSE(failure.Description().empty());
+        }
+    }
+    EXPECT_EQ(Parse({"--devices"}).action, PlotAction::Devices);
+    EXPECT_EQ(Parse({"--papers", "Plotter"}).papersDevice, "Plotter");
+}
+
+} // namespace
+} // namespace kw

@@ -1,0 +1,353 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <set>
+
+#include "test_support.h"
+
+namespace kw::drawing {
+namespace {
+
+using test::Fixture;
+
+std::size_t EntityCount(const Document& document) {
+    std::size_t count = 0;
+    for (const Block& block : document.blocks)
+        count += block.entities.size();
+    return count;
+}
+
+std::multiset<std::string> ModelTexts(const Document& document) {
+    std::multiset<std::string> texts;
+    for (const Entity& e : document.LayoutEntities(document.layouts.front())) {
+        if (const auto* text = std::get_if<TextGeometry>(&e.geometry))
+            texts.insert(text->text);
+        if (const auto* mtext = std::get_if<MTextGeometry>(&e.geometry))
+            texts.insert(mtext->text);
+    }
+    return texts;
+}
+
+TEST(DxfReader, ReadsGbkAndUtf8DrawingsToTheSameText) {
+    const Document gbk = LoadDrawing(Fixture("frames/frames_r2000_gbk.dxf"));
+    const Document utf8 = LoadDrawing(Fixture("frames/frames_r2018_utf8.dxf"));
+    EXPECT_EQ(gbk.format.acadVersion, "AC1015");
+    EXPECT_EQ(gbk.format.codePage, "ANSI_936");
+    EXPECT_EQ(gbk.Release(), 1015);
+    EXPECT_EQ(utf8.format.acadVersion, "AC1032");
+    for (const Document* document : {&gbk, &utf8}) {
+        ASSERT_NE(document->FindLayer("图框"), nullptr);
+        const TextStyle* hz = document->FindTextStyle("hz");
+        ASSERT_NE(hz, nullptr);
+        EXPECT_EQ(hz->fontFile, "simsun.ttc");
+        const TextStyle* gb = document->FindTextStyle("GB");
+        ASSERT_NE(gb, nullptr);
+        EXPECT_EQ(gb->fontFile, "gbenor.shx");
+        EXPECT_EQ(gb->bigFontFile, "gbcbig.shx");
+        EXPECT_TRUE(document->warnings.empty());
+    }
+    const auto texts = ModelTexts(gbk);
+    EXPECT_EQ(texts, ModelTexts(utf8));
+    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const std::string& t) {
+        return t.find("图") != std::string::npos;
+    }));
+}
+
+TEST(DxfReader, ReadsEveryReleaseInAsciiAndBinary) {
+    struct Case {
+        const char* file;
+        const char* version;
+        bool binary;
+        bool crlf;
+    };
+    const Case cases[] = {
+        {"libredwg/r2.6/entities.dxf", "AC1003", false, true},
+        {"libredwg/r2.10/block.dxf", "AC2.10", false, true},
+        {"ezdxf/AC1003_LINE_Example.dxf", "AC1003", false, false},
+        {"ezdxf/Minimal_DXF_AC1006.dxf", "AC1006", false, false},
+        {"frames/blocks_rmtk_r12_gbk.dxf", "AC1009", false, false},
+        {"ezdxf/bin_dxf_r12.dxf", "AC1009", true, false},
+        {"ACadSharp/sample_R12_binary.dxf", "AC1009", true, false},
+        {"ezdxf/small_r13.dxf", "AC1012", false, false},
+        {"frames/frames_r2000_gbk.dxf", "AC1015", false, false},
+        {"libredwg/2000/entities-2d.dxf", "AC1015", false, true},
+        {"ezdxf/bin_dxf_r2000.dxf", "AC1015", true, false},
+        {"frames/frames_two_rows_r2004_gbk.dxf", "AC1018", false, false},
+        {"frames/frames_shapes_r2007.dxf", "AC1021", false, false},
+        {"frames/frames_abc_r2010.dxf", "AC1024", false, false},
+        {"frames/blocks_rmtk_r2013.dxf", "AC1027", false, false},
+        {"frames/frames_r2018_utf8.dxf", "AC1032", false, false},
+        {"libredwg/example_2018.dxfb", "AC1032", true, false},
+        {"ACadSharp/sample_AC1032_binary.dxf", "AC1032", true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const Document document = LoadDrawing(Fixture(c.file));
+        EXPECT_EQ(document.format.acadVersion, c.version);
+        EXPECT_EQ(document.format.binary, c.binary);
+        EXPECT_EQ(document.format.crlf, c.crlf);
+        EXPECT_GT(EntityCount(document), 0u);
+        ASSERT_FALSE(document.layouts.empty());
+        EXPECT_TRUE(document.layouts.front().isModel);
+    }
+}
+
+TEST(DxfReader, ReadsThePaperSpaceLayoutsOfABinaryDrawing) {
+    const Document binary = LoadDrawing(Fixture("ACadSharp/sample_AC1032_binary.dxf"));
+    EXPECT_EQ(binary.layouts.size(), 4u); // Model and three paper-space layouts
+    std::size_t paperEntities = 0;
+    for (std::size_t i = 1; i < binary.layouts.size(); ++i)
+        paperEntities += binary.LayoutEntities(binary.layouts[i]).size();
+    EXPECT_GT(paperEntities, 0u);
+    EXPECT_NE(binary.FindHeader("$ACADVER"), nullptr);
+    EXPECT_EQ(binary.HeaderText("$acadver"), "AC1032");
+}
+
+TEST(DxfReader, ReadsCrLfAndLfAlike) {
+    const std::string lf = test::ReadBytes(Fixture("frames/frames_r2000_gbk.dxf"));
+    std::string crlf;
+    for (const char c : lf) {
+        if (c == '\n')
+            crlf += '\r';
+        crlf += c;
+    }
+    const Document a = LoadDrawingFromBytes(lf, "lf.dxf");
+    const Document b = LoadDrawingFromBytes(crlf, "crlf.dxf");
+    EXPECT_FALSE(a.format.crlf);
+    EXPECT_TRUE(b.format.crlf);
+    EXPECT_EQ(ModelTexts(a), ModelTexts(b));
+    ASSERT_EQ(EntityCount(a), EntityCount(b));
+    EXPECT_EQ(a.layers.size(), b.layers.size());
+    EXPECT_EQ(SaveDrawingToBytes(b), crlf);
+}
+
+TEST(DxfReader, DecodesUnicodeEscapesInNamesAndText) {
+    const Document r12 = LoadDrawing(Fixture("ezdxf/ASCII_R12.dxf"));
+    EXPECT_EQ(r12.HeaderText("$CLAYER"), "ΛΑΓΕΡÄÜÖ");
+    EXPECT_NE(r12.FindLayer("λαγερäüö"), nullptr); // letter case ignored beyond ASCII
+
+    // "\U+010da 4mm": the escape takes four hex digits, the "a" is text.
+    const Document slovene = LoadDrawing(Fixture("qcad/cici_A4L.dxf"));
+    bool found = false;
+    for (const Block& block : slovene.blocks)
+        for (const Entity& e : block.entities)
+            if (const auto* m = std::get_if<MTextGeometry>(&e.geometry))
+                found = found || m->text.find("Vezana plošča 4mm") != std::string::npos;
+    EXPECT_TRUE(found);
+}
+
+TEST(DxfReader, ReadsTheCodePagesOfTheTestData) {
+    EXPECT_EQ(LoadDrawing(Fixture("ezdxf/small_r13.dxf")).format.codePage, "dos932");
+    EXPECT_EQ(LoadDrawing(Fixture("ezdxf/duplicate_handles.dxf")).format.codePage, "dos850");
+    EXPECT_EQ(LoadDrawing(Fixture("ezdxf/no_layouts.dxf")).format.codePage, "ANSI_1256");
+    EXPECT_EQ(LoadDrawing(Fixture("qcad/colors.dxf")).format.codePage, "ASCII");
+    const Document caret = LoadDrawing(Fixture("ezdxf/caret_encoding.dxf"));
+    bool lineFeed = false;
+    for (const Entity& e : caret.LayoutEntities(caret.layouts.front()))
+        if (const auto* t = std::get_if<MTextGeometry>(&e.geometry))
+            lineFeed = lineFeed || t->text == "J: abc\ndef";
+    EXPECT_TRUE(lineFeed);
+}
+
+TEST(DxfReader, IgnoresEverythingAfterEof) {
+    const Document document = LoadDrawing(Fixture("ezdxf/R12_with_trash_beyond_EOF.dxf"));
+    EXPECT_TRUE(document.warnings.empty());
+    const auto& entities = document.LayoutEntities(document.layouts.front());
+    ASSERT_EQ(entities.size(), 1u);
+    EXPECT_EQ(entities[0].type, EntityType::Circle);
+    EXPECT_EQ(entities[0].layer, "Layer_is_a_required_tag");
+    EXPECT_EQ(std::get<CircleGeometry>(entities[0].geometry).radius, 1.5);
+
+    const Document minimal = LoadDrawing(Fixture("ezdxf/Minimal_DXF_AC1009.dxf"));
+    EXPECT_EQ(minimal.layouts.size(), 1u);
+    EXPECT_EQ(minimal.ActiveLayoutIndex(), 0u);
+}
+
+TEST(DxfReader, KeepsEntitiesWithTheirPropertiesInFileOrder) {
+    const Document document = LoadDrawing(Fixture("frames/frames_r2000_gbk.dxf"));
+    const auto& entities = document.LayoutEntities(document.layouts.front());
+    std::vector<double> frameLefts;
+    for (const Entity& e : entities) {
+        EXPECT_NE(e.handle, 0u);
+        if (e.type == EntityType::LwPolyline && e.layer == "图框") {
+            const auto& g = std::get<LwPolylineGeometry>(e.geometry);
+            EXPECT_TRUE(g.Closed());
+            EXPECT_EQ(g.vertices.size(), 4u);
+            frameLefts.push_back(g.vertices[0].x);
+        }
+    }
+    // Written in the order 3rd, 1st, 2nd.
+    EXPECT_EQ(frameLefts, (std::vector<double>{1000.0, 0.0, 500.0}));
+
+    const Document blocks = LoadDrawing(Fixture("frames/blocks_rmtk_r2013.dxf"));
+    const Block* rmtk = blocks.FindBlock("rmtk");
+    ASSERT_NE(rmtk, nullptr);
+    EXPECT_EQ(rmtk->name, "RmTK");
+    EXPECT_FALSE(rmtk->IsXref());
+    bool withAttributes = false;
+    for (const Entity& e : blocks.LayoutEntities(blocks.layouts.front()))
+        if (const auto* insert = std::get_if<InsertGeometry>(&e.geometry))
+            withAttributes = withAttributes || !insert->attributes.empty();
+    EXPECT_TRUE(withAttributes);
+
+    const Document xref = LoadDrawing(Fixture("frames/xref_host_r2018.dxf"));
+    const Block* tk = xref.FindBlock("tk_xref");
+    ASSERT_NE(tk, nullptr);
+    EXPECT_TRUE(tk->IsXref());
+    EXPECT_EQ(tk->xrefPath, "xref_frame_a3.dxf");
+}
+
+TEST(DxfReader, ReadsLayoutsAndTheirPlotSettings) {
+    const Document document = LoadDrawing(Fixture("frames/frames_paperspace_r2013.dxf"));
+    ASSERT_GE(document.layouts.size(), 2u);
+    EXPECT_EQ(document.layouts[0].name, "Model");
+    EXPECT_EQ(document.layouts[1].name, "Layout1");
+    EXPECT_TRUE(document.CanSavePlotSettings(document.layouts[0]));
+    std::size_t frames = 0;
+    for (const Entity& e : document.LayoutEntities(document.layouts[1]))
+        frames += e.type == EntityType::LwPolyline && e.layer == "图框";
+    EXPECT_EQ(frames, 1u);
+    const Layer* layer = document.FindLayer("图框");
+    ASSERT_NE(layer, nullptr);
+    EXPECT_TRUE(layer->on);
+    EXPECT_FALSE(layer->Frozen());
+    EXPECT_TRUE(layer->plot);
+
+    // R12 has no LAYOUT objects: a Model layout is made up, and it cannot keep plot settings.
+    const Document r12 = LoadDrawing(Fixture("frames/blocks_rmtk_r12_gbk.dxf"));
+    ASSERT_EQ(r12.layouts.size(), 1u);
+    EXPECT_FALSE(r12.CanSavePlotSettings(r12.layouts[0]));
+}
+
+TEST(DxfReader, RefusesWhatIsNotDxfWithTheFileAndPlaceInTheMessage) {
+    try {
+        LoadDrawing(Fixture("ezdxf/807_1.dwg"));
+        FAIL() << "a DWG file was read";
+    } catch (const DxfError& error) {
+        EXPECT_EQ(error.Number(), errors::kTypeMismatch);
+        EXPECT_NE(std::string(error.what()).find("807_1.dwg"), std::string::npos);
+        EXPECT_NE(std::string(error.what()).find("DWG"), std::string::npos);
+    }
+    try {
+        LoadDrawing(Fixture("libredwg/r1.4/entities.dxf"));
+        FAIL() << "a text dump was read";
+    } catch (const DxfError& error) {
+        EXPECT_EQ(error.Number(), errors::kTypeMismatch);
+        EXPECT_EQ(error.Line(), 1u);
+        EXPECT_EQ(std::string(error.what()),
+                  "entities.dxf: line 1: not a readable DXF file: group code expected, found "
+                  "\"EXTENTS,1\"");
+    }
+    try {
+        LoadDrawing(Fixture("no/such/drawing.dxf"));
+        FAIL();
+    } catch (const DxfError& error) {
+        EXPECT_EQ(error.Number(), errors::kFileNotFound);
+        EXPECT_EQ(error.FileName(), "drawing.dxf");
+    }
+    EXPECT_THROW(LoadDrawingFromBytes("", "empty.dxf"), DxfError);
+    EXPECT_THROW(LoadDrawingFromBytes("0\nLINE\n8\n0\n", "nosection.dxf"), DxfError);
+    EXPECT_THROW(
+        LoadDrawingFromBytes(std::string("AutoCAD Binary DXF\r\n\x1a\0\0\0SECT", 28), "cut.dxf"),
+        DxfError);
+    EXPECT_FALSE(LooksLikeDxf("EXTENTS,1\r\n"));
+    EXPECT_TRUE(LooksLikeDxf("  0\nSECTION\n"));
+}
+
+TEST(DxfReader, LoadsWhatCanBeLoadedOfDamagedFiles) {
+    const char* damaged[] = {
+        "ezdxf/recover01.dxf",
+        "ezdxf/recover02.dxf",
+        "ezdxf/duplicate_handles.dxf",
+        "ezdxf/empty_handles.dxf",
+        "ezdxf/r12_blocks_with_no_names.dxf",
+        "ezdxf/r2000_blocks_with_no_names.dxf",
+        "ezdxf/issue1106.dxf",
+        "ezdxf/layout_broken_links.dxf",
+        "ezdxf/layout_missing_block_definition.dxf",
+        "ezdxf/no_layouts.dxf",
+        "ezdxf/circle_radius_le_0.dxf",
+        "ACadSharp/orphaned_tables_AC1009.dxf",
+    };
+    for (const char* file : damaged) {
+        SCOPED_TRACE(file);
+        const Document document = LoadDrawing(Fixture(file));
+        EXPECT_FALSE(document.layouts.empty());
+    }
+    EXPECT_GT(EntityCount(LoadDrawing(Fixture("ezdxf/recover01.dxf"))), 1000u);
+    const Document orphan = LoadDrawing(Fixture("ACadSharp/orphaned_tables_AC1009.dxf"));
+    ASSERT_NE(orphan.FindLayer("TestLayer"), nullptr);
+    EXPECT_EQ(orphan.FindLayer("TestLayer")->color, 3);
+    EXPECT_EQ(orphan.warnings.size(), 1u);
+    EXPECT_EQ(orphan.warnings[0], "line 11: TABLE outside the TABLES section read as a table");
+
+    // Cut off in the middle: what came before is kept, with a warning.
+    const std::string bytes = test::ReadBytes(Fixture("frames/frames_r2018_utf8.dxf"));
+    const Document cut = LoadDrawingFromBytes(bytes.substr(0, bytes.size() * 3 / 4), "cut.dxf");
+    EXPECT_FALSE(cut.warnings.empty());
+    // A line that is no group code mid-file: reading goes on at the next entity.
+    std::string broken = bytes;
+    const std::size_t at = broken.find("\nENTITIES\n");
+    ASSERT_NE(at, std::string::npos);
+    broken.insert(broken.find("\n  0\n", at + 200) + 1, "garbage\n");
+    const Document intact = LoadDrawingFromBytes(bytes, "intact.dxf");
+    const Document repaired = LoadDrawingFromBytes(broken, "broken.dxf");
+    ASSERT_EQ(repaired.warnings.size(), 1u);
+    EXPECT_NE(repaired.warnings[0].find("group code expected, found \"garbage\"; skipped to line"),
+              std::string::npos);
+    EXPECT_GE(EntityCount(repaired) + 1, EntityCount(intact));
+    EXPECT_EQ(repaired.layouts.size(), intact.layouts.size());
+}
+
+TEST(DxfReader, SurvivesRandomDamageWithoutCrashOrHang) {
+    // Every byte flip, cut and insertion either loads or fails with a DxfError.
+    const std::string files[] = {test::ReadBytes(Fixture("frames/blocks_rmtk_r12_gbk.dxf")),
+                                 test::ReadBytes(Fixture("ezdxf/bin_dxf_r2000.dxf"))};
+    std::mt19937 random(4);
+    int loaded = 0;
+    for (int round = 0; round < 600; ++round) {
+        std::string bytes = files[round % 2];
+        for (int k = 0; k < 1 + round % 5; ++k) {
+            const std::size_t at = random() % bytes.size();
+            switch (random() % 3) {
+            case 0:
+                bytes[at] = static_cast<char>(random());
+                break;
+            case 1:
+                bytes.erase(at, random() % 16);
+                break;
+            default:
+                bytes.insert(at, 1 + random() % 8, static_cast<char>(random()));
+                break;
+            }
+        }
+        try {
+            const Document document = LoadDrawingFromBytes(bytes, "fuzz.dxf");
+            for (const Layout& layout : document.layouts)
+                for (const Entity& e : document.LayoutEntities(layout))
+                    (void)EntityExtents(document, e);
+            EXPECT_EQ(SaveDrawingToBytes(document), bytes);
+            ++loaded;
+        } catch (const DxfError&) {
+        }
+    }
+    EXPECT_GT(loaded, 0);
+}
+
+TEST(DxfReader, EveryFixtureLoadsOrFailsClearly) {
+    int failed = 0;
+    for (const std::string& file : test::AllFixtures()) {
+        SCOPED_TRACE(file);
+        try {
+            LoadDrawing(file);
+        } catch (const DxfError& error) {
+            ++failed;
+            EXPECT_NE(std::string(error.what()).find(error.FileName()), std::string::npos);
+        }
+    }
+    EXPECT_EQ(failed, 2); // the DWG and the release-1.4 text dump
+}
+
+} // namespace
+} // namespace kw::drawing
