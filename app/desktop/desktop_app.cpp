@@ -22,6 +22,7 @@
 #define KW_USE_BUILTIN_CAD
 #include <QStandardPaths>
 
+#include "app/desktop/builtin_cad_window.h"
 #include "cad/builtin/builtin_cad.h"
 #endif
 
@@ -45,7 +46,7 @@ CadBackendFactory BackendFactory(const QString& programFolder) {
     options.printers = builtin::QtSystemPrinters;
     options.plotFolder =
         QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
-    auto backend = std::make_shared<builtin::BuiltinBackend>(std::move(options));
+    auto backend = std::make_shared<WindowedBuiltinBackend>(std::move(options));
     return [backend] { return backend; };
 #else
     Q_UNUSED(programFolder);
