@@ -34,6 +34,7 @@ command -v wine >/dev/null || missing+=(wine)
 [ -x /usr/lib/wine/wine64 ] || missing+=(wine64)
 command -v cmake >/dev/null || missing+=(cmake)
 command -v ninja >/dev/null || missing+=(ninja-build)
+command -v Xvfb >/dev/null || missing+=(xvfb)
 [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
 if [ ${#missing[@]} -gt 0 ]; then
     say "installing ${missing[*]}"
@@ -49,11 +50,25 @@ mkdir -p "$build"
 say "creating a Wine prefix"
 WINEPREFIX="$(mktemp -d "${TMPDIR:-/tmp}/kestrelwick-wine.XXXXXX")"
 export WINEPREFIX WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+xvfb=""
 cleanup() {
     timeout 30 wineserver -k >/dev/null 2>&1 || true
     rm -rf "$WINEPREFIX"
+    if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; fi
 }
 trap cleanup EXIT
+# Windows are made by Wine's desktop process, which needs a display from its first start on; without
+# one, a virtual X server stands in for the whole run.
+if [ -z "${DISPLAY:-}" ]; then
+    for n in $(seq 90 140); do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        xvfb=$!
+        for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+        export DISPLAY=":$n"
+        break
+    done
+fi
 # RpcSs must be set up before the first out-of-process activation.
 (timeout 180 wineboot -i && timeout 60 wineserver -w) >"$build/wineboot.log" 2>&1 &
 wineboot=$!
@@ -81,8 +96,6 @@ if ! wait "$wineboot"; then
 fi
 # One server for all the test processes that follow, until cleanup stops it.
 timeout 10 wineserver -p
-# Windows without a display: the null graphics driver.
-quiet timeout 60 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
 
 say "registering the fake host"
 tests="$build/kestrelwick/tests/com"

@@ -9,9 +9,16 @@ namespace {
 
 struct TitledWindow {
     HWND handle;
-    explicit TitledWindow(const wchar_t* title)
-        : handle(CreateWindowExW(0, L"STATIC", title, WS_OVERLAPPEDWINDOW, 10, 10, 200, 100,
-                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr)) {}
+    explicit TitledWindow(const wchar_t* title) : handle(nullptr) {
+        // Under Wine the first window of a fresh prefix waits for its desktop process, which
+        // another test process may be starting at that moment: ask again for a little while.
+        for (int attempt = 0; attempt < 50 && handle == nullptr; ++attempt) {
+            handle = CreateWindowExW(0, L"STATIC", title, WS_OVERLAPPEDWINDOW, 10, 10, 200, 100,
+                                     nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+            if (handle == nullptr)
+                Sleep(100);
+        }
+    }
     ~TitledWindow() { DestroyWindow(handle); }
 };
 
