@@ -1,6 +1,7 @@
 // kestrelwick-plot run as a user runs it, on the frame drawings.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -20,7 +21,9 @@ struct Result {
 
 // Runs the command with the arguments (each quoted), stdout captured; stderr into `err` when given.
 Result RunCommand(const std::string& arguments, std::string* err = nullptr) {
-    const fs::path errFile = fs::temp_directory_path() / "kw_plot_command_stderr.txt";
+    // One file per process: ctest may run several of these tests at once.
+    const fs::path errFile = fs::temp_directory_path() /
+                             ("kw_plot_command_stderr_" + std::to_string(getpid()) + ".txt");
     const std::string command =
         std::string("'") + KW_PLOT_COMMAND + "' " + arguments + " 2>'" + errFile.string() + "'";
     Result result;
