@@ -185,6 +185,18 @@ std::string DecodeGb18030(const std::string& bytes) {
     return out;
 }
 
+#ifdef _WIN32
+std::wstring WidenUtf8(const std::string& utf8) {
+    return Widen(utf8, CP_UTF8, MB_ERR_INVALID_CHARS);
+}
+
+std::string NarrowUtf16(const wchar_t* text, int length) {
+    if (text == nullptr || length == 0)
+        return {};
+    return Narrow(length < 0 ? std::wstring(text) : std::wstring(text, length), CP_UTF8, nullptr);
+}
+#endif
+
 std::string TrimBlanks(const std::string& text) {
     const auto first = text.find_first_not_of(' ');
     if (first == std::string::npos)

@@ -13,6 +13,12 @@ std::string DecodeGb18030(const std::string& bytes);
 // The text without its leading and trailing blanks (spaces only, as the panel's boxes hold them).
 std::string TrimBlanks(const std::string& text);
 
+#ifdef _WIN32
+// UTF-8 to and from the UTF-16 of the Windows API; Error 13 for bytes that are no UTF-8.
+std::wstring WidenUtf8(const std::string& utf8);
+std::string NarrowUtf16(const wchar_t* text, int length = -1);
+#endif
+
 // Splits at line ends: CR LF, a lone CR or a lone LF. A final line end opens no further line.
 std::vector<std::string> SplitLines(const std::string& text);
 

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "cad/cad_error.h"
+#include "settings/text_file.h"
 
 namespace kw::com {
 namespace {
@@ -64,28 +65,11 @@ Variant Converted(const VARIANT& value, VARTYPE type) {
 } // namespace
 
 std::wstring Widen(const std::string& utf8) {
-    if (utf8.empty()) {
-        return {};
-    }
-    const int length =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
-                        length);
-    return wide;
+    return WidenUtf8(utf8);
 }
 
 std::string Narrow(const wchar_t* text, int length) {
-    if (text == nullptr || length == 0) {
-        return {};
-    }
-    if (length < 0) {
-        length = static_cast<int>(wcslen(text));
-    }
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, length, utf8.data(), size, nullptr, nullptr);
-    return utf8;
+    return NarrowUtf16(text, length);
 }
 
 std::string Narrow(const std::wstring& text) {

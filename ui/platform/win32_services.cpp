@@ -4,20 +4,10 @@
 
 #include <shellapi.h>
 
+#include "settings/text_file.h"
+
 namespace kw::win32 {
 namespace {
-
-std::wstring Widen(const std::string& utf8) {
-    if (utf8.empty()) {
-        return {};
-    }
-    const int length =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
-                        length);
-    return wide;
-}
 
 HWND Native(WindowHandle window) {
     return static_cast<HWND>(window);
@@ -26,7 +16,7 @@ HWND Native(WindowHandle window) {
 } // namespace
 
 bool BringWindowToFront(const std::string& title) {
-    HWND window = FindWindowW(nullptr, Widen(title).c_str());
+    HWND window = FindWindowW(nullptr, WidenUtf8(title).c_str());
     if (window == nullptr) {
         return false;
     }
@@ -54,7 +44,7 @@ bool MakeTopmost(WindowHandle window, int left, int top, int width, int height) 
 bool OpenAddress(WindowHandle owner, const std::string& address) {
     // Shown normally: a handler that honours the show command must not open hidden.
     const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(
-        Native(owner), L"open", Widen(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        Native(owner), L"open", WidenUtf8(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     return result > 32;
 }
 
@@ -70,7 +60,7 @@ bool ShowHelp(WindowHandle owner, const std::string& helpFilePath) {
         return false;
     }
     constexpr UINT kDisplayTopic = 0; // HH_DISPLAY_TOPIC: the file's default topic
-    return htmlHelp(Native(owner), Widen(helpFilePath).c_str(), kDisplayTopic, 0) != nullptr;
+    return htmlHelp(Native(owner), WidenUtf8(helpFilePath).c_str(), kDisplayTopic, 0) != nullptr;
 }
 
 } // namespace kw::win32
