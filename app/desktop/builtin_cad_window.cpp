@@ -47,7 +47,15 @@ void BuiltinCadWindow::Sync(builtin::BuiltinApplication& application) {
     for (const auto& line : application.CommandLine())
         lines.append(QString::fromStdString(line));
     m_commandLine->setPlainText(lines.join(QLatin1Char('\n')));
-    setVisible(application.Visible());
+    if (application.Visible() && !isVisible()) {
+        // Shown behind the program's own windows, as the host CAD would be: a run brings it
+        // to the front by its title when it needs it.
+        setAttribute(Qt::WA_ShowWithoutActivating);
+        show();
+        lower();
+    } else if (!application.Visible()) {
+        hide();
+    }
 }
 
 WindowedBuiltinBackend::WindowedBuiltinBackend(builtin::BuiltinOptions options)
