@@ -1,36 +1,17 @@
 #include "cad/com/message_filter.h"
 
+#include "cad/com/com_object.h"
+
 namespace kw::com {
 namespace {
 
 constexpr DWORD kRetryAfterMs = 250;
 constexpr DWORD kCancelCall = static_cast<DWORD>(-1);
 
-class BusyMessageFilter final : public IMessageFilter {
+class BusyMessageFilter final : public ComObject<IMessageFilter, IID_IMessageFilter> {
 public:
     explicit BusyMessageFilter(std::chrono::milliseconds limit)
         : m_limitMs(static_cast<DWORD>(limit.count())) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IMessageFilter)) {
-            *object = static_cast<IMessageFilter*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&m_references); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = InterlockedDecrement(&m_references);
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
 
     // Calls into this program are not ours to refuse.
     DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override {
@@ -52,7 +33,6 @@ public:
     }
 
 private:
-    LONG m_references = 1;
     DWORD m_limitMs;
 };
 

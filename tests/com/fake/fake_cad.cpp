@@ -1,5 +1,7 @@
 #include "tests/com/fake/fake_cad.h"
 
+#include "cad/com/com_object.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cwctype>
@@ -361,7 +363,7 @@ SAFEARRAY* NameArray(const std::vector<std::wstring>& names, VARTYPE type, LONG 
     return array;
 }
 
-class Object : public IDispatch {
+class Object : public com::ComObject<IDispatch, IID_IDispatch> {
 public:
     Object(std::shared_ptr<World> world, std::wstring kind)
         : m_world(std::move(world)), m_kind(std::move(kind)) {
@@ -369,26 +371,6 @@ public:
     }
     virtual ~Object() { InterlockedDecrement(&g_liveObjects); }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch)) {
-            *object = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&m_references); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = InterlockedDecrement(&m_references);
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
         if (count) {
             *count = 0;
@@ -494,7 +476,6 @@ protected:
     std::wstring m_kind;
 
 private:
-    LONG m_references = 1;
 };
 
 template <typename T, typename... Args> IDispatch* New(Args&&... args) {
@@ -1201,7 +1182,7 @@ public:
     }
 };
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public com::ComObject<IClassFactory, IID_IClassFactory> {
 public:
     explicit ClassFactory(IDispatch* single) : m_single(single) {
         if (m_single) {
@@ -1216,26 +1197,6 @@ public:
         InterlockedDecrement(&g_liveObjects);
     }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
-            *object = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&m_references); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = InterlockedDecrement(&m_references);
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
         if (object == nullptr) {
             return E_POINTER;
@@ -1252,7 +1213,6 @@ public:
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 
 private:
-    LONG m_references = 1;
     IDispatch* m_single;
 };
 
