@@ -1,6 +1,7 @@
-// Over every drawing of ../shared/testdata when that folder is there (a developer's machine; CI
-// has only the copies in tests/data/drawing and skips this): each loads or fails with a DxfError
-// naming the file, saves back byte for byte, and keeps changed plot settings through a save.
+// Over every drawing of ../shared/testdata when that folder is there (beside the checkout, on a
+// developer's machine and in CI): each loads or fails with a DxfError naming the file, saves back
+// byte for byte, and keeps changed plot settings through a save. The fuzz findings in fuzz/ are
+// regression inputs of their own (dxf_reader_test), not drawings to walk here.
 
 #include <gtest/gtest.h>
 
@@ -16,8 +17,14 @@ TEST(SharedTestdata, EveryDrawingLoadsOrFailsClearlyAndSavesLosslessly) {
     std::error_code ec;
     if (!std::filesystem::is_directory(root, ec))
         GTEST_SKIP() << root << " is not there";
-    int loaded = 0, refused = 0, patched = 0;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    int loaded = 0, refused = 0, refusedDwg = 0, dwgFiles = 0, patched = 0;
+    for (auto it = std::filesystem::recursive_directory_iterator(root);
+         it != std::filesystem::recursive_directory_iterator(); ++it) {
+        const auto& entry = *it;
+        if (entry.is_directory() && it.depth() == 0 && entry.path().filename() == "fuzz") {
+            it.disable_recursion_pending();
+            continue;
+        }
         std::string extension = entry.path().extension().string();
         for (char& c : extension)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -25,6 +32,8 @@ TEST(SharedTestdata, EveryDrawingLoadsOrFailsClearlyAndSavesLosslessly) {
             (extension != ".dxf" && extension != ".dxfb" && extension != ".dwg"))
             continue;
         SCOPED_TRACE(entry.path().string());
+        const bool dwg = extension == ".dwg";
+        dwgFiles += dwg ? 1 : 0;
         const std::string bytes = test::ReadBytes(entry.path().string());
         Document document;
         try {
@@ -32,7 +41,7 @@ TEST(SharedTestdata, EveryDrawingLoadsOrFailsClearlyAndSavesLosslessly) {
         } catch (const DxfError& error) {
             EXPECT_NE(std::string(error.what()).find(entry.path().filename().string()),
                       std::string::npos);
-            ++refused;
+            ++(dwg ? refusedDwg : refused);
             continue;
         }
         ++loaded;
@@ -53,10 +62,13 @@ TEST(SharedTestdata, EveryDrawingLoadsOrFailsClearlyAndSavesLosslessly) {
         EXPECT_EQ(reread.warnings, document.warnings);
         ++patched;
     }
-    EXPECT_EQ(refused, 2); // the DWG and the release-1.4 text dump
-    std::printf("shared testdata: %d drawings loaded and saved identically, %d refused, %d saved "
-                "with changed plot settings\n",
-                loaded, refused, patched);
+    // A DWG file is no DXF: every one is refused by the reader (the built-in CAD converts them
+    // first). Of the DXF files only the release-1.4 text dump is refused.
+    EXPECT_EQ(refusedDwg, dwgFiles);
+    EXPECT_EQ(refused, 1);
+    std::printf("shared testdata: %d drawings loaded and saved identically, %d refused (and %d DWG "
+                "files), %d saved with changed plot settings\n",
+                loaded, refused, refusedDwg, patched);
 }
 
 } // namespace
