@@ -214,6 +214,8 @@ TEST(TextContent, MTextCodesAreTakenOutAndParagraphsSplit) {
 } // namespace kw::render
 
 int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
