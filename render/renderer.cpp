@@ -64,6 +64,29 @@ struct Renderer::State {
     mutable std::map<std::size_t, drawing::SpatialIndex> indexes;
     mutable std::vector<std::string> warnings;
     mutable std::set<std::string> warned;
+    // Fonts and their metrics by text style, looked up once: the font database is slow to ask.
+    struct StyleFace {
+        QFont font;
+        QFontMetricsF metrics;
+        double capHeight;
+    };
+    mutable std::map<std::string, StyleFace> faces;
+
+    const StyleFace& Face(const drawing::Document& d, const std::string& styleName) const {
+        std::lock_guard lock(mutex);
+        const drawing::TextStyle* style = d.FindTextStyle(styleName);
+        const std::string key = style ? style->name : std::string();
+        auto it = faces.find(key);
+        if (it == faces.end()) {
+            QFont font = StyleFont(style);
+            QFontMetricsF metrics(font);
+            // The text height is the height of a capital letter.
+            const double cap =
+                metrics.capHeight() > 0 ? metrics.capHeight() : metrics.ascent() * 0.7;
+            it = faces.emplace(key, StyleFace{font, metrics, cap}).first;
+        }
+        return it->second;
+    }
 
     const drawing::SpatialIndex& Index(std::size_t layoutIndex) const {
         std::lock_guard lock(mutex);
@@ -552,12 +575,8 @@ private:
     };
 
     TextFrame Frame(const Document& d, const std::string& styleName, double height) const {
-        const drawing::TextStyle* style = d.FindTextStyle(styleName);
-        QFont font = StyleFont(style);
-        QFontMetricsF metrics(font);
-        // The text height is the height of a capital letter; CJK glyphs fill about the ascent.
-        const double cap = metrics.capHeight() > 0 ? metrics.capHeight() : metrics.ascent() * 0.7;
-        return {font, height / cap, metrics};
+        const auto& face = m_state.Face(d, styleName);
+        return {face.font, height / face.capHeight, face.metrics};
     }
 
     // Draws `text` with its baseline origin at local (x, y) of a text frame whose local
@@ -606,8 +625,8 @@ private:
             if (length > 0.0) {
                 rotation = std::atan2(span.y, span.x);
                 if (g.hAlign == 3) { // aligned: the height follows the width
+                    frame.scale *= length / advance;
                     height *= length / advance;
-                    frame = Frame(d, g.style, height);
                 } else { // fit: the width factor follows
                     widthFactor *= length / advance;
                 }
