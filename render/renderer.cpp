@@ -5,6 +5,7 @@
 #include <QPolygonF>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <map>
 #include <mutex>
@@ -43,6 +44,7 @@ struct Inherited {
     const Layer* layer = nullptr; // the reference's layer: what layer-0 content takes
     QColor byBlockColor;          // invalid at the top: ACI 7
     double byBlockLineweightMm = -1.0;
+    const drawing::Linetype* byBlockLinetype = nullptr; // null: continuous
     bool highlighted = false;
 };
 
@@ -264,10 +266,124 @@ private:
     void Stroke(const QPolygonF& points, bool closed) {
         if (points.size() < 2)
             return;
+        if (!m_dashes.empty()) {
+            QPolygonF path = points;
+            if (closed)
+                path << points.front();
+            StrokeDashed(path);
+            return;
+        }
         if (closed)
             m_painter.drawPolygon(points);
         else
             m_painter.drawPolyline(points);
+    }
+
+    // --- linetypes -----------------------------------------------------------------------------
+
+    // The linetype an entity is drawn with; null for a continuous line.
+    const drawing::Linetype* LinetypeOf(const Document& d, const Entity& e, const Layer* layer,
+                                        const Inherited& in) const {
+        std::string name = e.linetype;
+        if (name.empty() || EqualsNoCase(name, "BYLAYER"))
+            name = layer ? layer->linetype : std::string();
+        else if (EqualsNoCase(name, "BYBLOCK"))
+            return in.byBlockLinetype;
+        if (name.empty() || EqualsNoCase(name, "CONTINUOUS"))
+            return nullptr;
+        const drawing::Linetype* linetype = d.FindLinetype(name);
+        return linetype && !linetype->dashes.empty() ? linetype : nullptr;
+    }
+
+    static bool EqualsNoCase(const std::string& a, const char* b) {
+        std::size_t i = 0;
+        for (; i < a.size() && b[i]; ++i)
+            if (std::toupper(static_cast<unsigned char>(a[i])) != b[i])
+                return false;
+        return i == a.size() && !b[i];
+    }
+
+    // The dash pattern on the device (positive dash, negative gap, 0 dot), or empty to draw the
+    // line continuous: no linetype, or a pattern too fine to show as dashes on this device.
+    std::vector<double> DevicePattern(const Document& d, const Entity& e,
+                                      const drawing::Linetype* linetype, const Transform& m) const {
+        if (!linetype)
+            return {};
+        double total = 0.0;
+        for (double dash : linetype->dashes)
+            total += std::fabs(dash);
+        const double scale = d.HeaderNumber("$LTSCALE", 1.0) *
+                             (e.linetypeScale > 0.0 ? e.linetypeScale : 1.0) *
+                             std::sqrt(std::fabs(Det2(m))) * m_deviceScale;
+        const double finest =
+            m_options.deviceUnitsPerMm > 0 ? 0.5 * m_options.deviceUnitsPerMm : 3.0;
+        if (!(total * scale > finest) || !std::isfinite(total * scale))
+            return {};
+        std::vector<double> pattern;
+        for (double dash : linetype->dashes)
+            pattern.push_back(dash * scale);
+        return pattern;
+    }
+
+    // Strokes a polyline (device coordinates) with the current dash pattern, which runs on across
+    // its vertices. Past kMaxDashes dashes the rest is drawn continuous.
+    void StrokeDashed(const QPolygonF& points) {
+        constexpr int kMaxDashes = 100000;
+        const std::vector<double>& pattern = m_dashes;
+        std::size_t index = 0;
+        double left = std::fabs(pattern[0]);
+        QPolygonF run;
+        QVector<QPointF> dots;
+        int dashes = 0;
+        auto flush = [&] {
+            if (run.size() >= 2)
+                m_painter.drawPolyline(run);
+            run.clear();
+        };
+        for (int i = 0; i + 1 < points.size(); ++i) {
+            const QPointF a = points[i], b = points[i + 1];
+            const double length = std::hypot(b.x() - a.x(), b.y() - a.y());
+            if (!(length > 0.0))
+                continue;
+            double t = 0.0;
+            while (t < length) {
+                if (dashes > kMaxDashes) {
+                    flush();
+                    QPolygonF rest;
+                    rest << a + (b - a) * (t / length);
+                    for (int j = i + 1; j < points.size(); ++j)
+                        rest << points[j];
+                    m_painter.drawPolyline(rest);
+                    m_state.Warn("a linetype too dense to plot was drawn continuous");
+                    goto done;
+                }
+                const double dash = pattern[index];
+                if (dash == 0.0) {
+                    dots << a + (b - a) * (t / length);
+                    left = 0.0;
+                } else {
+                    const double step = std::min(left, length - t);
+                    if (dash > 0.0) {
+                        if (run.isEmpty())
+                            run << a + (b - a) * (t / length);
+                        run << a + (b - a) * ((t + step) / length);
+                    }
+                    t += step;
+                    left -= step;
+                }
+                if (left <= 1e-12) {
+                    if (dash > 0.0)
+                        flush();
+                    index = (index + 1) % pattern.size();
+                    left = std::fabs(pattern[index]);
+                    ++dashes;
+                }
+            }
+        }
+        flush();
+    done:
+        if (!dots.isEmpty())
+            m_painter.drawPoints(dots.data(), static_cast<int>(dots.size()));
     }
 
     void Fill(const QPainterPath& path) {
@@ -290,11 +406,13 @@ private:
         const double lineweight = LineweightMm(e, layer, in);
         SetPen(DeviceColor(drawn), lineweight, in.highlighted);
         const Transform ocs = m * drawing::OcsToWcs(e.extrusion);
+        const drawing::Linetype* linetype = LinetypeOf(d, e, layer, in);
+        m_dashes = in.highlighted ? std::vector<double>{} : DevicePattern(d, e, linetype, m);
 
         switch (e.type) {
         case EntityType::Line: {
             const auto& g = std::get<drawing::LineGeometry>(e.geometry);
-            m_painter.drawLine(Dev(m, g.start), Dev(m, g.end));
+            Stroke(QPolygonF{Dev(m, g.start), Dev(m, g.end)}, false);
             break;
         }
         case EntityType::Point: {
@@ -330,7 +448,7 @@ private:
                 for (auto& v : vertices)
                     if (v.startWidth == 0.0 && v.endWidth == 0.0)
                         v.startWidth = v.endWidth = g.constantWidth;
-            DrawPolyline2d(vertices, g.Closed(), g.elevation, ocs);
+            DrawPolyline2d(vertices, g.Closed(), g.elevation, ocs, (g.flags & 128) != 0);
             break;
         }
         case EntityType::Polyline:
@@ -356,14 +474,14 @@ private:
             break;
         case EntityType::Insert:
             DrawInsert(d, e, std::get<drawing::InsertGeometry>(e.geometry), m, layer, drawn,
-                       lineweight, in);
+                       lineweight, linetype, in);
             break;
         case EntityType::Dimension: {
             const auto& g = std::get<drawing::DimensionGeometry>(e.geometry);
             const Block* block = d.FindBlock(g.blockName);
             if (block)
                 DrawBlock(d, *block, m * Transform::Translation(g.insertion),
-                          Hand(layer, drawn, lineweight, in));
+                          Hand(layer, drawn, lineweight, linetype, in));
             break;
         }
         case EntityType::Hatch:
@@ -402,8 +520,9 @@ private:
     }
 
     Inherited Hand(const Layer* layer, const QColor& drawn, double lineweight,
-                   const Inherited& in) const {
+                   const drawing::Linetype* linetype, const Inherited& in) const {
         Inherited next;
+        next.byBlockLinetype = linetype;
         next.layer = layer;
         next.byBlockColor = drawn;
         next.byBlockLineweightMm = lineweight;
@@ -427,14 +546,27 @@ private:
         Stroke(points, false);
     }
 
+    // `generation`: the linetype runs on across the vertices (flag 128); otherwise it starts
+    // afresh at each vertex.
     void DrawPolyline2d(const std::vector<drawing::PolylineVertex>& v, bool closed, double z,
-                        const Transform& ocs) {
+                        const Transform& ocs, bool generation) {
         if (v.empty())
             return;
         const std::size_t segments = closed ? v.size() : v.size() - 1;
         bool wide = false;
         for (std::size_t i = 0; i < segments; ++i)
             wide = wide || v[i].startWidth > 0.0 || v[i].endWidth > 0.0;
+        if (!wide && !m_dashes.empty() && !generation) {
+            for (std::size_t i = 0; i < segments; ++i) {
+                const auto& a = v[i];
+                const auto& b = v[(i + 1) % v.size()];
+                QPolygonF points;
+                points << Dev(ocs, {a.x, a.y, z});
+                AddBulge(points, ocs, a.x, a.y, b.x, b.y, a.bulge, z);
+                Stroke(points, false);
+            }
+            return;
+        }
         if (!wide) {
             QPolygonF points;
             points << Dev(ocs, {v[0].x, v[0].y, z});
@@ -517,7 +649,7 @@ private:
         std::vector<drawing::PolylineVertex> vertices;
         for (const auto& v : g.vertices)
             vertices.push_back({v.location.x, v.location.y, v.bulge, v.startWidth, v.endWidth});
-        DrawPolyline2d(vertices, g.Closed(), g.elevation, ocs);
+        DrawPolyline2d(vertices, g.Closed(), g.elevation, ocs, (g.flags & 128) != 0);
     }
 
     void AddSpline(QPolygonF& out, const Transform& m, const drawing::SplineGeometry& s) const {
@@ -747,9 +879,9 @@ private:
 
     void DrawInsert(const Document& d, const Entity& e, const drawing::InsertGeometry& g,
                     const Transform& m, const Layer* layer, const QColor& drawn, double lineweight,
-                    const Inherited& in) {
+                    const drawing::Linetype* linetype, const Inherited& in) {
         const Block* block = d.FindBlock(g.blockName);
-        const Inherited next = Hand(layer, drawn, lineweight, in);
+        const Inherited next = Hand(layer, drawn, lineweight, linetype, in);
         if (block) {
             const int columns = std::max<int>(1, g.columns);
             const int rows = std::max<int>(1, g.rows);
@@ -916,6 +1048,7 @@ private:
     double m_tolerance = 0.3;
     QColor m_foreground;
     QColor m_color;
+    std::vector<double> m_dashes; // the current entity's pattern on the device; empty: continuous
     const Document* m_document = nullptr;
     std::vector<const Block*> m_path;
 };

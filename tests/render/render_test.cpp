@@ -165,6 +165,42 @@ TEST(PaintPage, ABlockThatContainsItselfIsCutOffAndReportedOnce) {
     EXPECT_EQ(renderer.Warnings().size(), 1u);
 }
 
+TEST(PaintPage, LinetypesDashAtTheirLengthTimesTheScalesAndRestartPerSegment) {
+    auto document = drawing::test::FromTags(
+        Line(20, 49.95, 180, 49.95, T(6, "DASHED")) +
+        Line(20, 29.95, 180, 29.95, T(6, "DASHED") + T(48, 2.0)) +
+        Line(20, 9.95, 180, 9.95, T(6, "TINY")) +
+        // A polyline without linetype generation starts the pattern again at each vertex.
+        T(0, "LWPOLYLINE") + T(8, "0") + T(6, "DASHED") + T(90, 3) + T(70, 0) + T(10, 20.0) +
+        T(20, 69.95) + T(10, 32.0) + T(20, 69.95) + T(10, 180.0) + T(20, 69.95));
+    drawing::Linetype dashed;
+    dashed.name = "DASHED";
+    dashed.patternLength = 15;
+    dashed.dashes = {10, -5};
+    document.linetypes.push_back(dashed);
+    drawing::Linetype tiny = dashed;
+    tiny.name = "TINY";
+    tiny.dashes = {0.01, -0.01}; // finer than a plotter can show: drawn continuous
+    document.linetypes.push_back(tiny);
+    document.RebuildIndexes();
+    const QImage page = Plot(document);
+    EXPECT_TRUE(Inked(page, 25, 49.95));
+    EXPECT_FALSE(Inked(page, 32.5, 49.95));
+    EXPECT_TRUE(Inked(page, 37.5, 49.95));
+    EXPECT_FALSE(Inked(page, 47.5, 49.95));
+    // The entity's linetype scale 2: dash 20, gap 10.
+    EXPECT_TRUE(Inked(page, 38, 29.95));
+    EXPECT_FALSE(Inked(page, 45, 29.95));
+    EXPECT_TRUE(Inked(page, 55, 29.95));
+    for (double x = 21; x < 180; x += 3.7)
+        EXPECT_TRUE(Inked(page, x, 9.95)) << x;
+    // Segment 20..32: dash 20..30, gap 30..32; the next segment starts with a dash at 32.
+    EXPECT_FALSE(Inked(page, 31, 69.95));
+    EXPECT_TRUE(Inked(page, 33, 69.95));
+    EXPECT_TRUE(Inked(page, 41, 69.95));
+    EXPECT_FALSE(Inked(page, 44.5, 69.95));
+}
+
 TEST(PaintPage, SolidHatchesFillTheirBoundariesByTheEvenOddRule) {
     auto square = [](double a, double b) {
         return T(92, 2) + T(72, 0) + T(73, 1) + T(93, 4) + T(10, a) + T(20, a) + T(10, b) +
