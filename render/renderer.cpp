@@ -12,6 +12,7 @@
 #include <set>
 #include <stdexcept>
 
+#include "drawing/block_path.h"
 #include "drawing/extents.h"
 #include "drawing/spatial_index.h"
 #include "render/colors.h"
@@ -36,8 +37,6 @@ constexpr double kTwoPi = 2.0 * drawing::kPi;
 constexpr double kThinLineMm = 0.1;
 // The lineweight of "default" when the drawing does not say ($LWDEFAULT, 1/100 mm).
 constexpr double kDefaultLineweightMm = 0.25;
-// Blocks nested deeper than this are not followed (real drawings stay far below).
-constexpr int kMaxDepth = 64;
 
 // What a block reference hands down to its content.
 struct Inherited {
@@ -115,12 +114,17 @@ public:
     Pass(const Renderer::State& state, QPainter& painter, const QTransform& toDevice,
          const PaintOptions& options, bool plotting)
         : m_state(state), m_painter(painter), m_toDevice(toDevice), m_options(options),
-          m_plotting(plotting) {
+          m_plotting(plotting), m_path(state.document) {
         m_deviceScale = std::sqrt(std::fabs(toDevice.determinant()));
         m_tolerance =
             options.deviceUnitsPerMm > 0 ? std::max(0.25, 0.01 * options.deviceUnitsPerMm) : 0.3;
         const QColor bg = options.background;
         m_foreground = bg.lightnessF() > 0.5 ? QColor(Qt::black) : QColor(Qt::white);
+    }
+
+    ~Pass() {
+        for (const std::string& report : m_path.Reports())
+            m_state.Warn(report);
     }
 
     void TopLevel(const Document& document, const Entity& entity) {
@@ -903,22 +907,14 @@ private:
     }
 
     void DrawBlock(const Document& d, const Block& block, const Transform& m, const Inherited& in) {
-        if (std::find(m_path.begin(), m_path.end(), &block) != m_path.end()) {
-            m_state.Warn("block \"" + block.name +
-                         "\" refers to itself; the reference is left out");
-            return;
-        }
-        if (m_path.size() >= kMaxDepth) {
-            m_state.Warn("blocks nested deeper than " + std::to_string(kMaxDepth) +
-                         " levels are left out");
-            return;
-        }
         if (!(std::fabs(Det2(m)) > 0.0))
             return; // a reference squashed flat shows nothing
-        m_path.push_back(&block);
+        // A block reached again on its own path is cut off there (and reported once).
+        const drawing::BlockPath::Scope scope(m_path, d, block);
+        if (!scope.Entered())
+            return;
         for (const Entity& e : block.entities)
             Draw(d, e, m, in, false);
-        m_path.pop_back();
         m_document = &d;
     }
 
@@ -1050,7 +1046,7 @@ private:
     QColor m_color;
     std::vector<double> m_dashes; // the current entity's pattern on the device; empty: continuous
     const Document* m_document = nullptr;
-    std::vector<const Block*> m_path;
+    drawing::BlockPath m_path;
 };
 
 } // namespace

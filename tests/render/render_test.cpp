@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include "drawing/dxf_io.h"
 #include "render/render.h"
 #include "render/text_content.h"
 #include "test_support.h"
@@ -199,6 +200,24 @@ TEST(PaintPage, LinetypesDashAtTheirLengthTimesTheScalesAndRestartPerSegment) {
     EXPECT_TRUE(Inked(page, 33, 69.95));
     EXPECT_TRUE(Inked(page, 41, 69.95));
     EXPECT_FALSE(Inked(page, 44.5, 69.95));
+}
+
+TEST(PaintPage, DimensionsWhoseBlockIsTheSpaceItselfPaintOnceAndAreReported) {
+    // Fuzz findings: measuring or painting them used to re-enter model space exponentially.
+    for (const char* name : {"dimension-cycle-timeout.dxf", "dimension-self-timeout.dxf"}) {
+        SCOPED_TRACE(name);
+        const auto document =
+            drawing::LoadDrawing(drawing::test::Fixture(std::string("fuzz/") + name));
+        Renderer renderer(document);
+        QImage image(400, 300, QImage::Format_RGB32);
+        QPainter painter(&image);
+        renderer.PaintWindow(painter, 0, QRectF(-1e6, -1e6, 2e6, 2e6),
+                             QTransform::fromScale(1e-4, -1e-4), {});
+        painter.end();
+        ASSERT_FALSE(renderer.Warnings().empty());
+        EXPECT_NE(renderer.Warnings().front().find("Model_Space"), std::string::npos)
+            << renderer.Warnings().front();
+    }
 }
 
 TEST(PaintPage, SolidHatchesFillTheirBoundariesByTheEvenOddRule) {
