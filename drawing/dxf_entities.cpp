@@ -626,6 +626,25 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
                 g.solidFill = Integer(t) != 0;
             else if (c == 30 && hatchPaths == 0)
                 g.elevation = Real(t);
+            else if (hatchPaths == 0)
+                break;
+            // After the boundary paths: the style, the pattern's line families, the gradient.
+            else if (c == 75)
+                g.style = Short(t);
+            else if (c == 53)
+                g.patternLines.push_back({Real(t)});
+            else if (c >= 43 && c <= 46 && !g.patternLines.empty()) {
+                auto& line = g.patternLines.back();
+                (c == 43   ? line.baseX
+                 : c == 44 ? line.baseY
+                 : c == 45 ? line.offsetX
+                           : line.offsetY) = Real(t);
+            } else if (c == 49 && !g.patternLines.empty())
+                g.patternLines.back().dashes.push_back(Real(t));
+            else if (c == 450)
+                g.gradient = Integer(t) != 0;
+            else if (c == 421 && g.gradient)
+                g.gradientColors.push_back(static_cast<std::int32_t>(Integer(t)));
             break;
         }
         case EntityType::Solid:
