@@ -7,10 +7,12 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 #include <stdexcept>
@@ -162,6 +164,14 @@ CadWindow::CadWindow(ApplicationState& application)
     layout->addWidget(m_commandLine);
     setCentralWidget(central);
 
+    auto* coordinates = new QLabel(this);
+    coordinates->setObjectName(QStringLiteral("Coordinates"));
+    coordinates->setMinimumWidth(coordinates->fontMetrics().horizontalAdvance(
+        QStringLiteral("-0000000.0000, -0000000.0000")));
+    statusBar()->addWidget(coordinates);
+    connect(m_view, &DrawingView::CursorMoved, coordinates, [coordinates](QPointF at) {
+        coordinates->setText(QStringLiteral("%1, %2").arg(at.x(), 0, 'f', 4).arg(at.y(), 0, 'f', 4));
+    });
     connect(m_view, &DrawingView::Message, this, [this](const QString& text) {
         m_application.commandLine.push_back(text.toStdString());
         Sync();

@@ -126,7 +126,9 @@ void DrawingView::RenderCache() {
     painter.setRenderHint(QPainter::Antialiasing);
     render::PaintOptions options;
     options.background = kBackground;
-    options.highlighted.insert(m_picked.begin(), m_picked.end());
+    if (m_picking) {
+        options.highlighted.insert(m_picked.begin(), m_picked.end());
+    }
     const QRectF window = ScreenToDrawing().mapRect(QRectF(rect()));
     try {
         m_document->Renderer().PaintWindow(painter, m_layoutIndex, window, DrawingToScreen(),
@@ -229,6 +231,7 @@ void DrawingView::mouseMoveEvent(QMouseEvent* event) {
     if (m_picking) {
         update();
     }
+    emit CursorMoved(ScreenToDrawing().map(at));
 }
 
 void DrawingView::mouseReleaseEvent(QMouseEvent* event) {
@@ -286,6 +289,7 @@ void DrawingView::BeginPick() {
     m_picked.clear();
     m_firstCorner.reset();
     m_picking = true;
+    emit Message(QStringLiteral("选择对象:"));
     setCursor(Qt::BlankCursor); // the crosshair and pick box are drawn instead
     setFocus(Qt::OtherFocusReason);
     Invalidate();

@@ -50,7 +50,7 @@ public:
     // Ends the pick: accepted keeps what was picked, cancelled drops it. Emits PickEnded.
     void EndPick(bool accepted);
     bool Picking() const { return m_picking; }
-    // What the pick holds so far (during a pick) or held when it ended (after it).
+    // What the pick holds so far (during a pick, highlighted) or held when it ended (after it).
     const std::vector<const drawing::Entity*>& Picked() const { return m_picked; }
 
 signals:
@@ -58,6 +58,8 @@ signals:
     void PickEnded(bool accepted);
     // A line for the command line ("找到 1 个").
     void Message(const QString& text);
+    // Where the mouse points, in drawing units.
+    void CursorMoved(QPointF drawingPoint);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
