@@ -49,13 +49,14 @@ PageView::PageView(std::shared_ptr<DocumentState> document, std::size_t layoutIn
 }
 
 QRectF PageView::SheetRect() const {
-    return QRectF(m_sheetTopLeft,
+    return QRectF(m_sheetTopLeft.toPoint(),
                   QSizeF(m_placement.paperWidthMm * m_zoom, m_placement.paperHeightMm * m_zoom));
 }
 
 QTransform PageView::PageToScreen() const {
     QTransform t;
-    t.translate(m_sheetTopLeft.x(), m_sheetTopLeft.y() + m_placement.paperHeightMm * m_zoom);
+    const QPoint corner = m_sheetTopLeft.toPoint(); // whole pixels, as the page is painted
+    t.translate(corner.x(), corner.y() + m_placement.paperHeightMm * m_zoom);
     t.scale(m_zoom, -m_zoom);
     return t;
 }
@@ -88,21 +89,28 @@ void PageView::paintEvent(QPaintEvent*) {
 
     painter.save();
     painter.setClipRect(sheet);
-    painter.translate(sheet.topLeft());
+    // The page is painted with the sheet's corner at the origin. The shift to where the sheet
+    // lies goes into the view transformation, which the painter keeps under any world transform
+    // it sets (text does).
+    const QPoint corner = sheet.topLeft().toPoint();
+    painter.setViewport(QRect(corner, size()));
+    painter.setWindow(QRect(QPoint(0, 0), size()));
     painter.setRenderHint(QPainter::Antialiasing);
     render::PaintOptions options = m_options;
     options.deviceUnitsPerMm = m_zoom;
+    QString failed;
     try {
         if (m_document && !m_document->closed) {
             m_document->Renderer().PaintPage(painter, m_layoutIndex, m_placement, m_zoom, options);
         }
     } catch (const std::exception& failure) {
-        painter.resetTransform();
-        painter.setPen(Qt::red);
-        painter.drawText(sheet.adjusted(8, 8, -8, -8), Qt::AlignLeft | Qt::AlignTop,
-                         QString::fromUtf8(failure.what()));
+        failed = QString::fromUtf8(failure.what()); // nothing may leave through the event loop
     }
     painter.restore();
+    if (!failed.isEmpty()) {
+        painter.setPen(Qt::red);
+        painter.drawText(sheet.adjusted(8, 8, -8, -8), Qt::AlignLeft | Qt::AlignTop, failed);
+    }
 
     // The printable area: what lies outside it the device cannot reach.
     painter.setBrush(Qt::NoBrush);

@@ -159,13 +159,17 @@ void DesktopRunsTest::CadWindowIsFoundByItsTitleAndOpensDrawingsFromItsMenu() {
 
     // File → Open, answered in the file dialog.
     QString dialogTitle;
-    QTimer::singleShot(50, [&] {
+    QTimer answer;
+    answer.setInterval(20);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
         if (auto* dialog = FindVisible<QFileDialog>()) {
+            answer.stop();
             dialogTitle = dialog->windowTitle();
             dialog->selectFile(f.drawing);
             static_cast<QDialog*>(dialog)->accept();
         }
     });
+    answer.start();
     cad->findChild<QAction*>(QStringLiteral("FileOpen"))->trigger();
     QCOMPARE(dialogTitle, QStringLiteral("选择文件"));
     const std::string caption = f.session->Application()->Caption();
