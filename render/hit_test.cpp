@@ -5,6 +5,7 @@
 #include <variant>
 #include <vector>
 
+#include "drawing/block_path.h"
 #include "drawing/extents.h"
 
 namespace kw::render {
@@ -18,15 +19,16 @@ using drawing::Transform;
 using drawing::Vec3;
 
 constexpr double kTwoPi = 2.0 * drawing::kPi;
-// Blocks nested deeper than this (or referring to themselves) are not followed further.
-constexpr int kMaxDepth = 16;
+// Past this many entities visited for one test, block references count by their box: blocks
+// nested many levels deep with many references each would otherwise take exponential time.
+constexpr std::size_t kVisitBudget = 2'000'000;
 
 // Walks what an entity draws as segments, points and filled polygons in world coordinates and
 // stops at the first one that meets the window.
 class Probe {
 public:
-    explicit Probe(const QRectF& window)
-        : m_minX(window.left()), m_minY(window.top()), m_maxX(window.right()),
+    Probe(const Document& document, const QRectF& window)
+        : m_path(document), m_minX(window.left()), m_minY(window.top()), m_maxX(window.right()),
           m_maxY(window.bottom()),
           // Curves are flattened to a chord error well below the window's size, so a pick box
           // resting on an arc is never missed for the chords cutting inside it.
@@ -34,7 +36,7 @@ public:
 
     bool Hit() const { return m_hit; }
 
-    void Entity_(const Document& document, const Entity& e, const Transform& m, int depth);
+    void Entity_(const Document& document, const Entity& e, const Transform& m);
 
 private:
     bool Contains(Vec3 p) const {
@@ -189,10 +191,12 @@ private:
 
     void Spline(const Transform& m, const drawing::SplineGeometry& g);
     void Hatch(const Transform& m, const drawing::HatchGeometry& g);
-    void Block_(const Document& document, const drawing::Block& block, const Transform& m,
-                int depth);
-    void Insert_(const Document& document, const Entity& e, const Transform& m, int depth);
+    // Follows a reference into `block` of `owner` unless the block is on the walk's path already.
+    void Block_(const Document& owner, const drawing::Block& block, const Transform& m);
+    void Insert_(const Document& document, const Entity& e, const Transform& m);
 
+    drawing::BlockPath m_path;
+    std::size_t m_visits = 0;
     double m_minX;
     double m_minY;
     double m_maxX;
@@ -321,9 +325,9 @@ void Probe::Hatch(const Transform& m, const drawing::HatchGeometry& g) {
     }
 }
 
-void Probe::Block_(const Document& document, const drawing::Block& block, const Transform& m,
-                   int depth) {
-    if (depth > kMaxDepth) {
+void Probe::Block_(const Document& owner, const drawing::Block& block, const Transform& m) {
+    drawing::BlockPath::Scope scope(m_path, owner, block);
+    if (!scope.Entered()) {
         return;
     }
     for (const Entity& e : block.entities) {
@@ -331,20 +335,24 @@ void Probe::Block_(const Document& document, const drawing::Block& block, const 
             (std::get<drawing::TextGeometry>(e.geometry).attributeFlags & 2) == 0) {
             continue; // only constant attribute definitions show in a reference
         }
-        Entity_(document, e, m, depth);
+        Entity_(owner, e, m);
         if (m_hit) {
             return;
         }
     }
 }
 
-void Probe::Insert_(const Document& document, const Entity& e, const Transform& m, int depth) {
+void Probe::Insert_(const Document& document, const Entity& e, const Transform& m) {
     const auto& g = std::get<drawing::InsertGeometry>(e.geometry);
     for (const Entity& attribute : g.attributes) {
-        Entity_(document, attribute, m, depth);
+        Entity_(document, attribute, m);
     }
     const drawing::Block* block = document.FindBlock(g.blockName);
-    if (m_hit || block == nullptr || depth >= kMaxDepth) {
+    if (m_hit || block == nullptr) {
+        return;
+    }
+    if (m_visits > kVisitBudget) {
+        BoxArea(drawing::EntityExtents(document, e, m));
         return;
     }
     const Document* content = &document;
@@ -363,16 +371,16 @@ void Probe::Insert_(const Document& document, const Entity& e, const Transform& 
     const int rows = std::max<int>(1, g.rows);
     for (int c = 0; c < columns && !m_hit; ++c) {
         for (int r = 0; r < rows && !m_hit; ++r) {
-            Block_(*content, *contentBlock, m * drawing::InsertTransform(e, block, c, r),
-                   depth + 1);
+            Block_(*content, *contentBlock, m * drawing::InsertTransform(e, block, c, r));
         }
     }
 }
 
-void Probe::Entity_(const Document& document, const Entity& e, const Transform& m, int depth) {
+void Probe::Entity_(const Document& document, const Entity& e, const Transform& m) {
     if (m_hit || e.invisible) {
         return;
     }
+    ++m_visits;
     switch (e.type) {
     case EntityType::Line: {
         const auto& g = std::get<drawing::LineGeometry>(e.geometry);
@@ -450,12 +458,12 @@ void Probe::Entity_(const Document& document, const Entity& e, const Transform& 
         break;
     }
     case EntityType::Insert:
-        Insert_(document, e, m, depth);
+        Insert_(document, e, m);
         break;
     case EntityType::Dimension: {
         const auto& g = std::get<drawing::DimensionGeometry>(e.geometry);
         if (const drawing::Block* block = document.FindBlock(g.blockName)) {
-            Block_(document, *block, m * Transform::Translation(g.insertion), depth + 1);
+            Block_(document, *block, m * Transform::Translation(g.insertion));
         }
         break;
     }
@@ -512,8 +520,8 @@ bool EntityTouches(const drawing::Document& document, const drawing::Entity& ent
     if (box.isNull()) {
         return false;
     }
-    Probe probe(box);
-    probe.Entity_(document, entity, Transform::Identity(), 0);
+    Probe probe(document, box);
+    probe.Entity_(document, entity, Transform::Identity());
     return probe.Hit();
 }
 
