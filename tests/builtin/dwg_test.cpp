@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -49,23 +50,41 @@ std::size_t FileCount(const fs::path& folder) {
     return count;
 }
 
-// The frames of a drawing as text, or the failure that ended the search: twins must agree on
-// either.
-std::string FrameList(CadDocument& document, FrameKind kind) {
+// The frames of a drawing, or the failure that ended the search: twins must agree on either.
+struct FrameOutcome {
+    std::vector<FrameExtent> frames;
+    std::string failure;
+};
+
+FrameOutcome FindAllFrames(CadDocument& document, FrameKind kind) {
     PlotSettings settings;
     settings.frameKind = kind;
     settings.frameLayer = "*";
     settings.blockName = "*";
-    std::ostringstream text;
+    FrameOutcome outcome;
     try {
-        for (const FrameExtent& frame : FindFrames(document, settings)) {
-            text << frame.xMin << ' ' << frame.yMin << ' ' << frame.xMax << ' ' << frame.yMax
-                 << '\n';
-        }
+        outcome.frames = FindFrames(document, settings);
     } catch (const CadError& failure) {
-        text << "error " << failure.Number() << ": " << failure.Description() << '\n';
+        outcome.failure = failure.Description();
     }
-    return text.str();
+    return outcome;
+}
+
+// A DXF writer prints a double with 15 to 17 digits, so the last one may differ.
+bool SameFrames(const FrameOutcome& a, const FrameOutcome& b) {
+    if (a.failure != b.failure || a.frames.size() != b.frames.size()) {
+        return false;
+    }
+    auto near = [](double x, double y) { return std::abs(x - y) <= 1e-9 * (std::abs(x) + 1.0); };
+    for (std::size_t i = 0; i < a.frames.size(); ++i) {
+        const FrameExtent& p = a.frames[i];
+        const FrameExtent& q = b.frames[i];
+        if (!near(p.xMin, q.xMin) || !near(p.yMin, q.yMin) || !near(p.xMax, q.xMax) ||
+            !near(p.yMax, q.yMax)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Entities per layout and type; layout names compared without letter case ("MODEL", "Model").
@@ -173,9 +192,34 @@ TEST_F(Dwg, ChineseNamesComeThroughTheConversion) {
 // Every DWG of the shared test data with a DXF twin: the same frames (blocks and polylines of any
 // name and layer) and the same entities per layout and type, but for the differences listed.
 TEST_F(Dwg, ConvertedTwinsAgreeWithTheirDxf) {
-    // Twins whose DXF the CAD application wrote differently from what the DWG holds; see the
-    // twin notes in dwg2dxf/README.md.
-    const std::map<std::string, std::string> knownDifferences = {};
+    // What LibreDWG does not carry over (measured; dwg2dxf/README.md says more).
+    const std::map<std::string, std::string> knownDifferences = {
+        // Its reader traps on this one ("table index is out of bounds").
+        {"example_2004.dwg", "fails"},
+        // The "twin" is a text dump, not DXF.
+        {"r1.4/entities.dwg", "no dxf"},
+        // Tables are written as empty ACAD_TABLE entities; the CAD's DXF keeps the table's block
+        // reference, which has no extents and ends the block listing.
+        {"example_2010.dwg", "frames"},
+        {"example_2013.dwg", "frames"},
+        {"example_2018.dwg", "frames"},
+        // Two block references, two wipeouts and a proxy entity of the CAD's R13/R14 DXF are not
+        // written.
+        {"example_r13.dwg", "frames"},
+        {"example_r14.dwg", "frames"},
+        // Before R13 block references are written with their rotation in radians and a zero
+        // extrusion, so rotated blocks come out turned wrongly.
+        {"r2.6/entities.dwg", "frames"},
+        {"r2.10/entities.dwg", "frames"},
+        {"r9/entities.dwg", "frames"},
+        {"r10/entities.dwg", "frames"},
+        {"r10/tmp_line.dwg", "frames"},
+        {"r11/entities-2d.dwg", "frames"},
+        {"r11/entities-3d.dwg", "frames"},
+        // Proxy entities (ACAD_PROXY_ENTITY) of other applications are left out.
+        {"r14/Leader.dwg", "counts"},
+        {"2013/gh109_1.dwg", "counts"},
+    };
     int compared = 0;
     for (const auto& entry : fs::recursive_directory_iterator(kLibreDwgData)) {
         const fs::path dwg = entry.path();
@@ -195,16 +239,22 @@ TEST_F(Dwg, ConvertedTwinsAgreeWithTheirDxf) {
             EXPECT_EQ(expected, "fails") << failure.Description();
             continue;
         }
-        auto fromDxf = app->Documents()->Open(fs::path(dwg).replace_extension(".dxf").string());
-        const bool framesAgree = FrameList(*fromDwg, FrameKind::BlockReference) ==
-                                     FrameList(*fromDxf, FrameKind::BlockReference) &&
-                                 FrameList(*fromDwg, FrameKind::PolylineLayer) ==
-                                     FrameList(*fromDxf, FrameKind::PolylineLayer);
+        std::shared_ptr<CadDocument> fromDxf;
+        try {
+            fromDxf = app->Documents()->Open(fs::path(dwg).replace_extension(".dxf").string());
+        } catch (const CadError& failure) {
+            EXPECT_EQ(expected, "no dxf") << failure.Description();
+            continue;
+        }
+        const bool framesAgree = SameFrames(FindAllFrames(*fromDwg, FrameKind::BlockReference),
+                                            FindAllFrames(*fromDxf, FrameKind::BlockReference)) &&
+                                 SameFrames(FindAllFrames(*fromDwg, FrameKind::PolylineLayer),
+                                            FindAllFrames(*fromDxf, FrameKind::PolylineLayer));
         const bool countsAgree =
             EntityCounts(drawing::LoadDrawing(ConvertDwg(dwg.string(), options.dwg, ""))) ==
             EntityCounts(drawing::LoadDrawing(fs::path(dwg).replace_extension(".dxf").string()));
         const std::string outcome = !framesAgree ? "frames" : !countsAgree ? "counts" : "";
-        EXPECT_EQ(outcome, expected);
+        EXPECT_EQ(outcome, expected) << name;
     }
     EXPECT_EQ(compared, 55);
 }
