@@ -267,8 +267,9 @@ public:
 
     [[noreturn]] void Bad(const Node& node, const std::string& where,
                           const std::string& what) const {
-        Damaged(m_fileName, "line " + std::to_string(node.line) + ": " + where + node.key + " \"" +
-                                node.value + "\" " + what);
+        const std::string value = node.value.empty() ? "" : " \"" + node.value + "\"";
+        Damaged(m_fileName,
+                "line " + std::to_string(node.line) + ": " + where + node.key + value + " " + what);
     }
 
 private:
@@ -409,7 +410,7 @@ PlotStyleTable PlotStyleTable::Parse(std::string_view bytes, const std::string& 
         std::vector<double> custom;
         for (const Node& entry : weights->children) {
             const int index = read.Int(Node{"", entry.key, {}, false, entry.line},
-                                       "custom_lineweight_table: index ");
+                                       "custom_lineweight_table: index");
             if (index < 0 || index >= 256)
                 read.Bad(entry, "custom_lineweight_table: ", "has an index out of range");
             const double mm = read.Real(entry, "custom_lineweight_table: ");
@@ -431,7 +432,7 @@ PlotStyleTable PlotStyleTable::Parse(std::string_view bytes, const std::string& 
         if (styles) {
             for (const Node& group : styles->children) {
                 const int index =
-                    read.Int(Node{"", group.key, {}, false, group.line}, "plot_style: index ");
+                    read.Int(Node{"", group.key, {}, false, group.line}, "plot_style: index");
                 if (!group.group || index < 0 || index >= kAciCount)
                     read.Bad(group, "plot_style: ", "is no style of ACI 1..255");
                 ReadStyle(group, table.m_styles[std::size_t(index)], read);
