@@ -344,6 +344,9 @@ TEST(PageText, KeepsItsBlanksExactly) {
     EXPECT_EQ(PageText(3, 12), "正在打印第 3 页   共 12 页");
     EXPECT_THROW(TemplatePath("acad.exe"), Error);
     EXPECT_EQ(TemplatePath("C:\\CAD\\acad.exe"), "C:\\CAD\\TEMPLATE\\acad.dwt");
+    // Nine characters, not bytes.
+    EXPECT_EQ(TemplatePath("D:\\制图软件\\制图主程.exe"), "D:\\制图软件\\TEMPLATE\\acad.dwt");
+    EXPECT_THROW(TemplatePath("制图软件主程序八"), Error);
 }
 
 } // namespace
