@@ -119,6 +119,9 @@ bool FolderWritable(const std::string& folder) {
 
 SettingsFile SettingsFile::Locate(const std::string& programFolder,
                                   const std::string& userConfigFolder) {
+    const char* chosen = std::getenv(kSettingsFolderVariable);
+    if (chosen && *chosen)
+        return SettingsFile(AppendFileName(chosen, kSettingsFileName));
     return Locate(programFolder, FolderWritable(programFolder), userConfigFolder);
 }
 

@@ -41,6 +41,7 @@ struct CurrentPrinter {
 };
 
 inline constexpr const char* kSettingsFileName = "Kestrelwick.ini";
+inline constexpr const char* kSettingsFolderVariable = "KESTRELWICK_SETTINGS_DIR";
 
 // Position (from 1) of the first record whose name equals `name` exactly, letter case significant.
 std::optional<int> FindPrinterRecord(const PrinterTable& table, const std::string& name);
@@ -70,8 +71,10 @@ public:
     explicit SettingsFile(std::string path, std::string fallbackPath = {})
         : m_path(std::move(path)), m_fallbackPath(std::move(fallbackPath)) {}
 
-    // The program's folder when a file can be written there (a portable install), otherwise the
-    // user's configuration folder. A file in the program folder is still read while the user's
+    // The folder named by the environment variable KESTRELWICK_SETTINGS_DIR when it is set (a
+    // test's own folder, or settings an administrator keeps elsewhere). Otherwise the program's
+    // folder when a file can be written there (a portable install), else the user's
+    // configuration folder. A file in the program folder is still read while the user's
     // folder has none (earlier portable use, or put there by an administrator); the first write
     // then goes to the user's folder.
     static SettingsFile Locate(const std::string& programFolder,

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "settings/error.h"
@@ -279,6 +280,23 @@ TEST(SettingsFile, LivesInTheProgramFolderWhenWritableElseInTheUsersFolder) {
     PrinterTable printers;
     file.Write({}, printers, {"P", "5", "25", false});
     EXPECT_TRUE(FileExists(file.Path()));
+}
+
+TEST(SettingsFile, TheEnvironmentCanNameTheFolder) {
+    TempFolder program;
+    TempFolder chosen;
+#ifdef _WIN32
+    _putenv_s(kSettingsFolderVariable, chosen.Path().c_str());
+#else
+    setenv(kSettingsFolderVariable, chosen.Path().c_str(), 1);
+#endif
+    const std::string path = SettingsFile::Locate(program.Path(), program.Path()).Path();
+#ifdef _WIN32
+    _putenv_s(kSettingsFolderVariable, "");
+#else
+    unsetenv(kSettingsFolderVariable);
+#endif
+    EXPECT_EQ(path, AppendFileName(chosen.Path(), kSettingsFileName));
 }
 
 TEST(SettingsFile, AFileInAReadOnlyProgramFolderIsReadUntilTheUsersFolderHasOne) {
