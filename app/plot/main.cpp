@@ -1,7 +1,7 @@
 // kestrelwick-plot: lists or plots the frames of DXF drawings with the built-in CAD, without
 // windows.
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <charconv>
 #include <iostream>
@@ -122,8 +122,11 @@ int Plot(CadSession& session, const PlotOptions& options, SettingsFile& settings
 } // namespace
 
 int main(int argc, char** argv) {
-    // Qt finds the print system's plugins through the application object; no display is needed.
-    QCoreApplication qt(argc, argv);
+    // Qt finds the print system's plugins and the fonts of plotted text through the application
+    // object; no display is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication qt(argc, argv);
     std::vector<std::string> arguments(argv + 1, argv + argc);
 
     const std::string programFolder = builtin::RunningProgramFolder();
