@@ -179,19 +179,26 @@ std::string UpperCase(std::string_view utf8) {
 #ifdef _WIN32
 
 struct TextCollator::Impl {
-    std::wstring localeName; // empty: the user's default
+    bool userDefault = true;
+    std::wstring localeName; // when not the user's default; "" is the invariant locale
     std::string locale;
 };
 
 TextCollator::TextCollator(const std::string& locale) {
     auto impl = std::make_shared<Impl>();
-    if (!locale.empty())
-        impl->localeName = LocaleName(locale);
     wchar_t name[LOCALE_NAME_MAX_LENGTH] = {};
-    if (locale.empty() && GetUserDefaultLocaleName(name, LOCALE_NAME_MAX_LENGTH) > 0)
-        impl->locale = NarrowUtf16(name);
-    else
-        impl->locale = locale;
+    if (locale.empty()) {
+        if (GetUserDefaultLocaleName(name, LOCALE_NAME_MAX_LENGTH) > 0)
+            impl->locale = NarrowUtf16(name);
+    } else {
+        impl->userDefault = false;
+        impl->localeName = LocaleName(locale);
+        // A name the system does not know (such as ICU's en_US_POSIX) sorts as the invariant
+        // locale does.
+        if (!IsValidLocaleName(impl->localeName.c_str()))
+            impl->localeName.clear();
+        impl->locale = NarrowUtf16(impl->localeName.c_str());
+    }
     m_impl = std::move(impl);
 }
 
@@ -205,7 +212,7 @@ int TextCollator::Compare(std::string_view a, std::string_view b) const {
         return a.compare(b);
     }
     const wchar_t* localeName =
-        m_impl->localeName.empty() ? LOCALE_NAME_USER_DEFAULT : m_impl->localeName.c_str();
+        m_impl->userDefault ? LOCALE_NAME_USER_DEFAULT : m_impl->localeName.c_str();
     const int result =
         CompareStringEx(localeName, NORM_IGNORECASE, wa.data(), static_cast<int>(wa.size()),
                         wb.data(), static_cast<int>(wb.size()), nullptr, nullptr, 0);
@@ -229,8 +236,13 @@ struct TextCollator::Impl {
 TextCollator::TextCollator(const std::string& locale) {
     auto impl = std::make_shared<Impl>();
     UErrorCode status = U_ZERO_ERROR;
-    // ICU takes the user's locale from LC_ALL, LC_MESSAGES or LANG, as the desktop does.
-    impl->collator = ucol_open(locale.empty() ? uloc_getDefault() : locale.c_str(), &status);
+    // ICU takes the user's locale from LC_ALL, LC_MESSAGES or LANG, as the desktop does. The C
+    // locale becomes en_US_POSIX, whose collation is code point order with letter case counted:
+    // the root collation stands in for it.
+    std::string name = locale.empty() ? uloc_getDefault() : locale;
+    if (name.rfind("en_US_POSIX", 0) == 0)
+        name.clear();
+    impl->collator = ucol_open(name.c_str(), &status);
     if (U_FAILURE(status) || !impl->collator) {
         status = U_ZERO_ERROR;
         impl->collator = ucol_open("", &status); // the root collation

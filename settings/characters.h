@@ -26,7 +26,8 @@ std::size_t CharacterCount(std::string_view utf8);
 std::string WithoutLastCharacters(std::string_view utf8, std::size_t count);
 
 // The text upper-cased by the full Unicode mapping, independent of the user's locale (full-width
-// Latin, accented, Greek and Cyrillic letters included; "ß" becomes "SS").
+// Latin, accented, Greek and Cyrillic letters included; "ß" becomes "SS" where the system maps one
+// letter to two, which Windows does not).
 std::string UpperCase(std::string_view utf8);
 
 // Compares texts as the system's sorted list box does: by the collation of a locale, letter case

@@ -27,6 +27,9 @@ TEST(DrawingList, EntriesStandInTheLocalesOrderWithLetterCaseIgnored) {
               (std::vector<std::string>{"e.dwg", "É.dwg", "é.dwg", "f.dwg"}));
     EXPECT_EQ(ListOf({"Ｂ.dwg", "ａ.dwg", "Ａ.dwg"}).Entries(),
               (std::vector<std::string>{"ａ.dwg", "Ａ.dwg", "Ｂ.dwg"}));
+    // The C locale's collation would count letter case: the root one stands in.
+    EXPECT_EQ(ListOf({"b.dwg", "B.dwg", "a.dwg"}, "en_US_POSIX").Entries(),
+              (std::vector<std::string>{"a.dwg", "b.dwg", "B.dwg"}));
     // Chinese in a Chinese locale: pinyin, Beijing before Shanghai.
     EXPECT_EQ(ListOf({"D:\\上海.dwg", "D:\\北京.dwg"}, "zh_CN").Entries(),
               (std::vector<std::string>{"D:\\北京.dwg", "D:\\上海.dwg"}));
