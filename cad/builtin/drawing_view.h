@@ -10,6 +10,7 @@
 
 #include <QImage>
 #include <QPointF>
+#include <QTimer>
 #include <QTransform>
 #include <QWidget>
 
@@ -73,7 +74,12 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
+    // The picture must be painted again (drawing, highlight or size changed).
     void Invalidate();
+    // The view was panned or zoomed: the picture follows at once, the drawing after kSettleMs.
+    void Moved();
+    // Centres m_fitted in the view and follows it on resizing.
+    void FitExtents();
     void RenderCache();
     // The topmost pickable entity under the pick box around `at`, or null.
     const drawing::Entity* EntityAt(QPointF at) const;
@@ -88,9 +94,12 @@ private:
     double m_scale = 1.0;            // pixels per drawing unit
     bool m_followExtents = true;     // zoom extents again on resizing, until the user zooms or pans
     std::optional<QRectF> m_extents; // of the layout shown, measured once
+    QRectF m_fitted{0, 0, 420, 297}; // what the view was fitted to: measured or saved extents
 
     QImage m_cache; // the painted drawing; overlays go on top of it
     bool m_cacheValid = false;
+    QTransform m_cacheTransform; // DrawingToScreen() when the picture was made
+    QTimer m_settle;
 
     std::optional<QPointF> m_panFrom;
     std::optional<QPointF> m_mouse;
