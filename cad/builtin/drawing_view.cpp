@@ -86,16 +86,25 @@ void DrawingView::SetDrawing(std::shared_ptr<DocumentState> document, std::size_
     if (!same) {
         m_picked.clear();
         m_extents.reset();
-        std::optional<QRectF> saved;
-        if (m_document) {
-            saved = SavedExtents(m_document->drawing, m_layoutIndex);
-        }
-        if (saved) {
-            m_fitted = *saved;
-            FitExtents();
-        } else {
-            ZoomExtents();
-        }
+        // Fitted when first needed: a run opens drawing after drawing while nobody looks, and
+        // measuring a large one takes seconds.
+        m_fitPending = true;
+        Invalidate();
+    }
+}
+
+void DrawingView::FitIfPending() {
+    if (!m_fitPending) {
+        return;
+    }
+    m_fitPending = false;
+    const std::optional<QRectF> saved =
+        m_document ? SavedExtents(m_document->drawing, m_layoutIndex) : std::nullopt;
+    if (saved) {
+        m_fitted = *saved;
+        FitExtents();
+    } else {
+        ZoomExtents();
     }
 }
 
@@ -112,6 +121,7 @@ QTransform DrawingView::ScreenToDrawing() const {
 }
 
 void DrawingView::ZoomExtents() {
+    m_fitPending = false;
     if (m_document && !m_extents) {
         m_extents = Extents(m_document->drawing, m_layoutIndex);
     }
@@ -134,6 +144,7 @@ void DrawingView::FitExtents() {
 }
 
 void DrawingView::ZoomAbout(QPointF anchor, double factor) {
+    FitIfPending();
     const double scale = std::clamp(m_scale * factor, 1e-12, 1e12);
     const QPointF fixed = ScreenToDrawing().map(anchor);
     m_scale = scale;
@@ -193,6 +204,7 @@ void DrawingView::RenderCache() {
 }
 
 void DrawingView::paintEvent(QPaintEvent*) {
+    FitIfPending();
     if (!m_cacheValid) {
         RenderCache();
     }
@@ -233,7 +245,7 @@ void DrawingView::paintEvent(QPaintEvent*) {
 }
 
 void DrawingView::resizeEvent(QResizeEvent*) {
-    if (m_followExtents) {
+    if (m_followExtents && !m_fitPending) {
         FitExtents();
     } else {
         Invalidate();
@@ -249,6 +261,7 @@ void DrawingView::wheelEvent(QWheelEvent* event) {
 }
 
 void DrawingView::mousePressEvent(QMouseEvent* event) {
+    FitIfPending();
     const QPointF at = event->position();
     m_mouse = at;
     if (event->button() == Qt::MiddleButton || (event->button() == Qt::LeftButton && !m_picking)) {
@@ -349,6 +362,7 @@ void DrawingView::leaveEvent(QEvent*) {
 }
 
 void DrawingView::BeginPick() {
+    FitIfPending();
     m_picked.clear();
     m_firstCorner.reset();
     m_picking = true;

@@ -34,8 +34,8 @@ public:
     explicit DrawingView(QWidget* parent = nullptr);
     ~DrawingView() override;
 
-    // Shows a layout of a drawing (nothing for null) and zooms to its extents. The view keeps the
-    // drawing alive while it shows it.
+    // Shows a layout of a drawing (nothing for null) and zooms to its extents when first painted
+    // or picked in. The view keeps the drawing alive while it shows it.
     void SetDrawing(std::shared_ptr<DocumentState> document, std::size_t layoutIndex);
     const std::shared_ptr<DocumentState>& Drawing() const { return m_document; }
     std::size_t LayoutIndex() const { return m_layoutIndex; }
@@ -80,6 +80,8 @@ private:
     void Moved();
     // Centres m_fitted in the view and follows it on resizing.
     void FitExtents();
+    // Fits a drawing just shown: to the extents its file gives, else to those measured.
+    void FitIfPending();
     void RenderCache();
     // The topmost pickable entity under the pick box around `at`, or null.
     const drawing::Entity* EntityAt(QPointF at) const;
@@ -95,6 +97,7 @@ private:
     bool m_followExtents = true;     // zoom extents again on resizing, until the user zooms or pans
     std::optional<QRectF> m_extents; // of the layout shown, measured once
     QRectF m_fitted{0, 0, 420, 297}; // what the view was fitted to: measured or saved extents
+    bool m_fitPending = false;
 
     QImage m_cache; // the painted drawing; overlays go on top of it
     bool m_cacheValid = false;
