@@ -78,7 +78,8 @@ int main(int argc, char** argv) {
     start = std::chrono::steady_clock::now();
     view.ZoomExtents();
     view.grab();
-    std::printf("first picture at the extents (measured, index built)\t%.0f ms\n", Milliseconds(start));
+    std::printf("first picture at the extents (measured, index built)\t%.0f ms\n",
+                Milliseconds(start));
 
     // A wheel step shows the last picture scaled at once; the drawing is painted again once the
     // view has settled.
