@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cad/automation.h"
+#include "cad/builtin/dwg_conversion.h"
 #include "cad/builtin/plot_devices.h"
 
 namespace kw::builtin {
@@ -39,6 +40,8 @@ struct BuiltinOptions {
     SystemPrinterSource printers;
     // Where the PDF device writes its files; empty for the current folder.
     std::string plotFolder;
+    // How .dwg drawings are converted to DXF.
+    DwgConverterOptions dwg;
 };
 
 // The folder of the running executable ("." when the system does not say).
