@@ -19,13 +19,34 @@ struct Result {
     std::string out;
 };
 
+// The settings folder of this test process: a run stores its values in the settings file, and
+// one beside the executable would carry them from one test (or a user's run) into the next.
+struct TestSettingsFolder {
+    fs::path path =
+        fs::temp_directory_path() / ("kw_plot_command_settings_" + std::to_string(getpid()));
+    TestSettingsFolder() {
+        fs::remove_all(path);
+        fs::create_directories(path);
+    }
+    ~TestSettingsFolder() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+};
+
+const fs::path& SettingsFolder() {
+    static const TestSettingsFolder folder;
+    return folder.path;
+}
+
 // Runs the command with the arguments (each quoted), stdout captured; stderr into `err` when given.
 Result RunCommand(const std::string& arguments, std::string* err = nullptr) {
     // One file per process: ctest may run several of these tests at once.
     const fs::path errFile = fs::temp_directory_path() /
                              ("kw_plot_command_stderr_" + std::to_string(getpid()) + ".txt");
-    const std::string command =
-        std::string("'") + KW_PLOT_COMMAND + "' " + arguments + " 2>'" + errFile.string() + "'";
+    const std::string command = "KESTRELWICK_SETTINGS_DIR='" + SettingsFolder().string() + "' '" +
+                                KW_PLOT_COMMAND + "' " + arguments + " 2>'" + errFile.string() +
+                                "'";
     Result result;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
@@ -218,6 +239,18 @@ TEST(PlotCommand, CatalogsListDevicesPapersAndStyleTables) {
     EXPECT_EQ(styles.status, 0);
     EXPECT_NE(styles.out.find("monochrome.ctb\n"), std::string::npos);
     EXPECT_NE(styles.out.find("acad.stb\n"), std::string::npos);
+
+    // --styles DIR adds the tables of a folder; without drawings it lists them.
+    const fs::path folder =
+        fs::temp_directory_path() / ("kw_plot_command_styles_" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    std::ofstream(folder / "office.ctb") << "x";
+    const Result withFolder = RunCommand("--styles " + Quoted(folder));
+    EXPECT_EQ(withFolder.status, 0);
+    EXPECT_NE(withFolder.out.find("monochrome.ctb\n"), std::string::npos);
+    EXPECT_NE(withFolder.out.find("office.ctb\n"), std::string::npos);
+    EXPECT_EQ(styles.out.find("office.ctb"), std::string::npos);
+    fs::remove_all(folder);
 }
 
 } // namespace
