@@ -12,6 +12,7 @@
 #include <mutex>
 #include <set>
 #include <stdexcept>
+#include <unordered_set>
 
 #include "drawing/block_path.h"
 #include "drawing/extents.h"
@@ -160,6 +161,8 @@ private:
     bool Visible(const Layer* layer) const {
         if (!layer)
             return true;
+        if (!m_frozen.empty() && m_frozen.count(layer->handle) != 0)
+            return false; // frozen in the viewport being drawn
         return layer->on && !layer->Frozen() && !(m_plotting && !layer->plot);
     }
 
@@ -532,6 +535,9 @@ private:
             DrawLeader(d, std::get<drawing::LeaderGeometry>(e.geometry), m);
             break;
         case EntityType::Viewport:
+            if (topLevel && m_paperLayout)
+                DrawViewport(d, std::get<drawing::ViewportGeometry>(e.geometry));
+            break;
         case EntityType::Unknown:
             break;
         }
@@ -1094,6 +1100,63 @@ private:
         m_document = &d;
     }
 
+    // A paper-space viewport: its border, and model space as its view shows it, at its scale,
+    // clipped to its rectangle (or to its clip boundary), without the layers frozen in it.
+    void DrawViewport(const Document& d, const drawing::ViewportGeometry& g) {
+        const Vec3 half{g.width / 2, g.height / 2, 0};
+        QPolygonF border{Dev(Transform::Identity(), g.center - half),
+                         Dev(Transform::Identity(), g.center + Vec3{half.x, -half.y, 0}),
+                         Dev(Transform::Identity(), g.center + half),
+                         Dev(Transform::Identity(), g.center + Vec3{-half.x, half.y, 0})};
+        if (g.id == 1 || g.status <= 0 || !(g.viewHeight > 0.0) || !(g.height > 0.0))
+            return; // the paper space itself, a viewport switched off, or no view
+        m_painter.drawPolygon(border);
+        const Vec3 direction = drawing::Normalized(g.viewDirection);
+        if (std::fabs(direction.z) < 0.999999) {
+            m_state.Warn("viewports looking at model space from other than above are not drawn");
+            return;
+        }
+        QPolygonF clip = border;
+        if ((g.flags & 65536) != 0 && g.clipBoundary != 0)
+            for (const Entity& other : d.LayoutEntities(d.layouts.at(m_layoutIndex)))
+                if (other.handle == g.clipBoundary)
+                    if (const auto* p = std::get_if<drawing::LwPolylineGeometry>(&other.geometry)) {
+                        clip.clear();
+                        for (const auto& v : p->vertices)
+                            clip << Dev(Transform::Identity(), {v.x, v.y, 0});
+                    }
+        // Model → display coordinates (target at the origin, turned by the twist) → paper.
+        const double scale = g.height / g.viewHeight;
+        const Transform modelToPaper = Transform::Translation(g.center) *
+                                       Transform::Scaling({scale, scale, scale}) *
+                                       Transform::Translation({-g.viewCenterX, -g.viewCenterY, 0}) *
+                                       Transform::RotationZ(drawing::DegToRad(-g.twistDeg)) *
+                                       Transform::Translation(Vec3{} - g.viewTarget);
+        // The model window the viewport shows (its rectangle mapped back, as a box).
+        const double reach = std::hypot(g.width, g.height) / 2.0 / scale;
+        const Vec3 c = Transform::RotationZ(drawing::DegToRad(g.twistDeg))
+                           .Apply({g.viewCenterX, g.viewCenterY, 0}) +
+                       g.viewTarget;
+        const auto& model = d.layouts.front();
+        const auto& entities = d.LayoutEntities(model);
+        const auto found =
+            m_state.Index(0).Query({c.x - reach, c.y - reach, c.x + reach, c.y + reach});
+        m_painter.save();
+        QPainterPath clipPath;
+        clipPath.addPolygon(clip);
+        clipPath.closeSubpath();
+        m_painter.setClipPath(clipPath, Qt::IntersectClip);
+        const auto frozen = m_frozen;
+        m_frozen.insert(g.frozenLayers.begin(), g.frozenLayers.end());
+        const bool paper = m_paperLayout;
+        m_paperLayout = false;
+        for (std::size_t i : found)
+            Draw(d, entities[i], modelToPaper, Inherited{}, true);
+        m_paperLayout = paper;
+        m_frozen = frozen;
+        m_painter.restore();
+    }
+
     void DrawXref(const Document& d, const Block& block, const Transform& m, const Inherited& in) {
         const auto other = drawing::ResolveXref(d, block);
         if (!other) {
@@ -1338,6 +1401,15 @@ private:
     std::vector<double> m_dashes; // the current entity's pattern on the device; empty: continuous
     const Document* m_document = nullptr;
     drawing::BlockPath m_path;
+    std::size_t m_layoutIndex = 0;
+    bool m_paperLayout = false;
+    std::unordered_set<std::uint64_t> m_frozen; // layer handles frozen in the current viewport
+
+public:
+    void SetLayout(const Document& d, std::size_t layoutIndex) {
+        m_layoutIndex = layoutIndex;
+        m_paperLayout = !d.layouts.at(layoutIndex).isModel;
+    }
 };
 
 } // namespace
@@ -1384,6 +1456,7 @@ void PaintEntities(const Renderer& renderer, const Renderer::State& state, QPain
     painter.setClipPath(clipPath);
     painter.setRenderHint(QPainter::Antialiasing, true);
     Pass pass(state, painter, toDevice, options, plotting);
+    pass.SetLayout(state.document, layoutIndex);
     for (const Entity* entity : renderer.EntitiesIn(layoutIndex, window))
         pass.TopLevel(state.document, *entity);
     painter.restore();
