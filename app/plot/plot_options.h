@@ -17,6 +17,8 @@ struct PlotOptions {
     std::vector<std::string> drawings;
     std::string papersDevice; // --papers DEVICE
     std::string outputFolder; // --output DIR; empty = the current folder
+    // --styles DIR: folders of plot style table files, searched before the program's PlotStyles.
+    std::vector<std::string> styleFolders;
 };
 
 // Reads the command line (without the program name) over `defaults`, which hold the panel's
