@@ -1040,13 +1040,7 @@ private:
 
     // A line in the text's local frame (underline, overline, strike-through, fraction bar).
     void Rule(const Transform& local, double x0, double x1, double y) {
-        const QPen saved = m_painter.pen();
-        QPen pen = saved;
-        pen.setColor(m_color);
-        pen.setStyle(Qt::SolidLine);
-        m_painter.setPen(pen);
-        m_painter.drawLine(Dev(local, {x0, y, 0}), Dev(local, {x1, y, 0}));
-        m_painter.setPen(saved);
+        Rule2(local, x0, y, x1, y);
     }
 
     // A stacked fraction at (x, baseline): upper over lower, with a bar for '/', side by side
@@ -1084,6 +1078,7 @@ private:
             Rule(local, x + gap, x + gap + width, middle);
     }
 
+    // A line from (x0, y0) to (x1, y1) in the text's local frame, solid in the text's colour.
     void Rule2(const Transform& local, double x0, double y0, double x1, double y1) {
         const QPen saved = m_painter.pen();
         QPen pen = saved;
