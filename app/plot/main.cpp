@@ -159,6 +159,7 @@ int main(int argc, char** argv) {
     builtin::BuiltinOptions cadOptions;
     cadOptions.programFolder = programFolder;
     cadOptions.plotFolder = options.outputFolder;
+    cadOptions.fontFolders = options.fontFolders;
     auto backend = std::make_shared<builtin::BuiltinBackend>(cadOptions);
     CadSession session([backend] { return backend; },
                        [](const std::string& text) { std::cerr << text << std::endl; });

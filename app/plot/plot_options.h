@@ -17,6 +17,7 @@ struct PlotOptions {
     std::vector<std::string> drawings;
     std::string papersDevice; // --papers DEVICE
     std::string outputFolder; // --output DIR; empty = the current folder
+    std::vector<std::string> fontFolders; // --fonts DIR, each one given, in order
 };
 
 // Reads the command line (without the program name) over `defaults`, which hold the panel's

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -11,7 +15,9 @@
 #include <utility>
 #include <vector>
 
+#include "render/render.h"
 #include "render/shx_font.h"
+#include "test_support.h"
 
 namespace kw::render {
 namespace {
@@ -380,6 +386,66 @@ TEST_F(FontLibraryTest, FindsFontsByNameInAnyCaseAndNamesAMissingFontOnce) {
     EXPECT_EQ(warnings[0], "font not found: hztxt.shx");
     EXPECT_EQ(warnings[1].rfind("font not loaded: broken.shx (", 0), 0u);
     EXPECT_TRUE(library.TakeWarnings().empty());
+}
+
+// A4 landscape, the window (0, 0)-(200, 100) plotted 1:1 at (10, 10) mm, 10 pixels a millimetre:
+// drawing point (x, y) lands on pixel (10 (10 + x), 10 (200 - y)).
+bool Inked(const QImage& page, double x, double y) {
+    return page.pixelColor(int(10 * (10 + x)), int(10 * (200 - y))) != QColor(Qt::white);
+}
+
+TEST_F(FontLibraryTest, TextInAShapeFontStyleIsDrawnFromItsStrokesOnThePage) {
+    using drawing::test::T;
+    // 中 then A, 16 high, at (20, 20); and a text whose style names a font that is not there.
+    drawing::Document document = drawing::test::FromTags(
+        T(0, "TEXT") + T(8, "0") + T(7, "GB") + T(10, 20.0) + T(20, 20.0) + T(30, 0.0) +
+        T(40, 16.0) + T(1, "\\U+4E2DA") + T(0, "TEXT") + T(8, "0") + T(7, "LOST") + T(10, 20.0) +
+        T(20, 60.0) + T(30, 0.0) + T(40, 10.0) + T(1, "x") + T(0, "TEXT") + T(8, "0") +
+        T(7, "LOST") + T(10, 60.0) + T(20, 60.0) + T(30, 0.0) + T(40, 10.0) + T(1, "y"));
+    drawing::TextStyle gb;
+    gb.name = "GB";
+    gb.fontFile = "gbenor.shx";
+    gb.bigFontFile = "gbcbig.shx";
+    document.textStyles.push_back(gb);
+    drawing::TextStyle lost;
+    lost.name = "LOST";
+    lost.fontFile = "lost.shx";
+    document.textStyles.push_back(lost);
+    document.RebuildIndexes();
+
+    drawing::LayoutPlotSettings settings;
+    settings.paperWidthMm = 297;
+    settings.paperHeightMm = 210;
+    settings.paperUnits = 1;
+    settings.windowMaxX = 200;
+    settings.windowMaxY = 100;
+    settings.customScalePaper = 1;
+    settings.customScaleDrawing = 1;
+    settings.plotOriginXMm = 10;
+    settings.plotOriginYMm = 10;
+    QImage page(2970, 2100, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    Renderer renderer(document,
+                      std::make_shared<FontLibrary>(std::vector<std::string>{m_folder.string()}));
+    {
+        QPainter painter(&page);
+        renderer.PaintPage(painter, 0, PlacePage(settings), 10.0, {});
+    }
+
+    // 中 is 8 units high in its font: its strokes at twice their size.
+    EXPECT_TRUE(Inked(page, 28, 20)); // the base, (20, 20)-(36, 20)
+    EXPECT_TRUE(Inked(page, 35, 20));
+    EXPECT_TRUE(Inked(page, 24, 28)); // the half-width primitive, (20, 28)-(28, 28)
+    EXPECT_FALSE(Inked(page, 31, 28));
+    EXPECT_TRUE(Inked(page, 20, 34)); // the upright, (20, 20)-(20, 36)
+    EXPECT_FALSE(Inked(page, 20, 38));
+    EXPECT_FALSE(Inked(page, 28, 24)); // inside the character
+    // A follows at 20 + 16: its upright is 16 × 3/6 high.
+    EXPECT_TRUE(Inked(page, 36, 24));
+    EXPECT_FALSE(Inked(page, 36, 30));
+
+    const auto warnings = renderer.Warnings();
+    EXPECT_EQ(std::count(warnings.begin(), warnings.end(), "font not found: lost.shx"), 1);
 }
 
 } // namespace
