@@ -19,13 +19,34 @@ struct Result {
     std::string out;
 };
 
+// The settings folder of this test process: a run stores its values in the settings file, and
+// one beside the executable would carry them from one test (or a user's run) into the next.
+struct TestSettingsFolder {
+    fs::path path =
+        fs::temp_directory_path() / ("kw_plot_command_settings_" + std::to_string(getpid()));
+    TestSettingsFolder() {
+        fs::remove_all(path);
+        fs::create_directories(path);
+    }
+    ~TestSettingsFolder() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+};
+
+const fs::path& SettingsFolder() {
+    static const TestSettingsFolder folder;
+    return folder.path;
+}
+
 // Runs the command with the arguments (each quoted), stdout captured; stderr into `err` when given.
 Result RunCommand(const std::string& arguments, std::string* err = nullptr) {
     // One file per process: ctest may run several of these tests at once.
     const fs::path errFile = fs::temp_directory_path() /
                              ("kw_plot_command_stderr_" + std::to_string(getpid()) + ".txt");
-    const std::string command =
-        std::string("'") + KW_PLOT_COMMAND + "' " + arguments + " 2>'" + errFile.string() + "'";
+    const std::string command = "KESTRELWICK_SETTINGS_DIR='" + SettingsFolder().string() + "' '" +
+                                KW_PLOT_COMMAND + "' " + arguments + " 2>'" + errFile.string() +
+                                "'";
     Result result;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
