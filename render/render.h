@@ -26,6 +26,7 @@ class QPainter;
 namespace kw::render {
 
 class FontLibrary;
+class PlotStyleTable;
 
 // How a plot style table maps the drawn colours.
 enum class StyleMode : std::uint8_t {
@@ -39,6 +40,9 @@ StyleMode StyleModeOfTable(const std::string& tableName);
 
 struct PaintOptions {
     StyleMode styleMode = StyleMode::AsDrawn;
+    // A plot style table read from a file; when set, it decides colours, lineweights, ends and
+    // joins instead of styleMode.
+    std::shared_ptr<const PlotStyleTable> styleTable;
     // Lineweights at their width in millimetres on paper; otherwise every line is hairline-thin
     // (the device's finest line).
     bool lineweights = false;

@@ -160,6 +160,7 @@ int main(int argc, char** argv) {
     cadOptions.programFolder = programFolder;
     cadOptions.plotFolder = options.outputFolder;
     cadOptions.fontFolders = options.fontFolders;
+    cadOptions.styleFolders = options.styleFolders;
     auto backend = std::make_shared<builtin::BuiltinBackend>(cadOptions);
     CadSession session([backend] { return backend; },
                        [](const std::string& text) { std::cerr << text << std::endl; });

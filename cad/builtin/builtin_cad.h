@@ -40,6 +40,9 @@ struct BuiltinOptions {
     SystemPrinterSource printers;
     // Where the PDF device writes its files; empty for the current folder.
     std::string plotFolder;
+    // Folders of plot style table files (.ctb, .stb), searched before the PlotStyles folder
+    // beside the program (kStyleFolderName).
+    std::vector<std::string> styleFolders;
     // How .dwg drawings are converted to DXF.
     DwgConverterOptions dwg;
     // Folders of shape fonts (.shx) the user named, searched in this order before the Fonts
@@ -49,6 +52,10 @@ struct BuiltinOptions {
 
 // The folder of the running executable ("." when the system does not say).
 std::string RunningProgramFolder();
+
+// Where the built-in CAD looks for plot style table files: the options' folders, then PlotStyles
+// in the program's folder.
+std::vector<std::string> StyleFolders(const BuiltinOptions& options);
 
 class ApplicationState;
 

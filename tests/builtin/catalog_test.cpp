@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <random>
 #include <set>
 
 #include "cad/builtin/paper_sizes.h"
 #include "cad/builtin/plot_devices.h"
+#include "cad/builtin/plot_preview.h"
+#include "render/plot_style_table.h"
+#include "settings/error.h"
+#include "style_table_files.h"
 
 namespace kw::builtin {
 namespace {
@@ -55,6 +61,73 @@ TEST(StyleTables, OfferTheCommonTablesOfBothKinds) {
     EXPECT_EQ(named->name, "acad.stb");
     EXPECT_EQ(named->kind, StyleTableKind::Named);
     EXPECT_FALSE(FindStyleTable("acad"));
+}
+
+TEST(StyleTables, FilesOfEarlierFoldersHideLaterOnesAndReplaceBuiltInTables) {
+    namespace fs = std::filesystem;
+    std::random_device random;
+    const fs::path root = fs::temp_directory_path() / ("kw_styles_" + std::to_string(random()));
+    fs::create_directories(root / "first");
+    fs::create_directories(root / "second" / "sub.ctb");
+    for (const char* name : {"Zone.CTB", "monochrome.ctb", "notes.txt"})
+        test::WriteFile(root / "first" / name, "x");
+    for (const char* name : {"zone.ctb", "alpha.stb"})
+        test::WriteFile(root / "second" / name, "x");
+    const std::vector<std::string> folders = {
+        (root / "first").string(), (root / "missing").string(), (root / "second").string()};
+
+    std::vector<std::string> names;
+    for (const StyleTable& table : AllStyleTables(folders))
+        names.push_back(table.name);
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"acad.ctb", "acad.stb", "grayscale.ctb", "monochrome.ctb",
+                                        "monochrome.stb", "alpha.stb", "Zone.CTB"}));
+    const auto zone = FindStyleTable("ZONE.ctb", folders);
+    ASSERT_TRUE(zone);
+    EXPECT_EQ(fs::path(zone->path), root / "first" / "Zone.CTB");
+    EXPECT_EQ(zone->kind, StyleTableKind::ColorDependent);
+    EXPECT_EQ(FindStyleTable("alpha.stb", folders)->kind, StyleTableKind::Named);
+    EXPECT_EQ(fs::path(FindStyleTable("monochrome.ctb", folders)->path),
+              root / "first" / "monochrome.ctb");
+    EXPECT_TRUE(FindStyleTable("monochrome.ctb", {})->path.empty());
+    EXPECT_FALSE(FindStyleTable("sub.ctb", folders));
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+}
+
+TEST(StyleTables, APlotWithPlotStylesPaintsWithTheTableFileItNames) {
+    namespace fs = std::filesystem;
+    std::random_device random;
+    const fs::path folder = fs::temp_directory_path() / ("kw_page_" + std::to_string(random()));
+    fs::create_directories(folder);
+    const std::string ctb = test::CompressedTable("CTBVER1", test::BlueAci1Text());
+    test::WriteFile(folder / "blue.ctb", ctb);
+    test::WriteFile(folder / "broken.ctb", ctb.substr(0, 70));
+    const std::vector<std::string> folders = {folder.string()};
+
+    drawing::LayoutPlotSettings settings;
+    settings.styleSheet = "BLUE.ctb";
+    EXPECT_FALSE(PageOptions(settings, folders).styleTable); // plot styles off
+    settings.flags = drawing::plot_flags::kPlotPlotStyles;
+    const auto options = PageOptions(settings, folders);
+    ASSERT_TRUE(options.styleTable);
+    EXPECT_EQ(options.styleTable->Resolve(QColor(Qt::red), 1, 0.25, "").color,
+              QColor(128, 128, 255));
+
+    // A built-in or unknown table plots by its name's mode, as before.
+    settings.styleSheet = "monochrome.ctb";
+    EXPECT_FALSE(PageOptions(settings, folders).styleTable);
+    EXPECT_EQ(PageOptions(settings, folders).styleMode, render::StyleMode::Monochrome);
+    settings.styleSheet = "broken.ctb";
+    try {
+        PageOptions(settings, folders);
+        ADD_FAILURE() << "a damaged table was painted with";
+    } catch (const Error& failure) {
+        EXPECT_EQ(failure.Number(), errors::kTypeMismatch);
+        EXPECT_EQ(failure.Description().rfind("broken.ctb: ", 0), 0u) << failure.Description();
+    }
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
 }
 
 TEST(DeviceCatalog, PdfDeviceFirstThenPrintersAsTheSystemListsThemNow) {
