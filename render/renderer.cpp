@@ -21,6 +21,7 @@
 #include "render/fonts.h"
 #include "render/plot_style_table.h"
 #include "render/render.h"
+#include "render/shx_font.h"
 #include "render/text_content.h"
 
 namespace kw::render {
@@ -64,9 +65,13 @@ bool IsCjk(char32_t c) {
 } // namespace
 
 struct Renderer::State {
-    explicit State(const drawing::Document& d) : document(d) {}
+    State(const drawing::Document& d, std::shared_ptr<FontLibrary> f)
+        : document(d), fonts(std::move(f)) {}
 
     const drawing::Document& document;
+    std::shared_ptr<FontLibrary> fonts;
+    // Shape fonts by text style; null for a style drawn with a TrueType or the fallback font.
+    mutable std::map<std::string, std::shared_ptr<const ShxTextFont>> shapeFaces;
     mutable std::mutex mutex;
     mutable std::map<std::size_t, drawing::SpatialIndex> indexes;
     mutable std::vector<std::string> warnings;
@@ -114,6 +119,23 @@ struct Renderer::State {
             it = indexes.emplace(layoutIndex, drawing::BuildLayoutIndex(document, layout)).first;
         }
         return it->second;
+    }
+
+    const ShxTextFont* ShapeFace(const drawing::Document& d, const std::string& styleName) const {
+        const drawing::TextStyle* style = d.FindTextStyle(styleName);
+        if (!fonts || !style || !style->fontFamily.empty())
+            return nullptr;
+        {
+            std::lock_guard lock(mutex);
+            const auto it = shapeFaces.find(style->name);
+            if (it != shapeFaces.end())
+                return it->second.get();
+        }
+        auto face = fonts->TextFont(style->fontFile, style->bigFontFile);
+        for (const std::string& warning : fonts->TakeWarnings())
+            Warn(warning);
+        std::lock_guard lock(mutex);
+        return shapeFaces.emplace(style->name, std::move(face)).first->second.get();
     }
 
     void Warn(const std::string& text) const {
@@ -788,6 +810,48 @@ private:
         m_painter.restore();
     }
 
+    // --- shape-font text ----------------------------------------------------------------------
+
+    // A line's width in drawing units at `height`, before the width factor: shapes where the
+    // shape fonts have them, the fallback font's glyphs elsewhere.
+    double ShapeAdvance(const ShxTextFont& face, const TextFrame& frame, const QString& text,
+                        double height) const {
+        double width = 0.0;
+        for (const char32_t c : text.toUcs4()) {
+            if (const auto glyph = face.Glyph(c))
+                width += glyph->advance * height;
+            else
+                width += frame.metrics.horizontalAdvance(QString::fromUcs4(&c, 1)) * frame.scale;
+        }
+        return width;
+    }
+
+    // Draws `text` from shape fonts as Glyphs places it: baseline origin at local (x, y), the
+    // width factor and oblique applied, characters the fonts lack in the fallback font.
+    void ShapeGlyphs(const ShxTextFont& face, const TextFrame& frame, const QString& text,
+                     double height, double x, double y, double widthFactor, double obliqueDeg,
+                     const Transform& local) {
+        const double shear = std::tan(drawing::DegToRad(obliqueDeg));
+        double cursor = x;
+        for (const char32_t c : text.toUcs4()) {
+            const auto glyph = face.Glyph(c);
+            if (!glyph) {
+                const QString one = QString::fromUcs4(&c, 1);
+                Glyphs(frame, one, cursor, y, widthFactor, obliqueDeg, local);
+                cursor += frame.metrics.horizontalAdvance(one) * frame.scale * widthFactor;
+                continue;
+            }
+            for (const auto& stroke : glyph->strokes) {
+                QPolygonF points;
+                for (const ShxPoint& p : stroke)
+                    points << Dev(local, {cursor + (p.x * widthFactor + p.y * shear) * height,
+                                          y + p.y * height, 0});
+                m_painter.drawPolyline(points);
+            }
+            cursor += glyph->advance * height * widthFactor;
+        }
+    }
+
     void DrawText(const Document& d, const drawing::TextGeometry& g, const Transform& ocs,
                   bool definition) {
         const drawing::TextStyle* style = d.FindTextStyle(g.style);
@@ -799,7 +863,10 @@ private:
             return;
         double widthFactor = g.widthFactor > 0 ? g.widthFactor : 1.0;
         TextFrame frame = Frame(d, g.style, height);
-        double advance = frame.metrics.horizontalAdvance(text) * frame.scale * widthFactor;
+        const ShxTextFont* shapes = m_state.ShapeFace(d, g.style);
+        double advance = (shapes ? ShapeAdvance(*shapes, frame, text, height)
+                                 : frame.metrics.horizontalAdvance(text) * frame.scale) *
+                         widthFactor;
         if (!(advance > 0.0))
             return;
         Vec3 origin = g.insertion;
@@ -839,7 +906,9 @@ private:
         else
             switch (g.vAlign) {
             case 1:
-                y = frame.metrics.descent() * frame.scale;
+                y = shapes && shapes->Font() && shapes->Font()->Above() > 0
+                        ? height * shapes->Font()->Below() / shapes->Font()->Above()
+                        : frame.metrics.descent() * frame.scale;
                 break;
             case 2:
                 y = -height / 2.0;
@@ -856,7 +925,10 @@ private:
                 local * Transform::Scaling({-1, 1, 1}) * Transform::Translation({-advance, 0, 0});
         if (g.generation & 4)
             local = local * Transform::Scaling({1, -1, 1});
-        Glyphs(frame, text, x, y, widthFactor, g.obliqueDeg, local);
+        if (shapes)
+            ShapeGlyphs(*shapes, frame, text, height, x, y, widthFactor, g.obliqueDeg, local);
+        else
+            Glyphs(frame, text, x, y, widthFactor, g.obliqueDeg, local);
     }
 
     // One unit of MTEXT layout: a word (with its trailing blank), a CJK character, or a stack.
@@ -1443,8 +1515,8 @@ public:
 
 } // namespace
 
-Renderer::Renderer(const drawing::Document& document)
-    : m_state(std::make_unique<State>(document)) {}
+Renderer::Renderer(const drawing::Document& document, std::shared_ptr<FontLibrary> fonts)
+    : m_state(std::make_unique<State>(document, std::move(fonts))) {}
 Renderer::~Renderer() = default;
 
 const drawing::Document& Renderer::Document() const {
