@@ -159,6 +159,7 @@ int main(int argc, char** argv) {
     builtin::BuiltinOptions cadOptions;
     cadOptions.programFolder = programFolder;
     cadOptions.plotFolder = options.outputFolder;
+    cadOptions.fontFolders = options.fontFolders;
     cadOptions.styleFolders = options.styleFolders;
     auto backend = std::make_shared<builtin::BuiltinBackend>(cadOptions);
     CadSession session([backend] { return backend; },

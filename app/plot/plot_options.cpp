@@ -58,6 +58,7 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
         {"--allowance", [&](const std::string& v) { s.pointAllowance = v; }},
         {"--copies", [&](const std::string& v) { s.copies = v; }},
         {"--output", [&](const std::string& v) { options.outputFolder = v; }},
+        {"--fonts", [&](const std::string& v) { options.fontFolders.push_back(v); }},
         {"--papers",
          [&](const std::string& v) {
              options.action = PlotAction::Papers;
@@ -185,6 +186,7 @@ std::string PlotUsage() {
   --no-plot-styles         不按样式打印
   --hide                   隐藏对象
   --output 文件夹          PDF 的输出文件夹（默认当前文件夹）
+  --fonts 文件夹           SHX 字体文件夹，可多次给出（先于程序旁的 Fonts 文件夹查找）
   --help                   显示本帮助
 退出状态：成功为 0，失败不为 0；状态行写到标准输出，错误信息写到标准错误。
 
@@ -219,6 +221,8 @@ reading order and plots each as its own page.
   --no-plot-styles         do not plot with plot styles
   --hide                   hide objects behind others
   --output DIR             folder for PDF files (default: the current folder)
+  --fonts DIR              folder of SHX fonts, may be repeated (searched before the Fonts
+                           folder beside the program)
   --help                   show this help
 Exit status 0 on success, non-zero on failure; status lines go to stdout, messages to stderr.
 )";

@@ -17,6 +17,7 @@ struct PlotOptions {
     std::vector<std::string> drawings;
     std::string papersDevice; // --papers DEVICE
     std::string outputFolder; // --output DIR; empty = the current folder
+    std::vector<std::string> fontFolders; // --fonts DIR, each one given, in order
     // --styles DIR: folders of plot style table files, searched before the program's PlotStyles.
     std::vector<std::string> styleFolders;
 };

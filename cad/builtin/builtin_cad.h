@@ -45,6 +45,9 @@ struct BuiltinOptions {
     std::vector<std::string> styleFolders;
     // How .dwg drawings are converted to DXF.
     DwgConverterOptions dwg;
+    // Folders of shape fonts (.shx) the user named, searched in this order before the Fonts
+    // folder beside the program.
+    std::vector<std::string> fontFolders;
 };
 
 // The folder of the running executable ("." when the system does not say).
