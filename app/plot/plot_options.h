@@ -16,7 +16,8 @@ struct PlotOptions {
     PlotSettings settings;
     std::vector<std::string> drawings;
     std::string papersDevice; // --papers DEVICE
-    std::string outputFolder; // --output DIR; empty = the current folder
+    std::string outputFolder; // --output DIR; empty = each drawing's folder
+    bool progress = false;    // --progress: a bar on stderr when it is a terminal
 };
 
 // Reads the command line (without the program name) over `defaults`, which hold the panel's

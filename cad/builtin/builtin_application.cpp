@@ -102,8 +102,17 @@ private:
 
 } // namespace
 
+namespace {
+BuiltinFailure lastFailure;
+}
+
 [[noreturn]] void Fail(std::int32_t code, const std::string& description) {
+    lastFailure = {code, description};
     throw CadError(code, description);
+}
+
+BuiltinFailure LastFailure() {
+    return lastFailure;
 }
 
 std::string Lower(std::string text) {

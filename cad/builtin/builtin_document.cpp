@@ -6,6 +6,7 @@
 #endif
 
 #include "cad/builtin/builtin_objects.h"
+#include "cad/builtin/plot_output.h"
 #include "drawing/dxf_io.h"
 #include "drawing/selection.h"
 
@@ -109,9 +110,7 @@ public:
         }
         m_state->copies = copies;
     }
-    void PlotToDevice() override {
-        Fail(cad_errors::kMemberNotFound, "PlotToDevice is not available in the built-in CAD yet");
-    }
+    void PlotToDevice() override { PlotActiveLayout(*m_state); }
     void DisplayPlotPreview(std::int32_t) override {
         Fail(cad_errors::kMemberNotFound,
              "DisplayPlotPreview is not available in the built-in CAD yet");

@@ -112,7 +112,7 @@ std::string WritePdfPage(const std::string& folder, const std::string& stem, int
         // Renaming never replaces a file: one made meanwhile by someone else keeps its name.
         if (temporary.rename(target)) {
             temporary.setAutoRemove(false);
-            return QDir::cleanPath(target).toStdString();
+            return QFileInfo(target).absoluteFilePath().toStdString();
         }
         if (!QFileInfo::exists(target)) {
             Fail(device_errors::kAccessDenied, "cannot name the PDF file " + target.toStdString() +

@@ -59,4 +59,8 @@ void PaintPdf(QFileDevice& file, const std::string& where, SheetMm sheet, const 
 void PrintPage(const std::string& printerName, SheetMm sheet, int copies, const std::string& title,
                const PagePainter& paint);
 
+// Plots the document's active layout as its plot settings stand, as one job on the layout's
+// device: the page numbered after the jobs plotted from the document so far.
+void PlotActiveLayout(DocumentState& document);
+
 } // namespace kw::builtin
