@@ -1,3 +1,4 @@
+#include <QGuiApplication>
 #include <QPainter>
 
 #include <filesystem>
@@ -16,6 +17,12 @@ void PlotActiveLayout(DocumentState& document) {
         document.drawing.layouts.at(layoutIndex).plotSettings;
     const std::string device = settings.configName;
     try {
+        // Text on a page needs the font database of a GUI application; without one Qt would end
+        // the process.
+        if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
+            Fail(device_errors::kPrintFailed,
+                 "PlotToDevice: plotting needs the program's GUI application (fonts)");
+        }
         if (!app->devices.HasDevice(device)) {
             Fail(device_errors::kInvalidPrinter,
                  "PlotToDevice: there is no device \"" + device + "\"");

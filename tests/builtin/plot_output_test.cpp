@@ -12,8 +12,11 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "cad/builtin/builtin_cad.h"
 #include "cad/builtin/plot_output.h"
 #include "cad/cad_error.h"
+#include "engine/frames.h"
+#include "engine/plot_configuration.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -185,6 +188,72 @@ TEST(PrinterDevice, AnUnknownPrinterIsNamedInTheFailure) {
     } catch (const CadError& failure) {
         EXPECT_EQ(failure.Number(), device_errors::kInvalidPrinter);
         EXPECT_NE(failure.Description().find("No Such Printer 42"), std::string::npos);
+    }
+}
+
+// The built-in CAD's PlotToDevice as a run drives it: each job a page of its drawing, numbered
+// from 1 since the drawing was opened.
+TEST(BuiltinPlotToDevice, EachJobIsTheNextPageOfItsDrawingAndUnsavedDrawingsGoToDocuments) {
+    test::TempFolder folder;
+    const std::string drawing = folder.File("plan.dxf");
+    fs::copy_file(std::string(KW_DRAWING_TESTDATA) + "/frames/frames_r2000_gbk.dxf", drawing);
+    // The documents folder of a user whose home is the test's folder.
+    const QByteArray home = qgetenv("HOME");
+    const QByteArray xdg = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", QByteArray::fromStdString(folder.File("home")));
+    qunsetenv("XDG_CONFIG_HOME");
+
+    BuiltinOptions options;
+    options.printers = [] { return std::vector<SystemPrinter>{}; };
+    std::vector<PlottedJob> jobs;
+    options.plotted = [&](const PlottedJob& job) { jobs.push_back(job); };
+    BuiltinApplication app(options);
+
+    PlotSettings settings;
+    settings.printerName = kPdfDevice;
+    settings.paperName = "ISO_A3_(420.00_x_297.00_MM)";
+    settings.frameLength = "380";
+    const auto document = app.Documents()->Open(drawing);
+    const auto layout = document->ActiveLayout();
+    PrepareLayout(*layout, settings, PaperTable{});
+    const auto frames = FindFrames(*document, settings);
+    ASSERT_EQ(frames.size(), 3u);
+    PlotFrame(*layout, app, frames[0], settings, 2);
+    PlotFrame(*layout, app, frames[1], settings, 2);
+    ASSERT_EQ(jobs.size(), 2u);
+    EXPECT_EQ(jobs[0].file, folder.File("plan-001.pdf"));
+    EXPECT_EQ(jobs[1].file, folder.File("plan-002.pdf"));
+    EXPECT_EQ(jobs[1].copies, 2);
+    EXPECT_EQ(jobs[1].drawing, drawing);
+    ExpectSheet(jobs[1].file, 420.0, 297.0);
+
+    // A drawing without a file yet.
+    const auto unsaved = app.Documents()->Add();
+    const auto unsavedLayout = unsaved->ActiveLayout();
+    PrepareLayout(*unsavedLayout, settings, PaperTable{});
+    PlotFrame(*unsavedLayout, app, frames[0], settings, 1);
+    ASSERT_EQ(jobs.size(), 3u);
+    const std::string documents =
+        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
+    EXPECT_EQ(documents.rfind(folder.File("home"), 0), 0u) << documents;
+    EXPECT_EQ(fs::path(jobs[2].file).parent_path(), fs::path(documents));
+    EXPECT_EQ(fs::path(jobs[2].file).filename().string().find("-001.pdf"), 8u) << jobs[2].file;
+
+    // Settings that give no page fail before anything is written, and say so on the command line.
+    const auto blank = app.Documents()->Add();
+    blank->ActiveLayout()->PutConfigName(kPdfDevice);
+    try {
+        blank->Plot()->PlotToDevice();
+        ADD_FAILURE() << "a layout without a window was plotted";
+    } catch (const CadError& failure) {
+        EXPECT_EQ(failure.Number(), builtin_errors::kInvalidArgument) << failure.Description();
+        EXPECT_EQ(app.CommandLine().back(), "打印失败：" + failure.Description());
+    }
+    EXPECT_EQ(jobs.size(), 3u);
+
+    qputenv("HOME", home);
+    if (!xdg.isEmpty()) {
+        qputenv("XDG_CONFIG_HOME", xdg);
     }
 }
 
