@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "drawing/document.h"
 
@@ -71,8 +72,9 @@ PagePlacement PlacePage(const drawing::LayoutPlotSettings& settings);
 // in device units: what a QPdfWriter or QPrinter page needs.
 QTransform PageToDevice(const PagePlacement& placement, double deviceUnitsPerMm);
 
-// The document's painter: built once per drawing (it builds the spatial index of every layout on
-// first use), then paints any number of pages and views.
+// The document's painter (it needs a QGuiApplication for its fonts): built once per drawing (it
+// builds the spatial index of every layout on first use), then paints any number of pages and
+// views.
 class Renderer {
 public:
     explicit Renderer(const drawing::Document& document);
@@ -99,8 +101,9 @@ public:
 
     const drawing::Document& Document() const;
 
+    struct State; // internal to render/
+
 private:
-    struct State;
     std::unique_ptr<State> m_state;
 };
 

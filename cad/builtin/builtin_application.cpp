@@ -155,6 +155,12 @@ void DocumentState::CheckOpen() const {
     }
 }
 
+const render::Renderer& DocumentState::Renderer() {
+    if (!m_renderer)
+        m_renderer = std::make_unique<render::Renderer>(drawing);
+    return *m_renderer;
+}
+
 std::shared_ptr<ApplicationState> DocumentState::App() const {
     auto app = application.lock();
     if (!app) {

@@ -12,6 +12,7 @@
 #include "cad/builtin/builtin_cad.h"
 #include "cad/builtin/plot_devices.h"
 #include "drawing/document.h"
+#include "render/render.h"
 
 namespace kw::builtin {
 
@@ -62,7 +63,12 @@ public:
 
     // CadError when the drawing has been closed.
     void CheckOpen() const;
+    // The drawing's painter, made on first use; it indexes each layout once.
+    const render::Renderer& Renderer();
     std::shared_ptr<ApplicationState> App() const;
+
+private:
+    std::unique_ptr<render::Renderer> m_renderer;
 };
 
 std::shared_ptr<CadDocument> MakeDocument(std::shared_ptr<DocumentState> state);

@@ -1,0 +1,974 @@
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPolygonF>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <mutex>
+#include <set>
+#include <stdexcept>
+
+#include "drawing/extents.h"
+#include "drawing/spatial_index.h"
+#include "render/colors.h"
+#include "render/fonts.h"
+#include "render/render.h"
+#include "render/text_content.h"
+
+namespace kw::render {
+
+using drawing::Block;
+using drawing::Document;
+using drawing::Entity;
+using drawing::EntityType;
+using drawing::Layer;
+using drawing::Transform;
+using drawing::Vec3;
+
+namespace {
+
+constexpr double kTwoPi = 2.0 * drawing::kPi;
+// Lines are drawn this wide when lineweights are not plotted (millimetres on paper).
+constexpr double kThinLineMm = 0.1;
+// The lineweight of "default" when the drawing does not say ($LWDEFAULT, 1/100 mm).
+constexpr double kDefaultLineweightMm = 0.25;
+// Blocks nested deeper than this are not followed (real drawings stay far below).
+constexpr int kMaxDepth = 64;
+
+// What a block reference hands down to its content.
+struct Inherited {
+    const Layer* layer = nullptr; // the reference's layer: what layer-0 content takes
+    QColor byBlockColor;          // invalid at the top: ACI 7
+    double byBlockLineweightMm = -1.0;
+    bool highlighted = false;
+};
+
+double Det2(const Transform& m) {
+    return m.m[0][0] * m.m[1][1] - m.m[0][1] * m.m[1][0];
+}
+
+bool IsCjk(char32_t c) {
+    return c >= 0x2E80;
+}
+
+} // namespace
+
+struct Renderer::State {
+    explicit State(const drawing::Document& d) : document(d) {}
+
+    const drawing::Document& document;
+    mutable std::mutex mutex;
+    mutable std::map<std::size_t, drawing::SpatialIndex> indexes;
+    mutable std::vector<std::string> warnings;
+    mutable std::set<std::string> warned;
+
+    const drawing::SpatialIndex& Index(std::size_t layoutIndex) const {
+        std::lock_guard lock(mutex);
+        auto it = indexes.find(layoutIndex);
+        if (it == indexes.end()) {
+            const auto& layout = document.layouts.at(layoutIndex);
+            it = indexes.emplace(layoutIndex, drawing::BuildLayoutIndex(document, layout)).first;
+        }
+        return it->second;
+    }
+
+    void Warn(const std::string& text) const {
+        std::lock_guard lock(mutex);
+        if (warned.insert(text).second)
+            warnings.push_back(text);
+    }
+};
+
+namespace {
+
+// One painting pass: the device, the options and the blocks on the current path.
+class Pass {
+public:
+    Pass(const Renderer::State& state, QPainter& painter, const QTransform& toDevice,
+         const PaintOptions& options, bool plotting)
+        : m_state(state), m_painter(painter), m_toDevice(toDevice), m_options(options),
+          m_plotting(plotting) {
+        m_deviceScale = std::sqrt(std::fabs(toDevice.determinant()));
+        m_tolerance =
+            options.deviceUnitsPerMm > 0 ? std::max(0.25, 0.01 * options.deviceUnitsPerMm) : 0.3;
+        const QColor bg = options.background;
+        m_foreground = bg.lightnessF() > 0.5 ? QColor(Qt::black) : QColor(Qt::white);
+    }
+
+    void TopLevel(const Document& document, const Entity& entity) {
+        Inherited inherited;
+        inherited.highlighted = m_options.highlighted.count(&entity) != 0;
+        Draw(document, entity, Transform::Identity(), inherited, true);
+    }
+
+private:
+    // --- properties -----------------------------------------------------------------------
+
+    const Layer* EffectiveLayer(const Document& d, const Entity& e, const Inherited& in) const {
+        const Layer* own = d.FindLayer(e.layer);
+        if (in.layer && (e.layer == "0" || !own))
+            return in.layer;
+        return own;
+    }
+
+    bool Visible(const Layer* layer) const {
+        if (!layer)
+            return true;
+        return layer->on && !layer->Frozen() && !(m_plotting && !layer->plot);
+    }
+
+    // The colour as drawn (before the plot style); invalid for ACI 7 (foreground).
+    QColor DrawnColor(const Entity& e, const Layer* layer, const Inherited& in) const {
+        if (e.trueColor >= 0)
+            return QColor::fromRgb(static_cast<QRgb>(e.trueColor & 0xFFFFFF));
+        int aci = e.color;
+        if (aci == drawing::kColorByBlock)
+            return in.byBlockColor;
+        if (aci == drawing::kColorByLayer || aci < 0 || aci > 256) {
+            if (!layer)
+                return {};
+            if (layer->trueColor >= 0)
+                return QColor::fromRgb(static_cast<QRgb>(layer->trueColor & 0xFFFFFF));
+            aci = std::abs(layer->color);
+        }
+        if (aci == 7 || aci == 0)
+            return {};
+        return AciColor(aci);
+    }
+
+    QColor DeviceColor(const QColor& drawn) const {
+        QColor color = drawn.isValid() ? drawn : m_foreground;
+        color = StyledColor(color, m_options.styleMode);
+        if (color.rgb() == m_options.background.rgb())
+            color = m_foreground;
+        return color;
+    }
+
+    double LineweightMm(const Entity& e, const Layer* layer, const Inherited& in) const {
+        int value = e.lineweight;
+        if (value == drawing::kLineweightByBlock)
+            return in.byBlockLineweightMm >= 0 ? in.byBlockLineweightMm : DefaultLineweight();
+        if (value == drawing::kLineweightByLayer)
+            value = layer ? layer->lineweight : drawing::kLineweightDefault;
+        if (value < 0)
+            return DefaultLineweight();
+        return value / 100.0;
+    }
+
+    double DefaultLineweight() const {
+        const double lw = m_document->HeaderNumber("$LWDEFAULT", -1);
+        return lw >= 0 ? lw / 100.0 : kDefaultLineweightMm;
+    }
+
+    void SetPen(const QColor& color, double lineweightMm, bool highlighted) {
+        double width = 0.0;
+        if (m_options.deviceUnitsPerMm > 0)
+            width =
+                (m_options.lineweights ? lineweightMm : kThinLineMm) * m_options.deviceUnitsPerMm;
+        else if (m_options.lineweights && lineweightMm > 0.3)
+            width = 2.0;
+        QPen pen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+        if (width == 0.0)
+            pen.setCosmetic(true);
+        if (highlighted) {
+            pen.setStyle(Qt::CustomDashLine);
+            pen.setDashPattern({4, 3});
+            pen.setCosmetic(true);
+            pen.setWidthF(std::max(1.0, width));
+        }
+        m_painter.setPen(pen);
+        m_painter.setBrush(Qt::NoBrush);
+        m_color = color;
+    }
+
+    // --- geometry helpers ------------------------------------------------------------------
+
+    QPointF Dev(const Transform& m, Vec3 p) const {
+        const Vec3 w = m.Apply(p);
+        return m_toDevice.map(QPointF(w.x, w.y));
+    }
+
+    int Segments(const Transform& m, double radius, double sweep) const {
+        const double r = std::fabs(radius) * std::sqrt(std::fabs(Det2(m))) * m_deviceScale;
+        if (!(r > 0.0) || !std::isfinite(r))
+            return 1;
+        const double step = r > m_tolerance ? 2.0 * std::acos(1.0 - m_tolerance / r) : kTwoPi / 4;
+        const double n = std::ceil(std::fabs(sweep) / std::max(step, 1e-4));
+        return static_cast<int>(std::clamp(n, 2.0, 4096.0));
+    }
+
+    // Points of an arc in the (x, y) plane of `m`'s source coordinates at height z.
+    void AddArc(QPolygonF& out, const Transform& m, Vec3 c, double r, double a0,
+                double sweep) const {
+        const int n = Segments(m, r, sweep);
+        for (int i = 0; i <= n; ++i) {
+            const double a = a0 + sweep * i / n;
+            out << Dev(m, {c.x + r * std::cos(a), c.y + r * std::sin(a), c.z});
+        }
+    }
+
+    // A bulge segment from (x1, y1) to (x2, y2), its end point included, start point not.
+    void AddBulge(QPolygonF& out, const Transform& m, double x1, double y1, double x2, double y2,
+                  double bulge, double z) const {
+        if (std::fabs(bulge) < 1e-12) {
+            out << Dev(m, {x2, y2, z});
+            return;
+        }
+        const double dx = x2 - x1, dy = y2 - y1;
+        const double chord = std::hypot(dx, dy);
+        if (chord == 0.0)
+            return;
+        const double sweep = 4.0 * std::atan(bulge);
+        const double r = chord / (2.0 * std::sin(std::fabs(sweep) / 2.0));
+        // The centre lies to the left of the chord for a counter-clockwise (positive) bulge.
+        const double sagitta = bulge * chord / 2.0;
+        const double mx = (x1 + x2) / 2.0, my = (y1 + y2) / 2.0;
+        const double nx = -dy / chord, ny = dx / chord;
+        const double h = r - std::fabs(sagitta);
+        const double sign = bulge > 0 ? 1.0 : -1.0;
+        const double cx = mx + nx * h * sign, cy = my + ny * h * sign;
+        const double a0 = std::atan2(y1 - cy, x1 - cx);
+        const int n = Segments(m, r, sweep);
+        for (int i = 1; i <= n; ++i) {
+            const double a = a0 + sweep * i / n;
+            out << Dev(m, {cx + r * std::cos(a), cy + r * std::sin(a), z});
+        }
+    }
+
+    void Stroke(const QPolygonF& points, bool closed) {
+        if (points.size() < 2)
+            return;
+        if (closed)
+            m_painter.drawPolygon(points);
+        else
+            m_painter.drawPolyline(points);
+    }
+
+    void Fill(const QPainterPath& path) {
+        m_painter.fillPath(path, m_color);
+        if (m_painter.pen().style() == Qt::CustomDashLine)
+            m_painter.drawPath(path);
+    }
+
+    // --- entities ----------------------------------------------------------------------------
+
+    void Draw(const Document& d, const Entity& e, const Transform& m, const Inherited& in,
+              bool topLevel) {
+        if (e.invisible)
+            return;
+        const Layer* layer = EffectiveLayer(d, e, in);
+        if (!Visible(layer))
+            return;
+        m_document = &d;
+        const QColor drawn = DrawnColor(e, layer, in);
+        const double lineweight = LineweightMm(e, layer, in);
+        SetPen(DeviceColor(drawn), lineweight, in.highlighted);
+        const Transform ocs = m * drawing::OcsToWcs(e.extrusion);
+
+        switch (e.type) {
+        case EntityType::Line: {
+            const auto& g = std::get<drawing::LineGeometry>(e.geometry);
+            m_painter.drawLine(Dev(m, g.start), Dev(m, g.end));
+            break;
+        }
+        case EntityType::Point: {
+            const auto& g = std::get<drawing::PointGeometry>(e.geometry);
+            m_painter.drawPoint(Dev(m, g.location));
+            break;
+        }
+        case EntityType::Circle: {
+            const auto& g = std::get<drawing::CircleGeometry>(e.geometry);
+            QPolygonF points;
+            AddArc(points, ocs, g.center, g.radius, 0.0, kTwoPi);
+            Stroke(points, false);
+            break;
+        }
+        case EntityType::Arc: {
+            const auto& g = std::get<drawing::ArcGeometry>(e.geometry);
+            const double a0 = drawing::DegToRad(g.startAngleDeg);
+            double sweep = drawing::DegToRad(g.endAngleDeg) - a0;
+            while (sweep <= 0.0)
+                sweep += kTwoPi;
+            QPolygonF points;
+            AddArc(points, ocs, g.center, g.radius, a0, sweep);
+            Stroke(points, false);
+            break;
+        }
+        case EntityType::Ellipse:
+            DrawEllipse(std::get<drawing::EllipseGeometry>(e.geometry), e.extrusion, m);
+            break;
+        case EntityType::LwPolyline: {
+            const auto& g = std::get<drawing::LwPolylineGeometry>(e.geometry);
+            std::vector<drawing::PolylineVertex> vertices = g.vertices;
+            if (g.constantWidth > 0.0)
+                for (auto& v : vertices)
+                    if (v.startWidth == 0.0 && v.endWidth == 0.0)
+                        v.startWidth = v.endWidth = g.constantWidth;
+            DrawPolyline2d(vertices, g.Closed(), g.elevation, ocs);
+            break;
+        }
+        case EntityType::Polyline:
+            DrawPolyline(std::get<drawing::PolylineGeometry>(e.geometry), m, ocs);
+            break;
+        case EntityType::Spline: {
+            QPolygonF points;
+            AddSpline(points, m, std::get<drawing::SplineGeometry>(e.geometry));
+            Stroke(points, false);
+            break;
+        }
+        case EntityType::Text:
+        case EntityType::Attrib:
+            DrawText(d, std::get<drawing::TextGeometry>(e.geometry), ocs, false);
+            break;
+        case EntityType::AttDef:
+            // A definition shows its tag only where it stands on its own, outside a block.
+            if (topLevel)
+                DrawText(d, std::get<drawing::TextGeometry>(e.geometry), ocs, true);
+            break;
+        case EntityType::MText:
+            DrawMText(d, e, std::get<drawing::MTextGeometry>(e.geometry), m);
+            break;
+        case EntityType::Insert:
+            DrawInsert(d, e, std::get<drawing::InsertGeometry>(e.geometry), m, layer, drawn,
+                       lineweight, in);
+            break;
+        case EntityType::Dimension: {
+            const auto& g = std::get<drawing::DimensionGeometry>(e.geometry);
+            const Block* block = d.FindBlock(g.blockName);
+            if (block)
+                DrawBlock(d, *block, m * Transform::Translation(g.insertion),
+                          Hand(layer, drawn, lineweight, in));
+            break;
+        }
+        case EntityType::Hatch:
+            DrawHatch(std::get<drawing::HatchGeometry>(e.geometry), ocs);
+            break;
+        case EntityType::Solid:
+        case EntityType::Trace: {
+            const auto& g = std::get<drawing::QuadGeometry>(e.geometry);
+            QPolygonF points;
+            for (int i : {0, 1, 3, 2})
+                points << Dev(ocs, g.corners[i]);
+            QPainterPath path;
+            path.addPolygon(points);
+            path.closeSubpath();
+            Fill(path);
+            break;
+        }
+        case EntityType::Face3d: {
+            const auto& g = std::get<drawing::QuadGeometry>(e.geometry);
+            for (int i = 0; i < 4; ++i) {
+                if (g.invisibleEdges & (1 << i))
+                    continue;
+                const Vec3 a = g.corners[i], b = g.corners[(i + 1) % 4];
+                if (!(a == b))
+                    m_painter.drawLine(Dev(m, a), Dev(m, b));
+            }
+            break;
+        }
+        case EntityType::Leader:
+            DrawLeader(d, std::get<drawing::LeaderGeometry>(e.geometry), m);
+            break;
+        case EntityType::Viewport:
+        case EntityType::Unknown:
+            break;
+        }
+    }
+
+    Inherited Hand(const Layer* layer, const QColor& drawn, double lineweight,
+                   const Inherited& in) const {
+        Inherited next;
+        next.layer = layer;
+        next.byBlockColor = drawn;
+        next.byBlockLineweightMm = lineweight;
+        next.highlighted = in.highlighted;
+        return next;
+    }
+
+    void DrawEllipse(const drawing::EllipseGeometry& g, Vec3 extrusion, const Transform& m) {
+        const Vec3 normal = drawing::Normalized(extrusion);
+        const Vec3 minor = drawing::Cross(normal, g.majorAxis) * g.ratio;
+        double t0 = g.startParam, t1 = g.endParam;
+        while (t1 <= t0)
+            t1 += kTwoPi;
+        const double major = drawing::Length(g.majorAxis);
+        const int n = Segments(m, major, t1 - t0);
+        QPolygonF points;
+        for (int i = 0; i <= n; ++i) {
+            const double t = t0 + (t1 - t0) * i / n;
+            points << Dev(m, g.center + g.majorAxis * std::cos(t) + minor * std::sin(t));
+        }
+        Stroke(points, false);
+    }
+
+    void DrawPolyline2d(const std::vector<drawing::PolylineVertex>& v, bool closed, double z,
+                        const Transform& ocs) {
+        if (v.empty())
+            return;
+        const std::size_t segments = closed ? v.size() : v.size() - 1;
+        bool wide = false;
+        for (std::size_t i = 0; i < segments; ++i)
+            wide = wide || v[i].startWidth > 0.0 || v[i].endWidth > 0.0;
+        if (!wide) {
+            QPolygonF points;
+            points << Dev(ocs, {v[0].x, v[0].y, z});
+            for (std::size_t i = 0; i < segments; ++i) {
+                const auto& a = v[i];
+                const auto& b = v[(i + 1) % v.size()];
+                AddBulge(points, ocs, a.x, a.y, b.x, b.y, a.bulge, z);
+            }
+            if (v.size() == 1)
+                m_painter.drawPoint(points[0]);
+            Stroke(points, false);
+            return;
+        }
+        // Wide segments: each a filled band whose width runs from start to end width.
+        QPainterPath path;
+        path.setFillRule(Qt::WindingFill);
+        for (std::size_t i = 0; i < segments; ++i) {
+            const auto& a = v[i];
+            const auto& b = v[(i + 1) % v.size()];
+            path.addPolygon(Band(a, b, z, ocs));
+            path.closeSubpath();
+        }
+        Fill(path);
+    }
+
+    QPolygonF Band(const drawing::PolylineVertex& a, const drawing::PolylineVertex& b, double z,
+                   const Transform& ocs) const {
+        // Sample the segment's centre line in OCS with its direction.
+        struct Sample {
+            double x, y, nx, ny, w;
+        };
+        std::vector<Sample> samples;
+        const double dx = b.x - a.x, dy = b.y - a.y;
+        const double chord = std::hypot(dx, dy);
+        if (chord == 0.0)
+            return {};
+        if (std::fabs(a.bulge) < 1e-12) {
+            const double nx = -dy / chord, ny = dx / chord;
+            samples.push_back({a.x, a.y, nx, ny, a.startWidth});
+            samples.push_back({b.x, b.y, nx, ny, a.endWidth});
+        } else {
+            const double sweep = 4.0 * std::atan(a.bulge);
+            const double r = chord / (2.0 * std::sin(std::fabs(sweep) / 2.0));
+            const double sign = a.bulge > 0 ? 1.0 : -1.0;
+            const double h = r - std::fabs(a.bulge * chord / 2.0);
+            const double cx = (a.x + b.x) / 2.0 - dy / chord * h * sign;
+            const double cy = (a.y + b.y) / 2.0 + dx / chord * h * sign;
+            const double a0 = std::atan2(a.y - cy, a.x - cx);
+            const int n = Segments(ocs, r, sweep);
+            for (int i = 0; i <= n; ++i) {
+                const double t = static_cast<double>(i) / n;
+                const double ang = a0 + sweep * t;
+                // The radial direction, pointing to the left of the travel direction.
+                const double ux = std::cos(ang), uy = std::sin(ang);
+                samples.push_back({cx + r * ux, cy + r * uy, -ux * sign, -uy * sign,
+                                   a.startWidth + (a.endWidth - a.startWidth) * t});
+            }
+        }
+        QPolygonF band;
+        for (const Sample& s : samples)
+            band << Dev(ocs, {s.x + s.nx * s.w / 2, s.y + s.ny * s.w / 2, z});
+        for (auto it = samples.rbegin(); it != samples.rend(); ++it)
+            band << Dev(ocs, {it->x - it->nx * it->w / 2, it->y - it->ny * it->w / 2, z});
+        return band;
+    }
+
+    void DrawPolyline(const drawing::PolylineGeometry& g, const Transform& m,
+                      const Transform& ocs) {
+        if (g.flags & (16 | 64))
+            return; // meshes and polyface meshes: their faces are not kept
+        if (g.Is3d()) {
+            QPolygonF points;
+            for (const auto& v : g.vertices)
+                points << Dev(m, v.location);
+            if (g.Closed() && !points.isEmpty())
+                points << points.front();
+            Stroke(points, false);
+            return;
+        }
+        std::vector<drawing::PolylineVertex> vertices;
+        for (const auto& v : g.vertices)
+            vertices.push_back({v.location.x, v.location.y, v.bulge, v.startWidth, v.endWidth});
+        DrawPolyline2d(vertices, g.Closed(), g.elevation, ocs);
+    }
+
+    void AddSpline(QPolygonF& out, const Transform& m, const drawing::SplineGeometry& s) const {
+        const std::size_t n = s.controlPoints.size();
+        const int p = s.degree;
+        const bool valid = n >= 2 && p >= 1 && p <= 15 && n > static_cast<std::size_t>(p) &&
+                           s.knots.size() == n + static_cast<std::size_t>(p) + 1 &&
+                           std::is_sorted(s.knots.begin(), s.knots.end());
+        if (!valid) {
+            const auto& points = n >= 2 ? s.controlPoints : s.fitPoints;
+            for (const Vec3& c : points)
+                out << Dev(m, c);
+            return;
+        }
+        const bool rational = s.weights.size() == n;
+        auto at = [&](double t, std::size_t k) {
+            double dd[16][4];
+            for (int j = 0; j <= p; ++j) {
+                const std::size_t index = j + k - p;
+                const Vec3 c = s.controlPoints[index];
+                const double w = rational && s.weights[index] > 0 ? s.weights[index] : 1.0;
+                dd[j][0] = c.x * w, dd[j][1] = c.y * w, dd[j][2] = c.z * w, dd[j][3] = w;
+            }
+            for (int r = 1; r <= p; ++r)
+                for (int j = p; j >= r; --j) {
+                    const double left = s.knots[j + k - p];
+                    const double right = s.knots[j + 1 + k - r];
+                    const double alpha = right > left ? (t - left) / (right - left) : 0.0;
+                    for (int q = 0; q < 4; ++q)
+                        dd[j][q] = (1.0 - alpha) * dd[j - 1][q] + alpha * dd[j][q];
+                }
+            const double w = dd[p][3] != 0.0 ? dd[p][3] : 1.0;
+            return Vec3{dd[p][0] / w, dd[p][1] / w, dd[p][2] / w};
+        };
+        // Each span sampled by the size of its control polygon on the device.
+        for (std::size_t k = static_cast<std::size_t>(p); k < n; ++k) {
+            const double a = s.knots[k], b = s.knots[k + 1];
+            if (!(b > a))
+                continue;
+            double length = 0.0;
+            for (std::size_t j = k - p; j < k; ++j)
+                length += drawing::Length(s.controlPoints[j + 1] - s.controlPoints[j]);
+            const int samples = std::clamp(Segments(m, length, 1.0), 4, 256);
+            for (int i = out.isEmpty() ? 0 : 1; i <= samples; ++i)
+                out << Dev(m, at(a + (b - a) * i / samples, k));
+        }
+    }
+
+    // --- text ----------------------------------------------------------------------------------
+
+    struct TextFrame {
+        QFont font;
+        double scale; // drawing units per font pixel
+        QFontMetricsF metrics;
+    };
+
+    TextFrame Frame(const Document& d, const std::string& styleName, double height) const {
+        const drawing::TextStyle* style = d.FindTextStyle(styleName);
+        QFont font = StyleFont(style);
+        QFontMetricsF metrics(font);
+        // The text height is the height of a capital letter; CJK glyphs fill about the ascent.
+        const double cap = metrics.capHeight() > 0 ? metrics.capHeight() : metrics.ascent() * 0.7;
+        return {font, height / cap, metrics};
+    }
+
+    // Draws `text` with its baseline origin at local (x, y) of a text frame whose local
+    // coordinates `local` maps to the drawing (x along the text, y up, drawing units).
+    void Glyphs(const TextFrame& frame, const QString& text, double x, double y, double widthFactor,
+                double obliqueDeg, const Transform& local) {
+        const QPointF o = Dev(local, {0, 0, 0});
+        const QPointF ux = Dev(local, {1, 0, 0}) - o;
+        const QPointF uy = Dev(local, {0, 1, 0}) - o;
+        // Glyph pixels (y down) → local units (y up), width factor and oblique applied.
+        const double k = frame.scale;
+        const double shear = std::tan(drawing::DegToRad(obliqueDeg));
+        const QTransform glyphToLocal(k * widthFactor, 0, -k * shear, -k, x, y);
+        const QTransform localToDevice(ux.x(), ux.y(), uy.x(), uy.y(), o.x(), o.y());
+        m_painter.save();
+        m_painter.setTransform(glyphToLocal * localToDevice, false);
+        m_painter.setFont(frame.font);
+        m_painter.setPen(QPen(m_color));
+        m_painter.drawText(QPointF(0, 0), text);
+        m_painter.restore();
+    }
+
+    void DrawText(const Document& d, const drawing::TextGeometry& g, const Transform& ocs,
+                  bool definition) {
+        const drawing::TextStyle* style = d.FindTextStyle(g.style);
+        double height = g.height > 0 ? g.height : (style ? style->fixedHeight : 0.0);
+        if (!(height > 0.0))
+            return;
+        const QString text = QString::fromStdString(PlainText(definition ? g.tag : g.text));
+        if (text.trimmed().isEmpty())
+            return;
+        double widthFactor = g.widthFactor > 0 ? g.widthFactor : 1.0;
+        TextFrame frame = Frame(d, g.style, height);
+        double advance = frame.metrics.horizontalAdvance(text) * frame.scale * widthFactor;
+        if (!(advance > 0.0))
+            return;
+        Vec3 origin = g.insertion;
+        double rotation = drawing::DegToRad(g.rotationDeg);
+        const bool twoPoint = g.hAlign == 3 || g.hAlign == 5;
+        if ((g.hAlign != 0 || g.vAlign != 0) && g.hasAlignment && !twoPoint)
+            origin = g.alignment;
+        double x = 0.0, y = 0.0;
+        if (twoPoint && g.hasAlignment) {
+            const Vec3 span = g.alignment - g.insertion;
+            const double length = std::hypot(span.x, span.y);
+            if (length > 0.0) {
+                rotation = std::atan2(span.y, span.x);
+                if (g.hAlign == 3) { // aligned: the height follows the width
+                    height *= length / advance;
+                    frame = Frame(d, g.style, height);
+                } else { // fit: the width factor follows
+                    widthFactor *= length / advance;
+                }
+                advance = length;
+            }
+        } else {
+            switch (g.hAlign) {
+            case 1:
+            case 4:
+                x = -advance / 2.0;
+                break;
+            case 2:
+                x = -advance;
+                break;
+            default:
+                break;
+            }
+        }
+        if (g.hAlign == 4)
+            y = -height / 2.0;
+        else
+            switch (g.vAlign) {
+            case 1:
+                y = frame.metrics.descent() * frame.scale;
+                break;
+            case 2:
+                y = -height / 2.0;
+                break;
+            case 3:
+                y = -height;
+                break;
+            default:
+                break;
+            }
+        Transform local = ocs * Transform::Translation(origin) * Transform::RotationZ(rotation);
+        if (g.generation & 2)
+            local =
+                local * Transform::Scaling({-1, 1, 1}) * Transform::Translation({-advance, 0, 0});
+        if (g.generation & 4)
+            local = local * Transform::Scaling({1, -1, 1});
+        Glyphs(frame, text, x, y, widthFactor, g.obliqueDeg, local);
+    }
+
+    // Lines of an MTEXT, wrapped at its defined width: between words, and between any two CJK
+    // characters.
+    std::vector<QString> Wrap(const std::vector<std::string>& paragraphs, const TextFrame& frame,
+                              double width) const {
+        std::vector<QString> lines;
+        for (const std::string& paragraph : paragraphs) {
+            const QString text = QString::fromStdString(paragraph);
+            if (!(width > 0.0)) {
+                lines.push_back(text);
+                continue;
+            }
+            const double limit = width / frame.scale;
+            QString line;
+            int lastBreak = -1;
+            for (int i = 0; i < text.size(); ++i) {
+                const QChar c = text[i];
+                const QString tryLine = line + c;
+                if (!line.isEmpty() && frame.metrics.horizontalAdvance(tryLine) > limit) {
+                    if (c == QLatin1Char(' ')) {
+                        lines.push_back(line);
+                        line.clear();
+                        lastBreak = -1;
+                        continue;
+                    }
+                    if (lastBreak > 0) {
+                        lines.push_back(line.left(lastBreak).trimmed());
+                        line = line.mid(lastBreak);
+                    } else if (IsCjk(c.unicode()) || IsCjk(line.back().unicode()) ||
+                               lastBreak < 0) {
+                        lines.push_back(line);
+                        line.clear();
+                    }
+                    lastBreak = -1;
+                }
+                line += c;
+                if (c == QLatin1Char(' ') || IsCjk(c.unicode()))
+                    lastBreak = line.size();
+            }
+            lines.push_back(line);
+        }
+        return lines;
+    }
+
+    void DrawMText(const Document& d, const Entity& e, const drawing::MTextGeometry& g,
+                   const Transform& m) {
+        const drawing::TextStyle* style = d.FindTextStyle(g.style);
+        const double height = g.height > 0 ? g.height : (style ? style->fixedHeight : 0.0);
+        if (!(height > 0.0))
+            return;
+        const TextFrame frame = Frame(d, g.style, height);
+        const std::vector<QString> lines = Wrap(MTextLines(g.text), frame, g.referenceWidth);
+        const double spacing =
+            height * 5.0 / 3.0 * (g.lineSpacingFactor > 0 ? g.lineSpacingFactor : 1.0);
+        const double total = (static_cast<double>(lines.size()) - 1.0) * spacing + height;
+        const int attachment = std::clamp<int>(g.attachment, 1, 9);
+        const int row = (attachment - 1) / 3, column = (attachment - 1) % 3;
+        const double top = row == 0 ? 0.0 : row == 1 ? total / 2.0 : total;
+        const Vec3 normal = drawing::Normalized(e.extrusion);
+        Vec3 xAxis = drawing::Normalized(g.xDirection);
+        if (drawing::Length(xAxis) == 0.0)
+            xAxis = {1, 0, 0};
+        const Vec3 yAxis = drawing::Normalized(drawing::Cross(normal, xAxis));
+        const Transform local = m * Transform::FromAxes(xAxis, yAxis, normal, g.insertion);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (lines[i].trimmed().isEmpty())
+                continue;
+            const double advance = frame.metrics.horizontalAdvance(lines[i]) * frame.scale;
+            const double x = column == 0 ? 0.0 : column == 1 ? -advance / 2.0 : -advance;
+            const double y = top - height - static_cast<double>(i) * spacing;
+            Glyphs(frame, lines[i], x, y, 1.0, 0.0, local);
+        }
+    }
+
+    // --- blocks ------------------------------------------------------------------------------
+
+    void DrawInsert(const Document& d, const Entity& e, const drawing::InsertGeometry& g,
+                    const Transform& m, const Layer* layer, const QColor& drawn, double lineweight,
+                    const Inherited& in) {
+        const Block* block = d.FindBlock(g.blockName);
+        const Inherited next = Hand(layer, drawn, lineweight, in);
+        if (block) {
+            const int columns = std::max<int>(1, g.columns);
+            const int rows = std::max<int>(1, g.rows);
+            for (int r = 0; r < rows; ++r)
+                for (int c = 0; c < columns; ++c) {
+                    const Transform place = m * drawing::InsertTransform(e, block, c, r);
+                    if (block->IsXref())
+                        DrawXref(d, *block, place, next);
+                    else
+                        DrawBlock(d, *block, place, next);
+                }
+        }
+        // Attributes stand in the coordinates of the reference's space, not the block's.
+        for (const Entity& attribute : g.attributes) {
+            const auto* text = std::get_if<drawing::TextGeometry>(&attribute.geometry);
+            if (text && (text->attributeFlags & 1) == 0)
+                Draw(d, attribute, m, next, false);
+        }
+    }
+
+    void DrawBlock(const Document& d, const Block& block, const Transform& m, const Inherited& in) {
+        if (std::find(m_path.begin(), m_path.end(), &block) != m_path.end()) {
+            m_state.Warn("block \"" + block.name +
+                         "\" refers to itself; the reference is left out");
+            return;
+        }
+        if (m_path.size() >= kMaxDepth) {
+            m_state.Warn("blocks nested deeper than " + std::to_string(kMaxDepth) +
+                         " levels are left out");
+            return;
+        }
+        if (!(std::fabs(Det2(m)) > 0.0))
+            return; // a reference squashed flat shows nothing
+        m_path.push_back(&block);
+        for (const Entity& e : block.entities)
+            Draw(d, e, m, in, false);
+        m_path.pop_back();
+        m_document = &d;
+    }
+
+    void DrawXref(const Document& d, const Block& block, const Transform& m, const Inherited& in) {
+        const auto other = drawing::ResolveXref(d, block);
+        if (!other) {
+            m_state.Warn("external reference \"" + block.name + "\" (" + block.xrefPath +
+                         ") was not found");
+            return;
+        }
+        const auto& model = other->layouts.front();
+        if (model.blockIndex == drawing::Layout::kNoBlock)
+            return;
+        const Block& space = other->blocks[model.blockIndex];
+        const Transform base =
+            Transform::Translation(Vec3{0, 0, 0} - other->HeaderPoint("$INSBASE"));
+        DrawBlock(*other, space, m * base, in);
+        m_document = &d;
+    }
+
+    void DrawHatch(const drawing::HatchGeometry& g, const Transform& ocs) {
+        if (!g.solidFill)
+            return; // pattern lines are not drawn yet; the boundary is not part of the hatch
+        QPainterPath path;
+        path.setFillRule(Qt::OddEvenFill);
+        const double z = g.elevation;
+        for (const auto& boundary : g.boundaries) {
+            QPolygonF points;
+            if (!boundary.polyline.empty()) {
+                const auto& v = boundary.polyline;
+                points << Dev(ocs, {v[0].x, v[0].y, z});
+                for (std::size_t i = 0; i < v.size(); ++i) {
+                    const auto& a = v[i];
+                    const auto& b = v[(i + 1) % v.size()];
+                    AddBulge(points, ocs, a.x, a.y, b.x, b.y, a.bulge, z);
+                }
+            } else {
+                for (const auto& edge : boundary.edges)
+                    AddEdge(points, edge, z, ocs);
+            }
+            if (points.size() >= 3) {
+                path.addPolygon(points);
+                path.closeSubpath();
+            }
+        }
+        Fill(path);
+    }
+
+    void AddEdge(QPolygonF& points, const drawing::HatchEdge& edge, double z,
+                 const Transform& ocs) const {
+        using Kind = drawing::HatchEdge::Kind;
+        switch (edge.kind) {
+        case Kind::Line:
+            points << Dev(ocs, {edge.start.x, edge.start.y, z})
+                   << Dev(ocs, {edge.end.x, edge.end.y, z});
+            break;
+        case Kind::Arc:
+        case Kind::Ellipse: {
+            double a0 = drawing::DegToRad(edge.startAngleDeg);
+            double a1 = drawing::DegToRad(edge.endAngleDeg);
+            // A clockwise edge stores its angles mirrored.
+            if (!edge.counterClockwise) {
+                a0 = -a0;
+                a1 = -a1;
+            }
+            double sweep = a1 - a0;
+            if (edge.counterClockwise) {
+                while (sweep <= 0.0)
+                    sweep += kTwoPi;
+            } else {
+                while (sweep >= 0.0)
+                    sweep -= kTwoPi;
+            }
+            if (std::fabs(std::fabs(sweep) - kTwoPi) < 1e-9 && a0 == a1)
+                sweep = edge.counterClockwise ? kTwoPi : -kTwoPi;
+            const Vec3 c{edge.start.x, edge.start.y, z};
+            if (edge.kind == Kind::Arc) {
+                AddArc(points, ocs, c, edge.radius, a0, sweep);
+            } else {
+                const Vec3 major{edge.end.x, edge.end.y, 0};
+                const Vec3 minor{-edge.end.y * edge.radius, edge.end.x * edge.radius, 0};
+                const int n = Segments(ocs, drawing::Length(major), sweep);
+                for (int i = 0; i <= n; ++i) {
+                    const double t = a0 + sweep * i / n;
+                    points << Dev(ocs, c + major * std::cos(t) + minor * std::sin(t));
+                }
+            }
+            break;
+        }
+        case Kind::Spline:
+            AddSpline(points, ocs * Transform::Translation({0, 0, z}), edge.spline);
+            break;
+        }
+    }
+
+    void DrawLeader(const Document& d, const drawing::LeaderGeometry& g, const Transform& m) {
+        QPolygonF points;
+        for (const Vec3& v : g.vertices)
+            points << Dev(m, v);
+        Stroke(points, false);
+        if (!g.arrowhead || g.vertices.size() < 2)
+            return;
+        const double size =
+            d.HeaderNumber("$DIMASZ", 2.5) * std::max(1e-9, d.HeaderNumber("$DIMSCALE", 1.0));
+        const Vec3 tip = g.vertices[0];
+        Vec3 along = g.vertices[1] - tip;
+        const double length = drawing::Length(along);
+        if (!(length > 0.0) || !(size > 0.0))
+            return;
+        along = along * (1.0 / length);
+        const Vec3 side{-along.y, along.x, 0};
+        QPolygonF head;
+        head << Dev(m, tip) << Dev(m, tip + along * size + side * (size / 6.0))
+             << Dev(m, tip + along * size - side * (size / 6.0));
+        QPainterPath path;
+        path.addPolygon(head);
+        path.closeSubpath();
+        Fill(path);
+    }
+
+    const Renderer::State& m_state;
+    QPainter& m_painter;
+    QTransform m_toDevice;
+    const PaintOptions& m_options;
+    bool m_plotting;
+    double m_deviceScale = 1.0;
+    double m_tolerance = 0.3;
+    QColor m_foreground;
+    QColor m_color;
+    const Document* m_document = nullptr;
+    std::vector<const Block*> m_path;
+};
+
+} // namespace
+
+Renderer::Renderer(const drawing::Document& document)
+    : m_state(std::make_unique<State>(document)) {}
+Renderer::~Renderer() = default;
+
+const drawing::Document& Renderer::Document() const {
+    return m_state->document;
+}
+
+std::vector<std::string> Renderer::Warnings() const {
+    std::lock_guard lock(m_state->mutex);
+    return m_state->warnings;
+}
+
+std::vector<const Entity*> Renderer::EntitiesIn(std::size_t layoutIndex,
+                                                const QRectF& window) const {
+    const auto& document = m_state->document;
+    const auto& entities = document.LayoutEntities(document.layouts.at(layoutIndex));
+    const QRectF w = window.normalized();
+    const auto found =
+        m_state->Index(layoutIndex).Query({w.left(), w.top(), w.right(), w.bottom()});
+    std::vector<const Entity*> result;
+    result.reserve(found.size());
+    for (std::size_t i : found)
+        result.push_back(&entities[i]);
+    return result;
+}
+
+namespace {
+
+void PaintEntities(const Renderer& renderer, const Renderer::State& state, QPainter& painter,
+                   std::size_t layoutIndex, const QRectF& window, const QTransform& toDevice,
+                   const QPolygonF& clip, const PaintOptions& options, bool plotting) {
+    if (!QGuiApplication::instance())
+        throw std::logic_error("painting needs a QGuiApplication (fonts)");
+    painter.save();
+    painter.setClipRegion(QRegion(), Qt::NoClip);
+    QPainterPath clipPath;
+    clipPath.addPolygon(clip);
+    clipPath.closeSubpath();
+    painter.setClipPath(clipPath);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    Pass pass(state, painter, toDevice, options, plotting);
+    for (const Entity* entity : renderer.EntitiesIn(layoutIndex, window))
+        pass.TopLevel(state.document, *entity);
+    painter.restore();
+}
+
+} // namespace
+
+void Renderer::PaintWindow(QPainter& painter, std::size_t layoutIndex, const QRectF& window,
+                           const QTransform& toDevice, const PaintOptions& options) const {
+    const QPolygonF clip = toDevice.map(QPolygonF(window.normalized()));
+    PaintEntities(*this, *m_state, painter, layoutIndex, window, toDevice, clip, options, false);
+}
+
+void Renderer::PaintPage(QPainter& painter, std::size_t layoutIndex, const PagePlacement& placement,
+                         double deviceUnitsPerMm, const PaintOptions& options) const {
+    PaintOptions pageOptions = options;
+    pageOptions.deviceUnitsPerMm = deviceUnitsPerMm;
+    const QTransform pageToDevice = PageToDevice(placement, deviceUnitsPerMm);
+    const QTransform toDevice = placement.drawingToPage * pageToDevice;
+    // Clipped to the window as it lies on the sheet, and to the sheet's printable area.
+    const QRectF onSheet = placement.windowOnPageMm.intersected(placement.printableMm);
+    const QPolygonF clip = pageToDevice.map(QPolygonF(onSheet));
+    PaintEntities(*this, *m_state, painter, layoutIndex, placement.windowDrawing, toDevice, clip,
+                  pageOptions, true);
+}
+
+} // namespace kw::render

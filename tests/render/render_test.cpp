@@ -1,0 +1,222 @@
+// Pages painted into images: where line work lands, in which colour and width, what is left out.
+
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include "render/render.h"
+#include "render/text_content.h"
+#include "test_support.h"
+
+namespace kw::render {
+namespace {
+
+using drawing::test::T;
+
+constexpr double kPxPerMm = 10.0;
+
+// An A4 landscape sheet with the window (0, 0)-(200, 100) plotted 1:1 at (10, 10) mm: drawing
+// point (x, y) lands on pixel (10 (10 + x), 10 (200 - y)). Lines run along y = n.95, through the
+// middle of a pixel row, so that a one-pixel line is not shared between two rows.
+drawing::LayoutPlotSettings A4() {
+    drawing::LayoutPlotSettings s;
+    s.paperWidthMm = 297;
+    s.paperHeightMm = 210;
+    s.paperUnits = 1;
+    s.windowMaxX = 200;
+    s.windowMaxY = 100;
+    s.customScalePaper = 1;
+    s.customScaleDrawing = 1;
+    s.plotOriginXMm = 10;
+    s.plotOriginYMm = 10;
+    return s;
+}
+
+QImage Plot(const drawing::Document& document, PaintOptions options = {},
+            const drawing::LayoutPlotSettings& settings = A4()) {
+    QImage image(int(297 * kPxPerMm), int(210 * kPxPerMm), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    Renderer renderer(document);
+    renderer.PaintPage(painter, 0, PlacePage(settings), kPxPerMm, options);
+    return image;
+}
+
+QColor At(const QImage& image, double x, double y) {
+    return image.pixelColor(int(kPxPerMm * (10 + x)), int(kPxPerMm * (200 - y)));
+}
+
+bool Inked(const QImage& image, double x, double y) {
+    return At(image, x, y) != QColor(Qt::white);
+}
+
+// How many pixels across the line work at drawing x is, going down the column through y.
+int InkHeight(const QImage& image, double x, double y) {
+    const int column = int(kPxPerMm * (10 + x));
+    const int row = int(kPxPerMm * (200 - y));
+    int count = 0;
+    for (int r = row - 40; r <= row + 40; ++r)
+        count += image.pixelColor(column, r).lightness() < 200 ? 1 : 0;
+    return count;
+}
+
+std::string Line(double x0, double y0, double x1, double y1, const std::string& extra = "",
+                 const std::string& layer = "0") {
+    return T(0, "LINE") + T(8, layer) + extra + T(10, x0) + T(20, y0) + T(30, 0.0) + T(11, x1) +
+           T(21, y1) + T(31, 0.0);
+}
+
+TEST(PaintPage, LineWorkLandsInItsColourAtItsLineweightAndIsClippedToTheWindow) {
+    const auto document =
+        drawing::test::FromTags(Line(-100, 49.95, 300, 49.95, T(62, 1) + T(370, 50)) +
+                                Line(20, 79.95, 180, 79.95, T(62, 7)));
+    PaintOptions options;
+    options.lineweights = true;
+    QImage page = Plot(document, options);
+    EXPECT_EQ(At(page, 100, 49.95), QColor(Qt::red));
+    EXPECT_NEAR(InkHeight(page, 100, 49.95), 5, 1);     // 0.5 mm at 10 px/mm
+    EXPECT_EQ(At(page, 100, 79.95), QColor(Qt::black)); // colour 7 on white paper
+    // Outside the window nothing, also where the line goes on.
+    EXPECT_FALSE(Inked(page, -3, 49.95));
+    EXPECT_FALSE(Inked(page, 203, 49.95));
+    EXPECT_TRUE(Inked(page, 1, 49.95));
+
+    options.lineweights = false;
+    options.styleMode = StyleMode::Monochrome;
+    page = Plot(document, options);
+    EXPECT_EQ(At(page, 100, 49.95).lightness(), 0);
+    EXPECT_LE(InkHeight(page, 100, 49.95), 2); // the thin line
+
+    options.styleMode = StyleMode::Grayscale;
+    page = Plot(document, options);
+    const QColor grey = At(page, 100, 49.95);
+    EXPECT_EQ(grey.red(), grey.green());
+    EXPECT_NEAR(grey.red(), 76, 2); // red's luminance
+}
+
+TEST(PaintPage, LayersThatAreOffFrozenOrNotPlottedStayOffThePage) {
+    auto document = drawing::test::FromTags(
+        Line(20, 9.95, 180, 9.95, "", "OFF") + Line(20, 19.95, 180, 19.95, "", "FROZEN") +
+        Line(20, 29.95, 180, 29.95, "", "NOPLOT") + Line(20, 39.95, 180, 39.95, "", "SHOWN"));
+    auto add = [&](const std::string& name, bool on, std::int16_t flags, bool plot) {
+        drawing::Layer layer;
+        layer.name = name;
+        layer.on = on;
+        layer.flags = flags;
+        layer.plot = plot;
+        document.layers.push_back(layer);
+    };
+    add("OFF", false, 0, true);
+    add("FROZEN", true, 1, true);
+    add("NOPLOT", true, 0, false);
+    add("SHOWN", true, 0, true);
+    document.RebuildIndexes();
+    const QImage page = Plot(document);
+    EXPECT_FALSE(Inked(page, 100, 9.95));
+    EXPECT_FALSE(Inked(page, 100, 19.95));
+    EXPECT_FALSE(Inked(page, 100, 29.95));
+    EXPECT_TRUE(Inked(page, 100, 39.95));
+
+    // On screen a layer that is only marked not to plot is still shown.
+    QImage screen(200, 100, QImage::Format_RGB32);
+    screen.fill(Qt::black);
+    QPainter painter(&screen);
+    PaintOptions options;
+    options.background = Qt::black;
+    Renderer(document).PaintWindow(painter, 0, QRectF(0, 0, 200, 100),
+                                   QTransform(1, 0, 0, -1, 0, 100.45), options);
+    painter.end();
+    EXPECT_EQ(screen.pixelColor(100, 70), QColor(Qt::white));
+    EXPECT_EQ(screen.pixelColor(100, 80), QColor(Qt::black));
+}
+
+TEST(PaintPage, BlocksAreDrawnFromTheirDefinitionsMirroredArrayedAndByBlock) {
+    const std::string block = T(0, "BLOCK") + T(8, "0") + T(2, "B") + T(70, 0) + T(10, 0.0) +
+                              T(20, 0.0) + T(30, 0.0) + T(3, "B") + Line(0, 0, 50, 0, T(62, 0)) +
+                              T(0, "ENDBLK") + T(8, "0");
+    // Mirrored at (100, 50): the line runs to the left. An array of 2 columns 60 apart at y 20.
+    const std::string inserts = T(0, "INSERT") + T(8, "0") + T(62, 3) + T(2, "B") + T(10, 100.0) +
+                                T(20, 49.95) + T(30, 0.0) + T(41, -1.0) + T(0, "INSERT") +
+                                T(8, "0") + T(62, 5) + T(2, "B") + T(10, 10.0) + T(20, 19.95) +
+                                T(30, 0.0) + T(70, 2) + T(44, 60.0);
+    const QImage page = Plot(drawing::test::FromTags(inserts, block));
+    EXPECT_EQ(At(page, 75, 49.95), QColor(Qt::green));
+    EXPECT_FALSE(Inked(page, 125, 49.95));
+    EXPECT_EQ(At(page, 30, 19.95), QColor(Qt::blue));
+    EXPECT_EQ(At(page, 90, 19.95), QColor(Qt::blue));
+    EXPECT_FALSE(Inked(page, 65, 19.95));
+}
+
+TEST(PaintPage, ABlockThatContainsItselfIsCutOffAndReportedOnce) {
+    const std::string block = T(0, "BLOCK") + T(8, "0") + T(2, "LOOP") + T(70, 0) + T(10, 0.0) +
+                              T(20, 0.0) + T(30, 0.0) + T(3, "LOOP") + Line(0, 0, 50, 0) +
+                              T(0, "INSERT") + T(8, "0") + T(2, "LOOP") + T(10, 0.0) + T(20, 1.0) +
+                              T(30, 0.0) + T(0, "INSERT") + T(8, "0") + T(2, "LOOP") + T(10, 0.0) +
+                              T(20, 2.0) + T(30, 0.0) + T(0, "ENDBLK") + T(8, "0");
+    const auto document = drawing::test::FromTags(
+        T(0, "INSERT") + T(8, "0") + T(2, "LOOP") + T(10, 20.0) + T(20, 20.0) + T(30, 0.0), block);
+    QImage image(300, 300, QImage::Format_RGB32);
+    QPainter painter(&image);
+    Renderer renderer(document);
+    renderer.PaintPage(painter, 0, PlacePage(A4()), 1.0, {});
+    renderer.PaintPage(painter, 0, PlacePage(A4()), 1.0, {});
+    EXPECT_EQ(renderer.Warnings().size(), 1u);
+}
+
+TEST(PaintPage, SolidHatchesFillTheirBoundariesByTheEvenOddRule) {
+    auto square = [](double a, double b) {
+        return T(92, 2) + T(72, 0) + T(73, 1) + T(93, 4) + T(10, a) + T(20, a) + T(10, b) +
+               T(20, a) + T(10, b) + T(20, b) + T(10, a) + T(20, b) + T(97, 0);
+    };
+    const std::string hatch = T(0, "HATCH") + T(8, "0") + T(62, 1) + T(100, "AcDbHatch") +
+                              T(10, 0.0) + T(20, 0.0) + T(30, 0.0) + T(210, 0.0) + T(220, 0.0) +
+                              T(230, 1.0) + T(2, "SOLID") + T(70, 1) + T(71, 0) + T(91, 2) +
+                              square(20, 80) + square(40, 60) + T(75, 0) + T(76, 1) + T(98, 0);
+    const QImage page = Plot(drawing::test::FromTags(hatch));
+    EXPECT_EQ(At(page, 30, 30), QColor(Qt::red));
+    EXPECT_EQ(At(page, 70, 50), QColor(Qt::red));
+    EXPECT_FALSE(Inked(page, 50, 50));
+    EXPECT_FALSE(Inked(page, 90, 50));
+}
+
+TEST(PaintPage, TextIsDrawnAtItsHeightAndAlignment) {
+    // Left-aligned at (20, 20) and right-aligned ending at (180, 60), both 10 units high.
+    const std::string text = T(0, "TEXT") + T(8, "0") + T(10, 20.0) + T(20, 20.0) + T(30, 0.0) +
+                             T(40, 10.0) + T(1, "HAXH") + T(0, "TEXT") + T(8, "0") + T(10, 0.0) +
+                             T(20, 0.0) + T(30, 0.0) + T(40, 10.0) + T(1, "HAXH") + T(72, 2) +
+                             T(11, 180.0) + T(21, 60.0) + T(31, 0.0);
+    const QImage page = Plot(drawing::test::FromTags(text));
+    auto inkIn = [&](double x0, double y0, double x1, double y1) {
+        int ink = 0;
+        for (double x = x0; x < x1; x += 0.2)
+            for (double y = y0; y < y1; y += 0.2)
+                ink += Inked(page, x, y) ? 1 : 0;
+        return ink;
+    };
+    EXPECT_GT(inkIn(20, 20, 30, 30), 20);   // the first letter's box
+    EXPECT_EQ(inkIn(10, 20, 19.5, 30), 0);  // nothing left of the insertion point
+    EXPECT_EQ(inkIn(20, 30.5, 60, 40), 0);  // nothing above the cap height
+    EXPECT_GT(inkIn(170, 60, 180, 70), 20); // right-aligned: the last letter ends at 180
+    EXPECT_EQ(inkIn(180.5, 60, 195, 70), 0);
+}
+
+TEST(TextContent, MTextCodesAreTakenOutAndParagraphsSplit) {
+    EXPECT_EQ(MTextLines("{\\fSimSun|b0|i0;技术要求}\\P1. \\H2.5;未注\\~倒角\\P\\S1^2;"),
+              (std::vector<std::string>{"技术要求", "1. 未注\u00A0倒角", "1/2"}));
+    EXPECT_EQ(MTextLines("a\\\\b\\{c\\}\\Lline\\l"), (std::vector<std::string>{"a\\b{c}line"}));
+    EXPECT_EQ(MTextLines("%%c20"), (std::vector<std::string>{"\u230020"}));
+    EXPECT_EQ(PlainText("%%c50%%p0.1 %%d %%uU%%u 100%%%"), "\u230050\u00B10.1 \u00B0 U 100%");
+}
+
+} // namespace
+} // namespace kw::render
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
