@@ -163,8 +163,10 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    QGuiApplication qt(argc, argv);
-    std::vector<std::string> arguments(argv + 1, argv + argc);
+    // Qt takes options of its own out of the arguments (--reverse among them): it gets none.
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    int qtArgc = 1;
+    QGuiApplication qt(qtArgc, argv);
 
     const std::string programFolder = builtin::RunningProgramFolder();
     SettingsFile settingsFile = SettingsFile::Locate(programFolder, UserConfigFolder());

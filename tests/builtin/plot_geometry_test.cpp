@@ -133,18 +133,17 @@ struct FrameOnPaper {
     double strokeMm = 0.0;
     double sheetWidthMm = 0.0;
     double sheetHeightMm = 0.0;
-    const Raster* page = nullptr;
-
-    // Whether there is ink at a point, millimetres from the lower-left corner.
-    bool InkAt(double xMm, double yMm) const {
-        return page->Ink(static_cast<int>(xMm * kPixelsPerMm),
-                         static_cast<int>((sheetHeightMm - yMm) * kPixelsPerMm));
-    }
 };
 
 struct Plotted {
     Raster raster;
     FrameOnPaper frame;
+
+    // Whether there is ink at a point, millimetres from the sheet's lower-left corner.
+    bool InkAt(double xMm, double yMm) const {
+        return raster.Ink(static_cast<int>(xMm * kPixelsPerMm),
+                          static_cast<int>((frame.sheetHeightMm - yMm) * kPixelsPerMm));
+    }
 };
 
 // Plots the frame drawing with the options and measures the one page.
@@ -168,7 +167,6 @@ std::optional<Plotted> PlotAndMeasure(const std::string& options) {
     Plotted plotted{std::move(*raster), {}};
     const Raster& page = plotted.raster;
     FrameOnPaper& frame = plotted.frame;
-    frame.page = &page;
     frame.sheetWidthMm = static_cast<double>(page.width) / kPixelsPerMm;
     frame.sheetHeightMm = static_cast<double>(page.height) / kPixelsPerMm;
 
@@ -203,7 +201,8 @@ std::optional<Plotted> PlotAndMeasure(const std::string& options) {
 }
 
 // Which inner corner of the frame's box holds the marker: "lower-left", "lower-right", ...
-std::string MarkerCorner(const FrameOnPaper& frame) {
+std::string MarkerCorner(const Plotted& plotted) {
+    const FrameOnPaper& frame = plotted.frame;
     const double inset = kMarkerMiddleMm;
     std::string found;
     for (const auto& [name, x, y] :
@@ -211,7 +210,7 @@ std::string MarkerCorner(const FrameOnPaper& frame) {
           std::tuple{"lower-right", frame.right - inset, frame.bottom + inset},
           std::tuple{"upper-left", frame.left + inset, frame.top - inset},
           std::tuple{"upper-right", frame.right - inset, frame.top - inset}}) {
-        if (frame.InkAt(x, y)) {
+        if (plotted.InkAt(x, y)) {
             found += found.empty() ? name : std::string(" and ") + name;
         }
     }
@@ -234,14 +233,14 @@ TEST(PlotGeometry, TheFrameIsItsStandardLengthOnPaperAndTheAllowanceInsideTheWin
     EXPECT_NEAR(offset->frame.sheetHeightMm, 297.0, kToleranceMm);
     ExpectFrameAt(offset->frame, 10 + kAllowanceMm, 20 + kAllowanceMm, kFrameWidthMm,
                   kFrameHeightMm, "offset 10,20");
-    EXPECT_EQ(MarkerCorner(offset->frame), "lower-left");
+    EXPECT_EQ(MarkerCorner(*offset), "lower-left");
 
     // A negative allowance cuts into the frame: the window starts 5 mm inside it, so the
     // frame's own strokes lie outside the window and are clipped away, all four.
     const auto clipped = PlotAndMeasure("--offset 10,20 --allowance -5");
     ASSERT_TRUE(clipped);
-    EXPECT_FALSE(clipped->frame.InkAt(10 - 5, 20 + 100)) << "left stroke outside the window";
-    EXPECT_TRUE(clipped->frame.InkAt(10 - 5 + kMarkerMiddleMm, 20 - 5 + kMarkerMiddleMm))
+    EXPECT_FALSE(clipped->InkAt(10 - 5, 20 + 100)) << "left stroke outside the window";
+    EXPECT_TRUE(clipped->InkAt(10 - 5 + kMarkerMiddleMm, 20 - 5 + kMarkerMiddleMm))
         << "the marker inside the window";
 
     const auto centred = PlotAndMeasure("--center");
@@ -275,7 +274,7 @@ TEST(PlotGeometry, RotationsTurnThePlotAndTheOriginStaysAtTheLowerLeft) {
         const double height = c.turned ? kFrameWidthMm : kFrameHeightMm;
         ExpectFrameAt(plotted->frame, 10 + kAllowanceMm, 20 + kAllowanceMm, width, height,
                       c.options);
-        EXPECT_EQ(MarkerCorner(plotted->frame), c.marker) << c.options;
+        EXPECT_EQ(MarkerCorner(*plotted), c.marker) << c.options;
     }
 }
 
