@@ -2,6 +2,7 @@
 
 // Everything of the drawing library: model, DXF reading/writing, extents, selection.
 
+#include "drawing/block_path.h"
 #include "drawing/document.h"
 #include "drawing/dxf_error.h"
 #include "drawing/dxf_io.h"

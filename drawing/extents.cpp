@@ -14,8 +14,7 @@
 namespace kw::drawing {
 namespace {
 
-constexpr int kMaxDepth = 32;    // nested block references
-constexpr int kMaxXrefDepth = 8; // drawings referring to drawings
+constexpr int kMaxXrefDepth = 8; // drawings referring to drawings, loaded at most this deep
 constexpr double kTwoPi = 2.0 * kPi;
 
 thread_local int t_xrefDepth = 0;
@@ -392,36 +391,50 @@ void AddHatch(Box& box, const Transform& m, const HatchGeometry& g) {
     }
 }
 
-// Past this many entities visited for one box, references are measured by the transformed box
-// of their block instead of entity by entity: blocks nested many levels deep with many references
-// each would otherwise take exponential time. Real drawings stay far below it.
+// Past this many entities visited for one box, every block is measured once in its own
+// coordinates and its references by the transformed corners of that box: blocks nested deep with
+// references turned at every level would otherwise take exponential time. Real drawings stay far
+// below it.
 constexpr std::size_t kVisitBudget = 2'000'000;
 
-struct Measure {
-    explicit Measure(const Document& document) : doc(document) {}
-
-    const Document& doc;
-    std::size_t visits = 0;
-    std::map<const Block*, Box> ownBoxes;
-    std::map<const Block*, Box>* localBoxes = &ownBoxes; // memo of the coarse mode
-
-    // The box of a block in its own coordinates, each reference in it taken coarsely: every
-    // block is measured once.
-    Box LocalBox(const Block& block, int depth) {
-        const auto it = localBoxes->find(&block);
-        if (it != localBoxes->end())
-            return it->second;
-        (*localBoxes)[&block] = Box{}; // a block inside itself adds nothing
-        Box box;
-        Block_(box, block, Transform::Identity(), depth);
-        (*localBoxes)[&block] = box;
-        return box;
+// Whether the transform maps a box onto a box (scaling, mirroring, quarter turns, translation): a
+// block's box in its own coordinates then gives its exact box under the transform.
+bool KeepsBoxes(const Transform& m) {
+    for (int row = 0; row < 3; ++row) {
+        int nonZero = 0;
+        for (int column = 0; column < 3; ++column)
+            nonZero += m.m[row][column] != 0.0 ? 1 : 0;
+        if (nonZero > 1)
+            return false;
     }
+    return true;
+}
 
-    void Entity_(Box& box, const Entity& e, const Transform& m, int depth);
-    void Block_(Box& box, const Block& block, const Transform& m, int depth) {
-        if (depth > kMaxDepth)
-            return;
+void AddTransformedBox(Box& box, const Transform& m, const Box& local) {
+    if (local.IsEmpty())
+        return;
+    for (int corner = 0; corner < 8; ++corner)
+        box.Add(
+            m.Apply({corner & 1 ? local.max.x : local.min.x, corner & 2 ? local.max.y : local.min.y,
+                     corner & 4 ? local.max.z : local.min.z}));
+}
+
+// What one measurement keeps while it walks: the path of blocks it is inside, the boxes of the
+// blocks measured so far in their own coordinates, and the count of entities visited.
+struct Walk {
+    explicit Walk(BlockPath& blockPath) : path(blockPath) {}
+
+    BlockPath& path;
+    std::map<const Block*, Box> blockBoxes;
+    std::size_t visits = 0;
+};
+
+struct Measure {
+    const Document& doc;
+    Walk& walk;
+
+    void Entity_(Box& box, const Entity& e, const Transform& m);
+    void Contents(Box& box, const Block& block, const Transform& m) {
         for (const Entity& e : block.entities) {
             if (e.type == EntityType::AttDef) {
                 // Only constant attribute definitions show in a reference.
@@ -429,18 +442,42 @@ struct Measure {
                 if (!(g.attributeFlags & 2))
                     continue;
             }
-            Entity_(box, e, m, depth);
+            Entity_(box, e, m);
         }
     }
-    void Insert_(Box& box, const Entity& e, const InsertGeometry& g, const Transform& m, int depth);
+    // The content of `block` of `owner` under `m`, unless the block is cut off on this path.
+    void Reference(Box& box, const Document& owner, const Block& block, const Transform& m);
+    void Insert_(Box& box, const Entity& e, const InsertGeometry& g, const Transform& m);
 };
 
-void Measure::Insert_(Box& box, const Entity& e, const InsertGeometry& g, const Transform& m,
-                      int depth) {
+void Measure::Reference(Box& box, const Document& owner, const Block& block, const Transform& m) {
+    BlockPath::Scope scope(walk.path, owner, block);
+    if (!scope.Entered())
+        return;
+    const bool coarse = walk.visits > kVisitBudget;
+    if (!coarse && !KeepsBoxes(m)) {
+        Measure{owner, walk}.Contents(box, block, m); // turned: entity by entity, exactly
+        return;
+    }
+    const auto known = walk.blockBoxes.find(&block);
+    if (known != walk.blockBoxes.end()) {
+        AddTransformedBox(box, m, known->second);
+        return;
+    }
+    const std::size_t cutsBefore = walk.path.CutCount();
+    Box local;
+    Measure{owner, walk}.Contents(local, block, Transform::Identity());
+    // Past the budget the box is coarse anyway, and kept whatever was cut, to stay bounded.
+    if (coarse || walk.path.CutCount() == cutsBefore)
+        walk.blockBoxes[&block] = local;
+    AddTransformedBox(box, m, local);
+}
+
+void Measure::Insert_(Box& box, const Entity& e, const InsertGeometry& g, const Transform& m) {
     for (const Entity& attribute : g.attributes)
-        Entity_(box, attribute, m, depth);
+        Entity_(box, attribute, m);
     const Block* block = doc.FindBlock(g.blockName);
-    if (!block || depth >= kMaxDepth)
+    if (!block)
         return;
     const Document* content = &doc;
     const Block* contentBlock = block;
@@ -456,26 +493,9 @@ void Measure::Insert_(Box& box, const Entity& e, const InsertGeometry& g, const 
         contentBlock = &xref->blocks[model.blockIndex];
     }
     Box first;
-    Measure inner(*content);
-    inner.visits = visits;
-    if (content == &doc)
-        inner.localBoxes = localBoxes;
     if (xref)
         ++t_xrefDepth; // the referenced drawing's own references count as one level deeper
-    if (visits > kVisitBudget) {
-        // Coarse: the corners of the block's own box, transformed.
-        const Box local = inner.LocalBox(*contentBlock, depth + 1);
-        if (!local.IsEmpty()) {
-            const Transform t = m * InsertTransform(e, block, 0, 0);
-            for (int corner = 0; corner < 8; ++corner)
-                first.Add(t.Apply({corner & 1 ? local.max.x : local.min.x,
-                                   corner & 2 ? local.max.y : local.min.y,
-                                   corner & 4 ? local.max.z : local.min.z}));
-        }
-    } else {
-        inner.Block_(first, *contentBlock, m * InsertTransform(e, block, 0, 0), depth + 1);
-        visits = inner.visits;
-    }
+    Reference(first, *content, *contentBlock, m * InsertTransform(e, block, 0, 0));
     if (xref)
         --t_xrefDepth;
     if (first.IsEmpty())
@@ -497,8 +517,8 @@ void Measure::Insert_(Box& box, const Entity& e, const InsertGeometry& g, const 
         }
 }
 
-void Measure::Entity_(Box& box, const Entity& e, const Transform& m, int depth) {
-    ++visits;
+void Measure::Entity_(Box& box, const Entity& e, const Transform& m) {
+    ++walk.visits;
     if (e.invisible)
         return;
     switch (e.type) {
@@ -570,13 +590,13 @@ void Measure::Entity_(Box& box, const Entity& e, const Transform& m, int depth) 
         AddMText(box, m, e, std::get<MTextGeometry>(e.geometry));
         break;
     case EntityType::Insert:
-        Insert_(box, e, std::get<InsertGeometry>(e.geometry), m, depth);
+        Insert_(box, e, std::get<InsertGeometry>(e.geometry), m);
         break;
     case EntityType::Dimension: {
         const auto& g = std::get<DimensionGeometry>(e.geometry);
         const Block* block = doc.FindBlock(g.blockName);
-        if (block && depth < kMaxDepth)
-            Block_(box, *block, m * Transform::Translation(g.insertion), depth + 1);
+        if (block)
+            Reference(box, doc, *block, m * Transform::Translation(g.insertion));
         break;
     }
     case EntityType::Hatch:
@@ -626,20 +646,34 @@ Transform InsertTransform(const Entity& insert, const Block* block, int column, 
            Transform::Scaling(g->scale) * Transform::Translation(base * -1.0);
 }
 
-Box EntityExtents(const Document& document, const Entity& entity, const Transform& transform) {
+Box EntityExtents(const Document& document, const Entity& entity, const Transform& transform,
+                  BlockPath& path) {
     Box box;
-    Measure(document).Entity_(box, entity, transform, 0);
+    Walk walk(path);
+    Measure{document, walk}.Entity_(box, entity, transform);
     return box;
+}
+
+Box EntityExtents(const Document& document, const Entity& entity, const Transform& transform) {
+    BlockPath path(document);
+    return EntityExtents(document, entity, transform, path);
 }
 
 Box EntityExtents(const Document& document, const Entity& entity) {
     return EntityExtents(document, entity, Transform::Identity());
 }
 
-Box BlockExtents(const Document& document, const Block& block, const Transform& transform) {
+Box BlockExtents(const Document& document, const Block& block, const Transform& transform,
+                 BlockPath& path) {
     Box box;
-    Measure(document).Block_(box, block, transform, 0);
+    Walk walk(path);
+    Measure{document, walk}.Reference(box, document, block, transform);
     return box;
+}
+
+Box BlockExtents(const Document& document, const Block& block, const Transform& transform) {
+    BlockPath path(document);
+    return BlockExtents(document, block, transform, path);
 }
 
 std::string FindXrefFile(const std::string& hostPath, const std::string& xrefPath) {

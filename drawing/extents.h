@@ -2,7 +2,10 @@
 
 // Extents of entities in world coordinates, with block references expanded: insertion point,
 // scale (mirroring included), rotation, extrusion, column/row arrays and the block's base point,
-// nested to any depth. External references are loaded on first use (see ResolveXref).
+// nested up to BlockPath::kMaxDepth levels. External references are loaded on first use (see
+// ResolveXref). A block reached again on its own path (through INSERT, DIMENSION or external
+// references) is cut off there (drawing/block_path.h), and each block is measured once in its own
+// coordinates, so the work stays linear in the drawing's size.
 //
 // Exact for lines, points, circles, arcs, ellipses, polylines with bulges, solids, faces, leaders
 // and hatch boundaries under any transform (a transformed arc is measured as the elliptical arc it
@@ -16,6 +19,7 @@
 #include <memory>
 #include <string>
 
+#include "drawing/block_path.h"
 #include "drawing/document.h"
 #include "drawing/geometry.h"
 
@@ -30,6 +34,13 @@ Box EntityExtents(const Document& document, const Entity& entity, const Transfor
 // The box of all entities of a block, in the block's own coordinates transformed by `transform`.
 Box BlockExtents(const Document& document, const Block& block,
                  const Transform& transform = Transform::Identity());
+
+// The same walking on `path` (at depth 0, made for `document`): its Reports() then tell which
+// blocks were cut off, each once however many entities are measured with it.
+Box EntityExtents(const Document& document, const Entity& entity, const Transform& transform,
+                  BlockPath& path);
+Box BlockExtents(const Document& document, const Block& block, const Transform& transform,
+                 BlockPath& path);
 
 // The transform of one instance of a block reference (column c, row r of an array): block
 // coordinates → WCS, base point, scale, rotation, array offset, insertion point and extrusion.

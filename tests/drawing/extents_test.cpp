@@ -147,10 +147,6 @@ TEST(Extents, NestedReferencesAndTransformedCircles) {
     const double cx = 100 * c, cy = 100 * s;
     const double hx = std::hypot(20 * c, 10 * s), hy = std::hypot(20 * s, 10 * c);
     ExpectBox(box, cx - hx, cy - hy, cx + hx, cy + hy);
-    // A block that contains itself stops at the depth limit.
-    const std::string loop = BlockDef("LOOP", kLine + Insert("LOOP", 1, 1));
-    const Box looped = OnlyEntity(FromTags(Insert("LOOP", 0, 0), loop));
-    EXPECT_FALSE(looped.IsEmpty());
     // Thirty levels of blocks with four references each (4^30 lines): measured in bounded time,
     // coarsely (the transformed block boxes) once the work is too much entity by entity.
     auto name = [](int level) {
@@ -167,6 +163,96 @@ TEST(Extents, NestedReferencesAndTransformedCircles) {
         levels += BlockDef(name(level), content);
     }
     ExpectBox(OnlyEntity(FromTags(Insert("L1", 0, 0), levels)), 0, 0, 10, 5);
+}
+
+// Every entity of every layout measured on one path; its reports.
+std::vector<std::string> MeasureAll(const Document& document, Box* modelBox = nullptr) {
+    BlockPath path(document);
+    for (const Layout& layout : document.layouts)
+        for (const Entity& e : document.LayoutEntities(layout)) {
+            const Box box = EntityExtents(document, e, Transform::Identity(), path);
+            if (modelBox && layout.isModel)
+                modelBox->Add(box);
+        }
+    EXPECT_EQ(path.Depth(), 0u);
+    return path.Reports();
+}
+
+TEST(Extents, BlocksReachedAgainOnTheirPathAreCutOffOnce) {
+    // The fuzz findings: dimensions in model space whose block is model space itself, which took
+    // 2^depth work. Each is measured at once and the cycle reported once.
+    for (const char* file :
+         {"fuzz/dimension-cycle-timeout.dxf", "fuzz/dimension-self-timeout.dxf"}) {
+        SCOPED_TRACE(file);
+        const std::vector<std::string> reports = MeasureAll(LoadDrawing(Fixture(file)));
+        ASSERT_EQ(reports.size(), 1u);
+        EXPECT_EQ(reports[0],
+                  "block \"*Model_Space\" is reached again inside itself: cut off there");
+    }
+
+    // Made here: a line and two such dimensions. The dimensions measure model space without
+    // themselves: the line.
+    const std::string dimension = T(0, "DIMENSION") + T(8, "0") + T(2, "*Model_Space") +
+                                  T(10, 0.0) + T(20, 0.0) + T(30, 0.0) + T(70, "0");
+    Box model;
+    const std::vector<std::string> reports =
+        MeasureAll(FromTags(kLine + dimension + dimension), &model);
+    EXPECT_EQ(reports.size(), 1u);
+    ExpectBox(model, 0, 0, 10, 5);
+
+    // A block inserting itself, and two blocks inserting each other: each content once.
+    const std::string loop = BlockDef("LOOP", kLine + Insert("LOOP", 1, 1));
+    ExpectBox(OnlyEntity(FromTags(Insert("LOOP", 0, 0), loop)), 0, 0, 10, 5);
+    const std::string pair =
+        BlockDef("A", Insert("B", 100, 0)) + BlockDef("B", kLine + Insert("A", 0, 50));
+    ExpectBox(OnlyEntity(FromTags(Insert("A", 0, 0), pair)), 100, 0, 110, 5);
+    // Reached from the other end of the cycle, A holds nothing (B is cut off in it), whatever
+    // was found in A before.
+    const std::string both = pair + BlockDef("X", Insert("A", 0, 0) + Insert("B", 1000, 0));
+    ExpectBox(OnlyEntity(FromTags(Insert("X", 0, 0), both)), 100, 0, 1010, 5);
+
+    // Thirty-two levels of two references each (2^31 lines): every block measured once. Eight
+    // levels more and the lines lie past the depth limit: nothing, reported once.
+    auto levels = [](int count) {
+        auto name = [](int level) { return "M" + std::to_string(level); };
+        std::string text = BlockDef(name(count), kLine);
+        for (int level = count - 1; level >= 1; --level)
+            text += BlockDef(name(level),
+                             Insert(name(level + 1), 0, 0) + Insert(name(level + 1), 1, 0));
+        return FromTags(Insert("M1", 0, 0), text);
+    };
+    ExpectBox(OnlyEntity(levels(32)), 0, 0, 10 + 31, 5);
+    const Document deep = levels(40);
+    Box deepBox;
+    const std::vector<std::string> deepReports = MeasureAll(deep, &deepBox);
+    EXPECT_TRUE(deepBox.IsEmpty());
+    EXPECT_EQ(deepReports, std::vector<std::string>{
+                               "blocks nested more than 32 levels deep: cut off at block \"M33\""});
+}
+
+TEST(Extents, ExternalReferencesToEachOtherAreCutOff) {
+    // a.dxf refers to b.dxf and b.dxf to a.dxf, each with a line of its own.
+    auto drawing = [](const std::string& other, double x) {
+        const std::string line = T(0, "LINE") + T(8, "0") + T(10, x) + T(20, 0.0) + T(30, 0.0) +
+                                 T(11, x + 10) + T(21, 5.0) + T(31, 0.0);
+        const std::string xref = T(0, "BLOCK") + T(8, "0") + T(2, "REF") + T(70, "4") + T(10, 0.0) +
+                                 T(20, 0.0) + T(30, 0.0) + T(3, "REF") + T(1, other) +
+                                 T(0, "ENDBLK") + T(8, "0");
+        return T(0, "SECTION") + T(2, "HEADER") + T(9, "$ACADVER") + T(1, "AC1009") +
+               T(0, "ENDSEC") + T(0, "SECTION") + T(2, "BLOCKS") + xref + T(0, "ENDSEC") +
+               T(0, "SECTION") + T(2, "ENTITIES") + line + Insert("REF", 0, 0) + T(0, "ENDSEC") +
+               T(0, "EOF");
+    };
+    test::TempFolder folder;
+    std::ofstream(folder.File("a.dxf"), std::ios::binary) << drawing("b.dxf", 0);
+    std::ofstream(folder.File("b.dxf"), std::ios::binary) << drawing("a.dxf", 100);
+    const Document a = LoadDrawing(folder.File("a.dxf"));
+    Box model;
+    const std::vector<std::string> reports = MeasureAll(a, &model);
+    ExpectBox(model, 0, 0, 110, 5);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("refers back to itself through external references"),
+              std::string::npos);
 }
 
 TEST(Extents, AttributesCountButAttributeDefinitionsDoNot) {

@@ -5,7 +5,8 @@
 #   tests/drawing/fuzz_dxf_reader.sh [SECONDS] [BUILD_DIR]      (defaults: 60 /tmp/kw_fuzz)
 #
 # Needs Debian's clang and libclang-rt-14-dev. The corpus: every DXF under ../shared/testdata up
-# to 64 KB when that folder exists, else tests/data/drawing.
+# to 64 KB when that folder exists, else tests/data/drawing, and always the earlier findings kept
+# in tests/data/drawing/fuzz.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds=${1:-60}
@@ -18,7 +19,7 @@ rm -rf "$corpus"
 mkdir -p "$corpus"
 source_dir=../shared/testdata
 [ -d "$source_dir" ] || source_dir=tests/data/drawing
-find "$source_dir" -type f \( -iname '*.dxf' -o -iname '*.dxfb' \) -size -64k -print0 |
+find "$source_dir" tests/data/drawing/fuzz -type f \( -iname '*.dxf' -o -iname '*.dxfb' \) -size -64k -print0 |
     while IFS= read -r -d '' file; do cp "$file" "$corpus/$(echo "$file" | md5sum | cut -c1-16).dxf"; done
 echo "corpus: $(ls "$corpus" | wc -l) drawings from $source_dir"
 # Run in an empty folder: external references of the inputs are looked up next to them.
