@@ -14,8 +14,17 @@ namespace {
 
 namespace fs = std::filesystem;
 using kw::test::Quoted;
-using kw::test::RunCommand;
 using kw::test::RunShell;
+
+// Runs a private copy of the command in `folder` (see PrivatePlotCommand).
+kw::test::CommandResult RunCommand(const kw::test::TempFolder& folder, const std::string& arguments,
+                                   std::string* err = nullptr) {
+    const fs::path program = fs::path(folder.Path()) / "program" / "kestrelwick-plot";
+    if (!fs::exists(program)) {
+        kw::test::PrivatePlotCommand(folder.Path());
+    }
+    return kw::test::RunCommand(arguments, err, program.string());
+}
 
 // Settings the run would otherwise take from the settings file of earlier runs.
 const std::string kFrameOptions = "--kind polyline --layer 图框 --length 380 --allowance 0 ";
@@ -61,6 +70,7 @@ TEST(PlotCommandPlot, EveryFrameOfEveryDrawingIsAPdfOfItsOwnAndTheFilesAreListed
 
     std::string err;
     const auto run = RunCommand(
+        folder,
         kFrameOptions + "--output " + Quoted(output) + " " + Quoted(gbk) + " " + Quoted(abc), &err);
     ASSERT_EQ(run.status, 0) << run.out << err;
     EXPECT_NE(run.out.find("图纸打印完成 双击窗口返回"), std::string::npos) << run.out;
@@ -78,9 +88,9 @@ TEST(PlotCommandPlot, EveryFrameOfEveryDrawingIsAPdfOfItsOwnAndTheFilesAreListed
 
     // Without --output the pages go beside the drawing; the pages of the first run stay, the
     // second run's take new numbers.
-    const auto beside = RunCommand(kFrameOptions + Quoted(gbk), &err);
+    const auto beside = RunCommand(folder, kFrameOptions + Quoted(gbk), &err);
     ASSERT_EQ(beside.status, 0) << err;
-    const auto again = RunCommand(kFrameOptions + Quoted(gbk), &err);
+    const auto again = RunCommand(folder, kFrameOptions + Quoted(gbk), &err);
     ASSERT_EQ(again.status, 0) << err;
     const fs::path base = fs::path(folder.Path()) / "frames_r2000_gbk";
     EXPECT_EQ(WrittenFiles(beside.out), (std::vector<std::string>{base.string() + "-001.pdf\t1",
@@ -98,8 +108,8 @@ TEST(PlotCommandPlot, AFailingDeviceEndsTheRunWithItsMessageAndSaysWhere) {
     const fs::path impossible = fs::path(folder.Path()) / "notes.txt" / "plots";
 
     std::string err;
-    const auto run =
-        RunCommand(kFrameOptions + "--output " + Quoted(impossible) + " " + Quoted(drawing), &err);
+    const auto run = RunCommand(
+        folder, kFrameOptions + "--output " + Quoted(impossible) + " " + Quoted(drawing), &err);
     EXPECT_EQ(run.status, 1);
     // The run's message (with the device's failure number), then what and where, on lines of
     // their own.
@@ -113,7 +123,7 @@ TEST(PlotCommandPlot, AFailingDeviceEndsTheRunWithItsMessageAndSaysWhere) {
 
     // A device the built-in CAD does not have.
     const auto unknown =
-        RunCommand(kFrameOptions + "--device 'No Such Plotter' " + Quoted(drawing), &err);
+        RunCommand(folder, kFrameOptions + "--device 'No Such Plotter' " + Quoted(drawing), &err);
     EXPECT_EQ(unknown.status, 1);
     EXPECT_NE(err.find("No Such Plotter"), std::string::npos) << err;
 }
@@ -124,12 +134,13 @@ TEST(PlotCommandPlot, AProgressBarOnlyWhenStderrIsATerminal) {
     const std::string arguments = kFrameOptions + "--progress " + Quoted(drawing);
 
     std::string err;
-    const auto piped = RunCommand(arguments, &err);
+    const auto piped = RunCommand(folder, arguments, &err);
     ASSERT_EQ(piped.status, 0) << err;
     EXPECT_EQ(err.find("[#"), std::string::npos) << err;
 
     // script(1) gives the command a terminal and copies what it shows.
-    const std::string inner = std::string("'") + KW_PLOT_COMMAND + "' " + arguments;
+    std::string inner = Quoted(fs::path(folder.Path()) / "program" / "kestrelwick-plot");
+    inner.append(" ").append(arguments);
     std::string quotedInner;
     for (char c : inner) {
         quotedInner += c == '\'' ? std::string("'\\''") : std::string(1, c);

@@ -51,7 +51,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-mkdir -p "$work"/{root/ppd,spool,cache,state,log,out,config}
+mkdir -p "$work"/{root/ppd,spool,cache,state,log,out}
 mkdir -m 1770 "$work/tmp"
 chgrp lp "$work/tmp"
 socket="$work/cups.sock"
@@ -108,11 +108,14 @@ fi
 lpadmin -p "$queue" -E -v "cups-pdf:/$queue" -P "$work/cups-pdf.ppd" 2>/dev/null ||
     fail "lpadmin could not add the queue $queue"
 
-# A plot saves the drawing with its plot settings: plot a copy. The settings file stays in the
-# work folder too.
+# A plot saves the drawing with its plot settings: plot a copy. It also rewrites the settings
+# file beside the program, which later runs start from: run a copy of the program.
 cp "$drawing" "$work/plan.dxf"
 drawing="$work/plan.dxf"
-export XDG_CONFIG_HOME="$work/config"
+mkdir -p "$work/program"
+cp "$plot" "$work/program/"
+cp -r "$(dirname "$plot")/TEMPLATE" "$work/program/"
+plot="$work/program/$(basename "$plot")"
 options=(--device "$queue" --paper "ISO A3 横向 (420.00 x 297.00 毫米)" --kind polyline
     --layer 图框 --length 380 --allowance 5 --copies "$copies")
 if ! "$plot" "${options[@]}" "$drawing" >"$work/plot.out" 2>"$work/plot.err"; then
