@@ -183,7 +183,10 @@ void AddSplinePoints(Box& box, const Transform& m, const SplineGeometry& s) {
         for (int axis = 0; axis < 3; ++axis) {
             for (int sign = -1; sign <= 1; sign += 2) {
                 const double here = sign * coord(pts[i], axis);
-                if (here < sign * coord(pts[i - 1], axis) || here < sign * coord(pts[i + 1], axis))
+                const double before = sign * coord(pts[i - 1], axis);
+                const double after = sign * coord(pts[i + 1], axis);
+                // A flat run (a planar spline's z) has no extreme inside to refine.
+                if (here < before || here < after || (here == before && here == after))
                     continue;
                 double lo = ts[i - 1], hi = ts[i + 1];
                 const double g = (std::sqrt(5.0) - 1.0) / 2.0;

@@ -127,8 +127,19 @@ SpatialIndex BuildLayoutIndex(const Document& document, const Layout& layout) {
     const std::vector<Entity>& entities = document.LayoutEntities(layout);
     std::vector<Box> boxes;
     boxes.reserve(entities.size());
-    for (const Entity& entity : entities)
+    for (const Entity& entity : entities) {
+        // A spline lies within the hull of its control points; the index needs no more, and the
+        // exact box costs far more than painting the spline does.
+        const auto* spline = std::get_if<SplineGeometry>(&entity.geometry);
+        if (spline && !spline->controlPoints.empty()) {
+            Box box;
+            for (const Vec3& point : spline->controlPoints)
+                box.Add(point);
+            boxes.push_back(box);
+            continue;
+        }
         boxes.push_back(EntityExtents(document, entity));
+    }
     return SpatialIndex(boxes);
 }
 

@@ -5,12 +5,14 @@
 #include <QPolygonF>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <map>
 #include <mutex>
 #include <set>
 #include <stdexcept>
 
+#include "drawing/block_path.h"
 #include "drawing/extents.h"
 #include "drawing/spatial_index.h"
 #include "render/colors.h"
@@ -35,14 +37,13 @@ constexpr double kTwoPi = 2.0 * drawing::kPi;
 constexpr double kThinLineMm = 0.1;
 // The lineweight of "default" when the drawing does not say ($LWDEFAULT, 1/100 mm).
 constexpr double kDefaultLineweightMm = 0.25;
-// Blocks nested deeper than this are not followed (real drawings stay far below).
-constexpr int kMaxDepth = 64;
 
 // What a block reference hands down to its content.
 struct Inherited {
     const Layer* layer = nullptr; // the reference's layer: what layer-0 content takes
     QColor byBlockColor;          // invalid at the top: ACI 7
     double byBlockLineweightMm = -1.0;
+    const drawing::Linetype* byBlockLinetype = nullptr; // null: continuous
     bool highlighted = false;
 };
 
@@ -64,6 +65,29 @@ struct Renderer::State {
     mutable std::map<std::size_t, drawing::SpatialIndex> indexes;
     mutable std::vector<std::string> warnings;
     mutable std::set<std::string> warned;
+    // Fonts and their metrics by text style, looked up once: the font database is slow to ask.
+    struct StyleFace {
+        QFont font;
+        QFontMetricsF metrics;
+        double capHeight;
+    };
+    mutable std::map<std::string, StyleFace> faces;
+
+    const StyleFace& Face(const drawing::Document& d, const std::string& styleName) const {
+        std::lock_guard lock(mutex);
+        const drawing::TextStyle* style = d.FindTextStyle(styleName);
+        const std::string key = style ? style->name : std::string();
+        auto it = faces.find(key);
+        if (it == faces.end()) {
+            QFont font = StyleFont(style);
+            QFontMetricsF metrics(font);
+            // The text height is the height of a capital letter.
+            const double cap =
+                metrics.capHeight() > 0 ? metrics.capHeight() : metrics.ascent() * 0.7;
+            it = faces.emplace(key, StyleFace{font, metrics, cap}).first;
+        }
+        return it->second;
+    }
 
     const drawing::SpatialIndex& Index(std::size_t layoutIndex) const {
         std::lock_guard lock(mutex);
@@ -90,12 +114,17 @@ public:
     Pass(const Renderer::State& state, QPainter& painter, const QTransform& toDevice,
          const PaintOptions& options, bool plotting)
         : m_state(state), m_painter(painter), m_toDevice(toDevice), m_options(options),
-          m_plotting(plotting) {
+          m_plotting(plotting), m_path(state.document) {
         m_deviceScale = std::sqrt(std::fabs(toDevice.determinant()));
         m_tolerance =
             options.deviceUnitsPerMm > 0 ? std::max(0.25, 0.01 * options.deviceUnitsPerMm) : 0.3;
         const QColor bg = options.background;
         m_foreground = bg.lightnessF() > 0.5 ? QColor(Qt::black) : QColor(Qt::white);
+    }
+
+    ~Pass() {
+        for (const std::string& report : m_path.Reports())
+            m_state.Warn(report);
     }
 
     void TopLevel(const Document& document, const Entity& entity) {
@@ -241,10 +270,124 @@ private:
     void Stroke(const QPolygonF& points, bool closed) {
         if (points.size() < 2)
             return;
+        if (!m_dashes.empty()) {
+            QPolygonF path = points;
+            if (closed)
+                path << points.front();
+            StrokeDashed(path);
+            return;
+        }
         if (closed)
             m_painter.drawPolygon(points);
         else
             m_painter.drawPolyline(points);
+    }
+
+    // --- linetypes -----------------------------------------------------------------------------
+
+    // The linetype an entity is drawn with; null for a continuous line.
+    const drawing::Linetype* LinetypeOf(const Document& d, const Entity& e, const Layer* layer,
+                                        const Inherited& in) const {
+        std::string name = e.linetype;
+        if (name.empty() || EqualsNoCase(name, "BYLAYER"))
+            name = layer ? layer->linetype : std::string();
+        else if (EqualsNoCase(name, "BYBLOCK"))
+            return in.byBlockLinetype;
+        if (name.empty() || EqualsNoCase(name, "CONTINUOUS"))
+            return nullptr;
+        const drawing::Linetype* linetype = d.FindLinetype(name);
+        return linetype && !linetype->dashes.empty() ? linetype : nullptr;
+    }
+
+    static bool EqualsNoCase(const std::string& a, const char* b) {
+        std::size_t i = 0;
+        for (; i < a.size() && b[i]; ++i)
+            if (std::toupper(static_cast<unsigned char>(a[i])) != b[i])
+                return false;
+        return i == a.size() && !b[i];
+    }
+
+    // The dash pattern on the device (positive dash, negative gap, 0 dot), or empty to draw the
+    // line continuous: no linetype, or a pattern too fine to show as dashes on this device.
+    std::vector<double> DevicePattern(const Document& d, const Entity& e,
+                                      const drawing::Linetype* linetype, const Transform& m) const {
+        if (!linetype)
+            return {};
+        double total = 0.0;
+        for (double dash : linetype->dashes)
+            total += std::fabs(dash);
+        const double scale = d.HeaderNumber("$LTSCALE", 1.0) *
+                             (e.linetypeScale > 0.0 ? e.linetypeScale : 1.0) *
+                             std::sqrt(std::fabs(Det2(m))) * m_deviceScale;
+        const double finest =
+            m_options.deviceUnitsPerMm > 0 ? 0.5 * m_options.deviceUnitsPerMm : 3.0;
+        if (!(total * scale > finest) || !std::isfinite(total * scale))
+            return {};
+        std::vector<double> pattern;
+        for (double dash : linetype->dashes)
+            pattern.push_back(dash * scale);
+        return pattern;
+    }
+
+    // Strokes a polyline (device coordinates) with the current dash pattern, which runs on across
+    // its vertices. Past kMaxDashes dashes the rest is drawn continuous.
+    void StrokeDashed(const QPolygonF& points) {
+        constexpr int kMaxDashes = 100000;
+        const std::vector<double>& pattern = m_dashes;
+        std::size_t index = 0;
+        double left = std::fabs(pattern[0]);
+        QPolygonF run;
+        QVector<QPointF> dots;
+        int dashes = 0;
+        auto flush = [&] {
+            if (run.size() >= 2)
+                m_painter.drawPolyline(run);
+            run.clear();
+        };
+        for (int i = 0; i + 1 < points.size(); ++i) {
+            const QPointF a = points[i], b = points[i + 1];
+            const double length = std::hypot(b.x() - a.x(), b.y() - a.y());
+            if (!(length > 0.0))
+                continue;
+            double t = 0.0;
+            while (t < length) {
+                if (dashes > kMaxDashes) {
+                    flush();
+                    QPolygonF rest;
+                    rest << a + (b - a) * (t / length);
+                    for (int j = i + 1; j < points.size(); ++j)
+                        rest << points[j];
+                    m_painter.drawPolyline(rest);
+                    m_state.Warn("a linetype too dense to plot was drawn continuous");
+                    goto done;
+                }
+                const double dash = pattern[index];
+                if (dash == 0.0) {
+                    dots << a + (b - a) * (t / length);
+                    left = 0.0;
+                } else {
+                    const double step = std::min(left, length - t);
+                    if (dash > 0.0) {
+                        if (run.isEmpty())
+                            run << a + (b - a) * (t / length);
+                        run << a + (b - a) * ((t + step) / length);
+                    }
+                    t += step;
+                    left -= step;
+                }
+                if (left <= 1e-12) {
+                    if (dash > 0.0)
+                        flush();
+                    index = (index + 1) % pattern.size();
+                    left = std::fabs(pattern[index]);
+                    ++dashes;
+                }
+            }
+        }
+        flush();
+    done:
+        if (!dots.isEmpty())
+            m_painter.drawPoints(dots.data(), static_cast<int>(dots.size()));
     }
 
     void Fill(const QPainterPath& path) {
@@ -267,11 +410,13 @@ private:
         const double lineweight = LineweightMm(e, layer, in);
         SetPen(DeviceColor(drawn), lineweight, in.highlighted);
         const Transform ocs = m * drawing::OcsToWcs(e.extrusion);
+        const drawing::Linetype* linetype = LinetypeOf(d, e, layer, in);
+        m_dashes = in.highlighted ? std::vector<double>{} : DevicePattern(d, e, linetype, m);
 
         switch (e.type) {
         case EntityType::Line: {
             const auto& g = std::get<drawing::LineGeometry>(e.geometry);
-            m_painter.drawLine(Dev(m, g.start), Dev(m, g.end));
+            Stroke(QPolygonF{Dev(m, g.start), Dev(m, g.end)}, false);
             break;
         }
         case EntityType::Point: {
@@ -307,7 +452,7 @@ private:
                 for (auto& v : vertices)
                     if (v.startWidth == 0.0 && v.endWidth == 0.0)
                         v.startWidth = v.endWidth = g.constantWidth;
-            DrawPolyline2d(vertices, g.Closed(), g.elevation, ocs);
+            DrawPolyline2d(vertices, g.Closed(), g.elevation, ocs, (g.flags & 128) != 0);
             break;
         }
         case EntityType::Polyline:
@@ -333,14 +478,14 @@ private:
             break;
         case EntityType::Insert:
             DrawInsert(d, e, std::get<drawing::InsertGeometry>(e.geometry), m, layer, drawn,
-                       lineweight, in);
+                       lineweight, linetype, in);
             break;
         case EntityType::Dimension: {
             const auto& g = std::get<drawing::DimensionGeometry>(e.geometry);
             const Block* block = d.FindBlock(g.blockName);
             if (block)
                 DrawBlock(d, *block, m * Transform::Translation(g.insertion),
-                          Hand(layer, drawn, lineweight, in));
+                          Hand(layer, drawn, lineweight, linetype, in));
             break;
         }
         case EntityType::Hatch:
@@ -379,8 +524,9 @@ private:
     }
 
     Inherited Hand(const Layer* layer, const QColor& drawn, double lineweight,
-                   const Inherited& in) const {
+                   const drawing::Linetype* linetype, const Inherited& in) const {
         Inherited next;
+        next.byBlockLinetype = linetype;
         next.layer = layer;
         next.byBlockColor = drawn;
         next.byBlockLineweightMm = lineweight;
@@ -404,14 +550,27 @@ private:
         Stroke(points, false);
     }
 
+    // `generation`: the linetype runs on across the vertices (flag 128); otherwise it starts
+    // afresh at each vertex.
     void DrawPolyline2d(const std::vector<drawing::PolylineVertex>& v, bool closed, double z,
-                        const Transform& ocs) {
+                        const Transform& ocs, bool generation) {
         if (v.empty())
             return;
         const std::size_t segments = closed ? v.size() : v.size() - 1;
         bool wide = false;
         for (std::size_t i = 0; i < segments; ++i)
             wide = wide || v[i].startWidth > 0.0 || v[i].endWidth > 0.0;
+        if (!wide && !m_dashes.empty() && !generation) {
+            for (std::size_t i = 0; i < segments; ++i) {
+                const auto& a = v[i];
+                const auto& b = v[(i + 1) % v.size()];
+                QPolygonF points;
+                points << Dev(ocs, {a.x, a.y, z});
+                AddBulge(points, ocs, a.x, a.y, b.x, b.y, a.bulge, z);
+                Stroke(points, false);
+            }
+            return;
+        }
         if (!wide) {
             QPolygonF points;
             points << Dev(ocs, {v[0].x, v[0].y, z});
@@ -494,7 +653,7 @@ private:
         std::vector<drawing::PolylineVertex> vertices;
         for (const auto& v : g.vertices)
             vertices.push_back({v.location.x, v.location.y, v.bulge, v.startWidth, v.endWidth});
-        DrawPolyline2d(vertices, g.Closed(), g.elevation, ocs);
+        DrawPolyline2d(vertices, g.Closed(), g.elevation, ocs, (g.flags & 128) != 0);
     }
 
     void AddSpline(QPolygonF& out, const Transform& m, const drawing::SplineGeometry& s) const {
@@ -552,12 +711,8 @@ private:
     };
 
     TextFrame Frame(const Document& d, const std::string& styleName, double height) const {
-        const drawing::TextStyle* style = d.FindTextStyle(styleName);
-        QFont font = StyleFont(style);
-        QFontMetricsF metrics(font);
-        // The text height is the height of a capital letter; CJK glyphs fill about the ascent.
-        const double cap = metrics.capHeight() > 0 ? metrics.capHeight() : metrics.ascent() * 0.7;
-        return {font, height / cap, metrics};
+        const auto& face = m_state.Face(d, styleName);
+        return {face.font, height / face.capHeight, face.metrics};
     }
 
     // Draws `text` with its baseline origin at local (x, y) of a text frame whose local
@@ -606,8 +761,8 @@ private:
             if (length > 0.0) {
                 rotation = std::atan2(span.y, span.x);
                 if (g.hAlign == 3) { // aligned: the height follows the width
+                    frame.scale *= length / advance;
                     height *= length / advance;
-                    frame = Frame(d, g.style, height);
                 } else { // fit: the width factor follows
                     widthFactor *= length / advance;
                 }
@@ -728,9 +883,9 @@ private:
 
     void DrawInsert(const Document& d, const Entity& e, const drawing::InsertGeometry& g,
                     const Transform& m, const Layer* layer, const QColor& drawn, double lineweight,
-                    const Inherited& in) {
+                    const drawing::Linetype* linetype, const Inherited& in) {
         const Block* block = d.FindBlock(g.blockName);
-        const Inherited next = Hand(layer, drawn, lineweight, in);
+        const Inherited next = Hand(layer, drawn, lineweight, linetype, in);
         if (block) {
             const int columns = std::max<int>(1, g.columns);
             const int rows = std::max<int>(1, g.rows);
@@ -752,22 +907,14 @@ private:
     }
 
     void DrawBlock(const Document& d, const Block& block, const Transform& m, const Inherited& in) {
-        if (std::find(m_path.begin(), m_path.end(), &block) != m_path.end()) {
-            m_state.Warn("block \"" + block.name +
-                         "\" refers to itself; the reference is left out");
-            return;
-        }
-        if (m_path.size() >= kMaxDepth) {
-            m_state.Warn("blocks nested deeper than " + std::to_string(kMaxDepth) +
-                         " levels are left out");
-            return;
-        }
         if (!(std::fabs(Det2(m)) > 0.0))
             return; // a reference squashed flat shows nothing
-        m_path.push_back(&block);
+        // A block reached again on its own path is cut off there (and reported once).
+        const drawing::BlockPath::Scope scope(m_path, d, block);
+        if (!scope.Entered())
+            return;
         for (const Entity& e : block.entities)
             Draw(d, e, m, in, false);
-        m_path.pop_back();
         m_document = &d;
     }
 
@@ -897,8 +1044,9 @@ private:
     double m_tolerance = 0.3;
     QColor m_foreground;
     QColor m_color;
+    std::vector<double> m_dashes; // the current entity's pattern on the device; empty: continuous
     const Document* m_document = nullptr;
-    std::vector<const Block*> m_path;
+    drawing::BlockPath m_path;
 };
 
 } // namespace

@@ -22,7 +22,6 @@
 #define KW_USE_BUILTIN_CAD
 #include <QStandardPaths>
 
-#include "app/desktop/builtin_cad_window.h"
 #include "cad/builtin/builtin_cad.h"
 #endif
 
@@ -40,13 +39,13 @@ CadBackendFactory BackendFactory(const QString& programFolder) {
     return ComBackendFactory();
 #elif defined(KW_USE_BUILTIN_CAD)
     // One backend for the whole run of the program: Start makes the built-in application and
-    // every later Attach finds that same one.
+    // every later Attach finds that same one. Made visible, it shows its own window.
     builtin::BuiltinOptions options;
     options.programFolder = QDir::toNativeSeparators(programFolder).toStdString();
     options.printers = builtin::QtSystemPrinters;
     options.plotFolder =
         QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
-    auto backend = std::make_shared<WindowedBuiltinBackend>(std::move(options));
+    auto backend = std::make_shared<builtin::BuiltinBackend>(std::move(options));
     return [backend] { return backend; };
 #else
     Q_UNUSED(programFolder);

@@ -102,6 +102,10 @@ private:
 
 } // namespace
 
+std::shared_ptr<CadDocuments> MakeDocuments(std::shared_ptr<ApplicationState> state) {
+    return std::make_shared<BuiltinDocuments>(std::move(state));
+}
+
 namespace {
 BuiltinFailure lastFailure;
 }
@@ -140,13 +144,35 @@ std::shared_ptr<DocumentState> ApplicationState::Active() const {
     return documents.empty() ? nullptr : documents.back();
 }
 
+ApplicationState::~ApplicationState() = default;
+
 void ApplicationState::Activate(std::shared_ptr<DocumentState> document) {
     std::erase(documents, document); // by value: `document` may refer into the list
     documents.push_back(document);
+    Changed();
 }
 
 void ApplicationState::Remove(const DocumentState& document) {
     std::erase_if(documents, [&](const auto& d) { return d.get() == &document; });
+    Changed();
+}
+
+std::string ApplicationState::Caption() const {
+    const auto active = Active();
+    return active ? std::string(kWindowTitle) + " - [" + active->name + "]" : kWindowTitle;
+}
+
+CadScreen* ApplicationState::Screen() {
+    if (!m_screen) {
+        m_screen = MakeCadScreen(*this);
+    }
+    return m_screen.get();
+}
+
+void ApplicationState::Changed() {
+    if (m_screen) {
+        m_screen->Refresh();
+    }
 }
 
 void DocumentState::CheckOpen() const {
@@ -192,6 +218,10 @@ BuiltinApplication::~BuiltinApplication() {
 
 void BuiltinApplication::PutVisible(bool visible) {
     m_state->visible = visible;
+    if (visible) {
+        m_state->Screen(); // headless: the flag is kept, there is nothing to show
+    }
+    m_state->Changed();
 }
 
 std::shared_ptr<CadDocument> BuiltinApplication::ActiveDocument() {
@@ -203,12 +233,11 @@ std::shared_ptr<CadDocument> BuiltinApplication::ActiveDocument() {
 }
 
 std::shared_ptr<CadDocuments> BuiltinApplication::Documents() {
-    return std::make_shared<BuiltinDocuments>(m_state);
+    return MakeDocuments(m_state);
 }
 
 std::string BuiltinApplication::Caption() {
-    const auto active = m_state->Active();
-    return active ? std::string(kWindowTitle) + " - [" + active->name + "]" : kWindowTitle;
+    return m_state->Caption();
 }
 
 std::string BuiltinApplication::FullName() {

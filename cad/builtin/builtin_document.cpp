@@ -89,15 +89,17 @@ public:
 
     void Prompt(const std::string& text) override {
         m_state->CheckOpen();
-        m_state->App()->commandLine.push_back(text);
+        const auto app = m_state->App();
+        app->commandLine.push_back(text);
+        app->Changed();
     }
 
 private:
     std::shared_ptr<DocumentState> m_state;
 };
 
-// Plotting and preview come with the renderer; until then the object says it lacks them, as a
-// release without the members would.
+// Plotting comes with the renderer; until then the object says it lacks it, as a release without
+// the member would.
 class BuiltinPlot : public CadPlot {
 public:
     explicit BuiltinPlot(std::shared_ptr<DocumentState> state) : m_state(std::move(state)) {}
@@ -111,9 +113,19 @@ public:
         m_state->copies = copies;
     }
     void PlotToDevice() override { PlotActiveLayout(*m_state); }
-    void DisplayPlotPreview(std::int32_t) override {
-        Fail(cad_errors::kMemberNotFound,
-             "DisplayPlotPreview is not available in the built-in CAD yet");
+    // 0 (partial) and 1 (full) both show the whole page as it would plot.
+    void DisplayPlotPreview(std::int32_t previewType) override {
+        m_state->CheckOpen();
+        if (previewType != 0 && previewType != 1) {
+            Fail(builtin_errors::kInvalidArgument,
+                 "DisplayPlotPreview: " + std::to_string(previewType) + " is no kind of preview");
+        }
+        CadScreen* screen = m_state->App()->Screen();
+        if (screen == nullptr) {
+            Fail(builtin_errors::kFailed, "DisplayPlotPreview: the plot preview needs a window "
+                                          "system, and this program runs without one");
+        }
+        screen->Preview(m_state, m_state->drawing.ActiveLayoutIndex());
     }
 
 private:
@@ -150,8 +162,20 @@ public:
     }
 
     void SelectOnScreen() override {
-        Fail(cad_errors::kMemberNotFound,
-             "SelectOnScreen is not available in the built-in CAD yet");
+        Entities();
+        CadScreen* screen = m_state->App()->Screen();
+        if (screen == nullptr) {
+            Fail(builtin_errors::kFailed, "SelectOnScreen: picking on screen needs a window "
+                                          "system, and this program runs without one");
+        }
+        const std::vector<const drawing::Entity*> picked = screen->Pick(m_state);
+        // Looked up again: the set or its drawing may have gone while the user was picking.
+        auto& entities = Entities();
+        for (const drawing::Entity* entity : picked) {
+            if (std::find(entities.begin(), entities.end(), entity) == entities.end()) {
+                entities.push_back(entity);
+            }
+        }
     }
 
     std::int32_t Count() override { return static_cast<std::int32_t>(Entities().size()); }
@@ -354,6 +378,7 @@ void RunCommandLine(ApplicationState& application, const std::string& text) {
             log.push_back("未知命令“" + inputs[i] + "”。");
         }
     }
+    application.Changed();
 }
 
 } // namespace kw::builtin

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cad/builtin/builtin_cad.h"
+#include "cad/builtin/cad_screen.h"
 #include "cad/builtin/plot_devices.h"
 #include "drawing/document.h"
 #include "render/render.h"
@@ -22,9 +23,10 @@ std::string Lower(std::string text);
 class DocumentState;
 
 // What every object of one application shares.
-class ApplicationState {
+class ApplicationState : public std::enable_shared_from_this<ApplicationState> {
 public:
     explicit ApplicationState(BuiltinOptions options);
+    ~ApplicationState();
 
     BuiltinOptions options;
     DeviceCatalog devices;
@@ -37,6 +39,16 @@ public:
     std::shared_ptr<DocumentState> Active() const;
     void Activate(std::shared_ptr<DocumentState> document);
     void Remove(const DocumentState& document);
+
+    // The title of the CAD's window: kWindowTitle, with the active drawing's name.
+    std::string Caption() const;
+    // The window and dialogs, made on first use; nullptr where there is no window system.
+    CadScreen* Screen();
+    // Tells the screen, if there is one, that the title, the drawings or the command line changed.
+    void Changed();
+
+private:
+    std::unique_ptr<CadScreen> m_screen;
 };
 
 // One open drawing. The drawing and everything set on it live here; the objects handed out
@@ -76,6 +88,7 @@ std::shared_ptr<CadLayout> MakeLayout(std::shared_ptr<DocumentState> state, std:
 std::shared_ptr<CadEntity> MakeEntity(std::shared_ptr<DocumentState> state,
                                       const drawing::Entity* entity);
 std::shared_ptr<CadSelectionSets> MakeSelectionSets(std::shared_ptr<DocumentState> state);
+std::shared_ptr<CadDocuments> MakeDocuments(std::shared_ptr<ApplicationState> state);
 
 // The host's entity type code of an entity (24 lightweight polyline, 7 block reference, ...).
 std::int32_t EntityTypeCode(const drawing::Document& document, const drawing::Entity& entity);

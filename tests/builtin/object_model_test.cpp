@@ -330,10 +330,6 @@ TEST_F(BuiltinCad, CommandLineSetsVariablesAndPlottingWaitsForTheRenderer) {
     EXPECT_EQ(app->CommandLine().back(), kPickPrompt);
 
     EXPECT_NE(ErrorNumber([&] { document->Plot()->PlotToDevice(); }), cad_errors::kMemberNotFound);
-    EXPECT_EQ(ErrorNumber([&] { document->Plot()->DisplayPlotPreview(1); }),
-              cad_errors::kMemberNotFound);
-    EXPECT_EQ(ErrorNumber([&] { document->SelectionSets()->Add("p")->SelectOnScreen(); }),
-              cad_errors::kMemberNotFound);
 }
 
 TEST(BuiltinSession, GetPrinterListWithoutDrawingAddsOneAndFillsTheLists) {

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include "drawing/dxf_io.h"
 #include "render/render.h"
 #include "render/text_content.h"
 #include "test_support.h"
@@ -163,6 +164,60 @@ TEST(PaintPage, ABlockThatContainsItselfIsCutOffAndReportedOnce) {
     renderer.PaintPage(painter, 0, PlacePage(A4()), 1.0, {});
     renderer.PaintPage(painter, 0, PlacePage(A4()), 1.0, {});
     EXPECT_EQ(renderer.Warnings().size(), 1u);
+}
+
+TEST(PaintPage, LinetypesDashAtTheirLengthTimesTheScalesAndRestartPerSegment) {
+    auto document = drawing::test::FromTags(
+        Line(20, 49.95, 180, 49.95, T(6, "DASHED")) +
+        Line(20, 29.95, 180, 29.95, T(6, "DASHED") + T(48, 2.0)) +
+        Line(20, 9.95, 180, 9.95, T(6, "TINY")) +
+        // A polyline without linetype generation starts the pattern again at each vertex.
+        T(0, "LWPOLYLINE") + T(8, "0") + T(6, "DASHED") + T(90, 3) + T(70, 0) + T(10, 20.0) +
+        T(20, 69.95) + T(10, 32.0) + T(20, 69.95) + T(10, 180.0) + T(20, 69.95));
+    drawing::Linetype dashed;
+    dashed.name = "DASHED";
+    dashed.patternLength = 15;
+    dashed.dashes = {10, -5};
+    document.linetypes.push_back(dashed);
+    drawing::Linetype tiny = dashed;
+    tiny.name = "TINY";
+    tiny.dashes = {0.01, -0.01}; // finer than a plotter can show: drawn continuous
+    document.linetypes.push_back(tiny);
+    document.RebuildIndexes();
+    const QImage page = Plot(document);
+    EXPECT_TRUE(Inked(page, 25, 49.95));
+    EXPECT_FALSE(Inked(page, 32.5, 49.95));
+    EXPECT_TRUE(Inked(page, 37.5, 49.95));
+    EXPECT_FALSE(Inked(page, 47.5, 49.95));
+    // The entity's linetype scale 2: dash 20, gap 10.
+    EXPECT_TRUE(Inked(page, 38, 29.95));
+    EXPECT_FALSE(Inked(page, 45, 29.95));
+    EXPECT_TRUE(Inked(page, 55, 29.95));
+    for (double x = 21; x < 180; x += 3.7)
+        EXPECT_TRUE(Inked(page, x, 9.95)) << x;
+    // Segment 20..32: dash 20..30, gap 30..32; the next segment starts with a dash at 32.
+    EXPECT_FALSE(Inked(page, 31, 69.95));
+    EXPECT_TRUE(Inked(page, 33, 69.95));
+    EXPECT_TRUE(Inked(page, 41, 69.95));
+    EXPECT_FALSE(Inked(page, 44.5, 69.95));
+}
+
+TEST(PaintPage, DimensionsWhoseBlockIsTheSpaceItselfPaintOnceAndAreReported) {
+    // Fuzz findings: measuring or painting them used to re-enter model space exponentially.
+    for (const char* name : {"dimension-cycle-timeout.dxf", "dimension-self-timeout.dxf"}) {
+        SCOPED_TRACE(name);
+        const auto document =
+            drawing::LoadDrawing(drawing::test::Fixture(std::string("fuzz/") + name));
+        Renderer renderer(document);
+        QImage image(400, 300, QImage::Format_RGB32);
+        QPainter painter(&image);
+        renderer.PaintWindow(painter, 0, QRectF(-1e6, -1e6, 2e6, 2e6),
+                             QTransform::fromScale(1e-4, -1e-4), {});
+        painter.end();
+        ASSERT_FALSE(renderer.Warnings().empty());
+        EXPECT_NE(renderer.Warnings().front().find("Model_Space"), std::string::npos)
+            << renderer.Warnings().front();
+    }
 }
 
 TEST(PaintPage, SolidHatchesFillTheirBoundariesByTheEvenOddRule) {

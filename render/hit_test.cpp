@@ -1,0 +1,536 @@
+#include "render/hit_test.h"
+
+#include <algorithm>
+#include <cmath>
+#include <variant>
+#include <vector>
+
+#include "drawing/block_path.h"
+#include "drawing/extents.h"
+
+namespace kw::render {
+namespace {
+
+using drawing::Box;
+using drawing::Document;
+using drawing::Entity;
+using drawing::EntityType;
+using drawing::Transform;
+using drawing::Vec3;
+
+constexpr double kTwoPi = 2.0 * drawing::kPi;
+// Past this many entities visited for one test, block references count by their box: blocks
+// nested many levels deep with many references each would otherwise take exponential time.
+constexpr std::size_t kVisitBudget = 2'000'000;
+
+// Walks what an entity draws as segments, points and filled polygons in world coordinates and
+// stops at the first one that meets the window.
+class Probe {
+public:
+    Probe(const Document& document, const QRectF& window)
+        : m_path(document), m_minX(window.left()), m_minY(window.top()), m_maxX(window.right()),
+          m_maxY(window.bottom()),
+          // Curves are flattened to a chord error well below the window's size, so a pick box
+          // resting on an arc is never missed for the chords cutting inside it.
+          m_tolerance(std::max(1e-9, 0.25 * std::min(window.width(), window.height()))) {}
+
+    bool Hit() const { return m_hit; }
+
+    void Entity_(const Document& document, const Entity& e, const Transform& m);
+
+private:
+    bool Contains(Vec3 p) const {
+        return p.x >= m_minX && p.x <= m_maxX && p.y >= m_minY && p.y <= m_maxY;
+    }
+
+    void Point(Vec3 p) {
+        if (!m_hit && Contains(p)) {
+            m_hit = true;
+        }
+    }
+
+    // Liang-Barsky: the part of the segment inside the window is not empty.
+    void Segment(Vec3 a, Vec3 b) {
+        if (m_hit) {
+            return;
+        }
+        double t0 = 0.0;
+        double t1 = 1.0;
+        const double dx = b.x - a.x;
+        const double dy = b.y - a.y;
+        const double p[4] = {-dx, dx, -dy, dy};
+        const double q[4] = {a.x - m_minX, m_maxX - a.x, a.y - m_minY, m_maxY - a.y};
+        for (int i = 0; i < 4; ++i) {
+            if (p[i] == 0.0) {
+                if (q[i] < 0.0) {
+                    return;
+                }
+                continue;
+            }
+            const double t = q[i] / p[i];
+            if (p[i] < 0.0) {
+                t0 = std::max(t0, t);
+            } else {
+                t1 = std::min(t1, t);
+            }
+            if (t0 > t1) {
+                return;
+            }
+        }
+        m_hit = true;
+    }
+
+    void Path(const std::vector<Vec3>& points, bool closed) {
+        if (points.size() == 1) {
+            Point(points.front());
+        }
+        for (std::size_t i = 0; i + 1 < points.size() && !m_hit; ++i) {
+            Segment(points[i], points[i + 1]);
+        }
+        if (closed && points.size() > 2) {
+            Segment(points.back(), points.front());
+        }
+    }
+
+    // A filled area: its outline meets the window, or the window lies inside it.
+    void Area(const std::vector<Vec3>& outline) {
+        Path(outline, true);
+        if (m_hit || outline.size() < 3) {
+            return;
+        }
+        const double cx = 0.5 * (m_minX + m_maxX);
+        const double cy = 0.5 * (m_minY + m_maxY);
+        bool inside = false; // even-odd, as fills are drawn
+        for (std::size_t i = 0, j = outline.size() - 1; i < outline.size(); j = i++) {
+            const Vec3 a = outline[i];
+            const Vec3 b = outline[j];
+            if ((a.y > cy) != (b.y > cy) && cx < (b.x - a.x) * (cy - a.y) / (b.y - a.y) + a.x) {
+                inside = !inside;
+            }
+        }
+        m_hit = inside;
+    }
+
+    void BoxArea(const Box& box) {
+        if (box.IsEmpty()) {
+            return;
+        }
+        Area({{box.min.x, box.min.y, 0},
+              {box.max.x, box.min.y, 0},
+              {box.max.x, box.max.y, 0},
+              {box.min.x, box.max.y, 0}});
+    }
+
+    // How many chords an arc of `sweep` radians and `radius` (after `m`) needs.
+    int Chords(double radius, double sweep, const Transform& m) const {
+        const double scale = std::sqrt(std::abs(m.m[0][0] * m.m[1][1] - m.m[0][1] * m.m[1][0]));
+        const double r = radius * std::max(scale, 1e-12);
+        if (r <= m_tolerance) {
+            return std::max(1, static_cast<int>(std::ceil(std::abs(sweep) / (kTwoPi / 8))));
+        }
+        const double step = 2.0 * std::acos(std::max(-1.0, 1.0 - m_tolerance / r));
+        return std::clamp(static_cast<int>(std::ceil(std::abs(sweep) / step)), 1, 20000);
+    }
+
+    // An elliptic arc centre + cos t · major + sin t · minor, t from t0 to t1 (radians).
+    void EllipticArc(const Transform& m, Vec3 center, Vec3 major, Vec3 minor, double t0,
+                     double t1) {
+        const int n = Chords(std::max(drawing::Length(major), drawing::Length(minor)), t1 - t0, m);
+        std::vector<Vec3> points;
+        points.reserve(static_cast<std::size_t>(n) + 1);
+        for (int i = 0; i <= n; ++i) {
+            const double t = t0 + (t1 - t0) * i / n;
+            points.push_back(m.Apply(center + major * std::cos(t) + minor * std::sin(t)));
+        }
+        Path(points, false);
+    }
+
+    void Arc(const Transform& m, Vec3 center, double radius, double a0, double a1) {
+        EllipticArc(m, center, {radius, 0, 0}, {0, radius, 0}, a0, a1);
+    }
+
+    // Vertices with bulges, flattened (OCS points at `z`, then `m`).
+    std::vector<Vec3> Polyline2d(const Transform& m, const std::vector<drawing::PolylineVertex>& v,
+                                 bool closed, double z) const {
+        std::vector<Vec3> points;
+        const std::size_t count = v.size();
+        for (std::size_t i = 0; i < count; ++i) {
+            const Vec3 a{v[i].x, v[i].y, z};
+            points.push_back(m.Apply(a));
+            if (i + 1 == count && !closed) {
+                break;
+            }
+            const auto& next = v[(i + 1) % count];
+            const double bulge = v[i].bulge;
+            if (bulge == 0.0 || count < 2) {
+                continue;
+            }
+            const Vec3 b{next.x, next.y, z};
+            const double chord = std::hypot(b.x - a.x, b.y - a.y);
+            if (chord == 0.0) {
+                continue;
+            }
+            const double sweep = 4.0 * std::atan(bulge);
+            const double radius = chord / (2.0 * std::sin(std::abs(sweep) / 2.0));
+            // The centre lies on the chord's perpendicular bisector, left of it for a
+            // counter-clockwise (positive) bulge.
+            const double sagitta = radius * std::cos(sweep / 2.0);
+            const Vec3 mid{(a.x + b.x) / 2.0, (a.y + b.y) / 2.0, z};
+            const Vec3 normal{-(b.y - a.y) / chord, (b.x - a.x) / chord, 0};
+            const Vec3 center = mid + normal * (bulge > 0 ? sagitta : -sagitta);
+            const double start = std::atan2(a.y - center.y, a.x - center.x);
+            const int n = Chords(radius, sweep, m);
+            for (int k = 1; k < n; ++k) {
+                const double t = start + sweep * k / n;
+                points.push_back(
+                    m.Apply({center.x + radius * std::cos(t), center.y + radius * std::sin(t), z}));
+            }
+        }
+        return points;
+    }
+
+    void Spline(const Transform& m, const drawing::SplineGeometry& g);
+    void Hatch(const Transform& m, const drawing::HatchGeometry& g);
+    // Follows a reference into `block` of `owner` unless the block is on the walk's path already.
+    void Block_(const Document& owner, const drawing::Block& block, const Transform& m);
+    void Insert_(const Document& document, const Entity& e, const Transform& m);
+
+    drawing::BlockPath m_path;
+    std::size_t m_visits = 0;
+    double m_minX;
+    double m_minY;
+    double m_maxX;
+    double m_maxY;
+    double m_tolerance;
+    bool m_hit = false;
+};
+
+// de Boor's algorithm in homogeneous coordinates, so rational splines come out right.
+void Probe::Spline(const Transform& m, const drawing::SplineGeometry& g) {
+    const auto& cp = g.controlPoints;
+    const int p = g.degree;
+    if (cp.empty()) {
+        std::vector<Vec3> points;
+        for (const Vec3& fit : g.fitPoints) {
+            points.push_back(m.Apply(fit));
+        }
+        Path(points, false);
+        return;
+    }
+    const auto& knots = g.knots;
+    if (p < 1 || knots.size() != cp.size() + static_cast<std::size_t>(p) + 1) {
+        std::vector<Vec3> points; // a malformed spline: its control polygon
+        for (const Vec3& c : cp) {
+            points.push_back(m.Apply(c));
+        }
+        Path(points, false);
+        return;
+    }
+    const std::size_t n = cp.size() - 1;
+    auto weight = [&](std::size_t i) { return i < g.weights.size() ? g.weights[i] : 1.0; };
+    auto evaluate = [&](std::size_t span, double t) {
+        std::vector<Vec3> d(static_cast<std::size_t>(p) + 1);
+        std::vector<double> w(static_cast<std::size_t>(p) + 1);
+        for (int j = 0; j <= p; ++j) {
+            const std::size_t index = span - static_cast<std::size_t>(p) + j;
+            w[j] = weight(index);
+            d[j] = cp[index] * w[j];
+        }
+        for (int r = 1; r <= p; ++r) {
+            for (int j = p; j >= r; --j) {
+                const std::size_t lo = span - static_cast<std::size_t>(p) + j;
+                const double denominator = knots[lo + p + 1 - r] - knots[lo];
+                const double alpha = denominator == 0.0 ? 0.0 : (t - knots[lo]) / denominator;
+                d[j] = d[j - 1] * (1.0 - alpha) + d[j] * alpha;
+                w[j] = w[j - 1] * (1.0 - alpha) + w[j] * alpha;
+            }
+        }
+        return w[p] == 0.0 ? d[p] : d[p] * (1.0 / w[p]);
+    };
+    double size = 0.0;
+    for (std::size_t i = 1; i < cp.size(); ++i) {
+        size = std::max(size, drawing::Length(cp[i] - cp[i - 1]));
+    }
+    std::vector<Vec3> points;
+    for (std::size_t span = static_cast<std::size_t>(p); span <= n; ++span) {
+        const double t0 = knots[span];
+        const double t1 = knots[span + 1];
+        if (t1 <= t0) {
+            continue;
+        }
+        const int steps = std::max(4, Chords(size, drawing::kPi / 2, m));
+        for (int k = 0; k < steps; ++k) {
+            points.push_back(m.Apply(evaluate(span, t0 + (t1 - t0) * k / steps)));
+        }
+    }
+    points.push_back(m.Apply(evaluate(n, knots[n + 1])));
+    Path(points, false);
+}
+
+void Probe::Hatch(const Transform& m, const drawing::HatchGeometry& g) {
+    using Kind = drawing::HatchEdge::Kind;
+    for (const drawing::HatchBoundary& boundary : g.boundaries) {
+        std::vector<Vec3> outline;
+        if (!boundary.polyline.empty()) {
+            outline = Polyline2d(m, boundary.polyline, true, g.elevation);
+        }
+        for (const drawing::HatchEdge& edge : boundary.edges) {
+            const Vec3 start{edge.start.x, edge.start.y, g.elevation};
+            switch (edge.kind) {
+            case Kind::Line:
+                outline.push_back(m.Apply(start));
+                outline.push_back(m.Apply({edge.end.x, edge.end.y, g.elevation}));
+                break;
+            case Kind::Arc:
+            case Kind::Ellipse: {
+                // A clockwise edge stores its angles mirrored: it covers -end .. -start, walked
+                // backwards to keep the outline in order.
+                double t0 = drawing::DegToRad(edge.startAngleDeg);
+                double t1 = drawing::DegToRad(edge.endAngleDeg);
+                if (t1 < t0) {
+                    t1 += kTwoPi * std::ceil((t0 - t1) / kTwoPi);
+                }
+                if (t1 - t0 < 1e-12) {
+                    t1 = t0 + kTwoPi;
+                }
+                Vec3 major{edge.radius, 0, 0};
+                Vec3 minor{0, edge.radius, 0};
+                if (edge.kind == Kind::Ellipse) {
+                    major = {edge.end.x, edge.end.y, 0};
+                    minor = {-edge.end.y * edge.radius, edge.end.x * edge.radius, 0};
+                }
+                const int n = Chords(drawing::Length(major), t1 - t0, m);
+                for (int i = 0; i <= n; ++i) {
+                    double t = t0 + (t1 - t0) * i / n;
+                    if (!edge.counterClockwise) {
+                        t = -t;
+                    }
+                    outline.push_back(m.Apply(start + major * std::cos(t) + minor * std::sin(t)));
+                }
+                break;
+            }
+            case Kind::Spline:
+                Spline(m * Transform::Translation({0, 0, g.elevation}), edge.spline);
+                break;
+            }
+        }
+        if (g.solidFill) {
+            Area(outline);
+        } else {
+            Path(outline, true);
+        }
+        if (m_hit) {
+            return;
+        }
+    }
+}
+
+void Probe::Block_(const Document& owner, const drawing::Block& block, const Transform& m) {
+    drawing::BlockPath::Scope scope(m_path, owner, block);
+    if (!scope.Entered()) {
+        return;
+    }
+    for (const Entity& e : block.entities) {
+        if (e.type == EntityType::AttDef &&
+            (std::get<drawing::TextGeometry>(e.geometry).attributeFlags & 2) == 0) {
+            continue; // only constant attribute definitions show in a reference
+        }
+        Entity_(owner, e, m);
+        if (m_hit) {
+            return;
+        }
+    }
+}
+
+void Probe::Insert_(const Document& document, const Entity& e, const Transform& m) {
+    const auto& g = std::get<drawing::InsertGeometry>(e.geometry);
+    for (const Entity& attribute : g.attributes) {
+        Entity_(document, attribute, m);
+    }
+    const drawing::Block* block = document.FindBlock(g.blockName);
+    if (m_hit || block == nullptr) {
+        return;
+    }
+    if (m_visits > kVisitBudget) {
+        BoxArea(drawing::EntityExtents(document, e, m));
+        return;
+    }
+    const Document* content = &document;
+    const drawing::Block* contentBlock = block;
+    std::shared_ptr<const Document> xref;
+    if (block->IsXref()) {
+        xref = drawing::ResolveXref(document, *block);
+        if (!xref || xref->layouts.empty() ||
+            xref->layouts.front().blockIndex >= xref->blocks.size()) {
+            return;
+        }
+        content = xref.get();
+        contentBlock = &xref->blocks[xref->layouts.front().blockIndex];
+    }
+    const int columns = std::max<int>(1, g.columns);
+    const int rows = std::max<int>(1, g.rows);
+    for (int c = 0; c < columns && !m_hit; ++c) {
+        for (int r = 0; r < rows && !m_hit; ++r) {
+            Block_(*content, *contentBlock, m * drawing::InsertTransform(e, block, c, r));
+        }
+    }
+}
+
+void Probe::Entity_(const Document& document, const Entity& e, const Transform& m) {
+    if (m_hit || e.invisible) {
+        return;
+    }
+    ++m_visits;
+    switch (e.type) {
+    case EntityType::Line: {
+        const auto& g = std::get<drawing::LineGeometry>(e.geometry);
+        Segment(m.Apply(g.start), m.Apply(g.end));
+        break;
+    }
+    case EntityType::Point:
+        Point(m.Apply(std::get<drawing::PointGeometry>(e.geometry).location));
+        break;
+    case EntityType::Circle: {
+        const auto& g = std::get<drawing::CircleGeometry>(e.geometry);
+        Arc(m * drawing::OcsToWcs(e.extrusion), g.center, g.radius, 0.0, kTwoPi);
+        break;
+    }
+    case EntityType::Arc: {
+        const auto& g = std::get<drawing::ArcGeometry>(e.geometry);
+        const double a0 = drawing::DegToRad(g.startAngleDeg);
+        double a1 = drawing::DegToRad(g.endAngleDeg);
+        while (a1 <= a0) {
+            a1 += kTwoPi;
+        }
+        Arc(m * drawing::OcsToWcs(e.extrusion), g.center, g.radius, a0, a1);
+        break;
+    }
+    case EntityType::Ellipse: {
+        const auto& g = std::get<drawing::EllipseGeometry>(e.geometry);
+        const Vec3 minor = drawing::Cross(drawing::Normalized(e.extrusion), g.majorAxis) * g.ratio;
+        double t1 = g.endParam;
+        while (t1 <= g.startParam) {
+            t1 += kTwoPi;
+        }
+        EllipticArc(m, g.center, g.majorAxis, minor, g.startParam, t1);
+        break;
+    }
+    case EntityType::LwPolyline: {
+        const auto& g = std::get<drawing::LwPolylineGeometry>(e.geometry);
+        Path(Polyline2d(m * drawing::OcsToWcs(e.extrusion), g.vertices, g.Closed(), g.elevation),
+             g.Closed());
+        break;
+    }
+    case EntityType::Polyline: {
+        const auto& g = std::get<drawing::PolylineGeometry>(e.geometry);
+        if (g.Is3d()) {
+            if ((g.flags & (16 | 64)) != 0) {
+                BoxArea(drawing::EntityExtents(document, e, m)); // meshes: their box
+                break;
+            }
+            std::vector<Vec3> points;
+            for (const auto& v : g.vertices) {
+                points.push_back(m.Apply(v.location));
+            }
+            Path(points, g.Closed());
+            break;
+        }
+        std::vector<drawing::PolylineVertex> vertices;
+        for (const auto& v : g.vertices) {
+            vertices.push_back({v.location.x, v.location.y, v.bulge, v.startWidth, v.endWidth});
+        }
+        Path(Polyline2d(m * drawing::OcsToWcs(e.extrusion), vertices, g.Closed(), g.elevation),
+             g.Closed());
+        break;
+    }
+    case EntityType::Spline:
+        Spline(m, std::get<drawing::SplineGeometry>(e.geometry));
+        break;
+    case EntityType::Text:
+    case EntityType::MText:
+    case EntityType::Attrib:
+    case EntityType::AttDef: {
+        if (e.type == EntityType::Attrib &&
+            (std::get<drawing::TextGeometry>(e.geometry).attributeFlags & 1) != 0) {
+            break; // invisible attribute
+        }
+        BoxArea(drawing::EntityExtents(document, e, m));
+        break;
+    }
+    case EntityType::Insert:
+        Insert_(document, e, m);
+        break;
+    case EntityType::Dimension: {
+        const auto& g = std::get<drawing::DimensionGeometry>(e.geometry);
+        if (const drawing::Block* block = document.FindBlock(g.blockName)) {
+            Block_(document, *block, m * Transform::Translation(g.insertion));
+        }
+        break;
+    }
+    case EntityType::Hatch:
+        Hatch(m * drawing::OcsToWcs(e.extrusion), std::get<drawing::HatchGeometry>(e.geometry));
+        break;
+    case EntityType::Solid:
+    case EntityType::Trace: {
+        const auto& g = std::get<drawing::QuadGeometry>(e.geometry);
+        const Transform to = m * drawing::OcsToWcs(e.extrusion);
+        // SOLID corners run 1, 2, 4, 3 around the outline.
+        Area({to.Apply(g.corners[0]), to.Apply(g.corners[1]), to.Apply(g.corners[3]),
+              to.Apply(g.corners[2])});
+        break;
+    }
+    case EntityType::Face3d: {
+        const auto& g = std::get<drawing::QuadGeometry>(e.geometry);
+        Path({m.Apply(g.corners[0]), m.Apply(g.corners[1]), m.Apply(g.corners[2]),
+              m.Apply(g.corners[3])},
+             true);
+        break;
+    }
+    case EntityType::Leader: {
+        std::vector<Vec3> points;
+        for (const Vec3& v : std::get<drawing::LeaderGeometry>(e.geometry).vertices) {
+            points.push_back(m.Apply(v));
+        }
+        Path(points, false);
+        break;
+    }
+    case EntityType::Viewport: {
+        const auto& g = std::get<drawing::ViewportGeometry>(e.geometry);
+        if (g.id == 1) {
+            break; // the paper space itself
+        }
+        const double w = g.width / 2.0;
+        const double h = g.height / 2.0;
+        const Vec3 c = g.center;
+        Path({m.Apply({c.x - w, c.y - h, 0}), m.Apply({c.x + w, c.y - h, 0}),
+              m.Apply({c.x + w, c.y + h, 0}), m.Apply({c.x - w, c.y + h, 0})},
+             true);
+        break;
+    }
+    case EntityType::Unknown:
+        break;
+    }
+}
+
+} // namespace
+
+bool EntityTouches(const drawing::Document& document, const drawing::Entity& entity,
+                   const QRectF& window) {
+    const QRectF box = window.normalized();
+    if (box.isNull()) {
+        return false;
+    }
+    Probe probe(document, box);
+    probe.Entity_(document, entity, Transform::Identity());
+    return probe.Hit();
+}
+
+bool EntityInside(const drawing::Document& document, const drawing::Entity& entity,
+                  const QRectF& window) {
+    const QRectF box = window.normalized();
+    const Box extents = drawing::EntityExtents(document, entity);
+    return !extents.IsEmpty() && extents.min.x >= box.left() && extents.max.x <= box.right() &&
+           extents.min.y >= box.top() && extents.max.y <= box.bottom();
+}
+
+} // namespace kw::render

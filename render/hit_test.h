@@ -1,0 +1,24 @@
+#pragma once
+
+// Geometric tests behind picking on screen: whether what an entity draws meets a rectangle (a
+// pick box, a crossing window) or lies wholly inside one (a selection window). Extents alone would
+// pick a frame's block reference with a click anywhere inside the frame; these follow the lines.
+
+#include <QRectF>
+
+#include "drawing/document.h"
+
+namespace kw::render {
+
+// Whether any line, arc, curve, filled area or text box of `entity` meets `window` (drawing
+// units, y up). Block references, dimensions and external references are followed into their
+// content; curves are flattened finely enough for the window's size.
+bool EntityTouches(const drawing::Document& document, const drawing::Entity& entity,
+                   const QRectF& window);
+
+// Whether the whole entity lies inside `window` (its extents do). An entity without extents
+// never does.
+bool EntityInside(const drawing::Document& document, const drawing::Entity& entity,
+                  const QRectF& window);
+
+} // namespace kw::render
