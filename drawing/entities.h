@@ -202,11 +202,26 @@ struct HatchBoundary {
     std::vector<HatchEdge> edges; // edge boundaries
 };
 
+// One line family of a hatch pattern, as the HATCH stores it: already turned by the pattern's
+// angle and multiplied by its scale (OCS units).
+struct HatchPatternLine {
+    double angleDeg = 0.0;      // 53
+    double baseX = 0.0;         // 43
+    double baseY = 0.0;         // 44
+    double offsetX = 0.0;       // 45, from one line of the family to the next
+    double offsetY = 0.0;       // 46
+    std::vector<double> dashes; // 49: >0 dash, <0 gap, 0 dot; empty = continuous
+};
+
 struct HatchGeometry {
     std::string patternName; // 2
     bool solidFill = false;  // 70
     double elevation = 0.0;  // z of 10
     std::vector<HatchBoundary> boundaries;
+    std::int16_t style = 0; // 75: 0 normal (alternate islands), 1 outermost, 2 ignore islands
+    std::vector<HatchPatternLine> patternLines;
+    bool gradient = false;                    // 450
+    std::vector<std::int32_t> gradientColors; // 421: 0x00RRGGBB, the gradient's two colours
 };
 
 // SOLID and TRACE (OCS), 3DFACE (WCS). The third and fourth corner coincide for a triangle.

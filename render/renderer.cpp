@@ -1,5 +1,6 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
@@ -936,12 +937,18 @@ private:
     }
 
     void DrawHatch(const drawing::HatchGeometry& g, const Transform& ocs) {
-        if (!g.solidFill)
-            return; // pattern lines are not drawn yet; the boundary is not part of the hatch
+        // Islands alternate (style 0, and style 1 as far as real drawings nest); style 2 hatches
+        // the outer boundaries only.
+        bool anyOuter = false;
+        for (const auto& boundary : g.boundaries)
+            anyOuter = anyOuter || (boundary.flags & (1 | 16)) != 0;
+        const bool outerOnly = g.style == 2 && anyOuter;
         QPainterPath path;
-        path.setFillRule(Qt::OddEvenFill);
+        path.setFillRule(outerOnly ? Qt::WindingFill : Qt::OddEvenFill);
         const double z = g.elevation;
         for (const auto& boundary : g.boundaries) {
+            if (outerOnly && (boundary.flags & (1 | 16)) == 0)
+                continue;
             QPolygonF points;
             if (!boundary.polyline.empty()) {
                 const auto& v = boundary.polyline;
@@ -960,7 +967,116 @@ private:
                 path.closeSubpath();
             }
         }
-        Fill(path);
+        if (path.isEmpty())
+            return;
+        if (g.gradient && g.gradientColors.size() >= 2) {
+            const QRectF box = path.boundingRect();
+            QLinearGradient gradient(box.topLeft(), box.topRight());
+            auto color = [&](std::int32_t rgb) {
+                return DeviceColor(QColor::fromRgb(static_cast<QRgb>(rgb & 0xFFFFFF)));
+            };
+            gradient.setColorAt(0, color(g.gradientColors[0]));
+            gradient.setColorAt(1, color(g.gradientColors[1]));
+            m_painter.fillPath(path, gradient);
+            return;
+        }
+        if (g.solidFill || g.patternLines.empty()) {
+            if (g.solidFill)
+                Fill(path);
+            return;
+        }
+        DrawPattern(g, ocs, path);
+    }
+
+    // The pattern's line families, clipped to the hatched area: each family is the line through
+    // its base point along its angle, repeated by its offset, dashed from the base point on.
+    void DrawPattern(const drawing::HatchGeometry& g, const Transform& ocs,
+                     const QPainterPath& area) {
+        constexpr std::size_t kMaxSegments = 100000;
+        // The area's box in OCS, through the inverse of the device mapping of the OCS plane.
+        const QPointF o = Dev(ocs, {0, 0, g.elevation});
+        const QPointF ux = Dev(ocs, {1, 0, g.elevation}) - o;
+        const QPointF uy = Dev(ocs, {0, 1, g.elevation}) - o;
+        const QTransform planeToDevice(ux.x(), ux.y(), uy.x(), uy.y(), o.x(), o.y());
+        bool invertible = false;
+        const QTransform deviceToPlane = planeToDevice.inverted(&invertible);
+        if (!invertible)
+            return;
+        const QRectF box = deviceToPlane.mapRect(area.boundingRect());
+        const QPointF corners[4] = {box.topLeft(), box.topRight(), box.bottomLeft(),
+                                    box.bottomRight()};
+        QVector<QLineF> segments;
+        bool tooDense = false;
+        for (const auto& family : g.patternLines) {
+            const double a = drawing::DegToRad(family.angleDeg);
+            const QPointF u(std::cos(a), std::sin(a));
+            const QPointF n(-u.y(), u.x());
+            const QPointF base(family.baseX, family.baseY);
+            const QPointF offset(family.offsetX, family.offsetY);
+            const double spacing = offset.x() * n.x() + offset.y() * n.y(); // across the lines
+            const double shift = offset.x() * u.x() + offset.y() * u.y();   // along them
+            if (!(std::fabs(spacing) > 1e-12))
+                continue;
+            // The range of line numbers k and of positions t along the lines that cover the box.
+            double kMin = 1e300, kMax = -1e300, tMin = 1e300, tMax = -1e300;
+            for (const QPointF& c : corners) {
+                const QPointF d = c - base;
+                const double across = (d.x() * n.x() + d.y() * n.y()) / spacing;
+                kMin = std::min(kMin, across);
+                kMax = std::max(kMax, across);
+                const double along = d.x() * u.x() + d.y() * u.y();
+                tMin = std::min(tMin, along);
+                tMax = std::max(tMax, along);
+            }
+            double period = 0.0;
+            for (double dash : family.dashes)
+                period += std::fabs(dash);
+            const double lines = std::floor(kMax) - std::ceil(kMin) + 1;
+            const double perLine = period > 0.0
+                                       ? (tMax - tMin + std::fabs(shift) * (kMax - kMin)) / period *
+                                             static_cast<double>(family.dashes.size())
+                                       : 1.0;
+            if (lines * perLine + static_cast<double>(segments.size()) > kMaxSegments ||
+                !std::isfinite(lines * perLine)) {
+                tooDense = true;
+                break;
+            }
+            for (double k = std::ceil(kMin); k <= std::floor(kMax); k += 1.0) {
+                const QPointF origin = base + offset * k; // where this line's pattern starts
+                const double o0 = (origin - base).x() * u.x() + (origin - base).y() * u.y();
+                const double from = tMin - o0, to = tMax - o0; // along this line, from its origin
+                if (period <= 0.0) {
+                    segments << QLineF(planeToDevice.map(origin + u * from),
+                                       planeToDevice.map(origin + u * to));
+                    continue;
+                }
+                double t = std::floor(from / period) * period;
+                while (t < to) {
+                    for (double dash : family.dashes) {
+                        const double length = std::fabs(dash);
+                        if (dash >= 0.0 && t + length >= from) {
+                            const double dot = dash == 0.0 ? 1e-3 * period : 0.0;
+                            segments << QLineF(planeToDevice.map(origin + u * t),
+                                               planeToDevice.map(origin + u * (t + length + dot)));
+                        }
+                        t += length;
+                    }
+                }
+            }
+        }
+        m_painter.save();
+        m_painter.setClipPath(area, Qt::IntersectClip);
+        if (tooDense) {
+            // Too fine to plot line by line: a tint of the hatch's colour instead.
+            m_state.Warn("hatch pattern \"" + g.patternName +
+                         "\" is too dense to plot; it was filled with a tint");
+            QColor tint = m_color;
+            tint.setAlphaF(0.35);
+            m_painter.fillPath(area, tint);
+        } else if (!segments.isEmpty()) {
+            m_painter.drawLines(segments);
+        }
+        m_painter.restore();
     }
 
     void AddEdge(QPolygonF& points, const drawing::HatchEdge& edge, double z,

@@ -220,20 +220,61 @@ TEST(PaintPage, DimensionsWhoseBlockIsTheSpaceItselfPaintOnceAndAreReported) {
     }
 }
 
+std::string Square(double a, double b) {
+    return T(92, 2) + T(72, 0) + T(73, 1) + T(93, 4) + T(10, a) + T(20, a) + T(10, b) + T(20, a) +
+           T(10, b) + T(20, b) + T(10, a) + T(20, b) + T(97, 0);
+}
+
+// A hatch of the square 20..80 with the island 40..60; `pattern` follows the boundary paths.
+std::string Hatch(bool solid, const std::string& pattern) {
+    return T(0, "HATCH") + T(8, "0") + T(62, 1) + T(100, "AcDbHatch") + T(10, 0.0) + T(20, 0.0) +
+           T(30, 0.0) + T(210, 0.0) + T(220, 0.0) + T(230, 1.0) + T(2, solid ? "SOLID" : "USER") +
+           T(70, solid ? 1 : 0) + T(71, 0) + T(91, 2) + Square(20, 80) + Square(40, 60) + T(75, 0) +
+           T(76, 1) + pattern + T(98, 0);
+}
+
 TEST(PaintPage, SolidHatchesFillTheirBoundariesByTheEvenOddRule) {
-    auto square = [](double a, double b) {
-        return T(92, 2) + T(72, 0) + T(73, 1) + T(93, 4) + T(10, a) + T(20, a) + T(10, b) +
-               T(20, a) + T(10, b) + T(20, b) + T(10, a) + T(20, b) + T(97, 0);
-    };
-    const std::string hatch = T(0, "HATCH") + T(8, "0") + T(62, 1) + T(100, "AcDbHatch") +
-                              T(10, 0.0) + T(20, 0.0) + T(30, 0.0) + T(210, 0.0) + T(220, 0.0) +
-                              T(230, 1.0) + T(2, "SOLID") + T(70, 1) + T(71, 0) + T(91, 2) +
-                              square(20, 80) + square(40, 60) + T(75, 0) + T(76, 1) + T(98, 0);
-    const QImage page = Plot(drawing::test::FromTags(hatch));
+    const QImage page = Plot(drawing::test::FromTags(Hatch(true, "")));
     EXPECT_EQ(At(page, 30, 30), QColor(Qt::red));
     EXPECT_EQ(At(page, 70, 50), QColor(Qt::red));
     EXPECT_FALSE(Inked(page, 50, 50));
     EXPECT_FALSE(Inked(page, 90, 50));
+}
+
+TEST(PaintPage, HatchPatternLinesAreSpacedDashedAndClippedToTheArea) {
+    // Horizontal lines 10 apart through y = 9.95, 19.95, ..., dashed 10 on, 5 off from x = 0.
+    const std::string pattern = T(52, 0.0) + T(41, 1.0) + T(77, 0) + T(78, 1) + T(53, 0.0) +
+                                T(43, 0.0) + T(44, -0.05) + T(45, 0.0) + T(46, 10.0) + T(79, 2) +
+                                T(49, 10.0) + T(49, -5.0);
+    const auto document = drawing::test::FromTags(Hatch(false, pattern));
+    ASSERT_EQ(
+        std::get<drawing::HatchGeometry>(document.LayoutEntities(document.layouts[0])[0].geometry)
+            .patternLines.size(),
+        1u);
+    const QImage page = Plot(document);
+    EXPECT_TRUE(Inked(page, 22, 29.95));
+    EXPECT_FALSE(Inked(page, 27, 29.95)); // the gap 25..30
+    EXPECT_TRUE(Inked(page, 32, 29.95));
+    EXPECT_FALSE(Inked(page, 22, 34.95)); // between two lines
+    EXPECT_FALSE(Inked(page, 50, 49.95)); // the island
+    EXPECT_TRUE(Inked(page, 62, 49.95));
+    EXPECT_FALSE(Inked(page, 17, 29.95)); // outside the boundary
+    EXPECT_FALSE(Inked(page, 85, 29.95));
+
+    // Lines a ten-thousandth of a unit apart: a tint, reported once.
+    const std::string dense = T(52, 0.0) + T(41, 1.0) + T(77, 0) + T(78, 1) + T(53, 0.0) +
+                              T(43, 0.0) + T(44, 0.0) + T(45, 0.0) + T(46, 0.0001) + T(79, 0);
+    const auto tinted = drawing::test::FromTags(Hatch(false, dense));
+    QImage image(int(297 * kPxPerMm), int(210 * kPxPerMm), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    Renderer renderer(tinted);
+    renderer.PaintPage(painter, 0, PlacePage(A4()), kPxPerMm, {});
+    painter.end();
+    EXPECT_TRUE(Inked(image, 30, 30));
+    EXPECT_FALSE(Inked(image, 50, 50));
+    ASSERT_EQ(renderer.Warnings().size(), 1u);
+    EXPECT_NE(renderer.Warnings()[0].find("USER"), std::string::npos);
 }
 
 TEST(PaintPage, TextIsDrawnAtItsHeightAndAlignment) {
