@@ -14,3 +14,15 @@ $sudo apt-get install -y -qq --no-install-recommends \
     cups printer-driver-cups-pdf libcups2-dev \
     mingw-w64 wine wine64 \
     >/dev/null
+
+# DWG drawings: the converter in dwg2dxf/ runs on Node.js 18 or later (Debian 12's own nodejs is
+# 18) with its packages from the npm registry, installed exactly as locked.
+if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+    $sudo apt-get install -y -qq --no-install-recommends nodejs npm >/dev/null
+fi
+node_major=$(node -p 'process.versions.node.split(".")[0]')
+if [ "$node_major" -lt 18 ]; then
+    echo "setup-debian.sh: Node.js $(node --version) is too old for the DWG converter; 18 or later is needed" >&2
+    exit 1
+fi
+(cd "$(dirname "$0")/../dwg2dxf" && npm ci --no-audit --no-fund --loglevel=error)

@@ -21,25 +21,29 @@ std::string NormalizePath(const std::string& path) {
     return fs::path(text).lexically_normal().string();
 }
 
-bool HasExtension(const std::string& path, const std::string& extension) {
-    return Lower(fs::path(path).extension().string()) == extension;
-}
-
-drawing::Document LoadOrFail(const std::string& path) {
-    if (HasExtension(path, ".dwg")) {
-        Fail(builtin_errors::kCannotOpen,
-             fs::path(path).filename().string() +
-                 ": DWG drawings cannot be read by the built-in CAD; save the drawing as DXF");
+// A .dwg (letter case ignored) is read through its converted DXF; external references to DWG
+// files are converted as well, and those that cannot be are said on the command line.
+drawing::Document LoadOrFail(ApplicationState& app, const std::string& path) {
+    drawing::Document document;
+    if (IsDwgPath(path)) {
+        document = LoadDwgDrawing(path, app.options.dwg, app.options.programFolder);
+    } else {
+        std::error_code error;
+        if (!fs::is_regular_file(path, error)) {
+            Fail(builtin_errors::kFileNotFound, path + ": file not found");
+        }
+        try {
+            document = drawing::LoadDrawing(path);
+        } catch (const drawing::DxfError& failure) {
+            Fail(builtin_errors::kCannotOpen, failure.Description());
+        }
     }
-    std::error_code error;
-    if (!fs::is_regular_file(path, error)) {
-        Fail(builtin_errors::kFileNotFound, path + ": file not found");
+    std::vector<std::string> failures;
+    ConvertDwgXrefs(document, app.options.dwg, app.options.programFolder, failures);
+    for (const std::string& failure : failures) {
+        app.commandLine.push_back(failure);
     }
-    try {
-        return drawing::LoadDrawing(path);
-    } catch (const drawing::DxfError& failure) {
-        Fail(builtin_errors::kCannotOpen, failure.Description());
-    }
+    return document;
 }
 
 // A drawing with nothing but model space, for Add when the template is missing.
@@ -64,12 +68,12 @@ public:
         const std::string templatePath =
             (fs::path(m_app->options.programFolder) / "TEMPLATE" / "acad.dwt").string();
         std::error_code error;
-        return AddFrom(fs::is_regular_file(templatePath, error) ? LoadOrFail(templatePath)
+        return AddFrom(fs::is_regular_file(templatePath, error) ? LoadOrFail(*m_app, templatePath)
                                                                 : BlankDrawing());
     }
 
     std::shared_ptr<CadDocument> Add(const std::string& templatePath) override {
-        return AddFrom(LoadOrFail(NormalizePath(templatePath)));
+        return AddFrom(LoadOrFail(*m_app, NormalizePath(templatePath)));
     }
 
     std::shared_ptr<CadDocument> Open(const std::string& path) override {
@@ -82,8 +86,10 @@ public:
                 return MakeDocument(document);
             }
         }
-        auto state = std::make_shared<DocumentState>(
-            m_app, LoadOrFail(normalized), fs::path(normalized).filename().string(), normalized);
+        auto state =
+            std::make_shared<DocumentState>(m_app, LoadOrFail(*m_app, normalized),
+                                            fs::path(normalized).filename().string(), normalized);
+        state->fromDwg = IsDwgPath(normalized);
         m_app->Activate(state);
         return MakeDocument(state);
     }
@@ -101,6 +107,10 @@ private:
 };
 
 } // namespace
+
+bool IsDwgPath(const std::string& path) {
+    return Lower(fs::path(path).extension().string()) == ".dwg";
+}
 
 std::shared_ptr<CadDocuments> MakeDocuments(std::shared_ptr<ApplicationState> state) {
     return std::make_shared<BuiltinDocuments>(std::move(state));

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cad/automation.h"
+#include "cad/builtin/dwg_conversion.h"
 #include "cad/builtin/plot_devices.h"
 
 namespace kw::builtin {
@@ -52,6 +53,8 @@ struct BuiltinOptions {
     std::string plotFolder;
     // Told of every plot job once its device has it (the file written, the job spooled).
     std::function<void(const PlottedJob&)> plotted;
+    // How .dwg drawings are converted to DXF.
+    DwgConverterOptions dwg;
 };
 
 // What the last failure raised by the built-in CAD said, for a caller that sees only the number

@@ -1,5 +1,6 @@
 #include <cctype>
 #include <filesystem>
+#include <iostream>
 #include <sstream>
 #ifndef _WIN32
 #include <unistd.h>
@@ -290,6 +291,10 @@ private:
     // The drawing stays open when it cannot be written; the file keeps what it held.
     void Save() {
         const std::string& path = m_state->path;
+        if (m_state->fromDwg) {
+            NoteDwgNotSaved();
+            return;
+        }
         if (path.empty()) {
             Fail(cad_errors::kCannotSave,
                  m_state->name + ": the drawing has no file yet and cannot be saved on closing");
@@ -302,6 +307,22 @@ private:
         } catch (const Error& failure) {
             Fail(cad_errors::kCannotSave, failure.Description());
         }
+    }
+
+    // The converter cannot write DWG faithfully, so the user's file is never touched and the
+    // run's plot settings stay out of it; said once per run, where a user of the command looks.
+    void NoteDwgNotSaved() {
+        auto app = m_state->App();
+        if (app->dwgCloseNoticeGiven) {
+            return;
+        }
+        app->dwgCloseNoticeGiven = true;
+        const std::string notice =
+            m_state->name +
+            ": drawings opened from DWG are not saved by the built-in CAD: the DWG files stay "
+            "exactly as they were, and the plot settings of this run are not stored in them";
+        app->commandLine.push_back(notice);
+        std::cerr << notice << std::endl;
     }
 
     std::shared_ptr<DocumentState> m_state;

@@ -19,6 +19,7 @@ namespace kw::builtin {
 
 [[noreturn]] void Fail(std::int32_t code, const std::string& description);
 std::string Lower(std::string text);
+bool IsDwgPath(const std::string& path);
 
 class DocumentState;
 
@@ -35,6 +36,7 @@ public:
     std::map<std::string, int> variables;                  // upper-case names
     std::vector<std::string> commandLine;
     int untitledCount = 0;
+    bool dwgCloseNoticeGiven = false; // said once per run: a DWG is never written back
 
     std::shared_ptr<DocumentState> Active() const;
     void Activate(std::shared_ptr<DocumentState> document);
@@ -65,6 +67,7 @@ public:
     std::string name; // shown in the window title
     std::string path; // empty for a drawing not saved yet
     bool closed = false;
+    bool fromDwg = false; // read through its converted DXF; the .dwg is never written
     // Selection sets by lower-case name, each the entities it holds.
     std::map<std::string, std::vector<const drawing::Entity*>> selectionSets;
     // Per layout: the device the last RefreshPlotDeviceInfo saw.

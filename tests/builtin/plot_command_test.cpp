@@ -6,14 +6,22 @@
 #include <sstream>
 
 #include "tests/builtin/command_runner.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 using kw::test::Quoted;
-using kw::test::RunCommand;
 using Result = kw::test::CommandResult;
+
+// A private copy of the command: its frame names start from the settings file beside it, which
+// plot runs of other tests rewrite.
+Result RunCommand(const std::string& arguments, std::string* err = nullptr) {
+    static const kw::test::TempFolder folder;
+    static const std::string program = kw::test::PrivatePlotCommand(folder.Path());
+    return kw::test::RunCommand(arguments, err, program);
+}
 
 fs::path Fixture(const std::string& name) {
     for (const fs::path& folder : {fs::path(KW_DRAWING_TESTDATA) / "frames",

@@ -1,0 +1,510 @@
+#include "cad/builtin/dwg_conversion.h"
+
+#include <QCryptographicHash>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <system_error>
+
+#ifndef _WIN32
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+extern char** environ;
+#endif
+
+#include "cad/builtin/builtin_objects.h"
+#include "drawing/dxf_io.h"
+#include "drawing/extents.h"
+
+namespace kw::builtin {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kStderrKept = 16 * 1024;
+constexpr auto kUnusedCacheAge = std::chrono::hours(24 * 30);
+
+std::string Trim(std::string text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) {
+        return "";
+    }
+    const auto last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+// The last few lines the converter wrote, on one line, for the error message.
+std::string StderrTail(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        std::string line = Trim(text.substr(start, end - start));
+        if (!line.empty()) {
+            lines.push_back(line);
+        }
+        start = end + 1;
+    }
+    std::string tail;
+    for (std::size_t i = lines.size() > 3 ? lines.size() - 3 : 0; i < lines.size(); ++i) {
+        tail += (tail.empty() ? "" : " / ") + lines[i];
+    }
+    return tail;
+}
+
+struct ProcessResult {
+    bool started = false;
+    std::string startError;
+    int exitStatus = -1; // when it ended by itself
+    int signal = 0;      // when a signal ended it
+    bool timedOut = false;
+    bool outOfMemory = false;
+    std::string errorOutput;
+};
+
+#ifndef _WIN32
+
+// Resident memory of a process in kilobytes (0 when the system does not say).
+std::int64_t ResidentKb(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::atoll(line.c_str() + 6);
+        }
+    }
+    return 0;
+}
+
+// Runs a program with stdin and stdout on /dev/null and stderr kept. The program gets a process
+// group of its own, so that stopping it stops whatever it started.
+ProcessResult RunLimited(const std::vector<std::string>& arguments, int timeLimitSeconds,
+                         std::int64_t memoryLimitMb) {
+    ProcessResult result;
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) {
+        result.startError = "cannot make a pipe";
+        return result;
+    }
+    ::fcntl(pipeFds[0], F_SETFD, FD_CLOEXEC);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int spawnError =
+        ::posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    ::close(pipeFds[1]);
+    if (spawnError != 0) {
+        ::close(pipeFds[0]);
+        result.startError = std::error_code(spawnError, std::generic_category()).message();
+        return result;
+    }
+    result.started = true;
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeLimitSeconds);
+    const std::int64_t memoryLimitKb = memoryLimitMb * 1024;
+    bool pipeOpen = true;
+    int status = 0;
+    for (;;) {
+        if (pipeOpen) {
+            pollfd entry{pipeFds[0], POLLIN, 0};
+            if (::poll(&entry, 1, 50) > 0) {
+                char buffer[4096];
+                const ssize_t count = ::read(pipeFds[0], buffer, sizeof buffer);
+                if (count > 0) {
+                    result.errorOutput.append(buffer, static_cast<std::size_t>(count));
+                    if (result.errorOutput.size() > 2 * kStderrKept) {
+                        result.errorOutput.erase(0, result.errorOutput.size() - kStderrKept);
+                    }
+                } else {
+                    pipeOpen = false;
+                }
+            }
+        } else {
+            ::usleep(50 * 1000);
+        }
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) {
+            break;
+        }
+        const bool late = std::chrono::steady_clock::now() > deadline;
+        const bool large = memoryLimitKb > 0 && ResidentKb(pid) > memoryLimitKb;
+        if (late || large) {
+            result.timedOut = late;
+            result.outOfMemory = !late && large;
+            ::kill(-pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            break;
+        }
+    }
+    ::close(pipeFds[0]);
+    if (WIFEXITED(status)) {
+        result.exitStatus = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        result.signal = WTERMSIG(status);
+    }
+    if (result.errorOutput.size() > kStderrKept) {
+        result.errorOutput.erase(0, result.errorOutput.size() - kStderrKept);
+    }
+    return result;
+}
+
+bool IsExecutable(const fs::path& path) {
+    std::error_code error;
+    return fs::is_regular_file(path, error) && ::access(path.c_str(), X_OK) == 0;
+}
+
+#else
+
+ProcessResult RunLimited(const std::vector<std::string>&, int, std::int64_t) {
+    ProcessResult result;
+    result.startError = "this build runs no DWG converter (the host CAD reads DWG on Windows)";
+    return result;
+}
+
+bool IsExecutable(const fs::path& path) {
+    std::error_code error;
+    return fs::is_regular_file(path, error);
+}
+
+#endif
+
+std::string FindNode(const DwgConverterOptions& options) {
+    if (!options.node.empty()) {
+        return IsExecutable(options.node) ? options.node : "";
+    }
+    const char* pathVariable = std::getenv("PATH");
+    if (pathVariable == nullptr) {
+        return "";
+    }
+#ifdef _WIN32
+    const char separator = ';';
+    const std::array<const char*, 2> names = {"node.exe", "nodejs.exe"};
+#else
+    const char separator = ':';
+    const std::array<const char*, 2> names = {"node", "nodejs"};
+#endif
+    for (const char* name : names) {
+        std::string folders = pathVariable;
+        std::size_t start = 0;
+        while (start <= folders.size()) {
+            std::size_t end = folders.find(separator, start);
+            if (end == std::string::npos) {
+                end = folders.size();
+            }
+            const std::string folder = folders.substr(start, end - start);
+            const fs::path candidate = fs::path(folder.empty() ? "." : folder) / name;
+            if (IsExecutable(candidate)) {
+                return candidate.string();
+            }
+            start = end + 1;
+        }
+    }
+    return "";
+}
+
+std::string ScriptPath(const DwgConverterOptions& options, const std::string& programFolder) {
+    if (!options.script.empty()) {
+        return options.script;
+    }
+    return (fs::path(programFolder) / "dwg2dxf" / "kw-dwg2dxf.mjs").string();
+}
+
+fs::path CacheFolder(const DwgConverterOptions& options) {
+    if (!options.cacheFolder.empty()) {
+        return options.cacheFolder;
+    }
+#ifdef _WIN32
+    if (const char* local = std::getenv("LOCALAPPDATA"); local != nullptr && *local != '\0') {
+        return fs::path(local) / "Kestrelwick" / "dwg";
+    }
+#else
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache != nullptr && *cache == '/') {
+        return fs::path(cache) / "Kestrelwick" / "dwg";
+    }
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+        return fs::path(home) / ".cache" / "Kestrelwick" / "dwg";
+    }
+#endif
+    return fs::temp_directory_path() / "Kestrelwick-dwg";
+}
+
+bool ReadFile(const fs::path& path, std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+// The cache key: the drawing's content and the converter that converts it (its script and the
+// locked library version), so that an updated converter converts again.
+std::string CacheKey(const std::string& drawingBytes, const fs::path& script) {
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (const fs::path& part : {script, script.parent_path() / "package-lock.json"}) {
+        std::string bytes;
+        if (ReadFile(part, bytes)) {
+            hash.addData(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+        }
+        hash.addData(QByteArrayView("\0", 1));
+    }
+    hash.addData(QByteArrayView(drawingBytes.data(), static_cast<qsizetype>(drawingBytes.size())));
+    return hash.result().toHex().toStdString();
+}
+
+// Converted drawings nobody has opened for a month go; the rest stay as the cache.
+void PruneCache(const fs::path& folder) {
+    std::error_code error;
+    const auto now = fs::file_time_type::clock::now();
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        std::error_code entryError;
+        if (it->path().extension() != ".dxf") {
+            continue;
+        }
+        const auto written = it->last_write_time(entryError);
+        if (!entryError && now - written > kUnusedCacheAge) {
+            fs::remove(it->path(), entryError);
+        }
+    }
+}
+
+struct Release {
+    const char* version;
+    const char* name;
+};
+
+constexpr Release kReleases[] = {
+    {"AC1.2", "1.2"},   {"AC1.40", "1.40"}, {"AC1.50", "2.0"},  {"AC2.10", "2.10"},
+    {"AC2.21", "2.21"}, {"AC2.22", "2.22"}, {"AC1001", "2.22"}, {"AC1002", "2.5"},
+    {"AC1003", "2.6"},  {"AC1004", "R9"},   {"AC1006", "R10"},  {"AC1009", "R11/R12"},
+    {"AC1012", "R13"},  {"AC1014", "R14"},  {"AC1015", "2000"}, {"AC1018", "2004"},
+    {"AC1021", "2007"}, {"AC1024", "2010"}, {"AC1027", "2013"}, {"AC1032", "2018"},
+};
+
+// The version string at the start of a DWG file ("AC1015"), "" when there is none.
+std::string DwgVersion(std::string_view header) {
+    if (header.size() < 6 || header.substr(0, 2) != "AC") {
+        return "";
+    }
+    std::string version(header.substr(0, 6));
+    for (std::size_t i = 2; i < version.size(); ++i) {
+        const char c = version[i];
+        if (!((c >= '0' && c <= '9') || c == '.')) {
+            // Release 1.2 writes "AC1.2" and pads with a NUL.
+            if (i == 5 && c == '\0') {
+                version.resize(5);
+                break;
+            }
+            return "";
+        }
+    }
+    return version;
+}
+
+bool IsKnownRelease(const std::string& version) {
+    return std::any_of(std::begin(kReleases), std::end(kReleases),
+                       [&](const Release& r) { return version == r.version; });
+}
+
+bool IsPreR13(const std::string& version) {
+    return version < "AC1012" || version.find('.') != std::string::npos;
+}
+
+} // namespace
+
+std::string DwgReleaseName(std::string_view header) {
+    const std::string version = DwgVersion(header);
+    if (version.empty()) {
+        return "";
+    }
+    for (const Release& release : kReleases) {
+        if (version == release.version) {
+            return std::string(release.name) + " (" + version + ")";
+        }
+    }
+    return version;
+}
+
+std::string ConvertDwg(const std::string& dwgPath, const DwgConverterOptions& options,
+                       const std::string& programFolder) {
+    std::error_code error;
+    if (!fs::is_regular_file(dwgPath, error)) {
+        Fail(builtin_errors::kFileNotFound, dwgPath + ": file not found");
+    }
+    std::string bytes;
+    if (!ReadFile(dwgPath, bytes)) {
+        Fail(builtin_errors::kCannotOpen, dwgPath + ": the file cannot be read (permission?)");
+    }
+    const std::string version = DwgVersion(bytes);
+    if (version.empty()) {
+        Fail(builtin_errors::kCannotOpen,
+             dwgPath + ": not a DWG drawing (the file does not start with a DWG version string" +
+                 (bytes.empty() ? ", it is empty" : "") +
+                 "); check that it is the drawing you meant, or open it in the program that "
+                 "made it and save it again");
+    }
+    const std::string drawing = dwgPath + " (DWG release " + DwgReleaseName(bytes) + ")";
+    const std::string saveAsDxf = "open it in a CAD program and save it as DXF";
+    if (!IsKnownRelease(version)) {
+        Fail(builtin_errors::kCannotOpen, drawing +
+                                              ": a DWG release the converter does not read; " +
+                                              saveAsDxf + " or as DWG 2018 or older");
+    }
+
+    const fs::path script = ScriptPath(options, programFolder);
+    const fs::path cache = CacheFolder(options);
+    const std::string key = CacheKey(bytes, script);
+    const fs::path converted = cache / (key + ".dxf");
+    if (fs::is_regular_file(converted, error)) {
+        fs::last_write_time(converted, fs::file_time_type::clock::now(), error);
+        return converted.string();
+    }
+
+    const std::string node = FindNode(options);
+    if (node.empty()) {
+        Fail(builtin_errors::kCannotOpen,
+             drawing + ": DWG drawings are converted by Node.js, and " +
+                 (options.node.empty() ? std::string("no \"node\" program was found in PATH")
+                                       : "\"" + options.node + "\" was not found") +
+                 "; install Node.js 18 or later (on Debian: apt-get install nodejs npm, or run "
+                 "scripts/setup-debian.sh) or " +
+                 saveAsDxf);
+    }
+    if (!fs::is_regular_file(script, error)) {
+        Fail(builtin_errors::kCannotOpen,
+             drawing + ": the DWG converter " + script.string() +
+                 " is missing; install the program again (scripts/setup-debian.sh and a new "
+                 "build) or " +
+                 saveAsDxf);
+    }
+    fs::create_directories(cache, error);
+    if (!fs::is_directory(cache, error)) {
+        Fail(builtin_errors::kCannotOpen,
+             drawing + ": the folder for converted drawings " + cache.string() +
+                 " cannot be made; check its permissions and the free disk space");
+    }
+
+#ifndef _WIN32
+    const std::string processId = std::to_string(::getpid());
+#else
+    const std::string processId = "0";
+#endif
+    const fs::path partial = cache / (key + "." + processId + ".part");
+    const ProcessResult run = RunLimited({node, script.string(), dwgPath, partial.string()},
+                                         options.timeLimitSeconds, options.memoryLimitMb);
+    const std::string said = StderrTail(run.errorOutput);
+    const std::string saidPart = said.empty() ? "" : " (converter: " + said + ")";
+    auto fail = [&](const std::string& what) {
+        fs::remove(partial, error);
+        Fail(builtin_errors::kCannotOpen, drawing + ": " + what);
+    };
+    if (!run.started) {
+        fail("the DWG converter could not be started with " + node + ": " + run.startError + "; " +
+             saveAsDxf);
+    }
+    if (run.timedOut) {
+        fail("the conversion took longer than " + std::to_string(options.timeLimitSeconds) +
+             " s and was stopped; " + saveAsDxf + ", or check that the file is not damaged");
+    }
+    if (run.outOfMemory) {
+        fail("the conversion needed more than " + std::to_string(options.memoryLimitMb) +
+             " MB of memory and was stopped; " + saveAsDxf +
+             ", or check that the file is not "
+             "damaged");
+    }
+    if (run.signal != 0) {
+        fail("the DWG converter ended abnormally (signal " + std::to_string(run.signal) + ")" +
+             saidPart + "; the file may be damaged: " + saveAsDxf + " (RECOVER first)");
+    }
+    if (run.exitStatus == 3) {
+        fail("the DWG converter's library is not installed" + saidPart +
+             "; run scripts/setup-debian.sh (it runs npm ci in dwg2dxf/) or " + saveAsDxf);
+    }
+    if (run.exitStatus == 5 && IsPreR13(version)) {
+        fail("the converter reads releases before R13 only in part and cannot read this "
+             "drawing" +
+             saidPart + "; " + saveAsDxf + " or as DWG 2000 or later");
+    }
+    if (run.exitStatus == 5) {
+        fail("the converter cannot read the drawing: the file is damaged or incomplete" + saidPart +
+             "; open it in a CAD program, repair it with RECOVER and save it again "
+             "(as DXF, or as DWG), or get a new copy of it");
+    }
+    if (run.exitStatus != 0) {
+        fail("the DWG converter failed (exit status " + std::to_string(run.exitStatus) + ")" +
+             saidPart + "; it needs Node.js 18 or later (node --version tells), or " + saveAsDxf);
+    }
+    if (!fs::is_regular_file(partial, error)) {
+        fail("the DWG converter wrote no drawing" + saidPart + "; " + saveAsDxf);
+    }
+    fs::rename(partial, converted, error);
+    if (error) {
+        fail("the converted drawing cannot be stored in " + cache.string() + ": " +
+             error.message());
+    }
+    PruneCache(cache);
+    return converted.string();
+}
+
+drawing::Document LoadDwgDrawing(const std::string& dwgPath, const DwgConverterOptions& options,
+                                 const std::string& programFolder) {
+    const std::string dxf = ConvertDwg(dwgPath, options, programFolder);
+    drawing::Document document;
+    try {
+        document = drawing::LoadDrawing(dxf);
+    } catch (const Error& failure) {
+        Fail(builtin_errors::kCannotOpen,
+             dwgPath + ": the drawing converted from DWG cannot be read: " + failure.Description());
+    }
+    document.path = dwgPath;
+    return document;
+}
+
+void ConvertDwgXrefs(drawing::Document& document, const DwgConverterOptions& options,
+                     const std::string& programFolder, std::vector<std::string>& failures) {
+    for (drawing::Block& block : document.blocks) {
+        if (!block.IsXref()) {
+            continue;
+        }
+        const std::string file = drawing::FindXrefFile(document.path, block.xrefPath);
+        if (Lower(fs::path(file).extension().string()) != ".dwg") {
+            continue;
+        }
+        try {
+            block.xrefPath = ConvertDwg(file, options, programFolder);
+        } catch (const CadError& failure) {
+            failures.push_back("external reference " + block.name + ": " + failure.Description());
+        }
+    }
+}
+
+} // namespace kw::builtin
