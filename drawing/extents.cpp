@@ -687,9 +687,12 @@ std::string FindXrefFile(const std::string& hostPath, const std::string& xrefPat
     const fs::path folder = host.has_parent_path() ? host.parent_path() : fs::path(".");
     const fs::path given = detail::PathFromUtf8(Normalize(xrefPath));
     std::vector<fs::path> candidates;
+    // A relative path is the host's folder's, never the current folder's: what the program was
+    // started from must not decide which drawing a reference shows.
     if (given.is_relative())
         candidates.push_back(folder / given);
-    candidates.push_back(given);
+    else
+        candidates.push_back(given);
     candidates.push_back(folder / given.filename());
     for (const fs::path& candidate : candidates) {
         if (IsReadableFile(candidate))

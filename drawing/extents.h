@@ -49,9 +49,9 @@ Transform InsertTransform(const Entity& insert, const Block* block, int column =
 // The drawing an external-reference block refers to, loaded on first use and cached in the host
 // document (so measuring one document from several threads at once needs a lock); nullptr when
 // the block is no xref or the file cannot be found or read. Drawings that refer to each other
-// stop after 8 levels. The path is tried relative to the host drawing's folder, then as given
-// (absolute), then as the bare file name in the host's folder; for a ".dwg" path a ".dxf" file of
-// the same name counts.
+// stop after 8 levels. The path is tried relative to the host drawing's folder (never to the
+// current folder) or, when absolute, as given, then as the bare file name in the host's folder;
+// for a ".dwg" path a ".dxf" file of the same name counts.
 std::shared_ptr<const Document> ResolveXref(const Document& host, const Block& block);
 
 // The file an xref path resolves to, by the rule above; "" when no candidate exists.

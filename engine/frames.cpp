@@ -6,17 +6,11 @@
 #include <random>
 #include <utility>
 
+#include "settings/characters.h"
 #include "settings/error.h"
 
 namespace kw {
 namespace {
-
-std::string UpperAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
 
 // Entities kept while a selection set is enumerated; the extents are built afterwards.
 struct KeptFrame {
@@ -46,14 +40,26 @@ std::vector<FrameExtent> BuildExtents(const std::vector<KeptFrame>& kept) {
 }
 
 // The host holds only so many selection sets per session; a set left behind by every run
-// would make repeated runs on an open drawing fail. Removing it is housekeeping: a failure
-// here must not cost the user the frames already found.
-void DeleteQuietly(CadSelectionSet& set) {
-    try {
-        set.Delete();
-    } catch (const std::exception&) {
+// would make repeated runs on an open drawing fail, so the set is deleted however discovery
+// ends: found, failed pick, failing entity. Removing it is housekeeping: a failure here must
+// not cost the user the frames already found, nor replace the failure being reported.
+class SelectionSetGuard {
+public:
+    explicit SelectionSetGuard(std::shared_ptr<CadSelectionSet> set) : m_set(std::move(set)) {}
+    ~SelectionSetGuard() {
+        try {
+            m_set->Delete();
+        } catch (const std::exception&) {
+        }
     }
-}
+    SelectionSetGuard(const SelectionSetGuard&) = delete;
+    SelectionSetGuard& operator=(const SelectionSetGuard&) = delete;
+
+    CadSelectionSet* operator->() const { return m_set.get(); }
+
+private:
+    std::shared_ptr<CadSelectionSet> m_set;
+};
 
 } // namespace
 
@@ -77,30 +83,28 @@ bool IsPickedFrame(CadEntity& entity, const PlotSettings& settings) {
         return type == entity_types::kLightweightPolyline && entity.Layer() == settings.frameLayer;
     case FrameKind::BlockReference:
         return type == entity_types::kBlockReference &&
-               UpperAscii(entity.Name()) == UpperAscii(settings.blockName);
+               UpperCase(entity.Name()) == UpperCase(settings.blockName);
     case FrameKind::ExternalReference:
         break;
     }
     return type == entity_types::kExternalReference &&
-           UpperAscii(entity.Name()) == UpperAscii(settings.xrefName);
+           UpperCase(entity.Name()) == UpperCase(settings.xrefName);
 }
 
 std::vector<FrameExtent> FindFrames(CadDocument& document, const PlotSettings& settings) {
     const std::vector<FilterEntry> filter = FrameFilter(settings);
-    auto set = document.SelectionSets()->Add(NewSelectionSetName());
+    const SelectionSetGuard set(document.SelectionSets()->Add(NewSelectionSetName()));
     set->Select(5, filter);
     std::vector<KeptFrame> kept;
     const std::int32_t count = set->Count();
     for (std::int32_t i = 0; i < count; ++i)
         kept.push_back(KeepFrame(set->Item(i), settings.frameKind));
-    std::vector<FrameExtent> frames = BuildExtents(kept);
-    DeleteQuietly(*set);
-    return frames;
+    return BuildExtents(kept);
 }
 
 std::vector<FrameExtent> PickFrames(CadDocument& document, CadUtility& utility,
                                     const PlotSettings& settings) {
-    auto set = document.SelectionSets()->Add(NewSelectionSetName());
+    const SelectionSetGuard set(document.SelectionSets()->Add(NewSelectionSetName()));
     utility.Prompt(kPickPrompt);
     set->SelectOnScreen();
     std::vector<KeptFrame> kept;
@@ -110,9 +114,7 @@ std::vector<FrameExtent> PickFrames(CadDocument& document, CadUtility& utility,
         if (IsPickedFrame(*entity, settings))
             kept.push_back(KeepFrame(entity, settings.frameKind));
     }
-    std::vector<FrameExtent> frames = BuildExtents(kept);
-    DeleteQuietly(*set);
-    return frames;
+    return BuildExtents(kept);
 }
 
 FrameExtent PolylineExtent(const std::vector<double>& coordinates) {

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "engine/plot_configuration.h"
+#include "settings/characters.h"
 #include "settings/error.h"
 #include "settings/text_file.h"
 
@@ -21,9 +22,9 @@ std::string PageText(int current, int total) {
 }
 
 std::string TemplatePath(const std::string& cadFullName) {
-    if (cadFullName.size() < 9)
+    if (CharacterCount(cadFullName) < 9)
         throw Error(errors::kInvalidCall, "Invalid procedure call");
-    return cadFullName.substr(0, cadFullName.size() - 9) + "\\TEMPLATE\\acad.dwt";
+    return WithoutLastCharacters(cadFullName, 9) + "\\TEMPLATE\\acad.dwt";
 }
 
 void PlotRunner::ConnectAndSaveSettings(const PlotSettings& settings) {

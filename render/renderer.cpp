@@ -36,6 +36,8 @@ namespace {
 constexpr double kTwoPi = 2.0 * drawing::kPi;
 // Lines are drawn this wide when lineweights are not plotted (millimetres on paper).
 constexpr double kThinLineMm = 0.1;
+// Stacked fractions are drawn at this share of the text height.
+constexpr double kStackScale = 0.7;
 // The lineweight of "default" when the drawing does not say ($LWDEFAULT, 1/100 mm).
 constexpr double kDefaultLineweightMm = 0.25;
 
@@ -74,13 +76,24 @@ struct Renderer::State {
     };
     mutable std::map<std::string, StyleFace> faces;
 
-    const StyleFace& Face(const drawing::Document& d, const std::string& styleName) const {
+    // The face of a text style, or of the family (and weight, slant) an MTEXT code names.
+    const StyleFace& Face(const drawing::Document& d, const std::string& styleName,
+                          const std::string& family = {}, bool bold = false,
+                          bool italic = false) const {
         std::lock_guard lock(mutex);
         const drawing::TextStyle* style = d.FindTextStyle(styleName);
-        const std::string key = style ? style->name : std::string();
+        const std::string key = (style ? style->name : std::string()) + '\n' + family + '\n' +
+                                (bold ? "b" : "") + (italic ? "i" : "");
         auto it = faces.find(key);
         if (it == faces.end()) {
-            QFont font = StyleFont(style);
+            drawing::TextStyle named = style ? *style : drawing::TextStyle{};
+            if (!family.empty()) {
+                named.fontFamily = family.find('.') == std::string::npos ? family : std::string();
+                named.fontFile = family;
+            }
+            QFont font = StyleFont(style || !family.empty() ? &named : nullptr);
+            font.setBold(bold);
+            font.setItalic(italic);
             QFontMetricsF metrics(font);
             // The text height is the height of a capital letter.
             const double cap =
@@ -807,77 +820,239 @@ private:
         Glyphs(frame, text, x, y, widthFactor, g.obliqueDeg, local);
     }
 
-    // Lines of an MTEXT, wrapped at its defined width: between words, and between any two CJK
-    // characters.
-    std::vector<QString> Wrap(const std::vector<std::string>& paragraphs, const TextFrame& frame,
-                              double width) const {
-        std::vector<QString> lines;
-        for (const std::string& paragraph : paragraphs) {
-            const QString text = QString::fromStdString(paragraph);
-            if (!(width > 0.0)) {
-                lines.push_back(text);
+    // One unit of MTEXT layout: a word (with its trailing blank), a CJK character, or a stack.
+    struct Atom {
+        const MTextPiece* piece;
+        QString text;
+        double width;  // drawing units
+        double height; // the piece's text height
+        bool blank;    // ends in a blank: a line may break after it
+    };
+
+    struct MTextRun {
+        double height, widthFactor;
+        const MTextPiece* piece;
+    };
+
+    // The face of a piece: the style's font, or the family its \f code names.
+    TextFrame PieceFrame(const Document& d, const std::string& style, const MTextFormat& format,
+                         double height) const {
+        const auto& face = m_state.Face(d, style, format.family, format.bold, format.italic);
+        return {face.font, height / face.capHeight, face.metrics};
+    }
+
+    double PieceHeight(const MTextFormat& format, double base) const {
+        return format.height > 0 ? format.height : base * format.heightFactor;
+    }
+
+    double Advance(const TextFrame& frame, const QString& text, const MTextFormat& format) const {
+        const double plain = frame.metrics.horizontalAdvance(text) * frame.scale;
+        // Tracking widens the space between characters by a share of the text height.
+        return plain * format.widthFactor + (format.tracking - 1.0) * 0.5 * frame.scale *
+                                                frame.metrics.height() *
+                                                static_cast<double>(text.size());
+    }
+
+    std::vector<Atom> Atoms(const Document& d, const std::string& style, double base,
+                            const MTextParagraph& paragraph) const {
+        std::vector<Atom> atoms;
+        for (const MTextPiece& piece : paragraph) {
+            const double height = PieceHeight(piece.format, base);
+            const TextFrame frame = PieceFrame(d, style, piece.format, height * kStackScale);
+            if (piece.stacked) {
+                const double upper =
+                    Advance(frame, QString::fromStdString(piece.upper), piece.format);
+                const double lower =
+                    Advance(frame, QString::fromStdString(piece.lower), piece.format);
+                const double width =
+                    piece.stackKind == '#' ? upper + lower + 0.5 * height : std::max(upper, lower);
+                atoms.push_back({&piece, {}, width + 0.2 * height, height, false});
                 continue;
             }
-            const double limit = width / frame.scale;
-            QString line;
-            int lastBreak = -1;
-            for (int i = 0; i < text.size(); ++i) {
-                const QChar c = text[i];
-                const QString tryLine = line + c;
-                if (!line.isEmpty() && frame.metrics.horizontalAdvance(tryLine) > limit) {
-                    if (c == QLatin1Char(' ')) {
-                        lines.push_back(line);
-                        line.clear();
-                        lastBreak = -1;
-                        continue;
-                    }
-                    if (lastBreak > 0) {
-                        lines.push_back(line.left(lastBreak).trimmed());
-                        line = line.mid(lastBreak);
-                    } else if (IsCjk(c.unicode()) || IsCjk(line.back().unicode()) ||
-                               lastBreak < 0) {
-                        lines.push_back(line);
-                        line.clear();
-                    }
-                    lastBreak = -1;
+            const TextFrame full = PieceFrame(d, style, piece.format, height);
+            const QString text = QString::fromStdString(piece.text);
+            QString word;
+            auto flush = [&](bool blank) {
+                if (!word.isEmpty())
+                    atoms.push_back(
+                        {&piece, word, Advance(full, word, piece.format), height, blank});
+                word.clear();
+            };
+            for (const QChar c : text) {
+                if (IsCjk(c.unicode())) {
+                    flush(false);
+                    word = c;
+                    flush(true); // CJK text may break after any character
+                    continue;
                 }
-                line += c;
-                if (c == QLatin1Char(' ') || IsCjk(c.unicode()))
-                    lastBreak = line.size();
+                word += c;
+                if (c == QLatin1Char(' '))
+                    flush(true);
             }
-            lines.push_back(line);
+            flush(false);
         }
-        return lines;
+        return atoms;
     }
 
     void DrawMText(const Document& d, const Entity& e, const drawing::MTextGeometry& g,
                    const Transform& m) {
         const drawing::TextStyle* style = d.FindTextStyle(g.style);
-        const double height = g.height > 0 ? g.height : (style ? style->fixedHeight : 0.0);
-        if (!(height > 0.0))
+        const double base = g.height > 0 ? g.height : (style ? style->fixedHeight : 0.0);
+        if (!(base > 0.0))
             return;
-        const TextFrame frame = Frame(d, g.style, height);
-        const std::vector<QString> lines = Wrap(MTextLines(g.text), frame, g.referenceWidth);
-        const double spacing =
-            height * 5.0 / 3.0 * (g.lineSpacingFactor > 0 ? g.lineSpacingFactor : 1.0);
-        const double total = (static_cast<double>(lines.size()) - 1.0) * spacing + height;
+        // Lines of atoms, wrapped at the defined width (a word wider than it stands alone).
+        struct Line {
+            std::vector<Atom> atoms;
+            double width = 0.0, height = 0.0;
+        };
+        std::vector<Line> lines;
+        const auto paragraphs = ParseMText(g.text);
+        for (const MTextParagraph& paragraph : paragraphs) {
+            lines.emplace_back();
+            for (Atom& atom : Atoms(d, g.style, base, paragraph)) {
+                Line& line = lines.back();
+                if (g.referenceWidth > 0.0 && !line.atoms.empty() &&
+                    line.width + atom.width > g.referenceWidth * 1.0001 &&
+                    (line.atoms.back().blank ||
+                     IsCjk(atom.text.isEmpty() ? 0 : atom.text[0].unicode()))) {
+                    lines.emplace_back();
+                }
+                Line& target = lines.back();
+                target.width += atom.width;
+                target.height = std::max(target.height, atom.height);
+                target.atoms.push_back(std::move(atom));
+            }
+            if (lines.back().height == 0.0)
+                lines.back().height = base;
+        }
+        for (Line& line : lines) // a blank at the end of a line takes no room
+            if (!line.atoms.empty() && line.atoms.back().text.endsWith(QLatin1Char(' '))) {
+                const Atom& last = line.atoms.back();
+                const auto frame = PieceFrame(d, g.style, last.piece->format, last.height);
+                line.width -= Advance(frame, QStringLiteral(" "), last.piece->format);
+            }
+        const double factor = g.lineSpacingFactor > 0 ? g.lineSpacingFactor : 1.0;
+        std::vector<double> baselines;
+        double y = 0.0;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            y -= i == 0 ? lines[i].height : lines[i].height * 5.0 / 3.0 * factor;
+            baselines.push_back(y);
+        }
+        const double total = -y;
         const int attachment = std::clamp<int>(g.attachment, 1, 9);
         const int row = (attachment - 1) / 3, column = (attachment - 1) % 3;
-        const double top = row == 0 ? 0.0 : row == 1 ? total / 2.0 : total;
+        const double shiftY = row == 0 ? 0.0 : row == 1 ? total / 2.0 : total;
         const Vec3 normal = drawing::Normalized(e.extrusion);
         Vec3 xAxis = drawing::Normalized(g.xDirection);
         if (drawing::Length(xAxis) == 0.0)
             xAxis = {1, 0, 0};
         const Vec3 yAxis = drawing::Normalized(drawing::Cross(normal, xAxis));
         const Transform local = m * Transform::FromAxes(xAxis, yAxis, normal, g.insertion);
+        const QColor entityColor = m_color;
         for (std::size_t i = 0; i < lines.size(); ++i) {
-            if (lines[i].trimmed().isEmpty())
-                continue;
-            const double advance = frame.metrics.horizontalAdvance(lines[i]) * frame.scale;
-            const double x = column == 0 ? 0.0 : column == 1 ? -advance / 2.0 : -advance;
-            const double y = top - height - static_cast<double>(i) * spacing;
-            Glyphs(frame, lines[i], x, y, 1.0, 0.0, local);
+            const Line& line = lines[i];
+            double x = column == 0 ? 0.0 : column == 1 ? -line.width / 2.0 : -line.width;
+            const double baseline = baselines[i] + shiftY;
+            // Consecutive atoms of one piece are drawn as one run, so that the text stays whole.
+            for (std::size_t a = 0; a < line.atoms.size();) {
+                const Atom& atom = line.atoms[a];
+                const MTextFormat& format = atom.piece->format;
+                m_color = PieceColor(format, entityColor);
+                // \A: runs smaller than the line sit on its baseline, centre or top.
+                const double lift = format.verticalAlign == 1   ? (line.height - atom.height) / 2
+                                    : format.verticalAlign == 2 ? line.height - atom.height
+                                                                : 0.0;
+                if (atom.piece->stacked) {
+                    DrawStack(d, g.style, *atom.piece, atom.height, x, baseline + lift, local);
+                    x += atom.width;
+                    ++a;
+                    continue;
+                }
+                QString run;
+                double width = 0.0;
+                std::size_t b = a;
+                for (; b < line.atoms.size() && line.atoms[b].piece == atom.piece; ++b) {
+                    run += line.atoms[b].text;
+                    width += line.atoms[b].width;
+                }
+                const TextFrame frame = PieceFrame(d, g.style, format, atom.height);
+                if (!run.trimmed().isEmpty())
+                    Glyphs(frame, run, x, baseline + lift, format.widthFactor, format.obliqueDeg,
+                           local);
+                const double rules[3] = {format.underline ? -0.2 : NAN, format.overline ? 1.2 : NAN,
+                                         format.strike ? 0.5 : NAN};
+                for (double at : rules)
+                    if (!std::isnan(at))
+                        Rule(local, x, x + width, baseline + lift + at * atom.height);
+                x += width;
+                a = b;
+            }
         }
+        m_color = entityColor;
+    }
+
+    QColor PieceColor(const MTextFormat& format, const QColor& entityColor) const {
+        if (format.rgb >= 0)
+            return DeviceColor(QColor::fromRgb(static_cast<QRgb>(format.rgb)));
+        if (format.aci >= 1 && format.aci <= 255)
+            return DeviceColor(format.aci == 7 ? QColor() : AciColor(format.aci));
+        return entityColor; // the entity's own, BYLAYER and BYBLOCK alike
+    }
+
+    // A line in the text's local frame (underline, overline, strike-through, fraction bar).
+    void Rule(const Transform& local, double x0, double x1, double y) {
+        const QPen saved = m_painter.pen();
+        QPen pen = saved;
+        pen.setColor(m_color);
+        pen.setStyle(Qt::SolidLine);
+        m_painter.setPen(pen);
+        m_painter.drawLine(Dev(local, {x0, y, 0}), Dev(local, {x1, y, 0}));
+        m_painter.setPen(saved);
+    }
+
+    // A stacked fraction at (x, baseline): upper over lower, with a bar for '/', side by side
+    // with a slash for '#', without a bar for '^' (tolerances); at kStackScale of the height.
+    void DrawStack(const Document& d, const std::string& style, const MTextPiece& piece,
+                   double height, double x, double baseline, const Transform& local) {
+        const MTextFormat& format = piece.format;
+        const TextFrame frame = PieceFrame(d, style, format, height * kStackScale);
+        const QString upper = QString::fromStdString(piece.upper);
+        const QString lower = QString::fromStdString(piece.lower);
+        const double upperWidth = Advance(frame, upper, format);
+        const double lowerWidth = Advance(frame, lower, format);
+        const double small = height * kStackScale;
+        const double gap = 0.1 * height;
+        if (piece.stackKind == '#') {
+            Glyphs(frame, upper, x + gap, baseline + height - small, format.widthFactor,
+                   format.obliqueDeg, local);
+            const double slashX = x + gap + upperWidth + 0.25 * height;
+            Rule2(local, slashX - 0.2 * height, baseline, slashX + 0.2 * height, baseline + height);
+            Glyphs(frame, lower, slashX + 0.25 * height, baseline, format.widthFactor,
+                   format.obliqueDeg, local);
+            return;
+        }
+        const double width = std::max(upperWidth, lowerWidth);
+        const double middle = baseline + height / 2.0;
+        const bool tolerance = piece.stackKind == '^';
+        auto start = [&](double w) { return tolerance ? x + gap : x + gap + (width - w) / 2.0; };
+        if (!upper.isEmpty())
+            Glyphs(frame, upper, start(upperWidth), middle + gap, format.widthFactor,
+                   format.obliqueDeg, local);
+        if (!lower.isEmpty())
+            Glyphs(frame, lower, start(lowerWidth), middle - gap - small, format.widthFactor,
+                   format.obliqueDeg, local);
+        if (!tolerance)
+            Rule(local, x + gap, x + gap + width, middle);
+    }
+
+    void Rule2(const Transform& local, double x0, double y0, double x1, double y1) {
+        const QPen saved = m_painter.pen();
+        QPen pen = saved;
+        pen.setColor(m_color);
+        pen.setStyle(Qt::SolidLine);
+        m_painter.setPen(pen);
+        m_painter.drawLine(Dev(local, {x0, y0, 0}), Dev(local, {x1, y1, 0}));
+        m_painter.setPen(saved);
     }
 
     // --- blocks ------------------------------------------------------------------------------

@@ -1,6 +1,8 @@
 #include "render/text_content.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 
 namespace kw::render {
 namespace {
@@ -150,6 +152,193 @@ std::vector<std::string> MTextLines(const std::string& text) {
         }
     }
     return lines;
+}
+
+namespace {
+
+// The value of a code up to ';' (the ';' consumed), from text[i] on.
+std::string CodeValue(const std::string& text, std::size_t& i) {
+    const std::size_t end = text.find(';', i);
+    std::string value = text.substr(i, end == std::string::npos ? std::string::npos : end - i);
+    i = end == std::string::npos ? text.size() : end + 1;
+    return value;
+}
+
+double Number(const std::string& text, double fallback) {
+    try {
+        std::size_t used = 0;
+        const double value = std::stod(text, &used);
+        return used > 0 && std::isfinite(value) ? value : fallback;
+    } catch (...) {
+        return fallback;
+    }
+}
+
+// \f: family|b1|i0|c134|p34
+void ApplyFont(MTextFormat& format, const std::string& value) {
+    std::size_t start = 0;
+    bool first = true;
+    while (start <= value.size()) {
+        const std::size_t bar = value.find('|', start);
+        const std::string part =
+            value.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
+        if (first)
+            format.family = part;
+        else if (part.size() >= 2 && part[0] == 'b')
+            format.bold = part[1] == '1';
+        else if (part.size() >= 2 && part[0] == 'i')
+            format.italic = part[1] == '1';
+        first = false;
+        if (bar == std::string::npos)
+            break;
+        start = bar + 1;
+    }
+}
+
+} // namespace
+
+std::vector<MTextParagraph> ParseMText(const std::string& text) {
+    std::vector<MTextParagraph> paragraphs(1);
+    MTextFormat format;
+    std::vector<MTextFormat> groups;
+    auto piece = [&]() -> MTextPiece& {
+        auto& paragraph = paragraphs.back();
+        if (paragraph.empty() || paragraph.back().stacked || !(paragraph.back().format == format)) {
+            paragraph.push_back({});
+            paragraph.back().format = format;
+        }
+        return paragraph.back();
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        if (c == '{') {
+            groups.push_back(format);
+            ++i;
+            continue;
+        }
+        if (c == '}') {
+            if (!groups.empty()) {
+                format = groups.back();
+                groups.pop_back();
+            }
+            ++i;
+            continue;
+        }
+        if (c == '\n') {
+            paragraphs.emplace_back();
+            ++i;
+            continue;
+        }
+        if (c == '\r') {
+            ++i;
+            continue;
+        }
+        if (c == '%' && i + 1 < text.size() && text[i + 1] == '%') {
+            std::string special;
+            AppendSpecial(special, text, i);
+            piece().text += special;
+            continue;
+        }
+        if (c != '\\' || i + 1 >= text.size()) {
+            piece().text += c;
+            ++i;
+            continue;
+        }
+        const char code = text[i + 1];
+        i += 2;
+        switch (code) {
+        case 'P':
+        case 'X':
+            paragraphs.emplace_back();
+            break;
+        case '~':
+            piece().text += "\u00A0";
+            break;
+        case '\\':
+        case '{':
+        case '}':
+            piece().text += code;
+            break;
+        case 'L':
+        case 'l':
+            format.underline = code == 'L';
+            break;
+        case 'O':
+        case 'o':
+            format.overline = code == 'O';
+            break;
+        case 'K':
+        case 'k':
+            format.strike = code == 'K';
+            break;
+        case 'f':
+        case 'F':
+            ApplyFont(format, CodeValue(text, i));
+            break;
+        case 'H': {
+            const std::string value = CodeValue(text, i);
+            const double number = Number(value, 1.0);
+            if (!value.empty() && (value.back() == 'x' || value.back() == 'X')) {
+                if (format.height > 0)
+                    format.height *= number;
+                else
+                    format.heightFactor *= number;
+            } else if (number > 0) {
+                format.height = number;
+            }
+            break;
+        }
+        case 'W':
+            format.widthFactor = std::max(0.01, Number(CodeValue(text, i), 1.0));
+            break;
+        case 'Q':
+            format.obliqueDeg = Number(CodeValue(text, i), 0.0);
+            break;
+        case 'T':
+            format.tracking = std::max(0.75, Number(CodeValue(text, i), 1.0));
+            break;
+        case 'A':
+            format.verticalAlign = static_cast<int>(Number(CodeValue(text, i), 0.0));
+            break;
+        case 'C':
+            format.aci = static_cast<int>(Number(CodeValue(text, i), -1.0));
+            format.rgb = -1;
+            break;
+        case 'c':
+            format.rgb = static_cast<std::int32_t>(Number(CodeValue(text, i), -1.0)) & 0xFFFFFF;
+            break;
+        case 'S': {
+            std::string value;
+            while (i < text.size() && text[i] != ';') {
+                if (text[i] == '\\' && i + 1 < text.size()) {
+                    value += text[i + 1];
+                    i += 2;
+                    continue;
+                }
+                value += text[i++];
+            }
+            if (i < text.size())
+                ++i;
+            MTextPiece stack;
+            stack.stacked = true;
+            stack.format = format;
+            const std::size_t split = value.find_first_of("/#^");
+            stack.upper = value.substr(0, split);
+            if (split != std::string::npos) {
+                stack.stackKind = value[split];
+                stack.lower = value.substr(split + 1);
+            }
+            paragraphs.back().push_back(std::move(stack));
+            break;
+        }
+        case 'p':
+            CodeValue(text, i); // paragraph indents and tabs: not laid out
+            break;
+        default:
+            break; // \N column breaks and unknown switches
+        }
+    }
+    return paragraphs;
 }
 
 } // namespace kw::render

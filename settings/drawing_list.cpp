@@ -9,17 +9,6 @@
 namespace kw {
 namespace {
 
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool LessIgnoringCase(const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return static_cast<unsigned char>(LowerAscii(x)) <
-               static_cast<unsigned char>(LowerAscii(y));
-    });
-}
-
 long RoundHalfEven(double value) {
     const int previous = std::fegetround();
     std::fesetround(FE_TONEAREST);
@@ -33,7 +22,9 @@ long RoundHalfEven(double value) {
 int DrawingList::Add(const std::string& path) {
     if (Count() >= kMaxEntries)
         throw Error(errors::kOverflow, "Overflow");
-    const auto place = std::upper_bound(m_entries.begin(), m_entries.end(), path, LessIgnoringCase);
+    const auto place = std::upper_bound(
+        m_entries.begin(), m_entries.end(), path,
+        [this](const std::string& a, const std::string& b) { return m_collator.Less(a, b); });
     const auto index = place - m_entries.begin();
     m_entries.insert(place, path);
     m_selected.insert(m_selected.begin() + index, false);
@@ -101,7 +92,7 @@ void AddFromDialog(DrawingList& list, const std::function<std::optional<std::str
                    const std::function<void(const std::string&)>& showError) {
     try {
         const std::optional<std::string> result = showDialog();
-        if (!result || result->size() > static_cast<std::size_t>(kDialogResultLimit)) {
+        if (!result || Utf16Length(*result) > static_cast<std::size_t>(kDialogResultLimit)) {
             showError(kChooseFilesMessage);
             return;
         }

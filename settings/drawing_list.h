@@ -5,13 +5,19 @@
 #include <string>
 #include <vector>
 
+#include "settings/characters.h"
+
 namespace kw {
 
-// The drawings a run over selected files plots: full paths, kept sorted with letter case
-// ignored, with a multi-selection.
+// The drawings a run over selected files plots: full paths, kept sorted as the system's sorted
+// list box sorts (the user's locale, letter case ignored), with a multi-selection.
 class DrawingList {
 public:
     static constexpr int kMaxEntries = 32767; // positions are 16-bit
+
+    DrawingList() = default;
+    // Sorted by `collator` instead of the user's locale.
+    explicit DrawingList(TextCollator collator) : m_collator(std::move(collator)) {}
 
     int Count() const { return static_cast<int>(m_entries.size()); }
     const std::string& Entry(int index) const { return m_entries.at(index); } // 0-based
@@ -37,6 +43,7 @@ public:
     void SetTopIndex(int index) { m_topIndex = index; }
 
 private:
+    TextCollator m_collator;
     std::vector<std::string> m_entries;
     std::vector<bool> m_selected;
     int m_topIndex = 0;
@@ -52,7 +59,8 @@ inline constexpr int kDialogResultLimit = 32000;
 std::vector<std::string> DialogCandidates(const std::string& resultText);
 
 // Shows the open dialog through `showDialog` (nullopt when the user cancels) and adds every
-// chosen path not already listed. A cancel or an over-long result shows "请选择文件！".
+// chosen path not already listed. A cancel or a result longer than kDialogResultLimit characters
+// (UTF-16 code units, as the dialog counts them) shows "请选择文件！".
 void AddFromDialog(DrawingList& list, const std::function<std::optional<std::string>()>& showDialog,
                    const std::function<void(const std::string&)>& showError);
 

@@ -44,7 +44,8 @@ void LoadListFile(DrawingList& list, const ListFileUi& ui) {
         return;
     }
     try {
-        DrawingList loaded;
+        DrawingList loaded = list; // sorted as the list is
+        loaded.ClearList();
         for (const auto& line : ReadListFile(*path))
             loaded.Add(line);
         list = std::move(loaded);

@@ -119,18 +119,34 @@ bool FolderWritable(const std::string& folder) {
 
 SettingsFile SettingsFile::Locate(const std::string& programFolder,
                                   const std::string& userConfigFolder) {
-    if (FolderWritable(programFolder) || userConfigFolder.empty())
-        return SettingsFile(AppendFileName(programFolder, kSettingsFileName));
-    return SettingsFile(AppendFileName(userConfigFolder, kSettingsFileName));
+    const char* chosen = std::getenv(kSettingsFolderVariable);
+    if (chosen && *chosen)
+        return SettingsFile(AppendFileName(chosen, kSettingsFileName));
+    return Locate(programFolder, FolderWritable(programFolder), userConfigFolder);
+}
+
+SettingsFile SettingsFile::Locate(const std::string& programFolder, bool programFolderWritable,
+                                  const std::string& userConfigFolder) {
+    const std::string programFile = AppendFileName(programFolder, kSettingsFileName);
+    if (programFolderWritable || userConfigFolder.empty())
+        return SettingsFile(programFile);
+    return SettingsFile(AppendFileName(userConfigFolder, kSettingsFileName), programFile);
+}
+
+std::string SettingsFile::ReadPath() const {
+    if (m_fallbackPath.empty() || FileExists(m_path) || !FileExists(m_fallbackPath))
+        return m_path;
+    return m_fallbackPath;
 }
 
 bool SettingsFile::Read(StoredSettings& values, PrinterTable& printers) {
     values = StoredSettings{};
     printers.records.clear();
-    if (!FileExists(m_path))
+    const std::string path = ReadPath();
+    if (!FileExists(path))
         return false;
     try {
-        const std::vector<std::string> lines = ReadTextLines(m_path);
+        const std::vector<std::string> lines = ReadTextLines(path);
         if (lines.size() < 5)
             throw Error(errors::kPathFileAccess, "settings file too short");
         PrinterTable table;
@@ -172,15 +188,14 @@ void SettingsFile::Write(const StoredSettings& values, PrinterTable& printers,
     if (path.has_parent_path())
         std::filesystem::create_directories(path.parent_path(), code);
     if (m_rejected) {
-        // Keep the file we could not read, hand-edited records and all, before replacing it.
+        // Keep the file we could not read, hand-edited records and all, before replacing it. A
+        // copy that cannot be made (a read-only ".bak", a folder of that name) must not cost the
+        // settings being saved now, nor every later save.
         if (std::filesystem::exists(path, code)) {
             auto backup = path;
             backup += ".bak";
             std::filesystem::copy_file(path, backup,
                                        std::filesystem::copy_options::overwrite_existing, code);
-            if (code)
-                throw Error(errors::kPermissionDenied,
-                            "cannot keep a copy of \"" + m_path + "\": " + code.message());
         }
         m_rejected = false;
     }

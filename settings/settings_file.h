@@ -41,6 +41,7 @@ struct CurrentPrinter {
 };
 
 inline constexpr const char* kSettingsFileName = "Kestrelwick.ini";
+inline constexpr const char* kSettingsFolderVariable = "KESTRELWICK_SETTINGS_DIR";
 
 // Position (from 1) of the first record whose name equals `name` exactly, letter case significant.
 std::optional<int> FindPrinterRecord(const PrinterTable& table, const std::string& name);
@@ -66,14 +67,26 @@ bool FolderWritable(const std::string& folder);
 // Where the settings file lives and what happened to it at start-up.
 class SettingsFile {
 public:
-    explicit SettingsFile(std::string path) : m_path(std::move(path)) {}
+    // Reads and writes `path`; while `path` does not exist, reads `fallbackPath` instead.
+    explicit SettingsFile(std::string path, std::string fallbackPath = {})
+        : m_path(std::move(path)), m_fallbackPath(std::move(fallbackPath)) {}
 
-    // The program's folder when a file can be written there (a portable install), otherwise the
-    // user's configuration folder.
+    // The folder named by the environment variable KESTRELWICK_SETTINGS_DIR when it is set (a
+    // test's own folder, or settings an administrator keeps elsewhere). Otherwise the program's
+    // folder when a file can be written there (a portable install), else the user's
+    // configuration folder. A file in the program folder is still read while the user's
+    // folder has none (earlier portable use, or put there by an administrator); the first write
+    // then goes to the user's folder.
     static SettingsFile Locate(const std::string& programFolder,
                                const std::string& userConfigFolder);
+    // The same with the answer of FolderWritable(programFolder) given.
+    static SettingsFile Locate(const std::string& programFolder, bool programFolderWritable,
+                               const std::string& userConfigFolder);
 
+    // Where the file is written.
     const std::string& Path() const { return m_path; }
+    // Where Read reads: Path(), or the program folder's file while Path() does not exist.
+    std::string ReadPath() const;
 
     // Fills the five values and the table from the file. Never fails: a missing file gives the
     // defaults; an unreadable or malformed one gives the defaults and an empty table, and the file
@@ -81,13 +94,15 @@ public:
     bool Read(StoredSettings& values, PrinterTable& printers);
 
     // Updates or adds the record of the current printer (a 101st distinct printer is not stored;
-    // the stored ones survive), then rewrites the whole file atomically. Throws Error.
+    // the stored ones survive), then rewrites the whole file atomically. A backup that cannot be
+    // made does not stop the write, and is not tried again. Throws Error.
     void Write(const StoredSettings& values, PrinterTable& printers, const CurrentPrinter& current);
 
     bool RejectedAtStartup() const { return m_rejected; }
 
 private:
     std::string m_path;
+    std::string m_fallbackPath;
     bool m_rejected = false;
 };
 

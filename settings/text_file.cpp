@@ -7,6 +7,7 @@
 #include <iterator>
 #include <system_error>
 
+#include "settings/characters.h"
 #include "settings/error.h"
 
 #ifdef _WIN32
@@ -129,9 +130,13 @@ std::string EncodeGbk(const std::string& utf8) {
             continue;
         }
         const std::size_t length = Utf8SequenceLength(lead);
-        if (i + length > utf8.size())
-            throw Error(errors::kTypeMismatch, "text is not valid UTF-8");
         const std::string character = utf8.substr(i, length);
+        if (i + length > utf8.size() || !IsValidUtf8(character)) {
+            // A byte carried through from a file that could not be decoded goes back as it was.
+            out.push_back(static_cast<char>(lead));
+            ++i;
+            continue;
+        }
 #ifdef _WIN32
         out += EncodeCharacter(character);
 #else
@@ -143,7 +148,9 @@ std::string EncodeGbk(const std::string& utf8) {
     return out;
 }
 
-std::string DecodeGb18030(const std::string& bytes) {
+std::string DecodeGb18030(const std::string& bytes, bool* complete) {
+    if (complete)
+        *complete = true;
     bool ascii = true;
     for (unsigned char c : bytes)
         ascii = ascii && c < 0x80;
@@ -152,37 +159,87 @@ std::string DecodeGb18030(const std::string& bytes) {
 #ifndef _WIN32
     Converter gb18030("UTF-8", "GB18030");
 #endif
-    auto decodeRun = [&](const std::string& run, std::string& out) {
-        if (run.empty())
-            return;
+    auto decode = [&](const std::string& sequence, std::string& out) {
 #ifdef _WIN32
         // Wine lacks code page 54936; GBK, which it has, reads all but the four-byte forms.
         static const UINT codePage = IsValidCodePage(54936) ? 54936 : 936;
-        out += Narrow(Widen(run, codePage, MB_ERR_INVALID_CHARS), CP_UTF8, nullptr);
+        try {
+            out += Narrow(Widen(sequence, codePage, MB_ERR_INVALID_CHARS), CP_UTF8, nullptr);
+            return true;
+        } catch (const Error&) {
+            return false;
+        }
 #else
-        if (!gb18030.Convert(run, out))
-            throw Error(errors::kTypeMismatch, "text is not valid GB18030");
+        return gb18030.Convert(sequence, out);
 #endif
     };
-    // GB18030 has no single byte 0x80; GBK files use it for the euro sign, so it is read so.
+    auto carry = [&](std::string_view stray, std::string& out) {
+        out += stray;
+        if (complete)
+            *complete = false;
+    };
+    const auto at = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
     std::string out;
+    out.reserve(bytes.size() * 3 / 2);
+    // Runs of well-formed text are converted whole; a run the converter refuses is taken again
+    // character by character, so only what cannot be read is carried through.
+    auto flush = [&](std::size_t start, std::size_t end) {
+        if (start == end)
+            return;
+        const std::string run = bytes.substr(start, end - start);
+        if (decode(run, out))
+            return;
+        for (std::size_t i = start; i < end;) {
+            std::size_t length = 1;
+            if (at(i) >= 0x80 && i + 1 < end)
+                length = at(i + 1) >= 0x30 && at(i + 1) <= 0x39 ? 4 : 2;
+            if (i + length > end)
+                length = 1;
+            if (decode(bytes.substr(i, length), out)) {
+                i += length;
+                continue;
+            }
+            // A two-byte pair's second byte may be text of its own; a four-byte form is one.
+            const std::size_t carried = length == 4 ? 4 : 1;
+            carry(std::string_view(bytes).substr(i, carried), out);
+            i += carried;
+        }
+    };
     std::size_t start = 0;
     std::size_t i = 0;
     while (i < bytes.size()) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        if (c == 0x80) {
-            decodeRun(bytes.substr(start, i - start), out);
-            out += "\xE2\x82\xAC";
-            start = ++i;
-        } else if (c > 0x80 && i + 1 < bytes.size()) {
-            const auto next = static_cast<unsigned char>(bytes[i + 1]);
-            i += (next >= 0x30 && next <= 0x39) ? 4 : 2;
-        } else {
+        const unsigned char c = at(i);
+        if (c < 0x80) {
             ++i;
+        } else if (c >= 0x81 && c <= 0xFE && i + 1 < bytes.size() && at(i + 1) >= 0x40 &&
+                   at(i + 1) <= 0xFE && at(i + 1) != 0x7F) {
+            i += 2;
+        } else if (c >= 0x81 && c <= 0xFE && i + 3 < bytes.size() && at(i + 1) >= 0x30 &&
+                   at(i + 1) <= 0x39 && at(i + 2) >= 0x81 && at(i + 2) <= 0xFE &&
+                   at(i + 3) >= 0x30 && at(i + 3) <= 0x39) {
+            i += 4;
+        } else {
+            flush(start, i);
+            if (c == 0x80)
+                out += "\xE2\x82\xAC"; // GB18030 has no single 0x80; GBK files mean the euro sign
+            else
+                carry(std::string_view(bytes).substr(i, 1), out);
+            start = ++i;
         }
     }
-    decodeRun(bytes.substr(start), out);
+    flush(start, i);
     return out;
+}
+
+std::string DecodeTextFile(const std::string& bytes) {
+    if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 &&
+        IsValidUtf8(std::string_view(bytes).substr(3)))
+        return bytes.substr(3);
+    bool complete = false;
+    std::string decoded = DecodeGb18030(bytes, &complete);
+    if (!complete && IsValidUtf8(bytes))
+        return bytes; // written as UTF-8 by some editor
+    return decoded;
 }
 
 #ifdef _WIN32
@@ -264,7 +321,7 @@ std::vector<std::string> ReadTextLines(const std::string& path) {
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad())
         ThrowFileError(std::make_error_code(std::errc::io_error), path, "read");
-    return SplitLines(DecodeGb18030(bytes));
+    return SplitLines(DecodeTextFile(bytes));
 }
 
 void WriteTextLines(const std::string& path, const std::vector<std::string>& lines) {

@@ -170,7 +170,8 @@ CadWindow::CadWindow(ApplicationState& application)
         QStringLiteral("-0000000.0000, -0000000.0000")));
     statusBar()->addWidget(coordinates);
     connect(m_view, &DrawingView::CursorMoved, coordinates, [coordinates](QPointF at) {
-        coordinates->setText(QStringLiteral("%1, %2").arg(at.x(), 0, 'f', 4).arg(at.y(), 0, 'f', 4));
+        coordinates->setText(
+            QStringLiteral("%1, %2").arg(at.x(), 0, 'f', 4).arg(at.y(), 0, 'f', 4));
     });
     connect(m_view, &DrawingView::Message, this, [this](const QString& text) {
         m_application.commandLine.push_back(text.toStdString());

@@ -23,6 +23,31 @@ constexpr double kDragPx = 4.0;
 // Room left around the extents by zoom extents, as a share of the view.
 constexpr double kExtentsMargin = 0.04;
 
+// After a pan or zoom step the picture is redrawn once the view has been still this long; until
+// then the last picture is moved and scaled, so that dragging and wheeling stay smooth on drawings
+// that take seconds to paint whole.
+constexpr int kSettleMs = 150;
+
+// The extents that the file says the model space has, when they look sound. A CAD writes them on
+// every save; measuring a large drawing's entities instead takes seconds.
+std::optional<QRectF> SavedExtents(const drawing::Document& document, std::size_t layoutIndex) {
+    if (layoutIndex >= document.layouts.size() || !document.layouts[layoutIndex].isModel ||
+        document.FindHeader("$EXTMIN") == nullptr || document.FindHeader("$EXTMAX") == nullptr) {
+        return std::nullopt;
+    }
+    const drawing::Vec3 low = document.HeaderPoint("$EXTMIN");
+    const drawing::Vec3 high = document.HeaderPoint("$EXTMAX");
+    for (double value : {low.x, low.y, high.x, high.y}) {
+        if (!std::isfinite(value) || std::abs(value) >= 1e19) { // 1e20: nothing drawn yet
+            return std::nullopt;
+        }
+    }
+    if (!(low.x <= high.x && low.y <= high.y)) {
+        return std::nullopt;
+    }
+    return QRectF(QPointF(low.x, low.y), QPointF(high.x, high.y));
+}
+
 QRectF Extents(const drawing::Document& document, std::size_t layoutIndex) {
     drawing::Box box;
     if (layoutIndex < document.layouts.size()) {
@@ -47,6 +72,9 @@ DrawingView::DrawingView(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(200, 150);
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(kSettleMs);
+    connect(&m_settle, &QTimer::timeout, this, &DrawingView::Invalidate);
 }
 
 DrawingView::~DrawingView() = default;
@@ -58,6 +86,24 @@ void DrawingView::SetDrawing(std::shared_ptr<DocumentState> document, std::size_
     if (!same) {
         m_picked.clear();
         m_extents.reset();
+        // Fitted when first needed: a run opens drawing after drawing while nobody looks, and
+        // measuring a large one takes seconds.
+        m_fitPending = true;
+        Invalidate();
+    }
+}
+
+void DrawingView::FitIfPending() {
+    if (!m_fitPending) {
+        return;
+    }
+    m_fitPending = false;
+    const std::optional<QRectF> saved =
+        m_document ? SavedExtents(m_document->drawing, m_layoutIndex) : std::nullopt;
+    if (saved) {
+        m_fitted = *saved;
+        FitExtents();
+    } else {
         ZoomExtents();
     }
 }
@@ -75,25 +121,30 @@ QTransform DrawingView::ScreenToDrawing() const {
 }
 
 void DrawingView::ZoomExtents() {
-    if (m_document) {
-        if (!m_extents) {
-            m_extents = Extents(m_document->drawing, m_layoutIndex);
-        }
-        const QRectF extents = *m_extents;
-        m_center = extents.center();
-        const double w = std::max(extents.width(), 1e-9);
-        const double h = std::max(extents.height(), 1e-9);
-        const double room = 1.0 - 2.0 * kExtentsMargin;
-        m_scale = std::min(width() * room / w, height() * room / h);
-        if (!(m_scale > 0.0) || !std::isfinite(m_scale)) {
-            m_scale = 1.0;
-        }
+    m_fitPending = false;
+    if (m_document && !m_extents) {
+        m_extents = Extents(m_document->drawing, m_layoutIndex);
+    }
+    m_fitted = m_extents.value_or(QRectF(0, 0, 420, 297));
+    FitExtents();
+}
+
+void DrawingView::FitExtents() {
+    const QRectF extents = m_fitted;
+    m_center = extents.center();
+    const double w = std::max(extents.width(), 1e-9);
+    const double h = std::max(extents.height(), 1e-9);
+    const double room = 1.0 - 2.0 * kExtentsMargin;
+    m_scale = std::min(width() * room / w, height() * room / h);
+    if (!(m_scale > 0.0) || !std::isfinite(m_scale)) {
+        m_scale = 1.0;
     }
     m_followExtents = true;
     Invalidate();
 }
 
 void DrawingView::ZoomAbout(QPointF anchor, double factor) {
+    FitIfPending();
     const double scale = std::clamp(m_scale * factor, 1e-12, 1e12);
     const QPointF fixed = ScreenToDrawing().map(anchor);
     m_scale = scale;
@@ -102,10 +153,20 @@ void DrawingView::ZoomAbout(QPointF anchor, double factor) {
     const QPointF shift = anchor - moved;
     m_center -= QPointF(shift.x() / m_scale, -shift.y() / m_scale);
     m_followExtents = false;
-    Invalidate();
+    Moved();
+}
+
+void DrawingView::Moved() {
+    if (!m_cacheValid) {
+        update();
+        return;
+    }
+    m_settle.start();
+    update();
 }
 
 void DrawingView::Invalidate() {
+    m_settle.stop();
     m_cacheValid = false;
     update();
 }
@@ -119,6 +180,7 @@ void DrawingView::RenderCache() {
     m_cache.setDevicePixelRatio(ratio);
     m_cache.fill(kBackground);
     m_cacheValid = true;
+    m_cacheTransform = DrawingToScreen();
     if (!m_document || m_document->closed) {
         return;
     }
@@ -142,11 +204,24 @@ void DrawingView::RenderCache() {
 }
 
 void DrawingView::paintEvent(QPaintEvent*) {
+    FitIfPending();
     if (!m_cacheValid) {
         RenderCache();
     }
     QPainter painter(this);
-    painter.drawImage(QPointF(0, 0), m_cache);
+    const QTransform now = DrawingToScreen();
+    if (now == m_cacheTransform) {
+        painter.drawImage(QPointF(0, 0), m_cache);
+    } else {
+        // Moved or zoomed since the picture was made: show it where it now lies until the view
+        // settles and it is redrawn.
+        painter.fillRect(rect(), kBackground);
+        painter.save();
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.setTransform(m_cacheTransform.inverted() * now);
+        painter.drawImage(QPointF(0, 0), m_cache);
+        painter.restore();
+    }
     if (m_firstCorner && m_mouse) {
         // Left to right: a window (solid, blue); right to left: crossing (dashed, green).
         const bool crossing = m_mouse->x() < m_firstCorner->x();
@@ -170,8 +245,8 @@ void DrawingView::paintEvent(QPaintEvent*) {
 }
 
 void DrawingView::resizeEvent(QResizeEvent*) {
-    if (m_followExtents) {
-        ZoomExtents();
+    if (m_followExtents && !m_fitPending) {
+        FitExtents();
     } else {
         Invalidate();
     }
@@ -186,6 +261,7 @@ void DrawingView::wheelEvent(QWheelEvent* event) {
 }
 
 void DrawingView::mousePressEvent(QMouseEvent* event) {
+    FitIfPending();
     const QPointF at = event->position();
     m_mouse = at;
     if (event->button() == Qt::MiddleButton || (event->button() == Qt::LeftButton && !m_picking)) {
@@ -225,7 +301,7 @@ void DrawingView::mouseMoveEvent(QMouseEvent* event) {
         m_panFrom = at;
         m_followExtents = false;
         m_center -= QPointF(shift.x() / m_scale, -shift.y() / m_scale);
-        Invalidate();
+        Moved();
     }
     m_mouse = at;
     if (m_picking) {
@@ -286,6 +362,7 @@ void DrawingView::leaveEvent(QEvent*) {
 }
 
 void DrawingView::BeginPick() {
+    FitIfPending();
     m_picked.clear();
     m_firstCorner.reset();
     m_picking = true;

@@ -10,6 +10,7 @@
 
 #include <QImage>
 #include <QPointF>
+#include <QTimer>
 #include <QTransform>
 #include <QWidget>
 
@@ -33,8 +34,8 @@ public:
     explicit DrawingView(QWidget* parent = nullptr);
     ~DrawingView() override;
 
-    // Shows a layout of a drawing (nothing for null) and zooms to its extents. The view keeps the
-    // drawing alive while it shows it.
+    // Shows a layout of a drawing (nothing for null) and zooms to its extents when first painted
+    // or picked in. The view keeps the drawing alive while it shows it.
     void SetDrawing(std::shared_ptr<DocumentState> document, std::size_t layoutIndex);
     const std::shared_ptr<DocumentState>& Drawing() const { return m_document; }
     std::size_t LayoutIndex() const { return m_layoutIndex; }
@@ -73,7 +74,14 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
+    // The picture must be painted again (drawing, highlight or size changed).
     void Invalidate();
+    // The view was panned or zoomed: the picture follows at once, the drawing after kSettleMs.
+    void Moved();
+    // Centres m_fitted in the view and follows it on resizing.
+    void FitExtents();
+    // Fits a drawing just shown: to the extents its file gives, else to those measured.
+    void FitIfPending();
     void RenderCache();
     // The topmost pickable entity under the pick box around `at`, or null.
     const drawing::Entity* EntityAt(QPointF at) const;
@@ -88,9 +96,13 @@ private:
     double m_scale = 1.0;            // pixels per drawing unit
     bool m_followExtents = true;     // zoom extents again on resizing, until the user zooms or pans
     std::optional<QRectF> m_extents; // of the layout shown, measured once
+    QRectF m_fitted{0, 0, 420, 297}; // what the view was fitted to: measured or saved extents
+    bool m_fitPending = false;
 
     QImage m_cache; // the painted drawing; overlays go on top of it
     bool m_cacheValid = false;
+    QTransform m_cacheTransform; // DrawingToScreen() when the picture was made
+    QTimer m_settle;
 
     std::optional<QPointF> m_panFrom;
     std::optional<QPointF> m_mouse;

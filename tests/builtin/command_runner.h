@@ -48,25 +48,14 @@ inline CommandResult RunShell(const std::string& commandLine, std::string* err =
     return result;
 }
 
-// kestrelwick-plot (or a copy of it) with the arguments, each quoted by the caller.
-inline CommandResult RunCommand(const std::string& arguments, std::string* err = nullptr,
-                                const std::string& program = KW_PLOT_COMMAND) {
-    std::string command = "'";
-    command.append(program).append("' ").append(arguments);
+// kestrelwick-plot with the arguments, each quoted by the caller. A run stores its values in the
+// settings file, which later runs start from: each test names a settings folder of its own.
+inline CommandResult RunCommand(const std::string& arguments, std::string* err,
+                                const std::string& settingsFolder) {
+    std::string command = "KESTRELWICK_SETTINGS_DIR='";
+    command.append(settingsFolder).append("' '").append(KW_PLOT_COMMAND).append("' ");
+    command.append(arguments);
     return RunShell(command, err);
-}
-
-// A copy of kestrelwick-plot with its template in `folder`/program. A plot rewrites the settings
-// file beside the program, whose values later runs start from; a copy keeps a test's values
-// away from the other tests.
-inline std::string PrivatePlotCommand(const std::filesystem::path& folder) {
-    namespace fs = std::filesystem;
-    const fs::path original(KW_PLOT_COMMAND);
-    const fs::path program = folder / "program";
-    fs::create_directories(program / "TEMPLATE");
-    fs::copy_file(original, program / original.filename());
-    fs::copy(original.parent_path() / "TEMPLATE", program / "TEMPLATE");
-    return (program / original.filename()).string();
 }
 
 inline std::string Quoted(const std::filesystem::path& path) {

@@ -6,7 +6,6 @@
 #include <sstream>
 
 #include "tests/builtin/command_runner.h"
-#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -15,12 +14,28 @@ namespace fs = std::filesystem;
 using kw::test::Quoted;
 using Result = kw::test::CommandResult;
 
-// A private copy of the command: its frame names start from the settings file beside it, which
-// plot runs of other tests rewrite.
+// The settings folder of this test process: a run stores its values in the settings file, and
+// one beside the executable would carry them from one test (or a user's run) into the next.
+struct TestSettingsFolder {
+    fs::path path =
+        fs::temp_directory_path() / ("kw_plot_command_settings_" + std::to_string(getpid()));
+    TestSettingsFolder() {
+        fs::remove_all(path);
+        fs::create_directories(path);
+    }
+    ~TestSettingsFolder() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+};
+
+const fs::path& SettingsFolder() {
+    static const TestSettingsFolder folder;
+    return folder.path;
+}
+
 Result RunCommand(const std::string& arguments, std::string* err = nullptr) {
-    static const kw::test::TempFolder folder;
-    static const std::string program = kw::test::PrivatePlotCommand(folder.Path());
-    return kw::test::RunCommand(arguments, err, program);
+    return kw::test::RunCommand(arguments, err, SettingsFolder().string());
 }
 
 fs::path Fixture(const std::string& name) {

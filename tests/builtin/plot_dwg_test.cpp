@@ -54,13 +54,15 @@ protected:
         return to;
     }
 
-    // Runs the command with its own home and cache folders; `environment` goes before it.
+    // Runs the command with its own home, cache and settings folders; `environment` goes before
+    // it.
     Result Run(const std::string& arguments, const std::string& environment = "") {
         const fs::path errFile = m_root / "stderr.txt";
         const std::string command =
             "cd '" + m_root.string() + "' && HOME='" + (m_root / "home").string() +
-            "' XDG_CACHE_HOME='" + (m_root / "cache").string() + "' " + environment + " '" +
-            KW_PLOT_COMMAND + "' " + arguments + " 2>'" + errFile.string() + "'";
+            "' XDG_CACHE_HOME='" + (m_root / "cache").string() + "' KESTRELWICK_SETTINGS_DIR='" +
+            (m_root / "home").string() + "' " + environment + " '" + KW_PLOT_COMMAND + "' " +
+            arguments + " 2>'" + errFile.string() + "'";
         Result result;
         FILE* pipe = popen(command.c_str(), "r");
         if (pipe == nullptr) {

@@ -16,14 +16,10 @@ namespace fs = std::filesystem;
 using kw::test::Quoted;
 using kw::test::RunShell;
 
-// Runs a private copy of the command in `folder` (see PrivatePlotCommand).
+// Runs the command with the test's folder as its settings folder.
 kw::test::CommandResult RunCommand(const kw::test::TempFolder& folder, const std::string& arguments,
                                    std::string* err = nullptr) {
-    const fs::path program = fs::path(folder.Path()) / "program" / "kestrelwick-plot";
-    if (!fs::exists(program)) {
-        kw::test::PrivatePlotCommand(folder.Path());
-    }
-    return kw::test::RunCommand(arguments, err, program.string());
+    return kw::test::RunCommand(arguments, err, folder.Path());
 }
 
 // Settings the run would otherwise take from the settings file of earlier runs.
@@ -139,8 +135,8 @@ TEST(PlotCommandPlot, AProgressBarOnlyWhenStderrIsATerminal) {
     EXPECT_EQ(err.find("[#"), std::string::npos) << err;
 
     // script(1) gives the command a terminal and copies what it shows.
-    std::string inner = Quoted(fs::path(folder.Path()) / "program" / "kestrelwick-plot");
-    inner.append(" ").append(arguments);
+    std::string inner = "KESTRELWICK_SETTINGS_DIR=" + Quoted(folder.Path());
+    inner.append(" ").append(Quoted(KW_PLOT_COMMAND)).append(" ").append(arguments);
     std::string quotedInner;
     for (char c : inner) {
         quotedInner += c == '\'' ? std::string("'\\''") : std::string(1, c);

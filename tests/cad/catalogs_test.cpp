@@ -70,6 +70,22 @@ TEST(GetPrinterList, WithoutADrawingAddsOneAndReadsTheListsFromIt) {
     EXPECT_TRUE(catalogs.view.errors.empty());
 }
 
+TEST(GetPrinterList, TheSecondAttemptStartsFromEmptyLists) {
+    // The first attempt fails after the printers and papers are listed.
+    CadScript script = WithDrawing();
+    script.failures["Layout.GetPlotStyleTableNames"] = {-2147467259, "no style tables", 1};
+    Catalogs catalogs(script);
+    GetPrinterList(catalogs.session, catalogs.view);
+    EXPECT_EQ(catalogs.cad->CallsStartingWith("Documents."),
+              (std::vector<std::string>{"Documents.Add"}));
+    EXPECT_EQ(catalogs.view.printers,
+              (std::vector<std::string>{"DWF6 ePlot.pc3", "Office Plotter"}));
+    EXPECT_EQ(catalogs.view.papers.size(), 2u);
+    EXPECT_EQ(catalogs.view.styleTables, (std::vector<std::string>{"acad.ctb", "monochrome.ctb"}));
+    EXPECT_TRUE(catalogs.view.runCommandsEnabled);
+    EXPECT_TRUE(catalogs.view.errors.empty());
+}
+
 TEST(GetPrinterList, AnOldReleaseGetsTheReleaseMessageAndRunsStayDisabled) {
     CadScript script = WithDrawing();
     script.missing.insert("Layout.RefreshPlotDeviceInfo");

@@ -108,14 +108,11 @@ fi
 lpadmin -p "$queue" -E -v "cups-pdf:/$queue" -P "$work/cups-pdf.ppd" 2>/dev/null ||
     fail "lpadmin could not add the queue $queue"
 
-# A plot saves the drawing with its plot settings: plot a copy. It also rewrites the settings
-# file beside the program, which later runs start from: run a copy of the program.
+# A plot saves the drawing with its plot settings: plot a copy. It also stores its values in
+# the settings file, which later runs start from: a settings folder of its own.
 cp "$drawing" "$work/plan.dxf"
 drawing="$work/plan.dxf"
-mkdir -p "$work/program"
-cp "$plot" "$work/program/"
-cp -r "$(dirname "$plot")/TEMPLATE" "$work/program/"
-plot="$work/program/$(basename "$plot")"
+export KESTRELWICK_SETTINGS_DIR="$work/settings"
 options=(--device "$queue" --paper "ISO A3 横向 (420.00 x 297.00 毫米)" --kind polyline
     --layer 图框 --length 380 --allowance 5 --copies "$copies")
 if ! "$plot" "${options[@]}" "$drawing" >"$work/plot.out" 2>"$work/plot.err"; then

@@ -341,6 +341,13 @@ TEST(Extents, ExternalReferencesAreLoadedRelativeAbsoluteOrFromTheHostFolder) {
     EXPECT_TRUE(same(FindXrefFile(hostCopy, "C:\\drawings\\a3.dxf"), folder.File("a3.dxf")));
     EXPECT_TRUE(same(FindXrefFile(hostCopy, "C:\\drawings\\a3.dwg"), folder.File("a3.dxf")));
     EXPECT_EQ(FindXrefFile(hostCopy, "missing.dxf"), "");
+    // Never from the current folder, whatever it holds.
+    std::filesystem::copy_file(Fixture("frames/xref_frame_a3.dxf"), folder.File("refs/only.dxf"));
+    const auto current = std::filesystem::current_path();
+    std::filesystem::current_path(folder.File("refs"));
+    const std::string fromCurrent = FindXrefFile(hostCopy, "only.dxf");
+    std::filesystem::current_path(current);
+    EXPECT_EQ(fromCurrent, "");
 }
 
 } // namespace

@@ -4,6 +4,9 @@
 #
 #   tests/drawing/fuzz_dxf_reader.sh [SECONDS] [BUILD_DIR]      (defaults: 60 /tmp/kw_fuzz)
 #
+# KW_FUZZ_TIMEOUT sets the seconds one input may take before it counts as a hang (default 10); on
+# a loaded shared machine, or under nice, a wall-clock limit that short measures the load.
+#
 # Needs Debian's clang and libclang-rt-14-dev. The corpus: every DXF under ../shared/testdata up
 # to 64 KB when that folder exists, else tests/data/drawing, and always the earlier findings kept
 # in tests/data/drawing/fuzz.
@@ -26,5 +29,5 @@ echo "corpus: $(ls "$corpus" | wc -l) drawings from $source_dir"
 mkdir -p "$build/run"
 cd "$build/run"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    "$build/tests/drawing/fuzz_dxf_reader" "$corpus" -max_total_time="$seconds" -timeout=10 \
+    "$build/tests/drawing/fuzz_dxf_reader" "$corpus" -max_total_time="$seconds" -timeout="${KW_FUZZ_TIMEOUT:-10}" \
     -rss_limit_mb=2048 -max_len=262144 -print_final_stats=1

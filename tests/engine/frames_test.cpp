@@ -136,6 +136,50 @@ TEST(PickFrames, PromptsThenKeepsPickedFramesByTypeAndName) {
     EXPECT_EQ(drawing.cad->CallsStartingWith("Entity.Name").size(), 3u);
 }
 
+TEST(PickFrames, NamesMatchUpperCasedByTheFullUnicodeMapping) {
+    DocumentScript content;
+    content.entities = {EntityScript::Reference(7, "ｒｍｔｋ-é", 0, 0, 420, 297),
+                        EntityScript::Reference(7, "ＲＭＴＫ-É", 500, 0, 920, 297),
+                        EntityScript::Reference(7, "RMTK-É", 1000, 0, 1420, 297),
+                        EntityScript::Reference(7, "Straße", 2000, 0, 2420, 297)};
+    content.picked = {0, 1, 2, 3};
+    Drawing drawing(content);
+    PlotSettings settings = SettingsFor(FrameKind::BlockReference);
+    settings.blockName = "ＲＭＴＫ-é";
+    EXPECT_EQ(PickFrames(*drawing.document, *drawing.utility, settings),
+              (std::vector<FrameExtent>{{0, 0, 420, 297}, {500, 0, 920, 297}}));
+#ifndef _WIN32
+    // One letter to two (Windows maps case one character to one).
+    Drawing again(content);
+    settings.blockName = "STRASSE";
+    EXPECT_EQ(PickFrames(*again.document, *again.utility, settings),
+              (std::vector<FrameExtent>{{2000, 0, 2420, 297}}));
+#endif
+}
+
+TEST(PickFrames, TheSelectionSetIsDeletedOnEveryPath) {
+    DocumentScript content;
+    content.entities = {EntityScript::Reference(7, "RmTK", 0, 0, 420, 297)};
+    content.picked = {0};
+    const std::pair<const char*, bool> failures[] = {{"SelectionSet.SelectOnScreen", true},
+                                                     {"Entity.GetBoundingBox", true},
+                                                     {"Utility.Prompt", true},
+                                                     {"SelectionSet.Count", false},
+                                                     {"SelectionSet.Item", false}};
+    for (const auto& [call, pick] : failures) {
+        SCOPED_TRACE(call);
+        Drawing drawing(content);
+        drawing.cad->Script().failures[call] = {-2147352567, "failed"};
+        PlotSettings settings = SettingsFor(FrameKind::BlockReference);
+        if (pick)
+            EXPECT_THROW(PickFrames(*drawing.document, *drawing.utility, settings), CadError);
+        else
+            EXPECT_THROW(FindFrames(*drawing.document, settings), CadError);
+        EXPECT_EQ(drawing.Calls().back(), "SelectionSet.Delete=<name>");
+        EXPECT_TRUE(drawing.cad->SelectionSetNames("D:\\a.dwg").empty());
+    }
+}
+
 TEST(PickFrames, LayerNamesMustMatchWithLetterCase) {
     DocumentScript content;
     content.entities = {EntityScript::Rectangle("TK", 0, 0, 420, 297),

@@ -109,6 +109,15 @@ TEST(PlotFrame, AZeroWidthFrameGoesToTheCadAsIs) {
     const FrameWindow window = ComputeFrameWindow({5, 5, 5, 9}, 380, 5);
     EXPECT_DOUBLE_EQ(window.marginUnits, 0.0);
     EXPECT_DOUBLE_EQ(window.upperRight.y, 9.0);
+    // The scale's denominator is the width, zero included: the CAD decides what that means.
+    Layout layout;
+    PlotSettings settings;
+    settings.pointAllowance = "5";
+    PlotFrame(*layout.layout, *layout.application, {5, 5, 5, 9}, settings, 1);
+    EXPECT_EQ(layout.cad->CallsStartingWith("Layout.SetCustomScale"),
+              (std::vector<std::string>{"Layout.SetCustomScale=380,0"}));
+    EXPECT_EQ(layout.cad->CallsStartingWith("Layout.SetWindowToPlot"),
+              (std::vector<std::string>{"Layout.SetWindowToPlot=5,5,5,9"}));
 }
 
 } // namespace

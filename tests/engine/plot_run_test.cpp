@@ -129,6 +129,33 @@ TEST(RunPlot, CurrentDrawingCountsFramesAndLeavesTheDrawingOpenUnsaved) {
     EXPECT_EQ(*(label + 1), "Repaint");
 }
 
+TEST(RunPlot, AFailingFrameLeavesItsPageTextOnTheProgressWindow) {
+    for (const PlotMode mode : {PlotMode::CurrentDrawing, PlotMode::CurrentDrawingPart}) {
+        CadScript script;
+        script.files["D:\\open.dwg"] = Frames(5);
+        script.files["D:\\open.dwg"].picked = {0, 1, 2, 3, 4};
+        script.activeDocument = "D:\\open.dwg";
+        script.failures["Plot.PlotToDevice"] = {-2145386300, "plotter offline", 3};
+        RunScene run(script);
+        run.host.settings.mode = mode;
+        run.runner.RunPlot();
+        EXPECT_EQ(run.host.errors,
+                  (std::vector<std::string>{"操作不当或其它未知错误：-2145386300"}));
+        // The text of the page that failed, painted before the page was sent.
+        EXPECT_EQ(run.host.label1, "正在打印第 3 页   共 5 页");
+        const auto& events = run.host.events;
+        const auto label =
+            std::find(events.begin(), events.end(), "Label1=正在打印第 3 页   共 5 页");
+        ASSERT_NE(label, events.end());
+        ASSERT_NE(label + 1, events.end());
+        EXPECT_EQ(*(label + 1), "Repaint");
+        // The progress window was up: it stays, and the main window stays hidden.
+        EXPECT_TRUE(run.host.progressVisible);
+        EXPECT_FALSE(run.host.mainVisible);
+        EXPECT_EQ(std::count(events.begin(), events.end(), "ShowMain"), 0);
+    }
+}
+
 TEST(RunPlot, RowsBottomUpPlotsTheLowerRowFirst) {
     CadScript script;
     DocumentScript content = Frames(2, 1000);
@@ -259,6 +286,33 @@ TEST(RunPlot, EveryFailureShowsTheMessageForItsNumber) {
     }
 }
 
+TEST(RunPlot, CopiesAreReadAfterTheTemplateDrawingIsAddedAndNotByAPreview) {
+    RunScene run(ThreeFiles());
+    run.host.drawings.Add("D:\\a.dwg");
+    run.host.settings.copies = "40000";
+    run.runner.RunPlot();
+    EXPECT_EQ(run.host.errors, (std::vector<std::string>{"操作不当或其它未知错误：6"}));
+    EXPECT_EQ(run.cad->CallsStartingWith("Documents."),
+              (std::vector<std::string>{
+                  "Documents.Add=C:\\Program Files\\Drafting CAD\\TEMPLATE\\acad.dwt"}));
+
+    for (const PlotMode mode :
+         {PlotMode::SelectedFiles, PlotMode::CurrentDrawing, PlotMode::CurrentDrawingPart}) {
+        CadScript script = ThreeFiles();
+        script.activeDocument = "D:\\b.dwg";
+        script.files["D:\\b.dwg"] = Frames(1);
+        script.files["D:\\b.dwg"].picked = {0};
+        RunScene preview(script);
+        preview.host.drawings.Add("D:\\a.dwg");
+        preview.host.settings.mode = mode;
+        preview.host.settings.copies = "40000";
+        preview.runner.Preview();
+        EXPECT_TRUE(preview.host.errors.empty()) << static_cast<int>(mode);
+        EXPECT_EQ(preview.cad->CallsStartingWith("Plot."),
+                  (std::vector<std::string>{"Plot.DisplayPlotPreview=1"}));
+    }
+}
+
 TEST(RunPlot, NoDrawingOpenInCurrentDrawingModeIsReportedByNumber) {
     RunScene run{CadScript()};
     run.host.settings.mode = PlotMode::CurrentDrawing;
@@ -344,6 +398,9 @@ TEST(PageText, KeepsItsBlanksExactly) {
     EXPECT_EQ(PageText(3, 12), "正在打印第 3 页   共 12 页");
     EXPECT_THROW(TemplatePath("acad.exe"), Error);
     EXPECT_EQ(TemplatePath("C:\\CAD\\acad.exe"), "C:\\CAD\\TEMPLATE\\acad.dwt");
+    // Nine characters, not bytes.
+    EXPECT_EQ(TemplatePath("D:\\制图软件\\制图主程.exe"), "D:\\制图软件\\TEMPLATE\\acad.dwt");
+    EXPECT_THROW(TemplatePath("制图软件主程序八"), Error);
 }
 
 } // namespace

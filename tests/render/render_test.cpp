@@ -298,12 +298,80 @@ TEST(PaintPage, TextIsDrawnAtItsHeightAndAlignment) {
     EXPECT_EQ(inkIn(180.5, 60, 195, 70), 0);
 }
 
+std::string MText(double x, double y, double height, const std::string& text, double width = 0.0) {
+    return T(0, "MTEXT") + T(8, "0") + T(100, "AcDbMText") + T(10, x) + T(20, y) + T(30, 0.0) +
+           T(40, height) + T(41, width) + T(71, 1) + T(1, text);
+}
+
+int InkIn(const QImage& page, double x0, double y0, double x1, double y1) {
+    int ink = 0;
+    for (double x = x0; x < x1; x += 0.1)
+        for (double y = y0; y < y1; y += 0.1)
+            ink += Inked(page, x, y) ? 1 : 0;
+    return ink;
+}
+
+TEST(PaintPage, MTextStacksFractionsAroundTheMiddleOfTheLine) {
+    // Top left at (20, 60), 10 high: the baseline is at 50, the middle of the line at 55. The
+    // numerator stands above the bar, the denominator below, each at 0.7 of the height.
+    const QImage page = Plot(drawing::test::FromTags(MText(20, 60, 10, "\\S1/2;")));
+    EXPECT_GT(InkIn(page, 20, 55.2, 30, 63.5), 10);  // "1"
+    EXPECT_GT(InkIn(page, 20, 46.5, 30, 54.8), 10);  // "2"
+    EXPECT_GT(InkIn(page, 21.5, 54.9, 23, 55.1), 3); // the bar
+    EXPECT_EQ(InkIn(page, 20, 63.8, 40, 70), 0);
+    EXPECT_EQ(InkIn(page, 20, 40, 40, 46), 0);
+}
+
+TEST(PaintPage, MTextCodesChangeHeightColourAndUnderlineAndTheWidthWraps) {
+    // "A" 5 high, then "B" twice as high in red, then "C" again 5 high in the entity's colour.
+    const QImage page =
+        Plot(drawing::test::FromTags(MText(20, 80, 5, "A{\\H2x;\\C1;B}C\\P\\LUU\\l")));
+    // The line is as high as B: A stands on its baseline at 80 - 10.
+    int red = 0, tall = 0;
+    for (double x = 20; x < 40; x += 0.1)
+        for (double y = 70; y < 81; y += 0.1) {
+            const QColor c = At(page, x, y);
+            red += c.red() > 200 && c.green() < 80 ? 1 : 0;
+            tall += c.red() > 200 && c.green() < 80 && y > 75.5 ? 1 : 0;
+        }
+    EXPECT_GT(red, 20);
+    EXPECT_GT(tall, 5); // B reaches above A's 5 units
+    EXPECT_EQ(InkIn(page, 20, 80.5, 40, 90), 0);
+    // The second line's baseline is the first's minus 5/3 of its height; its underline below.
+    const double secondBaseline = 70 - 5 * 5.0 / 3.0;
+    EXPECT_GT(InkIn(page, 20, secondBaseline - 1.5, 24, secondBaseline - 0.5), 5);
+
+    // Words wrap at the defined width, CJK characters between any two.
+    const QImage wrapped = Plot(drawing::test::FromTags(
+        MText(20, 80, 5, "AAAA BBBB CCCC", 30) +
+        MText(120, 80, 5, "\\U+6C49\\U+5B57\\U+6C49\\U+5B57\\U+6C49\\U+5B57\\U+6C49", 22)));
+    EXPECT_EQ(InkIn(wrapped, 51, 60, 110, 80), 0); // nothing past the width
+    EXPECT_GT(InkIn(wrapped, 20, 62, 50, 67), 20); // a third line
+    EXPECT_EQ(InkIn(wrapped, 143, 60, 170, 80), 0);
+    EXPECT_GT(InkIn(wrapped, 120, 62, 140, 67), 20);
+}
+
 TEST(TextContent, MTextCodesAreTakenOutAndParagraphsSplit) {
     EXPECT_EQ(MTextLines("{\\fSimSun|b0|i0;技术要求}\\P1. \\H2.5;未注\\~倒角\\P\\S1^2;"),
               (std::vector<std::string>{"技术要求", "1. 未注\u00A0倒角", "1/2"}));
     EXPECT_EQ(MTextLines("a\\\\b\\{c\\}\\Lline\\l"), (std::vector<std::string>{"a\\b{c}line"}));
     EXPECT_EQ(MTextLines("%%c20"), (std::vector<std::string>{"\u230020"}));
     EXPECT_EQ(PlainText("%%c50%%p0.1 %%d %%uU%%u 100%%%"), "\u230050\u00B10.1 \u00B0 U 100%");
+
+    const auto paragraphs = ParseMText("{\\fSimHei|b1|i0;粗}\\H2.5;x\\H2x;y\\C3;z\\Pa\\S1#2;");
+    ASSERT_EQ(paragraphs.size(), 2u);
+    ASSERT_EQ(paragraphs[0].size(), 4u);
+    EXPECT_EQ(paragraphs[0][0].format.family, "SimHei");
+    EXPECT_TRUE(paragraphs[0][0].format.bold);
+    EXPECT_EQ(paragraphs[0][1].format.family, ""); // the group closed
+    EXPECT_EQ(paragraphs[0][1].format.height, 2.5);
+    EXPECT_EQ(paragraphs[0][2].format.height, 5.0);
+    EXPECT_EQ(paragraphs[0][3].format.aci, 3);
+    ASSERT_EQ(paragraphs[1].size(), 2u);
+    EXPECT_TRUE(paragraphs[1][1].stacked);
+    EXPECT_EQ(paragraphs[1][1].upper, "1");
+    EXPECT_EQ(paragraphs[1][1].lower, "2");
+    EXPECT_EQ(paragraphs[1][1].stackKind, '#');
 }
 
 } // namespace

@@ -6,17 +6,33 @@
 namespace kw {
 namespace {
 
-DrawingList ListOf(std::initializer_list<const char*> paths) {
-    DrawingList list;
+// A list sorted in a fixed locale, whatever the machine's user has chosen.
+DrawingList ListOf(std::initializer_list<const char*> paths, const char* locale = "en_US") {
+    DrawingList list{TextCollator(locale)};
     for (const char* path : paths)
         list.Add(path);
     return list;
 }
 
-TEST(DrawingList, EntriesStandSortedWithLetterCaseIgnored) {
-    const DrawingList list = ListOf({"D:\\b.dwg", "D:\\C.dwg", "D:\\a.dwg", "D:\\B.dwg"});
-    EXPECT_EQ(list.Entries(),
+TEST(DrawingList, EntriesStandInTheLocalesOrderWithLetterCaseIgnored) {
+    // Equal but for case: in the order added.
+    EXPECT_EQ(ListOf({"D:\\b.dwg", "D:\\C.dwg", "D:\\a.dwg", "D:\\B.dwg"}).Entries(),
               (std::vector<std::string>{"D:\\a.dwg", "D:\\b.dwg", "D:\\B.dwg", "D:\\C.dwg"}));
+    // Characters, not UTF-8 bytes: a folder name before the longer one, punctuation before
+    // digits before letters, accented and full-width letters of either case together.
+    EXPECT_EQ(ListOf({"D:\\dir2\\a.dwg", "D:\\dir\\a.dwg"}).Entries(),
+              (std::vector<std::string>{"D:\\dir\\a.dwg", "D:\\dir2\\a.dwg"}));
+    EXPECT_EQ(ListOf({"ab", "a1", "a_b"}).Entries(), (std::vector<std::string>{"a_b", "a1", "ab"}));
+    EXPECT_EQ(ListOf({"f.dwg", "É.dwg", "e.dwg", "é.dwg"}).Entries(),
+              (std::vector<std::string>{"e.dwg", "É.dwg", "é.dwg", "f.dwg"}));
+    EXPECT_EQ(ListOf({"Ｂ.dwg", "ａ.dwg", "Ａ.dwg"}).Entries(),
+              (std::vector<std::string>{"ａ.dwg", "Ａ.dwg", "Ｂ.dwg"}));
+    // The C locale's collation would count letter case: the root one stands in.
+    EXPECT_EQ(ListOf({"b.dwg", "B.dwg", "a.dwg"}, "en_US_POSIX").Entries(),
+              (std::vector<std::string>{"a.dwg", "b.dwg", "B.dwg"}));
+    // Chinese in a Chinese locale: pinyin, Beijing before Shanghai.
+    EXPECT_EQ(ListOf({"D:\\上海.dwg", "D:\\北京.dwg"}, "zh_CN").Entries(),
+              (std::vector<std::string>{"D:\\北京.dwg", "D:\\上海.dwg"}));
 }
 
 TEST(DrawingList, DialogResultsBecomeFullPaths) {
@@ -51,6 +67,25 @@ TEST(DrawingList, AddFromDialogSkipsExactDuplicatesAndReportsACancel) {
         list, [] { return std::string(32001, 'x'); }, show);
     EXPECT_EQ(messages, (std::vector<std::string>{"请选择文件！", "请选择文件！"}));
     EXPECT_EQ(list.Count(), 3);
+
+    // The limit counts characters as the dialog does, in UTF-16 code units: a result of 32000
+    // characters, nearly all Chinese (about 96000 bytes), passes; one more does not, and a
+    // character beyond U+FFFF counts two.
+    std::string chinese = "D:\\";
+    while (chinese.size() < 3 + 3 * 31993)
+        chinese += "图";
+    AddFromDialog(
+        list, [&] { return chinese + ".dwg"; }, show);
+    EXPECT_EQ(list.Count(), 4);
+    AddFromDialog(
+        list, [&] { return chinese + "图.dwg"; }, show);
+    std::string wide = "D:\\";
+    for (int i = 0; i < 15997; ++i)
+        wide += "\U0001F600";
+    AddFromDialog(
+        list, [&] { return wide + ".dwg"; }, show);
+    EXPECT_EQ(messages.size(), 4u);
+    EXPECT_EQ(list.Count(), 4);
 }
 
 TEST(DrawingList, DropsTakeLowerCaseDrawingSuffixesWithDuplicates) {

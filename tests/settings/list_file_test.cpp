@@ -27,7 +27,7 @@ struct DialogScript {
 };
 
 DrawingList ListOf(std::initializer_list<const char*> paths) {
-    DrawingList list;
+    DrawingList list{TextCollator("en_US")};
     for (const char* path : paths)
         list.Add(path);
     return list;
@@ -55,6 +55,27 @@ TEST(ListFile, LoadsLinesSortedAsTheyStand) {
     EXPECT_TRUE(dialog.messages.empty());
     EXPECT_EQ(list.Entries(),
               (std::vector<std::string>{"", "a.dwg", "a.dwg", "b.dwg", "c.dwg", "图纸.dwg"}));
+}
+
+TEST(ListFile, AListSavedAsUtf8OrWithStrayBytesIsRead) {
+    TempFolder folder;
+    DrawingList list = ListOf({});
+    DialogScript dialog{folder.File("list.txt")};
+    // (Bytes that are GB18030 as well stay GB18030: the program's own files are.)
+    folder.Write("list.txt", "D:\\图纸集\\上海市.dwg\nD:\\a.dwg\n");
+    LoadListFile(list, dialog.Ui());
+    EXPECT_TRUE(dialog.messages.empty());
+    EXPECT_EQ(list.Entries(), (std::vector<std::string>{"D:\\a.dwg", "D:\\图纸集\\上海市.dwg"}));
+
+    // A byte that is no text: its line keeps it, the other lines are read.
+    folder.Write("list.txt", EncodeGbk("D:\\图纸.dwg\r\n") + "D:\\\xFF.dwg\r\nD:\\b.dwg\r\n");
+    LoadListFile(list, dialog.Ui());
+    EXPECT_TRUE(dialog.messages.empty());
+    EXPECT_EQ(list.Entries(),
+              (std::vector<std::string>{"D:\\b.dwg", "D:\\图纸.dwg", "D:\\\xFF.dwg"}));
+    SaveListFile(list, dialog.Ui());
+    EXPECT_EQ(folder.Read("list.txt"),
+              "D:\\b.dwg\r\n" + EncodeGbk("D:\\图纸.dwg\r\n") + "D:\\\xFF.dwg\r\n");
 }
 
 TEST(ListFile, ACancelledOrFailedReadKeepsTheListAsItWas) {

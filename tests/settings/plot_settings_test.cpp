@@ -68,19 +68,5 @@ TEST(Copies, RoundHalfToEvenWithinSixteenBits) {
     EXPECT_EQ(ErrorNumberOf([] { CopiesFromText("-32768.6"); }), 6);
 }
 
-TEST(PlotSettings, StartsFromThePanelsInitialState) {
-    const PlotSettings settings;
-    EXPECT_EQ(settings.mode, PlotMode::SelectedFiles);
-    EXPECT_EQ(settings.frameKind, FrameKind::PolylineLayer);
-    EXPECT_EQ(settings.frameLayer, "图框");
-    EXPECT_DOUBLE_EQ(settings.FrameLengthMm(), 380.0);
-    EXPECT_DOUBLE_EQ(settings.OffsetXMm(), 5.0);
-    EXPECT_DOUBLE_EQ(settings.OffsetYMm(), 25.0);
-    EXPECT_EQ(settings.Copies(), 1);
-    EXPECT_TRUE(settings.plotLineweights);
-    EXPECT_TRUE(settings.plotStyles);
-    EXPECT_FALSE(settings.hideObjects);
-}
-
 } // namespace
 } // namespace kw

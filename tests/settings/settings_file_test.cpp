@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "settings/error.h"
@@ -279,6 +280,103 @@ TEST(SettingsFile, LivesInTheProgramFolderWhenWritableElseInTheUsersFolder) {
     PrinterTable printers;
     file.Write({}, printers, {"P", "5", "25", false});
     EXPECT_TRUE(FileExists(file.Path()));
+}
+
+TEST(SettingsFile, TheEnvironmentCanNameTheFolder) {
+    TempFolder program;
+    TempFolder chosen;
+#ifdef _WIN32
+    _putenv_s(kSettingsFolderVariable, chosen.Path().c_str());
+#else
+    setenv(kSettingsFolderVariable, chosen.Path().c_str(), 1);
+#endif
+    const std::string path = SettingsFile::Locate(program.Path(), program.Path()).Path();
+#ifdef _WIN32
+    _putenv_s(kSettingsFolderVariable, "");
+#else
+    unsetenv(kSettingsFolderVariable);
+#endif
+    EXPECT_EQ(path, AppendFileName(chosen.Path(), kSettingsFileName));
+}
+
+TEST(SettingsFile, AFileInAReadOnlyProgramFolderIsReadUntilTheUsersFolderHasOne) {
+    TempFolder program;
+    TempFolder user;
+    program.Write(kSettingsFileName, FileWithRecords(3));
+    const std::string userConfig = user.File("Kestrelwick");
+    SettingsFile file = SettingsFile::Locate(program.Path(), false, userConfig);
+    EXPECT_EQ(file.Path(), AppendFileName(userConfig, kSettingsFileName));
+    StoredSettings values;
+    PrinterTable printers;
+    ASSERT_TRUE(file.Read(values, printers));
+    EXPECT_EQ(values.frameLength, "420");
+    ASSERT_EQ(printers.RecordCount(), 3);
+
+    // Written to the user's folder, records and all; the program folder's file stays as it was,
+    // and from now on the user's file is the one read.
+    file.Write(values, printers, {"Printer 2", "7", "8", true});
+    EXPECT_EQ(program.Read(kSettingsFileName), FileWithRecords(3));
+    EXPECT_EQ(file.ReadPath(), file.Path());
+    PrinterTable reread;
+    ASSERT_TRUE(SettingsFile::Locate(program.Path(), false, userConfig).Read(values, reread));
+    ASSERT_EQ(reread.RecordCount(), 3);
+    EXPECT_EQ(reread.records[1].offsetX, "7");
+
+    // A file of the user's own wins over the program folder's.
+    TempFolder otherUser;
+    otherUser.Write(kSettingsFileName, FileWithRecords(1));
+    ASSERT_TRUE(SettingsFile::Locate(program.Path(), false, otherUser.Path()).Read(values, reread));
+    EXPECT_EQ(reread.RecordCount(), 1);
+}
+
+TEST(SettingsFile, ABackupThatCannotBeMadeDoesNotStopTheSave) {
+    TempFolder folder;
+    folder.Write(kSettingsFileName, Lines({"420", "5"}));
+    std::filesystem::create_directory(folder.File(std::string(kSettingsFileName) + ".bak"));
+    SettingsFile file(folder.File(kSettingsFileName));
+    StoredSettings values;
+    PrinterTable printers;
+    EXPECT_FALSE(file.Read(values, printers));
+    ASSERT_TRUE(file.RejectedAtStartup());
+    file.Write(values, printers, {"P", "5", "25", true});
+    EXPECT_EQ(folder.Read(kSettingsFileName),
+              EncodeGbk(Lines({"380", "0", "图框", "RmTK", "tk_xref", "P", "5", "25", "True"})));
+    EXPECT_FALSE(file.RejectedAtStartup());
+    file.Write(values, printers, {"Q", "1", "2", false});
+    EXPECT_EQ(printers.RecordCount(), 2);
+}
+
+TEST(SettingsFile, NoFileIsRefusedForItsBytes) {
+    // Saved as UTF-8 by an editor, with and without a byte order mark: read as UTF-8.
+    const std::string utf8 =
+        Lines({"420", "5", "图框二", "标题栏", "xr", "打印机", "1", "2", "True"});
+    for (const std::string& content : {utf8, "\xEF\xBB\xBF" + utf8}) {
+        TempFolder folder;
+        folder.Write(kSettingsFileName, content);
+        SettingsFile file(folder.File(kSettingsFileName));
+        StoredSettings values;
+        PrinterTable printers;
+        ASSERT_TRUE(file.Read(values, printers));
+        EXPECT_EQ(values.frameLength, "420");
+        EXPECT_EQ(values.frameLayer, "图框二");
+        EXPECT_EQ(values.blockName, "标题栏");
+        ASSERT_EQ(printers.RecordCount(), 1);
+        EXPECT_EQ(printers.records[0].printerName, "打印机");
+    }
+    // GBK with a byte that is neither: the rest is read, and the byte goes back as it came.
+    const std::string damaged = EncodeGbk(Lines({"420", "5", "图框", "RmTK", "xr"}) + "打印机") +
+                                "\xFF\x81" + Lines({"", "1", "2", "False"});
+    TempFolder folder;
+    folder.Write(kSettingsFileName, damaged);
+    SettingsFile file(folder.File(kSettingsFileName));
+    StoredSettings values;
+    PrinterTable printers;
+    ASSERT_TRUE(file.Read(values, printers));
+    EXPECT_EQ(values.frameLayer, "图框");
+    ASSERT_EQ(printers.RecordCount(), 1);
+    EXPECT_EQ(printers.records[0].printerName, "打印机\xFF\x81");
+    file.Write(values, printers, {"打印机\xFF\x81", "1", "2", false});
+    EXPECT_EQ(folder.Read(kSettingsFileName), damaged);
 }
 
 } // namespace

@@ -14,7 +14,7 @@ namespace kw::test {
 class RecordingRunHost : public RunHost {
 public:
     PlotSettings settings;
-    DrawingList drawings;
+    DrawingList drawings{TextCollator("en_US")}; // sorted alike on every machine
     PrinterTable printers;
     PaperTable papers;
     std::set<std::string> windowTitles; // windows BringWindowToFront can find

@@ -1,10 +1,16 @@
 // The main window: start-up, layout, panel rules, the drawing list and its files, help, the
 // About window and exit.
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QSet>
 #include <QTimer>
 #include <QtTest>
 
@@ -47,6 +53,113 @@ QString Five(const kw::ui::plotfrm& w) {
         .join(QLatin1Char('|'));
 }
 
+// Every control of the main window: name, the group it sits in, caption or default text, and its
+// place in twips (left, top, width, height) relative to that group.
+struct ControlRow {
+    const char* name;
+    const char* group;
+    const char* caption;
+    int left, top, width, height;
+};
+
+const ControlRow kControls[] = {
+    {"Frame1", "plotfrm", "初始化文件", 120, 120, 8055, 2895},
+    {"List2", "Frame1", "", 120, 240, 7755, 1860},
+    {"xpcmdbutton5", "Frame1", "  添加文件", 360, 2340, 1215, 375},
+    {"xpcmdbutton7", "Frame1", "  删除选择", 1890, 2340, 1215, 375},
+    {"xpcmdbutton6", "Frame1", "  删除全部", 3420, 2340, 1215, 375},
+    {"xpcmdbutton8", "Frame1", "  保存列表", 4950, 2340, 1215, 375},
+    {"xpcmdbutton9", "Frame1", "  读取列表", 6480, 2340, 1215, 375},
+    {"Frame8", "plotfrm", "是否多文档", 120, 3120, 4695, 735},
+    {"Option2", "Frame8", "选择文件", 360, 350, 1215, 255},
+    {"Option1", "Frame8", "当前图形", 1680, 350, 1095, 255},
+    {"Option3", "Frame8", "当前图形局部", 3000, 360, 1455, 255},
+    {"Frame9", "plotfrm", "打印顺序（从左往右）", 4920, 3120, 3255, 735},
+    {"Option6", "Frame9", "从上往下", 480, 350, 1935, 255},
+    {"Option7", "Frame9", "从下往上", 1800, 350, 1215, 255},
+    {"Frame2", "plotfrm", "打印机", 120, 3960, 4695, 1455},
+    {"Label33", "Frame2", "打印机名称", 240, 255, 975, 255},
+    {"Combo1", "Frame2", "", 1320, 240, 3255, 300},
+    {"Label39", "Frame2", "图纸尺寸", 480, 615, 735, 255},
+    {"Combo2", "Frame2", "", 1320, 600, 3255, 300},
+    {"Label36", "Frame2", "样式表名称", 240, 1020, 975, 255},
+    {"Combo3", "Frame2", "", 1320, 960, 3255, 300},
+    {"Frame3", "plotfrm", "图纸方向", 4920, 3960, 3255, 735},
+    {"Option4", "Frame3", "纵 向", 120, 350, 855, 255},
+    {"Option5", "Frame3", "横 向", 1080, 350, 855, 255},
+    {"Check5", "Frame3", "反向打印", 1920, 360, 1095, 255},
+    {"Frame7", "plotfrm", "份数", 4920, 4800, 3255, 615},
+    {"Label46", "Frame7", "打印份数", 600, 240, 855, 255},
+    {"Text42", "Frame7", "1", 1560, 240, 855, 270},
+    {"Frame10", "plotfrm", "图框类型", 120, 5520, 3135, 1455},
+    {"Option9", "Frame10", "多段线，图层", 240, 360, 1515, 255},
+    {"Text1", "Frame10", "图框", 1920, 360, 1095, 270},
+    {"Option10", "Frame10", "块参照，名称", 240, 720, 1455, 255},
+    {"Text3", "Frame10", "RmTK", 1920, 720, 1095, 270},
+    {"Option8", "Frame10", "外部参照，名称", 240, 1080, 1575, 255},
+    {"Text4", "Frame10", "tk_xref", 1920, 1080, 1095, 270},
+    {"Frame4", "plotfrm", "图框大小", 3360, 5520, 2655, 1455},
+    {"Label40", "Frame4", "标准图框打印长度", 240, 495, 1575, 255},
+    {"Text32", "Frame4", "380", 1800, 480, 735, 270},
+    {"Label2", "Frame4", "图框点坐标附加值", 240, 960, 1575, 240},
+    {"Text2", "Frame4", "0", 1800, 960, 735, 270},
+    {"Frame5", "plotfrm", "打印偏移", 6120, 5520, 2055, 1455},
+    {"Check6", "Frame5", "居中打印", 240, 360, 1095, 255},
+    {"Label35", "Frame5", "打印偏距X", 240, 720, 855, 255},
+    {"Text34", "Frame5", "5", 1200, 705, 735, 270},
+    {"Label34", "Frame5", "打印偏距Y", 240, 1080, 855, 255},
+    {"Text33", "Frame5", "25", 1200, 1080, 735, 270},
+    {"Frame6", "plotfrm", "打印选项", 8520, 5640, 2295, 1335},
+    {"Check7", "Frame6", "打印对象线宽", 480, 240, 1575, 255},
+    {"Check8", "Frame6", "打印样式 ", 480, 600, 1095, 255},
+    {"Check9", "Frame6", "隐藏对象", 480, 960, 1095, 255},
+    {"Command7", "plotfrm", "  获取打印机列表", 720, 7080, 1575, 375},
+    {"xpcmdbutton1", "plotfrm", "  预 览", 3360, 7080, 1575, 375},
+    {"Command5", "plotfrm", "  批量打印", 6000, 7080, 1575, 375},
+    {"xpcmdbutton2", "plotfrm", "  更多软件", 720, 7560, 1575, 375},
+    {"xpcmdbutton4", "plotfrm", "  帮 助", 3360, 7560, 1575, 375},
+    {"xpcmdbutton3", "plotfrm", "  退 出", 6000, 7560, 1575, 375},
+};
+
+// What a control shows as its caption or text.
+QString Caption(const QWidget* control) {
+    if (const auto* group = qobject_cast<const QGroupBox*>(control)) {
+        return group->title();
+    }
+    if (const auto* button = qobject_cast<const QAbstractButton*>(control)) {
+        return button->text();
+    }
+    if (const auto* label = qobject_cast<const QLabel*>(control)) {
+        return label->text();
+    }
+    if (const auto* edit = qobject_cast<const QLineEdit*>(control)) {
+        return edit->text();
+    }
+    if (const auto* combo = qobject_cast<const QComboBox*>(control)) {
+        return combo->currentText();
+    }
+    return {};
+}
+
+// Records, in order, the controls whose enabled state changed.
+class EnabledChanges : public QObject {
+public:
+    explicit EnabledChanges(const QList<QWidget*>& controls) {
+        for (QWidget* control : controls) {
+            control->installEventFilter(this);
+        }
+    }
+    QStringList names;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::EnabledChange) {
+            names.append(watched->objectName());
+        }
+        return false;
+    }
+};
+
 } // namespace
 
 class MainWindowTest : public QObject {
@@ -55,6 +168,7 @@ private slots:
     void StartupWithoutSettingsFileShowsDefaultsAndLocksRuns();
     void StartupReadsFiveValuesAndPrinterRecords();
     void StartupFailureFallsBackToDefaultsSilently();
+    void EveryControlHasItsCaptionAndTwipsPlace();
     void ControlsSitAtTheirTwipsPlacesAndFrame6IsReachableByTab();
     void MainProgressAndAboutWindowsAreCentredAThirdDown();
     void ScopeOptionsSwitchTheListGroup();
@@ -93,8 +207,6 @@ void MainWindowTest::StartupWithoutSettingsFileShowsDefaultsAndLocksRuns() {
     QCOMPARE(s.offsetY, std::string("25"));
     QCOMPARE(s.copies, std::string("1"));
     QVERIFY(!w.Check7->isEnabled());
-    QCOMPARE(w.Check8->text(), QStringLiteral("打印样式 "));
-    QCOMPARE(w.Command7->text(), QStringLiteral("  获取打印机列表"));
     QCOMPARE(w.List2->toolTip(), QStringLiteral("双击删除单个列表"));
     QCOMPARE(w.xpcmdbutton5->toolTip(), QStringLiteral("支持资源管理器拖放文件！"));
 }
@@ -135,17 +247,33 @@ void MainWindowTest::StartupFailureFallsBackToDefaultsSilently() {
     }
 }
 
-void MainWindowTest::ControlsSitAtTheirTwipsPlacesAndFrame6IsReachableByTab() {
+void MainWindowTest::EveryControlHasItsCaptionAndTwipsPlace() {
     using kw::ui::TwipsRect;
     MainWindowFixture f;
     auto& w = f.Open();
+    // The window itself, then its 56 controls.
+    QCOMPARE(w.windowTitle(), QStringLiteral("Kestrelwick V3.3"));
     QCOMPARE(w.size(), TwipsRect(0, 0, 8310, 8100).size());
     QCOMPARE(w.minimumSize(), w.maximumSize());
-    QCOMPARE(w.Text32->geometry(), TwipsRect(1800, 480, 735, 270));
-    QCOMPARE(w.Text32->parentWidget(), w.Frame4);
-    QCOMPARE(w.Command5->geometry(), TwipsRect(6000, 7080, 1575, 375));
-    QCOMPARE(w.xpcmdbutton9->geometry(), TwipsRect(6480, 2340, 1215, 375));
-    QCOMPARE(w.xpcmdbutton9->parentWidget(), w.Frame1);
+    QCOMPARE(std::size(kControls), std::size_t{56});
+    QSet<QString> names;
+    for (const ControlRow& row : kControls) {
+        const QString name = QString::fromLatin1(row.name);
+        names.insert(name);
+        auto* control = w.findChild<QWidget*>(name);
+        QVERIFY2(control != nullptr, row.name);
+        QVERIFY2(control->parentWidget()->objectName() == QString::fromLatin1(row.group), row.name);
+        QVERIFY2(Caption(control) == QString::fromUtf8(row.caption),
+                 qPrintable(name + QStringLiteral(": \"") + Caption(control) + QLatin1Char('"')));
+        QVERIFY2(control->geometry() == TwipsRect(row.left, row.top, row.width, row.height),
+                 row.name);
+    }
+    QCOMPARE(names.size(), 56);
+}
+
+void MainWindowTest::ControlsSitAtTheirTwipsPlacesAndFrame6IsReachableByTab() {
+    MainWindowFixture f;
+    auto& w = f.Open();
     QCOMPARE(w.List2->selectionMode(), QAbstractItemView::ExtendedSelection);
     QVERIFY(w.Combo1->isEditable() && w.Combo2->isEditable() && w.Combo3->isEditable());
 
@@ -196,9 +324,10 @@ void MainWindowTest::ScopeOptionsSwitchTheListGroup() {
     auto& w = f.Open();
     const QList<QWidget*> group{w.Frame1,       w.xpcmdbutton5, w.xpcmdbutton6, w.xpcmdbutton7,
                                 w.xpcmdbutton8, w.xpcmdbutton9, w.List2};
+    // Each control's own flag, not the state it takes from its group: every one is switched.
     const auto allEnabled = [&](bool enabled) {
         for (QWidget* control : group) {
-            if (control->isEnabled() != enabled) {
+            if (control->testAttribute(Qt::WA_Disabled) == enabled) {
                 return false;
             }
         }
@@ -211,8 +340,12 @@ void MainWindowTest::ScopeOptionsSwitchTheListGroup() {
     w.Option3->click();
     QVERIFY(allEnabled(false));
     QCOMPARE(w.Settings().mode, kw::PlotMode::CurrentDrawingPart);
+    EnabledChanges changes(group);
     w.Option2->click();
     QVERIFY(allEnabled(true));
+    // Switched on group first, then each control in turn (each was off on its own account).
+    QCOMPARE(changes.names, (QStringList{"Frame1", "xpcmdbutton5", "xpcmdbutton6", "xpcmdbutton7",
+                                         "xpcmdbutton8", "xpcmdbutton9", "List2"}));
     QCOMPARE(w.List2->count(), 1); // the list kept its entries
     w.Option2->click();            // already selected: no change
     QVERIFY(allEnabled(true));
