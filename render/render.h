@@ -25,6 +25,8 @@ class QPainter;
 
 namespace kw::render {
 
+class PlotStyleTable;
+
 // How a plot style table maps the drawn colours.
 enum class StyleMode : std::uint8_t {
     AsDrawn,    // acad.ctb and anything unknown
@@ -37,6 +39,9 @@ StyleMode StyleModeOfTable(const std::string& tableName);
 
 struct PaintOptions {
     StyleMode styleMode = StyleMode::AsDrawn;
+    // A plot style table read from a file; when set, it decides colours, lineweights, ends and
+    // joins instead of styleMode.
+    std::shared_ptr<const PlotStyleTable> styleTable;
     // Lineweights at their width in millimetres on paper; otherwise every line is hairline-thin
     // (the device's finest line).
     bool lineweights = false;

@@ -18,6 +18,7 @@
 #include "drawing/spatial_index.h"
 #include "render/colors.h"
 #include "render/fonts.h"
+#include "render/plot_style_table.h"
 #include "render/render.h"
 #include "render/text_content.h"
 
@@ -45,6 +46,7 @@ constexpr double kDefaultLineweightMm = 0.25;
 struct Inherited {
     const Layer* layer = nullptr; // the reference's layer: what layer-0 content takes
     QColor byBlockColor;          // invalid at the top: ACI 7
+    int byBlockAci = 7;           // for the plot style table; 0 for a true colour
     double byBlockLineweightMm = -1.0;
     const drawing::Linetype* byBlockLinetype = nullptr; // null: continuous
     bool highlighted = false;
@@ -182,12 +184,38 @@ private:
         return AciColor(aci);
     }
 
-    QColor DeviceColor(const QColor& drawn) const {
-        QColor color = drawn.isValid() ? drawn : m_foreground;
-        color = StyledColor(color, m_options.styleMode);
-        if (color.rgb() == m_options.background.rgb())
-            color = m_foreground;
-        return color;
+    // The colour number a plot style table sees: 1..255, or 0 for a true colour.
+    int DrawnAci(const Entity& e, const Layer* layer, const Inherited& in) const {
+        if (e.trueColor >= 0)
+            return 0;
+        if (e.color == drawing::kColorByBlock)
+            return in.byBlockAci;
+        if (e.color == drawing::kColorByLayer || e.color < 0 || e.color > 256) {
+            if (!layer)
+                return 7;
+            return layer->trueColor >= 0 ? 0 : std::clamp(std::abs(layer->color), 1, 255);
+        }
+        return e.color;
+    }
+
+    // Colour, lineweight, ends and joins on the device: the plot style table's when one is set,
+    // otherwise the style mode's colour with the object's lineweight.
+    StyleResult Styled(const QColor& drawn, int aci, double lineweightMm) const {
+        const QColor object = drawn.isValid() ? drawn : m_foreground;
+        StyleResult style;
+        if (m_options.styleTable) {
+            style = m_options.styleTable->Resolve(object, aci, lineweightMm, std::string());
+        } else {
+            style.color = StyledColor(object, m_options.styleMode);
+            style.lineweightMm = lineweightMm;
+        }
+        if (style.color.rgb() == m_options.background.rgb())
+            style.color = m_foreground;
+        return style;
+    }
+
+    QColor DeviceColor(const QColor& drawn, int aci = 0) const {
+        return Styled(drawn, aci, 0.0).color;
     }
 
     double LineweightMm(const Entity& e, const Layer* layer, const Inherited& in) const {
@@ -206,14 +234,17 @@ private:
         return lw >= 0 ? lw / 100.0 : kDefaultLineweightMm;
     }
 
-    void SetPen(const QColor& color, double lineweightMm, bool highlighted) {
+    void SetPen(const StyleResult& style, bool highlighted) {
+        const QColor& color = style.color;
+        const double lineweightMm = style.lineweightMm;
+        // A lineweight the table sets plots even where object lineweights do not.
+        const bool weighted = m_options.lineweights || style.tableLineweight;
         double width = 0.0;
         if (m_options.deviceUnitsPerMm > 0)
-            width =
-                (m_options.lineweights ? lineweightMm : kThinLineMm) * m_options.deviceUnitsPerMm;
-        else if (m_options.lineweights && lineweightMm > 0.3)
+            width = (weighted ? lineweightMm : kThinLineMm) * m_options.deviceUnitsPerMm;
+        else if (weighted && lineweightMm > 0.3)
             width = 2.0;
-        QPen pen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+        QPen pen(color, width, Qt::SolidLine, style.cap, style.join);
         if (width == 0.0)
             pen.setCosmetic(true);
         if (highlighted) {
@@ -422,7 +453,8 @@ private:
         m_document = &d;
         const QColor drawn = DrawnColor(e, layer, in);
         const double lineweight = LineweightMm(e, layer, in);
-        SetPen(DeviceColor(drawn), lineweight, in.highlighted);
+        m_aci = DrawnAci(e, layer, in);
+        SetPen(Styled(drawn, m_aci, lineweight), in.highlighted);
         const Transform ocs = m * drawing::OcsToWcs(e.extrusion);
         const drawing::Linetype* linetype = LinetypeOf(d, e, layer, in);
         m_dashes = in.highlighted ? std::vector<double>{} : DevicePattern(d, e, linetype, m);
@@ -543,6 +575,7 @@ private:
         next.byBlockLinetype = linetype;
         next.layer = layer;
         next.byBlockColor = drawn;
+        next.byBlockAci = m_aci; // Hand is called before any content is drawn
         next.byBlockLineweightMm = lineweight;
         next.highlighted = in.highlighted;
         return next;
@@ -1335,6 +1368,7 @@ private:
     double m_tolerance = 0.3;
     QColor m_foreground;
     QColor m_color;
+    int m_aci = 7; // the current entity's colour number, for its block's BYBLOCK content
     std::vector<double> m_dashes; // the current entity's pattern on the device; empty: continuous
     const Document* m_document = nullptr;
     drawing::BlockPath m_path;

@@ -6,7 +6,7 @@ if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends \
-    build-essential cmake ninja-build pkg-config libicu-dev \
+    build-essential cmake ninja-build pkg-config libicu-dev zlib1g-dev \
     libgtest-dev libgmock-dev libbenchmark-dev \
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-webengine-dev \
     libqt6svg6 qt6-qpa-plugins \

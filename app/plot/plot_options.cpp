@@ -1,7 +1,9 @@
 #include "app/plot/plot_options.h"
 
+#include <filesystem>
 #include <functional>
 #include <map>
+#include <system_error>
 
 #include "settings/error.h"
 
@@ -23,6 +25,12 @@ FrameKind ParseKind(const std::string& text) {
         return FrameKind::ExternalReference;
     }
     Fail("--kind: expected polyline, block or xref, got \"" + text + "\"");
+}
+
+bool IsFolder(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_directory(
+        std::filesystem::path(std::u8string(path.begin(), path.end())), error);
 }
 
 } // namespace
@@ -76,7 +84,6 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
         {"--list", [&] { options.action = PlotAction::List; }},
         {"--progress", [&] { options.progress = true; }},
         {"--devices", [&] { options.action = PlotAction::Devices; }},
-        {"--styles", [&] { options.action = PlotAction::Styles; }},
         {"--help", [&] { options.action = PlotAction::Help; }},
         {"-h", [&] { options.action = PlotAction::Help; }},
     };
@@ -97,6 +104,18 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
         if (const auto equals = argument.find('='); equals != std::string::npos) {
             key = argument.substr(0, equals);
             inlineValue = argument.substr(equals + 1);
+        }
+        if (key == "--styles") {
+            // "--styles DIR" (or --styles=DIR) adds a folder of table files; a plain "--styles"
+            // lists the tables. A drawing is never a folder, so the two cannot be confused.
+            if (inlineValue) {
+                options.styleFolders.push_back(*inlineValue);
+            } else if (i + 1 < arguments.size() && IsFolder(arguments[i + 1])) {
+                options.styleFolders.push_back(arguments[++i]);
+            } else {
+                options.action = PlotAction::Styles;
+            }
+            continue;
         }
         if (const auto setter = withValue.find(key); setter != withValue.end()) {
             if (!inlineValue) {
@@ -125,6 +144,11 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
             break;
         }
     }
+    // A styles folder and nothing to plot: the tables it adds are listed.
+    if (options.action == PlotAction::Plot && options.drawings.empty() &&
+        !options.styleFolders.empty()) {
+        options.action = PlotAction::Styles;
+    }
     if ((options.action == PlotAction::Plot || options.action == PlotAction::List) &&
         options.drawings.empty()) {
         Fail("no drawing given (see --help)");
@@ -141,6 +165,7 @@ std::string PlotUsage() {
   --devices                列出打印机
   --papers 打印机          列出该打印机的图纸（显示名<TAB>标准名）
   --styles                 列出打印样式表
+  --styles 文件夹          打印样式表文件（.ctb、.stb）所在文件夹，先于程序旁的 PlotStyles 文件夹
   --kind polyline|block|xref  图框类型：多段线（按图层）、块参照、外部参照
   --layer 图层             图框所在图层（默认“图框”）
   --block 名称             图框块名（默认“RmTK”）
@@ -176,6 +201,8 @@ reading order and plots each as its own page.
   --devices                list the devices
   --papers DEVICE          list the papers of a device (display name<TAB>canonical name)
   --styles                 list the plot style tables
+  --styles DIR             folder of plot style table files (.ctb, .stb), searched before the
+                           PlotStyles folder beside the program
   --kind polyline|block|xref  frame kind: polyline on a layer, block reference, external reference
   --layer LAYER            layer of frame polylines (default "图框")
   --block NAME             block name of frames (default "RmTK")

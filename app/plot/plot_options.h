@@ -18,6 +18,8 @@ struct PlotOptions {
     std::string papersDevice; // --papers DEVICE
     std::string outputFolder; // --output DIR; empty = each drawing's folder
     bool progress = false;    // --progress: a bar on stderr when it is a terminal
+    // --styles DIR: folders of plot style table files, searched before the program's PlotStyles.
+    std::vector<std::string> styleFolders;
 };
 
 // Reads the command line (without the program name) over `defaults`, which hold the panel's

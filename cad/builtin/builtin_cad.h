@@ -53,6 +53,9 @@ struct BuiltinOptions {
     std::string plotFolder;
     // Told of every plot job once its device has it (the file written, the job spooled).
     std::function<void(const PlottedJob&)> plotted;
+    // Folders of plot style table files (.ctb, .stb), searched before the PlotStyles folder
+    // beside the program (kStyleFolderName).
+    std::vector<std::string> styleFolders;
     // How .dwg drawings are converted to DXF.
     DwgConverterOptions dwg;
 };
@@ -67,6 +70,10 @@ BuiltinFailure LastFailure();
 
 // The folder of the running executable ("." when the system does not say).
 std::string RunningProgramFolder();
+
+// Where the built-in CAD looks for plot style table files: the options' folders, then PlotStyles
+// in the program's folder.
+std::vector<std::string> StyleFolders(const BuiltinOptions& options);
 
 class ApplicationState;
 

@@ -3,6 +3,7 @@
 
 #include "cad/builtin/builtin_objects.h"
 #include "cad/builtin/paper_sizes.h"
+#include "render/plot_style_table.h"
 
 namespace kw::builtin {
 namespace {
@@ -37,7 +38,7 @@ public:
             settings.styleSheet.clear();
             return;
         }
-        const auto table = FindStyleTable(styleTable);
+        const auto table = FindStyleTable(styleTable, StyleFolders(m_state->App()->options));
         if (!table) {
             Fail(builtin_errors::kInvalidArgument,
                  "StyleSheet: there is no plot style table \"" + styleTable + "\"");
@@ -48,6 +49,14 @@ public:
             Fail(cad_errors::kStyleTableMismatch,
                  "StyleSheet: \"" + table->name + "\" does not suit a drawing with " +
                      (colorDependent ? "colour-dependent" : "named") + " plot styles");
+        }
+        if (!table->path.empty()) {
+            // A damaged file is refused now, with what is wrong, rather than at the plot.
+            try {
+                render::PlotStyleTable::Load(table->path);
+            } catch (const Error& failure) {
+                Fail(builtin_errors::kInvalidArgument, "StyleSheet: " + failure.Description());
+            }
         }
         settings.styleSheet = table->name;
     }
@@ -146,7 +155,7 @@ public:
     std::vector<std::string> GetPlotStyleTableNames() override {
         Settings();
         std::vector<std::string> names;
-        for (const StyleTable& table : AllStyleTables()) {
+        for (const StyleTable& table : AllStyleTables(StyleFolders(m_state->App()->options))) {
             names.push_back(table.name);
         }
         return names;

@@ -1,7 +1,11 @@
 #include "cad/builtin/plot_devices.h"
 
+#include "cad/builtin/builtin_cad.h"
+
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 
 namespace kw::builtin {
 namespace {
@@ -19,15 +23,89 @@ bool SameSheet(const PaperSize& paper, const std::pair<double, double>& sheet) {
            (near(paper.widthMm, sheet.second) && near(paper.heightMm, sheet.first));
 }
 
+std::string LowerAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+std::string Utf8(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 } // namespace
+
+std::vector<std::string> StyleFolders(const BuiltinOptions& options) {
+    std::vector<std::string> folders = options.styleFolders;
+    const std::string program = options.programFolder.empty() ? "." : options.programFolder;
+    folders.push_back(program + "/" + kStyleFolderName);
+    return folders;
+}
+
+std::vector<StyleTable> StyleTableFiles(const std::vector<std::string>& folders) {
+    namespace fs = std::filesystem;
+    std::vector<StyleTable> files;
+    for (const std::string& folder : folders) {
+        std::vector<StyleTable> found;
+        std::error_code error;
+        fs::directory_iterator entries(fs::path(std::u8string(folder.begin(), folder.end())),
+                                       error);
+        for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
+            const fs::path& path = entries->path();
+            const std::string extension = LowerAscii(Utf8(path.extension()));
+            if ((extension != ".ctb" && extension != ".stb") || !entries->is_regular_file(error))
+                continue;
+            StyleTable table{Utf8(path.filename()),
+                             extension == ".ctb" ? StyleTableKind::ColorDependent
+                                                 : StyleTableKind::Named,
+                             Utf8(path)};
+            const bool known = std::any_of(files.begin(), files.end(), [&](const StyleTable& t) {
+                return SameIgnoringCase(t.name, table.name);
+            });
+            if (!known)
+                found.push_back(std::move(table));
+        }
+        files.insert(files.end(), found.begin(), found.end());
+    }
+    std::sort(files.begin(), files.end(), [](const StyleTable& a, const StyleTable& b) {
+        return LowerAscii(a.name) < LowerAscii(b.name);
+    });
+    return files;
+}
+
+std::vector<StyleTable> AllStyleTables(const std::vector<std::string>& folders) {
+    std::vector<StyleTable> tables = AllStyleTables();
+    for (StyleTable& file : StyleTableFiles(folders)) {
+        const auto builtIn = std::find_if(tables.begin(), tables.end(), [&](const StyleTable& t) {
+            return t.path.empty() && SameIgnoringCase(t.name, file.name);
+        });
+        if (builtIn != tables.end())
+            *builtIn = std::move(file);
+        else
+            tables.push_back(std::move(file));
+    }
+    return tables;
+}
+
+std::optional<StyleTable> FindStyleTable(const std::string& name,
+                                         const std::vector<std::string>& folders) {
+    for (StyleTable& table : AllStyleTables(folders)) {
+        if (SameIgnoringCase(table.name, name)) {
+            return table;
+        }
+    }
+    return std::nullopt;
+}
 
 const std::vector<StyleTable>& AllStyleTables() {
     static const std::vector<StyleTable> tables = {
-        {"acad.ctb", StyleTableKind::ColorDependent},
-        {"acad.stb", StyleTableKind::Named},
-        {"grayscale.ctb", StyleTableKind::ColorDependent},
-        {"monochrome.ctb", StyleTableKind::ColorDependent},
-        {"monochrome.stb", StyleTableKind::Named},
+        {"acad.ctb", StyleTableKind::ColorDependent, {}},
+        {"acad.stb", StyleTableKind::Named, {}},
+        {"grayscale.ctb", StyleTableKind::ColorDependent, {}},
+        {"monochrome.ctb", StyleTableKind::ColorDependent, {}},
+        {"monochrome.stb", StyleTableKind::Named, {}},
     };
     return tables;
 }

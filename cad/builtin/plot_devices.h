@@ -32,12 +32,26 @@ enum class StyleTableKind { ColorDependent, Named };
 struct StyleTable {
     std::string name;
     StyleTableKind kind = StyleTableKind::ColorDependent;
+    std::string path; // the table's file; empty for a built-in table
 };
 
-// Every plot style table the built-in CAD offers, in the order the list shows them.
+// The folder beside the program where users keep their plot style table files.
+inline constexpr const char* kStyleFolderName = "PlotStyles";
+
+// The built-in plot style tables, in the order the list shows them.
 const std::vector<StyleTable>& AllStyleTables();
-// The table of a name, letter case ignored.
+// The built-in table of a name, letter case ignored.
 std::optional<StyleTable> FindStyleTable(const std::string& name);
+
+// The .ctb and .stb files of the folders (not their subfolders), by name, letter case ignored; a
+// name met in an earlier folder hides the same name in later ones. Missing folders are skipped.
+std::vector<StyleTable> StyleTableFiles(const std::vector<std::string>& folders);
+// What the list offers: the built-in tables, a file named like one in its place, then the other
+// files.
+std::vector<StyleTable> AllStyleTables(const std::vector<std::string>& folders);
+// The table of a name among those, letter case ignored.
+std::optional<StyleTable> FindStyleTable(const std::string& name,
+                                         const std::vector<std::string>& folders);
 
 // The devices, and the papers of each, as the layouts of one application see them. The system's
 // printers are read when first needed and again on every Refresh, so that a printer added

@@ -5,6 +5,7 @@
 
 #include "cad/builtin/builtin_objects.h"
 #include "cad/builtin/plot_output.h"
+#include "cad/builtin/plot_preview.h"
 #include "render/render.h"
 
 namespace kw::builtin {
@@ -34,12 +35,8 @@ void PlotActiveLayout(DocumentState& document) {
             Fail(builtin_errors::kInvalidArgument, std::string("PlotToDevice: ") + failure.what());
         }
 
-        namespace pf = drawing::plot_flags;
-        render::PaintOptions options;
-        if ((settings.flags & pf::kPlotPlotStyles) != 0) {
-            options.styleMode = render::StyleModeOfTable(settings.styleSheet);
-        }
-        options.lineweights = (settings.flags & pf::kPrintLineweights) != 0;
+        // The same options as the preview's: the page plots as it was shown.
+        const render::PaintOptions options = PageOptions(settings, StyleFolders(app->options));
         const render::Renderer& renderer = document.Renderer();
         const PagePainter paint = [&](QPainter& painter, double unitsPerMm) {
             render::PaintOptions page = options;

@@ -13,6 +13,7 @@
 #include <exception>
 
 #include "cad/builtin/builtin_objects.h"
+#include "render/plot_style_table.h"
 
 namespace kw::builtin {
 namespace {
@@ -27,11 +28,18 @@ QString Number(double value) {
 
 } // namespace
 
-render::PaintOptions PageOptions(const drawing::LayoutPlotSettings& settings) {
+render::PaintOptions PageOptions(const drawing::LayoutPlotSettings& settings,
+                                 const std::vector<std::string>& styleFolders) {
     namespace pf = drawing::plot_flags;
     render::PaintOptions options;
     if ((settings.flags & pf::kPlotPlotStyles) != 0) {
         options.styleMode = render::StyleModeOfTable(settings.styleSheet);
+        // A table the folders no longer hold plots as its name says, like an unknown one.
+        const auto table = FindStyleTable(settings.styleSheet, styleFolders);
+        if (table && !table->path.empty()) {
+            options.styleTable = std::make_shared<const render::PlotStyleTable>(
+                render::PlotStyleTable::Load(table->path));
+        }
     }
     options.lineweights = (settings.flags & pf::kPrintLineweights) != 0;
     options.background = Qt::white;
@@ -168,7 +176,8 @@ PlotPreviewDialog::PlotPreviewDialog(std::shared_ptr<DocumentState> document,
     const drawing::LayoutPlotSettings& settings =
         document->drawing.layouts.at(layoutIndex).plotSettings;
     render::PagePlacement placement = render::PlacePage(settings);
-    m_view = new PageView(document, layoutIndex, placement, PageOptions(settings), this);
+    m_view = new PageView(document, layoutIndex, placement,
+                          PageOptions(settings, StyleFolders(document->App()->options)), this);
 
     auto* fit = new QPushButton(QStringLiteral("整页"), this);
     fit->setObjectName(QStringLiteral("FitButton"));

@@ -10,6 +10,8 @@
 
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "render/render.h"
 
@@ -73,7 +75,9 @@ private:
     PageView* m_view;
 };
 
-// The painting options that a layout's plot settings ask for on paper.
-render::PaintOptions PageOptions(const drawing::LayoutPlotSettings& settings);
+// The painting options that a layout's plot settings ask for on paper. A plot style table named
+// by a file in `styleFolders` (StyleFolders) is read from it; a damaged one fails (Error 13).
+render::PaintOptions PageOptions(const drawing::LayoutPlotSettings& settings,
+                                 const std::vector<std::string>& styleFolders = {});
 
 } // namespace kw::builtin

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <random>
 #include <set>
 
 #include "cad/builtin/paper_sizes.h"
 #include "cad/builtin/plot_devices.h"
+#include "style_table_files.h"
 
 namespace kw::builtin {
 namespace {
@@ -55,6 +58,38 @@ TEST(StyleTables, OfferTheCommonTablesOfBothKinds) {
     EXPECT_EQ(named->name, "acad.stb");
     EXPECT_EQ(named->kind, StyleTableKind::Named);
     EXPECT_FALSE(FindStyleTable("acad"));
+}
+
+TEST(StyleTables, FilesOfEarlierFoldersHideLaterOnesAndReplaceBuiltInTables) {
+    namespace fs = std::filesystem;
+    std::random_device random;
+    const fs::path root = fs::temp_directory_path() / ("kw_styles_" + std::to_string(random()));
+    fs::create_directories(root / "first");
+    fs::create_directories(root / "second" / "sub.ctb");
+    for (const char* name : {"Zone.CTB", "monochrome.ctb", "notes.txt"})
+        test::WriteFile(root / "first" / name, "x");
+    for (const char* name : {"zone.ctb", "alpha.stb"})
+        test::WriteFile(root / "second" / name, "x");
+    const std::vector<std::string> folders = {
+        (root / "first").string(), (root / "missing").string(), (root / "second").string()};
+
+    std::vector<std::string> names;
+    for (const StyleTable& table : AllStyleTables(folders))
+        names.push_back(table.name);
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"acad.ctb", "acad.stb", "grayscale.ctb", "monochrome.ctb",
+                                        "monochrome.stb", "alpha.stb", "Zone.CTB"}));
+    const auto zone = FindStyleTable("ZONE.ctb", folders);
+    ASSERT_TRUE(zone);
+    EXPECT_EQ(fs::path(zone->path), root / "first" / "Zone.CTB");
+    EXPECT_EQ(zone->kind, StyleTableKind::ColorDependent);
+    EXPECT_EQ(FindStyleTable("alpha.stb", folders)->kind, StyleTableKind::Named);
+    EXPECT_EQ(fs::path(FindStyleTable("monochrome.ctb", folders)->path),
+              root / "first" / "monochrome.ctb");
+    EXPECT_TRUE(FindStyleTable("monochrome.ctb", {})->path.empty());
+    EXPECT_FALSE(FindStyleTable("sub.ctb", folders));
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
 }
 
 TEST(DeviceCatalog, PdfDeviceFirstThenPrintersAsTheSystemListsThemNow) {

@@ -12,6 +12,7 @@
 #include "engine/frames.h"
 #include "engine/plot_configuration.h"
 #include "engine/plot_run.h"
+#include "style_table_files.h"
 
 namespace kw::builtin {
 namespace {
@@ -227,6 +228,46 @@ TEST_F(BuiltinCad, StyleTableMustSuitTheDrawingsPlotStyleMode) {
     EXPECT_EQ(ErrorNumber([&] { named->PutStyleSheet("acad.stb"); }), 0);
     EXPECT_EQ(ErrorNumber([&] { named->PutStyleSheet("grayscale.ctb"); }),
               cad_errors::kStyleTableMismatch);
+}
+
+TEST_F(BuiltinCad, StyleTableFilesOfTheStylesFoldersAreOfferedAndTaken) {
+    // PlotStyles beside the program, and a folder of the options searched before it.
+    const fs::path beside = fs::path(app->FullName()).parent_path() / kStyleFolderName;
+    const fs::path own = Work() / "styles";
+    fs::create_directories(beside);
+    fs::create_directories(own);
+    const std::string ctb = test::CompressedTable("CTBVER1", test::BlueAci1Text());
+    test::WriteFile(beside / "Company.ctb", ctb);
+    test::WriteFile(beside / "damaged.ctb", ctb.substr(0, ctb.size() / 2));
+    test::WriteFile(own / "pens.stb",
+                    test::CompressedTable("STBVER1", "aci_table_available=FALSE\nplot_style{\n"
+                                                     " 0{\n  name=\"Normal\n }\n}\n"));
+    BuiltinOptions options;
+    options.programFolder = fs::path(app->FullName()).parent_path().string();
+    options.printers = [] { return std::vector<SystemPrinter>{}; };
+    options.styleFolders = {own.string()};
+    app = std::make_shared<BuiltinApplication>(options);
+
+    const auto layout =
+        app->Documents()->Open(Fixture("frames_r2000_gbk.dxf").string())->ActiveLayout();
+    const auto names = layout->GetPlotStyleTableNames();
+    EXPECT_EQ(names, (std::vector<std::string>{"acad.ctb", "acad.stb", "grayscale.ctb",
+                                               "monochrome.ctb", "monochrome.stb", "Company.ctb",
+                                               "damaged.ctb", "pens.stb"}));
+    EXPECT_EQ(ErrorNumber([&] { layout->PutStyleSheet("company.CTB"); }), 0);
+    // The drawing has colour-dependent plot styles: a named table does not suit it.
+    EXPECT_EQ(ErrorNumber([&] { layout->PutStyleSheet("pens.stb"); }),
+              cad_errors::kStyleTableMismatch);
+    try {
+        layout->PutStyleSheet("damaged.ctb");
+        ADD_FAILURE() << "a damaged table was taken";
+    } catch (const CadError& failure) {
+        EXPECT_EQ(failure.Number(), builtin_errors::kInvalidArgument);
+        EXPECT_NE(failure.Description().find("damaged.ctb: "), std::string::npos)
+            << failure.Description();
+        EXPECT_NE(failure.Description().find("cut short"), std::string::npos)
+            << failure.Description();
+    }
 }
 
 TEST_F(BuiltinCad, CatalogsDescribeTheDeviceOfTheLastRefresh) {

@@ -205,6 +205,18 @@ TEST(PlotCommand, CatalogsListDevicesPapersAndStyleTables) {
     EXPECT_EQ(styles.status, 0);
     EXPECT_NE(styles.out.find("monochrome.ctb\n"), std::string::npos);
     EXPECT_NE(styles.out.find("acad.stb\n"), std::string::npos);
+
+    // --styles DIR adds the tables of a folder; without drawings it lists them.
+    const fs::path folder =
+        fs::temp_directory_path() / ("kw_plot_command_styles_" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    std::ofstream(folder / "office.ctb") << "x";
+    const Result withFolder = RunCommand("--styles " + Quoted(folder));
+    EXPECT_EQ(withFolder.status, 0);
+    EXPECT_NE(withFolder.out.find("monochrome.ctb\n"), std::string::npos);
+    EXPECT_NE(withFolder.out.find("office.ctb\n"), std::string::npos);
+    EXPECT_EQ(styles.out.find("office.ctb"), std::string::npos);
+    fs::remove_all(folder);
 }
 
 } // namespace

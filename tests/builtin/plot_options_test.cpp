@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/plot/plot_options.h"
 #include "settings/error.h"
 
@@ -105,6 +107,15 @@ TEST(PlotOptions, MistakesAreRefusedWithTheOptionNamed) {
         }
     }
     EXPECT_EQ(Parse({"--devices"}).action, PlotAction::Devices);
+    // --styles names a folder when one follows; otherwise it lists the tables.
+    const std::string folder = std::filesystem::temp_directory_path().string();
+    const PlotOptions styled = Parse({"--styles", folder, "a.dxf", "--styles=more"});
+    EXPECT_EQ(styled.action, PlotAction::Plot);
+    EXPECT_EQ(styled.styleFolders, (std::vector<std::string>{folder, "more"}));
+    EXPECT_EQ(styled.drawings, (std::vector<std::string>{"a.dxf"}));
+    const PlotOptions listed = Parse({"--styles", "a.dxf"});
+    EXPECT_EQ(listed.action, PlotAction::Styles);
+    EXPECT_TRUE(listed.styleFolders.empty());
     EXPECT_EQ(Parse({"--papers", "Plotter"}).papersDevice, "Plotter");
 }
 

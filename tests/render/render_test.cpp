@@ -7,8 +7,10 @@
 #include <QPainter>
 
 #include "drawing/dxf_io.h"
+#include "render/plot_style_table.h"
 #include "render/render.h"
 #include "render/text_content.h"
+#include "style_table_files.h"
 #include "test_support.h"
 
 namespace kw::render {
@@ -95,6 +97,34 @@ TEST(PaintPage, LineWorkLandsInItsColourAtItsLineweightAndIsClippedToTheWindow) 
     const QColor grey = At(page, 100, 49.95);
     EXPECT_EQ(grey.red(), grey.green());
     EXPECT_NEAR(grey.red(), 76, 2); // red's luminance
+}
+
+TEST(PaintPage, APlotStyleTablePlotsItsColourScreenedAtItsLineweightInMillimetres) {
+    // ACI 1 plots blue screened to 50 %, 1.00 mm with butt ends; ACI 3 keeps its own colour and
+    // lineweight. Lineweights are off: the table's own lineweight plots all the same.
+    const auto table = std::make_shared<const PlotStyleTable>(
+        PlotStyleTable::Parse(test::CompressedTable("CTBVER1", test::BlueAci1Text()), "blue.ctb"));
+    const auto document = drawing::test::FromTags(Line(50, 49.95, 150, 49.95, T(62, 1)) +
+                                                  Line(50, 79.95, 150, 79.95, T(62, 3)));
+    PaintOptions options;
+    options.styleTable = table;
+    const QImage page = Plot(document, options);
+    EXPECT_EQ(At(page, 100, 49.95), QColor(128, 128, 255));
+    const int column = int(kPxPerMm * 110);
+    int rows = 0;
+    for (int r = int(kPxPerMm * 150) - 40; r <= int(kPxPerMm * 150) + 40; ++r)
+        rows += page.pixelColor(column, r) != QColor(Qt::white) ? 1 : 0;
+    EXPECT_NEAR(rows, 10, 1); // 1.00 mm at 10 px/mm
+    // Butt ends: nothing beyond the line's end point (a round end would reach 0.5 mm further).
+    EXPECT_FALSE(Inked(page, 150.3, 49.95));
+    EXPECT_TRUE(Inked(page, 149.7, 49.95));
+    EXPECT_EQ(At(page, 100, 79.95), QColor(0, 255, 0));
+    EXPECT_LE(InkHeight(page, 100, 79.95), 2);
+
+    // A true-colour line close to red takes ACI 1's style too.
+    const auto trueColor =
+        drawing::test::FromTags(Line(50, 49.95, 150, 49.95, T(420, std::string("16646144"))));
+    EXPECT_EQ(At(Plot(trueColor, options), 100, 49.95), QColor(128, 128, 255));
 }
 
 TEST(PaintPage, LayersThatAreOffFrozenOrNotPlottedStayOffThePage) {
