@@ -681,6 +681,26 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
                 g.height = Real(t);
             else if (c == 69)
                 g.id = Short(t);
+            else if (c == 68)
+                g.status = Short(t);
+            else if (c == 12)
+                g.viewCenterX = Real(t);
+            else if (c == 22)
+                g.viewCenterY = Real(t);
+            else if (c == 16 || c == 26 || c == 36)
+                SetAxis(g.viewDirection, c - 6, Real(t));
+            else if (c == 17 || c == 27 || c == 37)
+                SetAxis(g.viewTarget, c - 7, Real(t));
+            else if (c == 45)
+                g.viewHeight = Real(t);
+            else if (c == 51)
+                g.twistDeg = Real(t);
+            else if (c == 90)
+                g.flags = static_cast<std::int32_t>(Integer(t));
+            else if (c == 340)
+                g.clipBoundary = tags.Handle(t);
+            else if (c == 331)
+                g.frozenLayers.push_back(tags.Handle(t));
             break;
         }
         case EntityType::Unknown:

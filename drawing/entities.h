@@ -242,6 +242,15 @@ struct ViewportGeometry {
     double width = 0.0;  // 40 in paper units
     double height = 0.0; // 41
     std::int16_t id = 0; // 69; 1 is the paper space itself
+    std::int16_t status = 0; // 68: 0 off, -1 off screen, > 0 on (stacking order)
+    double viewCenterX = 0.0, viewCenterY = 0.0; // 12, 22: model view centre (display coordinates)
+    Vec3 viewDirection{0, 0, 1};                 // 16, 26, 36
+    Vec3 viewTarget;                             // 17, 27, 37
+    double viewHeight = 0.0;                 // 45: model units shown across the viewport's height
+    double twistDeg = 0.0;                   // 51
+    std::int32_t flags = 0;                  // 90: 65536 (bit 16) the clip boundary is on
+    std::uint64_t clipBoundary = 0;          // 340: the entity that clips a non-rectangular view
+    std::vector<std::uint64_t> frozenLayers; // 331: layers frozen in this viewport
 };
 
 // Any other type (RAY, IMAGE, MULTILEADER, 3DSOLID, proxy entities, ...): no geometry kept.

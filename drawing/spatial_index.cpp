@@ -138,6 +138,14 @@ SpatialIndex BuildLayoutIndex(const Document& document, const Layout& layout) {
             boxes.push_back(box);
             continue;
         }
+        // A viewport shows model space within its rectangle on the paper.
+        if (const auto* viewport = std::get_if<ViewportGeometry>(&entity.geometry)) {
+            Box box;
+            box.Add(viewport->center - Vec3{viewport->width / 2, viewport->height / 2, 0});
+            box.Add(viewport->center + Vec3{viewport->width / 2, viewport->height / 2, 0});
+            boxes.push_back(box);
+            continue;
+        }
         boxes.push_back(EntityExtents(document, entity));
     }
     return SpatialIndex(boxes);

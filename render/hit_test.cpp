@@ -34,6 +34,12 @@ public:
           // resting on an arc is never missed for the chords cutting inside it.
           m_tolerance(std::max(1e-9, 0.25 * std::min(window.width(), window.height()))) {}
 
+    // Collects what the entity draws into `outline` instead of testing it; curves flattened to
+    // `tolerance` drawing units.
+    Probe(const Document& document, double tolerance, std::vector<QPolygonF>& outline)
+        : m_path(document), m_minX(0), m_minY(0), m_maxX(0), m_maxY(0),
+          m_tolerance(std::max(1e-9, tolerance)), m_outline(&outline) {}
+
     bool Hit() const { return m_hit; }
 
     void Entity_(const Document& document, const Entity& e, const Transform& m);
@@ -44,6 +50,9 @@ private:
     }
 
     void Point(Vec3 p) {
+        if (m_outline != nullptr) {
+            return; // a point shows no outline worth drawing
+        }
         if (!m_hit && Contains(p)) {
             m_hit = true;
         }
@@ -51,6 +60,10 @@ private:
 
     // Liang-Barsky: the part of the segment inside the window is not empty.
     void Segment(Vec3 a, Vec3 b) {
+        if (m_outline != nullptr) {
+            m_outline->push_back(QPolygonF({QPointF(a.x, a.y), QPointF(b.x, b.y)}));
+            return;
+        }
         if (m_hit) {
             return;
         }
@@ -81,6 +94,19 @@ private:
     }
 
     void Path(const std::vector<Vec3>& points, bool closed) {
+        if (m_outline != nullptr) {
+            QPolygonF polygon;
+            for (const Vec3& p : points) {
+                polygon.append(QPointF(p.x, p.y));
+            }
+            if (closed && !points.empty()) {
+                polygon.append(polygon.front());
+            }
+            if (polygon.size() > 1) {
+                m_outline->push_back(polygon);
+            }
+            return;
+        }
         if (points.size() == 1) {
             Point(points.front());
         }
@@ -95,7 +121,7 @@ private:
     // A filled area: its outline meets the window, or the window lies inside it.
     void Area(const std::vector<Vec3>& outline) {
         Path(outline, true);
-        if (m_hit || outline.size() < 3) {
+        if (m_outline != nullptr || m_hit || outline.size() < 3) {
             return;
         }
         const double cx = 0.5 * (m_minX + m_maxX);
@@ -203,6 +229,7 @@ private:
     double m_maxY;
     double m_tolerance;
     bool m_hit = false;
+    std::vector<QPolygonF>* m_outline = nullptr;
 };
 
 // de Boor's algorithm in homogeneous coordinates, so rational splines come out right.
@@ -523,6 +550,14 @@ bool EntityTouches(const drawing::Document& document, const drawing::Entity& ent
     Probe probe(document, box);
     probe.Entity_(document, entity, Transform::Identity());
     return probe.Hit();
+}
+
+std::vector<QPolygonF> EntityOutline(const drawing::Document& document,
+                                     const drawing::Entity& entity, double tolerance) {
+    std::vector<QPolygonF> outline;
+    Probe probe(document, tolerance, outline);
+    probe.Entity_(document, entity, Transform::Identity());
+    return outline;
 }
 
 bool EntityInside(const drawing::Document& document, const drawing::Entity& entity,

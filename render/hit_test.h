@@ -4,7 +4,10 @@
 // pick box, a crossing window) or lies wholly inside one (a selection window). Extents alone would
 // pick a frame's block reference with a click anywhere inside the frame; these follow the lines.
 
+#include <QPolygonF>
 #include <QRectF>
+
+#include <vector>
 
 #include "drawing/document.h"
 
@@ -20,5 +23,10 @@ bool EntityTouches(const drawing::Document& document, const drawing::Entity& ent
 // never does.
 bool EntityInside(const drawing::Document& document, const drawing::Entity& entity,
                   const QRectF& window);
+
+// What the entity draws as polylines in drawing units (curves flattened to `tolerance`, filled
+// areas and text by their outlines): for drawing a highlight over a finished picture.
+std::vector<QPolygonF> EntityOutline(const drawing::Document& document,
+                                     const drawing::Entity& entity, double tolerance);
 
 } // namespace kw::render

@@ -27,6 +27,7 @@ constexpr std::string_view kCodec = "pmzlibcodec";
 constexpr std::size_t kMaxTextBytes = 16u << 20;
 constexpr std::size_t kMaxFileBytes = 16u << 20;
 constexpr int kAciCount = 255;
+constexpr std::size_t kMaxDepth = 8;
 
 // The lineweights a table has when it brings none of its own, millimetres.
 constexpr std::array<double, 27> kStandardLineweightsMm = {
@@ -153,6 +154,12 @@ std::string Utf8Text(std::string text) {
     return wide.toStdString();
 }
 
+// A piece of the file quoted in a message, cut short: a damaged file may hold anything.
+std::string Shown(std::string_view text) {
+    constexpr std::size_t kMost = 40;
+    return text.size() <= kMost ? std::string(text) : std::string(text.substr(0, kMost)) + "...";
+}
+
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\r'))
         text.remove_prefix(1);
@@ -201,12 +208,15 @@ Node ParseTree(const std::string& text, const std::string& fileName) {
         if (equals == std::string_view::npos && line.back() == '{') {
             node.key = std::string(Trim(line.substr(0, line.size() - 1)));
             node.group = true;
+            // Tables nest three deep; a deeper file is damaged, and would cost a deep recursion.
+            if (open.size() > kMaxDepth)
+                Damaged(fileName, "line " + std::to_string(number) + ": groups nested too deep");
             open.back()->children.push_back(std::move(node));
             open.push_back(&open.back()->children.back());
             continue;
         }
         if (equals == std::string_view::npos)
-            Damaged(fileName, "line " + std::to_string(number) + ": \"" + std::string(line) +
+            Damaged(fileName, "line " + std::to_string(number) + ": \"" + Shown(line) +
                                   "\" is neither key=value nor a group");
         node.key = std::string(Trim(line.substr(0, equals)));
         std::string_view value = line.substr(equals + 1);
@@ -220,7 +230,7 @@ Node ParseTree(const std::string& text, const std::string& fileName) {
         open.back()->children.push_back(std::move(node));
     }
     if (open.size() > 1)
-        Damaged(fileName, "the group \"" + open.back()->key + "\" opened on line " +
+        Damaged(fileName, "the group \"" + Shown(open.back()->key) + "\" opened on line " +
                               std::to_string(open.back()->line) + " is never closed");
     return root;
 }
@@ -267,9 +277,9 @@ public:
 
     [[noreturn]] void Bad(const Node& node, const std::string& where,
                           const std::string& what) const {
-        const std::string value = node.value.empty() ? "" : " \"" + node.value + "\"";
-        Damaged(m_fileName,
-                "line " + std::to_string(node.line) + ": " + where + node.key + value + " " + what);
+        const std::string value = node.value.empty() ? "" : " \"" + Shown(node.value) + "\"";
+        Damaged(m_fileName, "line " + std::to_string(node.line) + ": " + where + Shown(node.key) +
+                                value + " " + what);
     }
 
 private:

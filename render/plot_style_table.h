@@ -95,6 +95,8 @@ public:
                         const std::string& namedStyle) const;
 
 private:
+    PlotStyleTable() = default; // only whole tables: read, parsed or built in
+
     PlotStyleKind m_kind = PlotStyleKind::ColorDependent;
     std::string m_description;
     double m_scaleFactor = 1.0;

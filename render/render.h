@@ -25,6 +25,7 @@ class QPainter;
 
 namespace kw::render {
 
+class FontLibrary;
 class PlotStyleTable;
 
 // How a plot style table maps the drawn colours.
@@ -79,10 +80,12 @@ QTransform PageToDevice(const PagePlacement& placement, double deviceUnitsPerMm)
 
 // The document's painter (it needs a QGuiApplication for its fonts): built once per drawing (it
 // builds the spatial index of every layout on first use), then paints any number of pages and
-// views.
+// views. Text styles with shape fonts draw from `fonts` (shared by the drawings of a run); without
+// it, or where a style's fonts are not there, the CJK fallback draws them.
 class Renderer {
 public:
-    explicit Renderer(const drawing::Document& document);
+    explicit Renderer(const drawing::Document& document,
+                      std::shared_ptr<FontLibrary> fonts = nullptr);
     ~Renderer();
     Renderer(const Renderer&) = delete;
     Renderer& operator=(const Renderer&) = delete;

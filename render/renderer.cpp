@@ -12,6 +12,7 @@
 #include <mutex>
 #include <set>
 #include <stdexcept>
+#include <unordered_set>
 
 #include "drawing/block_path.h"
 #include "drawing/extents.h"
@@ -20,6 +21,7 @@
 #include "render/fonts.h"
 #include "render/plot_style_table.h"
 #include "render/render.h"
+#include "render/shx_font.h"
 #include "render/text_content.h"
 
 namespace kw::render {
@@ -63,9 +65,13 @@ bool IsCjk(char32_t c) {
 } // namespace
 
 struct Renderer::State {
-    explicit State(const drawing::Document& d) : document(d) {}
+    State(const drawing::Document& d, std::shared_ptr<FontLibrary> f)
+        : document(d), fonts(std::move(f)) {}
 
     const drawing::Document& document;
+    std::shared_ptr<FontLibrary> fonts;
+    // Shape fonts by text style; null for a style drawn with a TrueType or the fallback font.
+    mutable std::map<std::string, std::shared_ptr<const ShxTextFont>> shapeFaces;
     mutable std::mutex mutex;
     mutable std::map<std::size_t, drawing::SpatialIndex> indexes;
     mutable std::vector<std::string> warnings;
@@ -115,6 +121,23 @@ struct Renderer::State {
         return it->second;
     }
 
+    const ShxTextFont* ShapeFace(const drawing::Document& d, const std::string& styleName) const {
+        const drawing::TextStyle* style = d.FindTextStyle(styleName);
+        if (!fonts || !style || !style->fontFamily.empty())
+            return nullptr;
+        {
+            std::lock_guard lock(mutex);
+            const auto it = shapeFaces.find(style->name);
+            if (it != shapeFaces.end())
+                return it->second.get();
+        }
+        auto face = fonts->TextFont(style->fontFile, style->bigFontFile);
+        for (const std::string& warning : fonts->TakeWarnings())
+            Warn(warning);
+        std::lock_guard lock(mutex);
+        return shapeFaces.emplace(style->name, std::move(face)).first->second.get();
+    }
+
     void Warn(const std::string& text) const {
         std::lock_guard lock(mutex);
         if (warned.insert(text).second)
@@ -162,6 +185,8 @@ private:
     bool Visible(const Layer* layer) const {
         if (!layer)
             return true;
+        if (!m_frozen.empty() && m_frozen.count(layer->handle) != 0)
+            return false; // frozen in the viewport being drawn
         return layer->on && !layer->Frozen() && !(m_plotting && !layer->plot);
     }
 
@@ -564,6 +589,9 @@ private:
             DrawLeader(d, std::get<drawing::LeaderGeometry>(e.geometry), m);
             break;
         case EntityType::Viewport:
+            if (topLevel && m_paperLayout)
+                DrawViewport(d, std::get<drawing::ViewportGeometry>(e.geometry));
+            break;
         case EntityType::Unknown:
             break;
         }
@@ -782,6 +810,48 @@ private:
         m_painter.restore();
     }
 
+    // --- shape-font text ----------------------------------------------------------------------
+
+    // A line's width in drawing units at `height`, before the width factor: shapes where the
+    // shape fonts have them, the fallback font's glyphs elsewhere.
+    double ShapeAdvance(const ShxTextFont& face, const TextFrame& frame, const QString& text,
+                        double height) const {
+        double width = 0.0;
+        for (const char32_t c : text.toUcs4()) {
+            if (const auto glyph = face.Glyph(c))
+                width += glyph->advance * height;
+            else
+                width += frame.metrics.horizontalAdvance(QString::fromUcs4(&c, 1)) * frame.scale;
+        }
+        return width;
+    }
+
+    // Draws `text` from shape fonts as Glyphs places it: baseline origin at local (x, y), the
+    // width factor and oblique applied, characters the fonts lack in the fallback font.
+    void ShapeGlyphs(const ShxTextFont& face, const TextFrame& frame, const QString& text,
+                     double height, double x, double y, double widthFactor, double obliqueDeg,
+                     const Transform& local) {
+        const double shear = std::tan(drawing::DegToRad(obliqueDeg));
+        double cursor = x;
+        for (const char32_t c : text.toUcs4()) {
+            const auto glyph = face.Glyph(c);
+            if (!glyph) {
+                const QString one = QString::fromUcs4(&c, 1);
+                Glyphs(frame, one, cursor, y, widthFactor, obliqueDeg, local);
+                cursor += frame.metrics.horizontalAdvance(one) * frame.scale * widthFactor;
+                continue;
+            }
+            for (const auto& stroke : glyph->strokes) {
+                QPolygonF points;
+                for (const ShxPoint& p : stroke)
+                    points << Dev(local, {cursor + (p.x * widthFactor + p.y * shear) * height,
+                                          y + p.y * height, 0});
+                m_painter.drawPolyline(points);
+            }
+            cursor += glyph->advance * height * widthFactor;
+        }
+    }
+
     void DrawText(const Document& d, const drawing::TextGeometry& g, const Transform& ocs,
                   bool definition) {
         const drawing::TextStyle* style = d.FindTextStyle(g.style);
@@ -793,7 +863,10 @@ private:
             return;
         double widthFactor = g.widthFactor > 0 ? g.widthFactor : 1.0;
         TextFrame frame = Frame(d, g.style, height);
-        double advance = frame.metrics.horizontalAdvance(text) * frame.scale * widthFactor;
+        const ShxTextFont* shapes = m_state.ShapeFace(d, g.style);
+        double advance = (shapes ? ShapeAdvance(*shapes, frame, text, height)
+                                 : frame.metrics.horizontalAdvance(text) * frame.scale) *
+                         widthFactor;
         if (!(advance > 0.0))
             return;
         Vec3 origin = g.insertion;
@@ -833,7 +906,9 @@ private:
         else
             switch (g.vAlign) {
             case 1:
-                y = frame.metrics.descent() * frame.scale;
+                y = shapes && shapes->Font() && shapes->Font()->Above() > 0
+                        ? height * shapes->Font()->Below() / shapes->Font()->Above()
+                        : frame.metrics.descent() * frame.scale;
                 break;
             case 2:
                 y = -height / 2.0;
@@ -850,7 +925,10 @@ private:
                 local * Transform::Scaling({-1, 1, 1}) * Transform::Translation({-advance, 0, 0});
         if (g.generation & 4)
             local = local * Transform::Scaling({1, -1, 1});
-        Glyphs(frame, text, x, y, widthFactor, g.obliqueDeg, local);
+        if (shapes)
+            ShapeGlyphs(*shapes, frame, text, height, x, y, widthFactor, g.obliqueDeg, local);
+        else
+            Glyphs(frame, text, x, y, widthFactor, g.obliqueDeg, local);
     }
 
     // One unit of MTEXT layout: a word (with its trailing blank), a CJK character, or a stack.
@@ -1034,13 +1112,7 @@ private:
 
     // A line in the text's local frame (underline, overline, strike-through, fraction bar).
     void Rule(const Transform& local, double x0, double x1, double y) {
-        const QPen saved = m_painter.pen();
-        QPen pen = saved;
-        pen.setColor(m_color);
-        pen.setStyle(Qt::SolidLine);
-        m_painter.setPen(pen);
-        m_painter.drawLine(Dev(local, {x0, y, 0}), Dev(local, {x1, y, 0}));
-        m_painter.setPen(saved);
+        Rule2(local, x0, y, x1, y);
     }
 
     // A stacked fraction at (x, baseline): upper over lower, with a bar for '/', side by side
@@ -1078,6 +1150,7 @@ private:
             Rule(local, x + gap, x + gap + width, middle);
     }
 
+    // A line from (x0, y0) to (x1, y1) in the text's local frame, solid in the text's colour.
     void Rule2(const Transform& local, double x0, double y0, double x1, double y1) {
         const QPen saved = m_painter.pen();
         QPen pen = saved;
@@ -1125,6 +1198,63 @@ private:
         for (const Entity& e : block.entities)
             Draw(d, e, m, in, false);
         m_document = &d;
+    }
+
+    // A paper-space viewport: its border, and model space as its view shows it, at its scale,
+    // clipped to its rectangle (or to its clip boundary), without the layers frozen in it.
+    void DrawViewport(const Document& d, const drawing::ViewportGeometry& g) {
+        const Vec3 half{g.width / 2, g.height / 2, 0};
+        QPolygonF border{Dev(Transform::Identity(), g.center - half),
+                         Dev(Transform::Identity(), g.center + Vec3{half.x, -half.y, 0}),
+                         Dev(Transform::Identity(), g.center + half),
+                         Dev(Transform::Identity(), g.center + Vec3{-half.x, half.y, 0})};
+        if (g.id == 1 || g.status <= 0 || !(g.viewHeight > 0.0) || !(g.height > 0.0))
+            return; // the paper space itself, a viewport switched off, or no view
+        m_painter.drawPolygon(border);
+        const Vec3 direction = drawing::Normalized(g.viewDirection);
+        if (std::fabs(direction.z) < 0.999999) {
+            m_state.Warn("viewports looking at model space from other than above are not drawn");
+            return;
+        }
+        QPolygonF clip = border;
+        if ((g.flags & 65536) != 0 && g.clipBoundary != 0)
+            for (const Entity& other : d.LayoutEntities(d.layouts.at(m_layoutIndex)))
+                if (other.handle == g.clipBoundary)
+                    if (const auto* p = std::get_if<drawing::LwPolylineGeometry>(&other.geometry)) {
+                        clip.clear();
+                        for (const auto& v : p->vertices)
+                            clip << Dev(Transform::Identity(), {v.x, v.y, 0});
+                    }
+        // Model → display coordinates (target at the origin, turned by the twist) → paper.
+        const double scale = g.height / g.viewHeight;
+        const Transform modelToPaper = Transform::Translation(g.center) *
+                                       Transform::Scaling({scale, scale, scale}) *
+                                       Transform::Translation({-g.viewCenterX, -g.viewCenterY, 0}) *
+                                       Transform::RotationZ(drawing::DegToRad(-g.twistDeg)) *
+                                       Transform::Translation(Vec3{} - g.viewTarget);
+        // The model window the viewport shows (its rectangle mapped back, as a box).
+        const double reach = std::hypot(g.width, g.height) / 2.0 / scale;
+        const Vec3 c = Transform::RotationZ(drawing::DegToRad(g.twistDeg))
+                           .Apply({g.viewCenterX, g.viewCenterY, 0}) +
+                       g.viewTarget;
+        const auto& model = d.layouts.front();
+        const auto& entities = d.LayoutEntities(model);
+        const auto found =
+            m_state.Index(0).Query({c.x - reach, c.y - reach, c.x + reach, c.y + reach});
+        m_painter.save();
+        QPainterPath clipPath;
+        clipPath.addPolygon(clip);
+        clipPath.closeSubpath();
+        m_painter.setClipPath(clipPath, Qt::IntersectClip);
+        const auto frozen = m_frozen;
+        m_frozen.insert(g.frozenLayers.begin(), g.frozenLayers.end());
+        const bool paper = m_paperLayout;
+        m_paperLayout = false;
+        for (std::size_t i : found)
+            Draw(d, entities[i], modelToPaper, Inherited{}, true);
+        m_paperLayout = paper;
+        m_frozen = frozen;
+        m_painter.restore();
     }
 
     void DrawXref(const Document& d, const Block& block, const Transform& m, const Inherited& in) {
@@ -1372,12 +1502,21 @@ private:
     std::vector<double> m_dashes; // the current entity's pattern on the device; empty: continuous
     const Document* m_document = nullptr;
     drawing::BlockPath m_path;
+    std::size_t m_layoutIndex = 0;
+    bool m_paperLayout = false;
+    std::unordered_set<std::uint64_t> m_frozen; // layer handles frozen in the current viewport
+
+public:
+    void SetLayout(const Document& d, std::size_t layoutIndex) {
+        m_layoutIndex = layoutIndex;
+        m_paperLayout = !d.layouts.at(layoutIndex).isModel;
+    }
 };
 
 } // namespace
 
-Renderer::Renderer(const drawing::Document& document)
-    : m_state(std::make_unique<State>(document)) {}
+Renderer::Renderer(const drawing::Document& document, std::shared_ptr<FontLibrary> fonts)
+    : m_state(std::make_unique<State>(document, std::move(fonts))) {}
 Renderer::~Renderer() = default;
 
 const drawing::Document& Renderer::Document() const {
@@ -1418,6 +1557,7 @@ void PaintEntities(const Renderer& renderer, const Renderer::State& state, QPain
     painter.setClipPath(clipPath);
     painter.setRenderHint(QPainter::Antialiasing, true);
     Pass pass(state, painter, toDevice, options, plotting);
+    pass.SetLayout(state.document, layoutIndex);
     for (const Entity* entity : renderer.EntitiesIn(layoutIndex, window))
         pass.TopLevel(state.document, *entity);
     painter.restore();

@@ -45,6 +45,11 @@ CadBackendFactory BackendFactory(const QString& programFolder) {
     options.printers = builtin::QtSystemPrinters;
     options.plotFolder =
         QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
+    // Shape font folders: KESTRELWICK_FONTS, a list like PATH's; the Fonts folder beside the
+    // program is searched after them.
+    for (const QString& folder :
+         qEnvironmentVariable("KESTRELWICK_FONTS").split(QDir::listSeparator(), Qt::SkipEmptyParts))
+        options.fontFolders.push_back(QDir::toNativeSeparators(folder).toStdString());
     auto backend = std::make_shared<builtin::BuiltinBackend>(std::move(options));
     return [backend] { return backend; };
 #else

@@ -198,6 +198,7 @@ int main(int argc, char** argv) {
     builtin::BuiltinOptions cadOptions;
     cadOptions.programFolder = programFolder;
     cadOptions.plotFolder = options.outputFolder;
+    cadOptions.fontFolders = options.fontFolders;
     cadOptions.styleFolders = options.styleFolders;
     std::vector<builtin::PlottedJob> written;
     std::unique_ptr<ProgressBar> bar;

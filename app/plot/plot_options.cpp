@@ -58,6 +58,7 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
         {"--allowance", [&](const std::string& v) { s.pointAllowance = v; }},
         {"--copies", [&](const std::string& v) { s.copies = v; }},
         {"--output", [&](const std::string& v) { options.outputFolder = v; }},
+        {"--fonts", [&](const std::string& v) { options.fontFolders.push_back(v); }},
         {"--papers",
          [&](const std::string& v) {
              options.action = PlotAction::Papers;
@@ -187,6 +188,7 @@ std::string PlotUsage() {
   --hide                   隐藏对象
   --output 文件夹          PDF 的输出文件夹（默认为各图形所在文件夹）
   --progress               在终端的标准错误上显示进度条
+  --fonts 文件夹           SHX 字体文件夹，可多次给出（先于程序旁的 Fonts 文件夹查找）
   --help                   显示本帮助
 打印时每个图框一个 PDF 文件“图形名-页号.pdf”（已有的文件不覆盖，另取页号），或打印机的一个作业；
 结束时每个写出的文件一行：路径<TAB>页数。
@@ -224,6 +226,8 @@ reading order and plots each as its own page.
   --hide                   hide objects behind others
   --output DIR             folder for PDF files (default: each drawing's folder)
   --progress               a progress bar on stderr when it is a terminal
+  --fonts DIR              folder of SHX fonts, may be repeated (searched before the Fonts
+                           folder beside the program)
   --help                   show this help
 Plotting writes one PDF file per frame, "drawing-NNN.pdf" (an existing file is never replaced, a
 new number is taken), or sends one job per frame to a printer; at the end one line per file

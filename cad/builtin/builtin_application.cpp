@@ -145,6 +145,9 @@ ApplicationState::ApplicationState(BuiltinOptions options)
     if (this->options.programFolder.empty()) {
         this->options.programFolder = RunningProgramFolder();
     }
+    std::vector<std::string> fontFolders = this->options.fontFolders;
+    fontFolders.push_back((fs::path(this->options.programFolder) / "Fonts").string());
+    fonts = std::make_shared<render::FontLibrary>(std::move(fontFolders));
     variables["BACKGROUNDPLOT"] = 2;
     variables["FILEDIA"] = 1;
     variables["CMDECHO"] = 1;
@@ -193,8 +196,13 @@ void DocumentState::CheckOpen() const {
 
 const render::Renderer& DocumentState::Renderer() {
     if (!m_renderer)
-        m_renderer = std::make_unique<render::Renderer>(drawing);
+        m_renderer = std::make_unique<render::Renderer>(drawing, FontsOfRun());
     return *m_renderer;
+}
+
+std::shared_ptr<render::FontLibrary> DocumentState::FontsOfRun() const {
+    const auto app = application.lock();
+    return app ? app->fonts : nullptr;
 }
 
 std::shared_ptr<ApplicationState> DocumentState::App() const {

@@ -58,6 +58,9 @@ struct BuiltinOptions {
     std::vector<std::string> styleFolders;
     // How .dwg drawings are converted to DXF.
     DwgConverterOptions dwg;
+    // Folders of shape fonts (.shx) the user named, searched in this order before the Fonts
+    // folder beside the program.
+    std::vector<std::string> fontFolders;
 };
 
 // What the last failure raised by the built-in CAD said, for a caller that sees only the number

@@ -14,6 +14,7 @@
 #include "cad/builtin/plot_devices.h"
 #include "drawing/document.h"
 #include "render/render.h"
+#include "render/shx_font.h"
 
 namespace kw::builtin {
 
@@ -37,6 +38,8 @@ public:
     std::vector<std::string> commandLine;
     int untitledCount = 0;
     bool dwgCloseNoticeGiven = false; // said once per run: a DWG is never written back
+    // The shape fonts of the run: the user's folders, then the Fonts folder beside the program.
+    std::shared_ptr<render::FontLibrary> fonts;
 
     std::shared_ptr<DocumentState> Active() const;
     void Activate(std::shared_ptr<DocumentState> document);
@@ -83,6 +86,8 @@ public:
     std::shared_ptr<ApplicationState> App() const;
 
 private:
+    std::shared_ptr<render::FontLibrary> FontsOfRun() const;
+
     std::unique_ptr<render::Renderer> m_renderer;
 };
 

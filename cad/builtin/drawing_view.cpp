@@ -231,6 +231,17 @@ void DrawingView::paintEvent(QPaintEvent*) {
         painter.setPen(pen);
         painter.drawRect(band);
     }
+    if (m_picking && m_hover != nullptr && !m_firstCorner) {
+        // Rollover: what a click would pick stands out under the pick box.
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(
+            QPen(QColor(110, 170, 255, 170), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        for (const QPolygonF& line : m_hoverOutline) {
+            painter.drawPolyline(now.map(line));
+        }
+        painter.restore();
+    }
     if (m_picking && m_mouse) {
         painter.setBrush(Qt::NoBrush);
         painter.setPen(QPen(QColor(230, 230, 230), 1));
@@ -305,6 +316,7 @@ void DrawingView::mouseMoveEvent(QMouseEvent* event) {
     }
     m_mouse = at;
     if (m_picking) {
+        Hover(m_firstCorner || m_panFrom ? nullptr : EntityAt(at));
         update();
     }
     emit CursorMoved(ScreenToDrawing().map(at));
@@ -358,7 +370,20 @@ void DrawingView::keyPressEvent(QKeyEvent* event) {
 
 void DrawingView::leaveEvent(QEvent*) {
     m_mouse.reset();
+    Hover(nullptr);
     update();
+}
+
+void DrawingView::Hover(const drawing::Entity* entity) {
+    if (entity == m_hover) {
+        return;
+    }
+    m_hover = entity;
+    m_hoverOutline.clear();
+    if (entity != nullptr && m_document) {
+        // Half a pixel at the scale of the moment: the outline lies on the drawn lines.
+        m_hoverOutline = render::EntityOutline(m_document->drawing, *entity, 0.5 / m_scale);
+    }
 }
 
 void DrawingView::BeginPick() {
@@ -378,6 +403,7 @@ void DrawingView::EndPick(bool accepted) {
     }
     m_picking = false;
     m_firstCorner.reset();
+    Hover(nullptr);
     if (!accepted) {
         m_picked.clear();
         emit Message(QStringLiteral("*取消*"));

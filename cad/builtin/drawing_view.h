@@ -10,6 +10,7 @@
 
 #include <QImage>
 #include <QPointF>
+#include <QPolygonF>
 #include <QTimer>
 #include <QTransform>
 #include <QWidget>
@@ -83,6 +84,8 @@ private:
     // Fits a drawing just shown: to the extents its file gives, else to those measured.
     void FitIfPending();
     void RenderCache();
+    // The entity a click would pick now, outlined over the picture; null for none.
+    void Hover(const drawing::Entity* entity);
     // The topmost pickable entity under the pick box around `at`, or null.
     const drawing::Entity* EntityAt(QPointF at) const;
     // Ends a selection window from corner `from` to `to` (pixels).
@@ -110,6 +113,8 @@ private:
     bool m_picking = false;
     std::optional<QPointF> m_firstCorner;
     std::vector<const drawing::Entity*> m_picked;
+    const drawing::Entity* m_hover = nullptr;
+    std::vector<QPolygonF> m_hoverOutline; // drawing units
 };
 
 } // namespace kw::builtin

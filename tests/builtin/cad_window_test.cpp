@@ -169,6 +169,7 @@ private slots:
     void WindowPicksWhatLiesInsideCrossingWhatItTouches();
     void EscCancelsThePickAndRightClickEndsIt();
     void PickedEntitiesAreHighlighted();
+    void PickBoxOverAnEntityOutlinesItBeforeTheClick();
     void PreviewShowsThePageModallyUntilEsc();
     void PreviewWithoutPageSettingsFailsBeforeShowing();
 };
@@ -308,6 +309,26 @@ void CadWindowTest::PickedEntitiesAreHighlighted() {
         const QPoint empty = At(view, 250, 40);
         QCOMPARE(before.pixel(empty), after.pixel(empty));
         QTest::keyClick(&view, Qt::Key_Return);
+    });
+    QCOMPARE(f.failure, QString());
+}
+
+void CadWindowTest::PickBoxOverAnEntityOutlinesItBeforeTheClick() {
+    Fixture f;
+    f.Pick([](DrawingView& view) {
+        const QPoint away = At(view, 250, 40);
+        const QPoint line = At(view, 25, 50);
+        QTest::mouseMove(&view, away);
+        const QImage before = view.grab().toImage();
+        QTest::mouseMove(&view, line + QPoint(0, 2)); // the pick box rests on the line
+        const QImage over = view.grab().toImage();
+        // Along the line away from the crosshair, the outline shows.
+        const QPoint along = At(view, 75, 50);
+        QVERIFY(before.pixel(along) != over.pixel(along));
+        QVERIFY(view.Picked().empty());
+        QTest::mouseMove(&view, away);
+        QCOMPARE(view.grab().toImage().pixel(along), before.pixel(along));
+        QTest::keyClick(&view, Qt::Key_Escape);
     });
     QCOMPARE(f.failure, QString());
 }

@@ -6,6 +6,9 @@
 
 #include "cad/builtin/paper_sizes.h"
 #include "cad/builtin/plot_devices.h"
+#include "cad/builtin/plot_preview.h"
+#include "render/plot_style_table.h"
+#include "settings/error.h"
 #include "style_table_files.h"
 
 namespace kw::builtin {
@@ -90,6 +93,41 @@ TEST(StyleTables, FilesOfEarlierFoldersHideLaterOnesAndReplaceBuiltInTables) {
     EXPECT_FALSE(FindStyleTable("sub.ctb", folders));
     std::error_code ignored;
     fs::remove_all(root, ignored);
+}
+
+TEST(StyleTables, APlotWithPlotStylesPaintsWithTheTableFileItNames) {
+    namespace fs = std::filesystem;
+    std::random_device random;
+    const fs::path folder = fs::temp_directory_path() / ("kw_page_" + std::to_string(random()));
+    fs::create_directories(folder);
+    const std::string ctb = test::CompressedTable("CTBVER1", test::BlueAci1Text());
+    test::WriteFile(folder / "blue.ctb", ctb);
+    test::WriteFile(folder / "broken.ctb", ctb.substr(0, 70));
+    const std::vector<std::string> folders = {folder.string()};
+
+    drawing::LayoutPlotSettings settings;
+    settings.styleSheet = "BLUE.ctb";
+    EXPECT_FALSE(PageOptions(settings, folders).styleTable); // plot styles off
+    settings.flags = drawing::plot_flags::kPlotPlotStyles;
+    const auto options = PageOptions(settings, folders);
+    ASSERT_TRUE(options.styleTable);
+    EXPECT_EQ(options.styleTable->Resolve(QColor(Qt::red), 1, 0.25, "").color,
+              QColor(128, 128, 255));
+
+    // A built-in or unknown table plots by its name's mode, as before.
+    settings.styleSheet = "monochrome.ctb";
+    EXPECT_FALSE(PageOptions(settings, folders).styleTable);
+    EXPECT_EQ(PageOptions(settings, folders).styleMode, render::StyleMode::Monochrome);
+    settings.styleSheet = "broken.ctb";
+    try {
+        PageOptions(settings, folders);
+        ADD_FAILURE() << "a damaged table was painted with";
+    } catch (const Error& failure) {
+        EXPECT_EQ(failure.Number(), errors::kTypeMismatch);
+        EXPECT_EQ(failure.Description().rfind("broken.ctb: ", 0), 0u) << failure.Description();
+    }
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
 }
 
 TEST(DeviceCatalog, PdfDeviceFirstThenPrintersAsTheSystemListsThemNow) {

@@ -43,6 +43,9 @@ TEST(PlotOptions, EveryOptionSetsItsPanelField) {
                                        "--hide",
                                        "--output",
                                        "out",
+                                       "--fonts",
+                                       "shx",
+                                       "--fonts=more fonts",
                                        "a.dxf",
                                        "b.dxf"});
     const PlotSettings& s = options.settings;
@@ -68,6 +71,7 @@ TEST(PlotOptions, EveryOptionSetsItsPanelField) {
     EXPECT_FALSE(s.plotStyles);
     EXPECT_TRUE(s.hideObjects);
     EXPECT_EQ(options.outputFolder, "out");
+    EXPECT_EQ(options.fontFolders, (std::vector<std::string>{"shx", "more fonts"}));
     EXPECT_EQ(options.drawings, (std::vector<std::string>{"a.dxf", "b.dxf"}));
 }
 

@@ -234,6 +234,15 @@ TEST_F(DamagedTables, AreRefusedWithTheFileNameAndWhatIsWrong) {
          test::CompressedTable("CTBVER1", "aci_table_available=TRUE\nplot_style{\n 300{\n }\n}\n"),
          "ACI 1..255"},
         {"kind.stb", good, "holds colour-dependent plot styles"},
+        {"nested.ctb",
+         test::CompressedTable("CTBVER1",
+                               [] {
+                                   std::string text;
+                                   for (int i = 0; i < 100000; ++i)
+                                       text += "a{\n";
+                                   return text;
+                               }()),
+         "nested too deep"},
         {"disagree.ctb", test::CompressedTable("STBVER1", test::BlueAci1Text()), "disagree"},
     };
     for (const auto& c : cases) {

@@ -263,6 +263,34 @@ std::string Hatch(bool solid, const std::string& pattern) {
            T(76, 1) + pattern + T(98, 0);
 }
 
+TEST(PaintPage, APaperLayoutShowsModelSpaceThroughItsViewportsAtTheirScale) {
+    // The viewport: 100 × 50 on the paper around (100, 50), showing the model 100 units high
+    // around (150, 100): half scale. A model line along y = 99.9 lands on the paper at 49.95.
+    const std::string viewport = T(0, "VIEWPORT") + T(8, "0") + T(67, 1) + T(10, 100.0) +
+                                 T(20, 50.0) + T(30, 0.0) + T(40, 100.0) + T(41, 50.0) + T(68, 1) +
+                                 T(69, 2) + T(12, 150.0) + T(22, 100.0) + T(45, 100.0) +
+                                 T(331, "99");
+    auto document = drawing::test::FromTags(Line(0, 99.9, 400, 99.9) +
+                                            Line(100, 119.9, 200, 119.9, "", "HIDDEN") + viewport);
+    drawing::Layer hidden;
+    hidden.name = "HIDDEN";
+    hidden.handle = 0x99;
+    document.layers.push_back(hidden);
+    document.RebuildIndexes();
+    ASSERT_EQ(document.layouts.size(), 2u);
+    QImage image(int(297 * kPxPerMm), int(210 * kPxPerMm), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    Renderer(document).PaintPage(painter, 1, PlacePage(A4()), kPxPerMm, {});
+    painter.end();
+    EXPECT_TRUE(Inked(image, 60, 49.95));
+    EXPECT_TRUE(Inked(image, 140, 49.95));
+    EXPECT_FALSE(Inked(image, 45, 49.95)); // clipped to the viewport
+    EXPECT_FALSE(Inked(image, 155, 49.95));
+    EXPECT_FALSE(Inked(image, 100, 59.95)); // its layer is frozen in the viewport
+    EXPECT_TRUE(Inked(image, 100, 74.95));  // the viewport's border
+}
+
 TEST(PaintPage, SolidHatchesFillTheirBoundariesByTheEvenOddRule) {
     const QImage page = Plot(drawing::test::FromTags(Hatch(true, "")));
     EXPECT_EQ(At(page, 30, 30), QColor(Qt::red));

@@ -1,0 +1,452 @@
+// Shape fonts built byte by byte here (no font file of any vendor is used): what their shapes
+// draw, how big fonts and unicode fonts are indexed, and what damaged files do.
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "render/render.h"
+#include "render/shx_font.h"
+#include "test_support.h"
+
+namespace kw::render {
+namespace {
+
+using Shapes = std::vector<std::pair<std::uint16_t, std::string>>;
+
+// Spec bytes from small numbers; negative values are stored as signed bytes.
+std::string B(std::initializer_list<int> values) {
+    std::string out;
+    for (int v : values)
+        out += static_cast<char>(static_cast<unsigned char>(v & 0xFF));
+    return out;
+}
+
+std::string Name(const char* name) {
+    return std::string(name) + '\0';
+}
+
+void U16(std::string& out, unsigned v) {
+    out += static_cast<char>(v & 0xFF);
+    out += static_cast<char>((v >> 8) & 0xFF);
+}
+
+void U32(std::string& out, std::uint32_t v) {
+    U16(out, v & 0xFFFF);
+    U16(out, v >> 16);
+}
+
+// A regular font: header, first/last/count, the index, then each shape's name and bytes.
+std::string RegularFont(const Shapes& shapes) {
+    std::string out = "AutoCAD-86 shapes 1.0\r\n\x1A";
+    U16(out, 0);
+    U16(out, shapes.empty() ? 0 : shapes.back().first);
+    U16(out, static_cast<unsigned>(shapes.size()));
+    for (const auto& [code, bytes] : shapes) {
+        U16(out, code);
+        U16(out, static_cast<unsigned>(bytes.size()));
+    }
+    for (const auto& shape : shapes)
+        out += shape.second;
+    return out;
+}
+
+// A unicode font: the count (information shape included), the information shape, then each
+// shape with its code and length in front.
+std::string Unifont(const std::string& info, const Shapes& shapes) {
+    std::string out = "AutoCAD-86 unifont 1.0\r\n\x1A";
+    U32(out, static_cast<std::uint32_t>(shapes.size() + 1));
+    U16(out, static_cast<unsigned>(info.size()));
+    out += info;
+    for (const auto& [code, bytes] : shapes) {
+        U16(out, code);
+        U16(out, static_cast<unsigned>(bytes.size()));
+        out += bytes;
+    }
+    return out;
+}
+
+// A big font with one escape range 0x81-0xFE and an index with an empty slot in it.
+std::string BigFont(const Shapes& shapes) {
+    std::string out = "AutoCAD-86 bigfont 1.0\r\n\x1A";
+    const unsigned entries = static_cast<unsigned>(shapes.size() + 1);
+    U16(out, entries);
+    U16(out, static_cast<unsigned>(shapes.size()));
+    U16(out, 1);
+    U16(out, 0x81);
+    U16(out, 0xFE);
+    std::uint32_t offset = static_cast<std::uint32_t>(out.size() + 8 * entries);
+    for (std::size_t k = 0; k < shapes.size(); ++k) {
+        if (k == 1) { // an empty slot
+            U16(out, 0);
+            U16(out, 0);
+            U32(out, 0);
+        }
+        U16(out, shapes[k].first);
+        U16(out, static_cast<unsigned>(shapes[k].second.size()));
+        U32(out, offset);
+        offset += static_cast<std::uint32_t>(shapes[k].second.size());
+    }
+    for (const auto& shape : shapes)
+        out += shape.second;
+    return out;
+}
+
+// Above 6, below 2. A: two strokes, advance 6. B: scale, push/pop, a vertical-only move.
+// C: A as a subshape, then a half circle counter-clockwise. D: bulge arcs. E: a fractional arc
+// into X-Y displacements. F: a fractional arc with offsets. L/M call each other; N calls
+// itself.
+std::string TestFont() {
+    return RegularFont({
+        {0, Name("test font") + B({6, 2, 0, 0})},
+        {'A', Name("A") + B({0x34, 2, 0x20, 1, 8, 2, -3, 2, 8, 2, 0, 0})},
+        {'B', Name("B") + B({4, 2, 0x12, 5, 0x10, 6, 3, 2, 0x1C, 14, 8, 10, 10, 2, 8, 3, -1, 0})},
+        {'C', Name("C") + B({7, 'A', 1, 10, 2, 0x04, 2, 8, 2, 0, 0})},
+        {'D', Name("D") + B({12, 4, 0, 127, 13, 0, 4, -127, 0, 0, 2, 8, 6, -4, 0})},
+        {'E', Name("E") + B({11, 0, 0, 0, 3, 0x02, 9, 1, 1, 1, -1, 0, 0, 0})},
+        {'F', Name("F") + B({11, 128, 128, 0, 4, 0x12, 0})},
+        {'G', Name("G") + B({10, 2, -0x04, 0})},
+        {'L', Name("L") + B({7, 'M', 0})},
+        {'M', Name("M") + B({7, 'L', 0x10, 0})},
+        {'N', Name("N") + B({0x10, 7, 'N', 0x10, 0})},
+    });
+}
+
+void ExpectPoint(const ShxPoint& p, double x, double y) {
+    EXPECT_NEAR(p.x, x, 1e-9);
+    EXPECT_NEAR(p.y, y, 1e-9);
+}
+
+// Every point of a stroke lies at `radius` from (cx, cy).
+void ExpectOnCircle(const std::vector<ShxPoint>& stroke, double cx, double cy, double radius) {
+    for (const ShxPoint& p : stroke)
+        EXPECT_NEAR(std::hypot(p.x - cx, p.y - cy), radius, 1e-9);
+}
+
+TEST(ShxFont, VectorsPenUpAndDownScaleAndPositionStackDrawExactStrokes) {
+    const ShxFont font = ShxFont::Parse(TestFont());
+    ASSERT_TRUE(font.Loaded()) << font.Error();
+    EXPECT_EQ(font.Kind(), ShxKind::Shapes);
+    EXPECT_EQ(font.Name(), "test font");
+    EXPECT_EQ(font.Above(), 6);
+    EXPECT_EQ(font.Below(), 2);
+
+    const auto a = font.Glyph('A');
+    ASSERT_TRUE(a);
+    ASSERT_EQ(a->strokes.size(), 2u);
+    EXPECT_EQ(a->strokes[0], (std::vector<ShxPoint>{{0, 0}, {0, 3}}));
+    EXPECT_EQ(a->strokes[1], (std::vector<ShxPoint>{{2, 3}, {4, 0}}));
+    EXPECT_EQ(a->advance, 6);
+
+    // Doubled vectors until the pop; the vertical-only displacement is not taken.
+    const auto b = font.Glyph('B');
+    ASSERT_TRUE(b);
+    ASSERT_EQ(b->strokes.size(), 2u);
+    EXPECT_EQ(b->strokes[0], (std::vector<ShxPoint>{{0, 0}, {2, 2}, {4, 2}}));
+    EXPECT_EQ(b->strokes[1], (std::vector<ShxPoint>{{2, 2}, {2, 1}}));
+    EXPECT_EQ(b->advance, 5);
+
+    EXPECT_FALSE(font.Glyph('Z'));
+}
+
+TEST(ShxFont, ArcsEndWhereTheirCodesSayAndFollowTheirCircles) {
+    const ShxFont font = ShxFont::Parse(TestFont());
+    ASSERT_TRUE(font.Loaded()) << font.Error();
+
+    // A's strokes through the subshape, then a half circle of radius 2 around (4, 0) over the
+    // top, from the pen's place after A.
+    const auto c = font.Glyph('C');
+    ASSERT_TRUE(c);
+    ASSERT_EQ(c->strokes.size(), 3u);
+    EXPECT_EQ(c->strokes[1], (std::vector<ShxPoint>{{2, 3}, {4, 0}}));
+    const auto& half = c->strokes[2];
+    ExpectPoint(half.front(), 6, 0);
+    ExpectPoint(half.back(), 2, 0);
+    ExpectOnCircle(half, 4, 0, 2);
+    ExpectPoint(half[half.size() / 2], 4, 2);
+    EXPECT_EQ(c->advance, 4);
+
+    // Clockwise: the same half circle below.
+    const auto g = font.Glyph('G');
+    ASSERT_TRUE(g);
+    ASSERT_EQ(g->strokes.size(), 1u);
+    ExpectPoint(g->strokes[0].back(), -4, 0);
+    ExpectPoint(g->strokes[0][g->strokes[0].size() / 2], -2, -2);
+    ExpectOnCircle(g->strokes[0], -2, 0, 2);
+
+    // Bulge 127 is a half circle, counter-clockwise below a chord going right; -127 clockwise
+    // left of a chord going up.
+    const auto d = font.Glyph('D');
+    ASSERT_TRUE(d);
+    ASSERT_EQ(d->strokes.size(), 1u);
+    const auto& bulges = d->strokes[0];
+    ExpectPoint(bulges.front(), 0, 0);
+    ExpectPoint(bulges.back(), 4, 4);
+    bool below = false, left = false;
+    for (const ShxPoint& p : bulges) {
+        below = below || (std::fabs(p.x - 2) < 1e-9 && std::fabs(p.y + 2) < 1e-9);
+        left = left || (std::fabs(p.x - 2) < 1e-9 && std::fabs(p.y - 2) < 1e-9);
+    }
+    EXPECT_TRUE(below);
+    EXPECT_TRUE(left);
+    EXPECT_EQ(d->advance, 10);
+
+    // Two whole octants of radius 3 from angle 0, then displacements in the same stroke.
+    const auto e = font.Glyph('E');
+    ASSERT_TRUE(e);
+    ASSERT_EQ(e->strokes.size(), 1u);
+    const auto& quarter = e->strokes[0];
+    ASSERT_GE(quarter.size(), 4u);
+    ExpectPoint(quarter[quarter.size() - 3], -3, 3);
+    ExpectOnCircle({quarter.begin(), quarter.end() - 2}, -3, 0, 3);
+    ExpectPoint(quarter[quarter.size() - 2], -2, 4);
+    ExpectPoint(quarter.back(), -1, 3);
+
+    // From 67.5° to 112.5°: the chord is level and 2 r cos 67.5° long.
+    const auto f = font.Glyph('F');
+    ASSERT_TRUE(f);
+    ASSERT_EQ(f->strokes.size(), 1u);
+    const ShxPoint from = f->strokes[0].front(), to = f->strokes[0].back();
+    EXPECT_NEAR(to.y - from.y, 0.0, 1e-9);
+    EXPECT_NEAR(to.x - from.x, -8 * std::cos(3 * 3.14159265358979323846 / 8), 1e-9);
+}
+
+TEST(ShxFont, SubshapeLoopsAndRunawayNestingEnd) {
+    const ShxFont font = ShxFont::Parse(TestFont());
+    ASSERT_TRUE(font.Loaded()) << font.Error();
+    const auto l = font.Glyph('L');
+    ASSERT_TRUE(l);
+    ASSERT_EQ(l->strokes.size(), 1u);
+    EXPECT_EQ(l->strokes[0], (std::vector<ShxPoint>{{0, 0}, {1, 0}}));
+    const auto n = font.Glyph('N');
+    ASSERT_TRUE(n);
+    EXPECT_EQ(n->advance, 2);
+
+    // Each shape calls the next twice: 2^40 calls if nothing stopped it.
+    Shapes shapes{{0, Name("") + B({4, 0, 0, 0})}};
+    for (int k = 1; k <= 40; ++k)
+        shapes.push_back(
+            {static_cast<std::uint16_t>(k), Name("") + B({7, k + 1, 7, k + 1, 0x10, 0})});
+    const ShxFont fan = ShxFont::Parse(RegularFont(shapes));
+    ASSERT_TRUE(fan.Loaded()) << fan.Error();
+    const auto glyph = fan.Glyph(1);
+    ASSERT_TRUE(glyph);
+    EXPECT_GT(glyph->advance, 1000);
+    EXPECT_LT(glyph->advance, 1e6);
+}
+
+TEST(ShxFont, DamagedFilesAreNotLoadedAndSayWhy) {
+    const std::string good = TestFont();
+    for (std::size_t size = 0; size < good.size(); ++size) {
+        const ShxFont font = ShxFont::Parse(std::string_view(good).substr(0, size));
+        EXPECT_FALSE(font.Loaded()) << size;
+        EXPECT_FALSE(font.Error().empty()) << size;
+    }
+    EXPECT_EQ(ShxFont::Parse("AutoCAD-86 shapes 1.0").Error(), "not a shape font (no header)");
+    const ShxFont other = ShxFont::Parse(std::string("AutoCAD-87 vectors\r\n\x1A") + good);
+    EXPECT_FALSE(other.Loaded());
+    EXPECT_NE(other.Error().find("AutoCAD-87 vectors"), std::string::npos);
+
+    // A shape whose last command is cut short draws what comes before it.
+    const ShxFont cut = ShxFont::Parse(RegularFont({{0, Name("") + B({6, 2, 0, 0})},
+                                                    {'A', Name("A") + B({0x20, 8, 1})},
+                                                    {'B', Name("B") + B({0x20, 11, 0, 0})}}));
+    ASSERT_TRUE(cut.Loaded()) << cut.Error();
+    EXPECT_EQ(cut.Glyph('A')->strokes, (std::vector<std::vector<ShxPoint>>{{{0, 0}, {2, 0}}}));
+    EXPECT_EQ(cut.Glyph('B')->advance, 2);
+
+    EXPECT_FALSE(ShxFont::Load("no such folder/none.shx").Loaded());
+}
+
+// The unicode font: € draws A as a two-byte subshape, then a stroke of its own.
+std::string TestUnifont() {
+    return Unifont(Name("uni") + B({10, 3, 0, 0, 0, 0}),
+                   {{0x0041, Name("A") + B({0x40, 2, 0x20, 0})},
+                    {0x20AC, Name("euro") + B({7, 0x00, 0x41, 1, 8, 0, 5, 2, 8, 2, -5, 0})}});
+}
+
+// The big font: 中 (GBK D6D0) is a primitive at full size, the same primitive at half width
+// 4 units up, and a stroke of its own; it leaves the pen inside its 8-unit cell.
+std::string TestBigFont() {
+    return BigFont({{0, Name("big") + B({8, 0, 0, 8, 0})},
+                    {0x0102, Name("") + B({0x80, 0})},
+                    {0xD6D0, Name("") + B({7,    0, 0x01, 0x02, 0, 0,    8, 8, 7, 0,  0x01,
+                                           0x02, 0, 4,    4,    8, 0x84, 2, 8, 4, -8, 0})}});
+}
+
+TEST(ShxFont, UnicodeAndBigFontsAreIndexedByTheirOwnCodes) {
+    const ShxFont uni = ShxFont::Parse(TestUnifont());
+    ASSERT_TRUE(uni.Loaded()) << uni.Error();
+    EXPECT_EQ(uni.Kind(), ShxKind::Unifont);
+    EXPECT_EQ(uni.Above(), 10);
+    const auto euro = uni.Glyph(0x20AC);
+    ASSERT_TRUE(euro);
+    EXPECT_EQ(euro->strokes,
+              (std::vector<std::vector<ShxPoint>>{{{0, 0}, {4, 0}}, {{6, 0}, {6, 5}}}));
+    EXPECT_EQ(euro->advance, 8);
+
+    const ShxFont big = ShxFont::Parse(TestBigFont());
+    ASSERT_TRUE(big.Loaded()) << big.Error();
+    EXPECT_EQ(big.Kind(), ShxKind::Bigfont);
+    EXPECT_EQ(big.Above(), 8);
+    EXPECT_EQ(big.CellWidth(), 8);
+    EXPECT_TRUE(big.IsLeadByte(0xD6));
+    EXPECT_FALSE(big.IsLeadByte('A'));
+    const auto zhong = big.Glyph(0xD6D0);
+    ASSERT_TRUE(zhong);
+    EXPECT_EQ(zhong->strokes, (std::vector<std::vector<ShxPoint>>{
+                                  {{0, 0}, {8, 0}}, {{0, 4}, {4, 4}}, {{0, 0}, {0, 8}}}));
+    EXPECT_EQ(zhong->advance, 4);
+
+    const std::string good = TestBigFont();
+    for (std::size_t size = 0; size < good.size(); ++size)
+        EXPECT_FALSE(ShxFont::Parse(std::string_view(good).substr(0, size)).Loaded()) << size;
+}
+
+TEST(ShxTextFont, BigFontCharactersComeFirstAndEveryGlyphIsInTextHeights) {
+    const auto regular = std::make_shared<ShxFont>(ShxFont::Parse(TestFont()));
+    const auto big = std::make_shared<ShxFont>(ShxFont::Parse(TestBigFont()));
+    const ShxTextFont text(regular, big);
+
+    const auto zhong = text.Glyph(U'中');
+    ASSERT_TRUE(zhong);
+    EXPECT_EQ(zhong->strokes, (std::vector<std::vector<ShxPoint>>{
+                                  {{0, 0}, {1, 0}}, {{0, 0.5}, {0.5, 0.5}}, {{0, 0}, {0, 1}}}));
+    EXPECT_EQ(zhong->advance, 1.0); // the cell, not where the pen stopped
+
+    const auto a = text.Glyph(U'A');
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->strokes[0], (std::vector<ShxPoint>{{0, 0}, {0, 0.5}}));
+    EXPECT_EQ(a->advance, 1.0);
+
+    EXPECT_FALSE(text.Glyph(U'啊')); // in GBK, but not in this big font
+    EXPECT_FALSE(text.Glyph(U'€'));  // not in GBK's double bytes, and beyond a regular font
+    EXPECT_DOUBLE_EQ(text.Advance("A中啊", 0.5), 2.5);
+
+    const ShxTextFont unicode(std::make_shared<ShxFont>(ShxFont::Parse(TestUnifont())), nullptr);
+    const auto euro = unicode.Glyph(U'€');
+    ASSERT_TRUE(euro);
+    EXPECT_DOUBLE_EQ(euro->advance, 0.8);
+}
+
+class FontLibraryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_folder = std::filesystem::temp_directory_path() /
+                   ("kw_shx_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                    "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(m_folder);
+        Write("GBENOR.SHX", TestFont());
+        Write("GbcBig.shx", TestBigFont());
+        Write("broken.shx", "AutoCAD-86 shapes 1.0\r\n\x1A\x01");
+    }
+    void TearDown() override { std::filesystem::remove_all(m_folder); }
+
+    void Write(const std::string& name, const std::string& bytes) {
+        std::ofstream(m_folder / name, std::ios::binary) << bytes;
+    }
+
+    std::filesystem::path m_folder;
+};
+
+TEST_F(FontLibraryTest, FindsFontsByNameInAnyCaseAndNamesAMissingFontOnce) {
+    FontLibrary library({(m_folder / "not there").string(), m_folder.string()});
+    const auto font = library.Find("C:\\Fonts\\gbenor.shx");
+    ASSERT_TRUE(font);
+    EXPECT_TRUE(font->HasShape('A'));
+    EXPECT_EQ(library.Find("GBENOR"), font); // loaded once
+
+    const auto text = library.TextFont("gbenor.shx", "gbcbig.shx");
+    ASSERT_TRUE(text);
+    EXPECT_TRUE(text->Glyph(U'中'));
+    EXPECT_EQ(library.TextFont("GBENOR.shx", "GBCBIG.SHX"), text);
+    EXPECT_FALSE(library.TextFont("simsun.ttc", "gbcbig.shx")); // TrueType styles ignore it
+
+    // The style's own font missing: the big font still draws its characters.
+    const auto bigOnly = library.TextFont("hztxt.shx", "gbcbig.shx");
+    ASSERT_TRUE(bigOnly);
+    EXPECT_TRUE(bigOnly->Glyph(U'中'));
+    EXPECT_FALSE(bigOnly->Glyph(U'A'));
+
+    EXPECT_FALSE(library.Find("hztxt.shx"));
+    EXPECT_FALSE(library.Find("broken.shx"));
+    EXPECT_FALSE(library.Find("Broken.SHX"));
+    const auto warnings = library.TakeWarnings();
+    ASSERT_EQ(warnings.size(), 2u);
+    EXPECT_EQ(warnings[0], "font not found: hztxt.shx");
+    EXPECT_EQ(warnings[1].rfind("font not loaded: broken.shx (", 0), 0u);
+    EXPECT_TRUE(library.TakeWarnings().empty());
+}
+
+// A4 landscape, the window (0, 0)-(200, 100) plotted 1:1 at (10, 10) mm, 10 pixels a millimetre:
+// drawing point (x, y) lands on pixel (10 (10 + x), 10 (200 - y)).
+bool Inked(const QImage& page, double x, double y) {
+    return page.pixelColor(int(10 * (10 + x)), int(10 * (200 - y))) != QColor(Qt::white);
+}
+
+TEST_F(FontLibraryTest, TextInAShapeFontStyleIsDrawnFromItsStrokesOnThePage) {
+    using drawing::test::T;
+    // 中 then A, 16 high, at (20, 20); and a text whose style names a font that is not there.
+    drawing::Document document = drawing::test::FromTags(
+        T(0, "TEXT") + T(8, "0") + T(7, "GB") + T(10, 20.0) + T(20, 20.0) + T(30, 0.0) +
+        T(40, 16.0) + T(1, "\\U+4E2DA") + T(0, "TEXT") + T(8, "0") + T(7, "LOST") + T(10, 20.0) +
+        T(20, 60.0) + T(30, 0.0) + T(40, 10.0) + T(1, "x") + T(0, "TEXT") + T(8, "0") +
+        T(7, "LOST") + T(10, 60.0) + T(20, 60.0) + T(30, 0.0) + T(40, 10.0) + T(1, "y"));
+    drawing::TextStyle gb;
+    gb.name = "GB";
+    gb.fontFile = "gbenor.shx";
+    gb.bigFontFile = "gbcbig.shx";
+    document.textStyles.push_back(gb);
+    drawing::TextStyle lost;
+    lost.name = "LOST";
+    lost.fontFile = "lost.shx";
+    document.textStyles.push_back(lost);
+    document.RebuildIndexes();
+
+    drawing::LayoutPlotSettings settings;
+    settings.paperWidthMm = 297;
+    settings.paperHeightMm = 210;
+    settings.paperUnits = 1;
+    settings.windowMaxX = 200;
+    settings.windowMaxY = 100;
+    settings.customScalePaper = 1;
+    settings.customScaleDrawing = 1;
+    settings.plotOriginXMm = 10;
+    settings.plotOriginYMm = 10;
+    QImage page(2970, 2100, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    Renderer renderer(document,
+                      std::make_shared<FontLibrary>(std::vector<std::string>{m_folder.string()}));
+    {
+        QPainter painter(&page);
+        renderer.PaintPage(painter, 0, PlacePage(settings), 10.0, {});
+    }
+
+    // 中 is 8 units high in its font: its strokes at twice their size.
+    EXPECT_TRUE(Inked(page, 28, 20)); // the base, (20, 20)-(36, 20)
+    EXPECT_TRUE(Inked(page, 35, 20));
+    EXPECT_TRUE(Inked(page, 24, 28)); // the half-width primitive, (20, 28)-(28, 28)
+    EXPECT_FALSE(Inked(page, 31, 28));
+    EXPECT_TRUE(Inked(page, 20, 34)); // the upright, (20, 20)-(20, 36)
+    EXPECT_FALSE(Inked(page, 20, 38));
+    EXPECT_FALSE(Inked(page, 28, 24)); // inside the character
+    // A follows at 20 + 16: its upright is 16 × 3/6 high.
+    EXPECT_TRUE(Inked(page, 36, 24));
+    EXPECT_FALSE(Inked(page, 36, 30));
+
+    const auto warnings = renderer.Warnings();
+    EXPECT_EQ(std::count(warnings.begin(), warnings.end(), "font not found: lost.shx"), 1);
+}
+
+} // namespace
+} // namespace kw::render
