@@ -16,6 +16,7 @@
 #include "cad/builtin/plot_preview.h"
 #include "cad/cad_session.h"
 #include "tests/ui/ui_test_support.h"
+#include "ui/form3.h"
 #include "ui/platform/desktop.h"
 
 using kw::builtin::CadWindow;
@@ -148,6 +149,7 @@ class DesktopRunsTest : public QObject {
 private slots:
     void CadWindowIsFoundByItsTitleAndOpensDrawingsFromItsMenu();
     void PreviewInEveryScopeShowsTheFirstFrameFound();
+    void PlotInEveryScopeWritesOnePdfPerFrame();
 };
 
 void DesktopRunsTest::CadWindowIsFoundByItsTitleAndOpensDrawingsFromItsMenu() {
@@ -218,6 +220,68 @@ void DesktopRunsTest::PreviewInEveryScopeShowsTheFirstFrameFound() {
     QCOMPARE(f.window->List2->count(), 1);
     QVERIFY(QFileInfo(f.drawing).lastModified() >= before);
     // The drawing was closed: the blank drawing from the template is the active one.
+    QVERIFY(f.session->Application()->Caption().find(kFrames) == std::string::npos);
+}
+
+namespace {
+
+QStringList PdfFiles(const QString& folder) {
+    return QDir(folder).entryList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Name);
+}
+
+// The progress window's end: its completion text, then a double-click gives the main window back.
+void FinishRun(kw::ui::plotfrm& window) {
+    kw::ui::Form3* progress = window.ProgressWindow();
+    QVERIFY(progress != nullptr);
+    QCOMPARE(progress->Label1->text(), QStringLiteral("图纸打印完成 双击窗口返回"));
+    QTest::mouseDClick(progress->Label1, Qt::LeftButton);
+    QTRY_VERIFY(window.ProgressWindow() == nullptr);
+    QVERIFY(window.isVisible());
+}
+
+} // namespace
+
+void DesktopRunsTest::PlotInEveryScopeWritesOnePdfPerFrame() {
+    DesktopFixture f;
+    f.ChooseDevice();
+    User user;
+    user.pickAround = QRectF(QPointF(480, -20), QPointF(940, 320)); // the second frame
+    const QString out = QDir(f.folder.path()).filePath(QStringLiteral("out"));
+
+    // The drawing open in the CAD: every frame, one page each.
+    QVERIFY(FindCadWindow()->OpenDrawing(f.drawing));
+    f.window->Option1->click();
+    f.window->Command5->click();
+    QCOMPARE(f.prompts.errors, QStringList());
+    QVERIFY(user.seen.isEmpty());
+    QCOMPARE(PdfFiles(out).size(), 3);
+    FinishRun(*f.window);
+
+    // Part of it: the one frame picked.
+    f.window->Option3->click();
+    f.window->Command5->click();
+    QCOMPARE(f.prompts.errors, QStringList());
+    QCOMPARE(user.seen, QStringList{QStringLiteral("pick")});
+    QCOMPARE(PdfFiles(out).size(), 4);
+    FinishRun(*f.window);
+
+    // The list of files: opened, plotted, saved, closed and taken off the list.
+    f.session->Application()->ActiveDocument()->Close(false);
+    f.window->Option2->click();
+    f.prompts.openAnswers.push_back(QStringList{f.drawing});
+    f.window->xpcmdbutton5->click();
+    f.window->Command5->click();
+    QCOMPARE(f.prompts.errors, QStringList());
+    QCOMPARE(f.window->List2->count(), 0);
+    FinishRun(*f.window);
+    const QStringList files = PdfFiles(out);
+    QCOMPARE(files.size(), 7);
+    for (const QString& file : files) {
+        QVERIFY2(file.startsWith(QStringLiteral("frames_r2018_utf8-")), qPrintable(file));
+        QFile pdf(QDir(out).filePath(file));
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QVERIFY(pdf.read(5) == "%PDF-");
+    }
     QVERIFY(f.session->Application()->Caption().find(kFrames) == std::string::npos);
 }
 
