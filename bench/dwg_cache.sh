@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The price of opening a DWG: `kestrelwick-plot --list` on each drawing with an empty cache (the
 # conversion included) and then with the converted drawing in the cache, best of N runs each, and
-# the converter alone (wall time and peak memory of the node process).
+# the converter alone (wall time and peak memory of the node process); then Documents.Open alone,
+# without the program's start and the frame search (dwg_open).
 #
 #   bench/dwg_cache.sh [BUILD_DIR] [RUNS] [DWG ...]
 #       (defaults: build, 3, the two largest DWGs of ../shared/testdata and example_2000.dwg)
@@ -26,7 +27,7 @@ seconds() { # wall seconds of a command, 3 decimals
     end=$(date +%s%N)
     awk -v ns=$((end - start)) 'BEGIN { printf "%.3f", ns / 1e9 }'
 }
-best() { tr ' ' '\n' | sort -g | head -n 1; }
+best() { tr ' ' '\n' | awk NF | sort -g | head -n 1; }
 
 printf 'drawing\tMB\tconverter s\tconverter peak MB\tfirst open s\tcached open s\tspeed-up\n'
 for dwg in "${drawings[@]}"; do
@@ -45,3 +46,5 @@ for dwg in "${drawings[@]}"; do
     printf '%s\t%s\t%s\t%d\t%s\t%s\t%.1f×\n' "${dwg#"$data"/}" "$mb" "$convert" $((peak / 1024)) \
         "$cold" "$warm" "$(awk -v a="$cold" -v b="$warm" 'BEGIN { print a / b }')"
 done
+echo
+"$build/bench/dwg_open" dwg2dxf/kw-dwg2dxf.mjs "$runs" "${drawings[@]}"

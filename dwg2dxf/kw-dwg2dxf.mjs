@@ -48,6 +48,72 @@ function DescribeErrors(code) {
     return `LibreDWG error ${code} (${names.join(", ")})`;
 }
 
+// LibreDWG 0.13's DXF writer marks every layer of an R13 and later drawing as off (a negative
+// colour in group 62), though its reader knows which are off. The layers' real state is read
+// here, by handle, and the sign of each layer's colour is set from it; the DXF is otherwise
+// written as LibreDWG wrote it. Before R13 the colour's sign is the DWG's own and stays.
+const kLayerType = 51;
+
+function OffLayerHandles(libredwg, path) {
+    const read = libredwg.dwg_read_file(path);
+    if (!read || !read.data || read.error >= kCritical) {
+        return null;
+    }
+    const layers = new Map(); // upper-case hexadecimal handle: off
+    try {
+        const count = libredwg.dwg_get_num_objects(read.data);
+        for (let i = 0; i < count; ++i) {
+            const object = libredwg.dwg_get_object(read.data, i);
+            if (!object || libredwg.dwg_object_get_fixedtype(object) !== kLayerType) {
+                continue;
+            }
+            const layer = libredwg.dwg_object_to_object_tio(object);
+            const off = libredwg.dwg_dynapi_entity_value(layer, "off").data;
+            const handle = libredwg.dwg_obj_get_handle_value(object).toString(16).toUpperCase();
+            layers.set(handle, Boolean(off));
+        }
+    } finally {
+        libredwg.dwg_free(read.data);
+    }
+    return layers;
+}
+
+let layerStates = null;
+
+function FixLayerVisibility(bytes) {
+    if (!layerStates || layerStates.size === 0) {
+        return bytes;
+    }
+    // Group codes and values are ASCII lines; the layer table is rewritten line by line, the rest
+    // of the file is copied as it is.
+    const text = Buffer.from(bytes.buffer, bytes.byteOffset, bytes.length).toString("latin1");
+    const eol = text.includes("\r\n") ? "\r\n" : "\n";
+    const lines = text.split(eol);
+    let inLayerTable = false;
+    let handle = null;
+    for (let i = 0; i + 1 < lines.length; i += 2) {
+        const code = lines[i].trim();
+        const value = lines[i + 1];
+        if (code === "0") {
+            if (value.trim() === "LAYER") {
+                handle = null;
+                inLayerTable = true;
+            } else if (inLayerTable && value.trim() !== "LAYER") {
+                inLayerTable = false;
+            }
+        } else if (inLayerTable && code === "5") {
+            handle = value.trim().toUpperCase();
+        } else if (inLayerTable && code === "62" && handle !== null && layerStates.has(handle)) {
+            const colour = Math.abs(parseInt(value, 10));
+            if (Number.isFinite(colour)) {
+                const signed = layerStates.get(handle) ? -colour : colour;
+                lines[i + 1] = String(signed).padStart(value.length, " ");
+            }
+        }
+    }
+    return Buffer.from(lines.join(eol), "latin1");
+}
+
 const [input, output, ...rest] = process.argv.slice(2);
 if (!input || !output || rest.length > 0) {
     Exit(2, "usage: kw-dwg2dxf IN.dwg OUT.dxf");
@@ -76,6 +142,8 @@ const libredwg = await createModule({
 });
 const kIn = "/in.dwg";
 const kOut = "/out.dxf";
+const release = bytes.subarray(0, 6).toString("latin1");
+const fromR13 = /^AC1\d{3}$/.test(release) && release >= "AC1012";
 libredwg.FS.writeFile(kIn, new Uint8Array(bytes.buffer, bytes.byteOffset, bytes.length));
 bytes = null;
 
@@ -101,8 +169,15 @@ if (code >= kCritical || !dxf || dxf.length === 0) {
 if (code !== 0) {
     process.stderr.write(`kw-dwg2dxf: converted with warnings: ${DescribeErrors(code)}\n`);
 }
+if (fromR13) {
+    try {
+        layerStates = OffLayerHandles(libredwg, kIn);
+    } catch (error) {
+        process.stderr.write(`kw-dwg2dxf: layer states not read: ${error.message ?? error}\n`);
+    }
+}
 try {
-    fs.writeFileSync(output, dxf);
+    fs.writeFileSync(output, FixLayerVisibility(dxf));
 } catch (error) {
     Exit(6, `cannot write ${output}: ${error.message}`);
 }

@@ -11,6 +11,7 @@ $sudo apt-get install -y -qq --no-install-recommends \
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-webengine-dev \
     libqt6svg6 qt6-qpa-plugins \
     xvfb xauth openbox fonts-noto-cjk poppler-utils fp-utils \
+    cups printer-driver-cups-pdf libcups2-dev \
     mingw-w64 wine wine64 \
     >/dev/null
 

@@ -6,6 +6,9 @@
 namespace kw {
 
 void ConsoleRunHost::SetProgressLabel(ProgressLabel label, const std::string& text) {
+    if (m_bar != nullptr) {
+        m_bar->Clear();
+    }
     switch (label) {
     case ProgressLabel::Status:
         m_out << text << '\n';
@@ -18,10 +21,22 @@ void ConsoleRunHost::SetProgressLabel(ProgressLabel label, const std::string& te
         break;
     }
     m_out.flush();
+    if (m_bar != nullptr) {
+        // The run takes drawings off the list once they are done.
+        if (m_drawingsAtStart < 0) {
+            m_drawingsAtStart = m_drawings.Count();
+        }
+        m_bar->SetDrawingsDone(m_drawingsAtStart - m_drawings.Count());
+        m_bar->Draw();
+    }
 }
 
 void ConsoleRunHost::ShowError(const std::string& text) {
     m_failed = true;
+    m_errorText = text;
+    if (m_bar != nullptr) {
+        m_bar->Clear();
+    }
     m_err << text << std::endl;
 }
 

@@ -3,6 +3,7 @@
 #include <iosfwd>
 #include <string>
 
+#include "app/plot/progress_bar.h"
 #include "engine/run_host.h"
 
 namespace kw {
@@ -30,6 +31,10 @@ public:
     std::string TimeOfDay() override;
 
     bool Failed() const { return m_failed; }
+    const std::string& ErrorText() const { return m_errorText; }
+    // The bar to keep up to date while the run goes through the drawings; it shares the
+    // terminal with the lines written here. Null for none.
+    void SetProgressBar(ProgressBar* bar) { m_bar = bar; }
 
 private:
     PlotSettings m_settings;
@@ -39,6 +44,9 @@ private:
     std::ostream& m_out;
     std::ostream& m_err;
     bool m_failed = false;
+    std::string m_errorText;
+    ProgressBar* m_bar = nullptr;
+    int m_drawingsAtStart = -1;
 };
 
 } // namespace kw

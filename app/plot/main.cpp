@@ -5,9 +5,14 @@
 
 #include <charconv>
 #include <iostream>
+#include <memory>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "app/plot/console_run_host.h"
 #include "app/plot/plot_options.h"
+#include "app/plot/progress_bar.h"
 #include "cad/builtin/builtin_cad.h"
 #include "cad/builtin/plot_devices.h"
 #include "cad/cad_session.h"
@@ -102,8 +107,18 @@ int PrintCatalog(CadSession& session, const PlotOptions& options) {
     return 0;
 }
 
+bool StderrIsTerminal() {
+#ifdef _WIN32
+    return false;
+#else
+    return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+// Runs the plot over the drawings; `written` gathers the files as the devices write them.
 int Plot(CadSession& session, const PlotOptions& options, SettingsFile& settingsFile,
-         const PrinterTable& printers) {
+         const PrinterTable& printers, const std::vector<builtin::PlottedJob>& written,
+         std::unique_ptr<ProgressBar>& bar) {
     ConsoleRunHost host(options.settings, std::cout, std::cerr);
     host.Printers() = printers;
     for (const std::string& path : options.drawings) {
@@ -115,19 +130,43 @@ int Plot(CadSession& session, const PlotOptions& options, SettingsFile& settings
     }
     host.MutablePapers().SetPaperCount(
         static_cast<std::int16_t>(std::min<std::size_t>(papers.size(), PaperTable::kCapacity)));
+    if (options.progress && StderrIsTerminal()) {
+        bar = std::make_unique<ProgressBar>(std::cerr, host.Drawings().Count());
+        host.SetProgressBar(bar.get());
+    }
+    const builtin::BuiltinFailure before = builtin::LastFailure();
     PlotRunner(session, host, settingsFile).RunPlot();
-    return host.Failed() ? 1 : 0;
+    if (bar) {
+        bar->Clear();
+    }
+    for (const builtin::PlottedJob& job : written) {
+        std::cout << job.file << '\t' << job.pages << '\n';
+    }
+    std::cout.flush();
+    if (!host.Failed()) {
+        return 0;
+    }
+    // The run's message gives only the number; what failed and where is the CAD's to say.
+    const builtin::BuiltinFailure failure = builtin::LastFailure();
+    if (failure.number != 0 && MessageForError(failure.number) == host.ErrorText() &&
+        (failure.number != before.number || failure.description != before.description)) {
+        std::cerr << failure.description << std::endl;
+    }
+    return 1;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    // Qt finds the print system's plugins and the fonts of plotted text through the application
-    // object; no display is needed.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    // Qt finds the print system's plugins through the application object, and text on a page
+    // needs the fonts of a GUI application; no display is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication qt(argc, argv);
-    std::vector<std::string> arguments(argv + 1, argv + argc);
+    }
+    // Qt takes options of its own out of the arguments (--reverse among them): it gets none.
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    int qtArgc = 1;
+    QGuiApplication qt(qtArgc, argv);
 
     const std::string programFolder = builtin::RunningProgramFolder();
     SettingsFile settingsFile = SettingsFile::Locate(programFolder, UserConfigFolder());
@@ -161,6 +200,17 @@ int main(int argc, char** argv) {
     cadOptions.plotFolder = options.outputFolder;
     cadOptions.fontFolders = options.fontFolders;
     cadOptions.styleFolders = options.styleFolders;
+    std::vector<builtin::PlottedJob> written;
+    std::unique_ptr<ProgressBar> bar;
+    cadOptions.plotted = [&written, &bar](const builtin::PlottedJob& job) {
+        if (!job.file.empty()) {
+            written.push_back(job);
+        }
+        if (bar) {
+            bar->AddPage();
+            bar->Draw();
+        }
+    };
     auto backend = std::make_shared<builtin::BuiltinBackend>(cadOptions);
     CadSession session([backend] { return backend; },
                        [](const std::string& text) { std::cerr << text << std::endl; });
@@ -169,7 +219,7 @@ int main(int argc, char** argv) {
         case PlotAction::List:
             return ListFrames(session, options);
         case PlotAction::Plot:
-            return Plot(session, options, settingsFile, printers);
+            return Plot(session, options, settingsFile, printers, written, bar);
         default:
             return PrintCatalog(session, options);
         }

@@ -83,6 +83,7 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
         {"--no-plot-styles", [&] { s.plotStyles = false; }},
         {"--hide", [&] { s.hideObjects = true; }},
         {"--list", [&] { options.action = PlotAction::List; }},
+        {"--progress", [&] { options.progress = true; }},
         {"--devices", [&] { options.action = PlotAction::Devices; }},
         {"--help", [&] { options.action = PlotAction::Help; }},
         {"-h", [&] { options.action = PlotAction::Help; }},
@@ -185,9 +186,12 @@ std::string PlotUsage() {
   --no-lineweights         不打印线宽
   --no-plot-styles         不按样式打印
   --hide                   隐藏对象
-  --output 文件夹          PDF 的输出文件夹（默认当前文件夹）
+  --output 文件夹          PDF 的输出文件夹（默认为各图形所在文件夹）
+  --progress               在终端的标准错误上显示进度条
   --fonts 文件夹           SHX 字体文件夹，可多次给出（先于程序旁的 Fonts 文件夹查找）
   --help                   显示本帮助
+打印时每个图框一个 PDF 文件“图形名-页号.pdf”（已有的文件不覆盖，另取页号），或打印机的一个作业；
+结束时每个写出的文件一行：路径<TAB>页数。
 退出状态：成功为 0，失败不为 0；状态行写到标准输出，错误信息写到标准错误。
 
 Usage: kestrelwick-plot [options] drawing.dxf ...
@@ -220,10 +224,14 @@ reading order and plots each as its own page.
   --no-lineweights         do not plot lineweights
   --no-plot-styles         do not plot with plot styles
   --hide                   hide objects behind others
-  --output DIR             folder for PDF files (default: the current folder)
+  --output DIR             folder for PDF files (default: each drawing's folder)
+  --progress               a progress bar on stderr when it is a terminal
   --fonts DIR              folder of SHX fonts, may be repeated (searched before the Fonts
                            folder beside the program)
   --help                   show this help
+Plotting writes one PDF file per frame, "drawing-NNN.pdf" (an existing file is never replaced, a
+new number is taken), or sends one job per frame to a printer; at the end one line per file
+written: PATH<TAB>PAGES.
 Exit status 0 on success, non-zero on failure; status lines go to stdout, messages to stderr.
 )";
 }

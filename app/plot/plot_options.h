@@ -15,8 +15,9 @@ struct PlotOptions {
     PlotAction action = PlotAction::Plot;
     PlotSettings settings;
     std::vector<std::string> drawings;
-    std::string papersDevice; // --papers DEVICE
-    std::string outputFolder; // --output DIR; empty = the current folder
+    std::string papersDevice;             // --papers DEVICE
+    std::string outputFolder;             // --output DIR; empty = each drawing's folder
+    bool progress = false;                // --progress: a bar on stderr when it is a terminal
     std::vector<std::string> fontFolders; // --fonts DIR, each one given, in order
     // --styles DIR: folders of plot style table files, searched before the program's PlotStyles.
     std::vector<std::string> styleFolders;

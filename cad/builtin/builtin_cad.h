@@ -4,6 +4,7 @@
 // read by drawing/. It lives in the program's own process; "attaching" finds the instance that an
 // earlier Start made.
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -32,14 +33,26 @@ inline constexpr std::int32_t kDuplicateName = -2147024713;   // 0x800700B7: nam
 inline constexpr std::int32_t kCannotOpen = -2147418113;      // 0x8000FFFF: file is no readable DXF
 } // namespace builtin_errors
 
+// One plot job that a device has taken.
+struct PlottedJob {
+    std::string device;
+    std::string drawing; // the drawing's path, or its name when it has no file yet
+    std::string file;    // the PDF file written; empty for a printer
+    int pages = 1;
+    int copies = 1;
+};
+
 struct BuiltinOptions {
     // Where the program lies: FullName is this folder plus kExecutableName, and Add without a
     // template reads TEMPLATE/acad.dwt from it.
     std::string programFolder;
     // The system's printers; QtSystemPrinters unless a test hands in its own.
     SystemPrinterSource printers;
-    // Where the PDF device writes its files; empty for the current folder.
+    // Where the PDF device writes its files; empty for each drawing's own folder (the user's
+    // documents folder for a drawing not saved yet).
     std::string plotFolder;
+    // Told of every plot job once its device has it (the file written, the job spooled).
+    std::function<void(const PlottedJob&)> plotted;
     // Folders of plot style table files (.ctb, .stb), searched before the PlotStyles folder
     // beside the program (kStyleFolderName).
     std::vector<std::string> styleFolders;
@@ -49,6 +62,14 @@ struct BuiltinOptions {
     // folder beside the program.
     std::vector<std::string> fontFolders;
 };
+
+// What the last failure raised by the built-in CAD said, for a caller that sees only the number
+// (a run shows its message by number alone). Number 0 and no text before any.
+struct BuiltinFailure {
+    std::int32_t number = 0;
+    std::string description;
+};
+BuiltinFailure LastFailure();
 
 // The folder of the running executable ("." when the system does not say).
 std::string RunningProgramFolder();

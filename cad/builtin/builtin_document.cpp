@@ -7,6 +7,7 @@
 #endif
 
 #include "cad/builtin/builtin_objects.h"
+#include "cad/builtin/plot_output.h"
 #include "drawing/dxf_io.h"
 #include "drawing/selection.h"
 
@@ -112,9 +113,7 @@ public:
         }
         m_state->copies = copies;
     }
-    void PlotToDevice() override {
-        Fail(cad_errors::kMemberNotFound, "PlotToDevice is not available in the built-in CAD yet");
-    }
+    void PlotToDevice() override { PlotActiveLayout(*m_state); }
     // 0 (partial) and 1 (full) both show the whole page as it would plot.
     void DisplayPlotPreview(std::int32_t previewType) override {
         m_state->CheckOpen();

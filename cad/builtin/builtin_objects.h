@@ -76,6 +76,8 @@ public:
     // Per layout: the device the last RefreshPlotDeviceInfo saw.
     std::map<std::size_t, std::string> refreshedDevice;
     std::int16_t copies = 1;
+    // Plot jobs its devices have taken since it was opened; the next is page pagesPlotted + 1.
+    int pagesPlotted = 0;
 
     // CadError when the drawing has been closed.
     void CheckOpen() const;

@@ -370,7 +370,7 @@ TEST_F(BuiltinCad, CommandLineSetsVariablesAndPlottingWaitsForTheRenderer) {
     document->Utility()->Prompt(kPickPrompt);
     EXPECT_EQ(app->CommandLine().back(), kPickPrompt);
 
-    EXPECT_EQ(ErrorNumber([&] { document->Plot()->PlotToDevice(); }), cad_errors::kMemberNotFound);
+    EXPECT_NE(ErrorNumber([&] { document->Plot()->PlotToDevice(); }), cad_errors::kMemberNotFound);
 }
 
 TEST(BuiltinSession, GetPrinterListWithoutDrawingAddsOneAndFillsTheLists) {

@@ -1,23 +1,18 @@
 // kestrelwick-plot run as a user runs it, on the frame drawings.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
-#include <sys/wait.h>
+
+#include "tests/builtin/command_runner.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-    int status = -1;
-    std::string out;
-};
+using kw::test::Quoted;
+using Result = kw::test::CommandResult;
 
 // The settings folder of this test process: a run stores its values in the settings file, and
 // one beside the executable would carry them from one test (or a user's run) into the next.
@@ -39,33 +34,8 @@ const fs::path& SettingsFolder() {
     return folder.path;
 }
 
-// Runs the command with the arguments (each quoted), stdout captured; stderr into `err` when given.
 Result RunCommand(const std::string& arguments, std::string* err = nullptr) {
-    // One file per process: ctest may run several of these tests at once.
-    const fs::path errFile = fs::temp_directory_path() /
-                             ("kw_plot_command_stderr_" + std::to_string(getpid()) + ".txt");
-    const std::string command = "KESTRELWICK_SETTINGS_DIR='" + SettingsFolder().string() + "' '" +
-                                KW_PLOT_COMMAND + "' " + arguments + " 2>'" + errFile.string() +
-                                "'";
-    Result result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return result;
-    }
-    std::array<char, 4096> buffer;
-    while (const std::size_t n = fread(buffer.data(), 1, buffer.size(), pipe)) {
-        result.out.append(buffer.data(), n);
-    }
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (err != nullptr) {
-        std::ifstream in(errFile);
-        std::ostringstream text;
-        text << in.rdbuf();
-        *err = text.str();
-    }
-    fs::remove(errFile);
-    return result;
+    return kw::test::RunCommand(arguments, err, SettingsFolder().string());
 }
 
 fs::path Fixture(const std::string& name) {
@@ -77,10 +47,6 @@ fs::path Fixture(const std::string& name) {
     }
     ADD_FAILURE() << "fixture missing: " << name;
     return name;
-}
-
-std::string Quoted(const fs::path& path) {
-    return "'" + path.string() + "'";
 }
 
 // The frames of a --list output, "xMin yMin xMax yMax" each, after checking path and page.

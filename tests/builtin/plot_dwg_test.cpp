@@ -61,8 +61,8 @@ protected:
         const std::string command =
             "cd '" + m_root.string() + "' && HOME='" + (m_root / "home").string() +
             "' XDG_CACHE_HOME='" + (m_root / "cache").string() + "' KESTRELWICK_SETTINGS_DIR='" +
-            (m_root / "home").string() + "' " + environment + " '" +
-            KW_PLOT_COMMAND + "' " + arguments + " 2>'" + errFile.string() + "'";
+            (m_root / "home").string() + "' " + environment + " '" + KW_PLOT_COMMAND + "' " +
+            arguments + " 2>'" + errFile.string() + "'";
         Result result;
         FILE* pipe = popen(command.c_str(), "r");
         if (pipe == nullptr) {

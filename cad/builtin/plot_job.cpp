@@ -1,0 +1,75 @@
+#include <QGuiApplication>
+#include <QPainter>
+
+#include <filesystem>
+
+#include "cad/builtin/builtin_objects.h"
+#include "cad/builtin/plot_output.h"
+#include "cad/builtin/plot_preview.h"
+#include "render/render.h"
+
+namespace kw::builtin {
+
+void PlotActiveLayout(DocumentState& document) {
+    document.CheckOpen();
+    const auto app = document.App();
+    const std::size_t layoutIndex = document.drawing.ActiveLayoutIndex();
+    const drawing::LayoutPlotSettings& settings =
+        document.drawing.layouts.at(layoutIndex).plotSettings;
+    const std::string device = settings.configName;
+    try {
+        // Text on a page needs the font database of a GUI application; without one Qt would end
+        // the process.
+        if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
+            Fail(device_errors::kPrintFailed,
+                 "PlotToDevice: plotting needs the program's GUI application (fonts)");
+        }
+        if (!app->devices.HasDevice(device)) {
+            Fail(device_errors::kInvalidPrinter,
+                 "PlotToDevice: there is no device \"" + device + "\"");
+        }
+        render::PagePlacement placement;
+        try {
+            placement = render::PlacePage(settings);
+        } catch (const std::invalid_argument& failure) {
+            Fail(builtin_errors::kInvalidArgument, std::string("PlotToDevice: ") + failure.what());
+        }
+
+        // The same options as the preview's: the page plots as it was shown.
+        const render::PaintOptions options = PageOptions(settings, StyleFolders(app->options));
+        const render::Renderer& renderer = document.Renderer();
+        const PagePainter paint = [&](QPainter& painter, double unitsPerMm) {
+            render::PaintOptions page = options;
+            page.deviceUnitsPerMm = unitsPerMm;
+            renderer.PaintPage(painter, layoutIndex, placement, unitsPerMm, page);
+        };
+
+        const int page = document.pagesPlotted + 1;
+        const std::string stem = std::filesystem::path(document.name).stem().string();
+        std::string title = PdfFileName(stem, page);
+        title.resize(title.size() - 4); // without ".pdf"
+        const SheetMm sheet{placement.paperWidthMm, placement.paperHeightMm};
+
+        PlottedJob job;
+        job.device = device;
+        job.drawing = document.path.empty() ? document.name : document.path;
+        job.copies = document.copies;
+        if (device == kPdfDevice) {
+            job.file = WritePdfPage(PdfFolder(app->options.plotFolder, document.path), stem, page,
+                                    sheet, title, paint);
+        } else {
+            PrintPage(device, sheet, document.copies, title, paint);
+        }
+        document.pagesPlotted = page;
+        if (app->options.plotted) {
+            app->options.plotted(job);
+        }
+    } catch (const CadError& failure) {
+        // The run shows its message by number; the drawing window's command line says what
+        // went wrong and where.
+        app->commandLine.push_back("打印失败：" + failure.Description());
+        throw;
+    }
+}
+
+} // namespace kw::builtin

@@ -1,0 +1,161 @@
+#include "cad/builtin/plot_output.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#ifdef KW_HAVE_CUPS
+#include <cups/cups.h>
+#endif
+
+#include "cad/builtin/builtin_objects.h"
+
+namespace kw::builtin {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double kMmPerInch = 25.4;
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// The sheet as the print system names it: the standard size when there is one (so that a printer
+// takes its own A3 rather than a custom sheet), laid landscape when wider than tall.
+QPageLayout PageLayout(SheetMm sheet) {
+    const double shortSide = std::min(sheet.widthMm, sheet.heightMm);
+    const double longSide = std::max(sheet.widthMm, sheet.heightMm);
+    const QPageSize size(QSizeF(shortSide, longSide), QPageSize::Millimeter, QString(),
+                         QPageSize::FuzzyMatch);
+    return QPageLayout(
+        size, sheet.widthMm > sheet.heightMm ? QPageLayout::Landscape : QPageLayout::Portrait,
+        QMarginsF(), QPageLayout::Millimeter);
+}
+
+} // namespace
+
+std::string PdfFolder(const std::string& plotFolder, const std::string& drawingPath) {
+    if (!plotFolder.empty()) {
+        return plotFolder;
+    }
+    if (!drawingPath.empty()) {
+        const fs::path folder = fs::path(drawingPath).parent_path();
+        return folder.empty() ? "." : folder.string();
+    }
+    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (documents.isEmpty()) {
+        documents = QDir::homePath();
+    }
+    return documents.toStdString();
+}
+
+std::string PdfFileName(const std::string& stem, int number) {
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%03d", number);
+    return stem + "-" + digits + ".pdf";
+}
+
+void PaintPdf(QFileDevice& file, const std::string& where, SheetMm sheet, const std::string& title,
+              const PagePainter& paint) {
+    {
+        QPdfWriter writer(&file);
+        writer.setResolution(1200);
+        writer.setTitle(Q(title));
+        writer.setCreator(QStringLiteral("Kestrelwick"));
+        writer.setPageLayout(PageLayout(sheet));
+        QPainter painter;
+        if (!painter.begin(&writer)) {
+            Fail(device_errors::kWriteFault, "cannot start a PDF page in " + where);
+        }
+        paint(painter, writer.resolution() / kMmPerInch);
+        painter.end();
+    }
+    // QPdfWriter does not report failed writes; the file does.
+    if (file.error() != QFileDevice::NoError || !file.flush()) {
+        Fail(device_errors::kWriteFault,
+             "cannot write the PDF file " + where + ": " + file.errorString().toStdString());
+    }
+}
+
+std::string WritePdfPage(const std::string& folder, const std::string& stem, int number,
+                         SheetMm sheet, const std::string& title, const PagePainter& paint) {
+    const QDir dir(Q(folder));
+    if (!dir.exists() && !QDir().mkpath(dir.path())) {
+        Fail(device_errors::kPathNotFound,
+             "the folder " + folder + " does not exist and cannot be made");
+    }
+    // Written beside its final name, so that the rename below is one step on one file system.
+    QTemporaryFile temporary(dir.filePath(Q("." + stem + "-XXXXXX.part")));
+    if (!temporary.open()) {
+        Fail(device_errors::kAccessDenied, "cannot write a file in the folder " + folder + ": " +
+                                               temporary.errorString().toStdString());
+    }
+    PaintPdf(temporary, "in the folder " + folder, sheet, title, paint);
+    temporary.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                             QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    for (int candidate = std::max(number, 1);; ++candidate) {
+        const QString target = dir.filePath(Q(PdfFileName(stem, candidate)));
+        if (QFileInfo::exists(target)) {
+            continue;
+        }
+        // Renaming never replaces a file: one made meanwhile by someone else keeps its name.
+        if (temporary.rename(target)) {
+            temporary.setAutoRemove(false);
+            return QFileInfo(target).absoluteFilePath().toStdString();
+        }
+        if (!QFileInfo::exists(target)) {
+            Fail(device_errors::kAccessDenied, "cannot name the PDF file " + target.toStdString() +
+                                                   ": " + temporary.errorString().toStdString());
+        }
+    }
+}
+
+void PrintPage(const std::string& printerName, SheetMm sheet, int copies, const std::string& title,
+               const PagePainter& paint) {
+    const QPrinterInfo info = QPrinterInfo::printerInfo(Q(printerName));
+    if (info.isNull()) {
+        Fail(device_errors::kInvalidPrinter,
+             "the printer \"" + printerName + "\" is not available");
+    }
+    QPrinter printer(info, QPrinter::HighResolution);
+    printer.setFullPage(true);
+    if (!printer.setPageLayout(PageLayout(sheet))) {
+        Fail(device_errors::kPrintFailed,
+             "the printer \"" + printerName + "\" does not take a sheet of " +
+                 std::to_string(sheet.widthMm) + " x " + std::to_string(sheet.heightMm) + " mm");
+    }
+    printer.setCopyCount(std::max(copies, 1));
+    printer.setDocName(Q(title));
+    printer.setCreator(QStringLiteral("Kestrelwick"));
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        Fail(device_errors::kPrintFailed, "the printer \"" + printerName + "\" cannot start a job");
+    }
+    paint(painter, printer.resolution() / kMmPerInch);
+    const bool ended = painter.end();
+#ifdef KW_HAVE_CUPS
+    // Qt hands the job to CUPS at the end of the page and does not look at the answer; the
+    // thread's last CUPS status is that answer.
+    if (cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE) {
+        Fail(device_errors::kPrintFailed,
+             "the printer \"" + printerName + "\" did not take the job: " + cupsLastErrorString());
+    }
+#endif
+    if (!ended || printer.printerState() == QPrinter::Error) {
+        Fail(device_errors::kPrintFailed,
+             "the printer \"" + printerName + "\" did not take the job");
+    }
+}
+
+} // namespace kw::builtin

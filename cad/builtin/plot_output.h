@@ -1,0 +1,66 @@
+#pragma once
+
+// The plot devices' output: one page of a plot job written as a PDF file or handed to a printer
+// of the system. The page's content comes from a painting callback, so the devices know nothing
+// of drawings. Internal to cad/builtin.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class QFileDevice;
+class QPainter;
+
+namespace kw::builtin {
+
+class DocumentState;
+
+// Failure codes of the plot devices, as the host reports the system's failures (HRESULTs of the
+// Win32 error numbers).
+namespace device_errors {
+inline constexpr std::int32_t kPathNotFound = -2147024893;   // 0x80070003
+inline constexpr std::int32_t kAccessDenied = -2147024891;   // 0x80070005
+inline constexpr std::int32_t kWriteFault = -2147024867;     // 0x8007001D
+inline constexpr std::int32_t kInvalidPrinter = -2147022839; // 0x80070709
+inline constexpr std::int32_t kPrintFailed = -2147467259;    // 0x80004005
+} // namespace device_errors
+
+// The sheet as it lies on the page: width across, height down, millimetres.
+struct SheetMm {
+    double widthMm = 0.0;
+    double heightMm = 0.0;
+};
+
+// Paints one page onto a painter whose device is the sheet: origin at its top-left corner,
+// `deviceUnitsPerMm` across and down.
+using PagePainter = std::function<void(QPainter& painter, double deviceUnitsPerMm)>;
+
+// The folder the PDF device writes a drawing's pages into: the chosen plot folder, else the
+// drawing's own folder, else (a drawing never saved) the user's documents folder.
+std::string PdfFolder(const std::string& plotFolder, const std::string& drawingPath);
+
+// "<stem>-<NNN>.pdf", the number with at least three digits.
+std::string PdfFileName(const std::string& stem, int number);
+
+// Writes the page as a one-page vector PDF of exactly the sheet's size into `folder` (made when
+// missing), named PdfFileName(stem, number); a name in use is never replaced, the next free number
+// is taken. Returns the path written. The file appears only when complete: on a failure (CadError
+// naming the folder and the reason) nothing is left behind.
+std::string WritePdfPage(const std::string& folder, const std::string& stem, int number,
+                         SheetMm sheet, const std::string& title, const PagePainter& paint);
+
+// Paints the page as a PDF into `file`, open for writing, and flushes it; CadError naming `where`
+// when the file cannot take it (the disk full, the device gone).
+void PaintPdf(QFileDevice& file, const std::string& where, SheetMm sheet, const std::string& title,
+              const PagePainter& paint);
+
+// Hands the page to a printer of the system, `copies` copies of it, and returns once the print
+// system has the job. CadError when the printer is unknown or refuses the job.
+void PrintPage(const std::string& printerName, SheetMm sheet, int copies, const std::string& title,
+               const PagePainter& paint);
+
+// Plots the document's active layout as its plot settings stand, as one job on the layout's
+// device: the page numbered after the jobs plotted from the document so far.
+void PlotActiveLayout(DocumentState& document);
+
+} // namespace kw::builtin

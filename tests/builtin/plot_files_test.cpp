@@ -1,0 +1,153 @@
+// kestrelwick-plot plotting: every frame of every drawing a PDF page of its own, the files it
+// wrote, failures, the progress bar.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+
+#include "tests/builtin/command_runner.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kw::test::Quoted;
+using kw::test::RunShell;
+
+// Runs the command with the test's folder as its settings folder.
+kw::test::CommandResult RunCommand(const kw::test::TempFolder& folder, const std::string& arguments,
+                                   std::string* err = nullptr) {
+    return kw::test::RunCommand(arguments, err, folder.Path());
+}
+
+// Settings the run would otherwise take from the settings file of earlier runs.
+const std::string kFrameOptions = "--kind polyline --layer 图框 --length 380 --allowance 0 ";
+
+// A fixture copied into `folder`: a plot saves the drawing with its plot settings.
+fs::path CopyOf(const std::string& fixture, const kw::test::TempFolder& folder) {
+    const fs::path target = fs::path(folder.Path()) / fixture;
+    fs::copy_file(fs::path(KW_DRAWING_TESTDATA) / "frames" / fixture, target);
+    return target;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The "PATH<TAB>PAGES" lines at the end of the output.
+std::vector<std::string> WrittenFiles(const std::string& output) {
+    std::vector<std::string> files;
+    for (const std::string& line : Lines(output)) {
+        if (line.find('\t') != std::string::npos) {
+            files.push_back(line);
+        }
+    }
+    return files;
+}
+
+int PdfPages(const fs::path& pdf) {
+    const std::string info = RunShell("pdfinfo " + Quoted(pdf)).out;
+    const auto at = info.find("Pages:");
+    return at == std::string::npos ? -1 : std::stoi(info.substr(at + 6));
+}
+
+TEST(PlotCommandPlot, EveryFrameOfEveryDrawingIsAPdfOfItsOwnAndTheFilesAreListed) {
+    kw::test::TempFolder folder;
+    const fs::path gbk = CopyOf("frames_r2000_gbk.dxf", folder);
+    const fs::path abc = CopyOf("frames_abc_r2010.dxf", folder);
+    const fs::path output = fs::path(folder.Path()) / "plots";
+
+    std::string err;
+    const auto run = RunCommand(
+        folder,
+        kFrameOptions + "--output " + Quoted(output) + " " + Quoted(gbk) + " " + Quoted(abc), &err);
+    ASSERT_EQ(run.status, 0) << run.out << err;
+    EXPECT_NE(run.out.find("图纸打印完成 双击窗口返回"), std::string::npos) << run.out;
+    // The drawing list's order (sorted), then the frames' plotting order within each drawing.
+    std::vector<std::string> expected;
+    for (const char* name : {"frames_abc_r2010", "frames_r2000_gbk"}) {
+        for (const char* page : {"-001.pdf", "-002.pdf", "-003.pdf"}) {
+            expected.push_back((output / (std::string(name) + page)).string() + "\t1");
+        }
+    }
+    EXPECT_EQ(WrittenFiles(run.out), expected);
+    for (const std::string& line : expected) {
+        EXPECT_EQ(PdfPages(line.substr(0, line.find('\t'))), 1) << line;
+    }
+
+    // Without --output the pages go beside the drawing; the pages of the first run stay, the
+    // second run's take new numbers.
+    const auto beside = RunCommand(folder, kFrameOptions + Quoted(gbk), &err);
+    ASSERT_EQ(beside.status, 0) << err;
+    const auto again = RunCommand(folder, kFrameOptions + Quoted(gbk), &err);
+    ASSERT_EQ(again.status, 0) << err;
+    const fs::path base = fs::path(folder.Path()) / "frames_r2000_gbk";
+    EXPECT_EQ(WrittenFiles(beside.out), (std::vector<std::string>{base.string() + "-001.pdf\t1",
+                                                                  base.string() + "-002.pdf\t1",
+                                                                  base.string() + "-003.pdf\t1"}));
+    EXPECT_EQ(WrittenFiles(again.out), (std::vector<std::string>{base.string() + "-004.pdf\t1",
+                                                                 base.string() + "-005.pdf\t1",
+                                                                 base.string() + "-006.pdf\t1"}));
+}
+
+TEST(PlotCommandPlot, AFailingDeviceEndsTheRunWithItsMessageAndSaysWhere) {
+    kw::test::TempFolder folder;
+    const fs::path drawing = CopyOf("frames_r2000_gbk.dxf", folder);
+    folder.Write("notes.txt", "not a folder");
+    const fs::path impossible = fs::path(folder.Path()) / "notes.txt" / "plots";
+
+    std::string err;
+    const auto run = RunCommand(
+        folder, kFrameOptions + "--output " + Quoted(impossible) + " " + Quoted(drawing), &err);
+    EXPECT_EQ(run.status, 1);
+    // The run's message (with the device's failure number), then what and where, on lines of
+    // their own.
+    EXPECT_NE(err.find("操作不当或其它未知错误：-2147024893\n"), std::string::npos) << err;
+    EXPECT_NE(err.find(impossible.string()), std::string::npos) << err;
+    EXPECT_EQ(err.back(), '\n');
+    EXPECT_TRUE(WrittenFiles(run.out).empty()) << run.out;
+    for (const auto& entry : fs::directory_iterator(folder.Path())) {
+        EXPECT_NE(entry.path().extension(), ".pdf") << entry.path();
+    }
+
+    // A device the built-in CAD does not have.
+    const auto unknown =
+        RunCommand(folder, kFrameOptions + "--device 'No Such Plotter' " + Quoted(drawing), &err);
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_NE(err.find("No Such Plotter"), std::string::npos) << err;
+}
+
+TEST(PlotCommandPlot, AProgressBarOnlyWhenStderrIsATerminal) {
+    kw::test::TempFolder folder;
+    const fs::path drawing = CopyOf("frames_r2000_gbk.dxf", folder);
+    const std::string arguments = kFrameOptions + "--progress " + Quoted(drawing);
+
+    std::string err;
+    const auto piped = RunCommand(folder, arguments, &err);
+    ASSERT_EQ(piped.status, 0) << err;
+    EXPECT_EQ(err.find("[#"), std::string::npos) << err;
+
+    // script(1) gives the command a terminal and copies what it shows.
+    std::string inner = "KESTRELWICK_SETTINGS_DIR=" + Quoted(folder.Path());
+    inner.append(" ").append(Quoted(KW_PLOT_COMMAND)).append(" ").append(arguments);
+    std::string quotedInner;
+    for (char c : inner) {
+        quotedInner += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    const auto terminal = RunShell("script -qec '" + quotedInner + "' /dev/null");
+    ASSERT_EQ(terminal.status, 0) << terminal.out;
+    EXPECT_NE(terminal.out.find("[" + std::string(30, '#') + "] 1/1 图形  3 页"), std::string::npos)
+        << terminal.out;
+    // The status lines and the list of files still come out whole.
+    EXPECT_NE(terminal.out.find("图纸打印完成 双击窗口返回"), std::string::npos);
+    EXPECT_NE(terminal.out.find("frames_r2000_gbk-006.pdf\t1"), std::string::npos) << terminal.out;
+}
+
+} // namespace
