@@ -1,7 +1,9 @@
 #include <QCoreApplication>
+#include <QTimer>
 
 #include <algorithm>
 #include <filesystem>
+#include <iostream>
 #include <system_error>
 
 #include "cad/builtin/builtin_cad.h"
@@ -198,6 +200,28 @@ const render::Renderer& DocumentState::Renderer() {
     if (!m_renderer)
         m_renderer = std::make_unique<render::Renderer>(drawing, FontsOfRun());
     return *m_renderer;
+}
+
+void DocumentState::ReportRenderWarnings() {
+    if (!m_renderer)
+        return;
+    const std::vector<std::string> warnings = m_renderer->Warnings();
+    if (warnings.size() <= m_warningsShown)
+        return;
+    const auto app = application.lock();
+    for (std::size_t i = m_warningsShown; i < warnings.size(); ++i) {
+        const std::string line = name + ": " + warnings[i];
+        std::cerr << line << std::endl;
+        if (app)
+            app->commandLine.push_back(line);
+    }
+    m_warningsShown = warnings.size();
+    // Called while a view paints: the window shows the new lines once that paint is over.
+    if (app)
+        QTimer::singleShot(0, [weak = std::weak_ptr<ApplicationState>(app)] {
+            if (const auto state = weak.lock())
+                state->Changed();
+        });
 }
 
 std::shared_ptr<render::FontLibrary> DocumentState::FontsOfRun() const {

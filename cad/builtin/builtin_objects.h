@@ -83,12 +83,16 @@ public:
     void CheckOpen() const;
     // The drawing's painter, made on first use; it indexes each layout once.
     const render::Renderer& Renderer();
+    // Shows what the painter has warned of since the last call (a font not found, a block that
+    // contains itself) on the command line and on stderr, each once.
+    void ReportRenderWarnings();
     std::shared_ptr<ApplicationState> App() const;
 
 private:
     std::shared_ptr<render::FontLibrary> FontsOfRun() const;
 
     std::unique_ptr<render::Renderer> m_renderer;
+    std::size_t m_warningsShown = 0;
 };
 
 std::shared_ptr<CadDocument> MakeDocument(std::shared_ptr<DocumentState> state);

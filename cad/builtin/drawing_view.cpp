@@ -195,6 +195,7 @@ void DrawingView::RenderCache() {
     try {
         m_document->Renderer().PaintWindow(painter, m_layoutIndex, window, DrawingToScreen(),
                                            options);
+        m_document->ReportRenderWarnings();
     } catch (const std::exception& failure) {
         // Nothing may leave through the event loop; the view stays as far as it got.
         painter.setPen(Qt::red);

@@ -61,6 +61,7 @@ void PlotActiveLayout(DocumentState& document) {
             PrintPage(device, sheet, document.copies, title, paint);
         }
         document.pagesPlotted = page;
+        document.ReportRenderWarnings();
         if (app->options.plotted) {
             app->options.plotted(job);
         }

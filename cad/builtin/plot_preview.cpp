@@ -110,6 +110,7 @@ void PageView::paintEvent(QPaintEvent*) {
     try {
         if (m_document && !m_document->closed) {
             m_document->Renderer().PaintPage(painter, m_layoutIndex, m_placement, m_zoom, options);
+            m_document->ReportRenderWarnings();
         }
     } catch (const std::exception& failure) {
         failed = QString::fromUtf8(failure.what()); // nothing may leave through the event loop

@@ -165,4 +165,44 @@ TEST_F(PlotDwg, APlotRunNeverRewritesTheDwg) {
     EXPECT_EQ(fs::last_write_time(dwg), written);
 }
 
+// The whole job on a DWG: its frame plotted to a PDF page named after the DWG, the DWG untouched,
+// and the run says once that it was not saved.
+TEST_F(PlotDwg, PlotsTheFramesOfADwgToPdfPages) {
+    const fs::path dwg =
+        Copy(kSharedData / "AutoCAD_CAXA_python-lisp" / "blocks" / "A4图框.dwg", "A4图框.dwg");
+    const std::string before = ReadBytes(dwg);
+    const fs::path pdf = m_root / "pdf";
+    fs::create_directories(pdf);
+    const Result run =
+        Run("--kind block --block 图框 --paper 'ISO_A4_(297.00_x_210.00_MM)' --output '" +
+            pdf.string() + "' '" + dwg.string() + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const fs::path page = pdf / "A4图框-001.pdf";
+    ASSERT_TRUE(fs::exists(page)) << run.out;
+    EXPECT_EQ(std::distance(fs::directory_iterator(pdf), {}), 1);
+    EXPECT_EQ(ReadBytes(page).rfind("%PDF-", 0), 0u);
+    // Not a blank page: the title block's words are on it, as text.
+    std::string text;
+    if (FILE* pipe = popen(("pdftotext '" + page.string() + "' -").c_str(), "r")) {
+        std::array<char, 4096> buffer{};
+        for (std::size_t got; (got = fread(buffer.data(), 1, buffer.size(), pipe)) > 0;)
+            text.append(buffer.data(), got);
+        pclose(pipe);
+    }
+    EXPECT_NE(text.find("设计"), std::string::npos) << text;
+    EXPECT_NE(text.find("审核"), std::string::npos) << text;
+    EXPECT_NE(run.out.find(page.string() + "\t1"), std::string::npos) << run.out;
+    EXPECT_EQ(ReadBytes(dwg), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_root / "drawings"), {}), 1);
+    const auto notices = [&] {
+        std::size_t count = 0;
+        for (auto at = run.err.find("not saved"); at != std::string::npos;
+             at = run.err.find("not saved", at + 1)) {
+            ++count;
+        }
+        return count;
+    }();
+    EXPECT_EQ(notices, 1u) << run.err;
+}
+
 } // namespace
