@@ -803,7 +803,7 @@ private:
         const QTransform glyphToLocal(k * widthFactor, 0, -k * shear, -k, x, y);
         const QTransform localToDevice(ux.x(), ux.y(), uy.x(), uy.y(), o.x(), o.y());
         m_painter.save();
-        m_painter.setTransform(glyphToLocal * localToDevice, false);
+        m_painter.setTransform(glyphToLocal * localToDevice, true); // on top of the caller's
         m_painter.setFont(frame.font);
         m_painter.setPen(QPen(m_color));
         m_painter.drawText(QPointF(0, 0), text);

@@ -58,6 +58,64 @@ int PdfPages(const fs::path& pdf) {
     return at == std::string::npos ? -1 : std::stoi(info.substr(at + 6));
 }
 
+// Every frame fixture plots a one-page PDF per frame it lists, in the listed order: the sheets
+// of frames_two_rows are titled 第1张 … 第6张 bottom row first, and plot top row first.
+TEST(PlotCommandPlot, EveryFrameFixturePlotsAPagePerListedFrameInTheListedOrder) {
+    const std::pair<const char*, const char*> fixtures[] = {
+        {"blocks_rmtk_r12_gbk.dxf", "--kind block --block RmTK "},
+        {"blocks_rmtk_r2013.dxf", "--kind block --block RmTK "},
+        {"frames_abc_r2010.dxf", kFrameOptions.c_str()},
+        {"frames_paperspace_r2013.dxf", kFrameOptions.c_str()},
+        {"frames_r2000_gbk.dxf", kFrameOptions.c_str()},
+        {"frames_r2018_utf8.dxf", kFrameOptions.c_str()},
+        {"frames_shapes_r2007.dxf", kFrameOptions.c_str()},
+        {"frames_two_rows_r2004_gbk.dxf", kFrameOptions.c_str()},
+        {"xref_host_r2018.dxf", "--kind xref --xref tk_xref "},
+    };
+    for (const auto& [fixture, options] : fixtures) {
+        SCOPED_TRACE(fixture);
+        kw::test::TempFolder folder;
+        const fs::path drawing = CopyOf(fixture, folder);
+        if (std::string(fixture).rfind("xref_host", 0) == 0)
+            fs::copy_file(fs::path(KW_DRAWING_TESTDATA) / "frames" / "xref_frame_a3.dxf",
+                          fs::path(folder.Path()) / "xref_frame_a3.dxf");
+        const auto listed = RunCommand(folder, std::string("--list ") + options + Quoted(drawing));
+        ASSERT_EQ(listed.status, 0);
+        const std::size_t frames = Lines(listed.out).size();
+        ASSERT_GT(frames, 0u);
+        const fs::path output = fs::path(folder.Path()) / "plots";
+        std::string err;
+        const auto run = RunCommand(
+            folder, std::string(options) + "--output " + Quoted(output) + " " + Quoted(drawing),
+            &err);
+        ASSERT_EQ(run.status, 0) << run.out << err;
+        ASSERT_EQ(WrittenFiles(run.out).size(), frames) << run.out;
+        for (std::size_t page = 1; page <= frames; ++page) {
+            char name[16];
+            std::snprintf(name, sizeof name, "-%03zu.pdf", page);
+            const fs::path pdf = output / (drawing.stem().string() + name);
+            EXPECT_EQ(PdfPages(pdf), 1) << pdf;
+        }
+        if (std::string(fixture).rfind("frames_two_rows", 0) == 0) {
+            // Sheet 2 is a portrait frame: scaled by its width onto the A3 sheet, its top with
+            // the title lies beyond the paper.
+            const char* titles[] = {"第4张", "第5张", "第6张", "第1张", nullptr, "第3张"};
+            for (std::size_t page = 1; page <= 6; ++page) {
+                if (!titles[page - 1])
+                    continue;
+                char name[16];
+                std::snprintf(name, sizeof name, "-%03zu.pdf", page);
+                const std::string text =
+                    RunShell("pdftotext " + Quoted(output / (drawing.stem().string() + name)) +
+                             " -")
+                        .out;
+                EXPECT_NE(text.find(titles[page - 1]), std::string::npos)
+                    << "page " << page << ": " << text;
+            }
+        }
+    }
+}
+
 TEST(PlotCommandPlot, EveryFrameOfEveryDrawingIsAPdfOfItsOwnAndTheFilesAreListed) {
     kw::test::TempFolder folder;
     const fs::path gbk = CopyOf("frames_r2000_gbk.dxf", folder);
