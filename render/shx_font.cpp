@@ -67,7 +67,7 @@ struct Entry {
     std::string spec;
 };
 
-// A shape's bytes: its name up to a 0, then the specification bytes.
+// A shape's bytes: its name up to a 0, then the definition bytes.
 std::optional<Entry> SplitEntry(std::string_view bytes) {
     const auto zero = bytes.find('\0');
     if (zero == std::string_view::npos)
@@ -92,7 +92,7 @@ std::string At(std::size_t pos) {
 
 } // namespace
 
-// Runs the specification bytes of a shape, with its subshapes, into strokes.
+// Runs the definition bytes of a shape, with its subshapes, into strokes.
 class ShxInterpreter {
 public:
     explicit ShxInterpreter(const ShxFont& font) : m_font(font) {}
@@ -475,7 +475,7 @@ ShxFont ShxFont::Parse(std::string_view data) {
         return Failed("not a shape font (header \"" + std::string(header) + "\")");
     std::size_t pos = eof + 1;
 
-    std::string info; // the specification bytes of the information shape
+    std::string info; // the definition bytes of the information shape
     bool hasInfo = false;
     const auto add = [&](std::uint32_t code, std::string_view entryBytes) -> bool {
         auto entry = SplitEntry(entryBytes);

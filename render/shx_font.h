@@ -87,7 +87,7 @@ private:
     double m_below = 0.0;
     double m_cellWidth = 0.0;
     std::vector<std::pair<std::uint16_t, std::uint16_t>> m_leadRanges;
-    // Shape number → its specification bytes (name stripped, terminating 0 kept when present).
+    // Shape number → its definition bytes (name stripped, terminating 0 kept when present).
     std::unordered_map<std::uint32_t, std::string> m_shapes;
 };
 
