@@ -230,9 +230,11 @@ bool CadWindow::OpenDrawing(const QString& path) {
 }
 
 void CadWindow::File_Open() {
-    const QString path = QFileDialog::getOpenFileName(
-        this, QStringLiteral("选择文件"), m_lastFolder,
-        QStringLiteral("图形 (*.dxf *.dwg);;DXF 图形 (*.dxf);;所有文件 (*)"));
+    const QString title = QStringLiteral("选择文件");
+    const QString filters = QStringLiteral("图形 (*.dxf *.dwg);;DXF 图形 (*.dxf);;所有文件 (*)");
+    const QString path = m_openPrompt
+                             ? m_openPrompt(this, title, m_lastFolder, filters)
+                             : QFileDialog::getOpenFileName(this, title, m_lastFolder, filters);
     if (!path.isEmpty()) {
         OpenDrawing(path);
     }

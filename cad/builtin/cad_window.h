@@ -6,6 +6,8 @@
 
 #include <QMainWindow>
 
+#include <functional>
+
 #include <string>
 
 class QPlainTextEdit;
@@ -29,6 +31,11 @@ public:
     // line. Returns whether the drawing is open.
     bool OpenDrawing(const QString& path);
 
+    // The file dialog File → Open asks; replaceable, so a test answers it without a dialog.
+    using OpenPrompt = std::function<QString(QWidget* parent, const QString& title,
+                                             const QString& folder, const QString& filters)>;
+    void SetOpenPrompt(OpenPrompt prompt) { m_openPrompt = std::move(prompt); }
+
     DrawingView* View() const { return m_view; }
     QPlainTextEdit* CommandLine() const { return m_commandLine; }
 
@@ -46,6 +53,7 @@ private:
     QPlainTextEdit* m_commandLine;
     std::size_t m_linesShown = 0;
     QString m_lastFolder;
+    OpenPrompt m_openPrompt;
 };
 
 } // namespace kw::builtin

@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QFileDialog>
 #include <QTimer>
 #include <QtTest>
 
@@ -159,23 +158,13 @@ void DesktopRunsTest::CadWindowIsFoundByItsTitleAndOpensDrawingsFromItsMenu() {
     QVERIFY(cad != nullptr);
     QVERIFY(cad->isVisible());
 
-    // File → Open, answered in the file dialog.
+    // File → Open, answered as the user answers the file dialog.
     QString dialogTitle;
-    QTimer answer;
-    answer.setInterval(20);
-    // Answered again on every tick while the dialog stays open: on a loaded machine the dialog's
-    // file model may not know the file yet, and the first accept is refused.
-    QObject::connect(&answer, &QTimer::timeout, [&] {
-        if (auto* dialog = FindVisible<QFileDialog>()) {
-            dialogTitle = dialog->windowTitle();
-            dialog->selectFile(f.drawing);
-            static_cast<QDialog*>(dialog)->done(
-                QDialog::Accepted); // without the dialog's own check of its model
-        }
+    cad->SetOpenPrompt([&](QWidget*, const QString& title, const QString&, const QString&) {
+        dialogTitle = title;
+        return f.drawing;
     });
-    answer.start();
     cad->findChild<QAction*>(QStringLiteral("FileOpen"))->trigger();
-    answer.stop();
     QCOMPARE(dialogTitle, QStringLiteral("选择文件"));
     const std::string caption = f.session->Application()->Caption();
     QCOMPARE(caption, std::string(kw::builtin::kWindowTitle) + " - [" + kFrames + "]");
