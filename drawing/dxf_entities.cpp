@@ -148,7 +148,7 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
     e.source.line = head.line;
     switch (e.type) {
     case EntityType::Unknown:
-        e.geometry = OpaqueGeometry{std::string(typeName)};
+        e.geometry = OpaqueGeometry{std::string(typeName), {}, {}};
         break;
     case EntityType::Line:
         e.geometry = LineGeometry{};
@@ -212,6 +212,9 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
     std::string mtextLast;
     bool hatchSubclass = false;
     std::size_t hatchPaths = 0;
+    // A table's own data (AcDbTable) follows its block reference part; only the latter places it.
+    const bool table = e.type == EntityType::Unknown && typeName == "ACAD_TABLE";
+    bool tableData = false;
     const std::size_t n = rec.size();
     for (std::size_t i = 0; i < n; ++i) {
         const RawTag& t = rec[i];
@@ -274,6 +277,8 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
         case 100:
             if (e.type == EntityType::Hatch && Trim(t.value) == "AcDbHatch")
                 hatchSubclass = true;
+            if (table && Trim(t.value) == "AcDbTable")
+                tableData = true;
             continue;
         default:
             break;
@@ -704,6 +709,13 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
             break;
         }
         case EntityType::Unknown:
+            if (table && !tableData) {
+                auto& g = std::get<OpaqueGeometry>(e.geometry);
+                if (c == 2)
+                    g.blockName = Name(t);
+                else if (c == 10 || c == 20 || c == 30)
+                    SetAxis(g.insertion, c, Real(t));
+            }
             break;
         }
     }

@@ -253,9 +253,13 @@ struct ViewportGeometry {
     std::vector<std::uint64_t> frozenLayers; // 331: layers frozen in this viewport
 };
 
-// Any other type (RAY, IMAGE, MULTILEADER, 3DSOLID, proxy entities, ...): no geometry kept.
+// Any other type (RAY, IMAGE, MULTILEADER, 3DSOLID, proxy entities, ...): no geometry kept, except
+// for a table (ACAD_TABLE), whose drawn content is an anonymous block placed like a block
+// reference: its name and insertion point are kept, so that it is measured and drawn.
 struct OpaqueGeometry {
-    std::string dxfName; // the type name as the file spells it
+    std::string dxfName;   // the type name as the file spells it
+    std::string blockName; // ACAD_TABLE: 2 of AcDbBlockReference (a "*T..." block); else empty
+    Vec3 insertion;        // ACAD_TABLE: 10 (WCS)
 };
 
 using EntityGeometry =

@@ -534,8 +534,15 @@ void Probe::Entity_(const Document& document, const Entity& e, const Transform& 
              true);
         break;
     }
-    case EntityType::Unknown:
+    case EntityType::Unknown: {
+        const auto& g = std::get<drawing::OpaqueGeometry>(e.geometry);
+        const drawing::Block* block =
+            g.blockName.empty() ? nullptr : document.FindBlock(g.blockName);
+        if (block != nullptr) {
+            Block_(document, *block, m * Transform::Translation(g.insertion));
+        }
         break;
+    }
     }
 }
 

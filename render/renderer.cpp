@@ -592,8 +592,15 @@ private:
             if (topLevel && m_paperLayout)
                 DrawViewport(d, std::get<drawing::ViewportGeometry>(e.geometry));
             break;
-        case EntityType::Unknown:
+        case EntityType::Unknown: {
+            // A table draws as its anonymous block.
+            const auto& g = std::get<drawing::OpaqueGeometry>(e.geometry);
+            const Block* block = g.blockName.empty() ? nullptr : d.FindBlock(g.blockName);
+            if (block)
+                DrawBlock(d, *block, m * Transform::Translation(g.insertion),
+                          Hand(layer, drawn, lineweight, linetype, in));
             break;
+        }
         }
     }
 
