@@ -963,8 +963,16 @@ private:
         return format.height > 0 ? format.height : base * format.heightFactor;
     }
 
-    double Advance(const TextFrame& frame, const QString& text, const MTextFormat& format) const {
-        const double plain = frame.metrics.horizontalAdvance(text) * frame.scale;
+    // The shape fonts of a piece: its style's, unless a \f code names a TrueType family.
+    const ShxTextFont* PieceShapes(const Document& d, const std::string& style,
+                                   const MTextFormat& format) const {
+        return format.family.empty() ? m_state.ShapeFace(d, style) : nullptr;
+    }
+
+    double Advance(const TextFrame& frame, const QString& text, const MTextFormat& format,
+                   const ShxTextFont* shapes = nullptr, double height = 0.0) const {
+        const double plain = shapes ? ShapeAdvance(*shapes, frame, text, height)
+                                    : frame.metrics.horizontalAdvance(text) * frame.scale;
         // Tracking widens the space between characters by a share of the text height.
         return plain * format.widthFactor + (format.tracking - 1.0) * 0.5 * frame.scale *
                                                 frame.metrics.height() *
@@ -988,12 +996,14 @@ private:
                 continue;
             }
             const TextFrame full = PieceFrame(d, style, piece.format, height);
+            const ShxTextFont* shapes = PieceShapes(d, style, piece.format);
             const QString text = QString::fromStdString(piece.text);
             QString word;
             auto flush = [&](bool blank) {
                 if (!word.isEmpty())
-                    atoms.push_back(
-                        {&piece, word, Advance(full, word, piece.format), height, blank});
+                    atoms.push_back({&piece, word,
+                                     Advance(full, word, piece.format, shapes, height), height,
+                                     blank});
                 word.clear();
             };
             for (const QChar c : text) {
@@ -1047,7 +1057,8 @@ private:
             if (!line.atoms.empty() && line.atoms.back().text.endsWith(QLatin1Char(' '))) {
                 const Atom& last = line.atoms.back();
                 const auto frame = PieceFrame(d, g.style, last.piece->format, last.height);
-                line.width -= Advance(frame, QStringLiteral(" "), last.piece->format);
+                line.width -= Advance(frame, QStringLiteral(" "), last.piece->format,
+                                      PieceShapes(d, g.style, last.piece->format), last.height);
             }
         const double factor = g.lineSpacingFactor > 0 ? g.lineSpacingFactor : 1.0;
         std::vector<double> baselines;
@@ -1094,7 +1105,12 @@ private:
                     width += line.atoms[b].width;
                 }
                 const TextFrame frame = PieceFrame(d, g.style, format, atom.height);
-                if (!run.trimmed().isEmpty())
+                const ShxTextFont* shapes = PieceShapes(d, g.style, format);
+                const bool ink = !run.trimmed().isEmpty();
+                if (ink && shapes)
+                    ShapeGlyphs(*shapes, frame, run, atom.height, x, baseline + lift,
+                                format.widthFactor, format.obliqueDeg, local);
+                else if (ink)
                     Glyphs(frame, run, x, baseline + lift, format.widthFactor, format.obliqueDeg,
                            local);
                 const double rules[3] = {format.underline ? -0.2 : NAN, format.overline ? 1.2 : NAN,
