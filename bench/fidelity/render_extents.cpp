@@ -92,8 +92,8 @@ int main(int argc, char** argv) {
             std::cerr << "cannot write " << argv[2] << '\n';
             return 1;
         }
-        std::printf("%.17g %.17g %.17g %.17g %d %d\n", window.left(), window.top(),
-                    window.right(), window.bottom(), imageWidth, imageHeight);
+        std::printf("%.17g %.17g %.17g %.17g %d %d\n", window.left(), window.top(), window.right(),
+                    window.bottom(), imageWidth, imageHeight);
         return 0;
     } catch (const std::exception& failure) {
         std::cerr << failure.what() << '\n';

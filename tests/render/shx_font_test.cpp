@@ -479,8 +479,8 @@ TEST_F(FontLibraryTest, MultilineTextInAShapeFontStyleIsDrawnFromItsStrokes) {
         QPainter painter(&page);
         renderer.PaintPage(painter, 0, PlacePage(settings), 10.0, {});
     }
-    EXPECT_TRUE(Inked(page, 108, 20));  // 中's base, (100, 20)-(116, 20)
-    EXPECT_TRUE(Inked(page, 104, 28));  // its half-width primitive
+    EXPECT_TRUE(Inked(page, 108, 20)); // 中's base, (100, 20)-(116, 20)
+    EXPECT_TRUE(Inked(page, 104, 28)); // its half-width primitive
     EXPECT_FALSE(Inked(page, 111, 28));
     EXPECT_TRUE(Inked(page, 100, 34));  // its upright
     EXPECT_FALSE(Inked(page, 108, 24)); // inside the character
