@@ -386,9 +386,12 @@ private:
         double total = 0.0;
         for (double dash : linetype->dashes)
             total += std::fabs(dash);
+        // In a viewport with $PSLTSCALE on, dashes keep their paper length whatever the
+        // viewport's scale.
         const double scale = d.HeaderNumber("$LTSCALE", 1.0) *
                              (e.linetypeScale > 0.0 ? e.linetypeScale : 1.0) *
-                             std::sqrt(std::fabs(Det2(m))) * m_deviceScale;
+                             std::sqrt(std::fabs(Det2(m))) / m_viewportLinetypeScale *
+                             m_deviceScale;
         const double finest =
             m_options.deviceUnitsPerMm > 0 ? 0.5 * m_options.deviceUnitsPerMm : 3.0;
         if (!(total * scale > finest) || !std::isfinite(total * scale))
@@ -1273,8 +1276,12 @@ private:
         m_frozen.insert(g.frozenLayers.begin(), g.frozenLayers.end());
         const bool paper = m_paperLayout;
         m_paperLayout = false;
+        const double linetypeScale = m_viewportLinetypeScale;
+        if (d.HeaderNumber("$PSLTSCALE", 1.0) != 0.0)
+            m_viewportLinetypeScale = scale;
         for (std::size_t i : found)
             Draw(d, entities[i], modelToPaper, Inherited{}, true);
+        m_viewportLinetypeScale = linetypeScale;
         m_paperLayout = paper;
         m_frozen = frozen;
         m_painter.restore();
@@ -1518,6 +1525,8 @@ private:
     const PaintOptions& m_options;
     bool m_plotting;
     double m_deviceScale = 1.0;
+    // Drawing a viewport with $PSLTSCALE on: its scale, which the dash lengths do not follow.
+    double m_viewportLinetypeScale = 1.0;
     double m_tolerance = 0.3;
     QColor m_foreground;
     QColor m_color;

@@ -291,6 +291,35 @@ TEST(PaintPage, APaperLayoutShowsModelSpaceThroughItsViewportsAtTheirScale) {
     EXPECT_TRUE(Inked(image, 100, 74.95));  // the viewport's border
 }
 
+TEST(PaintPage, InViewportsDashesKeepTheirPaperLengthUnlessPaperSpaceLinetypeScalingIsOff) {
+    // The half-scale viewport above; a dashed model line (dash 10, gap 5) starting at model
+    // x = 0, paper x = 25. Paper scaling on: dashes 25..35, 40..50, 55..65; off: the pattern
+    // halves, dashes 47.5..52.5 and 55..60, gap 60..62.5.
+    const std::string viewport = T(0, "VIEWPORT") + T(8, "0") + T(67, 1) + T(10, 100.0) +
+                                 T(20, 50.0) + T(30, 0.0) + T(40, 100.0) + T(41, 50.0) + T(68, 1) +
+                                 T(69, 2) + T(12, 150.0) + T(22, 100.0) + T(45, 100.0);
+    for (const bool paperScaling : {true, false}) {
+        SCOPED_TRACE(paperScaling);
+        auto document =
+            drawing::test::FromTags(Line(0, 99.9, 400, 99.9, T(6, "DASHED")) + viewport);
+        document.header.push_back({"$PSLTSCALE", {{70, paperScaling ? "1" : "0"}}});
+        drawing::Linetype dashed;
+        dashed.name = "DASHED";
+        dashed.patternLength = 15;
+        dashed.dashes = {10, -5};
+        document.linetypes.push_back(dashed);
+        document.RebuildIndexes();
+        QImage image(int(297 * kPxPerMm), int(210 * kPxPerMm), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        Renderer(document).PaintPage(painter, 1, PlacePage(A4()), kPxPerMm, {});
+        painter.end();
+        EXPECT_EQ(Inked(image, 52, 49.95), !paperScaling);
+        EXPECT_EQ(Inked(image, 61, 49.95), paperScaling);
+        EXPECT_TRUE(Inked(image, 57, 49.95));
+    }
+}
+
 TEST(PaintPage, SolidHatchesFillTheirBoundariesByTheEvenOddRule) {
     const QImage page = Plot(drawing::test::FromTags(Hatch(true, "")));
     EXPECT_EQ(At(page, 30, 30), QColor(Qt::red));
