@@ -388,10 +388,9 @@ private:
             total += std::fabs(dash);
         // In a viewport with $PSLTSCALE on, dashes keep their paper length whatever the
         // viewport's scale.
-        const double scale = d.HeaderNumber("$LTSCALE", 1.0) *
-                             (e.linetypeScale > 0.0 ? e.linetypeScale : 1.0) *
-                             std::sqrt(std::fabs(Det2(m))) / m_viewportLinetypeScale *
-                             m_deviceScale;
+        const double scale =
+            d.HeaderNumber("$LTSCALE", 1.0) * (e.linetypeScale > 0.0 ? e.linetypeScale : 1.0) *
+            std::sqrt(std::fabs(Det2(m))) / m_viewportLinetypeScale * m_deviceScale;
         const double finest =
             m_options.deviceUnitsPerMm > 0 ? 0.5 * m_options.deviceUnitsPerMm : 3.0;
         if (!(total * scale > finest) || !std::isfinite(total * scale))
