@@ -215,6 +215,9 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
     // A table's own data (AcDbTable) follows its block reference part; only the latter places it.
     const bool table = e.type == EntityType::Unknown && typeName == "ACAD_TABLE";
     bool tableData = false;
+    std::shared_ptr<RasterGeometry> raster;
+    if (e.type == EntityType::Unknown && (typeName == "IMAGE" || typeName == "WIPEOUT"))
+        raster = std::make_shared<RasterGeometry>();
     const std::size_t n = rec.size();
     for (std::size_t i = 0; i < n; ++i) {
         const RawTag& t = rec[i];
@@ -709,6 +712,51 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
             break;
         }
         case EntityType::Unknown:
+            if (raster) {
+                RasterGeometry& r = *raster;
+                switch (c) {
+                case 10:
+                case 20:
+                case 30:
+                    SetAxis(r.insertion, c, Real(t));
+                    break;
+                case 11:
+                case 21:
+                case 31:
+                    SetAxis(r.u, c - 1, Real(t));
+                    break;
+                case 12:
+                case 22:
+                case 32:
+                    SetAxis(r.v, c - 2, Real(t));
+                    break;
+                case 13:
+                    r.widthPx = Real(t);
+                    break;
+                case 23:
+                    r.heightPx = Real(t);
+                    break;
+                case 340:
+                    r.imageDefinition = tags.Handle(t);
+                    break;
+                case 70:
+                    r.display = Short(t);
+                    break;
+                case 280:
+                    r.clipping = Integer(t) != 0;
+                    break;
+                case 14:
+                    if (r.clip.size() < 100000)
+                        r.clip.push_back({Real(t), 0, 0});
+                    break;
+                case 24:
+                    if (!r.clip.empty())
+                        r.clip.back().y = Real(t);
+                    break;
+                default:
+                    break;
+                }
+            }
             if (table && !tableData) {
                 auto& g = std::get<OpaqueGeometry>(e.geometry);
                 if (c == 2)
@@ -719,6 +767,8 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
             break;
         }
     }
+    if (raster)
+        std::get<OpaqueGeometry>(e.geometry).raster = std::move(raster);
     if (e.type == EntityType::MText) {
         auto& g = std::get<MTextGeometry>(e.geometry);
         mtextRaw += mtextLast;

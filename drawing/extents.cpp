@@ -620,6 +620,9 @@ void Measure::Entity_(Box& box, const Entity& e, const Transform& m) {
         break;
     case EntityType::Unknown: {
         const auto& g = std::get<OpaqueGeometry>(e.geometry);
+        if (g.raster)
+            for (const Vec3& corner : g.raster->Outline())
+                box.Add(m.Apply(corner));
         if (g.blockName.empty())
             break;
         if (const Block* block = doc.FindBlock(g.blockName))

@@ -1,5 +1,6 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -76,6 +77,7 @@ struct Renderer::State {
     mutable std::map<std::size_t, drawing::SpatialIndex> indexes;
     mutable std::vector<std::string> warnings;
     mutable std::set<std::string> warned;
+    mutable std::map<std::string, std::shared_ptr<const QImage>> pictures; // by file
     // Fonts and their metrics by text style, looked up once: the font database is slow to ask.
     struct StyleFace {
         QFont font;
@@ -136,6 +138,34 @@ struct Renderer::State {
             Warn(warning);
         std::lock_guard lock(mutex);
         return shapeFaces.emplace(style->name, std::move(face)).first->second.get();
+    }
+
+    // The picture of a raster image, read once per file; null (and said once) when its file is
+    // not found or cannot be read.
+    std::shared_ptr<const QImage> Picture(const drawing::Document& d,
+                                          std::uint64_t definition) const {
+        const auto named = d.imageFiles.find(definition);
+        if (named == d.imageFiles.end())
+            return nullptr;
+        const std::string file = drawing::FindXrefFile(d.path, named->second);
+        {
+            std::lock_guard lock(mutex);
+            const auto it = pictures.find(file);
+            if (!file.empty() && it != pictures.end())
+                return it->second;
+        }
+        std::shared_ptr<const QImage> picture;
+        if (!file.empty()) {
+            QImage image(QString::fromStdString(file));
+            if (!image.isNull())
+                picture = std::make_shared<const QImage>(std::move(image));
+        }
+        if (!picture) {
+            Warn("image \"" + named->second + "\" was not found or could not be read");
+            return nullptr;
+        }
+        std::lock_guard lock(mutex);
+        return pictures.emplace(file, std::move(picture)).first->second;
     }
 
     void Warn(const std::string& text) const {
@@ -597,6 +627,8 @@ private:
         case EntityType::Unknown: {
             // A table draws as its anonymous block.
             const auto& g = std::get<drawing::OpaqueGeometry>(e.geometry);
+            if (g.raster)
+                DrawRaster(d, *g.raster, m, e.DxfName() == "WIPEOUT");
             const Block* block = g.blockName.empty() ? nullptr : d.FindBlock(g.blockName);
             if (block)
                 DrawBlock(d, *block, m * Transform::Translation(g.insertion),
@@ -1283,6 +1315,42 @@ private:
         m_viewportLinetypeScale = linetypeScale;
         m_paperLayout = paper;
         m_frozen = frozen;
+        m_painter.restore();
+    }
+
+    // A wipeout covers what lies under it with the background; an image draws its picture,
+    // clipped to its outline, or only the outline when the picture is not there.
+    void DrawRaster(const Document& d, const drawing::RasterGeometry& r, const Transform& m,
+                    bool wipeout) {
+        QPolygonF outline;
+        for (const Vec3& corner : r.Outline())
+            outline << Dev(m, corner);
+        if (outline.size() < 3)
+            return;
+        QPainterPath area;
+        area.addPolygon(outline);
+        area.closeSubpath();
+        if (wipeout) {
+            m_painter.fillPath(area, m_options.background);
+            return;
+        }
+        if ((r.display & 1) == 0 || !(r.widthPx > 0) || !(r.heightPx > 0))
+            return;
+        const auto picture = m_state.Picture(d, r.imageDefinition);
+        if (!picture) {
+            m_painter.drawPath(area);
+            return;
+        }
+        // The picture's pixels (x right, y down from its upper-left corner) → the device.
+        const Vec3 top = r.insertion + r.v * r.heightPx;
+        const QPointF o = Dev(m, top);
+        const QPointF ux = Dev(m, top + r.u * (r.widthPx / picture->width())) - o;
+        const QPointF uy = Dev(m, top - r.v * (r.heightPx / picture->height())) - o;
+        m_painter.save();
+        m_painter.setClipPath(area, Qt::IntersectClip);
+        m_painter.setTransform(QTransform(ux.x(), ux.y(), uy.x(), uy.y(), o.x(), o.y()), true);
+        m_painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        m_painter.drawImage(QPointF(0, 0), *picture);
         m_painter.restore();
     }
 
