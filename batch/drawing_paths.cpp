@@ -32,6 +32,35 @@ std::string LowerExtension(const std::string& path) {
     return extension;
 }
 
+// UTF-8 as code points, so that ? and [...] take a whole character; a byte that is no UTF-8
+// stands for itself, apart from every character.
+std::u32string CodePoints(const std::string& text) {
+    std::u32string points;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const int length = byte < 0x80         ? 1
+                           : (byte >> 5) == 6  ? 2
+                           : (byte >> 4) == 14 ? 3
+                           : (byte >> 3) == 30 ? 4
+                                               : 0;
+        bool valid = length > 0 && i + static_cast<std::size_t>(length) <= text.size();
+        char32_t point = length == 1 ? byte : byte & (0x7F >> length);
+        for (int k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+            valid = (next & 0xC0) == 0x80;
+            point = (point << 6) | (next & 0x3F);
+        }
+        if (!valid) {
+            points.push_back(0x110000 + byte);
+            ++i;
+            continue;
+        }
+        points.push_back(point);
+        i += static_cast<std::size_t>(length);
+    }
+    return points;
+}
+
 bool IsFolder(const fs::path& path) {
     std::error_code error;
     return fs::is_directory(path, error);
@@ -213,10 +242,12 @@ bool HasWildcard(const std::string& text) {
     return text.find_first_of("*?[") != std::string::npos;
 }
 
-bool WildcardMatch(const std::string& pattern, const std::string& name) {
+bool WildcardMatch(const std::string& patternText, const std::string& nameText) {
+    const std::u32string pattern = CodePoints(patternText);
+    const std::u32string name = CodePoints(nameText);
     std::size_t p = 0;
     std::size_t n = 0;
-    std::size_t starP = std::string::npos;
+    std::size_t starP = std::u32string::npos;
     std::size_t starN = 0;
     while (n < name.size()) {
         if (p < pattern.size() && pattern[p] == '*') {
@@ -257,7 +288,7 @@ bool WildcardMatch(const std::string& pattern, const std::string& name) {
             ++n;
             continue;
         }
-        if (starP == std::string::npos) {
+        if (starP == std::u32string::npos) {
             return false;
         }
         p = starP + 1;

@@ -26,7 +26,7 @@ bool IsDrawingFile(const std::string& path);
 bool IsListFile(const std::string& path);
 bool HasWildcard(const std::string& text);
 // Shell-style matching of one path part: * any run, ? one character, [abc], [a-z], [!...].
-// Characters are bytes, so a multi-byte character is matched literally or by *.
+// UTF-8 text, matched character by character.
 bool WildcardMatch(const std::string& pattern, const std::string& name);
 
 // --shard K/N: the K-th of N slices of a drawing set.
