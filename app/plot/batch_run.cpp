@@ -112,9 +112,13 @@ public:
         DrawBar();
     }
 
-    void Page(const PageRecord& record) {
+    // A record a resume keeps goes to the log only: its page was plotted by an earlier run.
+    void Page(const PageRecord& record, bool made) {
         m_log.Append(record);
         m_records.push_back(record);
+        if (!made) {
+            return;
+        }
         ClearBar();
         if (record.status == PageStatus::Plotted && !record.outputFile.empty()) {
             m_out << record.outputFile << "\t1\n" << std::flush;
@@ -178,16 +182,25 @@ private:
     bool m_failed = false;
 };
 
-// The records of a drawing in page order: those a resume keeps and those just made.
-std::vector<PageRecord> Joined(std::vector<PageRecord> kept, std::vector<PageRecord> made) {
-    kept.insert(kept.end(), made.begin(), made.end());
-    std::stable_sort(kept.begin(), kept.end(),
-                     [](const PageRecord& a, const PageRecord& b) { return a.page < b.page; });
-    return kept;
+// The records of a drawing in page order: those a resume keeps and those just made, each
+// with its origin.
+std::vector<std::pair<PageRecord, bool>> Joined(const std::vector<PageRecord>& kept,
+                                                const std::vector<PageRecord>& made) {
+    std::vector<std::pair<PageRecord, bool>> joined;
+    for (const PageRecord& record : kept) {
+        joined.emplace_back(record, false);
+    }
+    for (const PageRecord& record : made) {
+        joined.emplace_back(record, true);
+    }
+    std::stable_sort(joined.begin(), joined.end(),
+                     [](const auto& a, const auto& b) { return a.first.page < b.first.page; });
+    return joined;
 }
 
 std::vector<BatchItem> ItemsToResume(const std::string& logPath) {
-    const ResumePlan plan = PlanResume(ReadRunLog(logPath));
+    const std::vector<PageRecord> log = ReadRunLog(logPath);
+    const ResumePlan plan = PlanResume(log);
     std::map<std::string, BatchItem> byDrawing;
     std::vector<std::string> order;
     const auto item = [&](const std::string& drawing) -> BatchItem& {
@@ -199,6 +212,9 @@ std::vector<BatchItem> ItemsToResume(const std::string& logPath) {
         }
         return at->second;
     };
+    for (const PageRecord& record : log) {
+        item(record.drawing); // the drawings in the log's order
+    }
     for (const PageRecord& record : plan.kept) {
         item(record.drawing).kept.push_back(record);
     }
@@ -260,8 +276,8 @@ int RunBatch(const PlotOptions& options, DrawingPlotter& plotter, const std::str
                          : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
     bool stop = false;
     const auto emit = [&](std::size_t i, const std::vector<PageRecord>& made) {
-        for (const PageRecord& record : Joined(items[i].kept, made)) {
-            report.Page(record);
+        for (const auto& [record, fresh] : Joined(items[i].kept, made)) {
+            report.Page(record, fresh);
         }
         report.EndDrawing(static_cast<int>(i) + 1, items[i].job.drawing);
     };
