@@ -236,4 +236,8 @@ private:
     std::map<std::string, std::size_t, std::less<>> m_blockIndex;
 };
 
+// A multileader's text as the multiline text it draws: its content, place, height, width and
+// attachment, in the text style its context names (STANDARD when that style is not there).
+MTextGeometry MLeaderText(const Document& document, const MLeaderGeometry& mleader);
+
 } // namespace kw::drawing

@@ -634,6 +634,8 @@ private:
             const auto& g = std::get<drawing::OpaqueGeometry>(e.geometry);
             if (g.raster)
                 DrawRaster(d, *g.raster, m, e.DxfName() == "WIPEOUT");
+            if (g.mleader)
+                DrawMLeader(d, e, *g.mleader, m);
             const Block* block = g.blockName.empty() ? nullptr : d.FindBlock(g.blockName);
             if (block)
                 DrawBlock(d, *block, m * Transform::Translation(g.insertion),
@@ -1575,8 +1577,12 @@ private:
             return;
         const double size =
             d.HeaderNumber("$DIMASZ", 2.5) * std::max(1e-9, d.HeaderNumber("$DIMSCALE", 1.0));
-        const Vec3 tip = g.vertices[0];
-        Vec3 along = g.vertices[1] - tip;
+        Arrowhead(g.vertices[0], g.vertices[1], size, m);
+    }
+
+    // A closed filled arrowhead with its tip at `tip`, pointing away from `from`.
+    void Arrowhead(const Vec3& tip, const Vec3& from, double size, const Transform& m) {
+        Vec3 along = from - tip;
         const double length = drawing::Length(along);
         if (!(length > 0.0) || !(size > 0.0))
             return;
@@ -1589,6 +1595,37 @@ private:
         path.addPolygon(head);
         path.closeSubpath();
         Fill(path);
+    }
+
+    // A multileader: each leader's lines with an arrowhead, ending at the landing, the dogleg
+    // from there, and the text.
+    void DrawMLeader(const Document& d, const Entity& e, const drawing::MLeaderGeometry& g,
+                     const Transform& m) {
+        for (const drawing::MLeaderGeometry::Leader& leader : g.leaders) {
+            if (g.lineType != 0)
+                for (const auto& line : leader.lines) {
+                    std::vector<Vec3> vertices = line;
+                    if (leader.hasLanding)
+                        vertices.push_back(leader.landing);
+                    if (vertices.size() < 2)
+                        continue;
+                    QPolygonF points;
+                    for (const Vec3& v : vertices)
+                        points << Dev(m, v);
+                    Stroke(points, false);
+                    Arrowhead(vertices[0], vertices[1], g.arrowSize, m);
+                }
+            const Vec3 direction = drawing::Normalized(leader.doglegDirection);
+            if (g.dogleg && leader.hasLanding && leader.doglegLength > 0.0 &&
+                drawing::Length(direction) > 0.0) {
+                QPolygonF dogleg;
+                dogleg << Dev(m, leader.landing)
+                       << Dev(m, leader.landing + direction * leader.doglegLength);
+                Stroke(dogleg, false);
+            }
+        }
+        if (g.hasText && !g.text.empty())
+            DrawMText(d, e, drawing::MLeaderText(d, g), m);
     }
 
     const Renderer::State& m_state;

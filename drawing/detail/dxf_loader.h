@@ -258,6 +258,7 @@ struct Loader {
     void ParseBlockRecord(const std::vector<RawTag>& rec);
     void ParseLayout(const RawTag& head, const std::vector<RawTag>& rec, bool isLayout);
     void ParseImageDefinition(const std::vector<RawTag>& rec);
+    std::shared_ptr<const MLeaderGeometry> ReadMLeader(const std::vector<RawTag>& rec);
 
     void Run();
     void Finish();

@@ -385,6 +385,40 @@ TEST(PaintPage, ImagesDrawTheirPictureClippedAndWipeoutsCoverWhatLiesBelow) {
     EXPECT_DOUBLE_EQ(clipped.max.x, 140.0);
 }
 
+TEST(PaintPage, MultileadersDrawTheirLinesArrowheadsDoglegAndText) {
+    // One leader line from (60.05, 20) up to the landing (60.05, 60), an arrowhead 12 long, a
+    // dogleg of 10 to the right, and "MM" 5 high whose top-left corner is at (72, 62.5). The
+    // group codes 10 and 40 mean other things at each depth of the context data, and after it.
+    const std::string mleader =
+        T(0, "MULTILEADER") + T(8, "0") + T(100, "AcDbEntity") + T(100, "AcDbMLeader") +
+        T(300, "CONTEXT_DATA{") + T(40, 1.0) + T(10, 999.0) + T(20, 999.0) + T(30, 0.0) +
+        T(41, 5.0) + T(140, 12.0) + T(290, 1) + T(304, "MM") + T(12, 72.0) + T(22, 62.5) +
+        T(32, 0.0) + T(13, 1.0) + T(23, 0.0) + T(33, 0.0) + T(43, 0.0) + T(171, 1) +
+        T(302, "LEADER{") + T(290, 1) + T(291, 1) + T(10, 60.05) + T(20, 60.0) + T(30, 0.0) +
+        T(11, 1.0) + T(21, 0.0) + T(31, 0.0) + T(40, 10.0) + T(304, "LEADER_LINE{") + T(10, 60.05) +
+        T(20, 20.0) + T(30, 0.0) + T(305, "}") + T(303, "}") + T(301, "}") + T(170, 1) + T(291, 1) +
+        T(41, 99.0);
+    const auto document = drawing::test::FromTags(mleader);
+    const QImage page = Plot(document);
+    EXPECT_TRUE(Inked(page, 60.05, 45)); // the leader line
+    EXPECT_TRUE(Inked(page, 61, 29));    // the arrowhead, 2 wide at its end
+    EXPECT_FALSE(Inked(page, 61, 35));
+    EXPECT_TRUE(Inked(page, 65, 60)); // the dogleg
+    EXPECT_FALSE(Inked(page, 71, 60));
+    int text = 0; // ink in the text's box, right of the dogleg
+    for (double x = 72; x < 80; x += 0.1)
+        for (double y = 57.5; y < 62.5; y += 0.1)
+            text += Inked(page, x, y) ? 1 : 0;
+    EXPECT_GT(text, 50);
+
+    const drawing::Box box =
+        drawing::EntityExtents(document, document.LayoutEntities(document.layouts.front()).front());
+    EXPECT_DOUBLE_EQ(box.min.x, 60.05);
+    EXPECT_DOUBLE_EQ(box.min.y, 20.0);
+    EXPECT_GT(box.max.x, 76.0);
+    EXPECT_DOUBLE_EQ(box.max.y, 62.5);
+}
+
 TEST(PaintPage, SolidHatchesFillTheirBoundariesByTheEvenOddRule) {
     const QImage page = Plot(drawing::test::FromTags(Hatch(true, "")));
     EXPECT_EQ(At(page, 30, 30), QColor(Qt::red));
