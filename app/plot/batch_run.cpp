@@ -122,9 +122,9 @@ public:
         ClearBar();
         if (record.status == PageStatus::Plotted && !record.outputFile.empty()) {
             m_out << record.outputFile << "\t1\n" << std::flush;
-        } else if (record.status == PageStatus::Failed) {
+        } else if (record.status == PageStatus::Failed ||
+                   (record.status == PageStatus::Skipped && !record.error.empty())) {
             m_err << FailureLine(record) << std::endl;
-            m_failed = true;
         }
         if (m_bar != nullptr && record.status == PageStatus::Plotted) {
             m_bar->AddPage();
@@ -152,7 +152,6 @@ public:
         }
     }
 
-    bool Failed() const { return m_failed; }
     const std::vector<PageRecord>& Records() const { return m_records; }
 
     void ClearBar() {
@@ -179,7 +178,6 @@ private:
     int m_drawings;
     std::chrono::steady_clock::time_point m_start;
     std::vector<PageRecord> m_records;
-    bool m_failed = false;
 };
 
 // The records of a drawing in page order: those a resume keeps and those just made, each

@@ -27,7 +27,7 @@ FrameKind ParseKind(const std::string& text) {
     if (text == "xref") {
         return FrameKind::ExternalReference;
     }
-    Fail("--kind: expected polyline, block or xref, got \"" + text + "\"");
+    Fail("--kind: expected polyline, block, xref or auto, got \"" + text + "\"");
 }
 
 // A number box as a run reads it (LeadingNumber), refused here when the run could not use it.
@@ -132,10 +132,16 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
     PlotSettings& s = options.settings;
     std::optional<std::string> name; // --name applies to whichever kind is chosen
 
+    const auto setKind = [&](const std::string& v) {
+        options.autoFrames = v == "auto";
+        if (!options.autoFrames) {
+            s.frameKind = ParseKind(v);
+        }
+    };
     using Setter = std::function<void(const std::string&)>;
     const std::map<std::string, Setter> withValue = {
-        {"--kind", [&](const std::string& v) { s.frameKind = ParseKind(v); }},
-        {"--frame-kind", [&](const std::string& v) { s.frameKind = ParseKind(v); }},
+        {"--kind", [&](const std::string& v) { setKind(v); }},
+        {"--frame-kind", [&](const std::string& v) { setKind(v); }},
         {"--layer", [&](const std::string& v) { s.frameLayer = v; }},
         {"--block", [&](const std::string& v) { s.blockName = v; }},
         {"--xref", [&](const std::string& v) { s.xrefName = v; }},
@@ -282,8 +288,8 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
     if (options.action == PlotAction::MergeLogs && options.drawings.empty()) {
         Fail("--merge-logs: name the logs to join (see --help)");
     }
-    if (options.explain && options.action != PlotAction::List) {
-        Fail("--explain goes with --list");
+    if (options.explain && (options.action != PlotAction::List || !options.autoFrames)) {
+        Fail("--explain goes with --list --kind auto: it says why candidates are no frames");
     }
     if (options.action == PlotAction::Plot) {
         CheckPlotValues(s);

@@ -31,6 +31,7 @@ struct PlotOptions {
     std::vector<std::string> styleFolders;
 
     // Batches.
+    bool autoFrames = false;    // --kind auto: frames found without configuration
     OrderChoice order;          // --order, --bottom-up, --right-to-left
     bool recursive = false;     // --recursive
     bool explain = false;       // --explain (with --list)
