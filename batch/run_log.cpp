@@ -272,6 +272,21 @@ double NumberField(const std::map<std::string, Value>& fields, const char* name)
 
 } // namespace
 
+std::string QuoteJson(const std::string& text) {
+    std::string out;
+    AppendQuoted(out, text);
+    return out;
+}
+
+std::string UnquoteJson(const std::string& quoted) {
+    const std::map<std::string, Value> fields = Reader("{\"text\":" + quoted + "}").Object();
+    const Value& value = fields.at("text");
+    if (value.kind != Value::Kind::String) {
+        BadRecord("not a JSON string");
+    }
+    return value.text;
+}
+
 const char* StatusName(PageStatus status) {
     switch (status) {
     case PageStatus::Plotted:

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <iostream>
 #include <map>
 #include <ostream>
 #include <thread>
@@ -132,9 +133,8 @@ public:
         DrawBar();
     }
 
-    void Replay(const std::string& out, const std::string& err) {
+    void Replay(const std::string& err) {
         ClearBar();
-        m_out << out << std::flush;
         m_err << err << std::flush;
         DrawBar();
     }
@@ -330,7 +330,7 @@ int RunBatch(const PlotOptions& options, DrawingPlotter& plotter, const std::str
                 const std::size_t i = itemOf[w];
                 writeUpTo(i);
                 report.StartDrawing(static_cast<int>(i) + 1);
-                report.Replay(result.out, result.err);
+                report.Replay(result.err);
                 if (result.records.empty()) {
                     result.records = skipped(i);
                 }
@@ -353,15 +353,12 @@ int RunBatch(const PlotOptions& options, DrawingPlotter& plotter, const std::str
     return counts.failed > 0 || counts.skipped > 0 ? 1 : 0;
 }
 
-int RunWorker(const PlotOptions& options, DrawingPlotter& plotter) {
-    RunLogWriter log(options.workerLog);
-    bool plotted = true;
-    for (const std::string& drawing : options.drawings) {
-        plotted = plotter.Plot(drawing, options.workerPages, options.stopOnError,
-                               [&log](const PageRecord& record) { log.Append(record); }) &&
-                  plotted;
-    }
-    return plotted ? 0 : 1;
+int RunWorker(DrawingPlotter& plotter) {
+    return ServeWorker(
+        std::cin, std::cout,
+        [&plotter](const WorkerJob& job, const std::function<void(const PageRecord&)>& done) {
+            plotter.Plot(job.drawing, job.pages, false, done);
+        });
 }
 
 int MergeLogs(const PlotOptions& options, std::ostream& out) {

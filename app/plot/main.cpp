@@ -91,8 +91,8 @@ int main(int argc, char** argv) {
         DrawingPlotter drawingPlotter(session, options.settings, papers, std::move(findPages),
                                       options.saveSettings);
         plotter = &drawingPlotter;
-        if (!options.workerLog.empty()) {
-            return RunWorker(options, drawingPlotter);
+        if (options.worker) {
+            return RunWorker(drawingPlotter);
         }
         if (options.saveSettings) {
             SaveSettings(settingsFile, options.settings, printers);

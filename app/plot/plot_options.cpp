@@ -81,17 +81,6 @@ int WholeNumber(const std::string& option, const std::string& text, int minimum,
     return value;
 }
 
-std::vector<int> PageNumbers(const std::string& text) {
-    std::vector<int> pages;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const std::size_t comma = std::min(text.find(',', start), text.size());
-        pages.push_back(WholeNumber("--pages", text.substr(start, comma - start), 1, 1 << 30));
-        start = comma + 1;
-    }
-    return pages;
-}
-
 bool IsFolder(const std::string& path) {
     std::error_code error;
     return std::filesystem::is_directory(
@@ -160,8 +149,6 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
         {"--jobs", [&](const std::string& v) { options.jobs = WholeNumber("-j", v, 1, 256); }},
         {"-j", [&](const std::string& v) { options.jobs = WholeNumber("-j", v, 1, 256); }},
         {"--shard", [&](const std::string& v) { options.shard = ParseShard(v); }},
-        {"--worker", [&](const std::string& v) { options.workerLog = v; }},
-        {"--pages", [&](const std::string& v) { options.workerPages = PageNumbers(v); }},
         {"--fonts", [&](const std::string& v) { options.fontFolders.push_back(v); }},
         {"--papers",
          [&](const std::string& v) {
@@ -188,6 +175,7 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
         {"--save-settings", [&] { options.saveSettings = true; }},
         {"--no-progress", [&] { options.progress = ProgressDisplay::Never; }},
         {"--merge-logs", [&] { options.action = PlotAction::MergeLogs; }},
+        {"--worker", [&] { options.worker = true; }},
         {"--portrait", [&] { s.portrait = true; }},
         {"--reverse", [&] { s.reversePlot = true; }},
         {"--center", [&] { s.centerPlot = true; }},
@@ -277,7 +265,11 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
         !options.styleFolders.empty()) {
         options.action = PlotAction::Styles;
     }
-    if (options.action == PlotAction::Plot && !options.resumeLog.empty()) {
+    if (options.worker) {
+        if (options.action != PlotAction::Plot || !options.drawings.empty()) {
+            Fail("--worker takes its drawings on stdin");
+        }
+    } else if (options.action == PlotAction::Plot && !options.resumeLog.empty()) {
         if (!options.drawings.empty()) {
             Fail("--resume: the drawings come from the log; give no drawings with it");
         }
