@@ -618,8 +618,18 @@ void Measure::Entity_(Box& box, const Entity& e, const Transform& m) {
         for (const Vec3& v : std::get<LeaderGeometry>(e.geometry).vertices)
             box.Add(m.Apply(v));
         break;
+    case EntityType::Unknown: {
+        const auto& g = std::get<OpaqueGeometry>(e.geometry);
+        if (g.raster)
+            for (const Vec3& corner : g.raster->Outline())
+                box.Add(m.Apply(corner));
+        if (g.blockName.empty())
+            break;
+        if (const Block* block = doc.FindBlock(g.blockName))
+            Reference(box, doc, *block, m * Transform::Translation(g.insertion));
+        break;
+    }
     case EntityType::Viewport:
-    case EntityType::Unknown:
         break;
     }
 }

@@ -306,6 +306,19 @@ TEST(Extents, HatchBoundariesAndDimensionBlocks) {
     EXPECT_TRUE(measured);
 }
 
+TEST(Extents, TablesAreMeasuredThroughTheirBlockAndTheirOwnDataIsIgnored) {
+    // The table's own data repeats group codes 10 and 2 (cell contents); only the block
+    // reference part before AcDbTable places it.
+    const std::string table = T(0, "ACAD_TABLE") + T(8, "0") + T(100, "AcDbEntity") +
+                              T(100, "AcDbBlockReference") + T(2, "*T1") + T(10, 100.0) +
+                              T(20, 50.0) + T(30, 0.0) + T(100, "AcDbTable") + T(2, "*X") +
+                              T(10, -500.0) + T(20, -500.0) + T(30, 0.0);
+    ExpectBox(OnlyEntity(FromTags(table, BlockDef("*T1", kLine))), 100, 50, 110, 55);
+    // Any other opaque entity still has no extents.
+    const std::string image = T(0, "IMAGE") + T(8, "0") + T(10, 1.0) + T(20, 1.0) + T(30, 0.0);
+    EXPECT_TRUE(OnlyEntity(FromTags(image)).IsEmpty());
+}
+
 TEST(Extents, ExternalReferencesAreLoadedRelativeAbsoluteOrFromTheHostFolder) {
     const Document host = LoadDrawing(Fixture("frames/xref_host_r2018.dxf"));
     std::vector<Box> boxes;
