@@ -440,10 +440,11 @@ struct Measure {
     void Contents(Box& box, const Block& block, const Transform& m) {
         for (const Entity& e : block.entities) {
             if (e.type == EntityType::AttDef) {
-                // Only constant attribute definitions show in a reference.
+                // Only constant attribute definitions show in a reference, with their value.
                 const auto& g = std::get<TextGeometry>(e.geometry);
-                if (!(g.attributeFlags & 2))
-                    continue;
+                if ((g.attributeFlags & 3) == 2)
+                    AddText(box, m, e, g);
+                continue;
             }
             Entity_(box, e, m);
         }
@@ -581,12 +582,21 @@ void Measure::Entity_(Box& box, const Entity& e, const Transform& m) {
         AddSplinePoints(box, m, std::get<SplineGeometry>(e.geometry));
         break;
     case EntityType::Text:
-    case EntityType::AttDef:
     case EntityType::Attrib: {
         const auto& g = std::get<TextGeometry>(e.geometry);
         if (e.type != EntityType::Text && (g.attributeFlags & 1))
             break; // invisible attribute
         AddText(box, m, e, g);
+        break;
+    }
+    case EntityType::AttDef: {
+        // Standing on its own, a definition shows its tag.
+        const auto& g = std::get<TextGeometry>(e.geometry);
+        if (g.attributeFlags & 1)
+            break;
+        TextGeometry shown = g;
+        shown.text = g.tag;
+        AddText(box, m, e, shown);
         break;
     }
     case EntityType::MText:

@@ -571,11 +571,16 @@ private:
         case EntityType::Attrib:
             DrawText(d, std::get<drawing::TextGeometry>(e.geometry), ocs, false);
             break;
-        case EntityType::AttDef:
-            // A definition shows its tag only where it stands on its own, outside a block.
+        case EntityType::AttDef: {
+            // A definition shows its tag where it stands on its own; in a block only a constant
+            // one shows, with its value.
+            const auto& g = std::get<drawing::TextGeometry>(e.geometry);
             if (topLevel)
-                DrawText(d, std::get<drawing::TextGeometry>(e.geometry), ocs, true);
+                DrawText(d, g, ocs, true);
+            else if ((g.attributeFlags & 3) == 2)
+                DrawText(d, g, ocs, false);
             break;
+        }
         case EntityType::MText:
             DrawMText(d, e, std::get<drawing::MTextGeometry>(e.geometry), m);
             break;
