@@ -80,9 +80,11 @@ std::string DefaultLogPath() {
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
     for (int n = 1;; ++n) {
-        std::string name = std::string("kestrelwick-plot-") + stamp;
+        std::string name = "kestrelwick-plot-";
+        name += stamp;
         if (n > 1) {
-            name += "-" + std::to_string(n);
+            name += '-';
+            name += std::to_string(n);
         }
         const fs::path path = folder / (name + ".jsonl");
         if (!fs::exists(path, error)) {

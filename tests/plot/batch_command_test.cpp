@@ -320,11 +320,13 @@ TEST_F(PlotBatch, AutomaticFramesAreListedWithWhyTheOthersAreNotTheSameEveryTime
     std::string err;
     const auto listed = Run("--list --kind auto " + Quoted(drawing), &err);
     EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), 6);
-    const auto plotted = Run("--kind auto -j 1 --output " + Quoted(At("out")) + " --log " +
-                                 Quoted(At("run.jsonl")) + " " + Quoted(drawing),
+    const auto plotted = Run("--kind auto -j 1 --progress --output " + Quoted(At("out")) +
+                                 " --log " + Quoted(At("run.jsonl")) + " " + Quoted(drawing),
                              &err);
     EXPECT_EQ(WrittenFiles(plotted.out).size(), 5u) << plotted.out << err;
     EXPECT_EQ(plotted.status, 1); // a page found and not plotted is no success
+    // Progress on a stderr that is no terminal: a plain line per drawing.
+    EXPECT_NE(err.find("[1/1] 5 页  "), std::string::npos) << err;
     EXPECT_NE(err.find(drawing + ": 第 6 页，图框 10 10 220 307: a frame of the layout Layout1"),
               std::string::npos)
         << err;
