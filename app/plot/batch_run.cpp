@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <thread>
 
@@ -255,7 +256,13 @@ int RunBatch(const PlotOptions& options, DrawingPlotter& plotter, const std::str
         }
     }
     const std::string logPath = options.logPath.empty() ? DefaultLogPath() : options.logPath;
-    RunLogWriter log(logPath);
+    // Resuming into the log it resumes: the new log is written beside it and takes its place
+    // only when complete, so a run cut short leaves the old one whole.
+    std::error_code ignored;
+    const bool inPlace = !options.resumeLog.empty() &&
+                         std::filesystem::equivalent(std::filesystem::u8path(options.resumeLog),
+                                                     std::filesystem::u8path(logPath), ignored);
+    std::optional<RunLogWriter> log(std::in_place, inPlace ? logPath + ".part" : logPath);
 
     const int drawings = static_cast<int>(items.size());
     std::unique_ptr<ProgressBar> bar;
@@ -264,7 +271,7 @@ int RunBatch(const PlotOptions& options, DrawingPlotter& plotter, const std::str
         bar = std::make_unique<ProgressBar>(err, drawings);
     }
     const bool plainProgress = options.progress == ProgressDisplay::Always && !terminal;
-    BatchReport report(log, out, err, bar.get(), plainProgress, drawings);
+    BatchReport report(*log, out, err, bar.get(), plainProgress, drawings);
     out << "开始时间 " << LocalTime() << '\n' << std::flush;
 
     int workItems = 0;
@@ -347,6 +354,11 @@ int RunBatch(const PlotOptions& options, DrawingPlotter& plotter, const std::str
     }
     report.ClearBar();
 
+    if (inPlace) {
+        const std::string written = log->Path();
+        log.reset();
+        std::filesystem::rename(std::filesystem::u8path(written), std::filesystem::u8path(logPath));
+    }
     out << kRunFinished << '\n' << "结束时间 " << LocalTime() << '\n';
     const RunCounts counts = CountRecords(report.Records());
     out << counts.drawings << " 个图形：" << counts.plotted << " 页已打印，" << counts.failed
@@ -355,11 +367,11 @@ int RunBatch(const PlotOptions& options, DrawingPlotter& plotter, const std::str
     return counts.failed > 0 || counts.skipped > 0 ? 1 : 0;
 }
 
-int RunWorker(DrawingPlotter& plotter) {
+int RunWorker(DrawingPlotter& plotter, bool stopOnError) {
     return ServeWorker(
         std::cin, std::cout,
-        [&plotter](const WorkerJob& job, const std::function<void(const PageRecord&)>& done) {
-            plotter.Plot(job.drawing, job.pages, false, done);
+        [&](const WorkerJob& job, const std::function<void(const PageRecord&)>& done) {
+            plotter.Plot(job.drawing, job.pages, stopOnError, done);
         });
 }
 

@@ -16,7 +16,7 @@ int RunBatch(const PlotOptions& options, DrawingPlotter& plotter, const std::str
              std::ostream& out, std::ostream& err);
 
 // A worker of a parallel batch: drawings from stdin, records onto stdout (WorkerPool).
-int RunWorker(DrawingPlotter& plotter);
+int RunWorker(DrawingPlotter& plotter, bool stopOnError);
 
 // --merge-logs: the logs joined in serial order, into --log or onto `out`.
 int MergeLogs(const PlotOptions& options, std::ostream& out);

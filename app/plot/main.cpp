@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
                                       options.saveSettings);
         plotter = &drawingPlotter;
         if (options.worker) {
-            return RunWorker(drawingPlotter);
+            return RunWorker(drawingPlotter, options.stopOnError);
         }
         if (options.saveSettings) {
             SaveSettings(settingsFile, options.settings, printers);

@@ -88,13 +88,12 @@ bool IsFolder(const std::string& path) {
 }
 
 // Options that only the run that hands out the drawings takes; the others reach the workers.
-// --save-settings reaches them so that they store the plot settings in their drawings; a worker
-// never writes the settings file.
+// --save-settings reaches them so that they store the plot settings in their drawings (a worker
+// never writes the settings file), --stop-on-error so that they stop within a drawing too.
 const std::set<std::string> kParentOnly = {
-    "--log",       "--resume", "-j",        "--jobs",      "--shard",    "--worker",
-    "--pages",     "--papers", "--list",    "--explain",   "--progress", "--no-progress",
-    "--help",      "-h",       "--devices", "--recursive", "-r",         "--stop-on-error",
-    "--merge-logs"};
+    "--log",   "--resume", "-j",        "--jobs",      "--shard",    "--worker",
+    "--pages", "--papers", "--list",    "--explain",   "--progress", "--no-progress",
+    "--help",  "-h",       "--devices", "--recursive", "-r",         "--merge-logs"};
 
 } // namespace
 

@@ -171,8 +171,9 @@ TEST_F(PlotBatch, BadDrawingsFailOnlyTheirPagesAndResumeRedoesOnlyThose) {
     fs::create_directories(m_drawings / "gone");
     fs::copy_file(Fixture("frames_abc_r2010.dxf"), m_drawings / "gone" / "target.dxf");
     fs::remove(At("out/nested-002.pdf")); // and a page whose file was lost since
+    // Resumed into the log it resumes: that log then tells the whole batch.
     const auto resumed = Run(kFrameOptions + "--output " + Quoted(At("out")) + " --resume " +
-                                 Quoted(At("run.jsonl")) + " --log " + Quoted(At("resumed.jsonl")),
+                                 Quoted(At("run.jsonl")) + " --log " + Quoted(At("run.jsonl")),
                              &err);
     EXPECT_EQ(resumed.status, 0) << resumed.out << err;
     std::vector<std::string> again;
@@ -182,7 +183,8 @@ TEST_F(PlotBatch, BadDrawingsFailOnlyTheirPagesAndResumeRedoesOnlyThose) {
     EXPECT_EQ(again, (std::vector<std::string>{
                          "corrupt-001.pdf", "corrupt-002.pdf", "corrupt-003.pdf", "nested-002.pdf",
                          "unreadable-001.pdf", "unreadable-002.pdf", "unreadable-003.pdf"}));
-    const RunCounts counts = CountRecords(ReadRunLog(At("resumed.jsonl").string()));
+    EXPECT_FALSE(fs::exists(At("run.jsonl.part")));
+    const RunCounts counts = CountRecords(ReadRunLog(At("run.jsonl").string()));
     EXPECT_EQ(counts.failed, 0);
     EXPECT_EQ(counts.plotted, 22);
 }
