@@ -62,7 +62,7 @@ run() {
     printf -- '-j %d: %5d pages in %7.2f s = %7.0f pages/min (%.0f pages/h), %d failed; ' \
         "$jobs" "$pages" "$seconds" "$(echo "$pages * 60 / $seconds" | bc -l)" \
         "$(echo "$pages * 3600 / $seconds" | bc -l)" "$failed"
-    printf 'peak %.0f MiB in the command%s; CPU %.1f s in the command itself\n' \
+    printf 'peak %.0f MiB in the command%s; CPU %.1f s, workers included\n' \
         "$(echo "$peak / 1024" | bc -l)" "$([ "$jobs" -gt 1 ] && echo ' (workers apart)')" \
         "$(echo "$user + $system" | bc -l)"
     echo "$seconds" >"$work/j$jobs.seconds"
