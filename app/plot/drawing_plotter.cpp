@@ -89,14 +89,14 @@ bool DrawingPlotter::Plot(const std::string& drawing, const std::vector<int>& pa
     std::shared_ptr<CadApplication> application;
     std::shared_ptr<CadDocument> document;
     std::shared_ptr<CadLayout> layout;
-    std::vector<FrameExtent> frames;
+    std::vector<PlannedPage> frames;
     const bool opened = Attempt(whole, [&] {
         m_session.Connect();
         application = m_session.Application();
         document = application->Documents()->Open(drawing);
         layout = document->ActiveLayout();
         PrepareLayout(*layout, m_settings, m_papers);
-        frames = OrderFramesBy(FindFrames(*document, m_settings), m_order);
+        frames = m_findPages(drawing, *document);
     });
     const auto closeDocument = [&](bool save) {
         if (!document) {
@@ -136,13 +136,17 @@ bool DrawingPlotter::Plot(const std::string& drawing, const std::vector<int>& pa
             continue;
         }
         PageRecord record = Record(drawing, page);
-        record.frame = frames[i];
+        record.frame = frames[i].frame;
         if (stopped) {
             record.status = PageStatus::Skipped;
+        } else if (!frames[i].notPlotted.empty()) {
+            record.status = PageStatus::Skipped;
+            record.error = frames[i].notPlotted;
         } else {
             m_lastJob.reset();
-            if (Attempt(record,
-                        [&] { PlotFrame(*layout, *application, frames[i], m_settings, copies); })) {
+            if (Attempt(record, [&] {
+                    PlotFrame(*layout, *application, frames[i].frame, m_settings, copies);
+                })) {
                 if (m_lastJob) {
                     record.outputFile = m_lastJob->file;
                 }
