@@ -356,6 +356,11 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
         case 370:
             e.lineweight = Short(t);
             continue;
+        case 390:
+            if (e.type == EntityType::Viewport)
+                break; // its plot style sheet
+            e.plotStyle = tags.Handle(t);
+            continue;
         case 420:
             e.trueColor = static_cast<std::int32_t>(Integer(t));
             continue;

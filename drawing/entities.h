@@ -332,6 +332,7 @@ struct Entity {
     std::uint64_t ownerHandle = 0; // 330
     std::string layer = "0";       // 8
     std::string linetype;          // 6; empty = BYLAYER
+    std::uint64_t plotStyle = 0;   // 390: a named plot style; 0 = BYLAYER
     double linetypeScale = 1.0;    // 48
     double thickness = 0.0;        // 39
     Vec3 extrusion{0, 0, 1};       // 210

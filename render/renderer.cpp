@@ -59,6 +59,8 @@ double Det2(const Transform& m) {
     return m.m[0][0] * m.m[1][1] - m.m[0][1] * m.m[1][0];
 }
 
+const std::string kNoPlotStyle;
+
 bool IsCjk(char32_t c) {
     return c >= 0x2E80;
 }
@@ -259,7 +261,7 @@ private:
         const QColor object = drawn.isValid() ? drawn : m_foreground;
         StyleResult style;
         if (m_options.styleTable) {
-            style = m_options.styleTable->Resolve(object, aci, lineweightMm, std::string());
+            style = m_options.styleTable->Resolve(object, aci, lineweightMm, *m_plotStyle);
         } else {
             style.color = StyledColor(object, m_options.styleMode);
             style.lineweightMm = lineweightMm;
@@ -267,6 +269,19 @@ private:
         if (style.color.rgb() == m_options.background.rgb())
             style.color = m_foreground;
         return style;
+    }
+
+    // The named plot style of an entity: its own, else its layer's; "Normal" without either.
+    const std::string* PlotStyleName(const Document& d, const Entity& e, const Layer* layer) const {
+        static const std::string kNormal = "Normal";
+        for (const std::uint64_t handle : {e.plotStyle, layer ? layer->plotStyle : 0}) {
+            if (handle == 0)
+                continue;
+            const auto it = d.plotStyleNames.find(handle);
+            if (it != d.plotStyleNames.end())
+                return &it->second;
+        }
+        return &kNormal;
     }
 
     QColor DeviceColor(const QColor& drawn, int aci = 0) const {
@@ -511,6 +526,7 @@ private:
         const QColor drawn = DrawnColor(e, layer, in);
         const double lineweight = LineweightMm(e, layer, in);
         m_aci = DrawnAci(e, layer, in);
+        m_plotStyle = PlotStyleName(d, e, layer);
         SetPen(Styled(drawn, m_aci, lineweight), in.highlighted);
         const Transform ocs = m * drawing::OcsToWcs(e.extrusion);
         const drawing::Linetype* linetype = LinetypeOf(d, e, layer, in);
@@ -1640,6 +1656,7 @@ private:
     QColor m_foreground;
     QColor m_color;
     int m_aci = 7; // the current entity's colour number, for its block's BYBLOCK content
+    const std::string* m_plotStyle = &kNoPlotStyle; // the current entity's named plot style
     std::vector<double> m_dashes; // the current entity's pattern on the device; empty: continuous
     const Document* m_document = nullptr;
     drawing::BlockPath m_path;

@@ -130,6 +130,33 @@ TEST(PaintPage, APlotStyleTablePlotsItsColourScreenedAtItsLineweightInMillimetre
     EXPECT_EQ(At(Plot(trueColor, options), 100, 49.95), QColor(128, 128, 255));
 }
 
+TEST(PaintPage, ANamedPlotStyleTablePlotsEachEntityByItsOwnOrItsLayersStyle) {
+    const std::string text = "description=\"named\n"
+                             "aci_table_available=FALSE\n"
+                             "plot_style{\n"
+                             " 0{\n  name=\"Normal\n  color=-1\n  lineweight=255\n }\n"
+                             " 1{\n  name=\"Red\n  color=-1023475712\n"
+                             "  mode_color=-1023475712\n  lineweight=255\n }\n"
+                             "}\n";
+    PaintOptions options;
+    options.styleTable = std::make_shared<const PlotStyleTable>(
+        PlotStyleTable::Parse(test::CompressedTable("STBVER1", text), "named.stb"));
+    // Green lines: the first names "Red", the second takes its layer's "Red", the third none.
+    auto document = drawing::test::FromTags(Line(50, 29.95, 150, 29.95, T(62, 3) + T(390, "10")) +
+                                            Line(50, 49.95, 150, 49.95, T(62, 3), "RED") +
+                                            Line(50, 69.95, 150, 69.95, T(62, 3)));
+    drawing::Layer red;
+    red.name = "RED";
+    red.plotStyle = 0x10;
+    document.layers.push_back(red);
+    document.plotStyleNames = {{0xF, "Normal"}, {0x10, "Red"}};
+    document.RebuildIndexes();
+    const QImage page = Plot(document, options);
+    EXPECT_EQ(At(page, 100, 29.95), QColor(255, 0, 0));
+    EXPECT_EQ(At(page, 100, 49.95), QColor(255, 0, 0));
+    EXPECT_EQ(At(page, 100, 69.95), QColor(0, 255, 0));
+}
+
 TEST(PaintPage, LayersThatAreOffFrozenOrNotPlottedStayOffThePage) {
     auto document = drawing::test::FromTags(
         Line(20, 9.95, 180, 9.95, "", "OFF") + Line(20, 19.95, 180, 19.95, "", "FROZEN") +
