@@ -255,6 +255,13 @@ int RunBatch(const PlotOptions& options, DrawingPlotter& plotter, const std::str
             items.push_back({{drawing, {}}, true, {}});
         }
     }
+    // Nothing found is a mistake in what was named; a shard may well be left with nothing.
+    if (items.empty() && !options.shard && options.resumeLog.empty()) {
+        err << "kestrelwick-plot: no drawing to plot (.dxf or .dwg files, folders, patterns or "
+               "list files; --recursive for sub-folders)"
+            << std::endl;
+        return 2;
+    }
     const std::string logPath = options.logPath.empty() ? DefaultLogPath() : options.logPath;
     // Resuming into the log it resumes: the new log is written beside it and takes its place
     // only when complete, so a run cut short leaves the old one whole.

@@ -247,6 +247,13 @@ TEST_F(PlotBatch, ValuesAreCheckedBeforeAnyWork) {
         {"--device Nope", "--device"}, {"--paper A9", "--paper"},
         {"--explain", "--explain"},    {"--resume x.jsonl a.dxf", "--resume"},
     };
+    // A folder without drawings is no batch.
+    fs::create_directories(At("empty"));
+    {
+        std::string err;
+        EXPECT_EQ(Run(kFrameOptions + Quoted(At("empty")), &err).status, 2);
+        EXPECT_NE(err.find("no drawing"), std::string::npos) << err;
+    }
     for (const auto& c : cases) {
         std::string err;
         const auto run = Run(kFrameOptions + c.options + " --output " + Quoted(At("out")) +
