@@ -46,7 +46,8 @@ std::string JobLine(const WorkerJob& job) {
     for (const int page : job.pages) {
         pages += (pages.empty() ? "" : ",") + std::to_string(page);
     }
-    return (pages.empty() ? "*" : pages) + "\t" + job.drawing + "\n";
+    // Quoted, so that no character of a path (a line feed among them) can break the line.
+    return (pages.empty() ? "*" : pages) + "\t" + QuoteJson(job.drawing) + "\n";
 }
 
 // The worker ended before it said it was done with its drawing.
@@ -181,7 +182,11 @@ int ServeWorker(std::istream& in, std::ostream& out,
             continue;
         }
         WorkerJob job;
-        job.drawing = line.substr(tab + 1);
+        try {
+            job.drawing = UnquoteJson(line.substr(tab + 1));
+        } catch (const Error&) {
+            continue;
+        }
         const std::string pages = line.substr(0, tab);
         for (std::size_t start = 0; pages != "*" && start < pages.size();) {
             const std::size_t comma = std::min(pages.find(',', start), pages.size());

@@ -20,7 +20,8 @@ namespace {
 constexpr const char* kScriptedWorker = R"(
 while IFS= read -r line; do
     pages=${line%%	*}
-    drawing=${line#*	}
+    drawing=${line#*	\"}
+    drawing=${drawing%\"}
     case "$drawing" in
     crash*) printf '{"drawing":"%s","page":1,"status":"plotted"}\n' "$drawing"; exit 3 ;;
     slow*) sleep 0.3 ;;
@@ -64,10 +65,11 @@ protected:
 
 TEST_F(WorkerPoolTest, ResultsComeInTheDrawingsOrderAndADeadWorkerFailsOnlyItsDrawing) {
     const std::vector<WorkerJob> jobs = {
-        {"slow-a.dxf", {}}, {"b.dxf", {2, 5}}, {"crash.dxf", {}}, {"c.dxf", {}}, {"d.dxf", {}},
+        {"slow-a.dxf", {}}, {"b.dxf", {2, 5}}, {"crash.dxf", {}},
+        {"c.dxf", {}},      {"d.dxf", {}},     {"line\nfeed\t.dxf", {}},
     };
     const std::vector<std::string> results = Run(jobs, 2);
-    ASSERT_EQ(results.size(), 5u);
+    ASSERT_EQ(results.size(), 6u);
     EXPECT_EQ(results[0], "0 slow-a.dxf:plotted(*),|said of slow-a.dxf\n");
     EXPECT_EQ(results[1], "1 b.dxf:plotted(2,5),|said of b.dxf\n");
     // What the dead worker reported stays; its drawing fails with what happened to it.
@@ -75,6 +77,8 @@ TEST_F(WorkerPoolTest, ResultsComeInTheDrawingsOrderAndADeadWorkerFailsOnlyItsDr
                           "worker ended with status 3 while plotting this drawing),|");
     EXPECT_EQ(results[3], "3 c.dxf:plotted(*),|said of c.dxf\n");
     EXPECT_EQ(results[4], "4 d.dxf:plotted(*),|said of d.dxf\n");
+    // A path's line feed or tab does not break the worker's lines.
+    EXPECT_EQ(results[5], "5 line\nfeed\t.dxf:plotted(*),|said of line\nfeed\t.dxf\n");
 }
 
 TEST_F(WorkerPoolTest, AfterAStopNoDrawingIsHandedOutAndTheRestComeBackEmpty) {
