@@ -100,6 +100,8 @@ struct BatchItem {
     WorkerJob job;
     bool work = true;
     std::vector<PageRecord> kept;
+    // A resumed page's frame as the earlier run found it, to notice a drawing changed since.
+    std::map<int, FrameExtent> earlierFrames;
 };
 
 // Writes records in serial order and keeps the user informed.
@@ -228,6 +230,12 @@ std::vector<BatchItem> ItemsToResume(const std::string& logPath) {
             redo.job.pages = drawing.pages;
         }
     }
+    for (const PageRecord& record : log) {
+        BatchItem& redo = byDrawing[record.drawing];
+        if (redo.work && record.frame && record.page > 0) {
+            redo.earlierFrames[record.page] = *record.frame;
+        }
+    }
     std::vector<BatchItem> items;
     for (const std::string& drawing : order) {
         items.push_back(std::move(byDrawing[drawing]));
@@ -291,6 +299,15 @@ int RunBatch(const PlotOptions& options, DrawingPlotter& plotter, const std::str
     bool stop = false;
     const auto emit = [&](std::size_t i, const std::vector<PageRecord>& made) {
         for (const auto& [record, fresh] : Joined(items[i].kept, made)) {
+            // Pages are redone by number: a drawing edited since may have another frame there.
+            const auto earlier = items[i].earlierFrames.find(record.page);
+            if (fresh && record.frame && earlier != items[i].earlierFrames.end() &&
+                !(earlier->second == *record.frame)) {
+                report.ClearBar();
+                err << record.drawing << ": 第 " << record.page << " 页的图框已不同于上次运行（"
+                    << ExtentText(earlier->second) << " → " << ExtentText(*record.frame)
+                    << "）：图形在两次运行之间被修改过" << std::endl;
+            }
             report.Page(record, fresh);
         }
         report.EndDrawing(static_cast<int>(i) + 1, items[i].job.drawing);
