@@ -95,6 +95,10 @@ std::string DefaultLogPath() {
     }
 }
 
+std::filesystem::path FsPath(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 // One drawing of the batch: what to plot of it and the records a resumed run keeps.
 struct BatchItem {
     WorkerJob job;
@@ -260,7 +264,7 @@ int RunBatch(const PlotOptions& options, DrawingPlotter& plotter, const std::str
         items = ItemsToResume(options.resumeLog);
     } else {
         for (const std::string& drawing : DrawingsOf(options, err)) {
-            items.push_back({{drawing, {}}, true, {}});
+            items.push_back({{drawing, {}}, true, {}, {}});
         }
     }
     // Nothing found is a mistake in what was named; a shard may well be left with nothing.
@@ -274,9 +278,9 @@ int RunBatch(const PlotOptions& options, DrawingPlotter& plotter, const std::str
     // Resuming into the log it resumes: the new log is written beside it and takes its place
     // only when complete, so a run cut short leaves the old one whole.
     std::error_code ignored;
-    const bool inPlace = !options.resumeLog.empty() &&
-                         std::filesystem::equivalent(std::filesystem::u8path(options.resumeLog),
-                                                     std::filesystem::u8path(logPath), ignored);
+    const bool inPlace =
+        !options.resumeLog.empty() &&
+        std::filesystem::equivalent(FsPath(options.resumeLog), FsPath(logPath), ignored);
     std::optional<RunLogWriter> log(std::in_place, inPlace ? logPath + ".part" : logPath);
 
     const int drawings = static_cast<int>(items.size());
@@ -381,7 +385,7 @@ int RunBatch(const PlotOptions& options, DrawingPlotter& plotter, const std::str
     if (inPlace) {
         const std::string written = log->Path();
         log.reset();
-        std::filesystem::rename(std::filesystem::u8path(written), std::filesystem::u8path(logPath));
+        std::filesystem::rename(FsPath(written), FsPath(logPath));
     }
     out << kRunFinished << '\n' << "结束时间 " << LocalTime() << '\n';
     const RunCounts counts = CountRecords(report.Records());
