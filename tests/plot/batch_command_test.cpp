@@ -257,6 +257,13 @@ TEST_F(PlotBatch, ValuesAreCheckedBeforeAnyWork) {
         {"--device Nope", "--device"}, {"--paper A9", "--paper"},
         {"--explain", "--explain"},    {"--resume x.jsonl a.dxf", "--resume"},
     };
+    // A log to resume that is not there, or is no run log.
+    m_folder.Write("notes.jsonl", "these are my notes\n");
+    for (const char* log : {"missing.jsonl", "notes.jsonl"}) {
+        std::string err;
+        EXPECT_EQ(Run("--resume " + Quoted(At(log)), &err).status, 2) << log;
+        EXPECT_NE(err.find("--resume: "), std::string::npos) << err;
+    }
     // A folder without drawings is no batch.
     fs::create_directories(At("empty"));
     {
