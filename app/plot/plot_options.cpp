@@ -211,7 +211,8 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
         const bool forWorkers = kParentOnly.count(key) == 0;
         if (key == "--styles") {
             // "--styles DIR" (or --styles=DIR) adds a folder of table files; a plain "--styles"
-            // lists the tables. A drawing is never a folder, so the two cannot be confused.
+            // lists the tables. A folder right after it is always taken as one of tables, so a
+            // folder of drawings is named anywhere else on the line.
             if (inlineValue) {
                 options.styleFolders.push_back(*inlineValue);
                 options.workerArguments.insert(options.workerArguments.end(),
