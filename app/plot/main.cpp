@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 
 #include <charconv>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #ifndef _WIN32
@@ -12,6 +13,7 @@
 
 #include "app/plot/console_run_host.h"
 #include "app/plot/plot_options.h"
+#include "app/plot/plot_output_run.h"
 #include "app/plot/progress_bar.h"
 #include "cad/builtin/builtin_cad.h"
 #include "cad/builtin/plot_devices.h"
@@ -118,7 +120,8 @@ bool StderrIsTerminal() {
 // Runs the plot over the drawings; `written` gathers the files as the devices write them.
 int Plot(CadSession& session, const PlotOptions& options, SettingsFile& settingsFile,
          const PrinterTable& printers, const std::vector<builtin::PlottedJob>& written,
-         std::unique_ptr<ProgressBar>& bar) {
+         std::unique_ptr<ProgressBar>& bar, std::shared_ptr<builtin::BuiltinBackend> backend,
+         std::unique_ptr<output::OutputRun>& outputRun) {
     ConsoleRunHost host(options.settings, std::cout, std::cerr);
     host.Printers() = printers;
     for (const std::string& path : options.drawings) {
@@ -134,13 +137,36 @@ int Plot(CadSession& session, const PlotOptions& options, SettingsFile& settings
         bar = std::make_unique<ProgressBar>(std::cerr, host.Drawings().Count());
         host.SetProgressBar(bar.get());
     }
+    const std::string settingsFolder =
+        std::filesystem::path(settingsFile.Path()).parent_path().string();
+    outputRun = MakeOutputRun(options, backend, settingsFolder,
+                              host.Papers().CanonicalName(options.settings.paperName), std::cerr);
     const builtin::BuiltinFailure before = builtin::LastFailure();
-    PlotRunner(session, host, settingsFile).RunPlot();
+    PlotRunner runner(session, host, settingsFile);
+    runner.SetFrameHook(outputRun.get());
+    runner.RunPlot();
     if (bar) {
         bar->Clear();
     }
+    std::vector<output::OutputRun::Written> results;
+    if (outputRun && !host.Failed()) {
+        results = outputRun->Finish();
+    }
+    const bool merged = options.output.merge != output::MergeMode::None && !results.empty();
+    for (const auto& result : results) {
+        if (result.pages == 0) {
+            std::cout << "图纸目录 " << result.path << '\n';
+        }
+    }
     for (const builtin::PlottedJob& job : written) {
-        std::cout << job.file << '\t' << job.pages << '\n';
+        if (!merged) {
+            std::cout << job.file << '\t' << job.pages << '\n';
+        }
+    }
+    for (const auto& result : results) {
+        if (result.pages > 0) {
+            std::cout << result.path << '\t' << result.pages << '\n';
+        }
     }
     std::cout.flush();
     if (!host.Failed()) {
@@ -202,9 +228,16 @@ int main(int argc, char** argv) {
     cadOptions.styleFolders = options.styleFolders;
     std::vector<builtin::PlottedJob> written;
     std::unique_ptr<ProgressBar> bar;
-    cadOptions.plotted = [&written, &bar](const builtin::PlottedJob& job) {
+    std::unique_ptr<output::OutputRun> outputRun;
+    cadOptions.pageName = [&outputRun] {
+        return outputRun ? outputRun->PendingName() : std::string();
+    };
+    cadOptions.plotted = [&written, &bar, &outputRun](const builtin::PlottedJob& job) {
         if (!job.file.empty()) {
             written.push_back(job);
+        }
+        if (outputRun) {
+            outputRun->PageWritten(job.file);
         }
         if (bar) {
             bar->AddPage();
@@ -219,7 +252,7 @@ int main(int argc, char** argv) {
         case PlotAction::List:
             return ListFrames(session, options);
         case PlotAction::Plot:
-            return Plot(session, options, settingsFile, printers, written, bar);
+            return Plot(session, options, settingsFile, printers, written, bar, backend, outputRun);
         default:
             return PrintCatalog(session, options);
         }

@@ -5,6 +5,8 @@
 #include <map>
 #include <system_error>
 
+#include "output/catalogue.h"
+#include "output/sheets.h"
 #include "settings/error.h"
 
 namespace kw {
@@ -50,9 +52,48 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
         {"--layer", [&](const std::string& v) { s.frameLayer = v; }},
         {"--block", [&](const std::string& v) { s.blockName = v; }},
         {"--xref", [&](const std::string& v) { s.xrefName = v; }},
-        {"--name", [&](const std::string& v) { name = v; }},
+        {"--name",
+         [&](const std::string& v) {
+             // A name with a field in braces is a file name template; frames are named with
+             // --layer, --block and --xref as well, so no frame name is lost to this.
+             if (v.find('{') != std::string::npos) {
+                 options.output.nameTemplate = v;
+             } else {
+                 name = v;
+             }
+         }},
+        {"--scale", [&](const std::string& v) { options.output.scale = v; }},
+        {"--merge",
+         [&](const std::string& v) {
+             try {
+                 options.output.merge = output::ParseMerge(v);
+             } catch (const std::invalid_argument& failure) {
+                 Fail(std::string("--merge: ") + failure.what());
+             }
+         }},
+        {"--catalogue",
+         [&](const std::string& v) {
+             for (const std::string& format : output::ParseColumns(v)) {
+                 if (format == "csv") {
+                     options.output.catalogueCsv = true;
+                 } else if (format == "xlsx") {
+                     options.output.catalogueXlsx = true;
+                 } else {
+                     Fail("--catalogue: expected csv, xlsx or csv,xlsx, got \"" + v + "\"");
+                 }
+             }
+         }},
+        {"--columns", [&](const std::string& v) { options.output.columns = v; }},
+        {"--fields", [&](const std::string& v) { options.fieldsFile = v; }},
         {"--device", [&](const std::string& v) { s.printerName = v; }},
-        {"--paper", [&](const std::string& v) { s.paperName = v; }},
+        {"--paper",
+         [&](const std::string& v) {
+             if (v == "auto") {
+                 options.output.paper = output::PaperMode::Auto;
+             } else {
+                 s.paperName = v;
+             }
+         }},
         {"--style", [&](const std::string& v) { s.styleTable = v; }},
         {"--length", [&](const std::string& v) { s.frameLength = v; }},
         {"--allowance", [&](const std::string& v) { s.pointAllowance = v; }},
@@ -145,6 +186,14 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
             break;
         }
     }
+    try {
+        output::ParseScale(options.output.scale);
+    } catch (const std::invalid_argument& failure) {
+        Fail(std::string("--scale: ") + failure.what());
+    }
+    if (options.output.scale != "auto" && options.output.paper != output::PaperMode::Auto) {
+        Fail("--scale 1:N needs --paper auto (the panel's paper keeps the frame-length rule)");
+    }
     // A styles folder and nothing to plot: the tables it adds are listed.
     if (options.action == PlotAction::Plot && options.drawings.empty() &&
         !options.styleFolders.empty()) {
@@ -171,10 +220,20 @@ std::string PlotUsage() {
   --layer 图层             图框所在图层（默认“图框”）
   --block 名称             图框块名（默认“RmTK”）
   --xref 名称              图框外部参照名（默认“tk_xref”）
-  --name 名称              所选图框类型的图层或名称
+  --name 名称              所选图框类型的图层或名称（不含 {}）
   --bottom-up              从下往上排列（默认从上往下）
   --device 打印机          打印机（默认 Kestrelwick PDF）
-  --paper 图纸             图纸，显示名或标准名
+  --paper 图纸             图纸，显示名或标准名；auto：每个图框按其图幅和比例出图
+                           （PDF 页面即该图幅，打印机取能容下它的最小图纸），
+                           不是标准图幅的图框按图框标准长度打印在默认图纸上
+  --scale auto|1:N         与 --paper auto 同用：auto 按常用比例识别，1:N 指定比例
+  --name 模板              含 {字段} 时为文件名模板，如 "{图号}_{图名}"；字段取自图框的
+                           标题栏（TitleFields.ini），另有 {drawing} {page:03} {index}
+                           {sheet} {scale}；缺字段时用 "{drawing}-{page:03}"
+  --merge drawing|run      每个图形或整次打印合并为一个 PDF，每页一个书签（名称按模板）
+  --catalogue csv,xlsx     写图纸目录“图纸目录.csv”“图纸目录.xlsx”
+  --columns 列,列,...      图纸目录的列（默认 序号,图号,图名,图幅,比例,页码,文件）
+  --fields 文件            标题栏字段定义文件（默认设置文件旁的 TitleFields.ini）
   --style 样式表           打印样式表
   --portrait               纵向（默认横向）
   --reverse                反向打印
@@ -209,10 +268,22 @@ reading order and plots each as its own page.
   --layer LAYER            layer of frame polylines (default "图框")
   --block NAME             block name of frames (default "RmTK")
   --xref NAME              external reference name of frames (default "tk_xref")
-  --name NAME              layer or name for the chosen frame kind
+  --name NAME              layer or name for the chosen frame kind (without {})
   --bottom-up              rows from the bottom up (default: top down)
   --device DEVICE          device (default Kestrelwick PDF)
-  --paper PAPER            paper, display or canonical name
+  --paper PAPER            paper, display or canonical name; auto: each frame on its own
+                           sheet at its drawing scale (a PDF page is the sheet, a printer
+                           gets the smallest paper that holds it); a frame that is no
+                           standard sheet is plotted by the frame length on the panel's paper
+  --scale auto|1:N         with --paper auto: recognise the scale, or force 1:N
+  --name TEMPLATE          with {fields}, a file name template such as "{图号}_{图名}": fields
+                           from the title block (TitleFields.ini), and {drawing} {page:03}
+                           {index} {sheet} {scale}; "{drawing}-{page:03}" when one is missing
+  --merge drawing|run      one PDF per drawing or per run, a bookmark per page (the name)
+  --catalogue csv,xlsx     write the drawing catalogue 图纸目录.csv / 图纸目录.xlsx
+  --columns A,B,...        catalogue columns (default 序号,图号,图名,图幅,比例,页码,文件)
+  --fields FILE            title-block field definitions (default TitleFields.ini beside the
+                           settings file)
   --style TABLE            plot style table
   --portrait               portrait (default: landscape)
   --reverse                plot upside down

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "output/output_options.h"
 #include "settings/plot_settings.h"
 
 namespace kw {
@@ -21,6 +22,10 @@ struct PlotOptions {
     std::vector<std::string> fontFolders; // --fonts DIR, each one given, in order
     // --styles DIR: folders of plot style table files, searched before the program's PlotStyles.
     std::vector<std::string> styleFolders;
+    // --paper auto, --scale, --name TEMPLATE, --merge, --catalogue, --columns: what the run makes
+    // of its pages beyond the panel's rule.
+    output::OutputOptions output;
+    std::string fieldsFile; // --fields FILE: title-block field definitions
 };
 
 // Reads the command line (without the program name) over `defaults`, which hold the panel's
