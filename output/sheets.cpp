@@ -130,11 +130,12 @@ const std::vector<Sheet>& StandardSheets() {
 }
 
 const std::vector<double>& ScaleSeries() {
-    // Enlargements 10:1, 5:1, 2:1, then the reductions drafting offices use. Each scale more
-    // is one more way for a frame to be taken for another sheet (900 × 630 at 1:100 is A0 at
-    // 1:75 within 1 %), so the series stays short.
-    static const std::vector<double> series = {0.1, 0.2, 0.5, 1,   2,   5,   10,   20,   25,
-                                               50,  100, 150, 200, 250, 500, 1000, 2000, 5000};
+    // The reductions drafting offices use, then the enlargements 2:1, 5:1, 10:1: an equally good
+    // fit goes to the scale tried first (an A4 drawn 1:1 is also an A2 at 2:1). Each scale more
+    // is one more way for a frame to be taken for another sheet (900 × 630 at 1:100 would be A0
+    // at 1:75 within 1 %), so the series stays short.
+    static const std::vector<double> series = {1,   2,   5,   10,   20,   25,   50,  100, 150,
+                                               200, 250, 500, 1000, 2000, 5000, 0.5, 0.2, 0.1};
     return series;
 }
 
@@ -159,7 +160,7 @@ std::optional<SheetMatch> RecogniseSheet(double widthUnits, double heightUnits,
             }
             const double error = std::max(RelativeDifference(across, sheet.widthMm),
                                           RelativeDifference(down, sheet.heightMm));
-            // Strictly smaller: the smaller denominator keeps a tie, as it comes first.
+            // Strictly smaller: a tie stays with the scale tried first.
             if (error <= tolerance && (!best || error < best->errorFraction - 1e-12)) {
                 best = SheetMatch{sheet, n, error};
             }

@@ -29,7 +29,7 @@ struct Sheet {
 // standard (a quarter of the long side at a time: A1×1¼ …).
 const std::vector<Sheet>& StandardSheets();
 
-// The usual drawing scales 1:N, N ascending.
+// The usual drawing scales 1:N: the reductions ascending, then the enlargements.
 const std::vector<double>& ScaleSeries();
 
 // A frame recognised as a sheet at 1:`scaleDenominator` (paper millimetres per drawing unit
@@ -43,7 +43,7 @@ struct SheetMatch {
 // The sheet and scale a frame of `widthUnits` × `heightUnits` is drawn as: among every sheet and
 // every scale of the series (or only `forcedDenominator` when given), the pair whose sides differ
 // least from the frame's, when both differ by no more than `tolerance` (a fraction). Ties go to
-// the smaller denominator.
+// the scale that comes first in the series.
 std::optional<SheetMatch> RecogniseSheet(double widthUnits, double heightUnits,
                                          std::optional<double> forcedDenominator = std::nullopt,
                                          double tolerance = 0.01);
