@@ -39,6 +39,16 @@ struct OutputSetup {
     std::function<void(const std::string&)> log;
 };
 
+class OutputRun;
+
+// What a program's CAD offers the runs of its output options, and through which the CAD's devices
+// reach the run going on (the PDF device asks `current` for page names and tells it of files).
+struct OutputLink {
+    std::function<ActiveDrawing()> activeDrawing;
+    std::function<bool(const std::string& device)> takesAnySheet;
+    OutputRun* current = nullptr;
+};
+
 class OutputRun : public FrameHook {
 public:
     // Throws kw::Error 5 for a scale that does not read.

@@ -227,4 +227,32 @@ void SettingsFile::Write(const StoredSettings& values, PrinterTable& printers,
     WriteTextLines(m_path, lines);
 }
 
+bool SettingsFile::WriteOutputSection() {
+    if (m_rejected || !FileExists(m_path))
+        return false;
+    std::vector<std::string> lines;
+    try {
+        lines = ReadTextLines(m_path);
+    } catch (const Error&) {
+        return false;
+    }
+    if (lines.size() < 5 || (lines.size() - 5) % 4 != 0)
+        return false;
+    std::vector<std::string> kept(lines.begin(), lines.begin() + 5);
+    for (std::size_t i = 5; i < lines.size(); i += 4)
+        if (lines[i] != kOptionGroupName)
+            kept.insert(kept.end(), lines.begin() + static_cast<std::ptrdiff_t>(i),
+                        lines.begin() + static_cast<std::ptrdiff_t>(i + 4));
+    if ((kept.size() - 5) / 4 + m_outputSection.size() > PrinterTable::kCapacity)
+        return false;
+    for (const auto& [key, value] : m_outputSection) {
+        std::string oneLine = value;
+        std::replace(oneLine.begin(), oneLine.end(), '\r', ' ');
+        std::replace(oneLine.begin(), oneLine.end(), '\n', ' ');
+        kept.insert(kept.end(), {kOptionGroupName, key, oneLine, "False"});
+    }
+    WriteTextLines(m_path, kept);
+    return true;
+}
+
 } // namespace kw

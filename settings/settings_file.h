@@ -113,6 +113,11 @@ public:
     void SetOutputSection(std::map<std::string, std::string> section) {
         m_outputSection = std::move(section);
     }
+    // Rewrites the file's option groups alone, every other line as the file holds it. False, and
+    // nothing written, when there is no usable file yet (the next run's Write makes it) or when the
+    // groups would take the file past the hundred records earlier releases read. Throws Error
+    // when the file cannot be written.
+    bool WriteOutputSection();
 
 private:
     std::string m_path;

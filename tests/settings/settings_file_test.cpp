@@ -446,6 +446,27 @@ TEST(SettingsFile, OutputOptionsSurviveARoundTripAndEarlierReleasesStillReadTheF
     }
 }
 
+TEST(SettingsFile, OutputOptionsAloneAreRewrittenAndEveryOtherLineKept) {
+    TempFolder folder;
+    SettingsFile missing(folder.File(kSettingsFileName));
+    missing.SetOutputSection({{"paper", "auto"}});
+    EXPECT_FALSE(missing.WriteOutputSection()); // the first run writes the file
+    EXPECT_FALSE(std::filesystem::exists(folder.File(kSettingsFileName)));
+
+    const std::string earlier = FileWithRecords(2);
+    folder.Write(kSettingsFileName, earlier);
+    SettingsFile file(folder.File(kSettingsFileName));
+    StoredSettings values;
+    PrinterTable printers;
+    ASSERT_TRUE(file.Read(values, printers));
+    file.SetOutputSection({{"merge", "drawing"}});
+    ASSERT_TRUE(file.WriteOutputSection());
+    file.SetOutputSection({{"paper", "auto"}});
+    ASSERT_TRUE(file.WriteOutputSection());
+    EXPECT_EQ(folder.Read(kSettingsFileName),
+              earlier + EncodeGbk(Lines({kOptionGroupName, "paper", "auto", "False"})));
+}
+
 TEST(SettingsFile, OptionGroupsCountAgainstTheHundredRecordsEarlierReleasesRead) {
     TempFolder folder;
     folder.Write(kSettingsFileName, FileWithRecords(98));
