@@ -21,6 +21,7 @@ struct PageEntry {
     std::string sheet;   // "A1×1¼"; empty when the frame matched no sheet
     double a1Equivalents = 0.0;
     std::string scale; // "1:100"; empty when the frame matched no sheet
+    std::string paper; // the canonical name of the paper it went on
     FieldValues fields;
     std::string name; // the page's file name without ".pdf", as the template made it
     std::string file; // the file written; empty for a printer

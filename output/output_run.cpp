@@ -140,6 +140,7 @@ void OutputRun::ConfigureFrame(CadLayout& layout, const FrameExtent& frame,
                      "），按图框标准长度打印在所选图纸上";
     }
 
+    entry.paper = trueScale ? paperName : m_setup.panelPaper;
     if (trueScale) {
         const double n = match->scaleDenominator;
         const double margin = settings.PointAllowanceMm() * n;
@@ -255,11 +256,6 @@ std::vector<OutputRun::Written> OutputRun::Finish() {
                 pages.push_back({page->file, page->name});
             }
             MergePdf(pages, {title, "Kestrelwick"}, path);
-            for (PageEntry* page : group) {
-                std::error_code ignored;
-                fs::remove(PathFromUtf8(page->file), ignored);
-                page->file = path;
-            }
             written.push_back({path, static_cast<int>(group.size())});
         }
     }

@@ -62,6 +62,8 @@ public:
     // The name the page configured last is to be written under (without ".pdf"); empty for the
     // device's own name.
     std::string PendingName() const;
+    // The canonical name of the paper the frame configured last goes on.
+    std::string PendingPaper() const { return m_pending ? m_pending->paper : std::string(); }
     // The device wrote the page configured last to `file`.
     void PageWritten(const std::string& file);
 
@@ -69,8 +71,8 @@ public:
         std::string path;
         int pages = 0; // 0 for a catalogue
     };
-    // Merges and catalogues as the options say; returns the files written. Page files that went
-    // into a merged PDF are removed once it is complete. Throws kw::Error on a failed write.
+    // Merges and catalogues as the options say; returns the files written. The page files stay
+    // (the run log names them). Throws kw::Error on a failed write.
     std::vector<Written> Finish();
 
     const std::vector<PageEntry>& Pages() const { return m_pages; }

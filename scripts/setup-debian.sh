@@ -13,7 +13,7 @@ $sudo apt-get install -y -qq --no-install-recommends \
     xvfb xauth openbox fonts-noto-cjk poppler-utils fp-utils \
     cups printer-driver-cups-pdf libcups2-dev \
     libqpdf-dev libxlsxwriter-dev unzip \
-    mingw-w64 wine wine64 \
+    mingw-w64 wine wine64 parallel \
     >/dev/null
 
 # DWG drawings: the converter in dwg2dxf/ runs on Node.js 18 or later (Debian 12's own nodejs is

@@ -4,24 +4,51 @@
 #include <string>
 #include <vector>
 
+#include "batch/drawing_paths.h"
+#include "batch/reading_order.h"
 #include "output/output_options.h"
 #include "settings/plot_settings.h"
 
 namespace kw {
 
 // What one call of kestrelwick-plot asks for.
-enum class PlotAction { Plot, List, Devices, Papers, Styles, Help };
+enum class PlotAction { Plot, List, Devices, Papers, Styles, Help, MergeLogs };
+
+// How the progress of a batch is shown.
+enum class ProgressDisplay {
+    Automatic, // a bar when stderr is a terminal, nothing otherwise
+    Always,    // --progress: the bar on a terminal, plain lines otherwise
+    Never,     // --no-progress
+};
 
 struct PlotOptions {
     PlotAction action = PlotAction::Plot;
     PlotSettings settings;
-    std::vector<std::string> drawings;
+    std::vector<std::string> drawings;    // drawings, folders, patterns, list files; or logs
     std::string papersDevice;             // --papers DEVICE
     std::string outputFolder;             // --output DIR; empty = each drawing's folder
-    bool progress = false;                // --progress: a bar on stderr when it is a terminal
     std::vector<std::string> fontFolders; // --fonts DIR, each one given, in order
     // --styles DIR: folders of plot style table files, searched before the program's PlotStyles.
     std::vector<std::string> styleFolders;
+
+    // Batches.
+    OrderChoice order;          // --order, --bottom-up, --right-to-left
+    bool recursive = false;     // --recursive
+    bool explain = false;       // --explain (with --list)
+    std::string logPath;        // --log FILE; empty = a new file named by the time
+    std::string resumeLog;      // --resume LOG
+    bool stopOnError = false;   // --stop-on-error
+    bool saveSettings = false;  // --save-settings
+    std::string settingsPath;   // --settings FILE; empty = the usual place
+    int jobs = 0;               // -j N; 0 = one per core
+    std::optional<Shard> shard; // --shard K/N
+    ProgressDisplay progress = ProgressDisplay::Automatic;
+    // A worker of a parallel run: plots its one drawing and writes its records to this log.
+    std::string workerLog;
+    std::vector<int> workerPages; // --pages: only these pages (a resumed drawing)
+    // The options that decide how a page is plotted, as given, for the workers' command line.
+    std::vector<std::string> workerArguments;
+
     // --paper auto, --scale, --name TEMPLATE, --merge, --catalogue, --columns: what the run makes
     // of its pages beyond the panel's rule.
     output::OutputOptions output;
@@ -29,11 +56,19 @@ struct PlotOptions {
 };
 
 // Reads the command line (without the program name) over `defaults`, which hold the panel's
-// starting values. Throws Error 5 with a message naming the option that is wrong.
+// starting values. Every value is checked here, before any work: throws Error 5 with a message
+// naming the option that is wrong and what it takes.
 PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
                              const PlotSettings& defaults);
 
-// The --help text, Chinese then English.
+// The value of `--settings FILE` among the arguments, empty when not given; read before the
+// defaults are known.
+std::string SettingsPathArgument(const std::vector<std::string>& arguments);
+
+// The --help text in the user's language: Chinese when the locale (LC_ALL, LC_MESSAGES, LANG)
+// says zh, English otherwise.
 std::string PlotUsage();
+std::string PlotUsage(bool chinese);
+bool UserPrefersChinese();
 
 } // namespace kw

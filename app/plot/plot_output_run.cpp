@@ -53,4 +53,24 @@ std::unique_ptr<output::OutputRun> MakeOutputRun(const PlotOptions& options,
     return std::make_unique<output::OutputRun>(std::move(setup));
 }
 
+int FinishOutput(output::OutputRun* run, int status, std::ostream& out, std::ostream& err) {
+    if (run == nullptr) {
+        return status;
+    }
+    try {
+        for (const auto& written : run->Finish()) {
+            if (written.pages > 0) {
+                out << written.path << '\t' << written.pages << '\n';
+            } else {
+                out << "图纸目录 " << written.path << '\n';
+            }
+        }
+        out.flush();
+    } catch (const Error& failure) {
+        err << "kestrelwick-plot: " << failure.Description() << std::endl;
+        return 1;
+    }
+    return status;
+}
+
 } // namespace kw

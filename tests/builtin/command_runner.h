@@ -51,8 +51,12 @@ inline CommandResult RunShell(const std::string& commandLine, std::string* err =
 // kestrelwick-plot with the arguments, each quoted by the caller. A run stores its values in the
 // settings file, which later runs start from: each test names a settings folder of its own.
 inline CommandResult RunCommand(const std::string& arguments, std::string* err,
-                                const std::string& settingsFolder) {
-    std::string command = "KESTRELWICK_SETTINGS_DIR='";
+                                const std::string& settingsFolder,
+                                const std::string& environment = "") {
+    std::string command = environment.empty() ? "" : environment + " ";
+    // The run logs a run writes by default go to the test's folder too.
+    command.append("XDG_STATE_HOME='").append(settingsFolder).append("' ");
+    command.append("KESTRELWICK_SETTINGS_DIR='");
     command.append(settingsFolder).append("' '").append(KW_PLOT_COMMAND).append("' ");
     command.append(arguments);
     return RunShell(command, err);

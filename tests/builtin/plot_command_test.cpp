@@ -34,8 +34,9 @@ const fs::path& SettingsFolder() {
     return folder.path;
 }
 
-Result RunCommand(const std::string& arguments, std::string* err = nullptr) {
-    return kw::test::RunCommand(arguments, err, SettingsFolder().string());
+Result RunCommand(const std::string& arguments, std::string* err = nullptr,
+                  const std::string& environment = "") {
+    return kw::test::RunCommand(arguments, err, SettingsFolder().string(), environment);
 }
 
 fs::path Fixture(const std::string& name) {
@@ -176,11 +177,15 @@ TEST(PlotCommandList, SeveralDrawingsInDrawingListOrderAndAFailureStopsWithItsMe
     EXPECT_NE(err.find("plan.dxf"), std::string::npos) << err;
 }
 
-TEST(PlotCommand, HelpInBothLanguagesAndWrongOptionsAreRefused) {
-    const Result help = RunCommand("--help");
-    EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("用法"), std::string::npos);
-    EXPECT_NE(help.out.find("Usage"), std::string::npos);
+TEST(PlotCommand, HelpInTheUsersLanguageAndWrongOptionsAreRefused) {
+    const Result chinese = RunCommand("--help", nullptr, "LC_ALL= LC_MESSAGES= LANG=zh_CN.UTF-8");
+    EXPECT_EQ(chinese.status, 0);
+    EXPECT_NE(chinese.out.find("用法"), std::string::npos);
+    EXPECT_EQ(chinese.out.find("Usage"), std::string::npos);
+    const Result english = RunCommand("--help", nullptr, "LC_ALL=C.UTF-8");
+    EXPECT_EQ(english.status, 0);
+    EXPECT_NE(english.out.find("Usage"), std::string::npos);
+    EXPECT_NE(english.out.find("Examples"), std::string::npos);
 
     std::string err;
     EXPECT_EQ(RunCommand("--list --kind circle x.dxf", &err).status, 2);

@@ -165,9 +165,10 @@ TEST(PlotCommandPlot, AFailingDeviceEndsTheRunWithItsMessageAndSaysWhere) {
     const auto run = RunCommand(
         folder, kFrameOptions + "--output " + Quoted(impossible) + " " + Quoted(drawing), &err);
     EXPECT_EQ(run.status, 1);
-    // The run's message (with the device's failure number), then what and where, on lines of
-    // their own.
-    EXPECT_NE(err.find("操作不当或其它未知错误：-2147024893\n"), std::string::npos) << err;
+    // Each failed page on a line of its own: the drawing and page, the run's message (with the
+    // device's failure number), then what and where.
+    EXPECT_NE(err.find(drawing.string() + ": 第 1 页，图框 "), std::string::npos) << err;
+    EXPECT_NE(err.find("操作不当或其它未知错误：-2147024893 — "), std::string::npos) << err;
     EXPECT_NE(err.find(impossible.string()), std::string::npos) << err;
     EXPECT_EQ(err.back(), '\n');
     EXPECT_TRUE(WrittenFiles(run.out).empty()) << run.out;
@@ -175,10 +176,10 @@ TEST(PlotCommandPlot, AFailingDeviceEndsTheRunWithItsMessageAndSaysWhere) {
         EXPECT_NE(entry.path().extension(), ".pdf") << entry.path();
     }
 
-    // A device the built-in CAD does not have.
+    // A device the built-in CAD does not have is refused before any drawing is opened.
     const auto unknown =
         RunCommand(folder, kFrameOptions + "--device 'No Such Plotter' " + Quoted(drawing), &err);
-    EXPECT_EQ(unknown.status, 1);
+    EXPECT_EQ(unknown.status, 2);
     EXPECT_NE(err.find("No Such Plotter"), std::string::npos) << err;
 }
 

@@ -144,8 +144,8 @@ TEST(OutputRun, EveryFrameOnItsOwnSheetAtTrueScaleMergedWithBookmarksAndCatalogu
     ASSERT_EQ(run.result.status, 0) << run.err;
     const fs::path merged = run.Plot("sheets.pdf");
     EXPECT_NE(run.result.out.find(merged.string() + "\t5"), std::string::npos) << run.result.out;
-    // The page files went into the merged PDF.
-    EXPECT_FALSE(fs::exists(run.Plot("S-01_总平面图.pdf")));
+    // The page files stay beside it: the run log names them.
+    EXPECT_TRUE(fs::exists(run.Plot("S-01_总平面图.pdf")));
 
     // A3, A1, A1×1¼, A2 portrait; the 900 × 630 frame on the panel's paper (A3).
     const std::vector<std::pair<double, double>> expected = {
@@ -185,11 +185,11 @@ TEST(OutputRun, EveryFrameOnItsOwnSheetAtTrueScaleMergedWithBookmarksAndCatalogu
     const auto csv = CsvLines(run.Plot("图纸目录.csv"));
     ASSERT_GE(csv.size(), 6u);
     EXPECT_EQ(csv[0], "\xEF\xBB\xBF序号,图号,图名,图幅,比例,页码,文件");
-    EXPECT_EQ(csv[1], "1,S-01,总平面图,A3,1:1,1,sheets.pdf");
-    EXPECT_EQ(csv[2], "2,S-02,一层平面图,A1,1:100,2,sheets.pdf");
-    EXPECT_EQ(csv[3], "3,S-03,立面图,A1×1¼,1:50,3,sheets.pdf");
-    EXPECT_EQ(csv[4], "4,S-04,剖面详图,A2,1:20,4,sheets.pdf");
-    EXPECT_EQ(csv[5], "5,S-05,总说明,,,5,sheets.pdf");
+    EXPECT_EQ(csv[1], "1,S-01,总平面图,A3,1:1,1,S-01_总平面图.pdf");
+    EXPECT_EQ(csv[2], "2,S-02,一层平面图,A1,1:100,2,S-02_一层平面图.pdf");
+    EXPECT_EQ(csv[3], "3,S-03,立面图,A1×1¼,1:50,3,S-03_立面图.pdf");
+    EXPECT_EQ(csv[4], "4,S-04,剖面详图,A2,1:20,4,S-04_剖面详图.pdf");
+    EXPECT_EQ(csv[5], "5,S-05,总说明,,,5,S-05_总说明.pdf");
     EXPECT_NE(std::find(csv.begin(), csv.end(), ",共计,5,3.25"), csv.end());
 
     // The workbook: the same texts, read back from its XML.

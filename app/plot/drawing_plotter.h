@@ -1,0 +1,66 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "batch/page_record.h"
+#include "batch/reading_order.h"
+#include "cad/builtin/builtin_cad.h"
+#include "cad/cad_session.h"
+#include "cad/catalogs.h"
+#include "output/output_run.h"
+#include "settings/plot_settings.h"
+
+namespace kw {
+
+// Plots drawings one at a time, each page on its own: a page that fails is recorded and the
+// next one is plotted; a drawing that cannot be read fails as a whole (page 0) and the batch
+// goes on. Drawings are closed without saving unless `saveDrawings`.
+class DrawingPlotter {
+public:
+    DrawingPlotter(CadSession& session, PlotSettings settings, PaperTable papers, OrderChoice order,
+                   bool saveDrawings)
+        : m_session(session), m_settings(std::move(settings)), m_papers(std::move(papers)),
+          m_order(order), m_saveDrawings(saveDrawings) {}
+
+    // Plots the drawing's pages, or only `pages` (numbers from 1) when it is not empty; each
+    // record goes to `done` as soon as its page ends. With `stopOnError` the first failure
+    // ends the drawing, the pages after it recorded as skipped. False when a page failed.
+    bool Plot(const std::string& drawing, const std::vector<int>& pages, bool stopOnError,
+              const std::function<void(const PageRecord&)>& done);
+
+    // The built-in CAD's word that a job is out; wired to BuiltinOptions::plotted.
+    void NotePlotted(const builtin::PlottedJob& job) {
+        m_lastJob = job;
+        if (m_output != nullptr) {
+            m_output->PageWritten(job.file);
+        }
+    }
+    // Hands every frame's paper, scale and name to the output options' run (not owned; null for
+    // the panel's rule alone).
+    void SetOutput(output::OutputRun* run) { m_output = run; }
+
+private:
+    PageRecord Record(const std::string& drawing, int page) const;
+
+    CadSession& m_session;
+    PlotSettings m_settings;
+    PaperTable m_papers;
+    OrderChoice m_order;
+    bool m_saveDrawings;
+    std::optional<builtin::PlottedJob> m_lastJob;
+    output::OutputRun* m_output = nullptr;
+};
+
+// The message table's text for the failure's number, then what the CAD said about it.
+std::string FailureText(std::int32_t number, const std::string& description);
+
+// The line a shell user reads for a failed record: drawing, page and frame, then the text.
+std::string FailureLine(const PageRecord& record);
+
+// "xMin yMin xMax yMax", each the shortest text that reads back as the same number.
+std::string ExtentText(const FrameExtent& frame);
+
+} // namespace kw

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "engine/frames.h"
+
+namespace kw {
+
+// What became of one page of a batch.
+enum class PageStatus {
+    Plotted,  // the device has the page (its file written, its job spooled)
+    Failed,   // the page, or the whole drawing when `page` is 0, could not be plotted
+    NoFrames, // the drawing was read and holds no frame
+    Skipped,  // not attempted: the run stopped at an earlier failure
+};
+
+// One page of a batch as the run log keeps it, and as the output options read it. A record with
+// page 0 stands for the whole drawing: one that could not be read, or one without frames.
+struct PageRecord {
+    std::string drawing;              // the drawing's path as the run used it
+    int page = 0;                     // from 1 within its drawing
+    std::optional<FrameExtent> frame; // drawing units
+    std::string device;
+    std::string paper;      // canonical paper name
+    std::string outputFile; // the PDF written; empty for a printer
+    PageStatus status = PageStatus::Plotted;
+    std::int32_t errorNumber = 0;
+    std::string error;      // the message table's text, then the CAD's description
+    double seconds = 0.0;   // time the page took
+    std::string finishedAt; // UTC, ISO 8601
+    bool operator==(const PageRecord&) const = default;
+};
+
+const char* StatusName(PageStatus status);
+// Error 13 for a name that is none of StatusName's.
+PageStatus StatusFromName(const std::string& name);
+
+} // namespace kw

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "batch/page_record.h"
+
+namespace kw {
+
+// The run log is JSON lines: one object per page record, in the order of a serial run, so that
+// it can be read by a person, by `jq` and by the next run (--resume).
+std::string RecordToJson(const PageRecord& record);
+// Error 13 naming what is wrong when the line is no record.
+PageRecord RecordFromJson(const std::string& line);
+
+// Every record of a log file; empty lines are skipped. Error 53 when the file cannot be read,
+// Error 13 with the line number for a line that is no record.
+std::vector<PageRecord> ReadRunLog(const std::string& path);
+
+// Appends records to a log file, each flushed at once, so that a run killed halfway leaves a
+// log that a resume can use.
+class RunLogWriter {
+public:
+    // Creates or empties the file; Error 75 when it cannot be written.
+    explicit RunLogWriter(const std::string& path);
+    ~RunLogWriter();
+    RunLogWriter(const RunLogWriter&) = delete;
+    RunLogWriter& operator=(const RunLogWriter&) = delete;
+
+    void Append(const PageRecord& record);
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+    std::FILE* m_file = nullptr;
+};
+
+// The records of several logs (the shards of one batch) in the order one serial run would have
+// written them: drawings in the drawing list's order, pages in their order within a drawing.
+std::vector<PageRecord> MergeRunLogs(const std::vector<std::string>& paths);
+
+// What --resume plots again: for each drawing of the log, the pages that failed, were skipped or
+// whose output file is gone; a drawing that failed as a whole is redone as a whole.
+struct ResumeDrawing {
+    std::string drawing;
+    bool wholeDrawing = false;
+    std::vector<int> pages; // from 1; empty when wholeDrawing
+};
+struct ResumePlan {
+    std::vector<ResumeDrawing> drawings; // in the log's order
+    std::vector<PageRecord> kept;        // the records that stand as they are
+};
+ResumePlan PlanResume(const std::vector<PageRecord>& log);
+
+// The one-line summary at the end of a run.
+struct RunCounts {
+    int drawings = 0;
+    int plotted = 0;
+    int failed = 0; // pages, or whole drawings, that failed
+    int skipped = 0;
+    int withoutFrames = 0;
+};
+RunCounts CountRecords(const std::vector<PageRecord>& records);
+
+// Now, in UTC, as ISO 8601 with seconds.
+std::string UtcTimestamp();
+
+} // namespace kw
