@@ -467,6 +467,14 @@ std::unique_ptr<output::OutputRun> plotfrm::StartOutput() {
     if (!options.Active()) {
         return nullptr;
     }
+    if (!m_output && (!options.nameTemplate.empty() || options.merge != output::MergeMode::None ||
+                      options.catalogueCsv || options.catalogueXlsx)) {
+        // The host CAD plots to its own files and offers no drawing model to read fields from.
+        m_prompts.Message(
+            this, QString::fromUtf8(maker::kProgramName),
+            QStringLiteral("这个 CAD 程序不支持按标题栏字段命名、合并 PDF 和图纸目录；"
+                           "本次只按输出选项的图纸和比例打印。"));
+    }
     output::OutputSetup setup;
     setup.options = options;
     const PlotSettings settings = Settings();
