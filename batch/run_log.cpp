@@ -272,6 +272,21 @@ double NumberField(const std::map<std::string, Value>& fields, const char* name)
 
 } // namespace
 
+std::string QuoteJson(const std::string& text) {
+    std::string out;
+    AppendQuoted(out, text);
+    return out;
+}
+
+std::string UnquoteJson(const std::string& quoted) {
+    const std::map<std::string, Value> fields = Reader("{\"text\":" + quoted + "}").Object();
+    const Value& value = fields.at("text");
+    if (value.kind != Value::Kind::String) {
+        BadRecord("not a JSON string");
+    }
+    return value.text;
+}
+
 const char* StatusName(PageStatus status) {
     switch (status) {
     case PageStatus::Plotted:
@@ -299,11 +314,16 @@ PageStatus StatusFromName(const std::string& name) {
 std::string RecordToJson(const PageRecord& record) {
     std::string out = "{\"drawing\":";
     AppendQuoted(out, record.drawing);
-    out += ",\"page\":" + std::to_string(record.page) + ",\"frame\":";
+    out += ",\"page\":";
+    out += std::to_string(record.page);
+    out += ",\"frame\":";
     if (record.frame) {
         const FrameExtent& f = *record.frame;
-        out += "[" + Number(f.xMin) + "," + Number(f.yMin) + "," + Number(f.xMax) + "," +
-               Number(f.yMax) + "]";
+        for (const double edge : {f.xMin, f.yMin, f.xMax, f.yMax}) {
+            out += out.back() == ':' ? '[' : ',';
+            out += Number(edge);
+        }
+        out += ']';
     } else {
         out += "null";
     }
@@ -315,9 +335,13 @@ std::string RecordToJson(const PageRecord& record) {
     AppendQuoted(out, record.outputFile);
     out += ",\"status\":";
     AppendQuoted(out, StatusName(record.status));
-    out += ",\"errorNumber\":" + std::to_string(record.errorNumber) + ",\"error\":";
+    out += ",\"errorNumber\":";
+    out += std::to_string(record.errorNumber);
+    out += ",\"error\":";
     AppendQuoted(out, record.error);
-    out += ",\"seconds\":" + Number(record.seconds) + ",\"finished\":";
+    out += ",\"seconds\":";
+    out += Number(record.seconds);
+    out += ",\"finished\":";
     AppendQuoted(out, record.finishedAt);
     out += '}';
     return out;

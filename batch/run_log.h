@@ -14,6 +14,10 @@ std::string RecordToJson(const PageRecord& record);
 // Error 13 naming what is wrong when the line is no record.
 PageRecord RecordFromJson(const std::string& line);
 
+// A text as a JSON string, quotes included, and back (Error 13 for no JSON string).
+std::string QuoteJson(const std::string& text);
+std::string UnquoteJson(const std::string& quoted);
+
 // Every record of a log file; empty lines are skipped. Error 53 when the file cannot be read,
 // Error 13 with the line number for a line that is no record.
 std::vector<PageRecord> ReadRunLog(const std::string& path);

@@ -2,8 +2,8 @@
 # The batch bench of kestrelwick-plot: a folder of at least 200 drawings made from the DXF files
 # of ../shared/testdata, each tiled by gen_tiled_dxf into a sheet of framed copies, plotted to PDF
 # with one worker and with two. Prints pages per minute for each run, the peak memory of the
-# serial run (one process plotting every drawing in turn) and of the largest worker (a worker
-# plots one drawing: the command a parallel run starts, run here on the biggest drawings).
+# serial run (one process plotting every drawing in turn) and of one worker process fed every
+# drawing, as a parallel run feeds its workers.
 #
 #   bench/batch_plot.sh [BUILD_DIR] [TILES]
 #
@@ -49,33 +49,39 @@ fi
 run() {
     local jobs="$1"
     local out="$work/out-j$jobs"
+    /usr/bin/time -o "$work/j$jobs.time" -f '%e %M %U %S' "$plot" --kind polyline --layer 图框 \
+        --no-progress -j "$jobs" --output "$out" --log "$work/j$jobs.jsonl" "$work/drawings" \
+        >/dev/null 2>"$work/j$jobs.err" || true
     local stats
-    stats=$( { /usr/bin/time -f '%e %M' "$plot" --kind polyline --layer 图框 --no-progress \
-        -j "$jobs" --output "$out" --log "$work/j$jobs.jsonl" "$work/drawings" \
-        >/dev/null 2>"$work/j$jobs.err"; } 2>&1 | tail -1) || true
-    local seconds="${stats% *}" peak="${stats#* }"
+    stats=$(tail -1 "$work/j$jobs.time")
+    local seconds peak user system
+    read -r seconds peak user system <<<"$stats"
     local pages failed
     pages=$(grep -c '"status":"plotted"' "$work/j$jobs.jsonl" || true)
     failed=$(grep -c '"status":"failed"' "$work/j$jobs.jsonl" || true)
     printf -- '-j %d: %5d pages in %7.2f s = %7.0f pages/min (%.0f pages/h), %d failed; ' \
         "$jobs" "$pages" "$seconds" "$(echo "$pages * 60 / $seconds" | bc -l)" \
         "$(echo "$pages * 3600 / $seconds" | bc -l)" "$failed"
-    printf 'peak %.0f MiB in the command%s\n' "$(echo "$peak / 1024" | bc -l)" \
-        "$([ "$jobs" -gt 1 ] && echo ' (workers apart)')"
+    printf 'peak %.0f MiB in the command%s; CPU %.1f s, workers included\n' \
+        "$(echo "$peak / 1024" | bc -l)" "$([ "$jobs" -gt 1 ] && echo ' (workers apart)')" \
+        "$(echo "$user + $system" | bc -l)"
     echo "$seconds" >"$work/j$jobs.seconds"
 }
 
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
 run 1
 run 2
 printf 'speed-up -j 2 over -j 1: %.2f\n' \
     "$(echo "$(cat "$work/j1.seconds") / $(cat "$work/j2.seconds")" | bc -l)"
 
-# A worker plots one drawing; its peak is what each of the N workers holds at most.
-largest=0
-for drawing in $(ls -S "$work"/drawings/*.dxf | head -5); do
-    peak=$( { /usr/bin/time -f '%M' "$plot" --kind polyline --layer 图框 --output "$work/out-w" \
-        --worker "$work/w.jsonl" -- "$drawing" >/dev/null 2>/dev/null; } 2>&1 | tail -1) || true
-    [ "$peak" -gt "$largest" ] && largest=$peak
-done
-printf 'peak memory of a worker (largest of the 5 biggest drawings): %.0f MiB\n' \
-    "$(echo "$largest / 1024" | bc -l)"
+# What failed, and why (drawings the built-in CAD cannot read).
+grep -h '"status":"failed"' "$work/j1.jsonl" | sed 's/.*"drawing":"\([^"]*\)".*"error":"\([^"]\{0,160\}\).*/  failed: \1: \2/' |
+    sed "s|$work/drawings/||"
+
+# A worker of a parallel run plots drawing after drawing: its peak over the whole set is the
+# most any of the N workers holds.
+find "$work/drawings" -name '*.dxf' | sort | sed 's/^/*\t/' >"$work/jobs.txt"
+/usr/bin/time -o "$work/w.time" -f '%M' "$plot" --kind polyline --layer 图框 \
+    --output "$work/out-w" --worker <"$work/jobs.txt" >/dev/null 2>&1 || true
+printf 'peak memory of one worker plotting all %d drawings in turn: %.0f MiB\n' "$drawings" \
+    "$(echo "$(tail -1 "$work/w.time") / 1024" | bc -l)"

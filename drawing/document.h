@@ -189,6 +189,8 @@ public:
     std::vector<Block> blocks;   // file order; model and paper space blocks included
     std::vector<Layout> layouts; // Model first, then paper-space layouts in tab order
     std::vector<PageSetup> pageSetups;
+    // The files of raster images: IMAGEDEF handle → its file name (1) as the file gives it.
+    std::map<std::uint64_t, std::string> imageFiles;
     // What the reader skipped or repaired, one line each with the line/offset ("line 812: ...").
     std::vector<std::string> warnings;
 

@@ -148,7 +148,7 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
     e.source.line = head.line;
     switch (e.type) {
     case EntityType::Unknown:
-        e.geometry = OpaqueGeometry{std::string(typeName)};
+        e.geometry = OpaqueGeometry{std::string(typeName), {}, {}};
         break;
     case EntityType::Line:
         e.geometry = LineGeometry{};
@@ -212,6 +212,12 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
     std::string mtextLast;
     bool hatchSubclass = false;
     std::size_t hatchPaths = 0;
+    // A table's own data (AcDbTable) follows its block reference part; only the latter places it.
+    const bool table = e.type == EntityType::Unknown && typeName == "ACAD_TABLE";
+    bool tableData = false;
+    std::shared_ptr<RasterGeometry> raster;
+    if (e.type == EntityType::Unknown && (typeName == "IMAGE" || typeName == "WIPEOUT"))
+        raster = std::make_shared<RasterGeometry>();
     const std::size_t n = rec.size();
     for (std::size_t i = 0; i < n; ++i) {
         const RawTag& t = rec[i];
@@ -274,6 +280,8 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
         case 100:
             if (e.type == EntityType::Hatch && Trim(t.value) == "AcDbHatch")
                 hatchSubclass = true;
+            if (table && Trim(t.value) == "AcDbTable")
+                tableData = true;
             continue;
         default:
             break;
@@ -704,9 +712,63 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
             break;
         }
         case EntityType::Unknown:
+            if (raster) {
+                RasterGeometry& r = *raster;
+                switch (c) {
+                case 10:
+                case 20:
+                case 30:
+                    SetAxis(r.insertion, c, Real(t));
+                    break;
+                case 11:
+                case 21:
+                case 31:
+                    SetAxis(r.u, c - 1, Real(t));
+                    break;
+                case 12:
+                case 22:
+                case 32:
+                    SetAxis(r.v, c - 2, Real(t));
+                    break;
+                case 13:
+                    r.widthPx = Real(t);
+                    break;
+                case 23:
+                    r.heightPx = Real(t);
+                    break;
+                case 340:
+                    r.imageDefinition = tags.Handle(t);
+                    break;
+                case 70:
+                    r.display = Short(t);
+                    break;
+                case 280:
+                    r.clipping = Integer(t) != 0;
+                    break;
+                case 14:
+                    if (r.clip.size() < 100000)
+                        r.clip.push_back({Real(t), 0, 0});
+                    break;
+                case 24:
+                    if (!r.clip.empty())
+                        r.clip.back().y = Real(t);
+                    break;
+                default:
+                    break;
+                }
+            }
+            if (table && !tableData) {
+                auto& g = std::get<OpaqueGeometry>(e.geometry);
+                if (c == 2)
+                    g.blockName = Name(t);
+                else if (c == 10 || c == 20 || c == 30)
+                    SetAxis(g.insertion, c, Real(t));
+            }
             break;
         }
     }
+    if (raster)
+        std::get<OpaqueGeometry>(e.geometry).raster = std::move(raster);
     if (e.type == EntityType::MText) {
         auto& g = std::get<MTextGeometry>(e.geometry);
         mtextRaw += mtextLast;

@@ -528,6 +528,19 @@ void Loader::ParseLayout(const RawTag& head, const std::vector<RawTag>& rec, boo
     pendingLayouts.push_back(std::move(pending));
 }
 
+void Loader::ParseImageDefinition(const std::vector<RawTag>& rec) {
+    std::uint64_t handle = 0;
+    std::string file;
+    for (const RawTag& t : rec) {
+        if (t.code == 5 && handle == 0)
+            handle = tags.Handle(t);
+        else if (t.code == 1 && file.empty())
+            file = Text(t);
+    }
+    if (handle != 0 && !file.empty())
+        doc.imageFiles.emplace(handle, std::move(file));
+}
+
 void Loader::ReadObjects() {
     RawTag head;
     while (tags.Next(head)) {
@@ -541,6 +554,8 @@ void Loader::ReadObjects() {
             ParseLayout(head, record, true);
         else if (type == "PLOTSETTINGS")
             ParseLayout(head, record, false);
+        else if (type == "IMAGEDEF")
+            ParseImageDefinition(record);
     }
 }
 

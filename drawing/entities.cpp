@@ -59,4 +59,24 @@ std::string_view Entity::DxfName() const {
     return DxfNameOf(type);
 }
 
+std::vector<Vec3> RasterGeometry::Outline() const {
+    // Pixel coordinates (x right, y down from the top) → WCS.
+    const auto at = [&](double x, double y) {
+        return insertion + u * (x + 0.5) + v * (heightPx - 0.5 - y);
+    };
+    if (clipping && clip.size() == 2) {
+        const Vec3 a = clip[0], b = clip[1];
+        return {at(a.x, a.y), at(b.x, a.y), at(b.x, b.y), at(a.x, b.y)};
+    }
+    if (clipping && clip.size() > 2) {
+        std::vector<Vec3> outline;
+        outline.reserve(clip.size());
+        for (const Vec3& p : clip)
+            outline.push_back(at(p.x, p.y));
+        return outline;
+    }
+    return {insertion, insertion + u * widthPx, insertion + u * widthPx + v * heightPx,
+            insertion + v * heightPx};
+}
+
 } // namespace kw::drawing

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -253,9 +254,31 @@ struct ViewportGeometry {
     std::vector<std::uint64_t> frozenLayers; // 331: layers frozen in this viewport
 };
 
-// Any other type (RAY, IMAGE, MULTILEADER, 3DSOLID, proxy entities, ...): no geometry kept.
+// Where an IMAGE or a WIPEOUT lies: a raster of pixels placed by its lower-left corner and the
+// vectors of one pixel, clipped to an outline given in pixel coordinates (x to the right, y down
+// from the upper-left corner; the raster covers -0.5 .. size - 0.5 both ways).
+struct RasterGeometry {
+    Vec3 insertion;                    // 10 (WCS): the raster's lower-left corner
+    Vec3 u{1, 0, 0};                   // 11: one pixel along the raster's bottom edge
+    Vec3 v{0, 1, 0};                   // 12: one pixel up its left edge
+    double widthPx = 0, heightPx = 0;  // 13
+    std::uint64_t imageDefinition = 0; // 340 (IMAGE): the IMAGEDEF that names the file
+    std::int16_t display = 0; // 70: 1 shown, 2 shown when not aligned, 4 clipped, 8 transparent
+    bool clipping = false;    // 280
+    std::vector<Vec3> clip;   // 14: 2 corners of a rectangle, or a polygon's vertices
+    // The clip outline in WCS: the clip polygon when clipping is on, else the raster's rectangle.
+    std::vector<Vec3> Outline() const;
+};
+
+// Any other type (RAY, MULTILEADER, 3DSOLID, proxy entities, ...): no geometry kept, except
+// - a table (ACAD_TABLE), whose drawn content is an anonymous block placed like a block
+//   reference: its name and insertion point are kept, so that it is measured and drawn;
+// - an IMAGE or WIPEOUT: where its raster lies (the picture itself stays in its file).
 struct OpaqueGeometry {
-    std::string dxfName; // the type name as the file spells it
+    std::string dxfName;   // the type name as the file spells it
+    std::string blockName; // ACAD_TABLE: 2 of AcDbBlockReference (a "*T..." block); else empty
+    Vec3 insertion;        // ACAD_TABLE: 10 (WCS)
+    std::shared_ptr<const RasterGeometry> raster; // IMAGE, WIPEOUT
 };
 
 using EntityGeometry =

@@ -440,10 +440,11 @@ struct Measure {
     void Contents(Box& box, const Block& block, const Transform& m) {
         for (const Entity& e : block.entities) {
             if (e.type == EntityType::AttDef) {
-                // Only constant attribute definitions show in a reference.
+                // Only constant attribute definitions show in a reference, with their value.
                 const auto& g = std::get<TextGeometry>(e.geometry);
-                if (!(g.attributeFlags & 2))
-                    continue;
+                if ((g.attributeFlags & 3) == 2)
+                    AddText(box, m, e, g);
+                continue;
             }
             Entity_(box, e, m);
         }
@@ -581,12 +582,21 @@ void Measure::Entity_(Box& box, const Entity& e, const Transform& m) {
         AddSplinePoints(box, m, std::get<SplineGeometry>(e.geometry));
         break;
     case EntityType::Text:
-    case EntityType::AttDef:
     case EntityType::Attrib: {
         const auto& g = std::get<TextGeometry>(e.geometry);
         if (e.type != EntityType::Text && (g.attributeFlags & 1))
             break; // invisible attribute
         AddText(box, m, e, g);
+        break;
+    }
+    case EntityType::AttDef: {
+        // Standing on its own, a definition shows its tag.
+        const auto& g = std::get<TextGeometry>(e.geometry);
+        if (g.attributeFlags & 1)
+            break;
+        TextGeometry shown = g;
+        shown.text = g.tag;
+        AddText(box, m, e, shown);
         break;
     }
     case EntityType::MText:
@@ -618,8 +628,18 @@ void Measure::Entity_(Box& box, const Entity& e, const Transform& m) {
         for (const Vec3& v : std::get<LeaderGeometry>(e.geometry).vertices)
             box.Add(m.Apply(v));
         break;
+    case EntityType::Unknown: {
+        const auto& g = std::get<OpaqueGeometry>(e.geometry);
+        if (g.raster)
+            for (const Vec3& corner : g.raster->Outline())
+                box.Add(m.Apply(corner));
+        if (g.blockName.empty())
+            break;
+        if (const Block* block = doc.FindBlock(g.blockName))
+            Reference(box, doc, *block, m * Transform::Translation(g.insertion));
+        break;
+    }
     case EntityType::Viewport:
-    case EntityType::Unknown:
         break;
     }
 }

@@ -14,7 +14,8 @@
 // approximated from its height, width factor and character count (see drawing/README.md): a CJK
 // character is one height wide, any other 0.6 height; the box is rotated and obliqued with the
 // text. Invisible entities (60 = 1) and non-constant ATTDEFs inside a block do not count; viewports
-// and opaque entities have no extents.
+// and opaque entities have no extents, except tables (their block), images and wipeouts (their
+// clip outline).
 
 #include <memory>
 #include <string>

@@ -534,8 +534,21 @@ void Probe::Entity_(const Document& document, const Entity& e, const Transform& 
              true);
         break;
     }
-    case EntityType::Unknown:
+    case EntityType::Unknown: {
+        const auto& g = std::get<drawing::OpaqueGeometry>(e.geometry);
+        if (g.raster) {
+            std::vector<Vec3> outline;
+            for (const Vec3& corner : g.raster->Outline())
+                outline.push_back(m.Apply(corner));
+            Area(outline);
+        }
+        const drawing::Block* block =
+            g.blockName.empty() ? nullptr : document.FindBlock(g.blockName);
+        if (block != nullptr) {
+            Block_(document, *block, m * Transform::Translation(g.insertion));
+        }
         break;
+    }
     }
 }
 

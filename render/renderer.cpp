@@ -1,5 +1,6 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -76,6 +77,7 @@ struct Renderer::State {
     mutable std::map<std::size_t, drawing::SpatialIndex> indexes;
     mutable std::vector<std::string> warnings;
     mutable std::set<std::string> warned;
+    mutable std::map<std::string, std::shared_ptr<const QImage>> pictures; // by file
     // Fonts and their metrics by text style, looked up once: the font database is slow to ask.
     struct StyleFace {
         QFont font;
@@ -136,6 +138,34 @@ struct Renderer::State {
             Warn(warning);
         std::lock_guard lock(mutex);
         return shapeFaces.emplace(style->name, std::move(face)).first->second.get();
+    }
+
+    // The picture of a raster image, read once per file; null (and said once) when its file is
+    // not found or cannot be read.
+    std::shared_ptr<const QImage> Picture(const drawing::Document& d,
+                                          std::uint64_t definition) const {
+        const auto named = d.imageFiles.find(definition);
+        if (named == d.imageFiles.end())
+            return nullptr;
+        const std::string file = drawing::FindXrefFile(d.path, named->second);
+        {
+            std::lock_guard lock(mutex);
+            const auto it = pictures.find(file);
+            if (!file.empty() && it != pictures.end())
+                return it->second;
+        }
+        std::shared_ptr<const QImage> picture;
+        if (!file.empty()) {
+            QImage image(QString::fromStdString(file));
+            if (!image.isNull())
+                picture = std::make_shared<const QImage>(std::move(image));
+        }
+        if (!picture) {
+            Warn("image \"" + named->second + "\" was not found or could not be read");
+            return nullptr;
+        }
+        std::lock_guard lock(mutex);
+        return pictures.emplace(file, std::move(picture)).first->second;
     }
 
     void Warn(const std::string& text) const {
@@ -386,9 +416,11 @@ private:
         double total = 0.0;
         for (double dash : linetype->dashes)
             total += std::fabs(dash);
-        const double scale = d.HeaderNumber("$LTSCALE", 1.0) *
-                             (e.linetypeScale > 0.0 ? e.linetypeScale : 1.0) *
-                             std::sqrt(std::fabs(Det2(m))) * m_deviceScale;
+        // In a viewport with $PSLTSCALE on, dashes keep their paper length whatever the
+        // viewport's scale.
+        const double scale =
+            d.HeaderNumber("$LTSCALE", 1.0) * (e.linetypeScale > 0.0 ? e.linetypeScale : 1.0) *
+            std::sqrt(std::fabs(Det2(m))) / m_viewportLinetypeScale * m_deviceScale;
         const double finest =
             m_options.deviceUnitsPerMm > 0 ? 0.5 * m_options.deviceUnitsPerMm : 3.0;
         if (!(total * scale > finest) || !std::isfinite(total * scale))
@@ -539,11 +571,16 @@ private:
         case EntityType::Attrib:
             DrawText(d, std::get<drawing::TextGeometry>(e.geometry), ocs, false);
             break;
-        case EntityType::AttDef:
-            // A definition shows its tag only where it stands on its own, outside a block.
+        case EntityType::AttDef: {
+            // A definition shows its tag where it stands on its own; in a block only a constant
+            // one shows, with its value.
+            const auto& g = std::get<drawing::TextGeometry>(e.geometry);
             if (topLevel)
-                DrawText(d, std::get<drawing::TextGeometry>(e.geometry), ocs, true);
+                DrawText(d, g, ocs, true);
+            else if ((g.attributeFlags & 3) == 2)
+                DrawText(d, g, ocs, false);
             break;
+        }
         case EntityType::MText:
             DrawMText(d, e, std::get<drawing::MTextGeometry>(e.geometry), m);
             break;
@@ -592,8 +629,17 @@ private:
             if (topLevel && m_paperLayout)
                 DrawViewport(d, std::get<drawing::ViewportGeometry>(e.geometry));
             break;
-        case EntityType::Unknown:
+        case EntityType::Unknown: {
+            // A table draws as its anonymous block.
+            const auto& g = std::get<drawing::OpaqueGeometry>(e.geometry);
+            if (g.raster)
+                DrawRaster(d, *g.raster, m, e.DxfName() == "WIPEOUT");
+            const Block* block = g.blockName.empty() ? nullptr : d.FindBlock(g.blockName);
+            if (block)
+                DrawBlock(d, *block, m * Transform::Translation(g.insertion),
+                          Hand(layer, drawn, lineweight, linetype, in));
             break;
+        }
         }
     }
 
@@ -956,8 +1002,16 @@ private:
         return format.height > 0 ? format.height : base * format.heightFactor;
     }
 
-    double Advance(const TextFrame& frame, const QString& text, const MTextFormat& format) const {
-        const double plain = frame.metrics.horizontalAdvance(text) * frame.scale;
+    // The shape fonts of a piece: its style's, unless a \f code names a TrueType family.
+    const ShxTextFont* PieceShapes(const Document& d, const std::string& style,
+                                   const MTextFormat& format) const {
+        return format.family.empty() ? m_state.ShapeFace(d, style) : nullptr;
+    }
+
+    double Advance(const TextFrame& frame, const QString& text, const MTextFormat& format,
+                   const ShxTextFont* shapes = nullptr, double height = 0.0) const {
+        const double plain = shapes ? ShapeAdvance(*shapes, frame, text, height)
+                                    : frame.metrics.horizontalAdvance(text) * frame.scale;
         // Tracking widens the space between characters by a share of the text height.
         return plain * format.widthFactor + (format.tracking - 1.0) * 0.5 * frame.scale *
                                                 frame.metrics.height() *
@@ -981,12 +1035,14 @@ private:
                 continue;
             }
             const TextFrame full = PieceFrame(d, style, piece.format, height);
+            const ShxTextFont* shapes = PieceShapes(d, style, piece.format);
             const QString text = QString::fromStdString(piece.text);
             QString word;
             auto flush = [&](bool blank) {
                 if (!word.isEmpty())
-                    atoms.push_back(
-                        {&piece, word, Advance(full, word, piece.format), height, blank});
+                    atoms.push_back({&piece, word,
+                                     Advance(full, word, piece.format, shapes, height), height,
+                                     blank});
                 word.clear();
             };
             for (const QChar c : text) {
@@ -1040,7 +1096,8 @@ private:
             if (!line.atoms.empty() && line.atoms.back().text.endsWith(QLatin1Char(' '))) {
                 const Atom& last = line.atoms.back();
                 const auto frame = PieceFrame(d, g.style, last.piece->format, last.height);
-                line.width -= Advance(frame, QStringLiteral(" "), last.piece->format);
+                line.width -= Advance(frame, QStringLiteral(" "), last.piece->format,
+                                      PieceShapes(d, g.style, last.piece->format), last.height);
             }
         const double factor = g.lineSpacingFactor > 0 ? g.lineSpacingFactor : 1.0;
         std::vector<double> baselines;
@@ -1087,7 +1144,12 @@ private:
                     width += line.atoms[b].width;
                 }
                 const TextFrame frame = PieceFrame(d, g.style, format, atom.height);
-                if (!run.trimmed().isEmpty())
+                const ShxTextFont* shapes = PieceShapes(d, g.style, format);
+                const bool ink = !run.trimmed().isEmpty();
+                if (ink && shapes)
+                    ShapeGlyphs(*shapes, frame, run, atom.height, x, baseline + lift,
+                                format.widthFactor, format.obliqueDeg, local);
+                else if (ink)
                     Glyphs(frame, run, x, baseline + lift, format.widthFactor, format.obliqueDeg,
                            local);
                 const double rules[3] = {format.underline ? -0.2 : NAN, format.overline ? 1.2 : NAN,
@@ -1250,10 +1312,50 @@ private:
         m_frozen.insert(g.frozenLayers.begin(), g.frozenLayers.end());
         const bool paper = m_paperLayout;
         m_paperLayout = false;
+        const double linetypeScale = m_viewportLinetypeScale;
+        if (d.HeaderNumber("$PSLTSCALE", 1.0) != 0.0)
+            m_viewportLinetypeScale = scale;
         for (std::size_t i : found)
             Draw(d, entities[i], modelToPaper, Inherited{}, true);
+        m_viewportLinetypeScale = linetypeScale;
         m_paperLayout = paper;
         m_frozen = frozen;
+        m_painter.restore();
+    }
+
+    // A wipeout covers what lies under it with the background; an image draws its picture,
+    // clipped to its outline, or only the outline when the picture is not there.
+    void DrawRaster(const Document& d, const drawing::RasterGeometry& r, const Transform& m,
+                    bool wipeout) {
+        QPolygonF outline;
+        for (const Vec3& corner : r.Outline())
+            outline << Dev(m, corner);
+        if (outline.size() < 3)
+            return;
+        QPainterPath area;
+        area.addPolygon(outline);
+        area.closeSubpath();
+        if (wipeout) {
+            m_painter.fillPath(area, m_options.background);
+            return;
+        }
+        if ((r.display & 1) == 0 || !(r.widthPx > 0) || !(r.heightPx > 0))
+            return;
+        const auto picture = m_state.Picture(d, r.imageDefinition);
+        if (!picture) {
+            m_painter.drawPath(area);
+            return;
+        }
+        // The picture's pixels (x right, y down from its upper-left corner) → the device.
+        const Vec3 top = r.insertion + r.v * r.heightPx;
+        const QPointF o = Dev(m, top);
+        const QPointF ux = Dev(m, top + r.u * (r.widthPx / picture->width())) - o;
+        const QPointF uy = Dev(m, top - r.v * (r.heightPx / picture->height())) - o;
+        m_painter.save();
+        m_painter.setClipPath(area, Qt::IntersectClip);
+        m_painter.setTransform(QTransform(ux.x(), ux.y(), uy.x(), uy.y(), o.x(), o.y()), true);
+        m_painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        m_painter.drawImage(QPointF(0, 0), *picture);
         m_painter.restore();
     }
 
@@ -1495,6 +1597,8 @@ private:
     const PaintOptions& m_options;
     bool m_plotting;
     double m_deviceScale = 1.0;
+    // Drawing a viewport with $PSLTSCALE on: its scale, which the dash lengths do not follow.
+    double m_viewportLinetypeScale = 1.0;
     double m_tolerance = 0.3;
     QColor m_foreground;
     QColor m_color;

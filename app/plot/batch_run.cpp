@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <iostream>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <thread>
 
@@ -79,9 +81,11 @@ std::string DefaultLogPath() {
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
     for (int n = 1;; ++n) {
-        std::string name = std::string("kestrelwick-plot-") + stamp;
+        std::string name = "kestrelwick-plot-";
+        name += stamp;
         if (n > 1) {
-            name += "-" + std::to_string(n);
+            name += '-';
+            name += std::to_string(n);
         }
         const fs::path path = folder / (name + ".jsonl");
         if (!fs::exists(path, error)) {
@@ -122,9 +126,9 @@ public:
         ClearBar();
         if (record.status == PageStatus::Plotted && !record.outputFile.empty()) {
             m_out << record.outputFile << "\t1\n" << std::flush;
-        } else if (record.status == PageStatus::Failed) {
+        } else if (record.status == PageStatus::Failed ||
+                   (record.status == PageStatus::Skipped && !record.error.empty())) {
             m_err << FailureLine(record) << std::endl;
-            m_failed = true;
         }
         if (m_bar != nullptr && record.status == PageStatus::Plotted) {
             m_bar->AddPage();
@@ -132,9 +136,8 @@ public:
         DrawBar();
     }
 
-    void Replay(const std::string& out, const std::string& err) {
+    void Replay(const std::string& err) {
         ClearBar();
-        m_out << out << std::flush;
         m_err << err << std::flush;
         DrawBar();
     }
@@ -152,7 +155,6 @@ public:
         }
     }
 
-    bool Failed() const { return m_failed; }
     const std::vector<PageRecord>& Records() const { return m_records; }
 
     void ClearBar() {
@@ -179,7 +181,6 @@ private:
     int m_drawings;
     std::chrono::steady_clock::time_point m_start;
     std::vector<PageRecord> m_records;
-    bool m_failed = false;
 };
 
 // The records of a drawing in page order: those a resume keeps and those just made, each
@@ -255,7 +256,13 @@ int RunBatch(const PlotOptions& options, DrawingPlotter& plotter, const std::str
         }
     }
     const std::string logPath = options.logPath.empty() ? DefaultLogPath() : options.logPath;
-    RunLogWriter log(logPath);
+    // Resuming into the log it resumes: the new log is written beside it and takes its place
+    // only when complete, so a run cut short leaves the old one whole.
+    std::error_code ignored;
+    const bool inPlace = !options.resumeLog.empty() &&
+                         std::filesystem::equivalent(std::filesystem::u8path(options.resumeLog),
+                                                     std::filesystem::u8path(logPath), ignored);
+    std::optional<RunLogWriter> log(std::in_place, inPlace ? logPath + ".part" : logPath);
 
     const int drawings = static_cast<int>(items.size());
     std::unique_ptr<ProgressBar> bar;
@@ -264,7 +271,7 @@ int RunBatch(const PlotOptions& options, DrawingPlotter& plotter, const std::str
         bar = std::make_unique<ProgressBar>(err, drawings);
     }
     const bool plainProgress = options.progress == ProgressDisplay::Always && !terminal;
-    BatchReport report(log, out, err, bar.get(), plainProgress, drawings);
+    BatchReport report(*log, out, err, bar.get(), plainProgress, drawings);
     out << "开始时间 " << LocalTime() << '\n' << std::flush;
 
     int workItems = 0;
@@ -332,7 +339,7 @@ int RunBatch(const PlotOptions& options, DrawingPlotter& plotter, const std::str
                 const std::size_t i = itemOf[w];
                 writeUpTo(i);
                 report.StartDrawing(static_cast<int>(i) + 1);
-                report.Replay(result.out, result.err);
+                report.Replay(result.err);
                 if (result.records.empty()) {
                     result.records = skipped(i);
                 }
@@ -347,6 +354,11 @@ int RunBatch(const PlotOptions& options, DrawingPlotter& plotter, const std::str
     }
     report.ClearBar();
 
+    if (inPlace) {
+        const std::string written = log->Path();
+        log.reset();
+        std::filesystem::rename(std::filesystem::u8path(written), std::filesystem::u8path(logPath));
+    }
     out << kRunFinished << '\n' << "结束时间 " << LocalTime() << '\n';
     const RunCounts counts = CountRecords(report.Records());
     out << counts.drawings << " 个图形：" << counts.plotted << " 页已打印，" << counts.failed
@@ -355,15 +367,12 @@ int RunBatch(const PlotOptions& options, DrawingPlotter& plotter, const std::str
     return counts.failed > 0 || counts.skipped > 0 ? 1 : 0;
 }
 
-int RunWorker(const PlotOptions& options, DrawingPlotter& plotter) {
-    RunLogWriter log(options.workerLog);
-    bool plotted = true;
-    for (const std::string& drawing : options.drawings) {
-        plotted = plotter.Plot(drawing, options.workerPages, options.stopOnError,
-                               [&log](const PageRecord& record) { log.Append(record); }) &&
-                  plotted;
-    }
-    return plotted ? 0 : 1;
+int RunWorker(DrawingPlotter& plotter, bool stopOnError) {
+    return ServeWorker(
+        std::cin, std::cout,
+        [&](const WorkerJob& job, const std::function<void(const PageRecord&)>& done) {
+            plotter.Plot(job.drawing, job.pages, stopOnError, done);
+        });
 }
 
 int MergeLogs(const PlotOptions& options, std::ostream& out) {

@@ -15,9 +15,8 @@ namespace kw {
 int RunBatch(const PlotOptions& options, DrawingPlotter& plotter, const std::string& program,
              std::ostream& out, std::ostream& err);
 
-// A worker of a parallel batch: the one drawing of `options.drawings`, its records into
-// `options.workerLog`.
-int RunWorker(const PlotOptions& options, DrawingPlotter& plotter);
+// A worker of a parallel batch: drawings from stdin, records onto stdout (WorkerPool).
+int RunWorker(DrawingPlotter& plotter, bool stopOnError);
 
 // --merge-logs: the logs joined in serial order, into --log or onto `out`.
 int MergeLogs(const PlotOptions& options, std::ostream& out);

@@ -5,6 +5,7 @@
 
 #include "app/plot/batch_run.h"
 #include "app/plot/drawing_plotter.h"
+#include "app/plot/frame_finders.h"
 #include "cad/builtin/plot_devices.h"
 #include "engine/frames.h"
 #include "settings/error.h"
@@ -51,21 +52,30 @@ PlotSettings DefaultsFrom(const StoredSettings& stored) {
     return defaults;
 }
 
-int ListFrames(CadSession& session, const PlotOptions& options, std::ostream& out,
-               std::ostream& err) {
-    const auto application = Connected(session);
+int ListFrames(CadSession& session, const PlotOptions& options,
+               const builtin::BuiltinOptions& cadOptions, std::ostream& out, std::ostream& err) {
+    std::shared_ptr<CadApplication> application;
     int status = 0;
     for (const std::string& path : DrawingsOf(options, err)) {
         std::vector<FrameExtent> frames;
+        AutoFrames candidates;
         try {
-            const auto document = application->Documents()->Open(path);
-            try {
-                frames = OrderFramesBy(FindFrames(*document, options.settings), options.order);
-            } catch (const Error&) {
+            if (options.autoFrames) {
+                candidates =
+                    ExplainFrames(path, options.order, cadOptions.dwg, cadOptions.programFolder);
+            } else {
+                if (!application) {
+                    application = Connected(session);
+                }
+                const auto document = application->Documents()->Open(path);
+                try {
+                    frames = OrderFramesBy(FindFrames(*document, options.settings), options.order);
+                } catch (const Error&) {
+                    document->Close(false);
+                    throw;
+                }
                 document->Close(false);
-                throw;
             }
-            document->Close(false);
         } catch (const Error& failure) {
             PageRecord record;
             record.drawing = path;
@@ -76,6 +86,21 @@ int ListFrames(CadSession& session, const PlotOptions& options, std::ostream& ou
         }
         for (std::size_t page = 0; page < frames.size(); ++page) {
             out << path << '\t' << page + 1 << '\t' << ExtentText(frames[page]) << '\n';
+        }
+        for (const FrameCandidate& candidate : candidates.candidates) {
+            if (candidate.page == 0 && !options.explain) {
+                continue;
+            }
+            out << path << '\t' << (candidate.page > 0 ? std::to_string(candidate.page) : "-")
+                << '\t' << ExtentText(candidate.extent);
+            if (options.explain) {
+                out << '\t' << (candidate.page > 0 ? candidate.sheet : RejectionText(candidate))
+                    << ": " << candidate.description;
+                if (candidate.layout != "Model") {
+                    out << " in the layout " << candidate.layout;
+                }
+            }
+            out << '\n';
         }
         out.flush();
     }

@@ -3,6 +3,7 @@
 #include <iosfwd>
 
 #include "app/plot/plot_options.h"
+#include "cad/builtin/builtin_cad.h"
 #include "cad/cad_session.h"
 #include "cad/catalogs.h"
 #include "settings/settings_file.h"
@@ -13,9 +14,11 @@ namespace kw {
 PlotSettings DefaultsFrom(const StoredSettings& stored);
 
 // --list: every frame of every drawing in plotting order, one line each; a drawing that cannot
-// be read is reported and the others are still listed. 1 when any drawing failed.
-int ListFrames(CadSession& session, const PlotOptions& options, std::ostream& out,
-               std::ostream& err);
+// be read is reported and the others are still listed. 1 when any drawing failed. With
+// --kind auto --explain, each frame line also says what the frame is, and each candidate that is
+// no frame has a line with "-" for its page and why.
+int ListFrames(CadSession& session, const PlotOptions& options,
+               const builtin::BuiltinOptions& cadOptions, std::ostream& out, std::ostream& err);
 
 // --devices, --papers DEVICE, --styles.
 int PrintCatalog(CadSession& session, const PlotOptions& options, std::ostream& out);

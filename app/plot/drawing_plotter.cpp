@@ -89,7 +89,7 @@ bool DrawingPlotter::Plot(const std::string& drawing, const std::vector<int>& pa
     std::shared_ptr<CadApplication> application;
     std::shared_ptr<CadDocument> document;
     std::shared_ptr<CadLayout> layout;
-    std::vector<FrameExtent> frames;
+    std::vector<PlannedPage> frames;
     const bool opened = Attempt(whole, [&] {
         m_session.Connect();
         application = m_session.Application();
@@ -99,7 +99,7 @@ bool DrawingPlotter::Plot(const std::string& drawing, const std::vector<int>& pa
         if (m_output != nullptr) {
             m_output->DrawingStarted(*layout);
         }
-        frames = OrderFramesBy(FindFrames(*document, m_settings), m_order);
+        frames = m_findPages(drawing, *document);
     });
     const auto closeDocument = [&](bool save) {
         if (!document) {
@@ -139,17 +139,20 @@ bool DrawingPlotter::Plot(const std::string& drawing, const std::vector<int>& pa
             continue;
         }
         PageRecord record = Record(drawing, page);
-        record.frame = frames[i];
+        record.frame = frames[i].frame;
         if (stopped) {
             record.status = PageStatus::Skipped;
+        } else if (!frames[i].notPlotted.empty()) {
+            record.status = PageStatus::Skipped;
+            record.error = frames[i].notPlotted;
         } else {
             m_lastJob.reset();
             if (Attempt(record, [&] {
                     if (m_output == nullptr) {
-                        PlotFrame(*layout, *application, frames[i], m_settings, copies);
+                        PlotFrame(*layout, *application, frames[i].frame, m_settings, copies);
                         return;
                     }
-                    m_output->ConfigureFrame(*layout, frames[i], m_settings, page);
+                    m_output->ConfigureFrame(*layout, frames[i].frame, m_settings, page);
                     record.paper = m_output->PendingPaper();
                     application->ActiveDocument()->Plot()->PutNumberOfCopies(copies);
                     application->ActiveDocument()->Plot()->PlotToDevice();

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "app/plot/frame_finders.h"
 #include "batch/page_record.h"
-#include "batch/reading_order.h"
 #include "cad/builtin/builtin_cad.h"
 #include "cad/cad_session.h"
 #include "cad/catalogs.h"
@@ -20,10 +20,10 @@ namespace kw {
 // goes on. Drawings are closed without saving unless `saveDrawings`.
 class DrawingPlotter {
 public:
-    DrawingPlotter(CadSession& session, PlotSettings settings, PaperTable papers, OrderChoice order,
-                   bool saveDrawings)
+    DrawingPlotter(CadSession& session, PlotSettings settings, PaperTable papers,
+                   PageFinder findPages, bool saveDrawings)
         : m_session(session), m_settings(std::move(settings)), m_papers(std::move(papers)),
-          m_order(order), m_saveDrawings(saveDrawings) {}
+          m_findPages(std::move(findPages)), m_saveDrawings(saveDrawings) {}
 
     // Plots the drawing's pages, or only `pages` (numbers from 1) when it is not empty; each
     // record goes to `done` as soon as its page ends. With `stopOnError` the first failure
@@ -48,7 +48,7 @@ private:
     CadSession& m_session;
     PlotSettings m_settings;
     PaperTable m_papers;
-    OrderChoice m_order;
+    PageFinder m_findPages;
     bool m_saveDrawings;
     std::optional<builtin::PlottedJob> m_lastJob;
     output::OutputRun* m_output = nullptr;

@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
     try {
         switch (options.action) {
         case PlotAction::List:
-            return ListFrames(session, options, std::cout, std::cerr);
+            return ListFrames(session, options, cadOptions, std::cout, std::cerr);
         case PlotAction::MergeLogs:
             return MergeLogs(options, std::cout);
         case PlotAction::Plot:
@@ -89,7 +89,11 @@ int main(int argc, char** argv) {
             std::cerr << "kestrelwick-plot: " << failure.Description() << std::endl;
             return 2;
         }
-        DrawingPlotter drawingPlotter(session, options.settings, papers, options.order,
+        PageFinder findPages =
+            options.autoFrames
+                ? AutomaticFrames(options.order, cadOptions.dwg, cadOptions.programFolder)
+                : ConfiguredFrames(options.settings, options.order);
+        DrawingPlotter drawingPlotter(session, options.settings, papers, std::move(findPages),
                                       options.saveSettings);
         plotter = &drawingPlotter;
         try {
@@ -100,8 +104,8 @@ int main(int argc, char** argv) {
             return 2;
         }
         drawingPlotter.SetOutput(outputRun.get());
-        if (!options.workerLog.empty()) {
-            return RunWorker(options, drawingPlotter);
+        if (options.worker) {
+            return RunWorker(drawingPlotter, options.stopOnError);
         }
         if (options.saveSettings) {
             SaveSettings(settingsFile, options.settings, printers);

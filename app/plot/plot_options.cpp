@@ -29,7 +29,7 @@ FrameKind ParseKind(const std::string& text) {
     if (text == "xref") {
         return FrameKind::ExternalReference;
     }
-    Fail("--kind: expected polyline, block or xref, got \"" + text + "\"");
+    Fail("--kind: expected polyline, block, xref or auto, got \"" + text + "\"");
 }
 
 // A number box as a run reads it (LeadingNumber), refused here when the run could not use it.
@@ -83,17 +83,6 @@ int WholeNumber(const std::string& option, const std::string& text, int minimum,
     return value;
 }
 
-std::vector<int> PageNumbers(const std::string& text) {
-    std::vector<int> pages;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const std::size_t comma = std::min(text.find(',', start), text.size());
-        pages.push_back(WholeNumber("--pages", text.substr(start, comma - start), 1, 1 << 30));
-        start = comma + 1;
-    }
-    return pages;
-}
-
 bool IsFolder(const std::string& path) {
     std::error_code error;
     return std::filesystem::is_directory(
@@ -101,13 +90,13 @@ bool IsFolder(const std::string& path) {
 }
 
 // Options that only the run that hands out the drawings takes; the others reach the workers.
-// --save-settings reaches them so that they store the plot settings in their drawings; a worker
-// never writes the settings file.
+// --save-settings reaches them so that they store the plot settings in their drawings (a worker
+// never writes the settings file), --stop-on-error so that they stop within a drawing too.
 const std::set<std::string> kParentOnly = {
-    "--log",        "--resume", "-j",          "--jobs",      "--shard",    "--worker",
-    "--pages",      "--papers", "--list",      "--explain",   "--progress", "--no-progress",
-    "--help",       "-h",       "--devices",   "--recursive", "-r",         "--stop-on-error",
-    "--merge-logs", "--merge",  "--catalogue", "--columns"};
+    "--log",   "--resume",    "-j",        "--jobs",      "--shard",    "--worker",
+    "--pages", "--papers",    "--list",    "--explain",   "--progress", "--no-progress",
+    "--help",  "-h",          "--devices", "--recursive", "-r",         "--merge-logs",
+    "--merge", "--catalogue", "--columns"};
 
 } // namespace
 
@@ -134,10 +123,16 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
     PlotSettings& s = options.settings;
     std::optional<std::string> name; // --name applies to whichever kind is chosen
 
+    const auto setKind = [&](const std::string& v) {
+        options.autoFrames = v == "auto";
+        if (!options.autoFrames) {
+            s.frameKind = ParseKind(v);
+        }
+    };
     using Setter = std::function<void(const std::string&)>;
     const std::map<std::string, Setter> withValue = {
-        {"--kind", [&](const std::string& v) { s.frameKind = ParseKind(v); }},
-        {"--frame-kind", [&](const std::string& v) { s.frameKind = ParseKind(v); }},
+        {"--kind", [&](const std::string& v) { setKind(v); }},
+        {"--frame-kind", [&](const std::string& v) { setKind(v); }},
         {"--layer", [&](const std::string& v) { s.frameLayer = v; }},
         {"--block", [&](const std::string& v) { s.blockName = v; }},
         {"--xref", [&](const std::string& v) { s.xrefName = v; }},
@@ -195,8 +190,6 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
         {"--jobs", [&](const std::string& v) { options.jobs = WholeNumber("-j", v, 1, 256); }},
         {"-j", [&](const std::string& v) { options.jobs = WholeNumber("-j", v, 1, 256); }},
         {"--shard", [&](const std::string& v) { options.shard = ParseShard(v); }},
-        {"--worker", [&](const std::string& v) { options.workerLog = v; }},
-        {"--pages", [&](const std::string& v) { options.workerPages = PageNumbers(v); }},
         {"--fonts", [&](const std::string& v) { options.fontFolders.push_back(v); }},
         {"--papers",
          [&](const std::string& v) {
@@ -223,6 +216,7 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
         {"--save-settings", [&] { options.saveSettings = true; }},
         {"--no-progress", [&] { options.progress = ProgressDisplay::Never; }},
         {"--merge-logs", [&] { options.action = PlotAction::MergeLogs; }},
+        {"--worker", [&] { options.worker = true; }},
         {"--portrait", [&] { s.portrait = true; }},
         {"--reverse", [&] { s.reversePlot = true; }},
         {"--center", [&] { s.centerPlot = true; }},
@@ -312,7 +306,11 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
         !options.styleFolders.empty()) {
         options.action = PlotAction::Styles;
     }
-    if (options.action == PlotAction::Plot && !options.resumeLog.empty()) {
+    if (options.worker) {
+        if (options.action != PlotAction::Plot || !options.drawings.empty()) {
+            Fail("--worker takes its drawings on stdin");
+        }
+    } else if (options.action == PlotAction::Plot && !options.resumeLog.empty()) {
         if (!options.drawings.empty()) {
             Fail("--resume: the drawings come from the log; give no drawings with it");
         }
@@ -323,8 +321,8 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
     if (options.action == PlotAction::MergeLogs && options.drawings.empty()) {
         Fail("--merge-logs: name the logs to join (see --help)");
     }
-    if (options.explain && options.action != PlotAction::List) {
-        Fail("--explain goes with --list");
+    if (options.explain && (options.action != PlotAction::List || !options.autoFrames)) {
+        Fail("--explain goes with --list --kind auto: it says why candidates are no frames");
     }
     if (options.action == PlotAction::Plot) {
         CheckPlotValues(s);

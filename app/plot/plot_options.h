@@ -32,6 +32,7 @@ struct PlotOptions {
     std::vector<std::string> styleFolders;
 
     // Batches.
+    bool autoFrames = false;    // --kind auto: frames found without configuration
     OrderChoice order;          // --order, --bottom-up, --right-to-left
     bool recursive = false;     // --recursive
     bool explain = false;       // --explain (with --list)
@@ -43,9 +44,8 @@ struct PlotOptions {
     int jobs = 0;               // -j N; 0 = one per core
     std::optional<Shard> shard; // --shard K/N
     ProgressDisplay progress = ProgressDisplay::Automatic;
-    // A worker of a parallel run: plots its one drawing and writes its records to this log.
-    std::string workerLog;
-    std::vector<int> workerPages; // --pages: only these pages (a resumed drawing)
+    // --worker: a worker of a parallel run, taking drawings on stdin and answering on stdout.
+    bool worker = false;
     // The options that decide how a page is plotted, as given, for the workers' command line.
     std::vector<std::string> workerArguments;
 

@@ -15,7 +15,11 @@ constexpr const char* kChineseUsage = R"(用法: kestrelwick-plot [选项] 路�
   --list                   只查找并排序图框，不打印；每个图框一行：
                            路径<TAB>页号<TAB>xMin yMin xMax yMax
   --recursive, -r          文件夹连同其子文件夹
-  --kind polyline|block|xref  图框类型：多段线（按图层）、块参照、外部参照
+  --kind polyline|block|xref|auto
+                           图框类型：多段线（按图层）、块参照、外部参照；auto 为自动查找：
+                           图幅为标准图纸（A0–A4 及加长幅面，标准比例）的闭合矩形
+                           （多段线或四条直线）和块参照，内框、标题栏格、重复和嵌套的除外
+  --explain                与 --list --kind auto 同用：每个未取为图框的候选一行，说明原因
   --layer 图层             图框所在图层（默认“图框”）
   --block 名称             图框块名（默认“RmTK”）
   --xref 名称              图框外部参照名（默认“tk_xref”）
@@ -89,7 +93,14 @@ What to plot
   --list                   find and order the frames without plotting; one line per frame:
                            PATH<TAB>PAGE<TAB>xMin yMin xMax yMax
   --recursive, -r          folders with their sub-folders
-  --kind polyline|block|xref  frame kind: polyline on a layer, block reference, external reference
+  --kind polyline|block|xref|auto
+                           frame kind: polyline on a layer, block reference, external reference;
+                           auto finds closed rectangles (polylines, four lines) and block
+                           references of a standard sheet's size (A0-A4 and the lengthened
+                           sheets, at a standard scale), leaving out inner borders, title-block
+                           cells, duplicates and frames within frames
+  --explain                with --list --kind auto: one more line per candidate that is no
+                           frame, saying why
   --layer LAYER            layer of frame polylines (default "图框")
   --block NAME             block name of frames (default "RmTK")
   --xref NAME              external reference name of frames (default "tk_xref")

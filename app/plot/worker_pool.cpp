@@ -1,11 +1,13 @@
 #include "app/plot/worker_pool.h"
 
-#include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 
+#include <charconv>
+#include <iostream>
 #include <map>
 #include <memory>
+#include <optional>
+#include <sstream>
 
 #include "app/plot/drawing_plotter.h"
 #include "batch/run_log.h"
@@ -15,60 +17,81 @@ namespace kw {
 namespace {
 
 constexpr std::int32_t kWorkerFailed = 51;
-constexpr int kPollMs = 5;
+constexpr int kPollMs = 2;
+constexpr const char* kDone = "#done";
+constexpr const char* kErr = "#err ";
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-std::string ReadAll(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return file.readAll().toStdString();
-}
-
-struct Running {
-    std::size_t index = 0;
+struct Worker {
     std::unique_ptr<QProcess> process;
-    QString log, out, err;
+    std::optional<std::size_t> job;
+    WorkerResult current;
 };
 
-WorkerResult Collect(const WorkerJob& job, Running& running) {
-    WorkerResult result;
-    result.out = ReadAll(running.out);
-    result.err = ReadAll(running.err);
-    std::string trouble;
-    try {
-        if (QFile::exists(running.log)) {
-            result.records = ReadRunLog(running.log.toStdString());
-        }
-    } catch (const Error& failure) {
-        trouble = failure.Description();
+std::unique_ptr<QProcess> StartWorker(const std::string& program,
+                                      const std::vector<std::string>& arguments) {
+    QStringList list;
+    for (const std::string& argument : arguments) {
+        list << QString::fromStdString(argument);
     }
-    const QProcess& process = *running.process;
-    const bool normal = process.exitStatus() == QProcess::NormalExit &&
-                        (process.exitCode() == 0 || process.exitCode() == 1);
-    if (!normal || result.records.empty() || !trouble.empty()) {
-        if (trouble.empty()) {
-            trouble =
-                process.error() == QProcess::FailedToStart
-                    ? "the worker could not be started: " + process.errorString().toStdString()
-                : process.exitStatus() == QProcess::CrashExit
-                    ? "the worker ended abnormally: " + process.errorString().toStdString()
-                    : "the worker ended with status " + std::to_string(process.exitCode()) +
-                          (result.records.empty() ? " and no record" : "");
-        }
-        PageRecord failed;
-        failed.drawing = job.drawing;
-        failed.status = PageStatus::Failed;
-        failed.errorNumber = kWorkerFailed;
-        failed.error = FailureText(kWorkerFailed, trouble);
-        failed.finishedAt = UtcTimestamp();
-        result.records.push_back(failed);
+    list << "--worker";
+    auto process = std::make_unique<QProcess>();
+    process->setProcessChannelMode(QProcess::SeparateChannels);
+    process->start(QString::fromStdString(program), list);
+    process->waitForStarted();
+    return process;
+}
+
+std::string JobLine(const WorkerJob& job) {
+    std::string pages;
+    for (const int page : job.pages) {
+        pages += (pages.empty() ? "" : ",") + std::to_string(page);
     }
-    return result;
+    return (pages.empty() ? "*" : pages) + "\t" + job.drawing + "\n";
+}
+
+// The worker ended before it said it was done with its drawing.
+void FailCurrent(Worker& worker, const std::string& drawing) {
+    const QProcess& process = *worker.process;
+    const std::string why =
+        process.error() == QProcess::FailedToStart
+            ? "the worker could not be started: " + process.errorString().toStdString()
+        : process.exitStatus() == QProcess::CrashExit
+            ? "the worker ended abnormally while plotting this drawing"
+            : "the worker ended with status " + std::to_string(process.exitCode()) +
+                  " while plotting this drawing";
+    worker.current.err +=
+        QString::fromLocal8Bit(worker.process->readAllStandardError()).toStdString();
+    PageRecord failed;
+    failed.drawing = drawing;
+    failed.status = PageStatus::Failed;
+    failed.errorNumber = kWorkerFailed;
+    failed.error = FailureText(kWorkerFailed, why);
+    failed.finishedAt = UtcTimestamp();
+    worker.current.records.push_back(failed);
+}
+
+// Reads what the worker has said; true when it finished its drawing.
+bool ReadAnswers(Worker& worker) {
+    QProcess& process = *worker.process;
+    while (process.canReadLine()) {
+        std::string line = process.readLine().toStdString();
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+            line.pop_back();
+        }
+        if (line == kDone) {
+            return true;
+        }
+        try {
+            if (line.rfind(kErr, 0) == 0) {
+                worker.current.err += UnquoteJson(line.substr(std::string(kErr).size()));
+            } else if (!line.empty()) {
+                worker.current.records.push_back(RecordFromJson(line));
+            }
+        } catch (const Error&) {
+            worker.current.err += line + "\n"; // not ours: passed on as it came
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -76,63 +99,52 @@ WorkerResult Collect(const WorkerJob& job, Running& running) {
 void WorkerPool::Run(const std::vector<WorkerJob>& jobs,
                      const std::function<void(std::size_t, WorkerResult)>& inOrder,
                      const std::function<bool()>& stopLaunching) {
-    QTemporaryDir folder;
-    std::vector<Running> running;
+    std::vector<Worker> workers(static_cast<std::size_t>(
+        std::min<std::size_t>(static_cast<std::size_t>(m_size), jobs.size())));
     std::map<std::size_t, WorkerResult> finished;
     std::size_t next = 0;
     std::size_t emitted = 0;
     bool stopped = false;
     while (emitted < jobs.size()) {
-        while (!stopped && next < jobs.size() && static_cast<int>(running.size()) < m_size) {
+        for (Worker& worker : workers) {
+            if (worker.job || next >= jobs.size() || stopped) {
+                continue;
+            }
             if (stopLaunching()) {
                 stopped = true;
                 break;
             }
-            Running started;
-            started.index = next;
-            const QString stem = folder.filePath(QString::number(next));
-            started.log = stem + ".jsonl";
-            started.out = stem + ".out";
-            started.err = stem + ".err";
-            QStringList arguments;
-            for (const std::string& argument : m_arguments) {
-                arguments << Q(argument);
+            if (!worker.process || worker.process->state() == QProcess::NotRunning) {
+                worker.process = StartWorker(m_program, m_arguments);
             }
-            arguments << "--worker" << started.log;
-            if (!jobs[next].pages.empty()) {
-                QStringList pages;
-                for (const int page : jobs[next].pages) {
-                    pages << QString::number(page);
-                }
-                arguments << "--pages" << pages.join(',');
-            }
-            arguments << "--" << Q(jobs[next].drawing);
-            started.process = std::make_unique<QProcess>();
-            started.process->setStandardOutputFile(started.out);
-            started.process->setStandardErrorFile(started.err);
-            started.process->start(Q(m_program), arguments);
-            running.push_back(std::move(started));
+            worker.job = next;
+            worker.current = {};
+            worker.process->write(QByteArray::fromStdString(JobLine(jobs[next])));
             ++next;
         }
-        if (stopped && running.empty()) {
-            // What was never started comes back empty, in order.
-            for (; emitted < jobs.size(); ++emitted) {
-                if (auto done = finished.find(emitted); done != finished.end()) {
-                    inOrder(emitted, std::move(done->second));
-                } else {
-                    inOrder(emitted, WorkerResult{});
-                }
-            }
-            break;
-        }
-        for (auto it = running.begin(); it != running.end();) {
-            QProcess& process = *it->process;
-            if (process.state() != QProcess::NotRunning && !process.waitForFinished(kPollMs)) {
-                ++it;
+        bool busy = false;
+        for (Worker& worker : workers) {
+            if (!worker.job) {
                 continue;
             }
-            finished.emplace(it->index, Collect(jobs[it->index], *it));
-            it = running.erase(it);
+            busy = true;
+            QProcess& process = *worker.process;
+            if (process.state() != QProcess::NotRunning) {
+                process.waitForReadyRead(kPollMs);
+            }
+            // Whatever Qt or a library writes straight to stderr is passed on as it comes.
+            worker.current.err +=
+                QString::fromLocal8Bit(process.readAllStandardError()).toStdString();
+            bool done = ReadAnswers(worker);
+            if (!done && process.state() == QProcess::NotRunning) {
+                ReadAnswers(worker);
+                FailCurrent(worker, jobs[*worker.job].drawing);
+                done = true;
+            }
+            if (done) {
+                finished.emplace(*worker.job, std::move(worker.current));
+                worker.job.reset();
+            }
         }
         for (auto done = finished.find(emitted); done != finished.end();
              done = finished.find(emitted)) {
@@ -140,7 +152,53 @@ void WorkerPool::Run(const std::vector<WorkerJob>& jobs,
             finished.erase(done);
             ++emitted;
         }
+        if (stopped && !busy) {
+            for (; emitted < jobs.size(); ++emitted) {
+                inOrder(emitted, WorkerResult{}); // never handed out
+            }
+        }
     }
+    for (Worker& worker : workers) {
+        if (worker.process && worker.process->state() != QProcess::NotRunning) {
+            worker.process->closeWriteChannel(); // the end of its input ends it
+            if (!worker.process->waitForFinished(10000)) {
+                worker.process->kill();
+                worker.process->waitForFinished();
+            }
+        }
+    }
+}
+
+int ServeWorker(std::istream& in, std::ostream& out,
+                const std::function<void(const WorkerJob&,
+                                         const std::function<void(const PageRecord&)>&)>& plot) {
+    // The drawing's messages travel with its records, so that the run can show them in order.
+    std::ostringstream said;
+    std::streambuf* const stderrBuffer = std::cerr.rdbuf(said.rdbuf());
+    for (std::string line; std::getline(in, line);) {
+        const auto tab = line.find('\t');
+        if (tab == std::string::npos) {
+            continue;
+        }
+        WorkerJob job;
+        job.drawing = line.substr(tab + 1);
+        const std::string pages = line.substr(0, tab);
+        for (std::size_t start = 0; pages != "*" && start < pages.size();) {
+            const std::size_t comma = std::min(pages.find(',', start), pages.size());
+            int page = 0;
+            std::from_chars(pages.data() + start, pages.data() + comma, page);
+            job.pages.push_back(page);
+            start = comma + 1;
+        }
+        plot(job, [&out](const PageRecord& record) { out << RecordToJson(record) << '\n'; });
+        if (!said.str().empty()) {
+            out << kErr << QuoteJson(said.str()) << '\n';
+            said.str({});
+        }
+        out << kDone << std::endl;
+    }
+    std::cerr.rdbuf(stderrBuffer);
+    return 0;
 }
 
 } // namespace kw

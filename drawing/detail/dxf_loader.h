@@ -257,6 +257,7 @@ struct Loader {
     void ParseStyle(const std::vector<RawTag>& rec);
     void ParseBlockRecord(const std::vector<RawTag>& rec);
     void ParseLayout(const RawTag& head, const std::vector<RawTag>& rec, bool isLayout);
+    void ParseImageDefinition(const std::vector<RawTag>& rec);
 
     void Run();
     void Finish();

@@ -335,6 +335,36 @@ TEST(DxfReader, SurvivesRandomDamageWithoutCrashOrHang) {
     EXPECT_GT(loaded, 0);
 }
 
+TEST(DxfReader, ImagesKeepWhereTheyLieAndTheirDefinitionNamesTheFile) {
+    using test::T;
+    const std::string bytes =
+        T(0, "SECTION") + T(2, "ENTITIES") + T(0, "IMAGE") + T(5, "81B") + T(8, "0") +
+        T(100, "AcDbEntity") + T(92, 2) + T(310, "A400") + T(100, "AcDbRasterImage") + T(90, 0) +
+        T(10, 17.5) + T(20, 0.5) + T(30, 0.0) + T(11, 0.25) + T(21, 0.0) + T(31, 0.0) + T(12, 0.0) +
+        T(22, 0.25) + T(32, 0.0) + T(13, 300.0) + T(23, 168.0) + T(340, "80F") + T(70, 7) +
+        T(280, 1) + T(71, 2) + T(91, 3) + T(14, -0.5) + T(24, -0.5) + T(14, 299.5) + T(24, -0.5) +
+        T(14, 149.5) + T(24, 167.5) + T(0, "ENDSEC") + T(0, "SECTION") + T(2, "OBJECTS") +
+        T(0, "IMAGEDEF") + T(5, "80F") + T(330, "80D") + T(100, "AcDbRasterImageDef") + T(90, 0) +
+        T(1, "pictures\\site.png") + T(10, 300.0) + T(20, 168.0) + T(0, "ENDSEC") + T(0, "EOF");
+    const Document document = LoadDrawingFromBytes(bytes, "image.dxf");
+    const auto& entities = document.LayoutEntities(document.layouts.front());
+    ASSERT_EQ(entities.size(), 1u);
+    const auto& raster = std::get<OpaqueGeometry>(entities[0].geometry).raster;
+    ASSERT_TRUE(raster);
+    EXPECT_EQ(raster->imageDefinition, 0x80Fu);
+    EXPECT_EQ(raster->widthPx, 300.0);
+    EXPECT_EQ(raster->heightPx, 168.0);
+    ASSERT_EQ(raster->clip.size(), 3u);
+    // The clip's first corner is the picture's upper-left corner; its third the bottom middle.
+    const auto outline = raster->Outline();
+    ASSERT_EQ(outline.size(), 3u);
+    EXPECT_DOUBLE_EQ(outline[0].x, 17.5);
+    EXPECT_DOUBLE_EQ(outline[0].y, 0.5 + 168 * 0.25);
+    EXPECT_DOUBLE_EQ(outline[2].x, 17.5 + 150 * 0.25);
+    EXPECT_DOUBLE_EQ(outline[2].y, 0.5);
+    EXPECT_EQ(document.imageFiles.at(0x80F), "pictures\\site.png");
+}
+
 TEST(DxfReader, EveryFixtureLoadsOrFailsClearly) {
     int failed = 0;
     for (const std::string& file : test::AllFixtures()) {

@@ -266,6 +266,12 @@ TEST(Extents, AttributesCountButAttributeDefinitionsDoNot) {
         Insert("B", 0, 0, 1, 1, 0, T(66, "1")) + attrib + T(0, "SEQEND") + T(8, "0");
     ExpectBox(OnlyEntity(FromTags(insert, blocks)), 0, -20, 10, 5);
     ExpectBox(OnlyEntity(FromTags(Insert("B", 0, 0), blocks)), 0, 0, 10, 5);
+
+    // On its own a definition shows its tag, even without a default value: "TAG" is 3 × 0.6 × 5
+    // wide from (500, 500).
+    const std::string bare = T(0, "ATTDEF") + T(8, "0") + T(10, 500.0) + T(20, 500.0) + T(30, 0.0) +
+                             T(40, 5.0) + T(1, "") + T(3, "prompt") + T(2, "TAG") + T(70, "0");
+    ExpectBox(OnlyEntity(FromTags(bare)), 500, 500, 509, 505);
 }
 
 TEST(Extents, TextIsApproximatedFromHeightAndCharacters) {
@@ -304,6 +310,19 @@ TEST(Extents, HatchBoundariesAndDimensionBlocks) {
             measured = true;
         }
     EXPECT_TRUE(measured);
+}
+
+TEST(Extents, TablesAreMeasuredThroughTheirBlockAndTheirOwnDataIsIgnored) {
+    // The table's own data repeats group codes 10 and 2 (cell contents); only the block
+    // reference part before AcDbTable places it.
+    const std::string table = T(0, "ACAD_TABLE") + T(8, "0") + T(100, "AcDbEntity") +
+                              T(100, "AcDbBlockReference") + T(2, "*T1") + T(10, 100.0) +
+                              T(20, 50.0) + T(30, 0.0) + T(100, "AcDbTable") + T(2, "*X") +
+                              T(10, -500.0) + T(20, -500.0) + T(30, 0.0);
+    ExpectBox(OnlyEntity(FromTags(table, BlockDef("*T1", kLine))), 100, 50, 110, 55);
+    // Other opaque entities still have none.
+    const std::string other = T(0, "SHAPE") + T(8, "0") + T(10, 1.0) + T(20, 1.0) + T(30, 0.0);
+    EXPECT_TRUE(OnlyEntity(FromTags(other)).IsEmpty());
 }
 
 TEST(Extents, ExternalReferencesAreLoadedRelativeAbsoluteOrFromTheHostFolder) {

@@ -171,8 +171,9 @@ TEST_F(PlotBatch, BadDrawingsFailOnlyTheirPagesAndResumeRedoesOnlyThose) {
     fs::create_directories(m_drawings / "gone");
     fs::copy_file(Fixture("frames_abc_r2010.dxf"), m_drawings / "gone" / "target.dxf");
     fs::remove(At("out/nested-002.pdf")); // and a page whose file was lost since
+    // Resumed into the log it resumes: that log then tells the whole batch.
     const auto resumed = Run(kFrameOptions + "--output " + Quoted(At("out")) + " --resume " +
-                                 Quoted(At("run.jsonl")) + " --log " + Quoted(At("resumed.jsonl")),
+                                 Quoted(At("run.jsonl")) + " --log " + Quoted(At("run.jsonl")),
                              &err);
     EXPECT_EQ(resumed.status, 0) << resumed.out << err;
     std::vector<std::string> again;
@@ -182,7 +183,8 @@ TEST_F(PlotBatch, BadDrawingsFailOnlyTheirPagesAndResumeRedoesOnlyThose) {
     EXPECT_EQ(again, (std::vector<std::string>{
                          "corrupt-001.pdf", "corrupt-002.pdf", "corrupt-003.pdf", "nested-002.pdf",
                          "unreadable-001.pdf", "unreadable-002.pdf", "unreadable-003.pdf"}));
-    const RunCounts counts = CountRecords(ReadRunLog(At("resumed.jsonl").string()));
+    EXPECT_FALSE(fs::exists(At("run.jsonl.part")));
+    const RunCounts counts = CountRecords(ReadRunLog(At("run.jsonl").string()));
     EXPECT_EQ(counts.failed, 0);
     EXPECT_EQ(counts.plotted, 22);
 }
@@ -256,6 +258,80 @@ TEST_F(PlotBatch, ValuesAreCheckedBeforeAnyWork) {
         EXPECT_FALSE(fs::exists(At("run.jsonl"))) << c.options;
         EXPECT_FALSE(fs::exists(At("out"))) << c.options;
     }
+}
+
+// Staggered rows of mixed sizes, a frame drawn twice, an inner border, an empty rectangle and a
+// frame in paper space, as LWPOLYLINEs with a text inside each that is not empty.
+std::string OfficeSheet() {
+    std::ostringstream dxf;
+    dxf << "0\nSECTION\n2\nENTITIES\n";
+    const auto rectangle = [&](double x, double y, double w, double h, bool paper, bool content) {
+        dxf << "0\nLWPOLYLINE\n" << (paper ? "67\n1\n" : "") << "8\n0\n90\n4\n70\n1\n";
+        for (const auto& [px, py] : {std::pair{x, y}, {x + w, y}, {x + w, y + h}, {x, y + h}}) {
+            dxf << "10\n" << px << "\n20\n" << py << "\n";
+        }
+        if (content) {
+            dxf << "0\nTEXT\n"
+                << (paper ? "67\n1\n" : "") << "8\n0\n10\n"
+                << x + 10 << "\n20\n"
+                << y + 10 << "\n40\n5\n1\nPLAN\n";
+        }
+    };
+    rectangle(0, 700, 420, 297, false, true);   // upper row: A3
+    rectangle(440, 720, 210, 297, false, true); //   A4, higher
+    rectangle(670, 690, 420, 297, false, true); //   A3, lower
+    rectangle(0, 0, 594, 420, false, true);     // lower row: A2
+    rectangle(25, 5, 564, 410, false, false);   //   its inner border
+    rectangle(620, 10, 420, 297, false, true);  //   A3
+    rectangle(620, 10, 420, 297, false, false); //   drawn twice
+    rectangle(0, 2000, 420, 297, false, false); // empty A3
+    rectangle(10, 10, 210, 297, true, true);    // A4 in paper space
+    dxf << "0\nENDSEC\n0\nEOF\n";
+    return dxf.str();
+}
+
+TEST_F(PlotBatch, AutomaticFramesAreListedWithWhyTheOthersAreNotTheSameEveryTime) {
+    m_folder.Write("office.dxf", OfficeSheet());
+    const std::string drawing = At("office.dxf").string();
+    const auto expected =
+        [&](const std::vector<std::string>& lines) {
+            std::string text;
+            for (const std::string& line : lines) {
+                text += drawing + "\t" + line + "\n";
+            }
+            return text;
+        }({
+            "1\t0 700 420 997\tA3 landscape 1:1: LWPOLYLINE on layer 0",
+            "2\t440 720 650 1017\tA4 portrait 1:1: LWPOLYLINE on layer 0",
+            "3\t670 690 1090 987\tA3 landscape 1:1: LWPOLYLINE on layer 0",
+            "4\t0 0 594 420\tA2 landscape 1:1: LWPOLYLINE on layer 0",
+            "5\t620 10 1040 307\tA3 landscape 1:1: LWPOLYLINE on layer 0",
+            "6\t10 10 220 307\tA4 portrait 1:1: LWPOLYLINE on layer 0 in the layout Layout1",
+            "-\t25 5 589 415\tnested in frame 4: LWPOLYLINE on layer 0",
+            "-\t620 10 1040 307\tduplicate of frame 5: LWPOLYLINE on layer 0",
+            "-\t0 2000 420 2297\tempty: LWPOLYLINE on layer 0",
+        });
+    for (int run = 0; run < 10; ++run) {
+        std::string err;
+        const auto listed = Run("--list --kind auto --explain " + Quoted(drawing), &err);
+        EXPECT_EQ(listed.status, 0) << err;
+        EXPECT_EQ(listed.out, expected) << "run " << run;
+    }
+    // Without --explain only the frames; a plot plots those of the current layout and says why
+    // the one in paper space is not plotted.
+    std::string err;
+    const auto listed = Run("--list --kind auto " + Quoted(drawing), &err);
+    EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), 6);
+    const auto plotted = Run("--kind auto -j 1 --progress --output " + Quoted(At("out")) +
+                                 " --log " + Quoted(At("run.jsonl")) + " " + Quoted(drawing),
+                             &err);
+    EXPECT_EQ(WrittenFiles(plotted.out).size(), 5u) << plotted.out << err;
+    EXPECT_EQ(plotted.status, 1); // a page found and not plotted is no success
+    // Progress on a stderr that is no terminal: a plain line per drawing.
+    EXPECT_NE(err.find("[1/1] 5 页  "), std::string::npos) << err;
+    EXPECT_NE(err.find(drawing + ": 第 6 页，图框 10 10 220 307: a frame of the layout Layout1"),
+              std::string::npos)
+        << err;
 }
 
 TEST_F(PlotBatch, ThreeShardsRunByGnuParallelGiveThePagesOfOneRun) {

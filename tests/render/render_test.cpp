@@ -6,7 +6,10 @@
 #include <QImage>
 #include <QPainter>
 
+#include <filesystem>
+
 #include "drawing/dxf_io.h"
+#include "drawing/extents.h"
 #include "render/plot_style_table.h"
 #include "render/render.h"
 #include "render/text_content.h"
@@ -289,6 +292,97 @@ TEST(PaintPage, APaperLayoutShowsModelSpaceThroughItsViewportsAtTheirScale) {
     EXPECT_FALSE(Inked(image, 155, 49.95));
     EXPECT_FALSE(Inked(image, 100, 59.95)); // its layer is frozen in the viewport
     EXPECT_TRUE(Inked(image, 100, 74.95));  // the viewport's border
+}
+
+TEST(PaintPage, InViewportsDashesKeepTheirPaperLengthUnlessPaperSpaceLinetypeScalingIsOff) {
+    // The half-scale viewport above; a dashed model line (dash 10, gap 5) starting at model
+    // x = 0, paper x = 25. Paper scaling on: dashes 25..35, 40..50, 55..65; off: the pattern
+    // halves, dashes 47.5..52.5 and 55..60, gap 60..62.5.
+    const std::string viewport = T(0, "VIEWPORT") + T(8, "0") + T(67, 1) + T(10, 100.0) +
+                                 T(20, 50.0) + T(30, 0.0) + T(40, 100.0) + T(41, 50.0) + T(68, 1) +
+                                 T(69, 2) + T(12, 150.0) + T(22, 100.0) + T(45, 100.0);
+    for (const bool paperScaling : {true, false}) {
+        SCOPED_TRACE(paperScaling);
+        auto document =
+            drawing::test::FromTags(Line(0, 99.9, 400, 99.9, T(6, "DASHED")) + viewport);
+        document.header.push_back({"$PSLTSCALE", {{70, paperScaling ? "1" : "0"}}});
+        drawing::Linetype dashed;
+        dashed.name = "DASHED";
+        dashed.patternLength = 15;
+        dashed.dashes = {10, -5};
+        document.linetypes.push_back(dashed);
+        document.RebuildIndexes();
+        QImage image(int(297 * kPxPerMm), int(210 * kPxPerMm), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        Renderer(document).PaintPage(painter, 1, PlacePage(A4()), kPxPerMm, {});
+        painter.end();
+        EXPECT_EQ(Inked(image, 52, 49.95), !paperScaling);
+        EXPECT_EQ(Inked(image, 61, 49.95), paperScaling);
+        EXPECT_TRUE(Inked(image, 57, 49.95));
+    }
+}
+
+// An IMAGE or WIPEOUT of w × h pixels of `pixel` units at (x, y), clipped to the pixel
+// rectangle (x0, y0)-(x1, y1) when `clip` is set.
+std::string Raster(const char* type, double x, double y, double pixel, int w, int h,
+                   const std::string& definition, bool clip = false, double x0 = 0, double y0 = 0,
+                   double x1 = 0, double y1 = 0) {
+    std::string tags = T(0, type) + T(8, "0") + T(100, "AcDbRasterImage") + T(10, x) + T(20, y) +
+                       T(30, 0.0) + T(11, pixel) + T(21, 0.0) + T(31, 0.0) + T(12, 0.0) +
+                       T(22, pixel) + T(32, 0.0) + T(13, double(w)) + T(23, double(h)) +
+                       T(340, definition) + T(70, 7) + T(280, clip ? 1 : 0);
+    if (clip)
+        tags += T(71, 1) + T(91, 2) + T(14, x0) + T(24, y0) + T(14, x1) + T(24, y1);
+    return tags;
+}
+
+TEST(PaintPage, ImagesDrawTheirPictureClippedAndWipeoutsCoverWhatLiesBelow) {
+    // A 2 × 2 picture: red, green over blue, black.
+    const auto folder = std::filesystem::temp_directory_path() / "kw_render_images";
+    std::filesystem::create_directories(folder);
+    QImage picture(2, 2, QImage::Format_RGB32);
+    picture.setPixelColor(0, 0, Qt::red);
+    picture.setPixelColor(1, 0, Qt::green);
+    picture.setPixelColor(0, 1, Qt::blue);
+    picture.setPixelColor(1, 1, Qt::black);
+    ASSERT_TRUE(picture.save(QString::fromStdString((folder / "picture.png").string())));
+
+    auto document = drawing::test::FromTags(
+        Raster("IMAGE", 20, 20, 20, 2, 2, "A1") +
+        Raster("IMAGE", 100, 20, 20, 2, 2, "A1", true, -0.5, -0.5, 1.5, 0.5) + // top row only
+        Raster("IMAGE", 150, 20, 20, 2, 2, "B2") + // its file is not there
+        Line(0, 79.95, 200, 79.95) + Raster("WIPEOUT", 90, 70, 20, 1, 1, "0"));
+    document.path = (folder / "host.dxf").string();
+    document.imageFiles[0xA1] = "picture.png";
+    document.imageFiles[0xB2] = "lost.png";
+    const QImage page = Plot(document);
+    std::filesystem::remove_all(folder);
+
+    auto is = [&](double x, double y, QColor expected) {
+        const QColor c = At(page, x, y);
+        return std::abs(c.red() - expected.red()) < 40 &&
+               std::abs(c.green() - expected.green()) < 40 &&
+               std::abs(c.blue() - expected.blue()) < 40;
+    };
+    EXPECT_TRUE(is(30, 50, Qt::red));
+    EXPECT_TRUE(is(50, 50, Qt::green));
+    EXPECT_TRUE(is(30, 30, Qt::blue));
+    EXPECT_TRUE(is(50, 30, Qt::black));
+    EXPECT_TRUE(is(110, 50, Qt::red));
+    EXPECT_TRUE(is(110, 30, Qt::white)); // clipped away
+    EXPECT_TRUE(Inked(page, 150, 30));   // the lost picture's outline
+    EXPECT_FALSE(Inked(page, 170, 40));
+    EXPECT_TRUE(Inked(page, 80, 79.95));
+    EXPECT_FALSE(Inked(page, 100, 79.95)); // under the wipeout
+    EXPECT_TRUE(Inked(page, 120, 79.95));
+
+    // Measured by their outline.
+    const auto& entities = document.LayoutEntities(document.layouts.front());
+    const drawing::Box clipped = drawing::EntityExtents(document, entities[1]);
+    EXPECT_DOUBLE_EQ(clipped.min.y, 40.0);
+    EXPECT_DOUBLE_EQ(clipped.max.y, 60.0);
+    EXPECT_DOUBLE_EQ(clipped.max.x, 140.0);
 }
 
 TEST(PaintPage, SolidHatchesFillTheirBoundariesByTheEvenOddRule) {

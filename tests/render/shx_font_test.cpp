@@ -448,5 +448,45 @@ TEST_F(FontLibraryTest, TextInAShapeFontStyleIsDrawnFromItsStrokesOnThePage) {
     EXPECT_EQ(std::count(warnings.begin(), warnings.end(), "font not found: lost.shx"), 1);
 }
 
+TEST_F(FontLibraryTest, MultilineTextInAShapeFontStyleIsDrawnFromItsStrokes) {
+    using drawing::test::T;
+    // 中A, 16 high, its lower-left corner (attachment 7) at (100, 20): the baseline there.
+    drawing::Document document = drawing::test::FromTags(
+        T(0, "MTEXT") + T(8, "0") + T(7, "GB") + T(10, 100.0) + T(20, 20.0) + T(30, 0.0) +
+        T(40, 16.0) + T(71, "7") + T(1, "\\U+4E2DA"));
+    drawing::TextStyle gb;
+    gb.name = "GB";
+    gb.fontFile = "gbenor.shx";
+    gb.bigFontFile = "gbcbig.shx";
+    document.textStyles.push_back(gb);
+    document.RebuildIndexes();
+
+    drawing::LayoutPlotSettings settings;
+    settings.paperWidthMm = 297;
+    settings.paperHeightMm = 210;
+    settings.paperUnits = 1;
+    settings.windowMaxX = 200;
+    settings.windowMaxY = 100;
+    settings.customScalePaper = 1;
+    settings.customScaleDrawing = 1;
+    settings.plotOriginXMm = 10;
+    settings.plotOriginYMm = 10;
+    QImage page(2970, 2100, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    Renderer renderer(document,
+                      std::make_shared<FontLibrary>(std::vector<std::string>{m_folder.string()}));
+    {
+        QPainter painter(&page);
+        renderer.PaintPage(painter, 0, PlacePage(settings), 10.0, {});
+    }
+    EXPECT_TRUE(Inked(page, 108, 20)); // 中's base, (100, 20)-(116, 20)
+    EXPECT_TRUE(Inked(page, 104, 28)); // its half-width primitive
+    EXPECT_FALSE(Inked(page, 111, 28));
+    EXPECT_TRUE(Inked(page, 100, 34));  // its upright
+    EXPECT_FALSE(Inked(page, 108, 24)); // inside the character
+    EXPECT_TRUE(Inked(page, 116, 24));  // A's upright, 16 × 3/6 high
+    EXPECT_FALSE(Inked(page, 116, 30));
+}
+
 } // namespace
 } // namespace kw::render

@@ -1,0 +1,60 @@
+#include "app/plot/frame_finders.h"
+
+#include "batch/drawing_paths.h"
+#include "drawing/dxf_io.h"
+#include "engine/frames.h"
+
+namespace kw {
+namespace {
+
+bool IsDwg(const std::string& path) {
+    return path.size() >= 4 && IsDrawingFile(path) &&
+           (path.compare(path.size() - 4, 4, ".dwg") == 0 ||
+            path.compare(path.size() - 4, 4, ".DWG") == 0 ||
+            path.compare(path.size() - 4, 4, ".Dwg") == 0);
+}
+
+} // namespace
+
+PageFinder ConfiguredFrames(const PlotSettings& settings, const OrderChoice& order) {
+    return [settings, order](const std::string&, CadDocument& document) {
+        std::vector<PlannedPage> pages;
+        for (const FrameExtent& frame : OrderFramesBy(FindFrames(document, settings), order)) {
+            pages.push_back({frame, {}});
+        }
+        return pages;
+    };
+}
+
+AutoFrames ExplainFrames(const std::string& path, const OrderChoice& order,
+                         const builtin::DwgConverterOptions& dwg,
+                         const std::string& programFolder) {
+    const drawing::Document document = IsDwg(path)
+                                           ? builtin::LoadDwgDrawing(path, dwg, programFolder)
+                                           : drawing::LoadDrawing(path);
+    return FindAutoFrames(document, order);
+}
+
+PageFinder AutomaticFrames(const OrderChoice& order, builtin::DwgConverterOptions dwg,
+                           std::string programFolder) {
+    return [order, dwg = std::move(dwg),
+            programFolder = std::move(programFolder)](const std::string& path, CadDocument&) {
+        const AutoFrames found = ExplainFrames(path, order, dwg, programFolder);
+        std::vector<PlannedPage> pages;
+        for (const FrameCandidate& candidate : found.candidates) {
+            if (candidate.page == 0) {
+                continue;
+            }
+            PlannedPage page{candidate.extent, {}};
+            if (candidate.layout != found.activeLayout) {
+                page.notPlotted = "a frame of the layout " + candidate.layout +
+                                  ", which is not the drawing's current layout (" +
+                                  found.activeLayout + "); only the current layout is plotted";
+            }
+            pages.push_back(page);
+        }
+        return pages;
+    };
+}
+
+} // namespace kw

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "batch/auto_frames.h"
+#include "batch/reading_order.h"
+#include "cad/automation.h"
+#include "cad/builtin/dwg_conversion.h"
+#include "settings/plot_settings.h"
+
+namespace kw {
+
+// One page a drawing gives: its frame, and why it is not plotted when it is not.
+struct PlannedPage {
+    FrameExtent frame;
+    std::string notPlotted;
+};
+
+// The pages of a drawing the CAD has opened, in page order.
+using PageFinder =
+    std::function<std::vector<PlannedPage>(const std::string& path, CadDocument& document)>;
+
+// The configured kinds: the CAD's selection (FindFrames), then the reading order.
+PageFinder ConfiguredFrames(const PlotSettings& settings, const OrderChoice& order);
+
+// --kind auto: the drawing read again by the DXF library (a DWG through its converted DXF)
+// and its frames found without configuration. Frames of a layout other than the current one
+// are pages that are not plotted, as the CAD plots windows of the current layout only.
+PageFinder AutomaticFrames(const OrderChoice& order, builtin::DwgConverterOptions dwg,
+                           std::string programFolder);
+
+// Every candidate of a drawing, for --list --explain. Throws Error when it cannot be read.
+AutoFrames ExplainFrames(const std::string& path, const OrderChoice& order,
+                         const builtin::DwgConverterOptions& dwg, const std::string& programFolder);
+
+} // namespace kw

@@ -1,0 +1,252 @@
+#!/usr/bin/env python3
+"""Fidelity of the painter against two independent renderers.
+
+For every DXF drawing under a folder (default ../shared/testdata, its fuzz/ folder left out) whose
+model space has visible content, renders the model space at its extents three ways, monochrome on
+white, at the same pixel size:
+
+  ours     bench/render_extents (the painter of the built-in CAD, hairline lines)
+  ezdxf    Debian's python3-ezdxf drawing add-on with matplotlib, given our window exactly
+  librecad Debian's LibreCAD `dxf2pdf --fit --monochrome`, rasterised with pdftoppm; LibreCAD fits
+           its own extents to the page, so its picture is registered to ours by the ink's
+           bounding box
+
+and scores each peer against ours: the F1 of ink pixels, each side's ink dilated by 2 pixels
+(precision: our ink near theirs; recall: their ink near ours). Prints one row per drawing, the
+medians, and the worst ten of each peer; writes the three pictures of every drawing side by side
+into OUT/pictures/ and the table to OUT/fidelity.tsv.
+
+  bench/fidelity/run.py [--build BUILD] [--out OUT] [--pixels N] [--timeout S] [FOLDER_OR_DXF ...]
+
+Needs python3-ezdxf, python3-matplotlib, python3-numpy, python3-pil, librecad and poppler-utils
+(the benchmark's own needs, not CI's).
+"""
+
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+import numpy as np
+from PIL import Image
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE = os.path.dirname(os.path.dirname(HERE))
+
+EZDXF_SCRIPT = r'''
+import sys
+import matplotlib
+matplotlib.use("Agg")
+import matplotlib.pyplot as plt
+import ezdxf
+from ezdxf.addons.drawing import Frontend, RenderContext
+from ezdxf.addons.drawing.matplotlib import MatplotlibBackend
+from ezdxf.addons.drawing.properties import LayoutProperties
+
+path, png = sys.argv[1], sys.argv[2]
+xmin, ymin, xmax, ymax = map(float, sys.argv[3:7])
+width, height = int(sys.argv[7]), int(sys.argv[8])
+doc = ezdxf.readfile(path)
+msp = doc.modelspace()
+fig = plt.figure(figsize=(width / 100, height / 100), dpi=100)
+ax = fig.add_axes([0, 0, 1, 1])
+ctx = RenderContext(doc)
+ctx.set_current_layout(msp)
+properties = LayoutProperties.from_layout(msp)
+properties.set_colors("#ffffff")
+Frontend(ctx, MatplotlibBackend(ax)).draw_layout(msp, finalize=True,
+                                                 layout_properties=properties)
+ax.set_aspect("auto")
+ax.set_xlim(xmin, xmax)
+ax.set_ylim(ymin, ymax)
+ax.set_axis_off()
+fig.set_size_inches(width / 100, height / 100)  # the backend resizes the figure to its content
+fig.savefig(png, dpi=100, facecolor="white")
+'''
+
+
+def ink(path, size=None):
+    """Pixels that are not (nearly) white, as a boolean array."""
+    image = Image.open(path).convert("RGB")
+    if size is not None and image.size != size:
+        image = image.resize(size, Image.NEAREST)
+    return np.asarray(image).min(axis=2) < 215
+
+
+def ink_any_size(path):
+    return np.asarray(Image.open(path).convert("RGB")).min(axis=2) < 215
+
+
+def dilate(mask, radius=2):
+    out = mask.copy()
+    h, w = mask.shape
+    for dy in range(-radius, radius + 1):
+        for dx in range(-radius, radius + 1):
+            if dx == 0 and dy == 0:
+                continue
+            src = mask[max(0, -dy):h - max(0, dy), max(0, -dx):w - max(0, dx)]
+            out[max(0, dy):h - max(0, -dy), max(0, dx):w - max(0, -dx)] |= src
+    return out
+
+
+def f1(ours, theirs):
+    if not ours.any() and not theirs.any():
+        return 1.0
+    if not ours.any() or not theirs.any():
+        return 0.0
+    precision = (ours & dilate(theirs)).sum() / ours.sum()
+    recall = (theirs & dilate(ours)).sum() / theirs.sum()
+    if precision + recall == 0:
+        return 0.0
+    return 2 * precision * recall / (precision + recall)
+
+
+def bounding_box(mask):
+    rows = np.flatnonzero(mask.any(axis=1))
+    cols = np.flatnonzero(mask.any(axis=0))
+    if rows.size == 0:
+        return None
+    return rows[0], rows[-1] + 1, cols[0], cols[-1] + 1
+
+
+def register(theirs, ours):
+    """Their ink moved and scaled so that its bounding box is our ink's bounding box."""
+    a, b = bounding_box(ours), bounding_box(theirs)
+    out = np.zeros_like(ours)
+    if a is None or b is None:
+        return out
+    crop = Image.fromarray(theirs[b[0]:b[1], b[2]:b[3]].astype(np.uint8) * 255)
+    crop = crop.resize((a[3] - a[2], a[1] - a[0]), Image.BILINEAR)
+    out[a[0]:a[1], a[2]:a[3]] = np.asarray(crop) > 40
+    return out
+
+
+def run(command, timeout):
+    started = time.monotonic()
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    result = subprocess.run(command, capture_output=True, text=True, timeout=timeout, env=env)
+    return result, time.monotonic() - started
+
+
+def drawings(paths):
+    for path in paths:
+        if os.path.isfile(path):
+            yield path
+            continue
+        for folder, subfolders, files in os.walk(path):
+            subfolders[:] = sorted(d for d in subfolders if d != "fuzz")
+            for name in sorted(files):
+                if name.lower().endswith(".dxf"):
+                    yield os.path.join(folder, name)
+
+
+def side_by_side(out, pictures):
+    images = [Image.open(p).convert("RGB") for p in pictures if p and os.path.exists(p)]
+    if not images:
+        return
+    height = max(i.height for i in images)
+    sheet = Image.new("RGB", (sum(i.width for i in images) + 10 * (len(images) - 1), height),
+                      "gray")
+    x = 0
+    for image in images:
+        sheet.paste(image, (x, 0))
+        x += image.width + 10
+    sheet.save(out)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build", default=os.path.join(SOURCE, "build"))
+    parser.add_argument("--out", default="/tmp/kw_fidelity")
+    parser.add_argument("--pixels", type=int, default=1000)
+    parser.add_argument("--timeout", type=float, default=180)
+    parser.add_argument("paths", nargs="*",
+                        default=[os.path.join(SOURCE, "..", "shared", "testdata")])
+    args = parser.parse_args()
+    tool = os.path.join(args.build, "bench", "render_extents")
+    if not os.access(tool, os.X_OK):
+        sys.exit(f"missing {tool}: build the project first")
+    pictures = os.path.join(args.out, "pictures")
+    os.makedirs(pictures, exist_ok=True)
+    scratch = tempfile.mkdtemp(prefix="kw_fidelity_")
+    rows = []
+    table = open(os.path.join(args.out, "fidelity.tsv"), "w")
+    table.write("drawing\tf1_ezdxf\tf1_librecad\tours_s\tezdxf_s\tlibrecad_s\tnote\n")
+    for path in drawings(args.paths):
+        name = os.path.relpath(path, args.paths[0] if os.path.isdir(args.paths[0]) else
+                               os.path.dirname(path))
+        key = name.replace(os.sep, "__")
+        ours_png = os.path.join(pictures, key + ".ours.png")
+        try:
+            result, ours_s = run([tool, path, ours_png, str(args.pixels)], args.timeout)
+        except subprocess.TimeoutExpired:
+            print(f"{name}\tours timed out", flush=True)
+            continue
+        if result.returncode != 0:
+            continue  # unreadable, or nothing visible in model space
+        fields = result.stdout.split()
+        window, size = fields[:4], (int(fields[4]), int(fields[5]))
+        ours = ink(ours_png)
+        if not ours.any():
+            continue
+        row = {"drawing": name, "ezdxf": None, "librecad": None, "note": [],
+               "times": [ours_s, None, None]}
+        ezdxf_png = os.path.join(pictures, key + ".ezdxf.png")
+        try:
+            result, row["times"][1] = run(
+                ["/usr/bin/python3", "-c", EZDXF_SCRIPT, path, ezdxf_png, *window,
+                 str(size[0]), str(size[1])], args.timeout)
+            if result.returncode == 0:
+                row["ezdxf"] = f1(ours, ink(ezdxf_png, size))
+            else:
+                row["note"].append("ezdxf failed: " +
+                                   (result.stderr.strip().splitlines() or ["?"])[-1][:80])
+        except subprocess.TimeoutExpired:
+            row["note"].append("ezdxf timed out")
+        librecad_png = os.path.join(pictures, key + ".librecad.png")
+        # dxf2pdf writes DRAWING.pdf into the folder given by -t (never beside the drawing).
+        pdf = os.path.join(scratch, os.path.splitext(os.path.basename(path))[0] + ".pdf")
+        try:
+            if os.path.exists(pdf):
+                os.remove(pdf)
+            _, row["times"][2] = run(["librecad", "dxf2pdf", "-a", "-m", "-t", scratch, path],
+                                     args.timeout)
+            if os.path.exists(pdf):
+                # Its page size does not follow -p here (a sheet of hundreds of metres comes
+                # out), so the page is rasterised to our size on its longer side.
+                subprocess.run(["pdftoppm", "-scale-to", str(max(size)), "-png", "-singlefile",
+                                "-aa", "no", "-aaVector", "no", pdf, librecad_png[:-4]],
+                               capture_output=True, timeout=args.timeout)
+            if os.path.exists(librecad_png):
+                theirs = ink_any_size(librecad_png)
+                registered = register(theirs, ours)
+                Image.fromarray(np.where(registered, 0, 255).astype(np.uint8)).save(librecad_png)
+                row["librecad"] = f1(ours, registered)
+            else:
+                row["note"].append("librecad wrote no page")
+        except subprocess.TimeoutExpired:
+            row["note"].append("librecad timed out")
+        side_by_side(os.path.join(pictures, key + ".png"), [ours_png, ezdxf_png, librecad_png])
+        rows.append(row)
+        cells = ["-" if v is None else f"{v:.3f}" for v in (row["ezdxf"], row["librecad"])]
+        times = ["-" if v is None else f"{v:.2f}" for v in row["times"]]
+        line = "\t".join([name, *cells, *times, "; ".join(row["note"])])
+        print(line, flush=True)
+        table.write(line + "\n")
+    table.close()
+    print()
+    for peer in ("ezdxf", "librecad"):
+        scores = [(r[peer], r["drawing"]) for r in rows if r[peer] is not None]
+        if not scores:
+            continue
+        print(f"{peer}: {len(scores)} drawings, median F1 {statistics.median(s for s, _ in scores):.3f}, "
+              f"mean {statistics.mean(s for s, _ in scores):.3f}")
+        for score, drawing in sorted(scores)[:10]:
+            print(f"  {score:.3f}  {drawing}")
+
+
+if __name__ == "__main__":
+    main()

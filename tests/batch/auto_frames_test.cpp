@@ -1,0 +1,136 @@
+// Frames found without configuration, and why every other candidate is no frame.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "batch/auto_frames.h"
+#include "drawing/dxf_io.h"
+
+namespace kw {
+namespace {
+
+// A drawing written tag by tag: rectangles, lines and text in model or paper space.
+class DxfText {
+public:
+    DxfText& Rectangle(double x, double y, double w, double h, bool paper = false,
+                       const char* layer = "0") {
+        m_out << "0\nLWPOLYLINE\n"
+              << (paper ? "67\n1\n" : "") << "8\n"
+              << layer << "\n90\n4\n70\n1\n";
+        for (const auto& [px, py] : {std::pair{x, y}, {x + w, y}, {x + w, y + h}, {x, y + h}}) {
+            m_out << "10\n" << px << "\n20\n" << py << "\n";
+        }
+        return *this;
+    }
+    DxfText& Line(double x0, double y0, double x1, double y1) {
+        m_out << "0\nLINE\n8\n0\n10\n"
+              << x0 << "\n20\n"
+              << y0 << "\n11\n"
+              << x1 << "\n21\n"
+              << y1 << "\n";
+        return *this;
+    }
+    DxfText& LineFrame(double x, double y, double w, double h) {
+        return Line(x, y, x + w, y)
+            .Line(x + w, y, x + w, y + h)
+            .Line(x + w, y + h, x, y + h)
+            .Line(x, y + h, x, y);
+    }
+    // Something drawn inside a frame.
+    DxfText& Content(double x, double y, bool paper = false) {
+        m_out << "0\nTEXT\n"
+              << (paper ? "67\n1\n" : "") << "8\n0\n10\n"
+              << x << "\n20\n"
+              << y << "\n40\n5\n1\nPLAN\n";
+        return *this;
+    }
+    drawing::Document Load() const {
+        return drawing::LoadDrawingFromBytes(
+            "0\nSECTION\n2\nENTITIES\n" + m_out.str() + "0\nENDSEC\n0\nEOF\n", "auto.dxf");
+    }
+
+private:
+    std::ostringstream m_out;
+};
+
+// A sheet with the cases a drafting office meets: two staggered rows of A3 and A4 frames, one
+// drawn as four lines, a frame drawn twice, an inner border and title-block cells, an empty
+// A3 rectangle, a rectangle of no standard size and an A4 frame in paper space.
+drawing::Document OfficeSheet() {
+    DxfText dxf;
+    dxf.Rectangle(0, 3100, 420, 297).Content(100, 3200);         // upper row: A3
+    dxf.Rectangle(440, 3110, 210, 297).Content(500, 3200);       // A4 portrait, a little higher
+    dxf.LineFrame(670, 3095, 420, 297).Content(800, 3200);       // A3 of four lines, a little lower
+    dxf.Rectangle(0, 0, 841, 594).Content(100, 100);             // lower row: A1 at 1:1
+    dxf.Rectangle(25, 5, 811, 584);                              //   its inner border
+    dxf.Rectangle(656, 5, 180, 56).Rectangle(656, 5, 50, 8);     //   title-block cells
+    dxf.Rectangle(1000, 0, 4200, 2970).Content(2000, 1000);      // A3 at 1:10, beside it
+    dxf.Rectangle(1000, 0, 4200, 2970);                          //   drawn twice
+    dxf.Rectangle(0, 8000, 420, 297);                            // empty A3
+    dxf.Rectangle(6000, 0, 333, 222).Content(6100, 100);         // no standard size
+    dxf.Rectangle(10, 10, 210, 297, true).Content(50, 50, true); // paper space A4
+    return dxf.Load();
+}
+
+std::vector<std::string> Described(const AutoFrames& found) {
+    std::vector<std::string> lines;
+    for (const FrameCandidate& candidate : found.candidates) {
+        std::ostringstream line;
+        line << candidate.layout << " " << candidate.extent.xMin << "," << candidate.extent.yMin
+             << " ";
+        if (candidate.page > 0) {
+            line << "page " << candidate.page << " " << candidate.sheet;
+        } else {
+            line << RejectionText(candidate);
+        }
+        lines.push_back(line.str());
+    }
+    return lines;
+}
+
+TEST(AutoFrames, AnOfficeSheetGivesItsFramesAndWhyTheRestAreNone) {
+    const drawing::Document document = OfficeSheet();
+    const std::vector<std::string> found = Described(FindAutoFrames(document, {}));
+    EXPECT_EQ(found, (std::vector<std::string>{
+                         "Model 0,3100 page 1 A3 landscape 1:1",
+                         "Model 440,3110 page 2 A4 portrait 1:1",
+                         "Model 670,3095 page 3 A3 landscape 1:1",
+                         "Model 0,0 page 4 A1 landscape 1:1",
+                         "Model 1000,0 page 5 A3 landscape 1:10",
+                         "Layout1 10,10 page 6 A4 portrait 1:1",
+                         "Model 25,5 nested in frame 4",
+                         "Model 656,5 nested in frame 4",
+                         "Model 656,5 nested in frame 4",
+                         "Model 1000,0 duplicate of frame 5",
+                         "Model 0,8000 empty",
+                         "Model 6000,0 no standard size",
+                     }));
+    // The same answer however often it is asked.
+    for (int run = 0; run < 10; ++run) {
+        EXPECT_EQ(Described(FindAutoFrames(document, {})), found);
+    }
+    const AutoFrames frames = FindAutoFrames(document, {});
+    EXPECT_EQ(frames.activeLayout, "Model");
+    EXPECT_EQ(frames.FramesOf("Model").size(), 5u);
+    EXPECT_EQ(frames.FramesOf("Layout1"), (std::vector<FrameExtent>{{10, 10, 220, 307}}));
+}
+
+TEST(AutoFrames, OnlyClosedStraightRectanglesCount) {
+    // An open polyline, one with an arc, a rotated square: none of them a rectangle frame.
+    const drawing::Document document = drawing::LoadDrawingFromBytes(
+        "0\nSECTION\n2\nENTITIES\n"
+        "0\nLWPOLYLINE\n8\n0\n90\n4\n70\n0\n10\n0\n20\n0\n10\n420\n20\n"
+        "0\n10\n420\n20\n297\n10\n0\n20\n297\n"
+        "0\nLWPOLYLINE\n8\n0\n90\n4\n70\n1\n10\n0\n20\n0\n42\n0.5\n10\n"
+        "420\n20\n0\n10\n420\n20\n297\n10\n0\n20\n297\n"
+        "0\nLWPOLYLINE\n8\n0\n90\n4\n70\n1\n10\n0\n20\n-300\n10\n300\n"
+        "20\n0\n10\n0\n20\n300\n10\n-300\n20\n0\n"
+        "0\nTEXT\n8\n0\n10\n100\n20\n100\n40\n5\n1\nX\n"
+        "0\nENDSEC\n0\nEOF\n",
+        "shapes.dxf");
+    EXPECT_TRUE(FindAutoFrames(document, {}).candidates.empty());
+}
+
+} // namespace
+} // namespace kw
