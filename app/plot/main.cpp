@@ -40,6 +40,7 @@ int main(int argc, char** argv) {
     PlotOptions options;
     try {
         options = ParsePlotOptions(arguments, DefaultsFrom(stored));
+        CheckNamedFiles(options);
         if (!settingsPath.empty() && !options.saveSettings && !FileExists(settingsPath)) {
             throw Error(errors::kFileNotFound,
                         "--settings: there is no settings file " + settingsPath);
