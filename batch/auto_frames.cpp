@@ -16,9 +16,13 @@ namespace {
 using drawing::Entity;
 using drawing::EntityType;
 
-// Sizes match within half a percent: frames drawn from a template are exact, hand-drawn ones
-// are off by a line width at most.
-constexpr double kSizeTolerance = 0.005;
+// Sizes match within 1.5 %: frames drawn from a template are exact, but hand-made ones lose a few
+// millimetres to a thick border line drawn inside the sheet's edge (an A4 of 297 x 207). Every
+// standard sheet differs from the next by far more.
+constexpr double kSizeTolerance = 0.015;
+// Two extents are the same, or one lies within the other, up to half a percent of the larger
+// side: well under the 5 mm an inner border keeps from the sheet's edge.
+constexpr double kPlaceTolerance = 0.005;
 
 struct Rectangle {
     FrameExtent extent;
@@ -287,7 +291,7 @@ AutoFrames FindAutoFrames(const drawing::Document& document, const OrderChoice& 
         for (const std::size_t i : bySize) {
             FrameCandidate& candidate = candidates[i];
             const double tolerance =
-                kSizeTolerance *
+                kPlaceTolerance *
                 std::max(candidate.extent.Width(), candidate.extent.yMax - candidate.extent.yMin);
             for (const std::size_t f : frames) {
                 if (Same(candidate.extent, candidates[f].extent, tolerance)) {

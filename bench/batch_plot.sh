@@ -80,7 +80,7 @@ grep -h '"status":"failed"' "$work/j1.jsonl" | sed 's/.*"drawing":"\([^"]*\)".*"
 
 # A worker of a parallel run plots drawing after drawing: its peak over the whole set is the
 # most any of the N workers holds.
-find "$work/drawings" -name '*.dxf' | sort | sed 's/^/*\t/' >"$work/jobs.txt"
+find "$work/drawings" -name '*.dxf' | sort | sed 's/^\(.*\)$/*\t"\1"/' >"$work/jobs.txt"
 /usr/bin/time -o "$work/w.time" -f '%M' "$plot" --kind polyline --layer 图框 \
     --output "$work/out-w" --worker <"$work/jobs.txt" >/dev/null 2>&1 || true
 printf 'peak memory of one worker plotting all %d drawings in turn: %.0f MiB\n' "$drawings" \

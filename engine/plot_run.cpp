@@ -86,6 +86,24 @@ void PlotRunner::RunPlot() {
         m_host.ShowMainWindow();
 }
 
+void PlotRunner::Prepare(CadLayout& layout, const PlotSettings& settings) {
+    PrepareLayout(layout, settings, m_host.Papers());
+    if (m_frameHook)
+        m_frameHook->DrawingStarted(layout);
+}
+
+void PlotRunner::PlotOne(CadLayout& layout, CadApplication& application, const FrameExtent& frame,
+                         const PlotSettings& settings, std::int16_t copies, int page) {
+    if (!m_frameHook) {
+        PlotFrame(layout, application, frame, settings, copies);
+        return;
+    }
+    m_frameHook->ConfigureFrame(layout, frame, settings, page);
+    application.ActiveDocument()->Plot()->PutNumberOfCopies(copies);
+    application.ActiveDocument()->Plot()->PlotToDevice();
+    m_frameHook->FramePlotted();
+}
+
 void PlotRunner::PlotSelectedFiles(const PlotSettings& settings) {
     m_host.ShowProgress();
     m_host.HideMainWindow();
@@ -102,18 +120,19 @@ void PlotRunner::PlotSelectedFiles(const PlotSettings& settings) {
         const std::string path = TrimBlanks(drawings.First());
         application->Documents()->Open(path);
         auto layout = application->ActiveDocument()->ActiveLayout();
-        PrepareLayout(*layout, settings, m_host.Papers());
+        Prepare(*layout, settings);
         const std::vector<FrameExtent> frames =
             FindFrames(*application->ActiveDocument(), settings);
+        int page = 0;
         if (!frames.empty())
             for (const auto& frame : OrderFrames(frames, settings.rowsBottomUp))
-                PlotFrame(*layout, *application, frame, settings, copies);
+                PlotOne(*layout, *application, frame, settings, copies, ++page);
         application->ActiveDocument()->Close(true);
         drawings.RemoveFirst();
     }
 }
 
-void PlotRunner::PlotCounted(CadPlotConfiguration& layout, const std::vector<FrameExtent>& frames,
+void PlotRunner::PlotCounted(CadLayout& layout, const std::vector<FrameExtent>& frames,
                              const PlotSettings& settings, std::int16_t copies) {
     auto application = m_session.Application();
     const int total = static_cast<int>(frames.size());
@@ -122,7 +141,7 @@ void PlotRunner::PlotCounted(CadPlotConfiguration& layout, const std::vector<Fra
         ++page;
         m_host.SetProgressLabel(ProgressLabel::Status, PageText(page, total));
         m_host.RepaintProgress();
-        PlotFrame(layout, *application, frame, settings, copies);
+        PlotOne(layout, *application, frame, settings, copies, page);
     }
 }
 
@@ -134,7 +153,7 @@ void PlotRunner::PlotCurrentDrawing(const PlotSettings& settings) {
     const std::int16_t copies = settings.Copies();
     auto application = m_session.Application();
     auto layout = application->ActiveDocument()->ActiveLayout();
-    PrepareLayout(*layout, settings, m_host.Papers());
+    Prepare(*layout, settings);
     const std::vector<FrameExtent> frames = FindFrames(*application->ActiveDocument(), settings);
     if (!frames.empty())
         PlotCounted(*layout, frames, settings, copies);
@@ -146,7 +165,7 @@ void PlotRunner::PlotCurrentDrawingPart(const PlotSettings& settings, bool& prog
     const std::int16_t copies = settings.Copies();
     auto application = m_session.Application();
     auto layout = application->ActiveDocument()->ActiveLayout();
-    PrepareLayout(*layout, settings, m_host.Papers());
+    Prepare(*layout, settings);
     const std::vector<FrameExtent> frames =
         PickFrames(*application->ActiveDocument(), *m_session.Utility(), settings);
     if (frames.empty())
@@ -177,13 +196,16 @@ void PlotRunner::PreviewBody(const PlotSettings& settings) {
         application->Documents()->Open(TrimBlanks(drawings.First()));
     }
     auto layout = application->ActiveDocument()->ActiveLayout();
-    PrepareLayout(*layout, settings, m_host.Papers());
+    Prepare(*layout, settings);
     const std::vector<FrameExtent> frames =
         settings.mode == PlotMode::CurrentDrawingPart
             ? PickFrames(*application->ActiveDocument(), *m_session.Utility(), settings)
             : FindFrames(*application->ActiveDocument(), settings);
     if (!frames.empty()) {
-        ConfigureFrame(*layout, frames.front(), settings);
+        if (m_frameHook)
+            m_frameHook->ConfigureFrame(*layout, frames.front(), settings, 0);
+        else
+            ConfigureFrame(*layout, frames.front(), settings);
         application->ActiveDocument()->Plot()->DisplayPlotPreview(1);
     }
     if (selectedFiles)

@@ -7,6 +7,7 @@
 
 #include "cad/cad_session.h"
 #include "cad/messages.h"
+#include "engine/frame_hook.h"
 #include "engine/frames.h"
 #include "engine/run_host.h"
 #include "settings/settings_file.h"
@@ -33,6 +34,8 @@ public:
     void RunPlot();
     // Shows the CAD application's preview of the first frame of the scope's first drawing.
     void Preview();
+    // Hands every frame's configuration to `hook` (not owned; null for the panel's rule alone).
+    void SetFrameHook(FrameHook* hook) { m_frameHook = hook; }
 
 private:
     void ConnectAndSaveSettings(const PlotSettings& settings);
@@ -40,9 +43,12 @@ private:
     void PlotSelectedFiles(const PlotSettings& settings);
     void PlotCurrentDrawing(const PlotSettings& settings);
     void PlotCurrentDrawingPart(const PlotSettings& settings, bool& progressShown);
-    void PlotCounted(CadPlotConfiguration& layout, const std::vector<FrameExtent>& frames,
+    void PlotCounted(CadLayout& layout, const std::vector<FrameExtent>& frames,
                      const PlotSettings& settings, std::int16_t copies);
     void PreviewBody(const PlotSettings& settings);
+    void Prepare(CadLayout& layout, const PlotSettings& settings);
+    void PlotOne(CadLayout& layout, CadApplication& application, const FrameExtent& frame,
+                 const PlotSettings& settings, std::int16_t copies, int page);
     void ReportFailure(std::int32_t number);
     // Runs a command's body; a failure is shown in its one message. False after a failure.
     bool Guarded(const std::function<void()>& body);
@@ -50,6 +56,7 @@ private:
     CadSession& m_session;
     RunHost& m_host;
     SettingsFile& m_settingsFile;
+    FrameHook* m_frameHook = nullptr;
 };
 
 } // namespace kw

@@ -142,6 +142,7 @@ std::string SettingsFile::ReadPath() const {
 bool SettingsFile::Read(StoredSettings& values, PrinterTable& printers) {
     values = StoredSettings{};
     printers.records.clear();
+    m_outputSection.clear();
     const std::string path = ReadPath();
     if (!FileExists(path))
         return false;
@@ -150,18 +151,26 @@ bool SettingsFile::Read(StoredSettings& values, PrinterTable& printers) {
         if (lines.size() < 5)
             throw Error(errors::kPathFileAccess, "settings file too short");
         PrinterTable table;
+        std::map<std::string, std::string> section;
+        std::size_t groups = 0;
         std::size_t next = 5;
         while (next < lines.size()) {
-            if (table.records.size() >= PrinterTable::kCapacity)
+            // Counted together, as earlier releases count them, so that they read this file.
+            if (groups >= PrinterTable::kCapacity)
                 throw Error(errors::kSubscriptOutOfRange, "too many printer records");
             if (next + 4 > lines.size())
                 throw Error(errors::kPathFileAccess, "incomplete printer record");
-            table.records.push_back(
-                {lines[next], lines[next + 1], lines[next + 2], lines[next + 3]});
+            if (lines[next] == kOptionGroupName)
+                section[lines[next + 1]] = lines[next + 2];
+            else
+                table.records.push_back(
+                    {lines[next], lines[next + 1], lines[next + 2], lines[next + 3]});
+            ++groups;
             next += 4;
         }
         values = {lines[0], lines[1], lines[2], lines[3], lines[4]};
         printers = std::move(table);
+        m_outputSection = std::move(section);
         return true;
     } catch (const Error&) {
         values = StoredSettings{};
@@ -179,7 +188,8 @@ void SettingsFile::Write(const StoredSettings& values, PrinterTable& printers,
         record.offsetX = current.offsetX;
         record.offsetY = current.offsetY;
         record.portraitFlag = flag;
-    } else if (printers.records.size() < PrinterTable::kCapacity) {
+    } else if (printers.records.size() + m_outputSection.size() < PrinterTable::kCapacity) {
+        // The option groups count against the hundred an earlier release reads.
         printers.records.push_back({current.printerName, current.offsetX, current.offsetY, flag});
     }
 
@@ -208,7 +218,41 @@ void SettingsFile::Write(const StoredSettings& values, PrinterTable& printers,
         lines.push_back(record.offsetY);
         lines.push_back(record.portraitFlag);
     }
+    for (const auto& [key, value] : m_outputSection) {
+        std::string oneLine = value;
+        std::replace(oneLine.begin(), oneLine.end(), '\r', ' ');
+        std::replace(oneLine.begin(), oneLine.end(), '\n', ' ');
+        lines.insert(lines.end(), {kOptionGroupName, key, oneLine, "False"});
+    }
     WriteTextLines(m_path, lines);
+}
+
+bool SettingsFile::WriteOutputSection() {
+    if (m_rejected || !FileExists(m_path))
+        return false;
+    std::vector<std::string> lines;
+    try {
+        lines = ReadTextLines(m_path);
+    } catch (const Error&) {
+        return false;
+    }
+    if (lines.size() < 5 || (lines.size() - 5) % 4 != 0)
+        return false;
+    std::vector<std::string> kept(lines.begin(), lines.begin() + 5);
+    for (std::size_t i = 5; i < lines.size(); i += 4)
+        if (lines[i] != kOptionGroupName)
+            kept.insert(kept.end(), lines.begin() + static_cast<std::ptrdiff_t>(i),
+                        lines.begin() + static_cast<std::ptrdiff_t>(i + 4));
+    if ((kept.size() - 5) / 4 + m_outputSection.size() > PrinterTable::kCapacity)
+        return false;
+    for (const auto& [key, value] : m_outputSection) {
+        std::string oneLine = value;
+        std::replace(oneLine.begin(), oneLine.end(), '\r', ' ');
+        std::replace(oneLine.begin(), oneLine.end(), '\n', ' ');
+        kept.insert(kept.end(), {kOptionGroupName, key, oneLine, "False"});
+    }
+    WriteTextLines(m_path, kept);
+    return true;
 }
 
 } // namespace kw

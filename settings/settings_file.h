@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,6 +42,12 @@ struct CurrentPrinter {
 };
 
 inline constexpr const char* kSettingsFileName = "Kestrelwick.ini";
+
+// The settings beyond the five panel values and the printers (the output options) are kept after
+// the printer records as four-line groups shaped like records: this name, the key, the value and
+// "False". Earlier releases read them as records of a printer that never exists and write them
+// back unchanged; a name no printer has.
+inline constexpr const char* kOptionGroupName = "[输出选项]";
 inline constexpr const char* kSettingsFolderVariable = "KESTRELWICK_SETTINGS_DIR";
 
 // Position (from 1) of the first record whose name equals `name` exactly, letter case significant.
@@ -100,10 +107,23 @@ public:
 
     bool RejectedAtStartup() const { return m_rejected; }
 
+    // The output options as the file held them (key → value); empty before Read and for a file
+    // without them. Write writes what is set here.
+    const std::map<std::string, std::string>& OutputSection() const { return m_outputSection; }
+    void SetOutputSection(std::map<std::string, std::string> section) {
+        m_outputSection = std::move(section);
+    }
+    // Rewrites the file's option groups alone, every other line as the file holds it. False, and
+    // nothing written, when there is no usable file yet (the next run's Write makes it) or when the
+    // groups would take the file past the hundred records earlier releases read. Throws Error
+    // when the file cannot be written.
+    bool WriteOutputSection();
+
 private:
     std::string m_path;
     std::string m_fallbackPath;
     bool m_rejected = false;
+    std::map<std::string, std::string> m_outputSection;
 };
 
 } // namespace kw

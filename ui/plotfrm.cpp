@@ -3,18 +3,34 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QLocale>
+#include <QMenu>
 #include <QTime>
 
+#include <filesystem>
+
+#include "cad/messages.h"
+#include "settings/error.h"
 #include "settings/list_file.h"
 #include "ui/aboutfrm.h"
 #include "ui/maker.h"
+#include "ui/outputfrm.h"
 #include "ui/platform/desktop.h"
 #include "ui/prompts.h"
 #include "ui/twips.h"
+#ifdef _WIN32
+#include <QTimer>
+
+#include "ui/platform/win32_services.h"
+#endif
 
 namespace kw::ui {
 
 namespace {
+
+#ifdef _WIN32
+// The system menu's item for the output options (a multiple of 16, below the system's own).
+constexpr unsigned kOutputOptionsCommand = 0x0110;
+#endif
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
@@ -66,7 +82,7 @@ plotfrm::plotfrm(PlotfrmServices services)
       m_programFolder(services.programFolder), m_showPromotions(std::move(services.showPromotions)),
       m_settingsFile(SettingsFile::Locate(S(QDir::toNativeSeparators(services.programFolder)),
                                           UserConfigFolder())),
-      m_runner(services.session, *this, m_settingsFile) {
+      m_runner(services.session, *this, m_settingsFile), m_output(std::move(services.output)) {
     setObjectName(QStringLiteral("plotfrm"));
     setWindowTitle(QString::fromUtf8(maker::kMainWindowCaption));
     setWindowIcon(ProgramIcon());
@@ -189,6 +205,13 @@ void plotfrm::ConnectHandlers() {
     connect(List2, &DrawingListBox::FilesDropped, this,
             [this](const QStringList& paths) { List2_OLEDragDrop(paths); });
     connect(List2, &QListWidget::itemSelectionChanged, this, [this] { List2_SelectionChanged(); });
+    List2->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(List2, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& position) { List2_ContextMenu(position); });
+#ifdef _WIN32
+    win32::AddSystemMenuItem(reinterpret_cast<win32::WindowHandle>(winId()), kOutputOptionsCommand,
+                             "输出选项...");
+#endif
 
     const std::pair<QPushButton*, void (plotfrm::*)()> buttons[] = {
         {xpcmdbutton5, &plotfrm::xpcmdbutton5_Click}, {xpcmdbutton6, &plotfrm::xpcmdbutton6_Click},
@@ -396,13 +419,116 @@ void plotfrm::Combo1_Click() {
 }
 
 void plotfrm::Command5_Click() {
+    auto output = StartOutput();
     m_runner.RunPlot();
+    FinishOutput(std::move(output), true);
     AfterRun();
 }
 
 void plotfrm::xpcmdbutton1_Click() {
+    auto output = StartOutput();
     m_runner.Preview();
+    FinishOutput(std::move(output), false);
     AfterRun();
+}
+
+// The output options: their window, and what a run makes of them.
+
+output::OutputOptions plotfrm::OutputOptions() const {
+    return output::FromSection(m_settingsFile.OutputSection());
+}
+
+void plotfrm::List2_ContextMenu(const QPoint& position) {
+    QMenu menu(List2);
+    menu.setObjectName(QStringLiteral("List2Menu"));
+    QAction* options = menu.addAction(QStringLiteral("输出选项..."));
+    options->setObjectName(QStringLiteral("OutputOptions"));
+    connect(options, &QAction::triggered, this, [this] { OpenOutputOptions(); });
+    menu.exec(List2->viewport()->mapToGlobal(position));
+}
+
+void plotfrm::OpenOutputOptions() {
+    outputfrm window(OutputOptions(), this);
+    if (window.exec() != QDialog::Accepted) {
+        return;
+    }
+    m_settingsFile.SetOutputSection(output::ToSection(window.Options()));
+    try {
+        // A file not written yet gets the options with the first run's settings.
+        m_settingsFile.WriteOutputSection();
+    } catch (const Error& failure) {
+        ShowError(MessageForError(failure.Number()));
+    }
+}
+
+std::unique_ptr<output::OutputRun> plotfrm::StartOutput() {
+    m_runFailed = false;
+    const output::OutputOptions options = OutputOptions();
+    if (!options.Active()) {
+        return nullptr;
+    }
+    if (!m_output && (!options.nameTemplate.empty() || options.merge != output::MergeMode::None ||
+                      options.catalogueCsv || options.catalogueXlsx)) {
+        // The host CAD plots to its own files and offers no drawing model to read fields from.
+        m_prompts.Message(
+            this, QString::fromUtf8(maker::kProgramName),
+            QStringLiteral("这个 CAD 程序不支持按标题栏字段命名、合并 PDF 和图纸目录；"
+                           "本次只按输出选项的图纸和比例打印。"));
+    }
+    output::OutputSetup setup;
+    setup.options = options;
+    const PlotSettings settings = Settings();
+    setup.panelPaper = m_papers.CanonicalName(settings.paperName);
+    try {
+        const std::string folder =
+            std::filesystem::path(
+                std::u8string(m_settingsFile.Path().begin(), m_settingsFile.Path().end()))
+                .parent_path()
+                .string();
+        setup.fields = output::LoadFieldDefinitions(folder);
+        if (m_output) {
+            setup.activeDrawing = m_output->activeDrawing;
+            setup.deviceTakesAnySheet =
+                m_output->takesAnySheet && m_output->takesAnySheet(settings.printerName);
+        }
+        auto run = std::make_unique<output::OutputRun>(std::move(setup));
+        if (m_output) {
+            m_output->current = run.get();
+        }
+        m_runner.SetFrameHook(run.get());
+        return run;
+    } catch (const Error& failure) {
+        // The run goes on by the main window's settings alone; the user learns why.
+        m_prompts.Error(this, Q(failure.Description()));
+        return nullptr;
+    }
+}
+
+#ifdef _WIN32
+bool plotfrm::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+    if (win32::SystemMenuCommand(message) == kOutputOptionsCommand) {
+        *result = 0;
+        // After the message is handled: the window is modal and runs its own loop.
+        QTimer::singleShot(0, this, [this] { OpenOutputOptions(); });
+        return true;
+    }
+    return QWidget::nativeEvent(eventType, message, result);
+}
+#endif
+
+void plotfrm::FinishOutput(std::unique_ptr<output::OutputRun> run, bool plotted) {
+    m_runner.SetFrameHook(nullptr);
+    if (m_output) {
+        m_output->current = nullptr;
+    }
+    if (!run || !plotted || m_runFailed) {
+        return;
+    }
+    try {
+        run->Finish();
+    } catch (const Error& failure) {
+        m_prompts.Error(this, Q(failure.Description()));
+    }
 }
 
 void plotfrm::AfterRun() {
@@ -499,6 +625,7 @@ void plotfrm::BringWindowToFront(const std::string& title) {
 }
 
 void plotfrm::ShowError(const std::string& text) {
+    m_runFailed = true;
     m_prompts.Error(this, Q(text));
 }
 

@@ -15,6 +15,7 @@
 #include "cad/catalogs.h"
 #include "engine/plot_run.h"
 #include "engine/run_host.h"
+#include "output/output_run.h"
 #include "settings/drawing_list.h"
 #include "settings/settings_file.h"
 #include "ui/drawing_list_box.h"
@@ -33,6 +34,9 @@ struct PlotfrmServices {
     QString programFolder;
     // Shows the two promotional windows; a failure is a failure of the start-up.
     std::function<void()> showPromotions;
+    // What the CAD offers the output options (the drawing's model for title-block fields, the
+    // PDF device's page names); null where it offers nothing, and paper and scale alone apply.
+    std::shared_ptr<output::OutputLink> output = nullptr;
 };
 
 // The main window: the settings panel, the drawing list and the commands. Its controls are the
@@ -69,6 +73,9 @@ public:
     // The progress window while it is open, else null.
     Form3* ProgressWindow() const { return m_form3; }
     const QString& HelpFile() const { return m_helpFile; }
+    // The output options window, from the drawing list's context menu or the system menu.
+    void OpenOutputOptions();
+    output::OutputOptions OutputOptions() const;
 
     QGroupBox* Frame1;
     DrawingListBox* List2;
@@ -160,6 +167,13 @@ private:
     void xpcmdbutton4_Click();
     void xpcmdbutton3_Click();
     void AfterRun();
+    void List2_ContextMenu(const QPoint& position);
+    // The output of the run about to start, or null when the options ask for nothing more.
+    std::unique_ptr<output::OutputRun> StartOutput();
+    void FinishOutput(std::unique_ptr<output::OutputRun> run, bool plotted);
+#ifdef _WIN32
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
+#endif
 
     QComboBox* Combo(CatalogList list) const;
     Form3* LoadedForm3();
@@ -180,6 +194,8 @@ private:
     QString m_listFileName;
     QPointer<Form3> m_form3;
     bool m_syncingList = false;
+    std::shared_ptr<output::OutputLink> m_output;
+    bool m_runFailed = false;
 };
 
 } // namespace kw::ui

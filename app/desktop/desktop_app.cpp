@@ -33,9 +33,12 @@ namespace kw::app {
 
 namespace {
 
-CadBackendFactory BackendFactory(const QString& programFolder) {
+// `output` is what the CAD offers the output options, left null when it offers nothing.
+CadBackendFactory BackendFactory(const QString& programFolder,
+                                 std::shared_ptr<output::OutputLink>& output) {
 #if defined(KW_HAVE_COM_CAD)
     Q_UNUSED(programFolder);
+    Q_UNUSED(output);
     return ComBackendFactory();
 #elif defined(KW_USE_BUILTIN_CAD)
     // One backend for the whole run of the program: Start makes the built-in application and
@@ -50,10 +53,34 @@ CadBackendFactory BackendFactory(const QString& programFolder) {
     for (const QString& folder :
          qEnvironmentVariable("KESTRELWICK_FONTS").split(QDir::listSeparator(), Qt::SkipEmptyParts))
         options.fontFolders.push_back(QDir::toNativeSeparators(folder).toStdString());
+    output = std::make_shared<output::OutputLink>();
+    std::weak_ptr<output::OutputLink> link = output;
+    options.pageName = [link] {
+        const auto run = link.lock();
+        return run && run->current ? run->current->PendingName() : std::string();
+    };
+    options.plotted = [link](const builtin::PlottedJob& job) {
+        if (const auto run = link.lock(); run && run->current) {
+            run->current->PageWritten(job.file);
+        }
+    };
     auto backend = std::make_shared<builtin::BuiltinBackend>(std::move(options));
+    std::weak_ptr<builtin::BuiltinBackend> weakBackend = backend;
+    output->activeDrawing = [weakBackend] {
+        output::ActiveDrawing active;
+        const auto cad = weakBackend.lock();
+        if (const auto application = cad ? cad->Application() : nullptr) {
+            const auto [document, path] = application->ActiveDrawing();
+            active.document = document;
+            active.path = path;
+        }
+        return active;
+    };
+    output->takesAnySheet = [](const std::string& device) { return device == builtin::kPdfDevice; };
     return [backend] { return backend; };
 #else
     Q_UNUSED(programFolder);
+    Q_UNUSED(output);
     return [] { return std::make_shared<NoCadBackend>(); };
 #endif
 }
@@ -87,7 +114,8 @@ int RunDesktop(int argc, char** argv, const std::function<void(ui::plotfrm&)>& s
     const QString programFolder = QApplication::applicationDirPath();
     ui::QtPrompts prompts;
     ui::DesktopShell shell;
-    CadSession session(BackendFactory(programFolder), [&prompts](const std::string& text) {
+    std::shared_ptr<output::OutputLink> output;
+    CadSession session(BackendFactory(programFolder, output), [&prompts](const std::string& text) {
         prompts.Message(QApplication::activeWindow(), QString::fromUtf8(ui::maker::kProgramName),
                         QString::fromStdString(text));
     });
@@ -98,9 +126,9 @@ int RunDesktop(int argc, char** argv, const std::function<void(ui::plotfrm&)>& s
 
     int result = 0;
     {
-        ui::plotfrm mainWindow(
-            ui::PlotfrmServices{session, prompts, shell, programFolder,
-                                [&] { ui::ShowPromotionWindows(pagesFolder, makeView, shell); }});
+        ui::plotfrm mainWindow(ui::PlotfrmServices{
+            session, prompts, shell, programFolder,
+            [&] { ui::ShowPromotionWindows(pagesFolder, makeView, shell); }, output});
         mainWindow.show();
         if (started) {
             QTimer::singleShot(0, &mainWindow, [&] { started(mainWindow); });

@@ -95,11 +95,17 @@ std::string DefaultLogPath() {
     }
 }
 
+std::filesystem::path FsPath(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 // One drawing of the batch: what to plot of it and the records a resumed run keeps.
 struct BatchItem {
     WorkerJob job;
     bool work = true;
     std::vector<PageRecord> kept;
+    // A resumed page's frame as the earlier run found it, to notice a drawing changed since.
+    std::map<int, FrameExtent> earlierFrames;
 };
 
 // Writes records in serial order and keeps the user informed.
@@ -228,6 +234,12 @@ std::vector<BatchItem> ItemsToResume(const std::string& logPath) {
             redo.job.pages = drawing.pages;
         }
     }
+    for (const PageRecord& record : log) {
+        BatchItem& redo = byDrawing[record.drawing];
+        if (redo.work && record.frame && record.page > 0) {
+            redo.earlierFrames[record.page] = *record.frame;
+        }
+    }
     std::vector<BatchItem> items;
     for (const std::string& drawing : order) {
         items.push_back(std::move(byDrawing[drawing]));
@@ -252,16 +264,23 @@ int RunBatch(const PlotOptions& options, DrawingPlotter& plotter, const std::str
         items = ItemsToResume(options.resumeLog);
     } else {
         for (const std::string& drawing : DrawingsOf(options, err)) {
-            items.push_back({{drawing, {}}, true, {}});
+            items.push_back({{drawing, {}}, true, {}, {}});
         }
+    }
+    // Nothing found is a mistake in what was named; a shard may well be left with nothing.
+    if (items.empty() && !options.shard && options.resumeLog.empty()) {
+        err << "kestrelwick-plot: no drawing to plot (.dxf or .dwg files, folders, patterns or "
+               "list files; --recursive for sub-folders)"
+            << std::endl;
+        return 2;
     }
     const std::string logPath = options.logPath.empty() ? DefaultLogPath() : options.logPath;
     // Resuming into the log it resumes: the new log is written beside it and takes its place
     // only when complete, so a run cut short leaves the old one whole.
     std::error_code ignored;
-    const bool inPlace = !options.resumeLog.empty() &&
-                         std::filesystem::equivalent(std::filesystem::u8path(options.resumeLog),
-                                                     std::filesystem::u8path(logPath), ignored);
+    const bool inPlace =
+        !options.resumeLog.empty() &&
+        std::filesystem::equivalent(FsPath(options.resumeLog), FsPath(logPath), ignored);
     std::optional<RunLogWriter> log(std::in_place, inPlace ? logPath + ".part" : logPath);
 
     const int drawings = static_cast<int>(items.size());
@@ -284,6 +303,15 @@ int RunBatch(const PlotOptions& options, DrawingPlotter& plotter, const std::str
     bool stop = false;
     const auto emit = [&](std::size_t i, const std::vector<PageRecord>& made) {
         for (const auto& [record, fresh] : Joined(items[i].kept, made)) {
+            // Pages are redone by number: a drawing edited since may have another frame there.
+            const auto earlier = items[i].earlierFrames.find(record.page);
+            if (fresh && record.frame && earlier != items[i].earlierFrames.end() &&
+                !(earlier->second == *record.frame)) {
+                report.ClearBar();
+                err << record.drawing << ": 第 " << record.page << " 页的图框已不同于上次运行（"
+                    << ExtentText(earlier->second) << " → " << ExtentText(*record.frame)
+                    << "）：图形在两次运行之间被修改过" << std::endl;
+            }
             report.Page(record, fresh);
         }
         report.EndDrawing(static_cast<int>(i) + 1, items[i].job.drawing);
@@ -357,7 +385,7 @@ int RunBatch(const PlotOptions& options, DrawingPlotter& plotter, const std::str
     if (inPlace) {
         const std::string written = log->Path();
         log.reset();
-        std::filesystem::rename(std::filesystem::u8path(written), std::filesystem::u8path(logPath));
+        std::filesystem::rename(FsPath(written), FsPath(logPath));
     }
     out << kRunFinished << '\n' << "结束时间 " << LocalTime() << '\n';
     const RunCounts counts = CountRecords(report.Records());

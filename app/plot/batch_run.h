@@ -11,7 +11,7 @@ namespace kw {
 // The plot of a batch: expands the paths (or reads the log to resume), takes the shard, plots
 // every drawing in turn or in worker processes, writes the run log, prints one line per file
 // written and per failure, and ends with a summary. Returns the exit status: 0 when every page
-// was plotted, 1 when any failed.
+// was plotted, 1 when any failed, 2 when nothing named is a drawing.
 int RunBatch(const PlotOptions& options, DrawingPlotter& plotter, const std::string& program,
              std::ostream& out, std::ostream& err);
 

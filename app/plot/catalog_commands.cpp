@@ -1,11 +1,13 @@
 #include "app/plot/catalog_commands.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <ostream>
 
 #include "app/plot/batch_run.h"
 #include "app/plot/drawing_plotter.h"
 #include "app/plot/frame_finders.h"
+#include "batch/run_log.h"
 #include "cad/builtin/plot_devices.h"
 #include "engine/frames.h"
 #include "settings/error.h"
@@ -152,6 +154,29 @@ PaperTable CheckDeviceAndPaper(CadSession& session, const PlotSettings& settings
                                               "\" lists its papers)");
     }
     return papers;
+}
+
+void CheckNamedFiles(const PlotOptions& options) {
+    namespace fs = std::filesystem;
+    const auto path = [](const std::string& text) {
+        return fs::path(std::u8string(text.begin(), text.end()));
+    };
+    std::error_code error;
+    for (const std::string& folder : options.fontFolders) {
+        if (!fs::is_directory(path(folder), error)) {
+            throw Error(errors::kInvalidCall, "--fonts: there is no folder " + folder);
+        }
+    }
+    if (!options.resumeLog.empty() && !fs::is_regular_file(path(options.resumeLog), error)) {
+        throw Error(errors::kInvalidCall, "--resume: there is no run log " + options.resumeLog);
+    }
+    if (!options.resumeLog.empty()) {
+        try {
+            ReadRunLog(options.resumeLog);
+        } catch (const Error& failure) {
+            throw Error(errors::kInvalidCall, "--resume: " + failure.Description());
+        }
+    }
 }
 
 void SaveSettings(SettingsFile& file, const PlotSettings& settings, PrinterTable printers) {

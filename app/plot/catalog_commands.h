@@ -27,6 +27,9 @@ int PrintCatalog(CadSession& session, const PlotOptions& options, std::ostream& 
 // Error 5 naming the option and where to look.
 PaperTable CheckDeviceAndPaper(CadSession& session, const PlotSettings& settings);
 
+// The folders and files the options name, checked before any work: Error 5 naming the option.
+void CheckNamedFiles(const PlotOptions& options);
+
 // --save-settings: the five values and the device's record, as the desktop program's run stores
 // them.
 void SaveSettings(SettingsFile& file, const PlotSettings& settings, PrinterTable printers);

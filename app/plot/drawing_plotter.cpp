@@ -96,6 +96,9 @@ bool DrawingPlotter::Plot(const std::string& drawing, const std::vector<int>& pa
         document = application->Documents()->Open(drawing);
         layout = document->ActiveLayout();
         PrepareLayout(*layout, m_settings, m_papers);
+        if (m_output != nullptr) {
+            m_output->DrawingStarted(*layout);
+        }
         frames = m_findPages(drawing, *document);
     });
     const auto closeDocument = [&](bool save) {
@@ -145,7 +148,15 @@ bool DrawingPlotter::Plot(const std::string& drawing, const std::vector<int>& pa
         } else {
             m_lastJob.reset();
             if (Attempt(record, [&] {
-                    PlotFrame(*layout, *application, frames[i].frame, m_settings, copies);
+                    if (m_output == nullptr) {
+                        PlotFrame(*layout, *application, frames[i].frame, m_settings, copies);
+                        return;
+                    }
+                    m_output->ConfigureFrame(*layout, frames[i].frame, m_settings, page);
+                    record.paper = m_output->PendingPaper();
+                    application->ActiveDocument()->Plot()->PutNumberOfCopies(copies);
+                    application->ActiveDocument()->Plot()->PlotToDevice();
+                    m_output->FramePlotted();
                 })) {
                 if (m_lastJob) {
                     record.outputFile = m_lastJob->file;

@@ -10,6 +10,7 @@
 #include "cad/builtin/builtin_cad.h"
 #include "cad/cad_session.h"
 #include "cad/catalogs.h"
+#include "output/output_run.h"
 #include "settings/plot_settings.h"
 
 namespace kw {
@@ -31,7 +32,15 @@ public:
               const std::function<void(const PageRecord&)>& done);
 
     // The built-in CAD's word that a job is out; wired to BuiltinOptions::plotted.
-    void NotePlotted(const builtin::PlottedJob& job) { m_lastJob = job; }
+    void NotePlotted(const builtin::PlottedJob& job) {
+        m_lastJob = job;
+        if (m_output != nullptr) {
+            m_output->PageWritten(job.file);
+        }
+    }
+    // Hands every frame's paper, scale and name to the output options' run (not owned; null for
+    // the panel's rule alone).
+    void SetOutput(output::OutputRun* run) { m_output = run; }
 
 private:
     PageRecord Record(const std::string& drawing, int page) const;
@@ -42,6 +51,7 @@ private:
     PageFinder m_findPages;
     bool m_saveDrawings;
     std::optional<builtin::PlottedJob> m_lastJob;
+    output::OutputRun* m_output = nullptr;
 };
 
 // The message table's text for the failure's number, then what the CAD said about it.

@@ -9,6 +9,7 @@
 #include "app/plot/catalog_commands.h"
 #include "app/plot/drawing_plotter.h"
 #include "app/plot/plot_options.h"
+#include "app/plot/plot_output_run.h"
 #include "cad/builtin/builtin_cad.h"
 #include "cad/cad_session.h"
 #include "cad/messages.h"
@@ -39,6 +40,7 @@ int main(int argc, char** argv) {
     PlotOptions options;
     try {
         options = ParsePlotOptions(arguments, DefaultsFrom(stored));
+        CheckNamedFiles(options);
         if (!settingsPath.empty() && !options.saveSettings && !FileExists(settingsPath)) {
             throw Error(errors::kFileNotFound,
                         "--settings: there is no settings file " + settingsPath);
@@ -62,6 +64,10 @@ int main(int argc, char** argv) {
         if (plotter != nullptr) {
             plotter->NotePlotted(job);
         }
+    };
+    std::unique_ptr<output::OutputRun> outputRun;
+    cadOptions.pageName = [&outputRun] {
+        return outputRun ? outputRun->PendingName() : std::string();
     };
     auto backend = std::make_shared<builtin::BuiltinBackend>(cadOptions);
     CadSession session([backend] { return backend; },
@@ -91,15 +97,24 @@ int main(int argc, char** argv) {
         DrawingPlotter drawingPlotter(session, options.settings, papers, std::move(findPages),
                                       options.saveSettings);
         plotter = &drawingPlotter;
+        try {
+            outputRun = MakeOutputRun(options, backend, settingsFile.Path(),
+                                      papers.CanonicalName(options.settings.paperName), std::cerr);
+        } catch (const Error& failure) {
+            std::cerr << "kestrelwick-plot: " << failure.Description() << std::endl;
+            return 2;
+        }
+        drawingPlotter.SetOutput(outputRun.get());
         if (options.worker) {
             return RunWorker(drawingPlotter, options.stopOnError);
         }
         if (options.saveSettings) {
             SaveSettings(settingsFile, options.settings, printers);
         }
-        return RunBatch(options, drawingPlotter,
-                        QCoreApplication::applicationFilePath().toStdString(), std::cout,
-                        std::cerr);
+        const int status =
+            RunBatch(options, drawingPlotter, QCoreApplication::applicationFilePath().toStdString(),
+                     std::cout, std::cerr);
+        return FinishOutput(outputRun.get(), status, std::cout, std::cerr);
     } catch (const Error& failure) {
         std::cerr << MessageForError(failure.Number()) << '\n'
                   << failure.Description() << std::endl;

@@ -8,6 +8,8 @@
 #include <set>
 #include <system_error>
 
+#include "output/catalogue.h"
+#include "output/sheets.h"
 #include "settings/error.h"
 
 namespace kw {
@@ -91,9 +93,10 @@ bool IsFolder(const std::string& path) {
 // --save-settings reaches them so that they store the plot settings in their drawings (a worker
 // never writes the settings file), --stop-on-error so that they stop within a drawing too.
 const std::set<std::string> kParentOnly = {
-    "--log",   "--resume", "-j",        "--jobs",      "--shard",    "--worker",
-    "--pages", "--papers", "--list",    "--explain",   "--progress", "--no-progress",
-    "--help",  "-h",       "--devices", "--recursive", "-r",         "--merge-logs"};
+    "--log",   "--resume",    "-j",        "--jobs",      "--shard",    "--worker",
+    "--pages", "--papers",    "--list",    "--explain",   "--progress", "--no-progress",
+    "--help",  "-h",          "--devices", "--recursive", "-r",         "--merge-logs",
+    "--merge", "--catalogue", "--columns"};
 
 } // namespace
 
@@ -133,9 +136,48 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
         {"--layer", [&](const std::string& v) { s.frameLayer = v; }},
         {"--block", [&](const std::string& v) { s.blockName = v; }},
         {"--xref", [&](const std::string& v) { s.xrefName = v; }},
-        {"--name", [&](const std::string& v) { name = v; }},
+        {"--name",
+         [&](const std::string& v) {
+             // A name with a field in braces is a file name template; frames are named with
+             // --layer, --block and --xref as well, so no frame name is lost to this.
+             if (v.find('{') != std::string::npos) {
+                 options.output.nameTemplate = v;
+             } else {
+                 name = v;
+             }
+         }},
+        {"--scale", [&](const std::string& v) { options.output.scale = v; }},
+        {"--merge",
+         [&](const std::string& v) {
+             try {
+                 options.output.merge = output::ParseMerge(v);
+             } catch (const std::invalid_argument& failure) {
+                 Fail(std::string("--merge: ") + failure.what());
+             }
+         }},
+        {"--catalogue",
+         [&](const std::string& v) {
+             for (const std::string& format : output::ParseColumns(v)) {
+                 if (format == "csv") {
+                     options.output.catalogueCsv = true;
+                 } else if (format == "xlsx") {
+                     options.output.catalogueXlsx = true;
+                 } else {
+                     Fail("--catalogue: expected csv, xlsx or csv,xlsx, got \"" + v + "\"");
+                 }
+             }
+         }},
+        {"--columns", [&](const std::string& v) { options.output.columns = v; }},
+        {"--fields", [&](const std::string& v) { options.fieldsFile = v; }},
         {"--device", [&](const std::string& v) { s.printerName = v; }},
-        {"--paper", [&](const std::string& v) { s.paperName = v; }},
+        {"--paper",
+         [&](const std::string& v) {
+             if (v == "auto") {
+                 options.output.paper = output::PaperMode::Auto;
+             } else {
+                 s.paperName = v;
+             }
+         }},
         {"--style", [&](const std::string& v) { s.styleTable = v; }},
         {"--length", [&](const std::string& v) { s.frameLength = v; }},
         {"--allowance", [&](const std::string& v) { s.pointAllowance = v; }},
@@ -211,7 +253,8 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
         const bool forWorkers = kParentOnly.count(key) == 0;
         if (key == "--styles") {
             // "--styles DIR" (or --styles=DIR) adds a folder of table files; a plain "--styles"
-            // lists the tables. A drawing is never a folder, so the two cannot be confused.
+            // lists the tables. A folder right after it is always taken as one of tables, so a
+            // folder of drawings is named anywhere else on the line.
             if (inlineValue) {
                 options.styleFolders.push_back(*inlineValue);
                 options.workerArguments.insert(options.workerArguments.end(),
@@ -284,6 +327,22 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
     }
     if (options.action == PlotAction::Plot) {
         CheckPlotValues(s);
+    }
+    try {
+        output::ParseScale(options.output.scale);
+    } catch (const std::invalid_argument& failure) {
+        Fail(std::string("--scale: ") + failure.what());
+    }
+    if (options.output.scale != "auto" && options.output.paper != output::PaperMode::Auto) {
+        Fail("--scale 1:N needs --paper auto (the panel's paper keeps the frame-length rule)");
+    }
+    // Merged files and the catalogue gather every page of the run in the one process.
+    if (options.output.merge != output::MergeMode::None || options.output.catalogueCsv ||
+        options.output.catalogueXlsx) {
+        if (options.jobs > 1) {
+            Fail("--merge and --catalogue gather every page in one process: give them without -j");
+        }
+        options.jobs = 1;
     }
     return options;
 }

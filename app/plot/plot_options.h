@@ -6,6 +6,7 @@
 
 #include "batch/drawing_paths.h"
 #include "batch/reading_order.h"
+#include "output/output_options.h"
 #include "settings/plot_settings.h"
 
 namespace kw {
@@ -47,6 +48,11 @@ struct PlotOptions {
     bool worker = false;
     // The options that decide how a page is plotted, as given, for the workers' command line.
     std::vector<std::string> workerArguments;
+
+    // --paper auto, --scale, --name TEMPLATE, --merge, --catalogue, --columns: what the run makes
+    // of its pages beyond the panel's rule.
+    output::OutputOptions output;
+    std::string fieldsFile; // --fields FILE: title-block field definitions
 };
 
 // Reads the command line (without the program name) over `defaults`, which hold the panel's

@@ -23,7 +23,7 @@ constexpr const char* kChineseUsage = R"(用法: kestrelwick-plot [选项] 路�
   --layer 图层             图框所在图层（默认“图框”）
   --block 名称             图框块名（默认“RmTK”）
   --xref 名称              图框外部参照名（默认“tk_xref”）
-  --name 名称              所选图框类型的图层或名称
+  --name 名称              所选图框类型的图层或名称（不含 {}）
   --order classic|rows|columns|number
                            阅读顺序：classic（默认，本程序一贯的规则）、rows（按纵向重叠分行）、
                            columns（按横向重叠分列）、number（按图号；暂按位置）
@@ -33,6 +33,16 @@ constexpr const char* kChineseUsage = R"(用法: kestrelwick-plot [选项] 路�
 怎样打印
   --device 打印机          打印机（默认 Kestrelwick PDF）；--devices 列出打印机
   --paper 图纸             图纸，显示名或标准名；--papers 打印机 列出其图纸
+  --paper auto             每个图框按其图幅和比例出图（PDF 页面即该图幅，打印机取能容下它的
+                           最小图纸）；不是标准图幅的图框按图框标准长度打印在默认图纸上
+  --scale auto|1:N         与 --paper auto 同用：auto 按常用比例识别，1:N 指定比例
+  --name 模板              含 {字段} 时为文件名模板，如 "{图号}_{图名}"；字段取自图框的标题栏
+                           （TitleFields.ini），另有 {drawing} {page:03} {index} {sheet} {scale}；
+                           缺字段时用 "{drawing}-{page:03}"
+  --merge drawing|run      另写每个图形或整批合并的 PDF，每页一个书签（名称按模板）
+  --catalogue csv,xlsx     写图纸目录“图纸目录.csv”“图纸目录.xlsx”
+  --columns 列,列,...      图纸目录的列（默认 序号,图号,图名,图幅,比例,页码,文件）
+  --fields 文件            标题栏字段定义文件（默认设置文件旁的 TitleFields.ini）
   --style 样式表           打印样式表；--styles 列出样式表
   --styles 文件夹          打印样式表文件（.ctb、.stb）所在文件夹，先于程序旁的 PlotStyles 文件夹
   --portrait               纵向（默认横向）
@@ -94,7 +104,7 @@ What to plot
   --layer LAYER            layer of frame polylines (default "图框")
   --block NAME             block name of frames (default "RmTK")
   --xref NAME              external reference name of frames (default "tk_xref")
-  --name NAME              layer or name for the chosen frame kind
+  --name NAME              layer or name for the chosen frame kind (without {})
   --order classic|rows|columns|number
                            reading order: classic (default, the program's established rule),
                            rows (grouped by vertical overlap), columns (grouped by horizontal
@@ -105,6 +115,18 @@ What to plot
 How to plot
   --device DEVICE          device (default Kestrelwick PDF); --devices lists them
   --paper PAPER            paper, display or canonical name; --papers DEVICE lists them
+  --paper auto             each frame on its own sheet at its drawing scale (a PDF page is the
+                           sheet, a printer gets the smallest paper that holds it); a frame
+                           that is no standard sheet keeps the frame length on the paper
+  --scale auto|1:N         with --paper auto: recognise the scale, or force 1:N
+  --name TEMPLATE          with {fields}, a file name template such as "{图号}_{图名}": fields
+                           from the title block (TitleFields.ini), and {drawing} {page:03}
+                           {index} {sheet} {scale}; "{drawing}-{page:03}" when one is missing
+  --merge drawing|run      also one PDF per drawing or per run, a bookmark per page (its name)
+  --catalogue csv,xlsx     write the drawing catalogue 图纸目录.csv / 图纸目录.xlsx
+  --columns A,B,...        catalogue columns (default 序号,图号,图名,图幅,比例,页码,文件)
+  --fields FILE            title-block field definitions (default TitleFields.ini beside the
+                           settings file)
   --style TABLE            plot style table; --styles lists them
   --styles DIR             folder of plot style table files (.ctb, .stb), searched before the
                            PlotStyles folder beside the program

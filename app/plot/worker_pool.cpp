@@ -42,23 +42,37 @@ std::unique_ptr<QProcess> StartWorker(const std::string& program,
 }
 
 std::string JobLine(const WorkerJob& job) {
-    std::string pages;
+    std::string line;
     for (const int page : job.pages) {
-        pages += (pages.empty() ? "" : ",") + std::to_string(page);
+        if (!line.empty()) {
+            line += ',';
+        }
+        line += std::to_string(page);
     }
-    return (pages.empty() ? "*" : pages) + "\t" + job.drawing + "\n";
+    if (line.empty()) {
+        line.push_back('*');
+    }
+    // Quoted, so that no character of a path (a line feed among them) can break the line.
+    line += '\t';
+    line += QuoteJson(job.drawing);
+    line += '\n';
+    return line;
 }
 
 // The worker ended before it said it was done with its drawing.
 void FailCurrent(Worker& worker, const std::string& drawing) {
     const QProcess& process = *worker.process;
-    const std::string why =
-        process.error() == QProcess::FailedToStart
-            ? "the worker could not be started: " + process.errorString().toStdString()
-        : process.exitStatus() == QProcess::CrashExit
-            ? "the worker ended abnormally while plotting this drawing"
-            : "the worker ended with status " + std::to_string(process.exitCode()) +
-                  " while plotting this drawing";
+    std::string why;
+    if (process.error() == QProcess::FailedToStart) {
+        why = "the worker could not be started: ";
+        why += process.errorString().toStdString();
+    } else if (process.exitStatus() == QProcess::CrashExit) {
+        why = "the worker ended abnormally while plotting this drawing";
+    } else {
+        why = "the worker ended with status ";
+        why += std::to_string(process.exitCode());
+        why += " while plotting this drawing";
+    }
     worker.current.err +=
         QString::fromLocal8Bit(worker.process->readAllStandardError()).toStdString();
     PageRecord failed;
@@ -181,7 +195,11 @@ int ServeWorker(std::istream& in, std::ostream& out,
             continue;
         }
         WorkerJob job;
-        job.drawing = line.substr(tab + 1);
+        try {
+            job.drawing = UnquoteJson(line.substr(tab + 1));
+        } catch (const Error&) {
+            continue;
+        }
         const std::string pages = line.substr(0, tab);
         for (std::size_t start = 0; pages != "*" && start < pages.size();) {
             const std::size_t comma = std::min(pages.find(',', start), pages.size());

@@ -45,8 +45,9 @@ private:
 };
 
 // The worker's side: reads one job per line from `in` ("PAGES<TAB>DRAWING", PAGES "*" or
-// "2,5"), plots it with `plot` and answers on `out` with its records, one JSON line each, what it
-// said on stderr (`#err` and a JSON string) and `#done`. Returns at the end of `in`.
+// "2,5", DRAWING a JSON string), plots it with `plot` and answers on `out` with its records, one
+// JSON line each, what it said on stderr (`#err` and a JSON string) and `#done`. Returns at the end
+// of `in`.
 int ServeWorker(std::istream& in, std::ostream& out,
                 const std::function<void(const WorkerJob&,
                                          const std::function<void(const PageRecord&)>&)>& plot);

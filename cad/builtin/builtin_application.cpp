@@ -311,6 +311,14 @@ std::size_t BuiltinApplication::DocumentCount() const {
     return m_state->documents.size();
 }
 
+std::pair<const drawing::Document*, std::string> BuiltinApplication::ActiveDrawing() const {
+    const auto active = m_state->Active();
+    if (!active) {
+        return {nullptr, {}};
+    }
+    return {&active->drawing, active->path.empty() ? active->name : active->path};
+}
+
 std::shared_ptr<CadApplication> BuiltinBackend::Attach() {
     if (!m_application) {
         Fail(builtin_errors::kFailed, "the built-in CAD is not running");

@@ -14,6 +14,10 @@
 #include "cad/builtin/dwg_conversion.h"
 #include "cad/builtin/plot_devices.h"
 
+namespace kw::drawing {
+class Document;
+}
+
 namespace kw::builtin {
 
 // The executable name that FullName reports. Exactly nine characters, so that the template rule
@@ -53,6 +57,9 @@ struct BuiltinOptions {
     std::string plotFolder;
     // Told of every plot job once its device has it (the file written, the job spooled).
     std::function<void(const PlottedJob&)> plotted;
+    // The name (without ".pdf") the PDF device gives the page it writes next; no callback or an
+    // empty name for "<drawing>-NNN.pdf". A name in use is never replaced: "_2", "_3" … follow.
+    std::function<std::string()> pageName;
     // Folders of plot style table files (.ctb, .stb), searched before the PlotStyles folder
     // beside the program (kStyleFolderName).
     std::vector<std::string> styleFolders;
@@ -98,6 +105,9 @@ public:
     // What the command line has shown: prompts and answers to commands, one entry each.
     std::vector<std::string> CommandLine() const;
     std::size_t DocumentCount() const;
+    // The model of the active drawing (null when none is open) and its path, or its name when it
+    // has never been saved. Valid until the drawing is closed.
+    std::pair<const drawing::Document*, std::string> ActiveDrawing() const;
 
 private:
     std::shared_ptr<ApplicationState> m_state;

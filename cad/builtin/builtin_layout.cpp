@@ -3,6 +3,7 @@
 
 #include "cad/builtin/builtin_objects.h"
 #include "cad/builtin/paper_sizes.h"
+#include "output/sheets.h"
 #include "render/plot_style_table.h"
 
 namespace kw::builtin {
@@ -67,6 +68,13 @@ public:
         for (const PaperSize& offered : m_state->App()->devices.Papers(settings.configName)) {
             if (Lower(offered.canonicalName) == Lower(paperName)) {
                 paper = offered;
+            }
+        }
+        if (!paper && settings.configName == kPdfDevice) {
+            // The PDF device makes a page of any size a name gives: a lengthened sheet of the
+            // building standard, a custom sheet of the host's naming.
+            if (const auto sized = output::PaperFromCanonicalName(paperName)) {
+                paper = PaperSize{paperName, paperName, sized->widthMm, sized->heightMm};
             }
         }
         if (!paper) {

@@ -54,7 +54,11 @@ void PlotActiveLayout(DocumentState& document) {
         job.device = device;
         job.drawing = document.path.empty() ? document.name : document.path;
         job.copies = document.copies;
-        if (device == kPdfDevice) {
+        const std::string named = app->options.pageName ? app->options.pageName() : std::string();
+        if (device == kPdfDevice && !named.empty()) {
+            job.file = WriteNamedPdfPage(PdfFolder(app->options.plotFolder, document.path), named,
+                                         sheet, named, paint);
+        } else if (device == kPdfDevice) {
             job.file = WritePdfPage(PdfFolder(app->options.plotFolder, document.path), stem, page,
                                     sheet, title, paint);
         } else {

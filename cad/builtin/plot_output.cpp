@@ -88,15 +88,20 @@ void PaintPdf(QFileDevice& file, const std::string& where, SheetMm sheet, const 
     }
 }
 
-std::string WritePdfPage(const std::string& folder, const std::string& stem, int number,
-                         SheetMm sheet, const std::string& title, const PagePainter& paint) {
+namespace {
+
+// Writes the page beside its final name, then gives it the first free name of `candidate`
+// (1, 2, …), never replacing a file.
+std::string WritePdfAs(const std::string& folder, const std::string& hint, SheetMm sheet,
+                       const std::string& title, const PagePainter& paint,
+                       const std::function<std::string(int)>& candidateName) {
     const QDir dir(Q(folder));
     if (!dir.exists() && !QDir().mkpath(dir.path())) {
         Fail(device_errors::kPathNotFound,
              "the folder " + folder + " does not exist and cannot be made");
     }
     // Written beside its final name, so that the rename below is one step on one file system.
-    QTemporaryFile temporary(dir.filePath(Q("." + stem + "-XXXXXX.part")));
+    QTemporaryFile temporary(dir.filePath(Q("." + hint + "-XXXXXX.part")));
     if (!temporary.open()) {
         Fail(device_errors::kAccessDenied, "cannot write a file in the folder " + folder + ": " +
                                                temporary.errorString().toStdString());
@@ -104,8 +109,8 @@ std::string WritePdfPage(const std::string& folder, const std::string& stem, int
     PaintPdf(temporary, "in the folder " + folder, sheet, title, paint);
     temporary.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                              QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    for (int candidate = std::max(number, 1);; ++candidate) {
-        const QString target = dir.filePath(Q(PdfFileName(stem, candidate)));
+    for (int candidate = 1;; ++candidate) {
+        const QString target = dir.filePath(Q(candidateName(candidate)));
         if (QFileInfo::exists(target)) {
             continue;
         }
@@ -119,6 +124,22 @@ std::string WritePdfPage(const std::string& folder, const std::string& stem, int
                                                    ": " + temporary.errorString().toStdString());
         }
     }
+}
+
+} // namespace
+
+std::string WritePdfPage(const std::string& folder, const std::string& stem, int number,
+                         SheetMm sheet, const std::string& title, const PagePainter& paint) {
+    const int first = std::max(number, 1);
+    return WritePdfAs(folder, stem, sheet, title, paint,
+                      [&](int candidate) { return PdfFileName(stem, first + candidate - 1); });
+}
+
+std::string WriteNamedPdfPage(const std::string& folder, const std::string& name, SheetMm sheet,
+                              const std::string& title, const PagePainter& paint) {
+    return WritePdfAs(folder, "page", sheet, title, paint, [&](int candidate) {
+        return (candidate == 1 ? name : name + "_" + std::to_string(candidate)) + ".pdf";
+    });
 }
 
 void PrintPage(const std::string& printerName, SheetMm sheet, int copies, const std::string& title,

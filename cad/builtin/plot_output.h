@@ -49,6 +49,11 @@ std::string PdfFileName(const std::string& stem, int number);
 std::string WritePdfPage(const std::string& folder, const std::string& stem, int number,
                          SheetMm sheet, const std::string& title, const PagePainter& paint);
 
+// The same under the name `name` + ".pdf", or the first of "<name>_2.pdf", "<name>_3.pdf" … that
+// is free.
+std::string WriteNamedPdfPage(const std::string& folder, const std::string& name, SheetMm sheet,
+                              const std::string& title, const PagePainter& paint);
+
 // Paints the page as a PDF into `file`, open for writing, and flushes it; CadError naming `where`
 // when the file cannot take it (the disk full, the device gone).
 void PaintPdf(QFileDevice& file, const std::string& where, SheetMm sheet, const std::string& title,

@@ -116,6 +116,18 @@ TEST(AutoFrames, AnOfficeSheetGivesItsFramesAndWhyTheRestAreNone) {
     EXPECT_EQ(frames.FramesOf("Layout1"), (std::vector<FrameExtent>{{10, 10, 220, 307}}));
 }
 
+TEST(AutoFrames, ASheetDrawnAFewMillimetresShortStillCountsAndAnInnerBorderDoesNot) {
+    DxfText dxf;
+    dxf.Rectangle(0, 0, 297, 207).Content(50, 50);    // A4 whose border lost 3 mm
+    dxf.Rectangle(400, 0, 297, 200).Content(450, 50); // 7 mm short: no sheet
+    dxf.Rectangle(1000, 0, 420, 297).Content(1100, 50);
+    dxf.Rectangle(1005, 5, 410, 287); // an inner border 5 mm in
+    EXPECT_EQ(Described(FindAutoFrames(dxf.Load(), {})),
+              (std::vector<std::string>{
+                  "Model 0,0 page 1 A4 landscape 1:1", "Model 1000,0 page 2 A3 landscape 1:1",
+                  "Model 400,0 no standard size", "Model 1005,5 nested in frame 2"}));
+}
+
 TEST(AutoFrames, OnlyClosedStraightRectanglesCount) {
     // An open polyline, one with an arc, a rotated square: none of them a rectangle frame.
     const drawing::Document document = drawing::LoadDrawingFromBytes(

@@ -171,6 +171,10 @@ TEST_F(PlotBatch, BadDrawingsFailOnlyTheirPagesAndResumeRedoesOnlyThose) {
     fs::create_directories(m_drawings / "gone");
     fs::copy_file(Fixture("frames_abc_r2010.dxf"), m_drawings / "gone" / "target.dxf");
     fs::remove(At("out/nested-002.pdf")); // and a page whose file was lost since
+    // A page lost from a drawing edited since: redone, with a word that its frame moved.
+    fs::remove(At("out/frames_abc_r2010-002.pdf"));
+    fs::remove(m_drawings / "frames_abc_r2010.dxf");
+    fs::copy_file(Fixture("frames_r2000_gbk.dxf"), m_drawings / "frames_abc_r2010.dxf");
     // Resumed into the log it resumes: that log then tells the whole batch.
     const auto resumed = Run(kFrameOptions + "--output " + Quoted(At("out")) + " --resume " +
                                  Quoted(At("run.jsonl")) + " --log " + Quoted(At("run.jsonl")),
@@ -180,10 +184,16 @@ TEST_F(PlotBatch, BadDrawingsFailOnlyTheirPagesAndResumeRedoesOnlyThose) {
     for (const std::string& file : WrittenFiles(resumed.out)) {
         again.push_back(fs::path(file).filename().string());
     }
-    EXPECT_EQ(again, (std::vector<std::string>{
-                         "corrupt-001.pdf", "corrupt-002.pdf", "corrupt-003.pdf", "nested-002.pdf",
-                         "unreadable-001.pdf", "unreadable-002.pdf", "unreadable-003.pdf"}));
+    EXPECT_EQ(again, (std::vector<std::string>{"corrupt-001.pdf", "corrupt-002.pdf",
+                                               "corrupt-003.pdf", "frames_abc_r2010-002.pdf",
+                                               "nested-002.pdf", "unreadable-001.pdf",
+                                               "unreadable-002.pdf", "unreadable-003.pdf"}));
     EXPECT_FALSE(fs::exists(At("run.jsonl.part")));
+    EXPECT_NE(err.find("frames_abc_r2010.dxf: 第 2 页的图框已不同于上次运行（0 0 600 1000 → 500 0 "
+                       "920 297）"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(err.find("nested.dxf: 第 2 页的图框"), std::string::npos) << err;
     const RunCounts counts = CountRecords(ReadRunLog(At("run.jsonl").string()));
     EXPECT_EQ(counts.failed, 0);
     EXPECT_EQ(counts.plotted, 22);
@@ -247,6 +257,20 @@ TEST_F(PlotBatch, ValuesAreCheckedBeforeAnyWork) {
         {"--device Nope", "--device"}, {"--paper A9", "--paper"},
         {"--explain", "--explain"},    {"--resume x.jsonl a.dxf", "--resume"},
     };
+    // A log to resume that is not there, or is no run log.
+    m_folder.Write("notes.jsonl", "these are my notes\n");
+    for (const char* log : {"missing.jsonl", "notes.jsonl"}) {
+        std::string err;
+        EXPECT_EQ(Run("--resume " + Quoted(At(log)), &err).status, 2) << log;
+        EXPECT_NE(err.find("--resume: "), std::string::npos) << err;
+    }
+    // A folder without drawings is no batch.
+    fs::create_directories(At("empty"));
+    {
+        std::string err;
+        EXPECT_EQ(Run(kFrameOptions + Quoted(At("empty")), &err).status, 2);
+        EXPECT_NE(err.find("no drawing"), std::string::npos) << err;
+    }
     for (const auto& c : cases) {
         std::string err;
         const auto run = Run(kFrameOptions + c.options + " --output " + Quoted(At("out")) +

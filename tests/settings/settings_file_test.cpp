@@ -379,5 +379,109 @@ TEST(SettingsFile, NoFileIsRefusedForItsBytes) {
     EXPECT_EQ(folder.Read(kSettingsFileName), damaged);
 }
 
+// The rule of the releases before the output options: five lines, then four-line printer
+// records until the end, at most 100, or the whole file is refused.
+struct EarlierReader {
+    std::vector<std::string> values;
+    std::vector<std::vector<std::string>> records;
+    bool accepted = false;
+};
+
+EarlierReader ReadAsEarlierReleases(const std::string& path) {
+    EarlierReader reader;
+    const std::vector<std::string> lines = ReadTextLines(path);
+    if (lines.size() < 5 || (lines.size() - 5) % 4 != 0 || (lines.size() - 5) / 4 > 100)
+        return reader;
+    reader.values.assign(lines.begin(), lines.begin() + 5);
+    for (std::size_t i = 5; i < lines.size(); i += 4)
+        reader.records.push_back({lines[i], lines[i + 1], lines[i + 2], lines[i + 3]});
+    reader.accepted = true;
+    return reader;
+}
+
+TEST(SettingsFile, AFileWithoutOutputOptionsReadsAndWritesBackUnchanged) {
+    TempFolder folder;
+    const std::string earlier = FileWithRecords(3);
+    folder.Write(kSettingsFileName, earlier);
+    SettingsFile file(folder.File(kSettingsFileName));
+    StoredSettings values;
+    PrinterTable printers;
+    ASSERT_TRUE(file.Read(values, printers));
+    EXPECT_EQ(values.frameLength, "420");
+    EXPECT_EQ(printers.RecordCount(), 3);
+    EXPECT_TRUE(file.OutputSection().empty());
+    file.Write(values, printers, {"Printer 2", "2", "25", false});
+    EXPECT_EQ(folder.Read(kSettingsFileName), earlier);
+}
+
+TEST(SettingsFile, OutputOptionsSurviveARoundTripAndEarlierReleasesStillReadTheFile) {
+    TempFolder folder;
+    folder.Write(kSettingsFileName, FileWithRecords(2));
+    SettingsFile file(folder.File(kSettingsFileName));
+    StoredSettings values;
+    PrinterTable printers;
+    ASSERT_TRUE(file.Read(values, printers));
+    file.SetOutputSection({{"paper", "auto"}, {"name", "{图号}_{图名}"}, {"merge", "run"}});
+    file.Write(values, printers, {"Printer 3", "7", "8", true});
+
+    SettingsFile again(folder.File(kSettingsFileName));
+    StoredSettings valuesAgain;
+    PrinterTable printersAgain;
+    ASSERT_TRUE(again.Read(valuesAgain, printersAgain));
+    EXPECT_EQ(printersAgain.RecordCount(), 3); // the option groups are no printers
+    EXPECT_EQ(printersAgain.records[2].printerName, "Printer 3");
+    EXPECT_EQ(again.OutputSection().at("name"), "{图号}_{图名}");
+    EXPECT_EQ(again.OutputSection().at("paper"), "auto");
+
+    const EarlierReader earlier = ReadAsEarlierReleases(folder.File(kSettingsFileName));
+    ASSERT_TRUE(earlier.accepted);
+    EXPECT_EQ(earlier.values[0], "420");
+    EXPECT_EQ(earlier.records.size(), 6u);
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(earlier.records[i][0], printersAgain.records[i].printerName);
+    // What an earlier release takes for printers has a name no printer has, and a flag it reads.
+    for (std::size_t i = 3; i < 6; ++i) {
+        EXPECT_EQ(earlier.records[i][0], kOptionGroupName);
+        EXPECT_FALSE(PortraitFromFlag(earlier.records[i][3]));
+    }
+}
+
+TEST(SettingsFile, OutputOptionsAloneAreRewrittenAndEveryOtherLineKept) {
+    TempFolder folder;
+    SettingsFile missing(folder.File(kSettingsFileName));
+    missing.SetOutputSection({{"paper", "auto"}});
+    EXPECT_FALSE(missing.WriteOutputSection()); // the first run writes the file
+    EXPECT_FALSE(std::filesystem::exists(folder.File(kSettingsFileName)));
+
+    const std::string earlier = FileWithRecords(2);
+    folder.Write(kSettingsFileName, earlier);
+    SettingsFile file(folder.File(kSettingsFileName));
+    StoredSettings values;
+    PrinterTable printers;
+    ASSERT_TRUE(file.Read(values, printers));
+    file.SetOutputSection({{"merge", "drawing"}});
+    ASSERT_TRUE(file.WriteOutputSection());
+    file.SetOutputSection({{"paper", "auto"}});
+    ASSERT_TRUE(file.WriteOutputSection());
+    EXPECT_EQ(folder.Read(kSettingsFileName),
+              earlier + EncodeGbk(Lines({kOptionGroupName, "paper", "auto", "False"})));
+}
+
+TEST(SettingsFile, OptionGroupsCountAgainstTheHundredRecordsEarlierReleasesRead) {
+    TempFolder folder;
+    folder.Write(kSettingsFileName, FileWithRecords(98));
+    SettingsFile file(folder.File(kSettingsFileName));
+    StoredSettings values;
+    PrinterTable printers;
+    ASSERT_TRUE(file.Read(values, printers));
+    file.SetOutputSection({{"paper", "auto"}, {"merge", "run"}});
+    file.Write(values, printers, {"New printer", "1", "2", false});
+    EXPECT_EQ(printers.RecordCount(), 98); // no room for the 99th: 98 + 2 groups
+    EXPECT_TRUE(ReadAsEarlierReleases(folder.File(kSettingsFileName)).accepted);
+    SettingsFile again(folder.File(kSettingsFileName));
+    EXPECT_TRUE(again.Read(values, printers));
+    EXPECT_EQ(again.OutputSection().size(), 2u);
+}
+
 } // namespace
 } // namespace kw

@@ -63,4 +63,22 @@ bool ShowHelp(WindowHandle owner, const std::string& helpFilePath) {
     return htmlHelp(Native(owner), WidenUtf8(helpFilePath).c_str(), kDisplayTopic, 0) != nullptr;
 }
 
+bool AddSystemMenuItem(WindowHandle window, unsigned command, const std::string& text) {
+    HMENU menu = GetSystemMenu(static_cast<HWND>(window), FALSE);
+    if (menu == nullptr) {
+        return false;
+    }
+    const std::wstring wide = WidenUtf8(text);
+    return AppendMenuW(menu, MF_SEPARATOR, 0, nullptr) &&
+           AppendMenuW(menu, MF_STRING, command, wide.c_str());
+}
+
+unsigned SystemMenuCommand(const void* message) {
+    const MSG* msg = static_cast<const MSG*>(message);
+    if (msg == nullptr || msg->message != WM_SYSCOMMAND) {
+        return 0;
+    }
+    return static_cast<unsigned>(msg->wParam & 0xFFF0);
+}
+
 } // namespace kw::win32

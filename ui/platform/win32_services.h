@@ -25,4 +25,12 @@ bool OpenAddress(WindowHandle owner, const std::string& address);
 // False when the viewer is missing or refused the file.
 bool ShowHelp(WindowHandle owner, const std::string& helpFilePath);
 
+// Adds a separator and an item to the window's system menu; `command` comes back as the
+// WM_SYSCOMMAND of the item (a multiple of 16 below 0xF000).
+bool AddSystemMenuItem(WindowHandle window, unsigned command, const std::string& text);
+
+// The command of a WM_SYSCOMMAND message (`message` as QWidget::nativeEvent hands it), 0 for
+// any other message.
+unsigned SystemMenuCommand(const void* message);
+
 } // namespace kw::win32

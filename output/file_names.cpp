@@ -1,0 +1,161 @@
+#include "output/file_names.h"
+
+#include <algorithm>
+#include <cctype>
+#include <stdexcept>
+
+namespace kw::output {
+namespace {
+
+std::string AsciiLower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+std::string AsciiUpper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+bool IsReservedDeviceName(const std::string& name) {
+    // Windows refuses these with any extension.
+    std::string stem = AsciiUpper(name.substr(0, name.find('.')));
+    while (!stem.empty() && stem.back() == ' ') {
+        stem.pop_back();
+    }
+    static const char* const kReserved[] = {"CON", "PRN", "AUX", "NUL"};
+    for (const char* reserved : kReserved) {
+        if (stem == reserved) {
+            return true;
+        }
+    }
+    return stem.size() == 4 && (stem.rfind("COM", 0) == 0 || stem.rfind("LPT", 0) == 0) &&
+           stem[3] >= '1' && stem[3] <= '9';
+}
+
+// The length of the UTF-8 sequence a lead byte starts (1 for a stray continuation byte).
+std::size_t SequenceLength(unsigned char lead) {
+    if (lead >= 0xF0) {
+        return 4;
+    }
+    if (lead >= 0xE0) {
+        return 3;
+    }
+    if (lead >= 0xC0) {
+        return 2;
+    }
+    return 1;
+}
+
+} // namespace
+
+FilledName FillTemplate(const std::string& nameTemplate, const NameValues& values) {
+    FilledName result;
+    std::string text;
+    for (std::size_t i = 0; i < nameTemplate.size(); ++i) {
+        const char c = nameTemplate[i];
+        if (c == '}') {
+            if (i + 1 < nameTemplate.size() && nameTemplate[i + 1] == '}') {
+                ++i;
+            }
+            text += '}';
+            continue;
+        }
+        if (c != '{') {
+            text += c;
+            continue;
+        }
+        if (i + 1 < nameTemplate.size() && nameTemplate[i + 1] == '{') {
+            text += '{';
+            ++i;
+            continue;
+        }
+        const auto close = nameTemplate.find('}', i);
+        if (close == std::string::npos) {
+            throw std::invalid_argument("the name template \"" + nameTemplate +
+                                        "\" has a { without its }");
+        }
+        std::string name = nameTemplate.substr(i + 1, close - i - 1);
+        std::size_t width = 0;
+        if (const auto colon = name.rfind(':'); colon != std::string::npos) {
+            const std::string format = name.substr(colon + 1);
+            if (!format.empty() && std::all_of(format.begin(), format.end(), [](unsigned char d) {
+                    return std::isdigit(d) != 0;
+                })) {
+                width = static_cast<std::size_t>(std::stoul(format));
+                name = name.substr(0, colon);
+            }
+        }
+        const auto found = values.find(name);
+        if (found == values.end() || found->second.empty()) {
+            result.missing.push_back(name);
+        } else {
+            std::string value = found->second;
+            if (width > value.size() && width <= 32) {
+                value.insert(0, width - value.size(), '0');
+            }
+            text += value;
+        }
+        i = close;
+    }
+    if (result.missing.empty()) {
+        result.text = text;
+    }
+    return result;
+}
+
+std::string SafeFileName(const std::string& name, std::size_t maxBytes) {
+    std::string safe;
+    for (const char c : name) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F || std::string_view("\\/:*?\"<>|").find(c) != std::string::npos) {
+            safe += '_';
+        } else {
+            safe += c;
+        }
+    }
+    // Windows drops trailing dots and blanks; leading ones make hidden or awkward files.
+    auto edge = [](char c) { return c == ' ' || c == '.'; };
+    while (!safe.empty() && edge(safe.back())) {
+        safe.pop_back();
+    }
+    std::size_t start = 0;
+    while (start < safe.size() && edge(safe[start])) {
+        ++start;
+    }
+    safe.erase(0, start);
+    if (safe.size() > maxBytes) {
+        std::size_t cut = 0;
+        for (std::size_t i = 0; i < safe.size();) {
+            const std::size_t length = SequenceLength(static_cast<unsigned char>(safe[i]));
+            if (i + length > maxBytes) {
+                break;
+            }
+            i += length;
+            cut = i;
+        }
+        safe.resize(cut);
+        while (!safe.empty() && edge(safe.back())) {
+            safe.pop_back();
+        }
+    }
+    if (IsReservedDeviceName(safe)) {
+        safe += '_';
+    }
+    if (safe.empty()) {
+        safe = "_";
+    }
+    return safe;
+}
+
+std::string UniqueNames::Take(const std::string& name) {
+    std::string candidate = name;
+    for (int suffix = 2; !m_taken.insert(AsciiLower(candidate)).second; ++suffix) {
+        candidate = name + "_" + std::to_string(suffix);
+    }
+    return candidate;
+}
+
+} // namespace kw::output

@@ -1,0 +1,80 @@
+#include "output/output_options.h"
+
+#include <stdexcept>
+
+namespace kw::output {
+
+MergeMode ParseMerge(const std::string& text) {
+    if (text == "drawing") {
+        return MergeMode::Drawing;
+    }
+    if (text == "run") {
+        return MergeMode::Run;
+    }
+    if (text == "none" || text.empty()) {
+        return MergeMode::None;
+    }
+    throw std::invalid_argument("expected drawing, run or none, got \"" + text + "\"");
+}
+
+std::string MergeText(MergeMode mode) {
+    switch (mode) {
+    case MergeMode::Drawing:
+        return "drawing";
+    case MergeMode::Run:
+        return "run";
+    default:
+        return "none";
+    }
+}
+
+std::map<std::string, std::string> ToSection(const OutputOptions& options) {
+    std::string catalogue;
+    if (options.catalogueCsv) {
+        catalogue = "csv";
+    }
+    if (options.catalogueXlsx) {
+        catalogue += catalogue.empty() ? "xlsx" : ",xlsx";
+    }
+    return {
+        {"paper", options.paper == PaperMode::Auto ? "auto" : "panel"},
+        {"scale", options.scale},
+        {"name", options.nameTemplate},
+        {"merge", MergeText(options.merge)},
+        {"catalogue", catalogue},
+        {"columns", options.columns},
+    };
+}
+
+OutputOptions FromSection(const std::map<std::string, std::string>& section) {
+    OutputOptions options;
+    auto value = [&](const char* key) -> const std::string* {
+        const auto found = section.find(key);
+        return found == section.end() ? nullptr : &found->second;
+    };
+    if (const auto* paper = value("paper")) {
+        options.paper = *paper == "auto" ? PaperMode::Auto : PaperMode::Panel;
+    }
+    if (const auto* scale = value("scale"); scale && !scale->empty()) {
+        options.scale = *scale;
+    }
+    if (const auto* name = value("name")) {
+        options.nameTemplate = *name;
+    }
+    if (const auto* merge = value("merge")) {
+        try {
+            options.merge = ParseMerge(*merge);
+        } catch (const std::invalid_argument&) {
+        }
+    }
+    if (const auto* catalogue = value("catalogue")) {
+        options.catalogueCsv = catalogue->find("csv") != std::string::npos;
+        options.catalogueXlsx = catalogue->find("xlsx") != std::string::npos;
+    }
+    if (const auto* columns = value("columns"); columns && !columns->empty()) {
+        options.columns = *columns;
+    }
+    return options;
+}
+
+} // namespace kw::output

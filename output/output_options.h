@@ -1,0 +1,40 @@
+#pragma once
+
+// What a run makes of its pages beyond the panel's settings: the paper and scale of each frame,
+// file names from title-block fields, merged PDFs and the drawing catalogue.
+
+#include <map>
+#include <string>
+
+namespace kw::output {
+
+enum class PaperMode { Panel, Auto }; // the panel's paper and frame length; the frame's own sheet
+enum class MergeMode { None, Drawing, Run };
+
+struct OutputOptions {
+    PaperMode paper = PaperMode::Panel;
+    std::string scale = "auto"; // "auto" or "1:N" (only with PaperMode::Auto)
+    std::string nameTemplate;   // empty: the device's own names (drawing-NNN)
+    MergeMode merge = MergeMode::None;
+    bool catalogueCsv = false;
+    bool catalogueXlsx = false;
+    std::string columns = "序号,图号,图名,图幅,比例,页码,文件";
+
+    // Anything beyond the panel's rule: a run with none plots exactly as before.
+    bool Active() const {
+        return paper == PaperMode::Auto || !nameTemplate.empty() || merge != MergeMode::None ||
+               catalogueCsv || catalogueXlsx;
+    }
+    bool operator==(const OutputOptions&) const = default;
+};
+
+// As the settings file's section keeps them: key → value texts.
+std::map<std::string, std::string> ToSection(const OutputOptions& options);
+// Values that do not read are left at their defaults; unknown keys are ignored.
+OutputOptions FromSection(const std::map<std::string, std::string>& section);
+
+// "drawing", "run", "none"; throws std::invalid_argument for another text.
+MergeMode ParseMerge(const std::string& text);
+std::string MergeText(MergeMode mode);
+
+} // namespace kw::output

@@ -1,0 +1,278 @@
+#include "output/output_run.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
+
+#include "engine/plot_configuration.h"
+#include "output/catalogue_xlsx.h"
+#include "output/file_names.h"
+#include "output/pdf_merge.h"
+#include "output/sheets.h"
+#include "settings/error.h"
+
+namespace kw::output {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path PathFromUtf8(const std::string& utf8) {
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+// `name` + `extension` in the folder, or the first of name_2, name_3 … that is not there yet.
+std::string FreePath(const std::string& folder, const std::string& name,
+                     const std::string& extension) {
+    const fs::path base = PathFromUtf8(folder);
+    for (int n = 1;; ++n) {
+        const std::string candidate = n == 1 ? name : name + "_" + std::to_string(n);
+        const fs::path path = base / PathFromUtf8(candidate + extension);
+        std::error_code code;
+        if (!fs::exists(path, code)) {
+            return Utf8(path);
+        }
+    }
+}
+
+std::string Describe(const PageEntry& entry) {
+    return Utf8(PathFromUtf8(entry.drawing).filename()) + " 第 " + std::to_string(entry.page) +
+           " 个图框";
+}
+
+} // namespace
+
+OutputRun::OutputRun(OutputSetup setup) : m_setup(std::move(setup)) {
+    try {
+        m_forcedScale = ParseScale(m_setup.options.scale);
+    } catch (const std::invalid_argument& failure) {
+        throw Error(errors::kInvalidCall, std::string("scale: ") + failure.what());
+    }
+    m_columns = ParseColumns(m_setup.options.columns);
+    if (m_columns.empty()) {
+        m_columns = DefaultCatalogueColumns();
+    }
+}
+
+void OutputRun::Log(const std::string& line) const {
+    if (m_setup.log) {
+        m_setup.log(line);
+    }
+}
+
+void OutputRun::DrawingStarted(CadLayout& layout) {
+    ActiveDrawing active;
+    if (m_setup.activeDrawing) {
+        active = m_setup.activeDrawing();
+    }
+    m_drawingPath = active.path;
+    m_reader.reset();
+    if (active.document != nullptr) {
+        m_reader = std::make_unique<TitleBlockReader>(*active.document, m_setup.fields);
+    }
+    m_devicePapers.clear();
+    if (m_setup.options.paper == PaperMode::Auto && !m_setup.deviceTakesAnySheet) {
+        m_devicePapers = layout.GetCanonicalMediaNames();
+    }
+}
+
+void OutputRun::ConfigureFrame(CadLayout& layout, const FrameExtent& frame,
+                               const PlotSettings& settings, int page) {
+    const double width = frame.Width();
+    const double height = frame.yMax - frame.yMin;
+    const std::optional<SheetMatch> match = RecogniseSheet(width, height, m_forcedScale);
+
+    PageEntry entry;
+    entry.drawing = m_drawingPath;
+    entry.page = page;
+    entry.index = static_cast<int>(m_pages.size()) + 1;
+    entry.frame = {frame.xMin, frame.yMin, frame.xMax, frame.yMax};
+    std::vector<double> scales;
+    if (match) {
+        entry.sheet = match->sheet.name;
+        entry.scale = ScaleText(match->scaleDenominator);
+        entry.a1Equivalents = match->sheet.A1Equivalents();
+        scales = {match->scaleDenominator};
+    } else if (m_forcedScale) {
+        scales = {*m_forcedScale};
+    } else {
+        // Whatever the frame is, its title block is drawn at some scale of the series: the one
+        // at which the most fields read, of the few nearest (ties to the nearer).
+        scales = NearestScales(width, height, 6);
+    }
+    if (m_reader) {
+        for (const double scale : scales) {
+            FieldValues fields = m_reader->Read(entry.frame, scale);
+            if (fields.size() > entry.fields.size()) {
+                entry.fields = std::move(fields);
+            }
+        }
+    }
+
+    bool trueScale = m_setup.options.paper == PaperMode::Auto && match.has_value();
+    std::string paperName;
+    int rotation = 0;
+    double fit = 1.0;
+    if (trueScale) {
+        paperName = match->sheet.CanonicalName();
+        if (!m_setup.deviceTakesAnySheet) {
+            const std::optional<PaperChoice> choice = ChoosePaper(m_devicePapers, match->sheet);
+            if (!choice) {
+                trueScale = false;
+                entry.note = "打印机的图纸没有尺寸，按图框标准长度打印";
+            } else {
+                paperName = choice->paper.canonicalName;
+                rotation = choice->turned ? 1 : 0;
+                fit = choice->fitFactor;
+                if (fit < 1.0) {
+                    entry.note = "打印机没有能容下 " + match->sheet.name + " 的图纸，缩小打印";
+                }
+            }
+        }
+    } else if (m_setup.options.paper == PaperMode::Auto) {
+        entry.note = "不是标准图幅（" + std::to_string(static_cast<long long>(width)) + " × " +
+                     std::to_string(static_cast<long long>(height)) +
+                     "），按图框标准长度打印在所选图纸上";
+    }
+
+    entry.paper = trueScale ? paperName : m_setup.panelPaper;
+    if (trueScale) {
+        const double n = match->scaleDenominator;
+        const double margin = settings.PointAllowanceMm() * n;
+        layout.PutCanonicalMediaName(paperName);
+        layout.SetWindowToPlot({frame.xMin - margin, frame.yMin - margin},
+                               {frame.xMax + margin, frame.yMax + margin});
+        layout.PutPlotType(4);
+        layout.PutPlotRotation(rotation + (settings.reversePlot ? 2 : 0));
+        layout.PutPlotWithLineweights(settings.plotLineweights);
+        layout.PutPlotWithPlotStyles(settings.plotStyles);
+        layout.PutPlotHidden(settings.hideObjects);
+        layout.SetCustomScale(fit, n);
+        // The frame is the sheet: centred, it lies on the page's edges.
+        layout.PutCenterPlot(true);
+    } else {
+        if (m_setup.options.paper == PaperMode::Auto && !m_setup.panelPaper.empty()) {
+            layout.PutCanonicalMediaName(m_setup.panelPaper); // an earlier frame changed it
+        }
+        kw::ConfigureFrame(layout, frame, settings);
+        if (const auto paper = PaperFromCanonicalName(m_setup.panelPaper); paper && !match) {
+            entry.a1Equivalents = paper->widthMm * paper->heightMm / (594.0 * 841.0);
+        }
+    }
+
+    const std::string fallback = FillTemplate(kFallbackTemplate, NameValuesOf(entry)).text;
+    std::string name = fallback;
+    if (!m_setup.options.nameTemplate.empty()) {
+        FilledName filled;
+        try {
+            filled = FillTemplate(m_setup.options.nameTemplate, NameValuesOf(entry));
+        } catch (const std::invalid_argument& failure) {
+            throw Error(errors::kInvalidCall, failure.what());
+        }
+        if (!filled.missing.empty()) {
+            std::string fields;
+            for (const std::string& missing : filled.missing) {
+                fields += (fields.empty() ? "" : "、") + missing;
+            }
+            const std::string note = "缺少字段 " + fields + "，文件名用 " + fallback;
+            entry.note += (entry.note.empty() ? "" : "；") + note;
+        } else {
+            name = filled.text;
+        }
+    }
+    entry.name = m_names.Take(SafeFileName(name));
+    if (!entry.note.empty() && page > 0) {
+        Log(Describe(entry) + "：" + entry.note);
+    }
+    m_pending = std::move(entry);
+}
+
+std::string OutputRun::PendingName() const {
+    if (!m_pending || m_setup.options.nameTemplate.empty()) {
+        return {};
+    }
+    return m_pending->name;
+}
+
+void OutputRun::PageWritten(const std::string& file) {
+    if (m_pending) {
+        m_pending->file = file;
+    }
+}
+
+void OutputRun::FramePlotted() {
+    if (m_pending && m_pending->page > 0) {
+        m_pages.push_back(std::move(*m_pending));
+    }
+    m_pending.reset();
+}
+
+std::string OutputRun::FolderForResults() const {
+    for (const PageEntry& page : m_pages) {
+        if (!page.file.empty()) {
+            return Utf8(PathFromUtf8(page.file).parent_path());
+        }
+    }
+    if (!m_setup.outputFolder.empty()) {
+        return m_setup.outputFolder;
+    }
+    if (!m_pages.empty()) {
+        const fs::path folder = PathFromUtf8(m_pages.front().drawing).parent_path();
+        return folder.empty() ? "." : Utf8(folder);
+    }
+    return ".";
+}
+
+std::vector<OutputRun::Written> OutputRun::Finish() {
+    std::vector<Written> written;
+    const std::string folder = FolderForResults();
+    if (m_setup.options.merge != MergeMode::None) {
+        // Groups of pages in plotting order: one per drawing, or the whole run.
+        std::vector<std::vector<PageEntry*>> groups;
+        for (PageEntry& page : m_pages) {
+            if (page.file.empty()) {
+                continue;
+            }
+            if (groups.empty() || (m_setup.options.merge == MergeMode::Drawing &&
+                                   groups.back().back()->drawing != page.drawing)) {
+                groups.emplace_back();
+            }
+            groups.back().push_back(&page);
+        }
+        for (const auto& group : groups) {
+            const std::string title = m_setup.options.merge == MergeMode::Drawing
+                                          ? Utf8(PathFromUtf8(group.front()->drawing).stem())
+                                          : Utf8(PathFromUtf8(folder).filename());
+            const std::string groupFolder = Utf8(PathFromUtf8(group.front()->file).parent_path());
+            const std::string path =
+                FreePath(groupFolder, SafeFileName(title.empty() ? "Kestrelwick" : title), ".pdf");
+            std::vector<MergePage> pages;
+            for (const PageEntry* page : group) {
+                pages.push_back({page->file, page->name});
+            }
+            MergePdf(pages, {title, "Kestrelwick"}, path);
+            written.push_back({path, static_cast<int>(group.size())});
+        }
+    }
+    if (m_setup.options.catalogueCsv || m_setup.options.catalogueXlsx) {
+        const auto table = CatalogueTable(m_pages, m_columns);
+        if (m_setup.options.catalogueCsv) {
+            const std::string path = FreePath(folder, "图纸目录", ".csv");
+            WriteCatalogueCsv(path, table);
+            written.push_back({path, 0});
+        }
+        if (m_setup.options.catalogueXlsx) {
+            const std::string path = FreePath(folder, "图纸目录", ".xlsx");
+            WriteCatalogueXlsx(path, table);
+            written.push_back({path, 0});
+        }
+    }
+    return written;
+}
+
+} // namespace kw::output

@@ -1,0 +1,251 @@
+// kestrelwick-plot with the output options, measured on a drawing of known sheets: page sizes
+// from pdfinfo, lengths and orientation on pages rasterised by pdftoppm, bookmarks read back by
+// qpdf, the catalogue's CSV and XLSX read back.
+
+#include <gtest/gtest.h>
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFOutlineDocumentHelper.hh>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <regex>
+#include <sstream>
+
+#include "tests/builtin/command_runner.h"
+#include "tests/output/sheet_drawing.h"
+#include "tests/support/temp_folder.h"
+
+namespace kw {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Quoted;
+using test::RunCommand;
+using test::RunShell;
+
+constexpr double kMmPerPoint = 25.4 / 72.0;
+
+struct PlotRun {
+    test::TempFolder folder;
+    test::CommandResult result;
+    std::string err;
+
+    explicit PlotRun(const std::string& options,
+                     test::SheetDrawing drawing = test::MeasuredDrawing()) {
+        drawing.Write(folder.File("sheets.dxf"));
+        result = RunCommand(options + " --output " + Quoted(folder.File("plots")) + " " +
+                                Quoted(folder.File("sheets.dxf")),
+                            &err, folder.File("settings"));
+    }
+    fs::path Plot(const std::string& name) const { return fs::path(folder.File("plots")) / name; }
+};
+
+// Page sizes in millimetres as pdfinfo reports them.
+std::vector<std::pair<double, double>> PageSizes(const fs::path& pdf) {
+    const auto info = RunShell("pdfinfo -f 1 -l 99 " + Quoted(pdf));
+    std::vector<std::pair<double, double>> sizes;
+    const std::regex size(R"(Page\s+\d+ size:\s+([0-9.]+) x ([0-9.]+) pts)");
+    for (std::sregex_iterator it(info.out.begin(), info.out.end(), size), end; it != end; ++it) {
+        sizes.emplace_back(std::stod((*it)[1]) * kMmPerPoint, std::stod((*it)[2]) * kMmPerPoint);
+    }
+    return sizes;
+}
+
+// A greyscale part of a page, y down from the crop's top edge.
+struct Raster {
+    int width = 0, height = 0;
+    std::vector<unsigned char> pixels;
+    bool Ink(int x, int y) const {
+        return x >= 0 && y >= 0 && x < width && y < height &&
+               pixels[static_cast<std::size_t>(y) * width + x] < 128;
+    }
+};
+
+// Page `page` at `pixelsPerMm`, cropped to the rectangle (millimetres from the top-left corner).
+std::optional<Raster> Rasterise(const fs::path& pdf, int page, int pixelsPerMm, double xMm,
+                                double yMm, double wMm, double hMm) {
+    const fs::path stem = pdf.parent_path() / ("raster" + std::to_string(page));
+    std::ostringstream command;
+    command << "pdftoppm -gray -singlefile -f " << page << " -l " << page << " -r "
+            << pixelsPerMm * 25.4 << " -x " << std::lround(xMm * pixelsPerMm) << " -y "
+            << std::lround(yMm * pixelsPerMm) << " -W " << std::lround(wMm * pixelsPerMm) << " -H "
+            << std::lround(hMm * pixelsPerMm) << " " << Quoted(pdf) << " " << Quoted(stem);
+    if (RunShell(command.str()).status != 0) {
+        return std::nullopt;
+    }
+    std::ifstream in(stem.string() + ".pgm", std::ios::binary);
+    std::string magic;
+    int maxValue = 0;
+    Raster raster;
+    if (!(in >> magic >> raster.width >> raster.height >> maxValue) || magic != "P5") {
+        return std::nullopt;
+    }
+    in.get();
+    raster.pixels.resize(static_cast<std::size_t>(raster.width) * raster.height);
+    in.read(reinterpret_cast<char*>(raster.pixels.data()),
+            static_cast<std::streamsize>(raster.pixels.size()));
+    return raster;
+}
+
+// The middles of the strokes a row crosses, in pixels.
+std::vector<double> StrokeMiddles(const Raster& raster, int y) {
+    std::vector<double> middles;
+    for (int x = 0; x < raster.width;) {
+        if (!raster.Ink(x, y)) {
+            ++x;
+            continue;
+        }
+        int end = x;
+        while (raster.Ink(end, y)) {
+            ++end;
+        }
+        middles.push_back((x + end) / 2.0);
+        x = end;
+    }
+    return middles;
+}
+
+int InkCount(const Raster& raster) {
+    int count = 0;
+    for (int y = 0; y < raster.height; ++y)
+        for (int x = 0; x < raster.width; ++x)
+            count += raster.Ink(x, y) ? 1 : 0;
+    return count;
+}
+
+std::vector<std::string> Bookmarks(const fs::path& pdf) {
+    QPDF document;
+    document.processFile(pdf.string().c_str());
+    QPDFOutlineDocumentHelper outlines(document);
+    std::vector<std::string> titles;
+    for (auto& item : outlines.getTopLevelOutlines()) {
+        titles.push_back(item.getTitle());
+    }
+    return titles;
+}
+
+std::vector<std::string> CsvLines(const fs::path& csv) {
+    std::ifstream in(csv, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST(OutputRun, EveryFrameOnItsOwnSheetAtTrueScaleMergedWithBookmarksAndCatalogued) {
+    const PlotRun run("--paper auto --name '{图号}_{图名}' --merge drawing --catalogue csv,xlsx");
+    ASSERT_EQ(run.result.status, 0) << run.err;
+    const fs::path merged = run.Plot("sheets.pdf");
+    EXPECT_NE(run.result.out.find(merged.string() + "\t5"), std::string::npos) << run.result.out;
+    // The page files stay beside it: the run log names them.
+    EXPECT_TRUE(fs::exists(run.Plot("S-01_总平面图.pdf")));
+
+    // A3, A1, A1×1¼, A2 portrait; the 900 × 630 frame on the panel's paper (A3).
+    const std::vector<std::pair<double, double>> expected = {
+        {420, 297}, {841, 594}, {1051, 594}, {420, 594}, {420, 297}};
+    const auto sizes = PageSizes(merged);
+    ASSERT_EQ(sizes.size(), expected.size());
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        EXPECT_NEAR(sizes[i].first, expected[i].first, 0.5) << "page " << i + 1;
+        EXPECT_NEAR(sizes[i].second, expected[i].second, 0.5) << "page " << i + 1;
+    }
+    EXPECT_NE(run.err.find("sheets.dxf 第 5 个图框：不是标准图幅"), std::string::npos) << run.err;
+
+    // The 10 m line of the 1:100 A1 sheet: its end ticks 100 mm apart. They stand 190-210 mm
+    // above the sheet's bottom edge, 100 and 200 mm from its left edge.
+    constexpr int kPixelsPerMm = 20;
+    const auto line = Rasterise(merged, 2, kPixelsPerMm, 90, 594 - 215, 120, 30);
+    ASSERT_TRUE(line);
+    const auto ticks = StrokeMiddles(*line, 10 * kPixelsPerMm); // 5 mm above the line
+    ASSERT_EQ(ticks.size(), 2u);
+    EXPECT_NEAR((ticks[1] - ticks[0]) / kPixelsPerMm, 100.0, 0.2);
+    EXPECT_NEAR(ticks[0] / kPixelsPerMm + 90, 100.0, 0.5);
+
+    // The portrait A2: the bar drawn along the frame's top is at the top of the page.
+    const auto top = Rasterise(merged, 4, 2, 30, 20, 100, 10);
+    const auto bottom = Rasterise(merged, 4, 2, 30, 594 - 30, 100, 10);
+    ASSERT_TRUE(top && bottom);
+    EXPECT_GT(InkCount(*top), 100 * 2 * 5);
+    EXPECT_EQ(InkCount(*bottom), 0);
+
+    EXPECT_EQ(Bookmarks(merged),
+              (std::vector<std::string>{"S-01_总平面图", "S-02_一层平面图", "S-03_立面图",
+                                        "S-04_剖面详图", "S-05_总说明"}));
+    const auto info = RunShell("pdfinfo " + Quoted(merged)).out;
+    EXPECT_NE(info.find("Title:           sheets"), std::string::npos) << info;
+    EXPECT_NE(info.find("Creator:         Kestrelwick"), std::string::npos) << info;
+
+    const auto csv = CsvLines(run.Plot("图纸目录.csv"));
+    ASSERT_GE(csv.size(), 6u);
+    EXPECT_EQ(csv[0], "\xEF\xBB\xBF序号,图号,图名,图幅,比例,页码,文件");
+    EXPECT_EQ(csv[1], "1,S-01,总平面图,A3,1:1,1,S-01_总平面图.pdf");
+    EXPECT_EQ(csv[2], "2,S-02,一层平面图,A1,1:100,2,S-02_一层平面图.pdf");
+    EXPECT_EQ(csv[3], "3,S-03,立面图,A1×1¼,1:50,3,S-03_立面图.pdf");
+    EXPECT_EQ(csv[4], "4,S-04,剖面详图,A2,1:20,4,S-04_剖面详图.pdf");
+    EXPECT_EQ(csv[5], "5,S-05,总说明,,,5,S-05_总说明.pdf");
+    EXPECT_NE(std::find(csv.begin(), csv.end(), ",共计,5,3.25"), csv.end());
+
+    // The workbook: the same texts, read back from its XML.
+    const auto strings =
+        RunShell("unzip -p " + Quoted(run.Plot("图纸目录.xlsx")) + " xl/sharedStrings.xml").out;
+    std::size_t at = 0;
+    for (const char* text : {"S-01", "总平面图", "A1×1¼", "S-05", "总说明", "共计"}) {
+        const auto found = strings.find(text, at);
+        EXPECT_NE(found, std::string::npos) << text;
+        at = found == std::string::npos ? at : found;
+    }
+    const auto sheet =
+        RunShell("unzip -p " + Quoted(run.Plot("图纸目录.xlsx")) + " xl/worksheets/sheet1.xml").out;
+    EXPECT_NE(sheet.find("<row r=\"6\""), std::string::npos); // heading and five pages
+}
+
+TEST(OutputRun, NamesClashGetNumbersAndAMissingFieldFallsBackSaidInTheLog) {
+    test::SheetDrawing drawing;
+    for (int i = 0; i < 3; ++i) {
+        test::SheetFrame frame;
+        frame.x = i * 1000.0;
+        frame.width = 420;
+        frame.height = 297;
+        frame.attributes = true;
+        frame.number = "A/1";
+        frame.title = i == 2 ? "" : "同名";
+        drawing.Add(frame);
+    }
+    const PlotRun run("--name '{图号}_{图名}'", drawing);
+    ASSERT_EQ(run.result.status, 0) << run.err;
+    EXPECT_TRUE(fs::exists(run.Plot("A_1_同名.pdf")));
+    EXPECT_TRUE(fs::exists(run.Plot("A_1_同名_2.pdf")));
+    EXPECT_TRUE(fs::exists(run.Plot("sheets-003.pdf")));
+    EXPECT_NE(run.err.find("第 3 个图框：缺少字段 图名，文件名用 sheets-003"), std::string::npos)
+        << run.err;
+    // Without --paper auto the panel's rule holds: every page A3, the frame 380 mm wide.
+    for (const auto& [w, h] : PageSizes(run.Plot("A_1_同名.pdf"))) {
+        EXPECT_NEAR(w, 420, 0.5);
+        EXPECT_NEAR(h, 297, 0.5);
+    }
+}
+
+TEST(OutputRun, AForcedScaleTakesOnlyFramesOfThatScaleAndNeedsPaperAuto) {
+    const PlotRun refused("--scale 1:100");
+    EXPECT_EQ(refused.result.status, 2);
+    EXPECT_NE(refused.err.find("--scale 1:N needs --paper auto"), std::string::npos);
+
+    // At 1:100 only the A1 is a sheet; the others keep the panel's rule.
+    const PlotRun run("--paper auto --scale 1:100 --merge run");
+    ASSERT_EQ(run.result.status, 0) << run.err;
+    const auto sizes = PageSizes(run.Plot("plots.pdf"));
+    ASSERT_EQ(sizes.size(), 5u);
+    EXPECT_NEAR(sizes[1].first, 841, 0.5);
+    EXPECT_NEAR(sizes[0].first, 420, 0.5); // A3 at 1:100 would be 4.2 mm: the panel's rule
+    EXPECT_EQ(Bookmarks(run.Plot("plots.pdf")).front(), "sheets-001");
+}
+
+} // namespace
+} // namespace kw

@@ -1,0 +1,126 @@
+#include "ui/outputfrm.h"
+
+#include <QFormLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <stdexcept>
+
+#include "output/file_names.h"
+#include "output/sheets.h"
+
+namespace kw::ui {
+namespace {
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+template <typename Control> Control* Named(Control* control, const char* name) {
+    control->setObjectName(QString::fromLatin1(name));
+    return control;
+}
+
+} // namespace
+
+outputfrm::outputfrm(const output::OutputOptions& options, QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("outputfrm"));
+    setWindowTitle(QStringLiteral("输出选项"));
+    auto* form = new QFormLayout;
+
+    ComboPaper = Named(new QComboBox(this), "ComboPaper");
+    ComboPaper->addItems({QStringLiteral("主窗口的图纸，图框按标准长度"),
+                          QStringLiteral("每个图框按其图幅和比例（1:1 出图）")});
+    ComboPaper->setCurrentIndex(options.paper == output::PaperMode::Auto ? 1 : 0);
+    form->addRow(QStringLiteral("图纸："), ComboPaper);
+
+    TextScale = Named(new QLineEdit(Q(options.scale), this), "TextScale");
+    TextScale->setToolTip(QStringLiteral("auto：按常用比例识别；1:N：指定比例"));
+    form->addRow(QStringLiteral("比例："), TextScale);
+
+    TextName = Named(new QLineEdit(Q(options.nameTemplate), this), "TextName");
+    TextName->setPlaceholderText(QStringLiteral("{图号}_{图名}（空：图形名-页号）"));
+    TextName->setToolTip(
+        QStringLiteral("标题栏字段用 {字段名}，另有 {drawing} {page:03} {index} {sheet} {scale}；"
+                       "缺字段的页按 {drawing}-{page:03} 命名"));
+    form->addRow(QStringLiteral("文件名："), TextName);
+
+    ComboMerge = Named(new QComboBox(this), "ComboMerge");
+    ComboMerge->addItems({QStringLiteral("不合并，每页一个 PDF"),
+                          QStringLiteral("每个图形合并为一个 PDF"),
+                          QStringLiteral("整批合并为一个 PDF")});
+    ComboMerge->setCurrentIndex(static_cast<int>(options.merge));
+    form->addRow(QStringLiteral("合并："), ComboMerge);
+
+    CheckCsv = Named(new QCheckBox(QStringLiteral("CSV"), this), "CheckCsv");
+    CheckCsv->setChecked(options.catalogueCsv);
+    CheckXlsx = Named(new QCheckBox(QStringLiteral("XLSX"), this), "CheckXlsx");
+    CheckXlsx->setChecked(options.catalogueXlsx);
+    auto* formats = new QHBoxLayout;
+    formats->addWidget(CheckCsv);
+    formats->addWidget(CheckXlsx);
+    formats->addStretch();
+    form->addRow(QStringLiteral("图纸目录："), formats);
+
+    TextColumns = Named(new QLineEdit(Q(options.columns), this), "TextColumns");
+    form->addRow(QStringLiteral("目录的列："), TextColumns);
+
+    LabelProblem = Named(new QLabel(this), "LabelProblem");
+    LabelProblem->setStyleSheet(QStringLiteral("color: #b00000"));
+    Buttons = Named(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this),
+                    "Buttons");
+    Buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
+    Buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
+    connect(Buttons, &QDialogButtonBox::accepted, this, [this] { Buttons_Accepted(); });
+    connect(Buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(LabelProblem);
+    layout->addWidget(Buttons);
+    setMinimumWidth(460);
+}
+
+output::OutputOptions outputfrm::Options() const {
+    output::OutputOptions options;
+    options.paper =
+        ComboPaper->currentIndex() == 1 ? output::PaperMode::Auto : output::PaperMode::Panel;
+    options.scale = TextScale->text().trimmed().toStdString();
+    if (options.scale.empty()) {
+        options.scale = "auto";
+    }
+    options.nameTemplate = TextName->text().trimmed().toStdString();
+    options.merge = static_cast<output::MergeMode>(ComboMerge->currentIndex());
+    options.catalogueCsv = CheckCsv->isChecked();
+    options.catalogueXlsx = CheckXlsx->isChecked();
+    options.columns = TextColumns->text().trimmed().toStdString();
+    return options;
+}
+
+QString outputfrm::Problem() const {
+    const output::OutputOptions options = Options();
+    try {
+        output::ParseScale(options.scale);
+    } catch (const std::invalid_argument&) {
+        return QStringLiteral("比例应为 auto 或 1:N");
+    }
+    if (options.scale != "auto" && options.paper != output::PaperMode::Auto) {
+        return QStringLiteral("指定比例只用于“每个图框按其图幅和比例”");
+    }
+    try {
+        output::FillTemplate(options.nameTemplate, {});
+    } catch (const std::invalid_argument&) {
+        return QStringLiteral("文件名模板的 { 缺少对应的 }");
+    }
+    return {};
+}
+
+void outputfrm::Buttons_Accepted() {
+    const QString problem = Problem();
+    LabelProblem->setText(problem);
+    if (problem.isEmpty()) {
+        accept();
+    }
+}
+
+} // namespace kw::ui

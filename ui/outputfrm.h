@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+
+#include "output/output_options.h"
+
+namespace kw::ui {
+
+// "输出选项": what a run makes of its pages beyond the main window's settings — paper and scale
+// per frame, file names from the title block, merged PDFs and the drawing catalogue.
+class outputfrm : public QDialog {
+    Q_OBJECT
+public:
+    outputfrm(const output::OutputOptions& options, QWidget* parent);
+
+    // The options as the controls hold them.
+    output::OutputOptions Options() const;
+    // What is wrong with the controls' values, empty when nothing.
+    QString Problem() const;
+
+    QComboBox* ComboPaper;
+    QLineEdit* TextScale;
+    QLineEdit* TextName;
+    QComboBox* ComboMerge;
+    QCheckBox* CheckCsv;
+    QCheckBox* CheckXlsx;
+    QLineEdit* TextColumns;
+    QLabel* LabelProblem;
+    QDialogButtonBox* Buttons;
+
+private:
+    void Buttons_Accepted();
+};
+
+} // namespace kw::ui
