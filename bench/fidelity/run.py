@@ -165,6 +165,8 @@ def main():
     parser.add_argument("--out", default="/tmp/kw_fidelity")
     parser.add_argument("--pixels", type=int, default=1000)
     parser.add_argument("--timeout", type=float, default=180)
+    parser.add_argument("--librecad-timeout", type=float, default=None,
+                        help="LibreCAD's own limit (it hangs on some files); default --timeout")
     parser.add_argument("--resume", action="store_true",
                         help="keep the rows of OUT/fidelity.tsv and render only the others")
     parser.add_argument("paths", nargs="*",
@@ -191,9 +193,13 @@ def main():
                     done[cells[0]] = cells
     table = open(table_path, "w")
     table.write("drawing\tf1_ezdxf\tf1_librecad\tours_s\tezdxf_s\tlibrecad_s\tnote\n")
+    # Names in the table are relative to the folders' common parent.
+    folders = [os.path.abspath(p) for p in args.paths if os.path.isdir(p)]
+    base = os.path.commonpath(folders) if len(folders) > 1 else (folders[0] if folders else "")
     for path in drawings(args.paths):
-        name = os.path.relpath(path, args.paths[0] if os.path.isdir(args.paths[0]) else
-                               os.path.dirname(path))
+        if not base:
+            base = os.path.dirname(path)
+        name = os.path.relpath(path, base)
         if name in done:
             cells = done[name]
             score = lambda cell: None if cell == "-" else float(cell)
@@ -236,7 +242,7 @@ def main():
             if os.path.exists(pdf):
                 os.remove(pdf)
             _, row["times"][2] = run(["librecad", "dxf2pdf", "-a", "-m", "-t", scratch, path],
-                                     args.timeout)
+                                     args.librecad_timeout or args.timeout)
             if os.path.exists(pdf):
                 # Its page size does not follow -p here (a sheet of hundreds of metres comes
                 # out), so the page is rasterised to our size on its longer side.

@@ -390,6 +390,26 @@ TEST_F(FontLibraryTest, FindsFontsByNameInAnyCaseAndNamesAMissingFontOnce) {
 
 // A4 landscape, the window (0, 0)-(200, 100) plotted 1:1 at (10, 10) mm, 10 pixels a millimetre:
 // drawing point (x, y) lands on pixel (10 (10 + x), 10 (200 - y)).
+QImage PlotA4(const Renderer& renderer) {
+    drawing::LayoutPlotSettings settings;
+    settings.paperWidthMm = 297;
+    settings.paperHeightMm = 210;
+    settings.paperUnits = 1;
+    settings.windowMaxX = 200;
+    settings.windowMaxY = 100;
+    settings.customScalePaper = 1;
+    settings.customScaleDrawing = 1;
+    settings.plotOriginXMm = 10;
+    settings.plotOriginYMm = 10;
+    QImage page(2970, 2100, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    {
+        QPainter painter(&page);
+        renderer.PaintPage(painter, 0, PlacePage(settings), 10.0, {});
+    }
+    return page;
+}
+
 bool Inked(const QImage& page, double x, double y) {
     return page.pixelColor(int(10 * (10 + x)), int(10 * (200 - y))) != QColor(Qt::white);
 }
@@ -413,24 +433,9 @@ TEST_F(FontLibraryTest, TextInAShapeFontStyleIsDrawnFromItsStrokesOnThePage) {
     document.textStyles.push_back(lost);
     document.RebuildIndexes();
 
-    drawing::LayoutPlotSettings settings;
-    settings.paperWidthMm = 297;
-    settings.paperHeightMm = 210;
-    settings.paperUnits = 1;
-    settings.windowMaxX = 200;
-    settings.windowMaxY = 100;
-    settings.customScalePaper = 1;
-    settings.customScaleDrawing = 1;
-    settings.plotOriginXMm = 10;
-    settings.plotOriginYMm = 10;
-    QImage page(2970, 2100, QImage::Format_RGB32);
-    page.fill(Qt::white);
     Renderer renderer(document,
                       std::make_shared<FontLibrary>(std::vector<std::string>{m_folder.string()}));
-    {
-        QPainter painter(&page);
-        renderer.PaintPage(painter, 0, PlacePage(settings), 10.0, {});
-    }
+    const QImage page = PlotA4(renderer);
 
     // 中 is 8 units high in its font: its strokes at twice their size.
     EXPECT_TRUE(Inked(page, 28, 20)); // the base, (20, 20)-(36, 20)
@@ -461,24 +466,9 @@ TEST_F(FontLibraryTest, MultilineTextInAShapeFontStyleIsDrawnFromItsStrokes) {
     document.textStyles.push_back(gb);
     document.RebuildIndexes();
 
-    drawing::LayoutPlotSettings settings;
-    settings.paperWidthMm = 297;
-    settings.paperHeightMm = 210;
-    settings.paperUnits = 1;
-    settings.windowMaxX = 200;
-    settings.windowMaxY = 100;
-    settings.customScalePaper = 1;
-    settings.customScaleDrawing = 1;
-    settings.plotOriginXMm = 10;
-    settings.plotOriginYMm = 10;
-    QImage page(2970, 2100, QImage::Format_RGB32);
-    page.fill(Qt::white);
-    Renderer renderer(document,
-                      std::make_shared<FontLibrary>(std::vector<std::string>{m_folder.string()}));
-    {
-        QPainter painter(&page);
-        renderer.PaintPage(painter, 0, PlacePage(settings), 10.0, {});
-    }
+    const Renderer renderer(
+        document, std::make_shared<FontLibrary>(std::vector<std::string>{m_folder.string()}));
+    const QImage page = PlotA4(renderer);
     EXPECT_TRUE(Inked(page, 108, 20)); // 中's base, (100, 20)-(116, 20)
     EXPECT_TRUE(Inked(page, 104, 28)); // its half-width primitive
     EXPECT_FALSE(Inked(page, 111, 28));
