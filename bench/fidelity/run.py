@@ -55,7 +55,15 @@ doc = ezdxf.readfile(path)
 msp = doc.modelspace()
 fig = plt.figure(figsize=(width / 100, height / 100), dpi=100)
 ax = fig.add_axes([0, 0, 1, 1])
-ctx = RenderContext(doc)
+# Monochrome as ours: every colour black (a true colour equal to the white background would
+# otherwise vanish).
+class Monochrome(RenderContext):
+    def resolve_all(self, entity):
+        properties = super().resolve_all(entity)
+        properties.color = "#000000"
+        return properties
+
+ctx = Monochrome(doc)
 ctx.set_current_layout(msp)
 properties = LayoutProperties.from_layout(msp)
 properties.set_colors("#ffffff")
