@@ -640,6 +640,18 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
             case 72:
                 g.drawingDirection = Short(t);
                 break;
+            case 90:
+                g.backgroundFill = static_cast<std::int16_t>(Integer(t) & 0x7FFF);
+                break;
+            case 63:
+                g.backgroundColor = Short(t);
+                break;
+            case 421:
+                g.backgroundTrueColor = static_cast<std::int32_t>(Integer(t));
+                break;
+            case 45:
+                g.backgroundScale = Real(t);
+                break;
             default:
                 break;
             }

@@ -158,6 +158,12 @@ struct MTextGeometry {
     std::int16_t attachment = 1;       // 71: 1 top left ... 9 bottom right
     std::int16_t drawingDirection = 1; // 72
     double rectHeight = 0.0;           // 43, height of the laid-out text as the writer measured it
+    // The background mask: 90 bit 1 fills with the colour 63/421, bit 2 with the background;
+    // 45 the mask's size as a multiple of the text height around the text (1.5: half a height).
+    std::int16_t backgroundFill = 0;       // 90
+    std::int16_t backgroundColor = 0;      // 63
+    std::int32_t backgroundTrueColor = -1; // 421
+    double backgroundScale = 1.5;          // 45
 };
 
 // INSERT (MINSERT when columns or rows > 1). Attributes follow the insert in the file and are

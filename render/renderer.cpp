@@ -1134,6 +1134,15 @@ private:
             xAxis = {1, 0, 0};
         const Vec3 yAxis = drawing::Normalized(drawing::Cross(normal, xAxis));
         const Transform local = m * Transform::FromAxes(xAxis, yAxis, normal, g.insertion);
+        if (g.backgroundFill & 3) {
+            double width = g.referenceWidth;
+            for (const Line& line : lines)
+                width = std::max(width, line.width);
+            const double x0 = column == 0 ? 0.0 : column == 1 ? -width / 2.0 : -width;
+            const double margin = std::max(0.0, g.backgroundScale - 1.0) * base;
+            MaskBehindText(g, local, x0 - margin, shiftY - total - margin, x0 + width + margin,
+                           shiftY + margin);
+        }
         const QColor entityColor = m_color;
         for (std::size_t i = 0; i < lines.size(); ++i) {
             const Line& line = lines[i];
@@ -1180,6 +1189,26 @@ private:
             }
         }
         m_color = entityColor;
+    }
+
+    // The background mask of a multiline text: a rectangle of the text's local frame filled with
+    // the paper's colour or the mask's own, styled like any colour of the plot.
+    void MaskBehindText(const drawing::MTextGeometry& g, const Transform& local, double x0,
+                        double y0, double x1, double y1) {
+        QColor fill = m_options.background;
+        if ((g.backgroundFill & 2) == 0) {
+            const QColor drawn = g.backgroundTrueColor >= 0
+                                     ? QColor::fromRgb(static_cast<QRgb>(g.backgroundTrueColor))
+                                     : AciColor(std::clamp<int>(g.backgroundColor, 1, 255));
+            fill = Styled(drawn, g.backgroundTrueColor >= 0 ? 0 : g.backgroundColor, 0.0).color;
+        }
+        QPolygonF box;
+        box << Dev(local, {x0, y0, 0}) << Dev(local, {x1, y0, 0}) << Dev(local, {x1, y1, 0})
+            << Dev(local, {x0, y1, 0});
+        QPainterPath path;
+        path.addPolygon(box);
+        path.closeSubpath();
+        m_painter.fillPath(path, fill);
     }
 
     QColor PieceColor(const MTextFormat& format, const QColor& entityColor) const {

@@ -564,6 +564,21 @@ TEST(PaintPage, MTextCodesChangeHeightColourAndUnderlineAndTheWidthWraps) {
     EXPECT_GT(InkIn(wrapped, 120, 62, 140, 67), 20);
 }
 
+TEST(PaintPage, MTextBackgroundMasksCoverWhatLiesBehindAroundTheText) {
+    // "MM" 5 high, its top-left corner at (100, 55): the text 50..55 high; a mask of scale 1.5
+    // reaches half a height (2.5) around it, over the line along y = 49.95.
+    for (const int fill : {0, 3}) {
+        SCOPED_TRACE(fill);
+        const auto document = drawing::test::FromTags(
+            Line(20, 49.95, 180, 49.95) + T(0, "MTEXT") + T(8, "0") + T(10, 100.0) + T(20, 55.0) +
+            T(30, 0.0) + T(40, 5.0) + T(71, 1) + T(1, "MM") + T(90, fill) + T(63, 1) + T(45, 1.5));
+        const QImage page = Plot(document);
+        EXPECT_EQ(Inked(page, 98.5, 49.95), fill == 0);
+        EXPECT_TRUE(Inked(page, 96, 49.95));
+        EXPECT_TRUE(Inked(page, 130, 49.95));
+    }
+}
+
 TEST(TextContent, MTextCodesAreTakenOutAndParagraphsSplit) {
     EXPECT_EQ(MTextLines("{\\fSimSun|b0|i0;技术要求}\\P1. \\H2.5;未注\\~倒角\\P\\S1^2;"),
               (std::vector<std::string>{"技术要求", "1. 未注\u00A0倒角", "1/2"}));
