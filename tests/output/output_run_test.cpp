@@ -36,9 +36,10 @@ struct PlotRun {
     explicit PlotRun(const std::string& options,
                      test::SheetDrawing drawing = test::MeasuredDrawing()) {
         drawing.Write(folder.File("sheets.dxf"));
-        result = RunCommand(options + " --output " + Quoted(folder.File("plots")) + " " +
-                                Quoted(folder.File("sheets.dxf")),
-                            &err, folder.File("settings"));
+        result =
+            RunCommand(options + " --log " + Quoted(folder.File("run.jsonl")) + " --output " +
+                           Quoted(folder.File("plots")) + " " + Quoted(folder.File("sheets.dxf")),
+                       &err, folder.File("settings"));
     }
     fs::path Plot(const std::string& name) const { return fs::path(folder.File("plots")) / name; }
 };
@@ -166,6 +167,18 @@ TEST(OutputRun, EveryFrameOnItsOwnSheetAtTrueScaleMergedWithBookmarksAndCatalogu
         EXPECT_NEAR(sizes[i].second, expected[i].second, 0.5) << "page " << i + 1;
     }
     EXPECT_NE(run.err.find("sheets.dxf 第 5 个图框：不是标准图幅"), std::string::npos) << run.err;
+    // The run log: each page's paper, and the fallback said of the fifth.
+    std::ifstream log(run.folder.File("run.jsonl"));
+    std::vector<std::string> records;
+    for (std::string line; std::getline(log, line);) {
+        records.push_back(line);
+    }
+    ASSERT_EQ(records.size(), 5u);
+    EXPECT_NE(records[2].find("\"paper\":\"GB_A1x1.25_(1051.00_x_594.00_MM)\""), std::string::npos);
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(records[i].find("\"note\":\"不是标准图幅") != std::string::npos, i == 4)
+            << records[i];
+    }
 
     // The 10 m line of the 1:100 A1 sheet: its end ticks 100 mm apart. They stand 190-210 mm
     // above the sheet's bottom edge, 100 and 200 mm from its left edge.
