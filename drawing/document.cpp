@@ -140,4 +140,21 @@ std::string_view Document::Source() const {
     return m_source ? m_source->bytes : std::string_view();
 }
 
+MTextGeometry MLeaderText(const Document& document, const MLeaderGeometry& mleader) {
+    MTextGeometry text;
+    text.text = mleader.text;
+    for (const TextStyle& style : document.textStyles)
+        if (mleader.textStyle != 0 && style.handle == mleader.textStyle)
+            text.style = style.name;
+    text.insertion = mleader.textLocation;
+    text.xDirection = mleader.textDirection;
+    text.height = mleader.textHeight;
+    text.referenceWidth = mleader.textWidth;
+    text.lineSpacingFactor = mleader.lineSpacingFactor > 0 ? mleader.lineSpacingFactor : 1.0;
+    text.attachment = mleader.textAttachment >= 1 && mleader.textAttachment <= 9
+                          ? mleader.textAttachment
+                          : std::int16_t{1};
+    return text;
+}
+
 } // namespace kw::drawing

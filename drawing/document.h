@@ -40,6 +40,7 @@ struct Layer {
     std::int16_t flags = 0; // 70: 1 frozen, 2 frozen in new viewports, 4 locked
     bool on = true;         // false when the file's colour is negative
     bool plot = true;       // 290
+    std::uint64_t plotStyle = 0; // 390: its named plot style (Document::plotStyleNames)
     bool Frozen() const { return (flags & 1) != 0; }
     bool Locked() const { return (flags & 4) != 0; }
 };
@@ -189,6 +190,9 @@ public:
     std::vector<Block> blocks;   // file order; model and paper space blocks included
     std::vector<Layout> layouts; // Model first, then paper-space layouts in tab order
     std::vector<PageSetup> pageSetups;
+    // Named plot styles (drawings with $PSTYLEMODE 0): the handle an entity's or a layer's 390
+    // gives → the style's name, from the ACAD_PLOTSTYLENAME dictionary.
+    std::map<std::uint64_t, std::string> plotStyleNames;
     // The files of raster images: IMAGEDEF handle → its file name (1) as the file gives it.
     std::map<std::uint64_t, std::string> imageFiles;
     // What the reader skipped or repaired, one line each with the line/offset ("line 812: ...").
@@ -235,5 +239,9 @@ private:
     std::map<std::string, std::size_t, std::less<>> m_styleIndex;
     std::map<std::string, std::size_t, std::less<>> m_blockIndex;
 };
+
+// A multileader's text as the multiline text it draws: its content, place, height, width and
+// attachment, in the text style its context names (STANDARD when that style is not there).
+MTextGeometry MLeaderText(const Document& document, const MLeaderGeometry& mleader);
 
 } // namespace kw::drawing

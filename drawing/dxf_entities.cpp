@@ -141,6 +141,103 @@ void ParseHatchBoundaries(Loader& loader, const std::vector<RawTag>& rec, std::s
 
 } // namespace
 
+std::shared_ptr<const MLeaderGeometry> Loader::ReadMLeader(const std::vector<RawTag>& rec) {
+    auto g = std::make_shared<MLeaderGeometry>();
+    // The context data nests: CONTEXT_DATA{ ... LEADER{ ... LEADER_LINE{ ... } } }; the same
+    // group codes mean different things at each depth, and again after the context.
+    enum class At { Entity, Context, Leader, Line, After } at = At::Entity;
+    MLeaderGeometry::Leader* leader = nullptr;
+    std::vector<Vec3>* line = nullptr;
+    for (const RawTag& t : rec) {
+        const int c = t.code;
+        if (c == 1001)
+            break;
+        if (c == 300 || c == 302 || c == 304) {
+            const std::string_view v = Trim(t.value);
+            if (c == 300 && v == "CONTEXT_DATA{") {
+                at = At::Context;
+                continue;
+            }
+            if (c == 302 && v == "LEADER{" && at == At::Context) {
+                g->leaders.emplace_back();
+                leader = &g->leaders.back();
+                at = At::Leader;
+                continue;
+            }
+            if (c == 304 && v == "LEADER_LINE{" && at == At::Leader) {
+                leader->lines.emplace_back();
+                line = &leader->lines.back();
+                at = At::Line;
+                continue;
+            }
+        }
+        if (c == 305 && at == At::Line) {
+            at = At::Leader;
+            continue;
+        }
+        if (c == 303 && at == At::Leader) {
+            at = At::Context;
+            continue;
+        }
+        if (c == 301 && at == At::Context) {
+            at = At::After;
+            continue;
+        }
+        switch (at) {
+        case At::Line:
+            if (c == 10 && line->size() < 100000)
+                line->push_back({Real(t), 0, 0});
+            else if ((c == 20 || c == 30) && !line->empty())
+                SetAxis(line->back(), c, Real(t));
+            break;
+        case At::Leader:
+            if (c == 290)
+                leader->hasLanding = Integer(t) != 0;
+            else if (c == 10 || c == 20 || c == 30)
+                SetAxis(leader->landing, c, Real(t));
+            else if (c == 11 || c == 21 || c == 31)
+                SetAxis(leader->doglegDirection, c - 1, Real(t));
+            else if (c == 40)
+                leader->doglegLength = Real(t);
+            break;
+        case At::Context:
+            if (c == 40)
+                g->scale = Real(t);
+            else if (c == 140)
+                g->arrowSize = Real(t);
+            else if (c == 290)
+                g->hasText = Integer(t) != 0;
+            else if (c == 304)
+                g->text = Text(t);
+            else if (c == 340)
+                g->textStyle = tags.Handle(t);
+            else if (c == 12 || c == 22 || c == 32)
+                SetAxis(g->textLocation, c - 2, Real(t));
+            else if (c == 13 || c == 23 || c == 33)
+                SetAxis(g->textDirection, c - 3, Real(t));
+            else if (c == 41)
+                g->textHeight = Real(t);
+            else if (c == 43)
+                g->textWidth = Real(t);
+            else if (c == 45)
+                g->lineSpacingFactor = Real(t);
+            else if (c == 171)
+                g->textAttachment = Short(t);
+            break;
+        case At::After:
+            if (c == 170)
+                g->lineType = Short(t);
+            else if (c == 291)
+                g->dogleg = Integer(t) != 0;
+            break;
+        case At::Entity:
+            break;
+        }
+    }
+    g->text = DecodeCaret(g->text);
+    return g;
+}
+
 void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Entity& e) {
     const std::string_view typeName = Trim(head.value);
     e.type = TypeOfName(typeName);
@@ -218,6 +315,8 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
     std::shared_ptr<RasterGeometry> raster;
     if (e.type == EntityType::Unknown && (typeName == "IMAGE" || typeName == "WIPEOUT"))
         raster = std::make_shared<RasterGeometry>();
+    const bool mleader =
+        e.type == EntityType::Unknown && (typeName == "MULTILEADER" || typeName == "MLEADER");
     const std::size_t n = rec.size();
     for (std::size_t i = 0; i < n; ++i) {
         const RawTag& t = rec[i];
@@ -256,6 +355,11 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
             continue;
         case 370:
             e.lineweight = Short(t);
+            continue;
+        case 390:
+            if (e.type == EntityType::Viewport)
+                break; // its plot style sheet
+            e.plotStyle = tags.Handle(t);
             continue;
         case 420:
             e.trueColor = static_cast<std::int32_t>(Integer(t));
@@ -769,6 +873,8 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
     }
     if (raster)
         std::get<OpaqueGeometry>(e.geometry).raster = std::move(raster);
+    if (mleader)
+        std::get<OpaqueGeometry>(e.geometry).mleader = ReadMLeader(rec);
     if (e.type == EntityType::MText) {
         auto& g = std::get<MTextGeometry>(e.geometry);
         mtextRaw += mtextLast;

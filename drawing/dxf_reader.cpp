@@ -90,6 +90,9 @@ void Loader::ParseLayer(const std::vector<RawTag>& rec) {
         case 290:
             layer.plot = Integer(t) != 0;
             break;
+        case 390:
+            layer.plotStyle = tags.Handle(t);
+            break;
         default:
             break;
         }
@@ -541,13 +544,25 @@ void Loader::ParseImageDefinition(const std::vector<RawTag>& rec) {
         doc.imageFiles.emplace(handle, std::move(file));
 }
 
+void Loader::ParseDictionary(const std::vector<RawTag>& rec) {
+    std::string name;
+    for (const RawTag& t : rec) {
+        if (t.code == 3)
+            name = Text(t);
+        else if ((t.code == 350 || t.code == 360) && !name.empty()) {
+            dictionaryEntries.emplace_back(tags.Handle(t), std::move(name));
+            name.clear();
+        }
+    }
+}
+
 void Loader::ReadObjects() {
     RawTag head;
     while (tags.Next(head)) {
         if (head.code != 0)
             continue;
         if (SectionEnds(head))
-            return;
+            break;
         const std::string_view type = Trim(head.value);
         ReadRecord(record);
         if (type == "LAYOUT")
@@ -556,7 +571,21 @@ void Loader::ReadObjects() {
             ParseLayout(head, record, false);
         else if (type == "IMAGEDEF")
             ParseImageDefinition(record);
+        else if (type == "DICTIONARY" || type == "ACDBDICTIONARYWDFLT")
+            ParseDictionary(record);
+        else if (type == "ACDBPLACEHOLDER")
+            for (const RawTag& t : record)
+                if (t.code == 5) {
+                    placeholders.insert(tags.Handle(t));
+                    break;
+                }
     }
+    // The names of the plot style name dictionary stand for placeholders; whatever else a
+    // dictionary names is not a plot style.
+    for (auto& [handle, name] : dictionaryEntries)
+        if (placeholders.count(handle) != 0)
+            doc.plotStyleNames.emplace(handle, std::move(name));
+    dictionaryEntries.clear();
 }
 
 // ------------------------------------------------------------------------------------------------

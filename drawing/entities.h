@@ -270,15 +270,43 @@ struct RasterGeometry {
     std::vector<Vec3> Outline() const;
 };
 
-// Any other type (RAY, MULTILEADER, 3DSOLID, proxy entities, ...): no geometry kept, except
+// A multileader (MULTILEADER, MLEADER): its leader lines, landings and text, as its context data
+// places them (WCS). Block content is not kept.
+struct MLeaderGeometry {
+    struct Leader {
+        std::vector<std::vector<Vec3>> lines; // each from its arrowhead to before the landing
+        bool hasLanding = false;              // 290
+        Vec3 landing;                         // 10: where the lines end
+        Vec3 doglegDirection{1, 0, 0};        // 11
+        double doglegLength = 0.0;            // 40
+    };
+    std::vector<Leader> leaders;
+    double scale = 1.0;              // 40 of the context
+    double arrowSize = 0.0;          // 140 of the context
+    std::int16_t lineType = 1;       // 170: 0 invisible, 1 straight, 2 spline
+    bool dogleg = true;              // 291
+    bool hasText = false;            // 290 of the context
+    std::string text;                // 304, with MTEXT formatting codes
+    std::uint64_t textStyle = 0;     // 340 of the context: the STYLE's handle
+    Vec3 textLocation;               // 12
+    Vec3 textDirection{1, 0, 0};     // 13
+    double textHeight = 0.0;         // 41
+    double textWidth = 0.0;          // 43
+    double lineSpacingFactor = 1.0;  // 45
+    std::int16_t textAttachment = 1; // 171 of the context
+};
+
+// Any other type (RAY, 3DSOLID, proxy entities, ...): no geometry kept, except
 // - a table (ACAD_TABLE), whose drawn content is an anonymous block placed like a block
 //   reference: its name and insertion point are kept, so that it is measured and drawn;
-// - an IMAGE or WIPEOUT: where its raster lies (the picture itself stays in its file).
+// - an IMAGE or WIPEOUT: where its raster lies (the picture itself stays in its file);
+// - a MULTILEADER: its lines and text.
 struct OpaqueGeometry {
     std::string dxfName;   // the type name as the file spells it
     std::string blockName; // ACAD_TABLE: 2 of AcDbBlockReference (a "*T..." block); else empty
     Vec3 insertion;        // ACAD_TABLE: 10 (WCS)
-    std::shared_ptr<const RasterGeometry> raster; // IMAGE, WIPEOUT
+    std::shared_ptr<const RasterGeometry> raster;   // IMAGE, WIPEOUT
+    std::shared_ptr<const MLeaderGeometry> mleader; // MULTILEADER
 };
 
 using EntityGeometry =
@@ -304,6 +332,7 @@ struct Entity {
     std::uint64_t ownerHandle = 0; // 330
     std::string layer = "0";       // 8
     std::string linetype;          // 6; empty = BYLAYER
+    std::uint64_t plotStyle = 0;   // 390: a named plot style; 0 = BYLAYER
     double linetypeScale = 1.0;    // 48
     double thickness = 0.0;        // 39
     Vec3 extrusion{0, 0, 1};       // 210

@@ -633,6 +633,17 @@ void Measure::Entity_(Box& box, const Entity& e, const Transform& m) {
         if (g.raster)
             for (const Vec3& corner : g.raster->Outline())
                 box.Add(m.Apply(corner));
+        if (g.mleader) {
+            for (const MLeaderGeometry::Leader& leader : g.mleader->leaders) {
+                for (const auto& line : leader.lines)
+                    for (const Vec3& v : line)
+                        box.Add(m.Apply(v));
+                if (leader.hasLanding)
+                    box.Add(m.Apply(leader.landing));
+            }
+            if (g.mleader->hasText && !g.mleader->text.empty())
+                AddMText(box, m, e, MLeaderText(doc, *g.mleader));
+        }
         if (g.blockName.empty())
             break;
         if (const Block* block = doc.FindBlock(g.blockName))

@@ -542,6 +542,23 @@ void Probe::Entity_(const Document& document, const Entity& e, const Transform& 
                 outline.push_back(m.Apply(corner));
             Area(outline);
         }
+        if (g.mleader) {
+            for (const auto& leader : g.mleader->leaders)
+                for (const auto& line : leader.lines) {
+                    std::vector<Vec3> vertices;
+                    for (const Vec3& v : line)
+                        vertices.push_back(m.Apply(v));
+                    if (leader.hasLanding)
+                        vertices.push_back(m.Apply(leader.landing));
+                    Path(vertices, false);
+                }
+            if (g.mleader->hasText && !g.mleader->text.empty()) {
+                drawing::Entity text;
+                text.type = EntityType::MText;
+                text.geometry = drawing::MLeaderText(document, *g.mleader);
+                BoxArea(drawing::EntityExtents(document, text, m));
+            }
+        }
         const drawing::Block* block =
             g.blockName.empty() ? nullptr : document.FindBlock(g.blockName);
         if (block != nullptr) {

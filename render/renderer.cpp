@@ -59,6 +59,8 @@ double Det2(const Transform& m) {
     return m.m[0][0] * m.m[1][1] - m.m[0][1] * m.m[1][0];
 }
 
+const std::string kNoPlotStyle;
+
 bool IsCjk(char32_t c) {
     return c >= 0x2E80;
 }
@@ -259,7 +261,7 @@ private:
         const QColor object = drawn.isValid() ? drawn : m_foreground;
         StyleResult style;
         if (m_options.styleTable) {
-            style = m_options.styleTable->Resolve(object, aci, lineweightMm, std::string());
+            style = m_options.styleTable->Resolve(object, aci, lineweightMm, *m_plotStyle);
         } else {
             style.color = StyledColor(object, m_options.styleMode);
             style.lineweightMm = lineweightMm;
@@ -267,6 +269,19 @@ private:
         if (style.color.rgb() == m_options.background.rgb())
             style.color = m_foreground;
         return style;
+    }
+
+    // The named plot style of an entity: its own, else its layer's; "Normal" without either.
+    const std::string* PlotStyleName(const Document& d, const Entity& e, const Layer* layer) const {
+        static const std::string kNormal = "Normal";
+        for (const std::uint64_t handle : {e.plotStyle, layer ? layer->plotStyle : 0}) {
+            if (handle == 0)
+                continue;
+            const auto it = d.plotStyleNames.find(handle);
+            if (it != d.plotStyleNames.end())
+                return &it->second;
+        }
+        return &kNormal;
     }
 
     QColor DeviceColor(const QColor& drawn, int aci = 0) const {
@@ -511,6 +526,7 @@ private:
         const QColor drawn = DrawnColor(e, layer, in);
         const double lineweight = LineweightMm(e, layer, in);
         m_aci = DrawnAci(e, layer, in);
+        m_plotStyle = PlotStyleName(d, e, layer);
         SetPen(Styled(drawn, m_aci, lineweight), in.highlighted);
         const Transform ocs = m * drawing::OcsToWcs(e.extrusion);
         const drawing::Linetype* linetype = LinetypeOf(d, e, layer, in);
@@ -634,6 +650,8 @@ private:
             const auto& g = std::get<drawing::OpaqueGeometry>(e.geometry);
             if (g.raster)
                 DrawRaster(d, *g.raster, m, e.DxfName() == "WIPEOUT");
+            if (g.mleader)
+                DrawMLeader(d, e, *g.mleader, m);
             const Block* block = g.blockName.empty() ? nullptr : d.FindBlock(g.blockName);
             if (block)
                 DrawBlock(d, *block, m * Transform::Translation(g.insertion),
@@ -1575,8 +1593,12 @@ private:
             return;
         const double size =
             d.HeaderNumber("$DIMASZ", 2.5) * std::max(1e-9, d.HeaderNumber("$DIMSCALE", 1.0));
-        const Vec3 tip = g.vertices[0];
-        Vec3 along = g.vertices[1] - tip;
+        Arrowhead(g.vertices[0], g.vertices[1], size, m);
+    }
+
+    // A closed filled arrowhead with its tip at `tip`, pointing away from `from`.
+    void Arrowhead(const Vec3& tip, const Vec3& from, double size, const Transform& m) {
+        Vec3 along = from - tip;
         const double length = drawing::Length(along);
         if (!(length > 0.0) || !(size > 0.0))
             return;
@@ -1591,6 +1613,37 @@ private:
         Fill(path);
     }
 
+    // A multileader: each leader's lines with an arrowhead, ending at the landing, the dogleg
+    // from there, and the text.
+    void DrawMLeader(const Document& d, const Entity& e, const drawing::MLeaderGeometry& g,
+                     const Transform& m) {
+        for (const drawing::MLeaderGeometry::Leader& leader : g.leaders) {
+            if (g.lineType != 0)
+                for (const auto& line : leader.lines) {
+                    std::vector<Vec3> vertices = line;
+                    if (leader.hasLanding)
+                        vertices.push_back(leader.landing);
+                    if (vertices.size() < 2)
+                        continue;
+                    QPolygonF points;
+                    for (const Vec3& v : vertices)
+                        points << Dev(m, v);
+                    Stroke(points, false);
+                    Arrowhead(vertices[0], vertices[1], g.arrowSize, m);
+                }
+            const Vec3 direction = drawing::Normalized(leader.doglegDirection);
+            if (g.dogleg && leader.hasLanding && leader.doglegLength > 0.0 &&
+                drawing::Length(direction) > 0.0) {
+                QPolygonF dogleg;
+                dogleg << Dev(m, leader.landing)
+                       << Dev(m, leader.landing + direction * leader.doglegLength);
+                Stroke(dogleg, false);
+            }
+        }
+        if (g.hasText && !g.text.empty())
+            DrawMText(d, e, drawing::MLeaderText(d, g), m);
+    }
+
     const Renderer::State& m_state;
     QPainter& m_painter;
     QTransform m_toDevice;
@@ -1603,6 +1656,7 @@ private:
     QColor m_foreground;
     QColor m_color;
     int m_aci = 7; // the current entity's colour number, for its block's BYBLOCK content
+    const std::string* m_plotStyle = &kNoPlotStyle; // the current entity's named plot style
     std::vector<double> m_dashes; // the current entity's pattern on the device; empty: continuous
     const Document* m_document = nullptr;
     drawing::BlockPath m_path;

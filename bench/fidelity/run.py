@@ -16,7 +16,8 @@ and scores each peer against ours: the F1 of ink pixels, each side's ink dilated
 medians, and the worst ten of each peer; writes the three pictures of every drawing side by side
 into OUT/pictures/ and the table to OUT/fidelity.tsv.
 
-  bench/fidelity/run.py [--build BUILD] [--out OUT] [--pixels N] [--timeout S] [FOLDER_OR_DXF ...]
+  bench/fidelity/run.py [--build BUILD] [--out OUT] [--pixels N] [--timeout S] [--resume]
+                        [FOLDER_OR_DXF ...]
 
 Needs python3-ezdxf, python3-matplotlib, python3-numpy, python3-pil, librecad and poppler-utils
 (the benchmark's own needs, not CI's).
@@ -24,6 +25,7 @@ Needs python3-ezdxf, python3-matplotlib, python3-numpy, python3-pil, librecad an
 
 import argparse
 import os
+import shutil
 import statistics
 import subprocess
 import sys
@@ -163,6 +165,8 @@ def main():
     parser.add_argument("--out", default="/tmp/kw_fidelity")
     parser.add_argument("--pixels", type=int, default=1000)
     parser.add_argument("--timeout", type=float, default=180)
+    parser.add_argument("--resume", action="store_true",
+                        help="keep the rows of OUT/fidelity.tsv and render only the others")
     parser.add_argument("paths", nargs="*",
                         default=[os.path.join(SOURCE, "..", "shared", "testdata")])
     args = parser.parse_args()
@@ -172,12 +176,31 @@ def main():
     pictures = os.path.join(args.out, "pictures")
     os.makedirs(pictures, exist_ok=True)
     scratch = tempfile.mkdtemp(prefix="kw_fidelity_")
+    # A copy of the tool, so that a rebuild during a long run does not pull it away.
+    shutil.copy2(tool, os.path.join(scratch, "render_extents"))
+    tool = os.path.join(scratch, "render_extents")
     rows = []
-    table = open(os.path.join(args.out, "fidelity.tsv"), "w")
+    # A run that was stopped goes on where it stopped: the rows already in the table stay.
+    table_path = os.path.join(args.out, "fidelity.tsv")
+    done = {}
+    if args.resume and os.path.exists(table_path):
+        with open(table_path) as previous:
+            for line in list(previous)[1:]:
+                cells = line.rstrip("\n").split("\t")
+                if len(cells) >= 3:
+                    done[cells[0]] = cells
+    table = open(table_path, "w")
     table.write("drawing\tf1_ezdxf\tf1_librecad\tours_s\tezdxf_s\tlibrecad_s\tnote\n")
     for path in drawings(args.paths):
         name = os.path.relpath(path, args.paths[0] if os.path.isdir(args.paths[0]) else
                                os.path.dirname(path))
+        if name in done:
+            cells = done[name]
+            score = lambda cell: None if cell == "-" else float(cell)
+            rows.append({"drawing": name, "ezdxf": score(cells[1]),
+                         "librecad": score(cells[2])})
+            table.write("\t".join(cells) + "\n")
+            continue
         key = name.replace(os.sep, "__")
         ours_png = os.path.join(pictures, key + ".ours.png")
         try:
@@ -236,6 +259,7 @@ def main():
         line = "\t".join([name, *cells, *times, "; ".join(row["note"])])
         print(line, flush=True)
         table.write(line + "\n")
+        table.flush()
     table.close()
     print()
     for peer in ("ezdxf", "librecad"):

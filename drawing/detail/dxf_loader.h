@@ -20,9 +20,11 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string_view>
 #include <system_error>
 #include <unordered_map>
+#include <utility>
 
 namespace kw::drawing::detail {
 
@@ -258,6 +260,10 @@ struct Loader {
     void ParseBlockRecord(const std::vector<RawTag>& rec);
     void ParseLayout(const RawTag& head, const std::vector<RawTag>& rec, bool isLayout);
     void ParseImageDefinition(const std::vector<RawTag>& rec);
+    void ParseDictionary(const std::vector<RawTag>& rec);
+    std::vector<std::pair<std::uint64_t, std::string>> dictionaryEntries;
+    std::set<std::uint64_t> placeholders;
+    std::shared_ptr<const MLeaderGeometry> ReadMLeader(const std::vector<RawTag>& rec);
 
     void Run();
     void Finish();

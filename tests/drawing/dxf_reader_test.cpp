@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <random>
 #include <set>
 
@@ -363,6 +364,31 @@ TEST(DxfReader, ImagesKeepWhereTheyLieAndTheirDefinitionNamesTheFile) {
     EXPECT_DOUBLE_EQ(outline[2].x, 17.5 + 150 * 0.25);
     EXPECT_DOUBLE_EQ(outline[2].y, 0.5);
     EXPECT_EQ(document.imageFiles.at(0x80F), "pictures\\site.png");
+}
+
+TEST(DxfReader, NamedPlotStylesOfEntitiesAndLayersAreKeptByName) {
+    using test::T;
+    const std::string bytes =
+        T(0, "SECTION") + T(2, "HEADER") + T(9, "$ACADVER") + T(1, "AC1021") + T(0, "ENDSEC") +
+        T(0, "SECTION") + T(2, "TABLES") + T(0, "TABLE") + T(2, "LAYER") + T(0, "LAYER") +
+        T(5, "20") + T(2, "HEAVY") + T(70, 0) + T(62, 7) + T(6, "CONTINUOUS") + T(390, "10") +
+        T(0, "ENDTAB") + T(0, "ENDSEC") + T(0, "SECTION") + T(2, "ENTITIES") + T(0, "LINE") +
+        T(8, "0") + T(390, "10") + T(10, 0.0) + T(20, 0.0) + T(11, 1.0) + T(21, 0.0) +
+        T(0, "LINE") + T(8, "HEAVY") + T(10, 0.0) + T(20, 0.0) + T(11, 1.0) + T(21, 0.0) +
+        T(0, "ENDSEC") + T(0, "SECTION") + T(2, "OBJECTS") + T(0, "DICTIONARY") + T(5, "C") +
+        T(3, "ACAD_GROUP") + T(350, "D") + T(3, "ACAD_PLOTSTYLENAME") + T(350, "E") +
+        T(0, "DICTIONARY") + T(5, "D") + T(0, "ACDBDICTIONARYWDFLT") + T(5, "E") + T(3, "Normal") +
+        T(350, "F") + T(3, "粗线 Heavy") + T(350, "10") + T(340, "F") + T(0, "ACDBPLACEHOLDER") +
+        T(5, "F") + T(0, "ACDBPLACEHOLDER") + T(5, "10") + T(0, "ENDSEC") + T(0, "EOF");
+    const Document document = LoadDrawingFromBytes(bytes, "styles.dxf");
+    EXPECT_EQ(document.plotStyleNames,
+              (std::map<std::uint64_t, std::string>{{0xF, "Normal"}, {0x10, "粗线 Heavy"}}));
+    const auto& entities = document.LayoutEntities(document.layouts.front());
+    ASSERT_EQ(entities.size(), 2u);
+    EXPECT_EQ(entities[0].plotStyle, 0x10u);
+    EXPECT_EQ(entities[1].plotStyle, 0u);
+    ASSERT_TRUE(document.FindLayer("HEAVY"));
+    EXPECT_EQ(document.FindLayer("HEAVY")->plotStyle, 0x10u);
 }
 
 TEST(DxfReader, EveryFixtureLoadsOrFailsClearly) {

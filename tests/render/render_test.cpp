@@ -130,6 +130,33 @@ TEST(PaintPage, APlotStyleTablePlotsItsColourScreenedAtItsLineweightInMillimetre
     EXPECT_EQ(At(Plot(trueColor, options), 100, 49.95), QColor(128, 128, 255));
 }
 
+TEST(PaintPage, ANamedPlotStyleTablePlotsEachEntityByItsOwnOrItsLayersStyle) {
+    const std::string text = "description=\"named\n"
+                             "aci_table_available=FALSE\n"
+                             "plot_style{\n"
+                             " 0{\n  name=\"Normal\n  color=-1\n  lineweight=255\n }\n"
+                             " 1{\n  name=\"Red\n  color=-1023475712\n"
+                             "  mode_color=-1023475712\n  lineweight=255\n }\n"
+                             "}\n";
+    PaintOptions options;
+    options.styleTable = std::make_shared<const PlotStyleTable>(
+        PlotStyleTable::Parse(test::CompressedTable("STBVER1", text), "named.stb"));
+    // Green lines: the first names "Red", the second takes its layer's "Red", the third none.
+    auto document = drawing::test::FromTags(Line(50, 29.95, 150, 29.95, T(62, 3) + T(390, "10")) +
+                                            Line(50, 49.95, 150, 49.95, T(62, 3), "RED") +
+                                            Line(50, 69.95, 150, 69.95, T(62, 3)));
+    drawing::Layer red;
+    red.name = "RED";
+    red.plotStyle = 0x10;
+    document.layers.push_back(red);
+    document.plotStyleNames = {{0xF, "Normal"}, {0x10, "Red"}};
+    document.RebuildIndexes();
+    const QImage page = Plot(document, options);
+    EXPECT_EQ(At(page, 100, 29.95), QColor(255, 0, 0));
+    EXPECT_EQ(At(page, 100, 49.95), QColor(255, 0, 0));
+    EXPECT_EQ(At(page, 100, 69.95), QColor(0, 255, 0));
+}
+
 TEST(PaintPage, LayersThatAreOffFrozenOrNotPlottedStayOffThePage) {
     auto document = drawing::test::FromTags(
         Line(20, 9.95, 180, 9.95, "", "OFF") + Line(20, 19.95, 180, 19.95, "", "FROZEN") +
@@ -383,6 +410,40 @@ TEST(PaintPage, ImagesDrawTheirPictureClippedAndWipeoutsCoverWhatLiesBelow) {
     EXPECT_DOUBLE_EQ(clipped.min.y, 40.0);
     EXPECT_DOUBLE_EQ(clipped.max.y, 60.0);
     EXPECT_DOUBLE_EQ(clipped.max.x, 140.0);
+}
+
+TEST(PaintPage, MultileadersDrawTheirLinesArrowheadsDoglegAndText) {
+    // One leader line from (60.05, 20) up to the landing (60.05, 60), an arrowhead 12 long, a
+    // dogleg of 10 to the right, and "MM" 5 high whose top-left corner is at (72, 62.5). The
+    // group codes 10 and 40 mean other things at each depth of the context data, and after it.
+    const std::string mleader =
+        T(0, "MULTILEADER") + T(8, "0") + T(100, "AcDbEntity") + T(100, "AcDbMLeader") +
+        T(300, "CONTEXT_DATA{") + T(40, 1.0) + T(10, 999.0) + T(20, 999.0) + T(30, 0.0) +
+        T(41, 5.0) + T(140, 12.0) + T(290, 1) + T(304, "MM") + T(12, 72.0) + T(22, 62.5) +
+        T(32, 0.0) + T(13, 1.0) + T(23, 0.0) + T(33, 0.0) + T(43, 0.0) + T(171, 1) +
+        T(302, "LEADER{") + T(290, 1) + T(291, 1) + T(10, 60.05) + T(20, 60.0) + T(30, 0.0) +
+        T(11, 1.0) + T(21, 0.0) + T(31, 0.0) + T(40, 10.0) + T(304, "LEADER_LINE{") + T(10, 60.05) +
+        T(20, 20.0) + T(30, 0.0) + T(305, "}") + T(303, "}") + T(301, "}") + T(170, 1) + T(291, 1) +
+        T(41, 99.0);
+    const auto document = drawing::test::FromTags(mleader);
+    const QImage page = Plot(document);
+    EXPECT_TRUE(Inked(page, 60.05, 45)); // the leader line
+    EXPECT_TRUE(Inked(page, 61, 29));    // the arrowhead, 2 wide at its end
+    EXPECT_FALSE(Inked(page, 61, 35));
+    EXPECT_TRUE(Inked(page, 65, 60)); // the dogleg
+    EXPECT_FALSE(Inked(page, 71, 60));
+    int text = 0; // ink in the text's box, right of the dogleg
+    for (double x = 72; x < 80; x += 0.1)
+        for (double y = 57.5; y < 62.5; y += 0.1)
+            text += Inked(page, x, y) ? 1 : 0;
+    EXPECT_GT(text, 50);
+
+    const drawing::Box box =
+        drawing::EntityExtents(document, document.LayoutEntities(document.layouts.front()).front());
+    EXPECT_DOUBLE_EQ(box.min.x, 60.05);
+    EXPECT_DOUBLE_EQ(box.min.y, 20.0);
+    EXPECT_GT(box.max.x, 76.0);
+    EXPECT_DOUBLE_EQ(box.max.y, 62.5);
 }
 
 TEST(PaintPage, SolidHatchesFillTheirBoundariesByTheEvenOddRule) {
