@@ -30,6 +30,9 @@ struct PageRecord {
     std::string error;      // the message table's text, then the CAD's description
     double seconds = 0.0;   // time the page took
     std::string finishedAt; // UTC, ISO 8601
+    // What the output options had to say of the page (a frame of no standard sheet on the
+    // panel's paper, a name missing a field); empty for nothing, and then not in the log.
+    std::string note;
     bool operator==(const PageRecord&) const = default;
 };
 

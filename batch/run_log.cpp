@@ -343,6 +343,10 @@ std::string RecordToJson(const PageRecord& record) {
     out += Number(record.seconds);
     out += ",\"finished\":";
     AppendQuoted(out, record.finishedAt);
+    if (!record.note.empty()) {
+        out += ",\"note\":";
+        AppendQuoted(out, record.note);
+    }
     out += '}';
     return out;
 }
@@ -375,6 +379,7 @@ PageRecord RecordFromJson(const std::string& line) {
     record.error = TextField(fields, "error");
     record.seconds = NumberField(fields, "seconds");
     record.finishedAt = TextField(fields, "finished");
+    record.note = TextField(fields, "note");
     return record;
 }
 

@@ -33,8 +33,11 @@ std::map<std::string, std::string> ToSection(const OutputOptions& options) {
     if (options.catalogueCsv) {
         catalogue = "csv";
     }
-    if (options.catalogueXlsx) {
-        catalogue += catalogue.empty() ? "xlsx" : ",xlsx";
+    for (const auto& [on, format] :
+         {std::pair{options.catalogueXlsx, "xlsx"}, std::pair{options.cataloguePdf, "pdf"}}) {
+        if (on) {
+            catalogue += (catalogue.empty() ? "" : ",") + std::string(format);
+        }
     }
     return {
         {"paper", options.paper == PaperMode::Auto ? "auto" : "panel"},
@@ -70,6 +73,7 @@ OutputOptions FromSection(const std::map<std::string, std::string>& section) {
     if (const auto* catalogue = value("catalogue")) {
         options.catalogueCsv = catalogue->find("csv") != std::string::npos;
         options.catalogueXlsx = catalogue->find("xlsx") != std::string::npos;
+        options.cataloguePdf = catalogue->find("pdf") != std::string::npos;
     }
     if (const auto* columns = value("columns"); columns && !columns->empty()) {
         options.columns = *columns;

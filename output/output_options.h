@@ -18,12 +18,13 @@ struct OutputOptions {
     MergeMode merge = MergeMode::None;
     bool catalogueCsv = false;
     bool catalogueXlsx = false;
+    bool cataloguePdf = false; // the first page(s) of each merged PDF, else a PDF of its own
     std::string columns = "序号,图号,图名,图幅,比例,页码,文件";
 
     // Anything beyond the panel's rule: a run with none plots exactly as before.
     bool Active() const {
         return paper == PaperMode::Auto || !nameTemplate.empty() || merge != MergeMode::None ||
-               catalogueCsv || catalogueXlsx;
+               catalogueCsv || catalogueXlsx || cataloguePdf;
     }
     bool operator==(const OutputOptions&) const = default;
 };

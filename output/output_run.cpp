@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "engine/plot_configuration.h"
+#include "output/catalogue_pdf.h"
 #include "output/catalogue_xlsx.h"
 #include "output/file_names.h"
 #include "output/pdf_merge.h"
@@ -248,18 +249,40 @@ std::vector<OutputRun::Written> OutputRun::Finish() {
             const std::string title = m_setup.options.merge == MergeMode::Drawing
                                           ? Utf8(PathFromUtf8(group.front()->drawing).stem())
                                           : Utf8(PathFromUtf8(folder).filename());
+            // The merged PDF's pages: the catalogue's first when asked for, then the group's.
             const std::string groupFolder = Utf8(PathFromUtf8(group.front()->file).parent_path());
             const std::string path =
                 FreePath(groupFolder, SafeFileName(title.empty() ? "Kestrelwick" : title), ".pdf");
             std::vector<MergePage> pages;
+            std::string cataloguePages;
+            if (m_setup.options.cataloguePdf) {
+                std::vector<PageEntry> entries;
+                for (const PageEntry* page : group) {
+                    entries.push_back(*page);
+                }
+                cataloguePages = FreePath(groupFolder, ".图纸目录", ".pdf");
+                WriteCataloguePdf(cataloguePages, title, CatalogueTable(entries, m_columns));
+                pages.push_back({cataloguePages, "图纸目录"});
+            }
             for (const PageEntry* page : group) {
                 pages.push_back({page->file, page->name});
             }
-            MergePdf(pages, {title, "Kestrelwick"}, path);
+            try {
+                MergePdf(pages, {title, "Kestrelwick"}, path);
+            } catch (const Error&) {
+                std::error_code ignored;
+                fs::remove(PathFromUtf8(cataloguePages), ignored);
+                throw;
+            }
+            if (!cataloguePages.empty()) {
+                std::error_code ignored;
+                fs::remove(PathFromUtf8(cataloguePages), ignored);
+            }
             written.push_back({path, static_cast<int>(group.size())});
         }
     }
-    if (m_setup.options.catalogueCsv || m_setup.options.catalogueXlsx) {
+    if (m_setup.options.catalogueCsv || m_setup.options.catalogueXlsx ||
+        m_setup.options.cataloguePdf) {
         const auto table = CatalogueTable(m_pages, m_columns);
         if (m_setup.options.catalogueCsv) {
             const std::string path = FreePath(folder, "图纸目录", ".csv");
@@ -269,6 +292,11 @@ std::vector<OutputRun::Written> OutputRun::Finish() {
         if (m_setup.options.catalogueXlsx) {
             const std::string path = FreePath(folder, "图纸目录", ".xlsx");
             WriteCatalogueXlsx(path, table);
+            written.push_back({path, 0});
+        }
+        if (m_setup.options.cataloguePdf && m_setup.options.merge == MergeMode::None) {
+            const std::string path = FreePath(folder, "图纸目录", ".pdf");
+            WriteCataloguePdf(path, "图纸目录", table);
             written.push_back({path, 0});
         }
     }

@@ -64,6 +64,8 @@ public:
     std::string PendingName() const;
     // The canonical name of the paper the frame configured last goes on.
     std::string PendingPaper() const { return m_pending ? m_pending->paper : std::string(); }
+    // What the run log is to say of the frame configured last (a fallback); empty for nothing.
+    std::string PendingNote() const { return m_pending ? m_pending->note : std::string(); }
     // The device wrote the page configured last to `file`.
     void PageWritten(const std::string& file);
 

@@ -56,9 +56,12 @@ outputfrm::outputfrm(const output::OutputOptions& options, QWidget* parent) : QD
     CheckCsv->setChecked(options.catalogueCsv);
     CheckXlsx = Named(new QCheckBox(QStringLiteral("XLSX"), this), "CheckXlsx");
     CheckXlsx->setChecked(options.catalogueXlsx);
+    CheckPdf = Named(new QCheckBox(QStringLiteral("PDF（合并文件的首页）"), this), "CheckPdf");
+    CheckPdf->setChecked(options.cataloguePdf);
     auto* formats = new QHBoxLayout;
     formats->addWidget(CheckCsv);
     formats->addWidget(CheckXlsx);
+    formats->addWidget(CheckPdf);
     formats->addStretch();
     form->addRow(QStringLiteral("图纸目录："), formats);
 
@@ -93,6 +96,7 @@ output::OutputOptions outputfrm::Options() const {
     options.merge = static_cast<output::MergeMode>(ComboMerge->currentIndex());
     options.catalogueCsv = CheckCsv->isChecked();
     options.catalogueXlsx = CheckXlsx->isChecked();
+    options.cataloguePdf = CheckPdf->isChecked();
     options.columns = TextColumns->text().trimmed().toStdString();
     return options;
 }

@@ -29,6 +29,7 @@ public:
     QComboBox* ComboMerge;
     QCheckBox* CheckCsv;
     QCheckBox* CheckXlsx;
+    QCheckBox* CheckPdf;
     QLineEdit* TextColumns;
     QLabel* LabelProblem;
     QDialogButtonBox* Buttons;

@@ -468,7 +468,7 @@ std::unique_ptr<output::OutputRun> plotfrm::StartOutput() {
         return nullptr;
     }
     if (!m_output && (!options.nameTemplate.empty() || options.merge != output::MergeMode::None ||
-                      options.catalogueCsv || options.catalogueXlsx)) {
+                      options.catalogueCsv || options.catalogueXlsx || options.cataloguePdf)) {
         // The host CAD plots to its own files and offers no drawing model to read fields from.
         m_prompts.Message(
             this, QString::fromUtf8(maker::kProgramName),

@@ -154,6 +154,7 @@ bool DrawingPlotter::Plot(const std::string& drawing, const std::vector<int>& pa
                     }
                     m_output->ConfigureFrame(*layout, frames[i].frame, m_settings, page);
                     record.paper = m_output->PendingPaper();
+                    record.note = m_output->PendingNote();
                     application->ActiveDocument()->Plot()->PutNumberOfCopies(copies);
                     application->ActiveDocument()->Plot()->PlotToDevice();
                     m_output->FramePlotted();

@@ -162,8 +162,11 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
                      options.output.catalogueCsv = true;
                  } else if (format == "xlsx") {
                      options.output.catalogueXlsx = true;
+                 } else if (format == "pdf") {
+                     options.output.cataloguePdf = true;
                  } else {
-                     Fail("--catalogue: expected csv, xlsx or csv,xlsx, got \"" + v + "\"");
+                     Fail("--catalogue: expected csv, xlsx, pdf or a list of them, got \"" + v +
+                          "\"");
                  }
              }
          }},
@@ -338,7 +341,7 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
     }
     // Merged files and the catalogue gather every page of the run in the one process.
     if (options.output.merge != output::MergeMode::None || options.output.catalogueCsv ||
-        options.output.catalogueXlsx) {
+        options.output.catalogueXlsx || options.output.cataloguePdf) {
         if (options.jobs > 1) {
             Fail("--merge and --catalogue gather every page in one process: give them without -j");
         }

@@ -13,11 +13,14 @@ namespace kw {
 
 std::unique_ptr<output::OutputRun> MakeOutputRun(const PlotOptions& options,
                                                  std::shared_ptr<builtin::BuiltinBackend> backend,
-                                                 const std::string& settingsFolder,
+                                                 const std::string& settingsPath,
                                                  const std::string& panelPaper, std::ostream& log) {
     if (!options.output.Active()) {
         return nullptr;
     }
+    const std::u8string settings(settingsPath.begin(), settingsPath.end());
+    const std::u8string folder = std::filesystem::path(settings).parent_path().u8string();
+    const std::string settingsFolder(folder.begin(), folder.end());
     output::OutputSetup setup;
     setup.options = options.output;
     if (!options.fieldsFile.empty()) {

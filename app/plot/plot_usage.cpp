@@ -40,7 +40,8 @@ constexpr const char* kChineseUsage = R"(用法: kestrelwick-plot [选项] 路�
                            （TitleFields.ini），另有 {drawing} {page:03} {index} {sheet} {scale}；
                            缺字段时用 "{drawing}-{page:03}"
   --merge drawing|run      另写每个图形或整批合并的 PDF，每页一个书签（名称按模板）
-  --catalogue csv,xlsx     写图纸目录“图纸目录.csv”“图纸目录.xlsx”
+  --catalogue csv,xlsx,pdf 写图纸目录“图纸目录.csv”“图纸目录.xlsx”；pdf：作为合并 PDF 的首页
+                           （不合并时另写“图纸目录.pdf”）
   --columns 列,列,...      图纸目录的列（默认 序号,图号,图名,图幅,比例,页码,文件）
   --fields 文件            标题栏字段定义文件（默认设置文件旁的 TitleFields.ini）
   --style 样式表           打印样式表；--styles 列出样式表
@@ -123,7 +124,8 @@ How to plot
                            from the title block (TitleFields.ini), and {drawing} {page:03}
                            {index} {sheet} {scale}; "{drawing}-{page:03}" when one is missing
   --merge drawing|run      also one PDF per drawing or per run, a bookmark per page (its name)
-  --catalogue csv,xlsx     write the drawing catalogue 图纸目录.csv / 图纸目录.xlsx
+  --catalogue csv,xlsx,pdf write the drawing catalogue 图纸目录.csv / 图纸目录.xlsx; pdf: as the
+                           first page(s) of each merged PDF (else 图纸目录.pdf of its own)
   --columns A,B,...        catalogue columns (default 序号,图号,图名,图幅,比例,页码,文件)
   --fields FILE            title-block field definitions (default TitleFields.ini beside the
                            settings file)

@@ -2,16 +2,18 @@
 # Plots through a real print server: starts a cupsd of its own (own configuration, spool, socket;
 # a system one is left alone), adds a queue on the cups-pdf backend, plots a drawing of three
 # frames to it with kestrelwick-plot, waits for the jobs and checks the PDF files the queue wrote.
+# With --paper auto each frame goes on the smallest paper of the queue that holds its sheet.
 # Then a queue that refuses jobs must fail the plot with its name in the message. Stops the
 # server it started.
 #
-# Usage: cups_plot_test.sh KESTRELWICK_PLOT DRAWING_WITH_THREE_A3_FRAMES
+# Usage: cups_plot_test.sh KESTRELWICK_PLOT DRAWING_WITH_THREE_A3_FRAMES [SHEETS_DRAWING_WRITER]
 # Exit status 77 (skipped) only where cupsd cannot run: the cups-pdf backend runs as root only,
 # and takes its per-queue configuration from /etc/cups.
 set -euo pipefail
 
 plot=$1
 drawing=$2
+sheetsWriter=${3:-}
 frames=3
 copies=2
 
@@ -145,6 +147,34 @@ for pdf in "${pdfs[@]}"; do
 done
 jobs=$(grep -c "^$queue " "$work/log/page_log" || true)
 [ "$jobs" -eq "$frames" ] || fail "the server logged $jobs jobs, not $frames"
+
+# Paper per frame: A3 1:1, A1 1:100, A1×1¼ 1:50, a portrait A2 1:20 and a frame of no sheet. The
+# queue has A3, A1 and A2 (laid either way); of its papers ANSI E is the smallest that holds the
+# 1051 × 594 sheet; the frame of no sheet keeps the A3 of the panel.
+if [ -n "$sheetsWriter" ]; then
+    rm -f "$work"/out/*.pdf
+    "$sheetsWriter" "$work/sheets.dxf"
+    if ! "$plot" --device "$queue" --paper auto "$work/sheets.dxf" >"$work/auto.out" 2>"$work/auto.err"; then
+        cat "$work/auto.out" "$work/auto.err" >&2
+        fail "kestrelwick-plot --paper auto to $queue failed"
+    fi
+    for _ in $(seq 600); do
+        pending=$(lpstat -o "$queue" 2>/dev/null | wc -l)
+        written=$(find "$work/out" -name '*.pdf' | wc -l)
+        [ "$pending" -eq 0 ] && [ "$written" -ge 5 ] && break
+        sleep 0.1
+    done
+    # Short side x long side in whole millimetres, one line per page, sorted.
+    sizes=$(for pdf in "$work"/out/*.pdf; do
+        pdfinfo "$pdf" | sed -n 's/^Page size: *\([0-9.]*\) x \([0-9.]*\) pts.*/\1 \2/p'
+    done | awk '{ a = $1 * 25.4 / 72; b = $2 * 25.4 / 72; if (a > b) { t = a; a = b; b = t }
+                 printf "%d x %d\n", a + 0.5, b + 0.5 }' | sort)
+    expected=$(printf '%s\n' "297 x 420" "297 x 420" "420 x 594" "594 x 841" "864 x 1118" | sort)
+    [ "$sizes" = "$expected" ] || fail "--paper auto gave the papers
+$sizes
+not
+$expected"
+fi
 
 # A queue that refuses jobs: the plot fails and says which printer.
 cupsreject "$queue"

@@ -36,9 +36,10 @@ struct PlotRun {
     explicit PlotRun(const std::string& options,
                      test::SheetDrawing drawing = test::MeasuredDrawing()) {
         drawing.Write(folder.File("sheets.dxf"));
-        result = RunCommand(options + " --output " + Quoted(folder.File("plots")) + " " +
-                                Quoted(folder.File("sheets.dxf")),
-                            &err, folder.File("settings"));
+        result =
+            RunCommand(options + " --log " + Quoted(folder.File("run.jsonl")) + " --output " +
+                           Quoted(folder.File("plots")) + " " + Quoted(folder.File("sheets.dxf")),
+                       &err, folder.File("settings"));
     }
     fs::path Plot(const std::string& name) const { return fs::path(folder.File("plots")) / name; }
 };
@@ -140,16 +141,25 @@ std::vector<std::string> CsvLines(const fs::path& csv) {
 }
 
 TEST(OutputRun, EveryFrameOnItsOwnSheetAtTrueScaleMergedWithBookmarksAndCatalogued) {
-    const PlotRun run("--paper auto --name '{图号}_{图名}' --merge drawing --catalogue csv,xlsx");
+    const PlotRun run(
+        "--paper auto --name '{图号}_{图名}' --merge drawing --catalogue csv,xlsx,pdf");
     ASSERT_EQ(run.result.status, 0) << run.err;
     const fs::path merged = run.Plot("sheets.pdf");
     EXPECT_NE(run.result.out.find(merged.string() + "\t5"), std::string::npos) << run.result.out;
+    EXPECT_FALSE(fs::exists(run.Plot(".图纸目录.pdf"))); // the catalogue page's file is gone
+    // The catalogue is the merged PDF's first page; the frames' pages follow it.
+    const auto first = RunShell("pdftotext -f 1 -l 1 " + Quoted(merged) + " -").out;
+    // (Qt names some CJK glyphs by their Kangxi radical in the PDF's text map: 目 reads back as
+    // ⽬, so the texts checked avoid those characters.)
+    for (const char* text : {"图纸", "S-01_总平", "S-05", "A1×1¼", "1:100", "共计", "3.25"}) {
+        EXPECT_NE(first.find(text), std::string::npos) << text << " not in\n" << first;
+    }
     // The page files stay beside it: the run log names them.
     EXPECT_TRUE(fs::exists(run.Plot("S-01_总平面图.pdf")));
 
     // A3, A1, A1×1¼, A2 portrait; the 900 × 630 frame on the panel's paper (A3).
-    const std::vector<std::pair<double, double>> expected = {
-        {420, 297}, {841, 594}, {1051, 594}, {420, 594}, {420, 297}};
+    const std::vector<std::pair<double, double>> expected = {{210, 297},  {420, 297}, {841, 594},
+                                                             {1051, 594}, {420, 594}, {420, 297}};
     const auto sizes = PageSizes(merged);
     ASSERT_EQ(sizes.size(), expected.size());
     for (std::size_t i = 0; i < sizes.size(); ++i) {
@@ -157,11 +167,23 @@ TEST(OutputRun, EveryFrameOnItsOwnSheetAtTrueScaleMergedWithBookmarksAndCatalogu
         EXPECT_NEAR(sizes[i].second, expected[i].second, 0.5) << "page " << i + 1;
     }
     EXPECT_NE(run.err.find("sheets.dxf 第 5 个图框：不是标准图幅"), std::string::npos) << run.err;
+    // The run log: each page's paper, and the fallback said of the fifth.
+    std::ifstream log(run.folder.File("run.jsonl"));
+    std::vector<std::string> records;
+    for (std::string line; std::getline(log, line);) {
+        records.push_back(line);
+    }
+    ASSERT_EQ(records.size(), 5u);
+    EXPECT_NE(records[2].find("\"paper\":\"GB_A1x1.25_(1051.00_x_594.00_MM)\""), std::string::npos);
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(records[i].find("\"note\":\"不是标准图幅") != std::string::npos, i == 4)
+            << records[i];
+    }
 
     // The 10 m line of the 1:100 A1 sheet: its end ticks 100 mm apart. They stand 190-210 mm
     // above the sheet's bottom edge, 100 and 200 mm from its left edge.
     constexpr int kPixelsPerMm = 20;
-    const auto line = Rasterise(merged, 2, kPixelsPerMm, 90, 594 - 215, 120, 30);
+    const auto line = Rasterise(merged, 3, kPixelsPerMm, 90, 594 - 215, 120, 30);
     ASSERT_TRUE(line);
     const auto ticks = StrokeMiddles(*line, 10 * kPixelsPerMm); // 5 mm above the line
     ASSERT_EQ(ticks.size(), 2u);
@@ -169,15 +191,15 @@ TEST(OutputRun, EveryFrameOnItsOwnSheetAtTrueScaleMergedWithBookmarksAndCatalogu
     EXPECT_NEAR(ticks[0] / kPixelsPerMm + 90, 100.0, 0.5);
 
     // The portrait A2: the bar drawn along the frame's top is at the top of the page.
-    const auto top = Rasterise(merged, 4, 2, 30, 20, 100, 10);
-    const auto bottom = Rasterise(merged, 4, 2, 30, 594 - 30, 100, 10);
+    const auto top = Rasterise(merged, 5, 2, 30, 20, 100, 10);
+    const auto bottom = Rasterise(merged, 5, 2, 30, 594 - 30, 100, 10);
     ASSERT_TRUE(top && bottom);
     EXPECT_GT(InkCount(*top), 100 * 2 * 5);
     EXPECT_EQ(InkCount(*bottom), 0);
 
     EXPECT_EQ(Bookmarks(merged),
-              (std::vector<std::string>{"S-01_总平面图", "S-02_一层平面图", "S-03_立面图",
-                                        "S-04_剖面详图", "S-05_总说明"}));
+              (std::vector<std::string>{"图纸目录", "S-01_总平面图", "S-02_一层平面图",
+                                        "S-03_立面图", "S-04_剖面详图", "S-05_总说明"}));
     const auto info = RunShell("pdfinfo " + Quoted(merged)).out;
     EXPECT_NE(info.find("Title:           sheets"), std::string::npos) << info;
     EXPECT_NE(info.find("Creator:         Kestrelwick"), std::string::npos) << info;
@@ -223,6 +245,9 @@ TEST(OutputRun, NamesClashGetNumbersAndAMissingFieldFallsBackSaidInTheLog) {
     EXPECT_TRUE(fs::exists(run.Plot("A_1_同名.pdf")));
     EXPECT_TRUE(fs::exists(run.Plot("A_1_同名_2.pdf")));
     EXPECT_TRUE(fs::exists(run.Plot("sheets-003.pdf")));
+    // The field definitions the run used are written beside the settings file for editing.
+    EXPECT_TRUE(fs::is_regular_file(fs::path(run.folder.File("settings")) / "TitleFields.ini"));
+    EXPECT_FALSE(fs::exists(fs::path(run.folder.File("settings")) / "Kestrelwick.ini"));
     EXPECT_NE(run.err.find("第 3 个图框：缺少字段 图名，文件名用 sheets-003"), std::string::npos)
         << run.err;
     // Without --paper auto the panel's rule holds: every page A3, the frame 380 mm wide.
