@@ -141,6 +141,15 @@ std::vector<std::string> Glob(const std::string& pattern) {
         matches = {"/"};
         first = 1;
     }
+#ifdef _WIN32
+    // "C:" before the first separator names a drive: the pattern starts at its root. (Asking
+    // whether "C:" itself exists asks about the drive's current folder, and not every system
+    // answers that.)
+    if (parts.size() > 1 && parts.front().size() == 2 && parts.front()[1] == ':') {
+        matches = {parts.front() + "/"};
+        first = 1;
+    }
+#endif
     for (std::size_t i = first; i < parts.size(); ++i) {
         const std::string& part = parts[i];
         std::vector<std::string> next;
