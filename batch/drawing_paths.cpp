@@ -84,6 +84,12 @@ std::string Joined(const std::string& folder, const std::string& name) {
     ) {
         return folder + name;
     }
+#ifdef _WIN32
+    // The separator the folder is written with, so that one path does not mix both.
+    if (folder.find('\\') != std::string::npos) {
+        return folder + "\\" + name;
+    }
+#endif
     return folder + "/" + name;
 }
 
@@ -146,7 +152,7 @@ std::vector<std::string> Glob(const std::string& pattern) {
     // whether "C:" itself exists asks about the drive's current folder, and not every system
     // answers that.)
     if (parts.size() > 1 && parts.front().size() == 2 && parts.front()[1] == ':') {
-        matches = {parts.front() + "/"};
+        matches = {pattern.substr(0, 3)}; // with the separator the user wrote
         first = 1;
     }
 #endif
