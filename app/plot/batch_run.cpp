@@ -32,7 +32,8 @@ bool StderrIsTerminal() {
 #endif
 }
 
-std::string LocalTime() {
+// The local time now, in a strftime format.
+std::string LocalTime(const char* format = "%H:%M:%S") {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
 #ifdef _WIN32
@@ -41,7 +42,7 @@ std::string LocalTime() {
     localtime_r(&now, &local);
 #endif
     char text[32];
-    std::strftime(text, sizeof text, "%H:%M:%S", &local);
+    std::strftime(text, sizeof text, format, &local);
     return text;
 }
 
@@ -71,15 +72,7 @@ std::string DefaultLogPath() {
         fs::create_directories(folder / logs, error);
     }
     folder /= logs;
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    const std::string stamp = LocalTime("%Y%m%d-%H%M%S");
     for (int n = 1;; ++n) {
         std::string name = "kestrelwick-plot-";
         name += stamp;
