@@ -245,7 +245,8 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
     e.source.line = head.line;
     switch (e.type) {
     case EntityType::Unknown:
-        e.geometry = OpaqueGeometry{std::string(typeName), {}, {}};
+        e.geometry = OpaqueGeometry{};
+        std::get<OpaqueGeometry>(e.geometry).dxfName = std::string(typeName);
         break;
     case EntityType::Line:
         e.geometry = LineGeometry{};
@@ -755,9 +756,10 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
             // After the boundary paths: the style, the pattern's line families, the gradient.
             else if (c == 75)
                 g.style = Short(t);
-            else if (c == 53)
-                g.patternLines.push_back({Real(t)});
-            else if (c >= 43 && c <= 46 && !g.patternLines.empty()) {
+            else if (c == 53) {
+                g.patternLines.emplace_back();
+                g.patternLines.back().angleDeg = Real(t);
+            } else if (c >= 43 && c <= 46 && !g.patternLines.empty()) {
                 auto& line = g.patternLines.back();
                 (c == 43   ? line.baseX
                  : c == 44 ? line.baseY

@@ -285,6 +285,13 @@ struct MLeaderGeometry {
         Vec3 landing;                         // 10: where the lines end
         Vec3 doglegDirection{1, 0, 0};        // 11
         double doglegLength = 0.0;            // 40
+        // Line `i` as drawn: its vertices, then the landing where there is one.
+        std::vector<Vec3> Vertices(std::size_t i) const {
+            std::vector<Vec3> vertices = lines[i];
+            if (hasLanding)
+                vertices.push_back(landing);
+            return vertices;
+        }
     };
     std::vector<Leader> leaders;
     double scale = 1.0;              // 40 of the context

@@ -635,10 +635,10 @@ void Measure::Entity_(Box& box, const Entity& e, const Transform& m) {
                 box.Add(m.Apply(corner));
         if (g.mleader) {
             for (const MLeaderGeometry::Leader& leader : g.mleader->leaders) {
-                for (const auto& line : leader.lines)
-                    for (const Vec3& v : line)
+                for (std::size_t i = 0; i < leader.lines.size(); ++i)
+                    for (const Vec3& v : leader.Vertices(i))
                         box.Add(m.Apply(v));
-                if (leader.hasLanding)
+                if (leader.hasLanding) // a landing without lines still carries the dogleg
                     box.Add(m.Apply(leader.landing));
             }
             if (g.mleader->hasText && !g.mleader->text.empty())

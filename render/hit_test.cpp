@@ -544,12 +544,10 @@ void Probe::Entity_(const Document& document, const Entity& e, const Transform& 
         }
         if (g.mleader) {
             for (const auto& leader : g.mleader->leaders)
-                for (const auto& line : leader.lines) {
-                    std::vector<Vec3> vertices;
-                    for (const Vec3& v : line)
-                        vertices.push_back(m.Apply(v));
-                    if (leader.hasLanding)
-                        vertices.push_back(m.Apply(leader.landing));
+                for (std::size_t i = 0; i < leader.lines.size(); ++i) {
+                    std::vector<Vec3> vertices = leader.Vertices(i);
+                    for (Vec3& v : vertices)
+                        v = m.Apply(v);
                     Path(vertices, false);
                 }
             if (g.mleader->hasText && !g.mleader->text.empty()) {

@@ -1648,10 +1648,8 @@ private:
                      const Transform& m) {
         for (const drawing::MLeaderGeometry::Leader& leader : g.leaders) {
             if (g.lineType != 0)
-                for (const auto& line : leader.lines) {
-                    std::vector<Vec3> vertices = line;
-                    if (leader.hasLanding)
-                        vertices.push_back(leader.landing);
+                for (std::size_t i = 0; i < leader.lines.size(); ++i) {
+                    const std::vector<Vec3> vertices = leader.Vertices(i);
                     if (vertices.size() < 2)
                         continue;
                     QPolygonF points;

@@ -86,10 +86,6 @@ def ink(path, size=None):
     return np.asarray(image).min(axis=2) < 215
 
 
-def ink_any_size(path):
-    return np.asarray(Image.open(path).convert("RGB")).min(axis=2) < 215
-
-
 def dilate(mask, radius=2):
     out = mask.copy()
     h, w = mask.shape
@@ -258,7 +254,7 @@ def main():
                                 "-aa", "no", "-aaVector", "no", pdf, librecad_png[:-4]],
                                capture_output=True, timeout=args.timeout)
             if os.path.exists(librecad_png):
-                theirs = ink_any_size(librecad_png)
+                theirs = ink(librecad_png)
                 registered = register(theirs, ours)
                 Image.fromarray(np.where(registered, 0, 255).astype(np.uint8)).save(librecad_png)
                 row["librecad"] = f1(ours, registered)

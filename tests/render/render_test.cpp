@@ -293,13 +293,18 @@ std::string Hatch(bool solid, const std::string& pattern) {
            T(76, 1) + pattern + T(98, 0);
 }
 
+// A paper-space viewport 100 × 50 on the paper around (100, 50), showing the model 100 units
+// high around (150, 100): half scale.
+std::string HalfScaleViewport(const std::string& extra = "") {
+    return T(0, "VIEWPORT") + T(8, "0") + T(67, 1) + T(10, 100.0) + T(20, 50.0) + T(30, 0.0) +
+           T(40, 100.0) + T(41, 50.0) + T(68, 1) + T(69, 2) + T(12, 150.0) + T(22, 100.0) +
+           T(45, 100.0) + extra;
+}
+
 TEST(PaintPage, APaperLayoutShowsModelSpaceThroughItsViewportsAtTheirScale) {
     // The viewport: 100 × 50 on the paper around (100, 50), showing the model 100 units high
     // around (150, 100): half scale. A model line along y = 99.9 lands on the paper at 49.95.
-    const std::string viewport = T(0, "VIEWPORT") + T(8, "0") + T(67, 1) + T(10, 100.0) +
-                                 T(20, 50.0) + T(30, 0.0) + T(40, 100.0) + T(41, 50.0) + T(68, 1) +
-                                 T(69, 2) + T(12, 150.0) + T(22, 100.0) + T(45, 100.0) +
-                                 T(331, "99");
+    const std::string viewport = HalfScaleViewport(T(331, "99"));
     auto document = drawing::test::FromTags(Line(0, 99.9, 400, 99.9) +
                                             Line(100, 119.9, 200, 119.9, "", "HIDDEN") + viewport);
     drawing::Layer hidden;
@@ -325,9 +330,7 @@ TEST(PaintPage, InViewportsDashesKeepTheirPaperLengthUnlessPaperSpaceLinetypeSca
     // The half-scale viewport above; a dashed model line (dash 10, gap 5) starting at model
     // x = 0, paper x = 25. Paper scaling on: dashes 25..35, 40..50, 55..65; off: the pattern
     // halves, dashes 47.5..52.5 and 55..60, gap 60..62.5.
-    const std::string viewport = T(0, "VIEWPORT") + T(8, "0") + T(67, 1) + T(10, 100.0) +
-                                 T(20, 50.0) + T(30, 0.0) + T(40, 100.0) + T(41, 50.0) + T(68, 1) +
-                                 T(69, 2) + T(12, 150.0) + T(22, 100.0) + T(45, 100.0);
+    const std::string viewport = HalfScaleViewport();
     for (const bool paperScaling : {true, false}) {
         SCOPED_TRACE(paperScaling);
         auto document =
