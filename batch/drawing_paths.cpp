@@ -6,10 +6,10 @@
 #include <set>
 #include <system_error>
 
-#include "settings/characters.h"
-#include "settings/error.h"
+#include "base/characters.h"
+#include "base/error.h"
 #include "settings/list_file.h"
-#include "settings/text_file.h"
+#include "base/text_file.h"
 
 namespace kw {
 namespace {

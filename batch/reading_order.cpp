@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
-#include "settings/error.h"
+#include "base/error.h"
 
 namespace kw {
 namespace {

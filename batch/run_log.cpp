@@ -10,8 +10,8 @@
 #include <fstream>
 #include <map>
 
-#include "settings/characters.h"
-#include "settings/error.h"
+#include "base/characters.h"
+#include "base/error.h"
 
 namespace kw {
 namespace {

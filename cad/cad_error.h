@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/error.h"
+#include "base/error.h"
 
 namespace kw {
 

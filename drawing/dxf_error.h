@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "settings/error.h"
+#include "base/error.h"
 
 namespace kw::drawing {
 

@@ -10,7 +10,7 @@
 #include "drawing/detail/tag_reader.h"
 #include "drawing/dxf_io.h"
 #include "drawing/text.h"
-#include "settings/error.h"
+#include "base/error.h"
 #include <algorithm>
 #include <cerrno>
 #include <cmath>

@@ -12,7 +12,7 @@
 #include "drawing/detail/source_data.h"
 #include "drawing/detail/tag_reader.h"
 #include "drawing/dxf_io.h"
-#include "settings/error.h"
+#include "base/error.h"
 
 namespace kw::drawing {
 namespace {

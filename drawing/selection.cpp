@@ -8,7 +8,7 @@
 #include "drawing/detail/source_data.h"
 #include "drawing/detail/tag_reader.h"
 #include "drawing/text.h"
-#include "settings/error.h"
+#include "base/error.h"
 
 namespace kw::drawing {
 namespace {

@@ -6,8 +6,8 @@
 #include <random>
 #include <utility>
 
-#include "settings/characters.h"
-#include "settings/error.h"
+#include "base/characters.h"
+#include "base/error.h"
 
 namespace kw {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "settings/error.h"
+#include "base/error.h"
 
 namespace kw {
 

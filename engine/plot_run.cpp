@@ -4,9 +4,9 @@
 #include <new>
 
 #include "engine/plot_configuration.h"
-#include "settings/characters.h"
-#include "settings/error.h"
-#include "settings/text_file.h"
+#include "base/characters.h"
+#include "base/error.h"
+#include "base/text_file.h"
 
 namespace kw {
 namespace {

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "settings/error.h"
+#include "base/error.h"
 
 namespace kw::output {
 namespace {

@@ -10,7 +10,7 @@
 
 #include <algorithm>
 
-#include "settings/error.h"
+#include "base/error.h"
 
 namespace kw::output {
 namespace {

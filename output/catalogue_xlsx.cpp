@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "settings/error.h"
+#include "base/error.h"
 
 namespace kw::output {
 namespace {

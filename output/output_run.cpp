@@ -11,7 +11,7 @@
 #include "output/file_names.h"
 #include "output/pdf_merge.h"
 #include "output/sheets.h"
-#include "settings/error.h"
+#include "base/error.h"
 
 namespace kw::output {
 namespace {

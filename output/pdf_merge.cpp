@@ -10,7 +10,7 @@
 #include <random>
 #include <system_error>
 
-#include "settings/error.h"
+#include "base/error.h"
 
 namespace kw::output {
 namespace {

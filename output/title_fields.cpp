@@ -8,9 +8,9 @@
 #include <sstream>
 
 #include "drawing/text.h"
-#include "settings/error.h"
+#include "base/error.h"
 #include "settings/settings_file.h"
-#include "settings/text_file.h"
+#include "base/text_file.h"
 
 namespace kw::output {
 namespace {

@@ -16,7 +16,7 @@
 #include <sstream>
 
 #include "render/colors.h"
-#include "settings/error.h"
+#include "base/error.h"
 
 namespace kw::render {
 namespace {

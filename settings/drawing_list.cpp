@@ -4,7 +4,7 @@
 #include <cfenv>
 #include <cmath>
 
-#include "settings/error.h"
+#include "base/error.h"
 
 namespace kw {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/characters.h"
+#include "base/characters.h"
 
 namespace kw {
 

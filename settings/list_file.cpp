@@ -1,7 +1,7 @@
 #include "settings/list_file.h"
 
-#include "settings/error.h"
-#include "settings/text_file.h"
+#include "base/error.h"
+#include "base/text_file.h"
 
 namespace kw {
 namespace {

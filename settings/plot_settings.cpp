@@ -4,8 +4,8 @@
 #include <charconv>
 #include <cmath>
 
-#include "settings/error.h"
-#include "settings/text_file.h"
+#include "base/error.h"
+#include "base/text_file.h"
 
 namespace kw {
 namespace {

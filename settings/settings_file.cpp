@@ -10,8 +10,8 @@
 #include <string_view>
 #include <system_error>
 
-#include "settings/error.h"
-#include "settings/text_file.h"
+#include "base/error.h"
+#include "base/text_file.h"
 
 namespace kw {
 namespace {

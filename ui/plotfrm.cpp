@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "cad/messages.h"
-#include "settings/error.h"
+#include "base/error.h"
 #include "settings/list_file.h"
 #include "ui/aboutfrm.h"
 #include "ui/maker.h"

@@ -10,7 +10,7 @@
 #include "batch/run_log.h"
 #include "cad/builtin/plot_devices.h"
 #include "engine/frames.h"
-#include "settings/error.h"
+#include "base/error.h"
 
 namespace kw {
 namespace {

@@ -9,7 +9,7 @@
 #include "cad/messages.h"
 #include "engine/frames.h"
 #include "engine/plot_configuration.h"
-#include "settings/error.h"
+#include "base/error.h"
 
 namespace kw {
 namespace {

@@ -13,7 +13,7 @@
 #include "cad/builtin/builtin_cad.h"
 #include "cad/cad_session.h"
 #include "cad/messages.h"
-#include "settings/error.h"
+#include "base/error.h"
 #include "settings/settings_file.h"
 
 int main(int argc, char** argv) {

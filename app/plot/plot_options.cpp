@@ -10,7 +10,7 @@
 
 #include "output/catalogue.h"
 #include "output/sheets.h"
-#include "settings/error.h"
+#include "base/error.h"
 
 namespace kw {
 namespace {

@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "cad/builtin/plot_devices.h"
-#include "settings/error.h"
-#include "settings/text_file.h"
+#include "base/error.h"
+#include "base/text_file.h"
 
 namespace kw {
 

@@ -11,7 +11,7 @@
 
 #include "app/plot/drawing_plotter.h"
 #include "batch/run_log.h"
-#include "settings/error.h"
+#include "base/error.h"
 
 namespace kw {
 namespace {

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "cad/cad_error.h"
-#include "settings/text_file.h"
+#include "base/text_file.h"
 
 namespace kw::com {
 namespace {

@@ -7,7 +7,7 @@
 #include <set>
 
 #include "batch/drawing_paths.h"
-#include "settings/error.h"
+#include "base/error.h"
 #include "settings/list_file.h"
 #include "tests/support/temp_folder.h"
 

@@ -6,7 +6,7 @@
 #include <random>
 
 #include "batch/reading_order.h"
-#include "settings/error.h"
+#include "base/error.h"
 
 namespace kw {
 namespace {

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "batch/run_log.h"
-#include "settings/error.h"
+#include "base/error.h"
 #include "tests/support/temp_folder.h"
 
 namespace kw {

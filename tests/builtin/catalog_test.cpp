@@ -8,7 +8,7 @@
 #include "cad/builtin/plot_devices.h"
 #include "cad/builtin/plot_preview.h"
 #include "render/plot_style_table.h"
-#include "settings/error.h"
+#include "base/error.h"
 #include "style_table_files.h"
 
 namespace kw::builtin {

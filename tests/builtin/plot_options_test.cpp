@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "app/plot/plot_options.h"
-#include "settings/error.h"
+#include "base/error.h"
 
 namespace kw {
 namespace {

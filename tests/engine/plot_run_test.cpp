@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "engine/plot_run.h"
-#include "settings/text_file.h"
+#include "base/text_file.h"
 #include "tests/support/recorders.h"
 #include "tests/support/substitute_cad.h"
 #include "tests/support/temp_folder.h"

@@ -2,7 +2,7 @@
 
 #include "drawing/drawing.h"
 #include "output/title_fields.h"
-#include "settings/error.h"
+#include "base/error.h"
 #include "tests/output/sheet_drawing.h"
 #include "tests/support/temp_folder.h"
 

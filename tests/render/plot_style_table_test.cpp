@@ -7,7 +7,7 @@
 
 #include "render/colors.h"
 #include "render/plot_style_table.h"
-#include "settings/error.h"
+#include "base/error.h"
 #include "style_table_files.h"
 
 namespace kw::render {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "settings/drawing_list.h"
-#include "settings/error.h"
+#include "base/error.h"
 
 namespace kw {
 namespace {

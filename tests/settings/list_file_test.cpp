@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "settings/list_file.h"
-#include "settings/text_file.h"
+#include "base/text_file.h"
 #include "tests/support/temp_folder.h"
 
 namespace kw {

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "settings/error.h"
+#include "base/error.h"
 #include "settings/plot_settings.h"
 
 namespace kw {

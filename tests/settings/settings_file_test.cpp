@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "settings/error.h"
+#include "base/error.h"
 #include "settings/settings_file.h"
-#include "settings/text_file.h"
+#include "base/text_file.h"
 #include "tests/support/temp_folder.h"
 
 #ifdef _WIN32

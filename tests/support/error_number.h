@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "settings/error.h"
+#include "base/error.h"
 
 namespace kw::test {
 

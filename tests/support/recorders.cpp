@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "settings/error.h"
+#include "base/error.h"
 
 namespace kw::test {
 

@@ -6,7 +6,7 @@
 #include <QMimeData>
 #include <QtTest>
 
-#include "settings/text_file.h"
+#include "base/text_file.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/outputfrm.h"
 

@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include "settings/text_file.h"
+#include "base/text_file.h"
 
 namespace kw::test {
 

@@ -10,7 +10,7 @@
 #include <QWidget>
 #include <QWindow>
 
-#include "settings/error.h"
+#include "base/error.h"
 #include "ui/twips.h"
 
 #ifdef _WIN32

@@ -4,7 +4,7 @@
 
 #include <shellapi.h>
 
-#include "settings/text_file.h"
+#include "base/text_file.h"
 
 namespace kw::win32 {
 namespace {

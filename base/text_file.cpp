@@ -1,4 +1,4 @@
-#include "settings/text_file.h"
+#include "base/text_file.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -7,8 +7,8 @@
 #include <iterator>
 #include <system_error>
 
-#include "settings/characters.h"
-#include "settings/error.h"
+#include "base/characters.h"
+#include "base/error.h"
 
 #ifdef _WIN32
 #include <windows.h>

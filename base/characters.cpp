@@ -1,15 +1,15 @@
-#include "settings/characters.h"
+#include "base/characters.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
-#include "settings/error.h"
+#include "base/error.h"
 
 #ifdef _WIN32
 #include <windows.h>
 
-#include "settings/text_file.h"
+#include "base/text_file.h"
 #else
 #include <unicode/ucasemap.h>
 #include <unicode/ucol.h>
