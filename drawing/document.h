@@ -41,6 +41,9 @@ struct Layer {
     bool on = true;         // false when the file's colour is negative
     bool plot = true;       // 290
     std::uint64_t plotStyle = 0; // 390: its named plot style (Document::plotStyleNames)
+    // From the layer's "AcCmTransparency" extended data (1071): kTransparencyAlpha | alpha, or
+    // kTransparencyByLayer when the layer is opaque.
+    std::int32_t transparency = kTransparencyByLayer;
     bool Frozen() const { return (flags & 1) != 0; }
     bool Locked() const { return (flags & 4) != 0; }
 };

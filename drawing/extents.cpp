@@ -304,7 +304,24 @@ void AddText(Box& box, const Transform& m, const Entity& e, const TextGeometry& 
     AddLocalRect(box, place, x0, y0, x0 + width, y0 + height);
 }
 
+// The box of a text in columns, in its local frame from the insertion point: the columns side
+// by side, as high as the tallest; 0 × 0 when the columns leave it to the text.
+void ColumnsBox(const MTextGeometry& g, std::size_t breaks, double& width, double& height) {
+    const MTextColumns& columns = *g.columns;
+    const std::size_t count =
+        std::max<std::size_t>({static_cast<std::size_t>(std::max<int>(columns.count, 0)),
+                               breaks + 1, columns.heights.size()});
+    const double columnWidth = columns.width > 0.0 ? columns.width : g.referenceWidth;
+    width = static_cast<double>(count) * columnWidth +
+            static_cast<double>(count - 1) * columns.gutter;
+    height = 0.0;
+    for (std::size_t i = 0; i < count; ++i)
+        height = std::max(height, columns.Height(i, g.definedHeight));
+}
+
 void AddMText(Box& box, const Transform& m, const Entity& e, const MTextGeometry& g) {
+    if (g.linkedColumn)
+        return; // drawn and measured with the text it continues
     const std::string plain = PlainMText(g.text);
     if (plain.empty())
         return;
@@ -331,6 +348,17 @@ void AddMText(Box& box, const Transform& m, const Entity& e, const MTextGeometry
     if (!(height > 0.0))
         height =
             h + (lines - 1) * h * 5.0 / 3.0 * (g.lineSpacingFactor > 0 ? g.lineSpacingFactor : 1.0);
+    if (g.columns) {
+        std::size_t breaks = 0;
+        for (std::size_t at = g.text.find("\\N"); at != std::string::npos;
+             at = g.text.find("\\N", at + 2))
+            ++breaks;
+        double columnsWidth = 0.0, columnsHeight = 0.0;
+        ColumnsBox(g, breaks, columnsWidth, columnsHeight);
+        width = std::max(width, columnsWidth);
+        if (columnsHeight > 0.0)
+            height = columnsHeight;
+    }
     const int attachment = std::clamp<int>(g.attachment, 1, 9) - 1;
     const double x0 = -(attachment % 3) * 0.5 * width;
     const int row = attachment / 3; // 0 top, 1 middle, 2 bottom
@@ -341,7 +369,8 @@ void AddMText(Box& box, const Transform& m, const Entity& e, const MTextGeometry
         xAxis = {1, 0, 0};
     const Vec3 yAxis = Normalized(Cross(normal, xAxis));
     const Transform place = m * Transform::FromAxes(xAxis, yAxis, normal, g.insertion);
-    AddLocalRect(box, place, x0, y0, x0 + width, y0 + height);
+    const double frame = g.Framed() ? std::max(0.0, g.backgroundScale - 1.0) * h : 0.0;
+    AddLocalRect(box, place, x0 - frame, y0 - frame, x0 + width + frame, y0 + height + frame);
 }
 
 // --- hatch ----------------------------------------------------------------------------------
