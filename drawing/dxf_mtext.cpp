@@ -18,8 +18,8 @@ void AddHeight(MTextColumns& columns, double height) {
 
 } // namespace
 
-std::shared_ptr<const MTextColumns>
-Loader::ReadMTextColumns(const std::vector<RawTag>& rec, double& definedHeight) {
+std::shared_ptr<const MTextColumns> Loader::ReadMTextColumns(const std::vector<RawTag>& rec,
+                                                             double& definedHeight) {
     auto columns = std::make_shared<MTextColumns>();
     bool found = false;
     enum class Part { Entity, Own, Embedded, Xdata, OtherXdata } part = Part::Entity;

@@ -148,12 +148,12 @@ struct TextGeometry {
 
 // The columns of an MTEXT: the text flows down column 1, then column 2 beside it, and so on.
 struct MTextColumns {
-    std::int16_t type = 0;     // 75: 0 none, 1 static, 2 dynamic
-    std::int16_t count = 0;    // 76; 0 when the writer left it to the text (dynamic, auto height)
-    bool flowReversed = false; // 78
-    bool autoHeight = false;   // 79: every column is as high as the defined height (46)
-    double width = 0.0;        // 48
-    double gutter = 0.0;       // 49: the space between two columns
+    std::int16_t type = 0;       // 75: 0 none, 1 static, 2 dynamic
+    std::int16_t count = 0;      // 76; 0 when the writer left it to the text (dynamic, auto height)
+    bool flowReversed = false;   // 78
+    bool autoHeight = false;     // 79: every column is as high as the defined height (46)
+    double width = 0.0;          // 48
+    double gutter = 0.0;         // 49: the space between two columns
     std::vector<double> heights; // 50: per column (dynamic without auto height); 0 = the rest
     // Releases 2007 to 2013 keep columns 2, 3, ... as MTEXTs of their own, listed here; the
     // reader moves their text into this one.

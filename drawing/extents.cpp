@@ -312,8 +312,8 @@ void ColumnsBox(const MTextGeometry& g, std::size_t breaks, double& width, doubl
         std::max<std::size_t>({static_cast<std::size_t>(std::max<int>(columns.count, 0)),
                                breaks + 1, columns.heights.size()});
     const double columnWidth = columns.width > 0.0 ? columns.width : g.referenceWidth;
-    width = static_cast<double>(count) * columnWidth +
-            static_cast<double>(count - 1) * columns.gutter;
+    width =
+        static_cast<double>(count) * columnWidth + static_cast<double>(count - 1) * columns.gutter;
     height = 0.0;
     for (std::size_t i = 0; i < count; ++i)
         height = std::max(height, columns.Height(i, g.definedHeight));

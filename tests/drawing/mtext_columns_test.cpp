@@ -15,17 +15,19 @@ std::string MText(const std::string& handle, double x, const std::string& text,
            T(71, 1) + T(1, text) + extra + xdata;
 }
 
-const MTextGeometry& Geometry(const Entity& e) { return std::get<MTextGeometry>(e.geometry); }
+const MTextGeometry& Geometry(const Entity& e) {
+    return std::get<MTextGeometry>(e.geometry);
+}
 
 TEST(MTextColumns, ExtendedDataColumnsJoinTheirLinkedTextsAndMeasureAllColumns) {
-    const std::string info =
-        T(1001, "ACAD") + T(1000, "ACAD_MTEXT_COLUMN_INFO_BEGIN") + T(1070, 75) + T(1070, 1) +
-        T(1070, 79) + T(1070, 0) + T(1070, 76) + T(1070, 3) + T(1070, 78) + T(1070, 0) +
-        T(1070, 48) + T(1040, 20.0) + T(1070, 49) + T(1040, 1.0) +
-        T(1000, "ACAD_MTEXT_COLUMN_INFO_END") + T(1000, "ACAD_MTEXT_COLUMNS_BEGIN") +
-        T(1070, 47) + T(1070, 3) + T(1005, "2E") + T(1005, "2F") +
-        T(1000, "ACAD_MTEXT_COLUMNS_END") + T(1000, "ACAD_MTEXT_DEFINED_HEIGHT_BEGIN") +
-        T(1070, 46) + T(1040, 100.0) + T(1000, "ACAD_MTEXT_DEFINED_HEIGHT_END");
+    const std::string info = T(1001, "ACAD") + T(1000, "ACAD_MTEXT_COLUMN_INFO_BEGIN") +
+                             T(1070, 75) + T(1070, 1) + T(1070, 79) + T(1070, 0) + T(1070, 76) +
+                             T(1070, 3) + T(1070, 78) + T(1070, 0) + T(1070, 48) + T(1040, 20.0) +
+                             T(1070, 49) + T(1040, 1.0) + T(1000, "ACAD_MTEXT_COLUMN_INFO_END") +
+                             T(1000, "ACAD_MTEXT_COLUMNS_BEGIN") + T(1070, 47) + T(1070, 3) +
+                             T(1005, "2E") + T(1005, "2F") + T(1000, "ACAD_MTEXT_COLUMNS_END") +
+                             T(1000, "ACAD_MTEXT_DEFINED_HEIGHT_BEGIN") + T(1070, 46) +
+                             T(1040, 100.0) + T(1000, "ACAD_MTEXT_DEFINED_HEIGHT_END");
     const Document d = FromTags(MText("2D", 0, "one\\N", "", info) + MText("2E", 21, "two") +
                                 MText("2F", 42, "three"));
     const auto& entities = d.LayoutEntities(d.layouts.front());
@@ -52,10 +54,10 @@ TEST(MTextColumns, ExtendedDataColumnsJoinTheirLinkedTextsAndMeasureAllColumns) 
 TEST(MTextColumns, EmbeddedObjectAndOwnTagsGiveTheColumns) {
     // Dynamic columns with heights of their own, as the host writes release 2018.
     const std::string embedded = T(101, "Embedded Object") + T(70, 1) + T(10, 1.0) + T(20, 0.0) +
-                                 T(30, 0.0) + T(11, 0.0) + T(21, 0.0) + T(31, 0.0) +
-                                 T(40, 20.0) + T(41, 0.0) + T(42, 62.0) + T(43, 30.0) + T(71, 2) +
-                                 T(72, 3) + T(44, 20.0) + T(45, 1.0) + T(73, 0) + T(74, 0) +
-                                 T(46, 20.0) + T(46, 30.0) + T(46, 0.0);
+                                 T(30, 0.0) + T(11, 0.0) + T(21, 0.0) + T(31, 0.0) + T(40, 20.0) +
+                                 T(41, 0.0) + T(42, 62.0) + T(43, 30.0) + T(71, 2) + T(72, 3) +
+                                 T(44, 20.0) + T(45, 1.0) + T(73, 0) + T(74, 0) + T(46, 20.0) +
+                                 T(46, 30.0) + T(46, 0.0);
     const Document dynamic = FromTags(MText("2D", 0, "text", "", embedded));
     const MTextGeometry& g = Geometry(dynamic.LayoutEntities(dynamic.layouts.front()).front());
     ASSERT_TRUE(g.columns);
@@ -63,10 +65,9 @@ TEST(MTextColumns, EmbeddedObjectAndOwnTagsGiveTheColumns) {
     EXPECT_EQ(g.columns->heights, (std::vector<double>{20.0, 30.0, 0.0}));
     EXPECT_DOUBLE_EQ(g.columns->Height(1, 50.0), 30.0);
     // The rotation (50) before the columns, the heights (50) after their type.
-    const Document own =
-        FromTags(MText("2D", 0, "text",
-                       T(50, 90.0) + T(46, 40.0) + T(75, 2) + T(76, 2) + T(79, 1) + T(48, 15.0) +
-                           T(49, 2.5) + T(50, 12.0)));
+    const Document own = FromTags(MText("2D", 0, "text",
+                                        T(50, 90.0) + T(46, 40.0) + T(75, 2) + T(76, 2) + T(79, 1) +
+                                            T(48, 15.0) + T(49, 2.5) + T(50, 12.0)));
     const MTextGeometry& o = Geometry(own.LayoutEntities(own.layouts.front()).front());
     ASSERT_TRUE(o.columns);
     EXPECT_NEAR(o.xDirection.y, 1.0, 1e-12);
@@ -88,8 +89,8 @@ TEST(MTextColumns, DamagedLinksAreIgnored) {
                T(1070, 47) + T(1070, 2) + T(1005, to) + T(1005, "FFFF") +
                T(1000, "ACAD_MTEXT_COLUMNS_END");
     };
-    const Document d = FromTags(MText("2D", 0, "a", "", links("2E")) +
-                                MText("2E", 0, "b", "", links("2D")));
+    const Document d =
+        FromTags(MText("2D", 0, "a", "", links("2E")) + MText("2E", 0, "b", "", links("2D")));
     const auto& entities = d.LayoutEntities(d.layouts.front());
     ASSERT_EQ(entities.size(), 2u);
     EXPECT_EQ(Geometry(entities[0]).text, "a");
@@ -105,8 +106,8 @@ TEST(Transparency, EntitiesAndLayersKeepTheirs) {
         T(5, "20") + T(2, "GLASS") + T(70, 0) + T(62, 7) + T(6, "CONTINUOUS") +
         T(1001, "AcCmTransparency") + T(1071, 33554559) + T(0, "ENDTAB") + T(0, "ENDSEC") +
         T(0, "SECTION") + T(2, "ENTITIES") + T(0, "LINE") + T(8, "GLASS") + T(440, 33554432) +
-        T(10, 0.0) + T(20, 0.0) + T(11, 1.0) + T(21, 0.0) + T(0, "LINE") + T(8, "0") +
-        T(10, 0.0) + T(20, 0.0) + T(11, 1.0) + T(21, 0.0) + T(0, "ENDSEC") + T(0, "EOF");
+        T(10, 0.0) + T(20, 0.0) + T(11, 1.0) + T(21, 0.0) + T(0, "LINE") + T(8, "0") + T(10, 0.0) +
+        T(20, 0.0) + T(11, 1.0) + T(21, 0.0) + T(0, "ENDSEC") + T(0, "EOF");
     const Document d = LoadDrawingFromBytes(bytes, "glass.dxf");
     const auto& entities = d.LayoutEntities(d.layouts.front());
     ASSERT_EQ(entities.size(), 2u);
