@@ -28,12 +28,12 @@ double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-// Peak resident memory in MiB (Linux), 0 elsewhere.
-double PeakMiB() {
+// Resident memory in MiB (Linux), 0 elsewhere: the peak (VmHWM) or the present (VmRSS).
+double MemoryMiB(const char* field = "VmHWM:") {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0)
+        if (line.rfind(field, 0) == 0)
             return std::stod(line.substr(6)) / 1024.0;
     return 0.0;
 }
@@ -51,6 +51,7 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     const kw::drawing::Document document = kw::drawing::LoadDrawing(argv[1]);
     const double loaded = Seconds(start);
+    std::fprintf(stderr, "after loading: %.0f MiB, peak %.0f MiB\n", MemoryMiB("VmRSS:"), MemoryMiB());
     const auto frames = kw::drawing::SelectAll(document, {{0, "LWPOLYLINE"}, {8, layer}});
     kw::render::Renderer renderer(document);
     const std::size_t layoutIndex = 0;
@@ -105,6 +106,6 @@ int main(int argc, char** argv) {
                 "per page, %.1f ms CPU, slowest %.1f ms; %zu entities per page), peak %.0f MiB\n",
                 loaded, page, pages, first, page > 1 ? (pages - first) / rest * 1000 : 0.0,
                 page > 1 ? (cpu - firstCpu) / rest * 1000 : 0.0, slowest * 1000,
-                entitiesAfterFirst / rest, PeakMiB());
+                entitiesAfterFirst / rest, MemoryMiB());
     return 0;
 }

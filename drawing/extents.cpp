@@ -9,6 +9,7 @@
 #include "drawing/detail/paths.h"
 #include "drawing/detail/source_data.h"
 #include "drawing/dxf_io.h"
+#include "drawing/spline.h"
 #include "drawing/text.h"
 
 namespace kw::drawing {
@@ -97,66 +98,22 @@ void AddPolyline2d(Box& box, const Transform& m, const std::vector<PolylineVerte
 
 // --- splines ------------------------------------------------------------------------------------
 
-struct SplineEvaluator {
-    const SplineGeometry& s;
-    int p;
-    bool rational;
-
-    // de Boor at parameter t in knot span k (knots[k] <= t < knots[k + 1]).
-    Vec3 At(double t, std::size_t k) const {
-        double d[16][4];
-        for (int j = 0; j <= p; ++j) {
-            const std::size_t index = j + k - p;
-            const Vec3 c = s.controlPoints[index];
-            const double w = rational ? s.weights[index] : 1.0;
-            d[j][0] = c.x * w;
-            d[j][1] = c.y * w;
-            d[j][2] = c.z * w;
-            d[j][3] = w;
-        }
-        for (int r = 1; r <= p; ++r) {
-            for (int j = p; j >= r; --j) {
-                const double left = s.knots[j + k - p];
-                const double right = s.knots[j + 1 + k - r];
-                const double alpha = right > left ? (t - left) / (right - left) : 0.0;
-                for (int q = 0; q < 4; ++q)
-                    d[j][q] = (1.0 - alpha) * d[j - 1][q] + alpha * d[j][q];
-            }
-        }
-        const double w = d[p][3] != 0.0 ? d[p][3] : 1.0;
-        return {d[p][0] / w, d[p][1] / w, d[p][2] / w};
-    }
-};
-
 void AddSplinePoints(Box& box, const Transform& m, const SplineGeometry& s) {
-    const std::size_t n = s.controlPoints.size();
-    const int p = s.degree;
-    const bool valid = n >= 2 && p >= 1 && p <= 15 && n > static_cast<std::size_t>(p) &&
-                       s.knots.size() == n + static_cast<std::size_t>(p) + 1 &&
-                       std::is_sorted(s.knots.begin(), s.knots.end());
-    if (!valid) {
-        // No usable knot vector: the control polygon (or the fit points) bounds the curve.
-        for (const Vec3& c : s.controlPoints)
+    const SplineCurve curve(s);
+    if (!curve.Valid()) {
+        for (const Vec3& c : curve.Polygon())
             box.Add(m.Apply(c));
-        if (s.controlPoints.empty())
-            for (const Vec3& f : s.fitPoints)
-                box.Add(m.Apply(f));
         return;
     }
-    const bool rational =
-        s.weights.size() == n &&
-        std::any_of(s.weights.begin(), s.weights.end(), [](double w) { return w != 1.0; }) &&
-        std::all_of(s.weights.begin(), s.weights.end(), [](double w) { return w > 0.0; });
-    const SplineEvaluator eval{s, p, rational};
     // Sample every non-empty span, then refine each local extreme per axis by golden section.
     constexpr int kSamples = 16;
-    const std::size_t first = static_cast<std::size_t>(p);
-    const std::size_t last = n; // spans first .. n-1
+    const std::size_t first = curve.FirstSpan();
+    const std::size_t last = curve.EndSpan();
     auto point = [&](double t) {
         std::size_t k = first;
-        while (k + 1 < last && t >= s.knots[k + 1])
+        while (k + 1 < last && t >= curve.Knot(k + 1))
             ++k;
-        return m.Apply(eval.At(t, k));
+        return m.Apply(curve.At(t, k));
     };
     std::vector<double> ts;
     for (std::size_t k = first; k < last; ++k) {
