@@ -67,6 +67,9 @@ struct TextStyle {
     std::string fontFile;        // 3 (simsun.ttc, txt.shx, gbenor.shx, ...)
     std::string bigFontFile;     // 4 (gbcbig.shx)
     std::string fontFamily;      // TrueType family from the ACAD xdata (1000), when given
+    // Text of this style stands vertically: flag 4 with a shape font (the host draws TrueType
+    // fonts horizontally whatever the flag says).
+    bool Vertical() const;
 };
 
 struct BlockRecord {

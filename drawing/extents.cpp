@@ -211,12 +211,38 @@ void AddLocalRect(Box& box, const Transform& m, double x0, double y0, double x1,
     box.Add(m.Apply({x1, y1, 0}));
 }
 
-void AddText(Box& box, const Transform& m, const Entity& e, const TextGeometry& g) {
+// Vertical text hangs from its insertion point: one character below the other, each centred on
+// it and 1.5 heights further down (a shape font's vertical spacing).
+void AddVerticalText(Box& box, const Transform& m, const Entity& e, const TextGeometry& g, double h,
+                     double widthFactor) {
+    double widest = 0.0;
+    std::size_t count = 0;
+    for (std::size_t pos = 0; pos < g.text.size();) {
+        const std::size_t start = pos;
+        detail::NextCodePoint(g.text, pos);
+        widest = std::max(widest, TextAdvance(std::string_view(g.text).substr(start, pos - start)));
+        ++count;
+    }
+    if (count == 0)
+        return;
+    const double width = widest * h * widthFactor;
+    const double height = h + 1.5 * h * static_cast<double>(count - 1);
+    const Transform place = m * OcsToWcs(e.extrusion) * Transform::Translation(g.insertion) *
+                            Transform::RotationZ(DegToRad(g.rotationDeg));
+    AddLocalRect(box, place, -width / 2.0, -height, width / 2.0, 0.0);
+}
+
+void AddText(Box& box, const Document& doc, const Transform& m, const Entity& e,
+             const TextGeometry& g) {
     const double h = g.height > 0.0 ? g.height : 0.0;
     const double widthFactor = g.widthFactor > 0.0 ? g.widthFactor : 1.0;
     double width = TextAdvance(g.text) * h * widthFactor;
     if (g.text.empty())
         return;
+    if (const TextStyle* style = doc.FindTextStyle(g.style); style && style->Vertical()) {
+        AddVerticalText(box, m, e, g, h, widthFactor);
+        return;
+    }
     Vec3 anchor = g.insertion;
     double rotation = DegToRad(g.rotationDeg);
     double height = h;
@@ -429,7 +455,7 @@ struct Measure {
                 // Only constant attribute definitions show in a reference, with their value.
                 const auto& g = std::get<TextGeometry>(e.geometry);
                 if ((g.attributeFlags & 3) == 2)
-                    AddText(box, m, e, g);
+                    AddText(box, doc, m, e, g);
                 continue;
             }
             Entity_(box, e, m);
@@ -572,7 +598,7 @@ void Measure::Entity_(Box& box, const Entity& e, const Transform& m) {
         const auto& g = std::get<TextGeometry>(e.geometry);
         if (e.type != EntityType::Text && (g.attributeFlags & 1))
             break; // invisible attribute
-        AddText(box, m, e, g);
+        AddText(box, doc, m, e, g);
         break;
     }
     case EntityType::AttDef: {
@@ -582,7 +608,7 @@ void Measure::Entity_(Box& box, const Entity& e, const Transform& m) {
             break;
         TextGeometry shown = g;
         shown.text = g.tag;
-        AddText(box, m, e, shown);
+        AddText(box, doc, m, e, shown);
         break;
     }
     case EntityType::MText:

@@ -76,6 +76,27 @@ void Pass::DrawText(const Document& d, const drawing::TextGeometry& g, const Tra
     double widthFactor = g.widthFactor > 0 ? g.widthFactor : 1.0;
     TextFrame frame = Frame(d, g.style, height);
     const ShxTextFont* shapes = m_state.ShapeFace(d, g.style);
+    if (style && style->Vertical()) {
+        // One character below the other, each centred on the insertion point and 1.5 heights
+        // further down, as shape fonts space vertical text; alignment and mirroring are horizontal
+        // notions the host does not offer for it.
+        const Transform local = ocs * Transform::Translation(g.insertion) *
+                                Transform::RotationZ(drawing::DegToRad(g.rotationDeg));
+        double y = -height;
+        for (const char32_t c : text.toUcs4()) {
+            const QString one = QString::fromUcs4(&c, 1);
+            const double width = (shapes ? ShapeAdvance(*shapes, frame, one, height)
+                                         : frame.metrics.horizontalAdvance(one) * frame.scale) *
+                                 widthFactor;
+            if (shapes)
+                ShapeGlyphs(*shapes, frame, one, height, -width / 2.0, y, widthFactor, g.obliqueDeg,
+                            local);
+            else
+                Glyphs(frame, one, -width / 2.0, y, widthFactor, g.obliqueDeg, local);
+            y -= 1.5 * height;
+        }
+        return;
+    }
     double advance = (shapes ? ShapeAdvance(*shapes, frame, text, height)
                              : frame.metrics.horizontalAdvance(text) * frame.scale) *
                      widthFactor;
