@@ -439,11 +439,13 @@ void Pass::MaskBehindText(const drawing::MTextGeometry& g, const Transform& loca
 }
 
 QColor Pass::PieceColor(const MTextFormat& format, const QColor& entityColor) const {
+    QColor color = entityColor; // the entity's own, BYLAYER and BYBLOCK alike
     if (format.rgb >= 0)
-        return DeviceColor(QColor::fromRgb(static_cast<QRgb>(format.rgb)));
-    if (format.aci >= 1 && format.aci <= 255)
-        return DeviceColor(format.aci == 7 ? QColor() : AciColor(format.aci));
-    return entityColor; // the entity's own, BYLAYER and BYBLOCK alike
+        color = DeviceColor(QColor::fromRgb(static_cast<QRgb>(format.rgb)));
+    else if (format.aci >= 1 && format.aci <= 255)
+        color = DeviceColor(format.aci == 7 ? QColor() : AciColor(format.aci));
+    color.setAlpha(entityColor.alpha()); // the entity's transparency
+    return color;
 }
 
 void Pass::Rule(const Transform& local, double x0, double x1, double y) {
