@@ -373,9 +373,11 @@ void Pass::DrawMText(const Document& d, const Entity& e, const drawing::MTextGeo
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const Line& line = lines[i];
         const double left = boxX + cellX(lineColumn[i]);
-        double x = column == 0   ? left
-                   : column == 1 ? left + (cellWidth - line.width) / 2.0
-                                 : left + cellWidth - line.width;
+        const char align = line.atoms.empty() ? 0 : line.atoms.front().piece->format.paragraphAlign;
+        const int place = align == 'c' ? 1 : align == 'r' ? 2 : align != 0 ? 0 : column;
+        double x = place == 0   ? left
+                   : place == 1 ? left + (cellWidth - line.width) / 2.0
+                                : left + cellWidth - line.width;
         const double baseline = baselines[i] + shiftY;
         // Consecutive atoms of one piece are drawn as one run, so that the text stays whole.
         for (std::size_t a = 0; a < line.atoms.size();) {
