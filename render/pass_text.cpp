@@ -313,7 +313,10 @@ void Pass::DrawMText(const Document& d, const Entity& e, const drawing::MTextGeo
         double advance = first ? lines[i].height : lines[i].height * 5.0 / 3.0 * factor;
         if (columns && !first && (open || depth.size() < declared)) {
             const double limit = columns->Height(depth.size() - 1, g.definedHeight);
-            if (lines[i].columnBreak || (limit > 0.0 && -(y - advance) > limit * 1.0001)) {
+            // An empty line (a paragraph end before a column break) overflows nothing.
+            const bool overflows =
+                limit > 0.0 && !lines[i].atoms.empty() && -(y - advance) > limit * 1.0001;
+            if (lines[i].columnBreak || overflows) {
                 depth.push_back(0.0);
                 y = 0.0;
                 advance = lines[i].height;
