@@ -245,6 +245,7 @@ void Pass::DrawMText(const Document& d, const Entity& e, const drawing::MTextGeo
         std::vector<Atom> atoms;
         double width = 0.0, height = 0.0;
         bool columnBreak = false;
+        bool paragraphEnd = false; // the last line of its paragraph
     };
     std::vector<Line> lines;
     const auto paragraphs = ParseMText(g.text);
@@ -289,6 +290,7 @@ void Pass::DrawMText(const Document& d, const Entity& e, const drawing::MTextGeo
         }
         if (lines.back().height == 0.0)
             lines.back().height = base;
+        lines.back().paragraphEnd = true;
     }
     for (Line& line : lines) // a blank at the end of a line takes no room
         if (!line.atoms.empty() && line.atoms.back().text.endsWith(QLatin1Char(' '))) {
@@ -381,6 +383,15 @@ void Pass::DrawMText(const Document& d, const Entity& e, const drawing::MTextGeo
         double x = place == 0   ? left
                    : place == 1 ? left + (cellWidth - line.width) / 2.0
                                 : left + cellWidth - line.width;
+        // Justified lines but a paragraph's last fill the width: the room left goes to the
+        // blanks between their words.
+        double stretch = 0.0;
+        if ((align == 'j' || align == 'd') && !line.paragraphEnd && line.width < cellWidth) {
+            const auto blanks = std::count_if(line.atoms.begin(), line.atoms.end() - 1,
+                                              [](const Atom& atom) { return atom.blank; });
+            if (blanks > 0)
+                stretch = (cellWidth - line.width) / static_cast<double>(blanks);
+        }
         const double baseline = baselines[i] + shiftY;
         // Consecutive atoms of one piece are drawn as one run, so that the text stays whole.
         for (std::size_t a = 0; a < line.atoms.size();) {
@@ -403,6 +414,10 @@ void Pass::DrawMText(const Document& d, const Entity& e, const drawing::MTextGeo
             for (; b < line.atoms.size() && line.atoms[b].piece == atom.piece; ++b) {
                 run += line.atoms[b].text;
                 width += line.atoms[b].width;
+                if (stretch > 0.0 && line.atoms[b].blank) {
+                    ++b; // a stretched blank ends the run
+                    break;
+                }
             }
             const TextFrame frame = PieceFrame(d, g.style, format, atom.height);
             const ShxTextFont* shapes = PieceShapes(d, g.style, format);
@@ -419,6 +434,8 @@ void Pass::DrawMText(const Document& d, const Entity& e, const drawing::MTextGeo
                 if (!std::isnan(at))
                     Rule(local, x, x + width, baseline + lift + at * atom.height);
             x += width;
+            if (stretch > 0.0 && line.atoms[b - 1].blank && b < line.atoms.size())
+                x += stretch;
             a = b;
         }
     }

@@ -97,6 +97,29 @@ TEST(MTextParagraphs, AParagraphsAlignmentPlacesItsLinesInTheBox) {
     EXPECT_EQ(PageInk(page, 20, 79.1, 50, 81.6), 0);
 }
 
+// The right-most inked x in the band y0..y1, scanning x0..x1; x0 when there is none.
+double RightmostInk(const QImage& page, double x0, double x1, double y0, double y1) {
+    for (double x = x1; x > x0; x -= 0.1)
+        if (PageInk(page, x, y0, x + 0.1, y1) > 0)
+            return x;
+    return x0;
+}
+
+TEST(MTextParagraphs, JustifiedLinesButTheLastFillTheWidth) {
+    const std::string words = "HHH HHH HHH HHH HHH HHH HHH HHH HHH HHH";
+    const QImage left = PlotPage(FromTags(MText(20, 90, 40, words)));
+    const QImage justified = PlotPage(FromTags(MText(20, 90, 40, "\\pxqj;" + words)));
+    const double ragged = RightmostInk(left, 20, 70, 87.5, 90);
+    EXPECT_LT(ragged, 59.0);
+    EXPECT_NEAR(RightmostInk(justified, 20, 70, 87.5, 90), 60.0, 0.5);
+    // The last line keeps its natural spacing: it ends where the left-aligned one does.
+    double last = 87.5;
+    while (last > 40 && PageInk(left, 20, last - 4.17, 60, last - 1.67) > 0)
+        last -= 4.17;
+    EXPECT_NEAR(RightmostInk(justified, 20, 70, last, last + 2.5),
+                RightmostInk(left, 20, 70, last, last + 2.5), 0.2);
+}
+
 TEST(TextContent, NumericCodesEndWithTheirNumberAndColumnBreaksOpenAParagraph) {
     // Writers leave the ';' out: the code ends where its number does.
     const auto paragraphs = ParseMText("tempor {\\C1invidunt}\\H2.5xbig\\Nnext");
