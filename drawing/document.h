@@ -66,6 +66,29 @@ struct TextStyle {
     std::string fontFamily;      // TrueType family from the ACAD xdata (1000), when given
 };
 
+// A multiline style (MLINESTYLE object): the parallel lines of the multilines that use it.
+struct MLineStyle {
+    struct Element {
+        double offset = 0.0;                // 49: from the reference line, times the MLINE's scale
+        std::int16_t color = kColorByLayer; // 62
+        std::int32_t trueColor = -1;        // 420
+        std::string linetype = "BYLAYER";   // 6
+    };
+    std::string name;
+    std::uint64_t handle = 0;
+    // 70: 1 filled, 2 miters shown, 16 / 256 square cap at the start / end, 32 / 512 inner arcs,
+    // 64 / 1024 round (outer arc) cap
+    std::int16_t flags = 0;
+    std::int16_t fillColor = kColorByLayer; // 62
+    std::int32_t fillTrueColor = -1;        // 420
+    double startAngleDeg = 90.0;            // 51
+    double endAngleDeg = 90.0;              // 52
+    std::vector<Element> elements;          // in the file's order, which the MLINE's follows
+
+    // The style a drawing without one uses: two BYLAYER lines half a unit either side.
+    static const MLineStyle& Standard();
+};
+
 struct BlockRecord {
     std::string name;
     std::uint64_t handle = 0;
@@ -195,6 +218,7 @@ public:
     std::map<std::uint64_t, std::string> plotStyleNames;
     // The files of raster images: IMAGEDEF handle → its file name (1) as the file gives it.
     std::map<std::uint64_t, std::string> imageFiles;
+    std::vector<MLineStyle> mlineStyles; // from the OBJECTS section
     // What the reader skipped or repaired, one line each with the line/offset ("line 812: ...").
     std::vector<std::string> warnings;
 

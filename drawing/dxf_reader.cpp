@@ -571,6 +571,8 @@ void Loader::ReadObjects() {
             ParseLayout(head, record, false);
         else if (type == "IMAGEDEF")
             ParseImageDefinition(record);
+        else if (type == "MLINESTYLE")
+            ParseMLineStyle(record);
         else if (type == "DICTIONARY" || type == "ACDBDICTIONARYWDFLT")
             ParseDictionary(record);
         else if (type == "ACDBPLACEHOLDER")
