@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -27,12 +28,12 @@ double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-// Peak resident memory in MiB (Linux), 0 elsewhere.
-double PeakMiB() {
+// Resident memory in MiB (Linux), 0 elsewhere: the peak (VmHWM) or the present (VmRSS).
+double MemoryMiB(const char* field = "VmHWM:") {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0)
+        if (line.rfind(field, 0) == 0)
             return std::stod(line.substr(6)) / 1024.0;
     return 0.0;
 }
@@ -50,11 +51,14 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     const kw::drawing::Document document = kw::drawing::LoadDrawing(argv[1]);
     const double loaded = Seconds(start);
+    std::fprintf(stderr, "after loading: %.0f MiB, peak %.0f MiB\n", MemoryMiB("VmRSS:"), MemoryMiB());
     const auto frames = kw::drawing::SelectAll(document, {{0, "LWPOLYLINE"}, {8, layer}});
     kw::render::Renderer renderer(document);
     const std::size_t layoutIndex = 0;
-    double first = 0.0, slowest = 0.0;
+    double first = 0.0, slowest = 0.0, firstCpu = 0.0;
+    std::size_t entitiesAfterFirst = 0;
     const auto pagesStart = std::chrono::steady_clock::now();
+    const std::clock_t cpuStart = std::clock();
     int page = 0;
     for (const kw::drawing::Entity* frame : frames) {
         const auto pageStart = std::chrono::steady_clock::now();
@@ -75,6 +79,8 @@ int main(int argc, char** argv) {
         s.customScaleDrawing = width;
         s.flags = kw::drawing::plot_flags::kPlotCentered;
         const auto placement = kw::render::PlacePage(s);
+        if (page > 0)
+            entitiesAfterFirst += renderer.EntitiesIn(layoutIndex, placement.windowDrawing).size();
         char name[32];
         std::snprintf(name, sizeof name, "/page-%03d.pdf", ++page);
         QPdfWriter pdf(QString::fromStdString(std::string(argv[2]) + name));
@@ -85,15 +91,21 @@ int main(int argc, char** argv) {
         renderer.PaintPage(painter, layoutIndex, placement, 1200 / 25.4, {});
         painter.end();
         const double took = Seconds(pageStart);
-        if (page == 1)
+        if (page == 1) {
             first = took;
+            firstCpu = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+        }
         else
             slowest = std::max(slowest, took);
     }
     const double pages = Seconds(pagesStart);
+    const double cpu = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+    // Wall time measures the machine's load too; the CPU time of the process does not.
+    const int rest = std::max(page - 1, 1);
     std::printf("load %.3f s, %d pages in %.3f s (first page with the index %.3f s, then %.1f ms "
-                "per page, slowest %.1f ms), peak %.0f MiB\n",
-                loaded, page, pages, first, page > 1 ? (pages - first) / (page - 1) * 1000 : 0.0,
-                slowest * 1000, PeakMiB());
+                "per page, %.1f ms CPU, slowest %.1f ms; %zu entities per page), peak %.0f MiB\n",
+                loaded, page, pages, first, page > 1 ? (pages - first) / rest * 1000 : 0.0,
+                page > 1 ? (cpu - firstCpu) / rest * 1000 : 0.0, slowest * 1000,
+                entitiesAfterFirst / rest, MemoryMiB());
     return 0;
 }

@@ -1,0 +1,173 @@
+// The painting pass: ellipses, polylines with bulges and widths, splines.
+
+#include "render/detail/pass.h"
+
+namespace kw::render::detail {
+
+void Pass::DrawEllipse(const drawing::EllipseGeometry& g, Vec3 extrusion, const Transform& m) {
+    const Vec3 normal = drawing::Normalized(extrusion);
+    const Vec3 minor = drawing::Cross(normal, g.majorAxis) * g.ratio;
+    double t0 = g.startParam, t1 = g.endParam;
+    while (t1 <= t0)
+        t1 += kTwoPi;
+    const double major = drawing::Length(g.majorAxis);
+    const int n = Segments(m, major, t1 - t0);
+    QPolygonF points;
+    for (int i = 0; i <= n; ++i) {
+        const double t = t0 + (t1 - t0) * i / n;
+        points << Dev(m, g.center + g.majorAxis * std::cos(t) + minor * std::sin(t));
+    }
+    Stroke(points, false);
+}
+
+void Pass::DrawPolyline2d(const std::vector<drawing::PolylineVertex>& v, bool closed, double z,
+                          const Transform& ocs, bool generation) {
+    if (v.empty())
+        return;
+    const std::size_t segments = closed ? v.size() : v.size() - 1;
+    bool wide = false;
+    for (std::size_t i = 0; i < segments; ++i)
+        wide = wide || v[i].startWidth > 0.0 || v[i].endWidth > 0.0;
+    if (!wide && !m_dashes.empty() && !generation) {
+        for (std::size_t i = 0; i < segments; ++i) {
+            const auto& a = v[i];
+            const auto& b = v[(i + 1) % v.size()];
+            QPolygonF points;
+            points << Dev(ocs, {a.x, a.y, z});
+            AddBulge(points, ocs, a.x, a.y, b.x, b.y, a.bulge, z);
+            Stroke(points, false);
+        }
+        return;
+    }
+    if (!wide) {
+        QPolygonF points;
+        points << Dev(ocs, {v[0].x, v[0].y, z});
+        for (std::size_t i = 0; i < segments; ++i) {
+            const auto& a = v[i];
+            const auto& b = v[(i + 1) % v.size()];
+            AddBulge(points, ocs, a.x, a.y, b.x, b.y, a.bulge, z);
+        }
+        if (v.size() == 1)
+            m_painter.drawPoint(points[0]);
+        Stroke(points, false);
+        return;
+    }
+    // Wide segments: each a filled band whose width runs from start to end width.
+    QPainterPath path;
+    path.setFillRule(Qt::WindingFill);
+    for (std::size_t i = 0; i < segments; ++i) {
+        const auto& a = v[i];
+        const auto& b = v[(i + 1) % v.size()];
+        path.addPolygon(Band(a, b, z, ocs));
+        path.closeSubpath();
+    }
+    Fill(path);
+}
+
+QPolygonF Pass::Band(const drawing::PolylineVertex& a, const drawing::PolylineVertex& b, double z,
+                     const Transform& ocs) const {
+    // Sample the segment's centre line in OCS with its direction.
+    struct Sample {
+        double x, y, nx, ny, w;
+    };
+    std::vector<Sample> samples;
+    const double dx = b.x - a.x, dy = b.y - a.y;
+    const double chord = std::hypot(dx, dy);
+    if (chord == 0.0)
+        return {};
+    if (std::fabs(a.bulge) < 1e-12) {
+        const double nx = -dy / chord, ny = dx / chord;
+        samples.push_back({a.x, a.y, nx, ny, a.startWidth});
+        samples.push_back({b.x, b.y, nx, ny, a.endWidth});
+    } else {
+        const double sweep = 4.0 * std::atan(a.bulge);
+        const double r = chord / (2.0 * std::sin(std::fabs(sweep) / 2.0));
+        const double sign = a.bulge > 0 ? 1.0 : -1.0;
+        const double h = r - std::fabs(a.bulge * chord / 2.0);
+        const double cx = (a.x + b.x) / 2.0 - dy / chord * h * sign;
+        const double cy = (a.y + b.y) / 2.0 + dx / chord * h * sign;
+        const double a0 = std::atan2(a.y - cy, a.x - cx);
+        const int n = Segments(ocs, r, sweep);
+        for (int i = 0; i <= n; ++i) {
+            const double t = static_cast<double>(i) / n;
+            const double ang = a0 + sweep * t;
+            // The radial direction, pointing to the left of the travel direction.
+            const double ux = std::cos(ang), uy = std::sin(ang);
+            samples.push_back({cx + r * ux, cy + r * uy, -ux * sign, -uy * sign,
+                               a.startWidth + (a.endWidth - a.startWidth) * t});
+        }
+    }
+    QPolygonF band;
+    for (const Sample& s : samples)
+        band << Dev(ocs, {s.x + s.nx * s.w / 2, s.y + s.ny * s.w / 2, z});
+    for (auto it = samples.rbegin(); it != samples.rend(); ++it)
+        band << Dev(ocs, {it->x - it->nx * it->w / 2, it->y - it->ny * it->w / 2, z});
+    return band;
+}
+
+void Pass::DrawPolyline(const drawing::PolylineGeometry& g, const Transform& m,
+                        const Transform& ocs) {
+    if (g.flags & (16 | 64))
+        return; // meshes and polyface meshes: their faces are not kept
+    if (g.Is3d()) {
+        QPolygonF points;
+        for (const auto& v : g.vertices)
+            points << Dev(m, v.location);
+        if (g.Closed() && !points.isEmpty())
+            points << points.front();
+        Stroke(points, false);
+        return;
+    }
+    std::vector<drawing::PolylineVertex> vertices;
+    for (const auto& v : g.vertices)
+        vertices.push_back({v.location.x, v.location.y, v.bulge, v.startWidth, v.endWidth});
+    DrawPolyline2d(vertices, g.Closed(), g.elevation, ocs, (g.flags & 128) != 0);
+}
+
+void Pass::AddSpline(QPolygonF& out, const Transform& m, const drawing::SplineGeometry& s) const {
+    const std::size_t n = s.controlPoints.size();
+    const int p = s.degree;
+    const bool valid = n >= 2 && p >= 1 && p <= 15 && n > static_cast<std::size_t>(p) &&
+                       s.knots.size() == n + static_cast<std::size_t>(p) + 1 &&
+                       std::is_sorted(s.knots.begin(), s.knots.end());
+    if (!valid) {
+        const auto& points = n >= 2 ? s.controlPoints : s.fitPoints;
+        for (const Vec3& c : points)
+            out << Dev(m, c);
+        return;
+    }
+    const bool rational = s.weights.size() == n;
+    auto at = [&](double t, std::size_t k) {
+        double dd[16][4];
+        for (int j = 0; j <= p; ++j) {
+            const std::size_t index = j + k - p;
+            const Vec3 c = s.controlPoints[index];
+            const double w = rational && s.weights[index] > 0 ? s.weights[index] : 1.0;
+            dd[j][0] = c.x * w, dd[j][1] = c.y * w, dd[j][2] = c.z * w, dd[j][3] = w;
+        }
+        for (int r = 1; r <= p; ++r)
+            for (int j = p; j >= r; --j) {
+                const double left = s.knots[j + k - p];
+                const double right = s.knots[j + 1 + k - r];
+                const double alpha = right > left ? (t - left) / (right - left) : 0.0;
+                for (int q = 0; q < 4; ++q)
+                    dd[j][q] = (1.0 - alpha) * dd[j - 1][q] + alpha * dd[j][q];
+            }
+        const double w = dd[p][3] != 0.0 ? dd[p][3] : 1.0;
+        return Vec3{dd[p][0] / w, dd[p][1] / w, dd[p][2] / w};
+    };
+    // Each span sampled by the size of its control polygon on the device.
+    for (std::size_t k = static_cast<std::size_t>(p); k < n; ++k) {
+        const double a = s.knots[k], b = s.knots[k + 1];
+        if (!(b > a))
+            continue;
+        double length = 0.0;
+        for (std::size_t j = k - p; j < k; ++j)
+            length += drawing::Length(s.controlPoints[j + 1] - s.controlPoints[j]);
+        const int samples = std::clamp(Segments(m, length, 1.0), 4, 256);
+        for (int i = out.isEmpty() ? 0 : 1; i <= samples; ++i)
+            out << Dev(m, at(a + (b - a) * i / samples, k));
+    }
+}
+
+} // namespace kw::render::detail

@@ -1,0 +1,395 @@
+// The painting pass: TEXT and ATTRIB, MTEXT paragraphs with their inline formatting, stacked
+// fractions, background masks; TrueType faces and shape fonts.
+
+#include "render/detail/pass.h"
+
+namespace kw::render::detail {
+
+Pass::TextFrame Pass::Frame(const Document& d, const std::string& styleName, double height) const {
+    const auto& face = m_state.Face(d, styleName);
+    return {face.font, height / face.capHeight, face.metrics};
+}
+
+void Pass::Glyphs(const TextFrame& frame, const QString& text, double x, double y,
+                  double widthFactor, double obliqueDeg, const Transform& local) {
+    const QPointF o = Dev(local, {0, 0, 0});
+    const QPointF ux = Dev(local, {1, 0, 0}) - o;
+    const QPointF uy = Dev(local, {0, 1, 0}) - o;
+    // Glyph pixels (y down) → local units (y up), width factor and oblique applied.
+    const double k = frame.scale;
+    const double shear = std::tan(drawing::DegToRad(obliqueDeg));
+    const QTransform glyphToLocal(k * widthFactor, 0, -k * shear, -k, x, y);
+    const QTransform localToDevice(ux.x(), ux.y(), uy.x(), uy.y(), o.x(), o.y());
+    m_painter.save();
+    m_painter.setTransform(glyphToLocal * localToDevice, true); // on top of the caller's
+    m_painter.setFont(frame.font);
+    m_painter.setPen(QPen(m_color));
+    m_painter.drawText(QPointF(0, 0), text);
+    m_painter.restore();
+}
+
+double Pass::ShapeAdvance(const ShxTextFont& face, const TextFrame& frame, const QString& text,
+                          double height) const {
+    double width = 0.0;
+    for (const char32_t c : text.toUcs4()) {
+        if (const auto glyph = face.Glyph(c))
+            width += glyph->advance * height;
+        else
+            width += frame.metrics.horizontalAdvance(QString::fromUcs4(&c, 1)) * frame.scale;
+    }
+    return width;
+}
+
+void Pass::ShapeGlyphs(const ShxTextFont& face, const TextFrame& frame, const QString& text,
+                       double height, double x, double y, double widthFactor, double obliqueDeg,
+                       const Transform& local) {
+    const double shear = std::tan(drawing::DegToRad(obliqueDeg));
+    double cursor = x;
+    for (const char32_t c : text.toUcs4()) {
+        const auto glyph = face.Glyph(c);
+        if (!glyph) {
+            const QString one = QString::fromUcs4(&c, 1);
+            Glyphs(frame, one, cursor, y, widthFactor, obliqueDeg, local);
+            cursor += frame.metrics.horizontalAdvance(one) * frame.scale * widthFactor;
+            continue;
+        }
+        for (const auto& stroke : glyph->strokes) {
+            QPolygonF points;
+            for (const ShxPoint& p : stroke)
+                points << Dev(local, {cursor + (p.x * widthFactor + p.y * shear) * height,
+                                      y + p.y * height, 0});
+            m_painter.drawPolyline(points);
+        }
+        cursor += glyph->advance * height * widthFactor;
+    }
+}
+
+void Pass::DrawText(const Document& d, const drawing::TextGeometry& g, const Transform& ocs,
+                    bool definition) {
+    const drawing::TextStyle* style = d.FindTextStyle(g.style);
+    double height = g.height > 0 ? g.height : (style ? style->fixedHeight : 0.0);
+    if (!(height > 0.0))
+        return;
+    const QString text = QString::fromStdString(PlainText(definition ? g.tag : g.text));
+    if (text.trimmed().isEmpty())
+        return;
+    double widthFactor = g.widthFactor > 0 ? g.widthFactor : 1.0;
+    TextFrame frame = Frame(d, g.style, height);
+    const ShxTextFont* shapes = m_state.ShapeFace(d, g.style);
+    double advance = (shapes ? ShapeAdvance(*shapes, frame, text, height)
+                             : frame.metrics.horizontalAdvance(text) * frame.scale) *
+                     widthFactor;
+    if (!(advance > 0.0))
+        return;
+    Vec3 origin = g.insertion;
+    double rotation = drawing::DegToRad(g.rotationDeg);
+    const bool twoPoint = g.hAlign == 3 || g.hAlign == 5;
+    if ((g.hAlign != 0 || g.vAlign != 0) && g.hasAlignment && !twoPoint)
+        origin = g.alignment;
+    double x = 0.0, y = 0.0;
+    if (twoPoint && g.hasAlignment) {
+        const Vec3 span = g.alignment - g.insertion;
+        const double length = std::hypot(span.x, span.y);
+        if (length > 0.0) {
+            rotation = std::atan2(span.y, span.x);
+            if (g.hAlign == 3) { // aligned: the height follows the width
+                frame.scale *= length / advance;
+                height *= length / advance;
+            } else { // fit: the width factor follows
+                widthFactor *= length / advance;
+            }
+            advance = length;
+        }
+    } else {
+        switch (g.hAlign) {
+        case 1:
+        case 4:
+            x = -advance / 2.0;
+            break;
+        case 2:
+            x = -advance;
+            break;
+        default:
+            break;
+        }
+    }
+    if (g.hAlign == 4)
+        y = -height / 2.0;
+    else
+        switch (g.vAlign) {
+        case 1:
+            y = shapes && shapes->Font() && shapes->Font()->Above() > 0
+                    ? height * shapes->Font()->Below() / shapes->Font()->Above()
+                    : frame.metrics.descent() * frame.scale;
+            break;
+        case 2:
+            y = -height / 2.0;
+            break;
+        case 3:
+            y = -height;
+            break;
+        default:
+            break;
+        }
+    Transform local = ocs * Transform::Translation(origin) * Transform::RotationZ(rotation);
+    if (g.generation & 2)
+        local = local * Transform::Scaling({-1, 1, 1}) * Transform::Translation({-advance, 0, 0});
+    if (g.generation & 4)
+        local = local * Transform::Scaling({1, -1, 1});
+    if (shapes)
+        ShapeGlyphs(*shapes, frame, text, height, x, y, widthFactor, g.obliqueDeg, local);
+    else
+        Glyphs(frame, text, x, y, widthFactor, g.obliqueDeg, local);
+}
+
+Pass::TextFrame Pass::PieceFrame(const Document& d, const std::string& style,
+                                 const MTextFormat& format, double height) const {
+    const auto& face = m_state.Face(d, style, format.family, format.bold, format.italic);
+    return {face.font, height / face.capHeight, face.metrics};
+}
+
+double Pass::PieceHeight(const MTextFormat& format, double base) const {
+    return format.height > 0 ? format.height : base * format.heightFactor;
+}
+
+const ShxTextFont* Pass::PieceShapes(const Document& d, const std::string& style,
+                                     const MTextFormat& format) const {
+    return format.family.empty() ? m_state.ShapeFace(d, style) : nullptr;
+}
+
+double Pass::Advance(const TextFrame& frame, const QString& text, const MTextFormat& format,
+                     const ShxTextFont* shapes, double height) const {
+    const double plain = shapes ? ShapeAdvance(*shapes, frame, text, height)
+                                : frame.metrics.horizontalAdvance(text) * frame.scale;
+    // Tracking widens the space between characters by a share of the text height.
+    return plain * format.widthFactor + (format.tracking - 1.0) * 0.5 * frame.scale *
+                                            frame.metrics.height() *
+                                            static_cast<double>(text.size());
+}
+
+std::vector<Pass::Atom> Pass::Atoms(const Document& d, const std::string& style, double base,
+                                    const MTextParagraph& paragraph) const {
+    std::vector<Atom> atoms;
+    for (const MTextPiece& piece : paragraph) {
+        const double height = PieceHeight(piece.format, base);
+        const TextFrame frame = PieceFrame(d, style, piece.format, height * kStackScale);
+        if (piece.stacked) {
+            const double upper = Advance(frame, QString::fromStdString(piece.upper), piece.format);
+            const double lower = Advance(frame, QString::fromStdString(piece.lower), piece.format);
+            const double width =
+                piece.stackKind == '#' ? upper + lower + 0.5 * height : std::max(upper, lower);
+            atoms.push_back({&piece, {}, width + 0.2 * height, height, false});
+            continue;
+        }
+        const TextFrame full = PieceFrame(d, style, piece.format, height);
+        const ShxTextFont* shapes = PieceShapes(d, style, piece.format);
+        const QString text = QString::fromStdString(piece.text);
+        QString word;
+        auto flush = [&](bool blank) {
+            if (!word.isEmpty())
+                atoms.push_back({&piece, word, Advance(full, word, piece.format, shapes, height),
+                                 height, blank});
+            word.clear();
+        };
+        for (const QChar c : text) {
+            if (IsCjk(c.unicode())) {
+                flush(false);
+                word = c;
+                flush(true); // CJK text may break after any character
+                continue;
+            }
+            word += c;
+            if (c == QLatin1Char(' '))
+                flush(true);
+        }
+        flush(false);
+    }
+    return atoms;
+}
+
+void Pass::DrawMText(const Document& d, const Entity& e, const drawing::MTextGeometry& g,
+                     const Transform& m) {
+    const drawing::TextStyle* style = d.FindTextStyle(g.style);
+    const double base = g.height > 0 ? g.height : (style ? style->fixedHeight : 0.0);
+    if (!(base > 0.0))
+        return;
+    // Lines of atoms, wrapped at the defined width (a word wider than it stands alone).
+    struct Line {
+        std::vector<Atom> atoms;
+        double width = 0.0, height = 0.0;
+    };
+    std::vector<Line> lines;
+    const auto paragraphs = ParseMText(g.text);
+    for (const MTextParagraph& paragraph : paragraphs) {
+        lines.emplace_back();
+        for (Atom& atom : Atoms(d, g.style, base, paragraph)) {
+            Line& line = lines.back();
+            if (g.referenceWidth > 0.0 && !line.atoms.empty() &&
+                line.width + atom.width > g.referenceWidth * 1.0001 &&
+                (line.atoms.back().blank ||
+                 IsCjk(atom.text.isEmpty() ? 0 : atom.text[0].unicode()))) {
+                lines.emplace_back();
+            }
+            Line& target = lines.back();
+            target.width += atom.width;
+            target.height = std::max(target.height, atom.height);
+            target.atoms.push_back(std::move(atom));
+        }
+        if (lines.back().height == 0.0)
+            lines.back().height = base;
+    }
+    for (Line& line : lines) // a blank at the end of a line takes no room
+        if (!line.atoms.empty() && line.atoms.back().text.endsWith(QLatin1Char(' '))) {
+            const Atom& last = line.atoms.back();
+            const auto frame = PieceFrame(d, g.style, last.piece->format, last.height);
+            line.width -= Advance(frame, QStringLiteral(" "), last.piece->format,
+                                  PieceShapes(d, g.style, last.piece->format), last.height);
+        }
+    const double factor = g.lineSpacingFactor > 0 ? g.lineSpacingFactor : 1.0;
+    std::vector<double> baselines;
+    double y = 0.0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        y -= i == 0 ? lines[i].height : lines[i].height * 5.0 / 3.0 * factor;
+        baselines.push_back(y);
+    }
+    const double total = -y;
+    const int attachment = std::clamp<int>(g.attachment, 1, 9);
+    const int row = (attachment - 1) / 3, column = (attachment - 1) % 3;
+    const double shiftY = row == 0 ? 0.0 : row == 1 ? total / 2.0 : total;
+    const Vec3 normal = drawing::Normalized(e.extrusion);
+    Vec3 xAxis = drawing::Normalized(g.xDirection);
+    if (drawing::Length(xAxis) == 0.0)
+        xAxis = {1, 0, 0};
+    const Vec3 yAxis = drawing::Normalized(drawing::Cross(normal, xAxis));
+    const Transform local = m * Transform::FromAxes(xAxis, yAxis, normal, g.insertion);
+    if (g.backgroundFill & 3) {
+        double width = g.referenceWidth;
+        for (const Line& line : lines)
+            width = std::max(width, line.width);
+        const double x0 = column == 0 ? 0.0 : column == 1 ? -width / 2.0 : -width;
+        const double margin = std::max(0.0, g.backgroundScale - 1.0) * base;
+        MaskBehindText(g, local, x0 - margin, shiftY - total - margin, x0 + width + margin,
+                       shiftY + margin);
+    }
+    const QColor entityColor = m_color;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const Line& line = lines[i];
+        double x = column == 0 ? 0.0 : column == 1 ? -line.width / 2.0 : -line.width;
+        const double baseline = baselines[i] + shiftY;
+        // Consecutive atoms of one piece are drawn as one run, so that the text stays whole.
+        for (std::size_t a = 0; a < line.atoms.size();) {
+            const Atom& atom = line.atoms[a];
+            const MTextFormat& format = atom.piece->format;
+            m_color = PieceColor(format, entityColor);
+            // \A: runs smaller than the line sit on its baseline, centre or top.
+            const double lift = format.verticalAlign == 1   ? (line.height - atom.height) / 2
+                                : format.verticalAlign == 2 ? line.height - atom.height
+                                                            : 0.0;
+            if (atom.piece->stacked) {
+                DrawStack(d, g.style, *atom.piece, atom.height, x, baseline + lift, local);
+                x += atom.width;
+                ++a;
+                continue;
+            }
+            QString run;
+            double width = 0.0;
+            std::size_t b = a;
+            for (; b < line.atoms.size() && line.atoms[b].piece == atom.piece; ++b) {
+                run += line.atoms[b].text;
+                width += line.atoms[b].width;
+            }
+            const TextFrame frame = PieceFrame(d, g.style, format, atom.height);
+            const ShxTextFont* shapes = PieceShapes(d, g.style, format);
+            const bool ink = !run.trimmed().isEmpty();
+            if (ink && shapes)
+                ShapeGlyphs(*shapes, frame, run, atom.height, x, baseline + lift,
+                            format.widthFactor, format.obliqueDeg, local);
+            else if (ink)
+                Glyphs(frame, run, x, baseline + lift, format.widthFactor, format.obliqueDeg,
+                       local);
+            const double rules[3] = {format.underline ? -0.2 : NAN, format.overline ? 1.2 : NAN,
+                                     format.strike ? 0.5 : NAN};
+            for (double at : rules)
+                if (!std::isnan(at))
+                    Rule(local, x, x + width, baseline + lift + at * atom.height);
+            x += width;
+            a = b;
+        }
+    }
+    m_color = entityColor;
+}
+
+void Pass::MaskBehindText(const drawing::MTextGeometry& g, const Transform& local, double x0,
+                          double y0, double x1, double y1) {
+    QColor fill = m_options.background;
+    if ((g.backgroundFill & 2) == 0) {
+        const QColor drawn = g.backgroundTrueColor >= 0
+                                 ? QColor::fromRgb(static_cast<QRgb>(g.backgroundTrueColor))
+                                 : AciColor(std::clamp<int>(g.backgroundColor, 1, 255));
+        fill = Styled(drawn, g.backgroundTrueColor >= 0 ? 0 : g.backgroundColor, 0.0).color;
+    }
+    QPolygonF box;
+    box << Dev(local, {x0, y0, 0}) << Dev(local, {x1, y0, 0}) << Dev(local, {x1, y1, 0})
+        << Dev(local, {x0, y1, 0});
+    QPainterPath path;
+    path.addPolygon(box);
+    path.closeSubpath();
+    m_painter.fillPath(path, fill);
+}
+
+QColor Pass::PieceColor(const MTextFormat& format, const QColor& entityColor) const {
+    if (format.rgb >= 0)
+        return DeviceColor(QColor::fromRgb(static_cast<QRgb>(format.rgb)));
+    if (format.aci >= 1 && format.aci <= 255)
+        return DeviceColor(format.aci == 7 ? QColor() : AciColor(format.aci));
+    return entityColor; // the entity's own, BYLAYER and BYBLOCK alike
+}
+
+void Pass::Rule(const Transform& local, double x0, double x1, double y) {
+    Rule2(local, x0, y, x1, y);
+}
+
+void Pass::DrawStack(const Document& d, const std::string& style, const MTextPiece& piece,
+                     double height, double x, double baseline, const Transform& local) {
+    const MTextFormat& format = piece.format;
+    const TextFrame frame = PieceFrame(d, style, format, height * kStackScale);
+    const QString upper = QString::fromStdString(piece.upper);
+    const QString lower = QString::fromStdString(piece.lower);
+    const double upperWidth = Advance(frame, upper, format);
+    const double lowerWidth = Advance(frame, lower, format);
+    const double small = height * kStackScale;
+    const double gap = 0.1 * height;
+    if (piece.stackKind == '#') {
+        Glyphs(frame, upper, x + gap, baseline + height - small, format.widthFactor,
+               format.obliqueDeg, local);
+        const double slashX = x + gap + upperWidth + 0.25 * height;
+        Rule2(local, slashX - 0.2 * height, baseline, slashX + 0.2 * height, baseline + height);
+        Glyphs(frame, lower, slashX + 0.25 * height, baseline, format.widthFactor,
+               format.obliqueDeg, local);
+        return;
+    }
+    const double width = std::max(upperWidth, lowerWidth);
+    const double middle = baseline + height / 2.0;
+    const bool tolerance = piece.stackKind == '^';
+    auto start = [&](double w) { return tolerance ? x + gap : x + gap + (width - w) / 2.0; };
+    if (!upper.isEmpty())
+        Glyphs(frame, upper, start(upperWidth), middle + gap, format.widthFactor, format.obliqueDeg,
+               local);
+    if (!lower.isEmpty())
+        Glyphs(frame, lower, start(lowerWidth), middle - gap - small, format.widthFactor,
+               format.obliqueDeg, local);
+    if (!tolerance)
+        Rule(local, x + gap, x + gap + width, middle);
+}
+
+void Pass::Rule2(const Transform& local, double x0, double y0, double x1, double y1) {
+    const QPen saved = m_painter.pen();
+    QPen pen = saved;
+    pen.setColor(m_color);
+    pen.setStyle(Qt::SolidLine);
+    m_painter.setPen(pen);
+    m_painter.drawLine(Dev(local, {x0, y0, 0}), Dev(local, {x1, y1, 0}));
+    m_painter.setPen(saved);
+}
+
+} // namespace kw::render::detail
