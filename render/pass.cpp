@@ -433,6 +433,8 @@ void Pass::Draw(const Document& d, const Entity& e, const Transform& m, const In
             DrawRaster(d, *g.raster, m, e.DxfName() == "WIPEOUT");
         if (g.mleader)
             DrawMLeader(d, e, *g.mleader, m);
+        if (g.mline)
+            DrawMLine(d, e, *g.mline, m, drawn, lineweight, linetype, in);
         const Block* block = g.blockName.empty() ? nullptr : d.FindBlock(g.blockName);
         if (block)
             DrawBlock(d, *block, m * Transform::Translation(g.insertion),

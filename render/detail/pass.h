@@ -412,6 +412,12 @@ private:
     void DrawMLeader(const Document& d, const Entity& e, const drawing::MLeaderGeometry& g,
                      const Transform& m);
 
+    // A multiline: its fill, then each element, cap and miter line in its element's colour and
+    // linetype.
+    void DrawMLine(const Document& d, const Entity& e, const drawing::MLineGeometry& g,
+                   const Transform& m, const QColor& drawn, double lineweight,
+                   const drawing::Linetype* linetype, const Inherited& in);
+
     const Renderer::State& m_state;
     QPainter& m_painter;
     QTransform m_toDevice;
