@@ -45,12 +45,29 @@ struct Layer {
     bool Locked() const { return (flags & 4) != 0; }
 };
 
+// A shape or a text a linetype draws where one of its dashes or gaps ends.
+struct LinetypeShape {
+    std::size_t dash = 0;         // the index in Linetype::dashes of that dash or gap
+    std::int16_t flags = 0;       // 74: 1 rotation absolute, 2 text, 4 shape
+    std::int16_t shapeNumber = 0; // 75
+    std::uint64_t style = 0;      // 340: the STYLE of the text, or the shape file (flag 1)
+    double scale = 1.0;           // 46: times the style's fixed height, or the height itself
+    double rotation = 0.0;        // 50, radians: to the line, or to the x axis when absolute
+    double offsetX = 0.0;         // 44: along the line, linetype units
+    double offsetY = 0.0;         // 45: to the left of it
+    std::string text;             // 9
+    bool IsText() const { return (flags & 2) != 0; }
+    bool IsShape() const { return (flags & 4) != 0 && !IsText(); }
+    bool AbsoluteRotation() const { return (flags & 1) != 0; }
+};
+
 struct Linetype {
     std::string name;
     std::uint64_t handle = 0;
-    std::string description;    // 3
-    double patternLength = 0.0; // 40
-    std::vector<double> dashes; // 49: >0 dash, <0 gap, 0 dot; shapes/text elements not kept
+    std::string description;           // 3
+    double patternLength = 0.0;        // 40
+    std::vector<double> dashes;        // 49: >0 dash, <0 gap, 0 dot
+    std::vector<LinetypeShape> shapes; // in the order of their dashes
 };
 
 struct TextStyle {

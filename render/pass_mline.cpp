@@ -48,7 +48,7 @@ void Pass::DrawMLine(const Document& d, const Entity& e, const drawing::MLineGeo
             if (own && own->dashes.empty())
                 own = nullptr;
         }
-        m_dashes = in.highlighted ? std::vector<double>{} : DevicePattern(d, e, own, m);
+        UseLinetype(d, e, own, m, in.highlighted);
         QPolygonF points;
         for (const Vec3& v : piece.points)
             points << Dev(m, v);

@@ -263,6 +263,47 @@ TEST(PaintPage, LinetypesDashAtTheirLengthTimesTheScalesAndRestartPerSegment) {
     EXPECT_FALSE(Inked(page, 44.5, 69.95));
 }
 
+TEST(PaintPage, ALinetypeWithTextWritesItInItsGapsAlongTheLine) {
+    // Dash 10, gap 14 carrying "GAS" 3 high, 12 back from the gap's end and 1.5 below the line:
+    // from 20 on, each period p has its dash over p..p + 10 and its text from p + 12 on.
+    auto document = drawing::test::FromTags(Line(20, 49.95, 180, 49.95, T(6, "GAS")));
+    drawing::TextStyle standard;
+    standard.name = "STANDARD";
+    standard.handle = 0x11;
+    document.textStyles.push_back(standard);
+    drawing::Linetype gas;
+    gas.name = "GAS";
+    gas.dashes = {10, -14};
+    drawing::LinetypeShape text;
+    text.dash = 1;
+    text.flags = 2;
+    text.style = 0x11;
+    text.scale = 3;
+    text.offsetX = -12;
+    text.offsetY = -1.5;
+    text.text = "GAS";
+    gas.shapes.push_back(text);
+    document.linetypes.push_back(gas);
+    document.RebuildIndexes();
+    const QImage page = Plot(document);
+
+    // Ink in the text's box (baseline 48.45, cap height 51.45), none in the gap either side.
+    auto inkIn = [&](double x0, double x1, double y0, double y1) {
+        int ink = 0;
+        for (double x = x0; x < x1; x += 0.1)
+            for (double y = y0; y < y1; y += 0.1)
+                ink += Inked(page, x, y) ? 1 : 0;
+        return ink;
+    };
+    for (double p = 20; p + 24 <= 180; p += 24) {
+        EXPECT_TRUE(Inked(page, p + 5, 49.95)) << p;
+        EXPECT_GT(inkIn(p + 12.3, p + 18.5, 48.6, 51.3), 150) << p;
+        EXPECT_EQ(inkIn(p + 10.3, p + 11.7, 47, 53), 0) << p;
+        EXPECT_EQ(inkIn(p + 21.5, p + 23.7, 47, 53), 0) << p;
+        EXPECT_EQ(inkIn(p + 12.3, p + 18.5, 51.8, 53), 0) << p; // 3 high, not more
+    }
+}
+
 TEST(PaintPage, DimensionsWhoseBlockIsTheSpaceItselfPaintOnceAndAreReported) {
     // Fuzz findings: measuring or painting them used to re-enter model space exponentially.
     for (const char* name : {"dimension-cycle-timeout.dxf", "dimension-self-timeout.dxf"}) {
