@@ -52,7 +52,7 @@ struct LinetypeShape {
     std::int16_t shapeNumber = 0; // 75
     std::uint64_t style = 0;      // 340: the STYLE of the text, or the shape file (flag 1)
     double scale = 1.0;           // 46: times the style's fixed height, or the height itself
-    double rotation = 0.0;        // 50, radians: to the line, or to the x axis when absolute
+    double rotationDeg = 0.0;     // 50: to the line, or to the x axis when absolute
     double offsetX = 0.0;         // 44: along the line, linetype units
     double offsetY = 0.0;         // 45: to the left of it
     std::string text;             // 9

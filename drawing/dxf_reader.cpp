@@ -150,7 +150,7 @@ void Loader::ParseLinetype(const std::vector<RawTag>& rec) {
             break;
         case 50:
             if (shape)
-                shape->rotation = Real(t);
+                shape->rotationDeg = Real(t);
             break;
         case 44:
             if (shape)

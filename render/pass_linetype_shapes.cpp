@@ -21,7 +21,10 @@ void Pass::DrawLinetypeShape(const drawing::LinetypeShape& shape, QPointF at, QP
     const Vec3 uy{-ux.y, ux.x, 0.0};
     const Vec3 place = Vec3{origin.x(), origin.y(), 0.0} + ux * (shape.offsetX * unit) +
                        uy * (shape.offsetY * unit);
-    const double rotation = shape.AbsoluteRotation() ? shape.rotation : lineAngle + shape.rotation;
+    // Files store the rotation in degrees (ZIGZAG's turned half reads 180), whatever the format's
+    // reference says.
+    const double turn = drawing::DegToRad(shape.rotationDeg);
+    const double rotation = shape.AbsoluteRotation() ? turn : lineAngle + turn;
 
     const drawing::TextStyle* style = nullptr;
     for (const drawing::TextStyle& candidate : d.textStyles)

@@ -376,8 +376,8 @@ TEST(DxfReader, LinetypesKeepTheShapesAndTextsOfTheirDashes) {
                             T(50, 0.0) + T(44, -0.1) + T(45, -0.05) + T(9, "GAS") + T(49, -0.25) +
                             T(74, "0");
     const std::string track = T(0, "LTYPE") + T(5, "31") + T(2, "TRACK") + T(49, 0.15) +
-                              T(74, "4") + T(75, "130") + T(340, "12") + T(46, 0.25) + T(50, 1.5) +
-                              T(49, 0.15) + T(74, "5") + T(75, "131") + T(340, "12");
+                              T(74, "4") + T(75, "130") + T(340, "12") + T(46, 0.25) +
+                              T(50, 180.0) + T(49, 0.15) + T(74, "5") + T(75, "131") + T(340, "12");
     const Document document =
         test::FromSections(T(0, "TABLE") + T(2, "LTYPE") + gas + track + T(0, "ENDTAB"), "", "");
     const Linetype* g = document.FindLinetype("gas");
@@ -399,7 +399,7 @@ TEST(DxfReader, LinetypesKeepTheShapesAndTextsOfTheirDashes) {
     ASSERT_EQ(t->shapes.size(), 2u);
     EXPECT_TRUE(t->shapes[0].IsShape());
     EXPECT_EQ(t->shapes[0].shapeNumber, 130);
-    EXPECT_EQ(t->shapes[0].rotation, 1.5);
+    EXPECT_EQ(t->shapes[0].rotationDeg, 180.0);
     EXPECT_FALSE(t->shapes[0].AbsoluteRotation());
     EXPECT_EQ(t->shapes[1].dash, 1u);
     EXPECT_TRUE(t->shapes[1].AbsoluteRotation());

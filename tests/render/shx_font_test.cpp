@@ -462,11 +462,11 @@ TEST_F(FontLibraryTest, ALinetypeDrawsShapesFromItsShapeFileAlongTheLine) {
     // Dash 10, gap 10 carrying shape A of gbenor.shx 6 high (its capital height: one font unit
     // is one drawing unit), 7.95 back from the gap's end: from each period's start p the dash
     // runs over p..p + 10 and A stands at p + 12.05, turned with the line. UPRIGHT turns it
-    // absolutely; LOST names a shape file that is not there.
+    // absolutely, TURNED by 180 degrees more; LOST names a shape file that is not there.
     drawing::Document document = drawing::test::FromTags(
         line(20, 49.95, 180, 49.95, "TRACK") + line(190.05, 10, 190.05, 90, "TRACK") +
         line(170.05, 10, 170.05, 90, "UPRIGHT") + line(20, 29.95, 150, 29.95, "LOST") +
-        line(20, 19.95, 150, 19.95, "LOST"));
+        line(20, 19.95, 150, 19.95, "LOST") + line(20, 79.95, 60, 79.95, "TURNED"));
     drawing::TextStyle shapes;
     shapes.name = "SHAPES";
     shapes.handle = 0x12;
@@ -492,7 +492,12 @@ TEST_F(FontLibraryTest, ALinetypeDrawsShapesFromItsShapeFileAlongTheLine) {
     track.name = "UPRIGHT";
     track.shapes[0].flags = 4 | 1;
     document.linetypes.push_back(track);
+    track.name = "TURNED";
+    track.shapes[0].flags = 4;
+    track.shapes[0].rotationDeg = 180;
+    document.linetypes.push_back(track);
     track.name = "LOST";
+    track.shapes[0].rotationDeg = 0;
     track.shapes[0].style = 0x13;
     document.linetypes.push_back(track);
     document.RebuildIndexes();
@@ -517,6 +522,9 @@ TEST_F(FontLibraryTest, ALinetypeDrawsShapesFromItsShapeFileAlongTheLine) {
         EXPECT_TRUE(Inked(page, 170.05, q + 13.5)) << q;
         EXPECT_FALSE(Inked(page, 168.5, q + 12.05)) << q;
     }
+    // Turned half round, A hangs below the line.
+    EXPECT_TRUE(Inked(page, 32.05, 78.5));
+    EXPECT_FALSE(Inked(page, 32.05, 81.5));
     // Without its shape file the line keeps its dashes, and the file is named once.
     EXPECT_TRUE(Inked(page, 25, 29.95));
     EXPECT_FALSE(Inked(page, 35, 29.95));
