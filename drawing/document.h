@@ -48,7 +48,7 @@ struct Layer {
 // A shape or a text a linetype draws where one of its dashes or gaps ends.
 struct LinetypeShape {
     std::size_t dash = 0;         // the index in Linetype::dashes of that dash or gap
-    std::int16_t flags = 0;       // 74: 1 rotation absolute, 2 text, 4 shape
+    std::int16_t flags = 0;       // 74: 1 rotation absolute, 2 text, 4 shape, 8 text upright
     std::int16_t shapeNumber = 0; // 75
     std::uint64_t style = 0;      // 340: the STYLE of the text, or the shape file (flag 1)
     double scale = 1.0;           // 46: times the style's fixed height, or the height itself

@@ -44,6 +44,16 @@ void Pass::DrawLinetypeShape(const drawing::LinetypeShape& shape, QPointF at, QP
             shape.scale * (style && style->fixedHeight > 0 ? style->fixedHeight : 1.0) * unit;
         text.widthFactor = style && style->widthFactor > 0 ? style->widthFactor : 1.0;
         text.obliqueDeg = style ? style->obliqueDeg : 0.0;
+        // Upright text (flag 8) on a line running leftwards is turned half round about its
+        // middle, so that it reads from left to right: its top right corner takes the place.
+        const double cx = std::cos(rotation), cy = std::sin(rotation);
+        if ((shape.flags & 8) != 0 && (cx < -1e-9 || (cx <= 1e-9 && cy < 0))) {
+            text.rotationDeg += 180.0;
+            text.hAlign = 2;
+            text.vAlign = 3;
+            text.alignment = place;
+            text.hasAlignment = true;
+        }
         DrawText(d, text, Transform::Identity(), false);
         return;
     }
