@@ -39,11 +39,16 @@ measure() { # label, output folder, command...
     rm -rf "$out"
     mkdir -p "$out"
     local stats
-    stats=$( { /usr/bin/time -f '%e %M' "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -1)
+    # time writes to a file of its own: the command's output and messages are not measured.
+    /usr/bin/time -o "$out.time" -f '%e %U %S %M' "$@" >/dev/null 2>&1 || true
+    stats=$(tail -1 "$out.time")
+    local wall user system peak cpu
+    read -r wall user system peak <<<"$stats"
+    cpu=$(echo "$user + $system" | bc -l)
     local pages
     pages=$(find "$out" -name '*.pdf' | wc -l)
-    printf '  %-22s %8.2f s  %5d pages  peak %6.0f MiB\n' "$label" "${stats% *}" "$pages" \
-        "$(echo "${stats#* } / 1024" | bc -l)"
+    printf '  %-22s %8.2f s wall %8.2f s CPU  %5d pages  peak %6.0f MiB\n' "$label" "$wall" "$cpu" \
+        "$pages" "$(echo "$peak / 1024" | bc -l)"
 }
 
 for drawing in "${drawings[@]}"; do

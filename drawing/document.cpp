@@ -1,5 +1,7 @@
 #include "drawing/document.h"
 
+#include <cctype>
+
 #include <cstdlib>
 
 #include "drawing/detail/source_data.h"
@@ -7,6 +9,20 @@
 #include "drawing/text.h"
 
 namespace kw::drawing {
+
+bool TextStyle::Vertical() const {
+    if ((flags & 4) == 0 || !fontFamily.empty())
+        return false;
+    const std::size_t slash = fontFile.find_last_of("/\\");
+    const std::string name = slash == std::string::npos ? fontFile : fontFile.substr(slash + 1);
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos)
+        return true; // a shape font named without its extension, or none: the host's txt
+    std::string extension = name.substr(dot);
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".shx";
+}
 namespace {
 
 template <typename T>

@@ -41,6 +41,9 @@ struct Layer {
     bool on = true;         // false when the file's colour is negative
     bool plot = true;       // 290
     std::uint64_t plotStyle = 0; // 390: its named plot style (Document::plotStyleNames)
+    // From the layer's "AcCmTransparency" extended data (1071): kTransparencyAlpha | alpha, or
+    // kTransparencyByLayer when the layer is opaque.
+    std::int32_t transparency = kTransparencyByLayer;
     bool Frozen() const { return (flags & 1) != 0; }
     bool Locked() const { return (flags & 4) != 0; }
 };
@@ -81,6 +84,9 @@ struct TextStyle {
     std::string fontFile;        // 3 (simsun.ttc, txt.shx, gbenor.shx, ...)
     std::string bigFontFile;     // 4 (gbcbig.shx)
     std::string fontFamily;      // TrueType family from the ACAD xdata (1000), when given
+    // Text of this style stands vertically: flag 4 with a shape font (the host draws TrueType
+    // fonts horizontally whatever the flag says).
+    bool Vertical() const;
 };
 
 // A multiline style (MLINESTYLE object): the parallel lines of the multilines that use it.

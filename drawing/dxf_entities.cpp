@@ -305,6 +305,8 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
     bool inGroup = false;
     bool ownerSeen = false;
     bool hasXDirection = false;
+    bool mtextData = false;    // in AcDbMText, where 48 is no linetype scale
+    bool mtextColumns = false; // past 75, where 50 is a column height, not the rotation
     double mtextRotationDeg = 0.0;
     std::string mtextRaw;
     std::string mtextLast;
@@ -365,7 +367,12 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
         case 420:
             e.trueColor = static_cast<std::int32_t>(Integer(t));
             continue;
+        case 440:
+            e.transparency = static_cast<std::int32_t>(Integer(t));
+            continue;
         case 48:
+            if (mtextData)
+                break; // the column width
             e.linetypeScale = Real(t);
             continue;
         case 60:
@@ -387,6 +394,8 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
                 hatchSubclass = true;
             if (table && Trim(t.value) == "AcDbTable")
                 tableData = true;
+            if (e.type == EntityType::MText && Trim(t.value) == "AcDbMText")
+                mtextData = true;
             continue;
         default:
             break;
@@ -633,7 +642,14 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
                 g.lineSpacingFactor = Real(t);
                 break;
             case 50:
-                mtextRotationDeg = Real(t);
+                if (!mtextColumns)
+                    mtextRotationDeg = Real(t);
+                break;
+            case 75:
+                mtextColumns = true;
+                break;
+            case 46:
+                g.definedHeight = Real(t);
                 break;
             case 71:
                 g.attachment = Short(t);
@@ -900,6 +916,7 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
             g.xDirection = {std::cos(a), std::sin(a), 0.0};
         }
         g.text = DecodeCaret(g.text);
+        g.columns = ReadMTextColumns(rec, g.definedHeight);
     } else if (e.type == EntityType::Text || e.type == EntityType::Attrib ||
                e.type == EntityType::AttDef) {
         auto& g = std::get<TextGeometry>(e.geometry);

@@ -57,11 +57,18 @@ void Loader::SkipSection() {
 void Loader::ParseLayer(const std::vector<RawTag>& rec) {
     Layer layer;
     bool xdata = false;
+    bool transparencyData = false;
     for (const RawTag& t : rec) {
-        if (t.code == 1001)
+        if (t.code == 1001) {
             xdata = true;
-        if (xdata)
+            transparencyData = Trim(t.value) == "AcCmTransparency";
             continue;
+        }
+        if (xdata) {
+            if (transparencyData && t.code == 1071)
+                layer.transparency = static_cast<std::int32_t>(Integer(t));
+            continue;
+        }
         switch (t.code) {
         case 2:
             layer.name = Name(t);
@@ -667,6 +674,8 @@ void Loader::Finish() {
         MoveInto(doc.blocks[paper].entities, paperEntities);
     modelEntities = {};
     paperEntities = {};
+    for (Block& block : doc.blocks)
+        JoinMTextColumns(block.entities);
 
     // Layouts: Model first, then the paper-space layouts in tab order.
     std::unordered_map<std::uint64_t, std::size_t> blockByRecord;

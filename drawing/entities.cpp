@@ -1,6 +1,14 @@
 #include "drawing/entities.h"
 
+#include <algorithm>
+
 namespace kw::drawing {
+
+double MTextColumns::Height(std::size_t index, double definedHeight) const {
+    if (type == 2 && !autoHeight && index < heights.size())
+        return std::max(0.0, heights[index]);
+    return std::max(0.0, definedHeight);
+}
 
 std::string_view DxfNameOf(EntityType type) {
     switch (type) {

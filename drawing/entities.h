@@ -146,6 +146,22 @@ struct TextGeometry {
     bool hasAlignment = false; // the file gives the 11 point
 };
 
+// The columns of an MTEXT: the text flows down column 1, then column 2 beside it, and so on.
+struct MTextColumns {
+    std::int16_t type = 0;       // 75: 0 none, 1 static, 2 dynamic
+    std::int16_t count = 0;      // 76; 0 when the writer left it to the text (dynamic, auto height)
+    bool flowReversed = false;   // 78
+    bool autoHeight = false;     // 79: every column is as high as the defined height (46)
+    double width = 0.0;          // 48
+    double gutter = 0.0;         // 49: the space between two columns
+    std::vector<double> heights; // 50: per column (dynamic without auto height); 0 = the rest
+    // Releases 2007 to 2013 keep columns 2, 3, ... as MTEXTs of their own, listed here; the
+    // reader moves their text into this one.
+    std::vector<std::uint64_t> linked;
+    // The height of column `index` (0-based), 0 = unlimited; `definedHeight` is the MTEXT's 46.
+    double Height(std::size_t index, double definedHeight) const;
+};
+
 struct MTextGeometry {
     std::string text; // 3... then 1 joined; formatting codes (\P, {\f...}) kept
     std::string style = "STANDARD";
@@ -158,12 +174,18 @@ struct MTextGeometry {
     std::int16_t attachment = 1;       // 71: 1 top left ... 9 bottom right
     std::int16_t drawingDirection = 1; // 72
     double rectHeight = 0.0;           // 43, height of the laid-out text as the writer measured it
-    // The background mask: 90 bit 1 fills with the colour 63/421, bit 2 with the background;
-    // 45 the mask's size as a multiple of the text height around the text (1.5: half a height).
+    // The background mask: 90 bit 1 fills with the colour 63/421, bit 2 with the background; 45
+    // the mask's size as a multiple of the text height around the text (1.5: half a height). Bit
+    // 16 draws a frame in the text's colour around the text's box, or around each column.
     std::int16_t backgroundFill = 0;       // 90
     std::int16_t backgroundColor = 0;      // 63
     std::int32_t backgroundTrueColor = -1; // 421
     double backgroundScale = 1.5;          // 45
+    double definedHeight = 0.0;            // 46: the height the user gave the text box, 0 = none
+    std::shared_ptr<const MTextColumns> columns; // only when the text has columns
+    // A column of another MTEXT (releases 2007 to 2013): its text is drawn by that one.
+    bool linkedColumn = false;
+    bool Framed() const { return (backgroundFill & 16) != 0; } // a frame around the text's box
 };
 
 // INSERT (MINSERT when columns or rows > 1). Attributes follow the insert in the file and are
@@ -357,6 +379,10 @@ inline constexpr std::int16_t kColorByLayer = 256;
 inline constexpr std::int16_t kLineweightByLayer = -1;
 inline constexpr std::int16_t kLineweightByBlock = -2;
 inline constexpr std::int16_t kLineweightDefault = -3;
+// Transparency (440): kTransparencyAlpha | alpha, where alpha 0 is clear and 255 opaque.
+inline constexpr std::int32_t kTransparencyByLayer = -1; // also what a missing 440 means
+inline constexpr std::int32_t kTransparencyByBlock = 0x01000000;
+inline constexpr std::int32_t kTransparencyAlpha = 0x02000000;
 
 struct Entity {
     EntityType type = EntityType::Unknown;
@@ -365,6 +391,7 @@ struct Entity {
     std::int16_t color = kColorByLayer;           // 62: ACI 1..255, 0 BYBLOCK, 256 BYLAYER
     std::int16_t lineweight = kLineweightByLayer; // 370: 1/100 mm or one of the kLineweight values
     std::int32_t trueColor = -1;                  // 420: 0x00RRGGBB, -1 when absent
+    std::int32_t transparency = kTransparencyByLayer; // 440
     std::uint64_t handle = 0;      // 5 (105 for DIMSTYLE); 0 when the file gives none
     std::uint64_t ownerHandle = 0; // 330
     std::string layer = "0";       // 8

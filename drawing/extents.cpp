@@ -10,6 +10,7 @@
 #include "drawing/detail/source_data.h"
 #include "drawing/dxf_io.h"
 #include "drawing/mline.h"
+#include "drawing/spline.h"
 #include "drawing/text.h"
 
 namespace kw::drawing {
@@ -98,66 +99,22 @@ void AddPolyline2d(Box& box, const Transform& m, const std::vector<PolylineVerte
 
 // --- splines ------------------------------------------------------------------------------------
 
-struct SplineEvaluator {
-    const SplineGeometry& s;
-    int p;
-    bool rational;
-
-    // de Boor at parameter t in knot span k (knots[k] <= t < knots[k + 1]).
-    Vec3 At(double t, std::size_t k) const {
-        double d[16][4];
-        for (int j = 0; j <= p; ++j) {
-            const std::size_t index = j + k - p;
-            const Vec3 c = s.controlPoints[index];
-            const double w = rational ? s.weights[index] : 1.0;
-            d[j][0] = c.x * w;
-            d[j][1] = c.y * w;
-            d[j][2] = c.z * w;
-            d[j][3] = w;
-        }
-        for (int r = 1; r <= p; ++r) {
-            for (int j = p; j >= r; --j) {
-                const double left = s.knots[j + k - p];
-                const double right = s.knots[j + 1 + k - r];
-                const double alpha = right > left ? (t - left) / (right - left) : 0.0;
-                for (int q = 0; q < 4; ++q)
-                    d[j][q] = (1.0 - alpha) * d[j - 1][q] + alpha * d[j][q];
-            }
-        }
-        const double w = d[p][3] != 0.0 ? d[p][3] : 1.0;
-        return {d[p][0] / w, d[p][1] / w, d[p][2] / w};
-    }
-};
-
 void AddSplinePoints(Box& box, const Transform& m, const SplineGeometry& s) {
-    const std::size_t n = s.controlPoints.size();
-    const int p = s.degree;
-    const bool valid = n >= 2 && p >= 1 && p <= 15 && n > static_cast<std::size_t>(p) &&
-                       s.knots.size() == n + static_cast<std::size_t>(p) + 1 &&
-                       std::is_sorted(s.knots.begin(), s.knots.end());
-    if (!valid) {
-        // No usable knot vector: the control polygon (or the fit points) bounds the curve.
-        for (const Vec3& c : s.controlPoints)
+    const SplineCurve curve(s);
+    if (!curve.Valid()) {
+        for (const Vec3& c : curve.Polygon())
             box.Add(m.Apply(c));
-        if (s.controlPoints.empty())
-            for (const Vec3& f : s.fitPoints)
-                box.Add(m.Apply(f));
         return;
     }
-    const bool rational =
-        s.weights.size() == n &&
-        std::any_of(s.weights.begin(), s.weights.end(), [](double w) { return w != 1.0; }) &&
-        std::all_of(s.weights.begin(), s.weights.end(), [](double w) { return w > 0.0; });
-    const SplineEvaluator eval{s, p, rational};
     // Sample every non-empty span, then refine each local extreme per axis by golden section.
     constexpr int kSamples = 16;
-    const std::size_t first = static_cast<std::size_t>(p);
-    const std::size_t last = n; // spans first .. n-1
+    const std::size_t first = curve.FirstSpan();
+    const std::size_t last = curve.EndSpan();
     auto point = [&](double t) {
         std::size_t k = first;
-        while (k + 1 < last && t >= s.knots[k + 1])
+        while (k + 1 < last && t >= curve.Knot(k + 1))
             ++k;
-        return m.Apply(eval.At(t, k));
+        return m.Apply(curve.At(t, k));
     };
     std::vector<double> ts;
     for (std::size_t k = first; k < last; ++k) {
@@ -255,12 +212,38 @@ void AddLocalRect(Box& box, const Transform& m, double x0, double y0, double x1,
     box.Add(m.Apply({x1, y1, 0}));
 }
 
-void AddText(Box& box, const Transform& m, const Entity& e, const TextGeometry& g) {
+// Vertical text hangs from its insertion point: one character below the other, each centred on
+// it and 1.5 heights further down (a shape font's vertical spacing).
+void AddVerticalText(Box& box, const Transform& m, const Entity& e, const TextGeometry& g, double h,
+                     double widthFactor) {
+    double widest = 0.0;
+    std::size_t count = 0;
+    for (std::size_t pos = 0; pos < g.text.size();) {
+        const std::size_t start = pos;
+        detail::NextCodePoint(g.text, pos);
+        widest = std::max(widest, TextAdvance(std::string_view(g.text).substr(start, pos - start)));
+        ++count;
+    }
+    if (count == 0)
+        return;
+    const double width = widest * h * widthFactor;
+    const double height = h + 1.5 * h * static_cast<double>(count - 1);
+    const Transform place = m * OcsToWcs(e.extrusion) * Transform::Translation(g.insertion) *
+                            Transform::RotationZ(DegToRad(g.rotationDeg));
+    AddLocalRect(box, place, -width / 2.0, -height, width / 2.0, 0.0);
+}
+
+void AddText(Box& box, const Document& doc, const Transform& m, const Entity& e,
+             const TextGeometry& g) {
     const double h = g.height > 0.0 ? g.height : 0.0;
     const double widthFactor = g.widthFactor > 0.0 ? g.widthFactor : 1.0;
     double width = TextAdvance(g.text) * h * widthFactor;
     if (g.text.empty())
         return;
+    if (const TextStyle* style = doc.FindTextStyle(g.style); style && style->Vertical()) {
+        AddVerticalText(box, m, e, g, h, widthFactor);
+        return;
+    }
     Vec3 anchor = g.insertion;
     double rotation = DegToRad(g.rotationDeg);
     double height = h;
@@ -305,7 +288,24 @@ void AddText(Box& box, const Transform& m, const Entity& e, const TextGeometry& 
     AddLocalRect(box, place, x0, y0, x0 + width, y0 + height);
 }
 
+// The box of a text in columns, in its local frame from the insertion point: the columns side
+// by side, as high as the tallest; 0 × 0 when the columns leave it to the text.
+void ColumnsBox(const MTextGeometry& g, std::size_t breaks, double& width, double& height) {
+    const MTextColumns& columns = *g.columns;
+    const std::size_t count =
+        std::max<std::size_t>({static_cast<std::size_t>(std::max<int>(columns.count, 0)),
+                               breaks + 1, columns.heights.size()});
+    const double columnWidth = columns.width > 0.0 ? columns.width : g.referenceWidth;
+    width =
+        static_cast<double>(count) * columnWidth + static_cast<double>(count - 1) * columns.gutter;
+    height = 0.0;
+    for (std::size_t i = 0; i < count; ++i)
+        height = std::max(height, columns.Height(i, g.definedHeight));
+}
+
 void AddMText(Box& box, const Transform& m, const Entity& e, const MTextGeometry& g) {
+    if (g.linkedColumn)
+        return; // drawn and measured with the text it continues
     const std::string plain = PlainMText(g.text);
     if (plain.empty())
         return;
@@ -332,6 +332,17 @@ void AddMText(Box& box, const Transform& m, const Entity& e, const MTextGeometry
     if (!(height > 0.0))
         height =
             h + (lines - 1) * h * 5.0 / 3.0 * (g.lineSpacingFactor > 0 ? g.lineSpacingFactor : 1.0);
+    if (g.columns) {
+        std::size_t breaks = 0;
+        for (std::size_t at = g.text.find("\\N"); at != std::string::npos;
+             at = g.text.find("\\N", at + 2))
+            ++breaks;
+        double columnsWidth = 0.0, columnsHeight = 0.0;
+        ColumnsBox(g, breaks, columnsWidth, columnsHeight);
+        width = std::max(width, columnsWidth);
+        if (columnsHeight > 0.0)
+            height = columnsHeight;
+    }
     const int attachment = std::clamp<int>(g.attachment, 1, 9) - 1;
     const double x0 = -(attachment % 3) * 0.5 * width;
     const int row = attachment / 3; // 0 top, 1 middle, 2 bottom
@@ -342,7 +353,8 @@ void AddMText(Box& box, const Transform& m, const Entity& e, const MTextGeometry
         xAxis = {1, 0, 0};
     const Vec3 yAxis = Normalized(Cross(normal, xAxis));
     const Transform place = m * Transform::FromAxes(xAxis, yAxis, normal, g.insertion);
-    AddLocalRect(box, place, x0, y0, x0 + width, y0 + height);
+    const double frame = g.Framed() ? std::max(0.0, g.backgroundScale - 1.0) * h : 0.0;
+    AddLocalRect(box, place, x0 - frame, y0 - frame, x0 + width + frame, y0 + height + frame);
 }
 
 // --- hatch ----------------------------------------------------------------------------------
@@ -444,7 +456,7 @@ struct Measure {
                 // Only constant attribute definitions show in a reference, with their value.
                 const auto& g = std::get<TextGeometry>(e.geometry);
                 if ((g.attributeFlags & 3) == 2)
-                    AddText(box, m, e, g);
+                    AddText(box, doc, m, e, g);
                 continue;
             }
             Entity_(box, e, m);
@@ -587,7 +599,7 @@ void Measure::Entity_(Box& box, const Entity& e, const Transform& m) {
         const auto& g = std::get<TextGeometry>(e.geometry);
         if (e.type != EntityType::Text && (g.attributeFlags & 1))
             break; // invisible attribute
-        AddText(box, m, e, g);
+        AddText(box, doc, m, e, g);
         break;
     }
     case EntityType::AttDef: {
@@ -597,7 +609,7 @@ void Measure::Entity_(Box& box, const Entity& e, const Transform& m) {
             break;
         TextGeometry shown = g;
         shown.text = g.tag;
-        AddText(box, m, e, shown);
+        AddText(box, doc, m, e, shown);
         break;
     }
     case EntityType::MText:

@@ -46,6 +46,7 @@ std::map<std::string, std::string> ToSection(const OutputOptions& options) {
         {"merge", MergeText(options.merge)},
         {"catalogue", catalogue},
         {"columns", options.columns},
+        {"folder", options.folder},
     };
 }
 
@@ -77,6 +78,9 @@ OutputOptions FromSection(const std::map<std::string, std::string>& section) {
     }
     if (const auto* columns = value("columns"); columns && !columns->empty()) {
         options.columns = *columns;
+    }
+    if (const auto* folder = value("folder")) {
+        options.folder = *folder;
     }
     return options;
 }

@@ -20,6 +20,9 @@ struct OutputOptions {
     bool catalogueXlsx = false;
     bool cataloguePdf = false; // the first page(s) of each merged PDF, else a PDF of its own
     std::string columns = "序号,图号,图名,图幅,比例,页码,文件";
+    // Where the PDF files go; empty: beside each drawing (a drawing not saved yet: the user's
+    // documents folder). A folder alone needs no output run: the device asks for it.
+    std::string folder;
 
     // Anything beyond the panel's rule: a run with none plots exactly as before.
     bool Active() const {

@@ -47,6 +47,9 @@ struct OutputLink {
     std::function<ActiveDrawing()> activeDrawing;
     std::function<bool(const std::string& device)> takesAnySheet;
     OutputRun* current = nullptr;
+    // The folder the output options name for the PDF files of the run about to start; empty for
+    // the device's own rule.
+    std::string folder;
 };
 
 class OutputRun : public FrameHook {

@@ -8,6 +8,7 @@
 #include "drawing/block_path.h"
 #include "drawing/extents.h"
 #include "drawing/mline.h"
+#include "drawing/spline.h"
 
 namespace kw::render {
 namespace {
@@ -233,65 +234,29 @@ private:
     std::vector<QPolygonF>* m_outline = nullptr;
 };
 
-// de Boor's algorithm in homogeneous coordinates, so rational splines come out right.
 void Probe::Spline(const Transform& m, const drawing::SplineGeometry& g) {
-    const auto& cp = g.controlPoints;
-    const int p = g.degree;
-    if (cp.empty()) {
-        std::vector<Vec3> points;
-        for (const Vec3& fit : g.fitPoints) {
-            points.push_back(m.Apply(fit));
-        }
-        Path(points, false);
-        return;
-    }
-    const auto& knots = g.knots;
-    if (p < 1 || knots.size() != cp.size() + static_cast<std::size_t>(p) + 1) {
-        std::vector<Vec3> points; // a malformed spline: its control polygon
-        for (const Vec3& c : cp) {
-            points.push_back(m.Apply(c));
-        }
-        Path(points, false);
-        return;
-    }
-    const std::size_t n = cp.size() - 1;
-    auto weight = [&](std::size_t i) { return i < g.weights.size() ? g.weights[i] : 1.0; };
-    auto evaluate = [&](std::size_t span, double t) {
-        std::vector<Vec3> d(static_cast<std::size_t>(p) + 1);
-        std::vector<double> w(static_cast<std::size_t>(p) + 1);
-        for (int j = 0; j <= p; ++j) {
-            const std::size_t index = span - static_cast<std::size_t>(p) + j;
-            w[j] = weight(index);
-            d[j] = cp[index] * w[j];
-        }
-        for (int r = 1; r <= p; ++r) {
-            for (int j = p; j >= r; --j) {
-                const std::size_t lo = span - static_cast<std::size_t>(p) + j;
-                const double denominator = knots[lo + p + 1 - r] - knots[lo];
-                const double alpha = denominator == 0.0 ? 0.0 : (t - knots[lo]) / denominator;
-                d[j] = d[j - 1] * (1.0 - alpha) + d[j] * alpha;
-                w[j] = w[j - 1] * (1.0 - alpha) + w[j] * alpha;
-            }
-        }
-        return w[p] == 0.0 ? d[p] : d[p] * (1.0 / w[p]);
-    };
-    double size = 0.0;
-    for (std::size_t i = 1; i < cp.size(); ++i) {
-        size = std::max(size, drawing::Length(cp[i] - cp[i - 1]));
-    }
+    const drawing::SplineCurve curve(g);
     std::vector<Vec3> points;
-    for (std::size_t span = static_cast<std::size_t>(p); span <= n; ++span) {
-        const double t0 = knots[span];
-        const double t1 = knots[span + 1];
-        if (t1 <= t0) {
-            continue;
-        }
-        const int steps = std::max(4, Chords(size, drawing::kPi / 2, m));
-        for (int k = 0; k < steps; ++k) {
-            points.push_back(m.Apply(evaluate(span, t0 + (t1 - t0) * k / steps)));
-        }
+    if (!curve.Valid()) {
+        for (const Vec3& c : curve.Polygon())
+            points.push_back(m.Apply(c));
+        Path(points, false);
+        return;
     }
-    points.push_back(m.Apply(evaluate(n, knots[n + 1])));
+    double size = 0.0;
+    for (std::size_t i = 1; i < g.controlPoints.size(); ++i)
+        size = std::max(size, drawing::Length(g.controlPoints[i] - g.controlPoints[i - 1]));
+    const int steps = std::max(4, Chords(size, drawing::kPi / 2, m));
+    std::size_t last = curve.FirstSpan();
+    for (std::size_t k = curve.FirstSpan(); k < curve.EndSpan(); ++k) {
+        const double t0 = curve.Knot(k), t1 = curve.Knot(k + 1);
+        if (!(t1 > t0))
+            continue;
+        for (int i = 0; i < steps; ++i)
+            points.push_back(m.Apply(curve.At(t0 + (t1 - t0) * i / steps, k)));
+        last = k;
+    }
+    points.push_back(m.Apply(curve.At(curve.Knot(curve.EndSpan()), last)));
     Path(points, false);
 }
 

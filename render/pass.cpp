@@ -98,8 +98,21 @@ double Pass::DefaultLineweight() const {
     return lw >= 0 ? lw / 100.0 : kDefaultLineweightMm;
 }
 
+int Pass::Alpha(const Entity& e, const Layer* layer, const Inherited& in) const {
+    const auto opacity = [](std::int32_t value) {
+        return value >= 0 && (value & drawing::kTransparencyAlpha) != 0 ? int(value & 0xFF) : 255;
+    };
+    if (e.transparency == drawing::kTransparencyByBlock)
+        return in.byBlockAlpha;
+    if (e.transparency >= 0 && (e.transparency & drawing::kTransparencyAlpha) != 0)
+        return opacity(e.transparency);
+    return layer ? opacity(layer->transparency) : 255;
+}
+
 void Pass::SetPen(const StyleResult& style, bool highlighted) {
-    const QColor& color = style.color;
+    QColor color = style.color;
+    if (m_alpha < 255 && !highlighted)
+        color.setAlpha(color.alpha() * m_alpha / 255);
     const double lineweightMm = style.lineweightMm;
     // A lineweight the table sets plots even where object lineweights do not.
     const bool weighted = m_options.lineweights || style.tableLineweight;
@@ -335,6 +348,7 @@ void Pass::Draw(const Document& d, const Entity& e, const Transform& m, const In
     const double lineweight = LineweightMm(e, layer, in);
     m_aci = DrawnAci(e, layer, in);
     m_plotStyle = PlotStyleName(d, e, layer);
+    m_alpha = Alpha(e, layer, in);
     SetPen(Styled(drawn, m_aci, lineweight), in.highlighted);
     const Transform ocs = m * drawing::OcsToWcs(e.extrusion);
     const drawing::Linetype* linetype = LinetypeOf(d, e, layer, in);
@@ -479,6 +493,7 @@ Inherited Pass::Hand(const Layer* layer, const QColor& drawn, double lineweight,
     next.byBlockColor = drawn;
     next.byBlockAci = m_aci; // Hand is called before any content is drawn
     next.byBlockLineweightMm = lineweight;
+    next.byBlockAlpha = m_alpha;
     next.highlighted = in.highlighted;
     return next;
 }

@@ -2,6 +2,8 @@
 
 #include "render/detail/pass.h"
 
+#include "drawing/spline.h"
+
 namespace kw::render::detail {
 
 void Pass::DrawEllipse(const drawing::EllipseGeometry& g, Vec3 extrusion, const Transform& m) {
@@ -125,48 +127,20 @@ void Pass::DrawPolyline(const drawing::PolylineGeometry& g, const Transform& m,
 }
 
 void Pass::AddSpline(QPolygonF& out, const Transform& m, const drawing::SplineGeometry& s) const {
-    const std::size_t n = s.controlPoints.size();
-    const int p = s.degree;
-    const bool valid = n >= 2 && p >= 1 && p <= 15 && n > static_cast<std::size_t>(p) &&
-                       s.knots.size() == n + static_cast<std::size_t>(p) + 1 &&
-                       std::is_sorted(s.knots.begin(), s.knots.end());
-    if (!valid) {
-        const auto& points = n >= 2 ? s.controlPoints : s.fitPoints;
-        for (const Vec3& c : points)
+    const drawing::SplineCurve curve(s);
+    if (!curve.Valid()) {
+        for (const Vec3& c : curve.Polygon())
             out << Dev(m, c);
         return;
     }
-    const bool rational = s.weights.size() == n;
-    auto at = [&](double t, std::size_t k) {
-        double dd[16][4];
-        for (int j = 0; j <= p; ++j) {
-            const std::size_t index = j + k - p;
-            const Vec3 c = s.controlPoints[index];
-            const double w = rational && s.weights[index] > 0 ? s.weights[index] : 1.0;
-            dd[j][0] = c.x * w, dd[j][1] = c.y * w, dd[j][2] = c.z * w, dd[j][3] = w;
-        }
-        for (int r = 1; r <= p; ++r)
-            for (int j = p; j >= r; --j) {
-                const double left = s.knots[j + k - p];
-                const double right = s.knots[j + 1 + k - r];
-                const double alpha = right > left ? (t - left) / (right - left) : 0.0;
-                for (int q = 0; q < 4; ++q)
-                    dd[j][q] = (1.0 - alpha) * dd[j - 1][q] + alpha * dd[j][q];
-            }
-        const double w = dd[p][3] != 0.0 ? dd[p][3] : 1.0;
-        return Vec3{dd[p][0] / w, dd[p][1] / w, dd[p][2] / w};
-    };
     // Each span sampled by the size of its control polygon on the device.
-    for (std::size_t k = static_cast<std::size_t>(p); k < n; ++k) {
-        const double a = s.knots[k], b = s.knots[k + 1];
+    for (std::size_t k = curve.FirstSpan(); k < curve.EndSpan(); ++k) {
+        const double a = curve.Knot(k), b = curve.Knot(k + 1);
         if (!(b > a))
             continue;
-        double length = 0.0;
-        for (std::size_t j = k - p; j < k; ++j)
-            length += drawing::Length(s.controlPoints[j + 1] - s.controlPoints[j]);
-        const int samples = std::clamp(Segments(m, length, 1.0), 4, 256);
+        const int samples = std::clamp(Segments(m, curve.SpanHullLength(k), 1.0), 4, 256);
         for (int i = out.isEmpty() ? 0 : 1; i <= samples; ++i)
-            out << Dev(m, at(a + (b - a) * i / samples, k));
+            out << Dev(m, curve.At(a + (b - a) * i / samples, k));
     }
 }
 

@@ -41,7 +41,9 @@ void Pass::DrawHatch(const drawing::HatchGeometry& g, const Transform& ocs) {
         const QRectF box = path.boundingRect();
         QLinearGradient gradient(box.topLeft(), box.topRight());
         auto color = [&](std::int32_t rgb) {
-            return DeviceColor(QColor::fromRgb(static_cast<QRgb>(rgb & 0xFFFFFF)));
+            QColor device = DeviceColor(QColor::fromRgb(static_cast<QRgb>(rgb & 0xFFFFFF)));
+            device.setAlpha(m_alpha);
+            return device;
         };
         gradient.setColorAt(0, color(g.gradientColors[0]));
         gradient.setColorAt(1, color(g.gradientColors[1]));
@@ -135,7 +137,7 @@ void Pass::DrawPattern(const drawing::HatchGeometry& g, const Transform& ocs,
         m_state.Warn("hatch pattern \"" + g.patternName +
                      "\" is too dense to plot; it was filled with a tint");
         QColor tint = m_color;
-        tint.setAlphaF(0.35);
+        tint.setAlphaF(0.35 * m_color.alphaF());
         m_painter.fillPath(area, tint);
     } else if (!segments.isEmpty()) {
         m_painter.drawLines(segments);

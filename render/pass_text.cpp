@@ -76,6 +76,27 @@ void Pass::DrawText(const Document& d, const drawing::TextGeometry& g, const Tra
     double widthFactor = g.widthFactor > 0 ? g.widthFactor : 1.0;
     TextFrame frame = Frame(d, g.style, height);
     const ShxTextFont* shapes = m_state.ShapeFace(d, g.style);
+    if (style && style->Vertical()) {
+        // One character below the other, each centred on the insertion point and 1.5 heights
+        // further down, as shape fonts space vertical text; alignment and mirroring are horizontal
+        // notions the host does not offer for it.
+        const Transform local = ocs * Transform::Translation(g.insertion) *
+                                Transform::RotationZ(drawing::DegToRad(g.rotationDeg));
+        double y = -height;
+        for (const char32_t c : text.toUcs4()) {
+            const QString one = QString::fromUcs4(&c, 1);
+            const double width = (shapes ? ShapeAdvance(*shapes, frame, one, height)
+                                         : frame.metrics.horizontalAdvance(one) * frame.scale) *
+                                 widthFactor;
+            if (shapes)
+                ShapeGlyphs(*shapes, frame, one, height, -width / 2.0, y, widthFactor, g.obliqueDeg,
+                            local);
+            else
+                Glyphs(frame, one, -width / 2.0, y, widthFactor, g.obliqueDeg, local);
+            y -= 1.5 * height;
+        }
+        return;
+    }
     double advance = (shapes ? ShapeAdvance(*shapes, frame, text, height)
                              : frame.metrics.horizontalAdvance(text) * frame.scale) *
                      widthFactor;
@@ -209,26 +230,57 @@ std::vector<Pass::Atom> Pass::Atoms(const Document& d, const std::string& style,
 
 void Pass::DrawMText(const Document& d, const Entity& e, const drawing::MTextGeometry& g,
                      const Transform& m) {
+    if (g.linkedColumn)
+        return; // drawn as a column of the text it continues
     const drawing::TextStyle* style = d.FindTextStyle(g.style);
     const double base = g.height > 0 ? g.height : (style ? style->fixedHeight : 0.0);
     if (!(base > 0.0))
         return;
+    const drawing::MTextColumns* columns =
+        g.columns && g.columns->type > 0 ? g.columns.get() : nullptr;
+    const double wrapWidth =
+        columns && columns->width > 0.0 ? columns->width : std::max(0.0, g.referenceWidth);
     // Lines of atoms, wrapped at the defined width (a word wider than it stands alone).
     struct Line {
         std::vector<Atom> atoms;
         double width = 0.0, height = 0.0;
+        bool columnBreak = false;
     };
     std::vector<Line> lines;
     const auto paragraphs = ParseMText(g.text);
     for (const MTextParagraph& paragraph : paragraphs) {
         lines.emplace_back();
+        lines.back().columnBreak = !paragraph.empty() && paragraph.front().columnBreak;
         for (Atom& atom : Atoms(d, g.style, base, paragraph)) {
             Line& line = lines.back();
-            if (g.referenceWidth > 0.0 && !line.atoms.empty() &&
-                line.width + atom.width > g.referenceWidth * 1.0001 &&
-                (line.atoms.back().blank ||
-                 IsCjk(atom.text.isEmpty() ? 0 : atom.text[0].unicode()))) {
-                lines.emplace_back();
+            if (wrapWidth > 0.0 && !line.atoms.empty() &&
+                line.width + atom.width > wrapWidth * 1.0001) {
+                // Break after the line's last blank (or before a CJK character), so that a word
+                // whose pieces differ in format moves on as a whole.
+                std::size_t keep = line.atoms.size();
+                while (keep > 0 && !line.atoms[keep - 1].blank &&
+                       !IsCjk(line.atoms[keep - 1].text.isEmpty()
+                                  ? 0
+                                  : line.atoms[keep - 1].text[0].unicode()))
+                    --keep;
+                if (keep == line.atoms.size() ||
+                    IsCjk(atom.text.isEmpty() ? 0 : atom.text[0].unicode())) {
+                    lines.emplace_back();
+                } else if (keep > 0) {
+                    Line next;
+                    for (std::size_t k = keep; k < line.atoms.size(); ++k) {
+                        next.width += line.atoms[k].width;
+                        next.height = std::max(next.height, line.atoms[k].height);
+                        next.atoms.push_back(std::move(line.atoms[k]));
+                    }
+                    line.atoms.resize(keep);
+                    line.width = line.height = 0.0;
+                    for (const Atom& kept : line.atoms) {
+                        line.width += kept.width;
+                        line.height = std::max(line.height, kept.height);
+                    }
+                    lines.push_back(std::move(next));
+                }
             }
             Line& target = lines.back();
             target.width += atom.width;
@@ -245,36 +297,85 @@ void Pass::DrawMText(const Document& d, const Entity& e, const drawing::MTextGeo
             line.width -= Advance(frame, QStringLiteral(" "), last.piece->format,
                                   PieceShapes(d, g.style, last.piece->format), last.height);
         }
+    // Baselines, column by column: a column ends at a column break or where the next line would
+    // go below its height. Static columns and dynamic ones of given heights stop at their count;
+    // the last one takes the rest.
     const double factor = g.lineSpacingFactor > 0 ? g.lineSpacingFactor : 1.0;
-    std::vector<double> baselines;
+    const std::size_t declared =
+        columns ? static_cast<std::size_t>(std::max<int>(columns->count, 0)) : 1;
+    const bool open = columns && (declared == 0 || (columns->type == 2 && columns->autoHeight));
+    std::vector<double> baselines(lines.size());
+    std::vector<std::size_t> lineColumn(lines.size(), 0);
+    std::vector<double> depth(1, 0.0); // of each column's text
     double y = 0.0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        y -= i == 0 ? lines[i].height : lines[i].height * 5.0 / 3.0 * factor;
-        baselines.push_back(y);
+        const bool first = depth.back() == 0.0;
+        double advance = first ? lines[i].height : lines[i].height * 5.0 / 3.0 * factor;
+        if (columns && !first && (open || depth.size() < declared)) {
+            const double limit = columns->Height(depth.size() - 1, g.definedHeight);
+            if (lines[i].columnBreak || (limit > 0.0 && -(y - advance) > limit * 1.0001)) {
+                depth.push_back(0.0);
+                y = 0.0;
+                advance = lines[i].height;
+            }
+        }
+        y -= advance;
+        baselines[i] = y;
+        lineColumn[i] = depth.size() - 1;
+        depth.back() = -y;
     }
-    const double total = -y;
+    double widest = wrapWidth;
+    for (const Line& line : lines)
+        widest = std::max(widest, line.width);
+    // The cells the text lies in: the columns, or the one box of a text without them.
+    const std::size_t cellCount = std::max(depth.size(), columns ? declared : 1);
+    const double cellWidth = columns && wrapWidth > 0.0 ? wrapWidth : widest;
+    const double gutter = columns ? columns->gutter : 0.0;
+    std::vector<double> cellHeights(cellCount, 0.0);
+    double totalHeight = 0.0;
+    for (std::size_t c = 0; c < cellCount; ++c) {
+        cellHeights[c] = c < depth.size() ? depth[c] : 0.0;
+        if (columns)
+            cellHeights[c] = std::max(cellHeights[c], columns->Height(c, g.definedHeight));
+        totalHeight = std::max(totalHeight, cellHeights[c]);
+    }
+    const double totalWidth =
+        static_cast<double>(cellCount) * cellWidth + static_cast<double>(cellCount - 1) * gutter;
+    auto cellX = [&](std::size_t c) {
+        const std::size_t place = columns && columns->flowReversed ? cellCount - 1 - c : c;
+        return static_cast<double>(place) * (cellWidth + gutter);
+    };
     const int attachment = std::clamp<int>(g.attachment, 1, 9);
     const int row = (attachment - 1) / 3, column = (attachment - 1) % 3;
-    const double shiftY = row == 0 ? 0.0 : row == 1 ? total / 2.0 : total;
+    const double shiftY = row == 0 ? 0.0 : row == 1 ? totalHeight / 2.0 : totalHeight;
+    const double boxX = column == 0 ? 0.0 : column == 1 ? -totalWidth / 2.0 : -totalWidth;
     const Vec3 normal = drawing::Normalized(e.extrusion);
     Vec3 xAxis = drawing::Normalized(g.xDirection);
     if (drawing::Length(xAxis) == 0.0)
         xAxis = {1, 0, 0};
     const Vec3 yAxis = drawing::Normalized(drawing::Cross(normal, xAxis));
     const Transform local = m * Transform::FromAxes(xAxis, yAxis, normal, g.insertion);
-    if (g.backgroundFill & 3) {
-        double width = g.referenceWidth;
-        for (const Line& line : lines)
-            width = std::max(width, line.width);
-        const double x0 = column == 0 ? 0.0 : column == 1 ? -width / 2.0 : -width;
-        const double margin = std::max(0.0, g.backgroundScale - 1.0) * base;
-        MaskBehindText(g, local, x0 - margin, shiftY - total - margin, x0 + width + margin,
-                       shiftY + margin);
-    }
+    const double margin = std::max(0.0, g.backgroundScale - 1.0) * base;
+    if (g.backgroundFill & 3)
+        for (std::size_t c = 0; c < cellCount; ++c)
+            MaskBehindText(g, local, boxX + cellX(c) - margin, shiftY - cellHeights[c] - margin,
+                           boxX + cellX(c) + cellWidth + margin, shiftY + margin);
+    if (g.Framed())
+        for (std::size_t c = 0; c < cellCount; ++c) {
+            const double x0 = boxX + cellX(c) - margin, x1 = boxX + cellX(c) + cellWidth + margin;
+            const double y0 = shiftY - cellHeights[c] - margin, y1 = shiftY + margin;
+            Rule2(local, x0, y0, x1, y0);
+            Rule2(local, x1, y0, x1, y1);
+            Rule2(local, x1, y1, x0, y1);
+            Rule2(local, x0, y1, x0, y0);
+        }
     const QColor entityColor = m_color;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const Line& line = lines[i];
-        double x = column == 0 ? 0.0 : column == 1 ? -line.width / 2.0 : -line.width;
+        const double left = boxX + cellX(lineColumn[i]);
+        double x = column == 0   ? left
+                   : column == 1 ? left + (cellWidth - line.width) / 2.0
+                                 : left + cellWidth - line.width;
         const double baseline = baselines[i] + shiftY;
         // Consecutive atoms of one piece are drawn as one run, so that the text stays whole.
         for (std::size_t a = 0; a < line.atoms.size();) {
@@ -338,11 +439,13 @@ void Pass::MaskBehindText(const drawing::MTextGeometry& g, const Transform& loca
 }
 
 QColor Pass::PieceColor(const MTextFormat& format, const QColor& entityColor) const {
+    QColor color = entityColor; // the entity's own, BYLAYER and BYBLOCK alike
     if (format.rgb >= 0)
-        return DeviceColor(QColor::fromRgb(static_cast<QRgb>(format.rgb)));
-    if (format.aci >= 1 && format.aci <= 255)
-        return DeviceColor(format.aci == 7 ? QColor() : AciColor(format.aci));
-    return entityColor; // the entity's own, BYLAYER and BYBLOCK alike
+        color = DeviceColor(QColor::fromRgb(static_cast<QRgb>(format.rgb)));
+    else if (format.aci >= 1 && format.aci <= 255)
+        color = DeviceColor(format.aci == 7 ? QColor() : AciColor(format.aci));
+    color.setAlpha(entityColor.alpha()); // the entity's transparency
+    return color;
 }
 
 void Pass::Rule(const Transform& local, double x0, double x1, double y) {

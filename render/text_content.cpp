@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstring>
 
 namespace kw::render {
 namespace {
@@ -70,6 +71,18 @@ std::string CodeValue(const std::string& text, std::size_t& i) {
     const std::size_t end = text.find(';', i);
     std::string value = text.substr(i, end == std::string::npos ? std::string::npos : end - i);
     i = end == std::string::npos ? text.size() : end + 1;
+    return value;
+}
+
+// The number of a numeric code from text[i] on, and its ';' when there is one: writers leave the
+// ';' out (\C1text), so the value ends where the number does.
+std::string NumberValue(const std::string& text, std::size_t& i) {
+    std::size_t end = i;
+    while (end < text.size() && (std::isdigit(static_cast<unsigned char>(text[end])) ||
+                                 std::strchr(".+-xX", text[end]) != nullptr))
+        ++end;
+    std::string value = text.substr(i, end - i);
+    i = end < text.size() && text[end] == ';' ? end + 1 : end;
     return value;
 }
 
@@ -160,6 +173,10 @@ std::vector<MTextParagraph> ParseMText(const std::string& text) {
         case 'X':
             paragraphs.emplace_back();
             break;
+        case 'N':
+            paragraphs.emplace_back();
+            piece().columnBreak = true;
+            break;
         case '~':
             piece().text += "\u00A0";
             break;
@@ -185,7 +202,7 @@ std::vector<MTextParagraph> ParseMText(const std::string& text) {
             ApplyFont(format, CodeValue(text, i));
             break;
         case 'H': {
-            const std::string value = CodeValue(text, i);
+            const std::string value = NumberValue(text, i);
             const double number = Number(value, 1.0);
             if (!value.empty() && (value.back() == 'x' || value.back() == 'X')) {
                 if (format.height > 0)
@@ -198,23 +215,23 @@ std::vector<MTextParagraph> ParseMText(const std::string& text) {
             break;
         }
         case 'W':
-            format.widthFactor = std::max(0.01, Number(CodeValue(text, i), 1.0));
+            format.widthFactor = std::max(0.01, Number(NumberValue(text, i), 1.0));
             break;
         case 'Q':
-            format.obliqueDeg = Number(CodeValue(text, i), 0.0);
+            format.obliqueDeg = Number(NumberValue(text, i), 0.0);
             break;
         case 'T':
-            format.tracking = std::max(0.75, Number(CodeValue(text, i), 1.0));
+            format.tracking = std::max(0.75, Number(NumberValue(text, i), 1.0));
             break;
         case 'A':
-            format.verticalAlign = static_cast<int>(Number(CodeValue(text, i), 0.0));
+            format.verticalAlign = static_cast<int>(Number(NumberValue(text, i), 0.0));
             break;
         case 'C':
-            format.aci = static_cast<int>(Number(CodeValue(text, i), -1.0));
+            format.aci = static_cast<int>(Number(NumberValue(text, i), -1.0));
             format.rgb = -1;
             break;
         case 'c':
-            format.rgb = static_cast<std::int32_t>(Number(CodeValue(text, i), -1.0)) & 0xFFFFFF;
+            format.rgb = static_cast<std::int32_t>(Number(NumberValue(text, i), -1.0)) & 0xFFFFFF;
             break;
         case 'S': {
             std::string value;
@@ -244,7 +261,7 @@ std::vector<MTextParagraph> ParseMText(const std::string& text) {
             CodeValue(text, i); // paragraph indents and tabs: not laid out
             break;
         default:
-            break; // \N column breaks and unknown switches
+            break; // unknown switches
         }
     }
     return paragraphs;

@@ -35,12 +35,14 @@ struct MTextPiece {
     bool stacked = false;
     std::string upper, lower; // of a stack
     char stackKind = '/';     // '/' bar, '#' diagonal, '^' tolerance (no bar)
+    bool columnBreak = false; // \N: the paragraph it opens starts the next column
 };
 
 using MTextParagraph = std::vector<MTextPiece>;
 
 // An MTEXT's text split into paragraphs of formatted pieces. {} groups restore the format they
-// opened with; %% codes are replaced as in PlainText.
+// opened with; %% codes are replaced as in PlainText. A column break (\N) opens a paragraph whose
+// first piece says so.
 std::vector<MTextParagraph> ParseMText(const std::string& text);
 
 // The lines of an MTEXT's text: \P and line feeds break lines, \~ is a no-break space, \S a^b;

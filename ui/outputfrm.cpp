@@ -1,5 +1,8 @@
 #include "ui/outputfrm.h"
 
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -68,6 +71,21 @@ outputfrm::outputfrm(const output::OutputOptions& options, QWidget* parent) : QD
     TextColumns = Named(new QLineEdit(Q(options.columns), this), "TextColumns");
     form->addRow(QStringLiteral("目录的列："), TextColumns);
 
+    TextFolder = Named(new QLineEdit(Q(options.folder), this), "TextFolder");
+    TextFolder->setPlaceholderText(QStringLiteral("空：与图形文件在同一文件夹"));
+    CommandFolder = Named(new QPushButton(QStringLiteral("浏览..."), this), "CommandFolder");
+    connect(CommandFolder, &QPushButton::clicked, this, [this] {
+        const QString chosen = QFileDialog::getExistingDirectory(
+            this, QStringLiteral("选择 PDF 文件夹"), TextFolder->text().trimmed());
+        if (!chosen.isEmpty()) {
+            TextFolder->setText(QDir::toNativeSeparators(chosen));
+        }
+    });
+    auto* folder = new QHBoxLayout;
+    folder->addWidget(TextFolder);
+    folder->addWidget(CommandFolder);
+    form->addRow(QStringLiteral("PDF 文件夹："), folder);
+
     LabelProblem = Named(new QLabel(this), "LabelProblem");
     LabelProblem->setStyleSheet(QStringLiteral("color: #b00000"));
     Buttons = Named(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this),
@@ -98,6 +116,7 @@ output::OutputOptions outputfrm::Options() const {
     options.catalogueXlsx = CheckXlsx->isChecked();
     options.cataloguePdf = CheckPdf->isChecked();
     options.columns = TextColumns->text().trimmed().toStdString();
+    options.folder = TextFolder->text().trimmed().toStdString();
     return options;
 }
 
@@ -115,6 +134,10 @@ QString outputfrm::Problem() const {
         output::FillTemplate(options.nameTemplate, {});
     } catch (const std::invalid_argument&) {
         return QStringLiteral("文件名模板的 { 缺少对应的 }");
+    }
+    const QString folder = TextFolder->text().trimmed();
+    if (!folder.isEmpty() && !QFileInfo(folder).isDir()) {
+        return QStringLiteral("PDF 文件夹不存在：") + folder;
     }
     return {};
 }

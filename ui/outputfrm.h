@@ -6,6 +6,7 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 
 #include "output/output_options.h"
 
@@ -31,6 +32,8 @@ public:
     QCheckBox* CheckXlsx;
     QCheckBox* CheckPdf;
     QLineEdit* TextColumns;
+    QLineEdit* TextFolder;
+    QPushButton* CommandFolder;
     QLabel* LabelProblem;
     QDialogButtonBox* Buttons;
 

@@ -8,8 +8,8 @@
 
 #include <filesystem>
 
-#include "cad/messages.h"
 #include "base/error.h"
+#include "cad/messages.h"
 #include "settings/list_file.h"
 #include "ui/aboutfrm.h"
 #include "ui/maker.h"
@@ -464,6 +464,9 @@ void plotfrm::OpenOutputOptions() {
 std::unique_ptr<output::OutputRun> plotfrm::StartOutput() {
     m_runFailed = false;
     const output::OutputOptions options = OutputOptions();
+    if (m_output) {
+        m_output->folder = options.folder;
+    }
     if (!options.Active()) {
         return nullptr;
     }

@@ -20,7 +20,6 @@
 #include "cad/com/com_backend.h"
 #elif defined(KW_HAVE_BUILTIN_CAD) && __has_include("cad/builtin/builtin_cad.h")
 #define KW_USE_BUILTIN_CAD
-#include <QStandardPaths>
 
 #include "cad/builtin/builtin_cad.h"
 #endif
@@ -46,8 +45,6 @@ CadBackendFactory BackendFactory(const QString& programFolder,
     builtin::BuiltinOptions options;
     options.programFolder = QDir::toNativeSeparators(programFolder).toStdString();
     options.printers = builtin::QtSystemPrinters;
-    options.plotFolder =
-        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
     // Shape font folders: KESTRELWICK_FONTS, a list like PATH's; the Fonts folder beside the
     // program is searched after them.
     for (const QString& folder :
@@ -55,6 +52,11 @@ CadBackendFactory BackendFactory(const QString& programFolder,
         options.fontFolders.push_back(QDir::toNativeSeparators(folder).toStdString());
     output = std::make_shared<output::OutputLink>();
     std::weak_ptr<output::OutputLink> link = output;
+    // PDF files go beside each drawing, or to the folder of the output options.
+    options.chosenPlotFolder = [link] {
+        const auto run = link.lock();
+        return run ? run->folder : std::string();
+    };
     options.pageName = [link] {
         const auto run = link.lock();
         return run && run->current ? run->current->PendingName() : std::string();

@@ -55,6 +55,9 @@ struct BuiltinOptions {
     // Where the PDF device writes its files; empty for each drawing's own folder (the user's
     // documents folder for a drawing not saved yet).
     std::string plotFolder;
+    // Asked at each plot job: the folder the user chose for the PDF files of this run. A
+    // non-empty answer takes the place of plotFolder.
+    std::function<std::string()> chosenPlotFolder;
     // Told of every plot job once its device has it (the file written, the job spooled).
     std::function<void(const PlottedJob&)> plotted;
     // The name (without ".pdf") the PDF device gives the page it writes next; no callback or an

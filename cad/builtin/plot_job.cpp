@@ -55,12 +55,14 @@ void PlotActiveLayout(DocumentState& document) {
         job.drawing = document.path.empty() ? document.name : document.path;
         job.copies = document.copies;
         const std::string named = app->options.pageName ? app->options.pageName() : std::string();
+        const std::string chosen =
+            app->options.chosenPlotFolder ? app->options.chosenPlotFolder() : std::string();
+        const std::string folder =
+            PdfFolder(chosen.empty() ? app->options.plotFolder : chosen, document.path);
         if (device == kPdfDevice && !named.empty()) {
-            job.file = WriteNamedPdfPage(PdfFolder(app->options.plotFolder, document.path), named,
-                                         sheet, named, paint);
+            job.file = WriteNamedPdfPage(folder, named, sheet, named, paint);
         } else if (device == kPdfDevice) {
-            job.file = WritePdfPage(PdfFolder(app->options.plotFolder, document.path), stem, page,
-                                    sheet, title, paint);
+            job.file = WritePdfPage(folder, stem, page, sheet, title, paint);
         } else {
             PrintPage(device, sheet, document.copies, title, paint);
         }

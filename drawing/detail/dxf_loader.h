@@ -266,6 +266,12 @@ struct Loader {
     std::shared_ptr<const MLeaderGeometry> ReadMLeader(const std::vector<RawTag>& rec);
     std::shared_ptr<const MLineGeometry> ReadMLine(const std::vector<RawTag>& rec);
     void ParseMLineStyle(const std::vector<RawTag>& rec);
+    // An MTEXT's columns, from its own tags, its embedded object or its extended data; null
+    // without columns. Sets the defined height where only the extended data gives it.
+    std::shared_ptr<const MTextColumns> ReadMTextColumns(const std::vector<RawTag>& rec,
+                                                         double& definedHeight);
+    // Moves the text of MTEXTs that continue another's columns into that one (dxf_mtext.cpp).
+    void JoinMTextColumns(std::vector<Entity>& entities);
 
     void Run();
     void Finish();

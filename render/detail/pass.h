@@ -180,6 +180,7 @@ struct Inherited {
     QColor byBlockColor;          // invalid at the top: ACI 7
     int byBlockAci = 7;           // for the plot style table; 0 for a true colour
     double byBlockLineweightMm = -1.0;
+    int byBlockAlpha = 255; // the reference's opacity, 0 clear ... 255 opaque
     const drawing::Linetype* byBlockLinetype = nullptr; // null: continuous
     bool highlighted = false;
 };
@@ -242,6 +243,10 @@ private:
     QColor DeviceColor(const QColor& drawn, int aci = 0) const;
 
     double LineweightMm(const Entity& e, const Layer* layer, const Inherited& in) const;
+
+    // The opacity an entity is drawn with, 0 clear ... 255 opaque: its own transparency, its
+    // block reference's (BYBLOCK) or its layer's.
+    int Alpha(const Entity& e, const Layer* layer, const Inherited& in) const;
 
     double DefaultLineweight() const;
 
@@ -456,6 +461,7 @@ private:
     QColor m_foreground;
     QColor m_color;
     int m_aci = 7; // the current entity's colour number, for its block's BYBLOCK content
+    int m_alpha = 255; // the current entity's opacity; SetPen gives it to the pen and fills
     const std::string* m_plotStyle = &kNoPlotStyle; // the current entity's named plot style
     std::vector<double> m_dashes; // the current entity's pattern on the device; empty: continuous
     const drawing::Linetype* m_linetype = nullptr; // whose shapes m_dashes carry

@@ -207,6 +207,8 @@ TEST(BuiltinPlotToDevice, EachJobIsTheNextPageOfItsDrawingAndUnsavedDrawingsGoTo
     options.printers = [] { return std::vector<SystemPrinter>{}; };
     std::vector<PlottedJob> jobs;
     options.plotted = [&](const PlottedJob& job) { jobs.push_back(job); };
+    std::string chosen;
+    options.chosenPlotFolder = [&] { return chosen; };
     BuiltinApplication app(options);
 
     PlotSettings settings;
@@ -226,6 +228,15 @@ TEST(BuiltinPlotToDevice, EachJobIsTheNextPageOfItsDrawingAndUnsavedDrawingsGoTo
     EXPECT_EQ(jobs[1].copies, 2);
     EXPECT_EQ(jobs[1].drawing, drawing);
     ExpectSheet(jobs[1].file, 420.0, 297.0);
+
+    // A folder the user chose for the run takes the place of the drawing's own.
+    chosen = folder.File("chosen");
+    fs::create_directory(chosen);
+    PlotFrame(*layout, app, frames[2], settings, 1);
+    ASSERT_EQ(jobs.size(), 3u);
+    EXPECT_EQ(jobs[2].file, (fs::path(chosen) / "plan-003.pdf").string());
+    chosen.clear();
+    jobs.pop_back();
 
     // A drawing without a file yet.
     const auto unsaved = app.Documents()->Add();

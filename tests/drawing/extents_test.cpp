@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "drawing/spline.h"
 #include "test_support.h"
 
 namespace kw::drawing {
@@ -108,6 +109,31 @@ TEST(Extents, SplinesAreEvaluatedNotHulled) {
                                  T(10, 10.0) + T(20, 0.0) + T(30, 0.0) + T(10, 10.0) + T(20, 10.0) +
                                  T(30, 0.0) + T(10, 0.0) + T(20, 10.0) + T(30, 0.0);
     ExpectBox(OnlyEntity(FromTags(rational)), 0, 0, 10, 10);
+}
+
+TEST(SplineCurve, WeightsBendTheCurveAndABrokenKnotVectorFallsBackToThePolygon) {
+    SplineGeometry quarter;
+    quarter.degree = 2;
+    quarter.knots = {0, 0, 0, 1, 1, 1};
+    quarter.controlPoints = {{10, 0, 0}, {10, 10, 0}, {0, 10, 0}};
+    quarter.weights = {1, std::sqrt(0.5), 1};
+    const SplineCurve circle(quarter);
+    ASSERT_TRUE(circle.Valid());
+    for (const double t : {0.0, 0.25, 0.5, 0.9, 1.0})
+        EXPECT_NEAR(Length(circle.At(t, circle.EndSpan() - 1)), 10.0, 1e-9) << t;
+    // A weight that is not positive makes the weights meaningless: the polynomial curve.
+    quarter.weights = {1, 0, 1};
+    EXPECT_NEAR(SplineCurve(quarter).At(0.5, 2).x, 7.5, 1e-12);
+    // Knots out of order, or a degree the points cannot carry: not a curve.
+    quarter.knots = {0, 0, 1, 0, 1, 1};
+    EXPECT_FALSE(SplineCurve(quarter).Valid());
+    quarter.knots = {0, 0, 0, 1, 1, 1};
+    quarter.degree = 3;
+    EXPECT_FALSE(SplineCurve(quarter).Valid());
+    EXPECT_EQ(SplineCurve(quarter).Polygon().size(), 3u);
+    quarter.controlPoints.clear();
+    quarter.fitPoints = {{0, 0, 0}, {5, 5, 0}};
+    EXPECT_EQ(SplineCurve(quarter).Polygon().size(), 2u);
 }
 
 TEST(Extents, BlockReferencesTransformTheirContent) {

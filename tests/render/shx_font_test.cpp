@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "drawing/extents.h"
 #include "render/render.h"
 #include "render/shx_font.h"
 #include "test_support.h"
@@ -556,6 +557,55 @@ TEST_F(FontLibraryTest, MultilineTextInAShapeFontStyleIsDrawnFromItsStrokes) {
     EXPECT_FALSE(Inked(page, 108, 24)); // inside the character
     EXPECT_TRUE(Inked(page, 116, 24));  // A's upright, 16 × 3/6 high
     EXPECT_FALSE(Inked(page, 116, 30));
+}
+
+TEST_F(FontLibraryTest, VerticalTextStacksItsCharactersDownwardsFromTheInsertionPoint) {
+    using drawing::test::T;
+    // "AAA" 10 high at (100, 90) in a vertical style: each A centred on x = 100 (its upright at
+    // 95), the baselines 10, 25 and 40 below the insertion point.
+    drawing::Document document =
+        drawing::test::FromTags(T(0, "TEXT") + T(8, "0") + T(7, "UPRIGHT") + T(10, 100.0) +
+                                T(20, 90.0) + T(30, 0.0) + T(40, 10.0) + T(1, "AAA"));
+    drawing::TextStyle upright;
+    upright.name = "UPRIGHT";
+    upright.fontFile = "gbenor.shx";
+    upright.flags = 4;
+    document.textStyles.push_back(upright);
+    document.RebuildIndexes();
+
+    const Renderer renderer(
+        document, std::make_shared<FontLibrary>(std::vector<std::string>{m_folder.string()}));
+    const QImage page = PlotA4(renderer);
+    for (const double baseline : {80.0, 65.0, 50.0}) {
+        EXPECT_TRUE(Inked(page, 95, baseline + 2)) << baseline;
+        EXPECT_FALSE(Inked(page, 95, baseline + 7)) << baseline;
+    }
+    // The ink is taller than wide, and nothing stands to the right as a horizontal text would.
+    int left = 3000, right = 0, top = 3000, bottom = 0;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            if (page.pixelColor(x, y) != QColor(Qt::white)) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    EXPECT_GT(bottom - top, 3 * (right - left));
+    EXPECT_LT(right, 10 * (10 + 102));
+
+    // Measured (and picked) the same way: a column from 40 below the insertion point up to it.
+    const auto& text = document.LayoutEntities(document.layouts.front()).front();
+    const drawing::Box box = drawing::EntityExtents(document, text);
+    EXPECT_NEAR(box.min.y, 50.0, 1e-9);
+    EXPECT_NEAR(box.max.y, 90.0, 1e-9);
+    EXPECT_NEAR(box.min.x + box.max.x, 200.0, 1e-9);
+    EXPECT_LT(box.max.x - box.min.x, 10.0);
+
+    // A TrueType style stays horizontal whatever its flag says.
+    document.textStyles.back().fontFile = "simsun.ttc";
+    const drawing::Box flat =
+        drawing::EntityExtents(document, document.LayoutEntities(document.layouts.front()).front());
+    EXPECT_NEAR(flat.min.y, 90.0, 1e-9);
 }
 
 } // namespace

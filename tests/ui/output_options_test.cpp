@@ -2,6 +2,7 @@
 // in a form earlier releases still read, and applied by the next run.
 
 #include <QApplication>
+#include <QDir>
 #include <QMenu>
 #include <QMimeData>
 #include <QtTest>
@@ -60,12 +61,15 @@ void OutputOptionsTest::OptionsAreStoredSoThatEarlierReleasesStillReadTheFile() 
     kw::test::WriteLines(f.FilePath(QStringLiteral("Kestrelwick.ini")), earlier);
     auto& w = f.Open();
     QCOMPARE(w.OutputOptions(), kw::output::OutputOptions());
-    AnswerOutputWindow([](kw::ui::outputfrm& window) {
+    const QString pdfFolder = f.FilePath(QStringLiteral("pdf"));
+    QVERIFY(QDir().mkpath(pdfFolder));
+    AnswerOutputWindow([&](kw::ui::outputfrm& window) {
         QCOMPARE(window.windowTitle(), QStringLiteral("输出选项"));
         window.ComboPaper->setCurrentIndex(1);
         window.TextName->setText(QStringLiteral("{图号}_{图名}"));
         window.ComboMerge->setCurrentIndex(2);
         window.CheckXlsx->setChecked(true);
+        window.TextFolder->setText(pdfFolder);
         window.Buttons->button(QDialogButtonBox::Ok)->click();
     });
     w.OpenOutputOptions();
@@ -74,6 +78,7 @@ void OutputOptionsTest::OptionsAreStoredSoThatEarlierReleasesStillReadTheFile() 
     QCOMPARE(options.nameTemplate, std::string("{图号}_{图名}"));
     QCOMPARE(options.merge, kw::output::MergeMode::Run);
     QVERIFY(options.catalogueXlsx && !options.catalogueCsv);
+    QCOMPARE(QString::fromStdString(options.folder), pdfFolder);
 
     const std::vector<std::string> lines =
         kw::ReadTextLines(f.FilePath(QStringLiteral("Kestrelwick.ini")).toStdString());
@@ -109,6 +114,20 @@ void OutputOptionsTest::AWrongScaleKeepsTheWindowOpenWithItsReason() {
     });
     w.OpenOutputOptions();
     QCOMPARE(reason, QStringLiteral("比例应为 auto 或 1:N"));
+    QVERIFY(stillOpen);
+    QCOMPARE(w.OutputOptions(), kw::output::OutputOptions());
+
+    // A PDF folder that is not there: the pages would have nowhere to go.
+    const QString missing = f.FilePath(QStringLiteral("no such folder"));
+    AnswerOutputWindow([&](kw::ui::outputfrm& window) {
+        window.TextFolder->setText(missing);
+        window.Buttons->button(QDialogButtonBox::Ok)->click();
+        reason = window.LabelProblem->text();
+        stillOpen = window.isVisible();
+        window.Buttons->button(QDialogButtonBox::Cancel)->click();
+    });
+    w.OpenOutputOptions();
+    QCOMPARE(reason, QStringLiteral("PDF 文件夹不存在：") + missing);
     QVERIFY(stillOpen);
     QCOMPARE(w.OutputOptions(), kw::output::OutputOptions());
 }

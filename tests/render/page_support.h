@@ -1,0 +1,53 @@
+#pragma once
+
+// A page to paint on in tests: an A4 landscape sheet with the window (0, 0)-(200, 100) plotted
+// 1:1 at (10, 10) mm, 10 pixels a millimetre, so that drawing point (x, y) lands on pixel
+// (10 (10 + x), 10 (200 - y)).
+
+#include <QImage>
+#include <QPainter>
+
+#include "drawing/document.h"
+#include "render/render.h"
+
+namespace kw::render::test {
+
+inline constexpr double kPagePxPerMm = 10.0;
+
+inline drawing::LayoutPlotSettings A4Page() {
+    drawing::LayoutPlotSettings s;
+    s.paperWidthMm = 297;
+    s.paperHeightMm = 210;
+    s.paperUnits = 1;
+    s.windowMaxX = 200;
+    s.windowMaxY = 100;
+    s.customScalePaper = 1;
+    s.customScaleDrawing = 1;
+    s.plotOriginXMm = 10;
+    s.plotOriginYMm = 10;
+    return s;
+}
+
+inline QImage PlotPage(const drawing::Document& document, PaintOptions options = {}) {
+    QImage image(int(297 * kPagePxPerMm), int(210 * kPagePxPerMm), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    Renderer renderer(document);
+    renderer.PaintPage(painter, 0, PlacePage(A4Page()), kPagePxPerMm, options);
+    return image;
+}
+
+inline QColor PageAt(const QImage& page, double x, double y) {
+    return page.pixelColor(int(kPagePxPerMm * (10 + x)), int(kPagePxPerMm * (200 - y)));
+}
+
+// Pixels of ink in the drawing's rectangle (x0, y0)-(x1, y1), sampled every 0.1 unit.
+inline int PageInk(const QImage& page, double x0, double y0, double x1, double y1) {
+    int ink = 0;
+    for (double x = x0; x < x1; x += 0.1)
+        for (double y = y0; y < y1; y += 0.1)
+            ink += PageAt(page, x, y) != QColor(Qt::white) ? 1 : 0;
+    return ink;
+}
+
+} // namespace kw::render::test
