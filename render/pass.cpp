@@ -99,6 +99,10 @@ double Pass::DefaultLineweight() const {
 }
 
 int Pass::Alpha(const Entity& e, const Layer* layer, const Inherited& in) const {
+    // A plot leaves transparency out, as the host CAD plots unless told otherwise; the screen
+    // shows it.
+    if (m_plotting)
+        return 255;
     const auto opacity = [](std::int32_t value) {
         return value >= 0 && (value & drawing::kTransparencyAlpha) != 0 ? int(value & 0xFF) : 255;
     };

@@ -313,7 +313,10 @@ void Pass::DrawMText(const Document& d, const Entity& e, const drawing::MTextGeo
         double advance = first ? lines[i].height : lines[i].height * 5.0 / 3.0 * factor;
         if (columns && !first && (open || depth.size() < declared)) {
             const double limit = columns->Height(depth.size() - 1, g.definedHeight);
-            if (lines[i].columnBreak || (limit > 0.0 && -(y - advance) > limit * 1.0001)) {
+            // An empty line (a paragraph end before a column break) overflows nothing.
+            const bool overflows =
+                limit > 0.0 && !lines[i].atoms.empty() && -(y - advance) > limit * 1.0001;
+            if (lines[i].columnBreak || overflows) {
                 depth.push_back(0.0);
                 y = 0.0;
                 advance = lines[i].height;
@@ -373,9 +376,11 @@ void Pass::DrawMText(const Document& d, const Entity& e, const drawing::MTextGeo
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const Line& line = lines[i];
         const double left = boxX + cellX(lineColumn[i]);
-        double x = column == 0   ? left
-                   : column == 1 ? left + (cellWidth - line.width) / 2.0
-                                 : left + cellWidth - line.width;
+        const char align = line.atoms.empty() ? 0 : line.atoms.front().piece->format.paragraphAlign;
+        const int place = align == 'c' ? 1 : align == 'r' ? 2 : align != 0 ? 0 : column;
+        double x = place == 0   ? left
+                   : place == 1 ? left + (cellWidth - line.width) / 2.0
+                                : left + cellWidth - line.width;
         const double baseline = baselines[i] + shiftY;
         // Consecutive atoms of one piece are drawn as one run, so that the text stays whole.
         for (std::size_t a = 0; a < line.atoms.size();) {

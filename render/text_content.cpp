@@ -257,9 +257,20 @@ std::vector<MTextParagraph> ParseMText(const std::string& text) {
             paragraphs.back().push_back(std::move(stack));
             break;
         }
-        case 'p':
-            CodeValue(text, i); // paragraph indents and tabs: not laid out
+        case 'p': {
+            // Paragraph properties, e.g. "xqc", "i1,qj": only the alignment is laid out.
+            const std::string value = CodeValue(text, i);
+            for (std::size_t at = value.find('q'); at != std::string::npos;
+                 at = value.find('q', at + 1))
+                if (at + 1 < value.size() &&
+                    (at == 0 || value[at - 1] == 'x' || value[at - 1] == ',')) {
+                    const char align =
+                        static_cast<char>(std::tolower(static_cast<unsigned char>(value[at + 1])));
+                    if (std::strchr("lcrjd", align) != nullptr && align != '\0')
+                        format.paragraphAlign = align;
+                }
             break;
+        }
         default:
             break; // unknown switches
         }

@@ -24,6 +24,9 @@ struct MTextFormat {
     int aci = -1;          // \C: 1..255, 0 BYBLOCK, 256 BYLAYER; -1 = the entity's colour
     std::int32_t rgb = -1; // \c: 0x00RRGGBB
     bool underline = false, overline = false, strike = false; // \L \O \K
+    // \pq: the paragraph's alignment, 'l' left, 'c' centre, 'r' right, 'j' justified (drawn
+    // left), 'd' distributed; 0 = as the attachment point says.
+    char paragraphAlign = 0;
 
     bool operator==(const MTextFormat&) const = default;
 };

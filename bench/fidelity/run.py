@@ -63,6 +63,10 @@ class Monochrome(RenderContext):
         properties.color = "#000000"
         return properties
 
+    # Multiline text with columns or inline codes resolves its colours again, piece by piece.
+    def resolve_aci_color(self, aci, resolved_layer):
+        return "#000000"
+
 ctx = Monochrome(doc)
 ctx.set_current_layout(msp)
 properties = LayoutProperties.from_layout(msp)

@@ -85,6 +85,18 @@ TEST(MTextFrames, AFrameSurroundsTheTextOrEachColumn) {
     EXPECT_EQ(PageInk(columns, 63, 70, 67, 80), 0);    // nothing in the gutter
 }
 
+TEST(MTextParagraphs, AParagraphsAlignmentPlacesItsLinesInTheBox) {
+    // Box 20..60: a centred "HH" (two 2.5 high letters, about 3.5 wide) stands around x = 40, a
+    // right-aligned one ends at 60, the next paragraph keeps the right alignment.
+    const QImage page = PlotPage(FromTags(MText(20, 90, 40, "\\pxqc;HH\\P\\pxqr;HH\\PHH")));
+    EXPECT_GT(PageInk(page, 37, 87.5, 43, 90), 20);
+    EXPECT_EQ(PageInk(page, 20, 87.5, 35, 90), 0);
+    EXPECT_GT(PageInk(page, 55, 83.3, 60, 85.8), 20);
+    EXPECT_EQ(PageInk(page, 20, 83.3, 50, 85.8), 0);
+    EXPECT_GT(PageInk(page, 55, 79.1, 60, 81.6), 20);
+    EXPECT_EQ(PageInk(page, 20, 79.1, 50, 81.6), 0);
+}
+
 TEST(TextContent, NumericCodesEndWithTheirNumberAndColumnBreaksOpenAParagraph) {
     // Writers leave the ';' out: the code ends where its number does.
     const auto paragraphs = ParseMText("tempor {\\C1invidunt}\\H2.5xbig\\Nnext");
@@ -98,6 +110,14 @@ TEST(TextContent, NumericCodesEndWithTheirNumberAndColumnBreaksOpenAParagraph) {
     ASSERT_EQ(paragraphs[1].size(), 1u);
     EXPECT_TRUE(paragraphs[1][0].columnBreak);
     EXPECT_EQ(paragraphs[1][0].text, "next");
+
+    const auto aligned = ParseMText("\\pi1,qj;a\\P\\pxqc;b\\Pc{\\pql;d}e");
+    ASSERT_EQ(aligned.size(), 3u);
+    EXPECT_EQ(aligned[0][0].format.paragraphAlign, 'j');
+    EXPECT_EQ(aligned[1][0].format.paragraphAlign, 'c');
+    EXPECT_EQ(aligned[2][0].format.paragraphAlign, 'c'); // until changed
+    EXPECT_EQ(aligned[2][1].format.paragraphAlign, 'l');
+    EXPECT_EQ(aligned[2][2].format.paragraphAlign, 'c');
 }
 
 } // namespace

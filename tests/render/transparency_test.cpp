@@ -1,5 +1,5 @@
-// Transparent entities painted over the paper: their own transparency, their layer's, their
-// block reference's.
+// Transparent entities painted on screen: their own transparency, their layer's, their block
+// reference's. Plots leave it out.
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,21 @@ int Grey(const QImage& page, double x, double y) {
     return PageAt(page, x, y).lightness();
 }
 
-TEST(Transparency, FillsAreMixedWithThePaperByTheirOpacity) {
+// The window (0, 0)-(150, 50) on a white screen at 10 pixels a unit.
+QImage Screen(const drawing::Document& document) {
+    QImage screen(1500, 500, QImage::Format_RGB32);
+    screen.fill(Qt::white);
+    QPainter painter(&screen);
+    Renderer(document).PaintWindow(painter, 0, QRectF(0, 0, 150, 50),
+                                   QTransform(10, 0, 0, -10, 0, 500), {});
+    return screen;
+}
+
+int ScreenGrey(const QImage& screen, double x, double y) {
+    return screen.pixelColor(int(10 * x), int(500 - 10 * y)).lightness();
+}
+
+TEST(Transparency, FillsAreMixedWithTheScreenByTheirOpacityAndPlotOpaque) {
     const int half = drawing::kTransparencyAlpha | 127;
     const std::string layers =
         T(0, "SECTION") + T(2, "TABLES") + T(0, "TABLE") + T(2, "LAYER") + T(0, "LAYER") +
@@ -49,11 +63,17 @@ TEST(Transparency, FillsAreMixedWithThePaperByTheirOpacity) {
                               T(0, "ENDSEC") + layers + T(0, "SECTION") + T(2, "BLOCKS") + block +
                               T(0, "ENDSEC") + T(0, "SECTION") + T(2, "ENTITIES") + entities +
                               T(0, "ENDSEC") + T(0, "EOF");
-    const QImage page = PlotPage(drawing::LoadDrawingFromBytes(bytes, "glass.dxf"));
-    EXPECT_LT(Grey(page, 20, 30), 10);
-    EXPECT_NEAR(Grey(page, 50, 30), 128, 6);  // a mid tone
-    EXPECT_NEAR(Grey(page, 80, 30), 192, 6);  // three quarters of the way to white
-    EXPECT_NEAR(Grey(page, 110, 30), 128, 6); // BYBLOCK: the reference's
+    const drawing::Document document = drawing::LoadDrawingFromBytes(bytes, "glass.dxf");
+    const QImage screen = Screen(document);
+    EXPECT_LT(ScreenGrey(screen, 20, 30), 10);
+    EXPECT_NEAR(ScreenGrey(screen, 50, 30), 128, 6);  // a mid tone
+    EXPECT_NEAR(ScreenGrey(screen, 80, 30), 192, 6);  // three quarters of the way to white
+    EXPECT_NEAR(ScreenGrey(screen, 110, 30), 128, 6); // BYBLOCK: the reference's
+    EXPECT_EQ(ScreenGrey(screen, 130, 30), 255);
+    // On paper all four are as black as the opaque one.
+    const QImage page = PlotPage(document);
+    for (const double x : {20.0, 50.0, 80.0, 110.0})
+        EXPECT_LT(Grey(page, x, 30), 10) << x;
     EXPECT_EQ(Grey(page, 130, 30), 255);
 }
 
