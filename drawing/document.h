@@ -48,12 +48,29 @@ struct Layer {
     bool Locked() const { return (flags & 4) != 0; }
 };
 
+// A shape or a text a linetype draws where one of its dashes or gaps ends.
+struct LinetypeShape {
+    std::size_t dash = 0;         // the index in Linetype::dashes of that dash or gap
+    std::int16_t flags = 0;       // 74: 1 rotation absolute, 2 text, 4 shape, 8 text upright
+    std::int16_t shapeNumber = 0; // 75
+    std::uint64_t style = 0;      // 340: the STYLE of the text, or the shape file (flag 1)
+    double scale = 1.0;           // 46: times the style's fixed height, or the height itself
+    double rotationDeg = 0.0;     // 50: to the line, or to the x axis when absolute
+    double offsetX = 0.0;         // 44: along the line, linetype units
+    double offsetY = 0.0;         // 45: to the left of it
+    std::string text;             // 9
+    bool IsText() const { return (flags & 2) != 0; }
+    bool IsShape() const { return (flags & 4) != 0 && !IsText(); }
+    bool AbsoluteRotation() const { return (flags & 1) != 0; }
+};
+
 struct Linetype {
     std::string name;
     std::uint64_t handle = 0;
-    std::string description;    // 3
-    double patternLength = 0.0; // 40
-    std::vector<double> dashes; // 49: >0 dash, <0 gap, 0 dot; shapes/text elements not kept
+    std::string description;           // 3
+    double patternLength = 0.0;        // 40
+    std::vector<double> dashes;        // 49: >0 dash, <0 gap, 0 dot
+    std::vector<LinetypeShape> shapes; // in the order of their dashes
 };
 
 struct TextStyle {
@@ -70,6 +87,29 @@ struct TextStyle {
     // Text of this style stands vertically: flag 4 with a shape font (the host draws TrueType
     // fonts horizontally whatever the flag says).
     bool Vertical() const;
+};
+
+// A multiline style (MLINESTYLE object): the parallel lines of the multilines that use it.
+struct MLineStyle {
+    struct Element {
+        double offset = 0.0;                // 49: from the reference line, times the MLINE's scale
+        std::int16_t color = kColorByLayer; // 62
+        std::int32_t trueColor = -1;        // 420
+        std::string linetype = "BYLAYER";   // 6
+    };
+    std::string name;
+    std::uint64_t handle = 0;
+    // 70: 1 filled, 2 miters shown, 16 / 256 square cap at the start / end, 32 / 512 inner arcs,
+    // 64 / 1024 round (outer arc) cap
+    std::int16_t flags = 0;
+    std::int16_t fillColor = kColorByLayer; // 62
+    std::int32_t fillTrueColor = -1;        // 420
+    double startAngleDeg = 90.0;            // 51
+    double endAngleDeg = 90.0;              // 52
+    std::vector<Element> elements;          // in the file's order, which the MLINE's follows
+
+    // The style a drawing without one uses: two BYLAYER lines half a unit either side.
+    static const MLineStyle& Standard();
 };
 
 struct BlockRecord {
@@ -201,6 +241,7 @@ public:
     std::map<std::uint64_t, std::string> plotStyleNames;
     // The files of raster images: IMAGEDEF handle → its file name (1) as the file gives it.
     std::map<std::uint64_t, std::string> imageFiles;
+    std::vector<MLineStyle> mlineStyles; // from the OBJECTS section
     // What the reader skipped or repaired, one line each with the line/offset ("line 812: ...").
     std::vector<std::string> warnings;
 

@@ -9,5 +9,6 @@
 #include "drawing/entities.h"
 #include "drawing/extents.h"
 #include "drawing/geometry.h"
+#include "drawing/mline.h"
 #include "drawing/selection.h"
 #include "drawing/text.h"

@@ -905,6 +905,8 @@ void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Ent
         std::get<OpaqueGeometry>(e.geometry).raster = std::move(raster);
     if (mleader)
         std::get<OpaqueGeometry>(e.geometry).mleader = ReadMLeader(rec);
+    if (e.type == EntityType::Unknown && typeName == "MLINE")
+        std::get<OpaqueGeometry>(e.geometry).mline = ReadMLine(rec);
     if (e.type == EntityType::MText) {
         auto& g = std::get<MTextGeometry>(e.geometry);
         mtextRaw += mtextLast;

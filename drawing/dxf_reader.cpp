@@ -109,6 +109,8 @@ void Loader::ParseLayer(const std::vector<RawTag>& rec) {
 
 void Loader::ParseLinetype(const std::vector<RawTag>& rec) {
     Linetype linetype;
+    // The shape or text of the dash just read: 74 opens it, the codes up to the next 49 fill it.
+    LinetypeShape* shape = nullptr;
     for (const RawTag& t : rec) {
         if (t.code == 1001)
             break;
@@ -127,6 +129,47 @@ void Loader::ParseLinetype(const std::vector<RawTag>& rec) {
             break;
         case 49:
             linetype.dashes.push_back(Real(t));
+            shape = nullptr;
+            break;
+        case 74: {
+            const std::int16_t flags = Short(t);
+            shape = nullptr;
+            if ((flags & 6) != 0 && !linetype.dashes.empty() &&
+                (linetype.shapes.empty() ||
+                 linetype.shapes.back().dash + 1 < linetype.dashes.size())) {
+                shape = &linetype.shapes.emplace_back();
+                shape->dash = linetype.dashes.size() - 1;
+                shape->flags = flags;
+            }
+            break;
+        }
+        case 75:
+            if (shape)
+                shape->shapeNumber = Short(t);
+            break;
+        case 340:
+            if (shape)
+                shape->style = tags.Handle(t);
+            break;
+        case 46:
+            if (shape)
+                shape->scale = Real(t);
+            break;
+        case 50:
+            if (shape)
+                shape->rotationDeg = Real(t);
+            break;
+        case 44:
+            if (shape)
+                shape->offsetX = Real(t);
+            break;
+        case 45:
+            if (shape)
+                shape->offsetY = Real(t);
+            break;
+        case 9:
+            if (shape)
+                shape->text = Text(t);
             break;
         default:
             break;
@@ -578,6 +621,8 @@ void Loader::ReadObjects() {
             ParseLayout(head, record, false);
         else if (type == "IMAGEDEF")
             ParseImageDefinition(record);
+        else if (type == "MLINESTYLE")
+            ParseMLineStyle(record);
         else if (type == "DICTIONARY" || type == "ACDBDICTIONARYWDFLT")
             ParseDictionary(record);
         else if (type == "ACDBPLACEHOLDER")

@@ -331,17 +331,41 @@ struct MLeaderGeometry {
     std::int16_t textAttachment = 1; // 171 of the context
 };
 
+// A multiline (MLINE) as the file stores it: the vertices of its reference line (WCS), and at each
+// vertex where every element of its style (MLINESTYLE) lies and where it is broken.
+struct MLineGeometry {
+    struct Vertex {
+        Vec3 position;           // 11
+        Vec3 direction{1, 0, 0}; // 12: of the segment that starts here
+        Vec3 miter{0, 1, 0};     // 13: the elements lie along it at this vertex
+        // 41 per style element: the distance along the miter from the vertex to the element, then
+        // where along the segment its dashes start and end (start, end, start, ...), measured
+        // from that point in the segment's direction. Already scaled and justified.
+        std::vector<std::vector<double>> elementParameters;
+        std::vector<std::vector<double>> fillParameters; // 42 per element: breaks of the fill
+    };
+    std::string styleName = "STANDARD"; // 2
+    std::uint64_t styleHandle = 0;      // 340: the MLINESTYLE object
+    double scale = 1.0;                 // 40: times the style's offsets
+    std::int16_t justification = 0;     // 70: 0 top, 1 zero, 2 bottom element on the vertices
+    std::int16_t flags = 0;             // 71: 2 closed, 4 start caps off, 8 end caps off
+    std::vector<Vertex> vertices;
+    bool Closed() const { return (flags & 2) != 0; }
+};
+
 // Any other type (RAY, 3DSOLID, proxy entities, ...): no geometry kept, except
 // - a table (ACAD_TABLE), whose drawn content is an anonymous block placed like a block
 //   reference: its name and insertion point are kept, so that it is measured and drawn;
 // - an IMAGE or WIPEOUT: where its raster lies (the picture itself stays in its file);
-// - a MULTILEADER: its lines and text.
+// - a MULTILEADER: its lines and text;
+// - an MLINE: its vertices and their element parameters.
 struct OpaqueGeometry {
     std::string dxfName;   // the type name as the file spells it
     std::string blockName; // ACAD_TABLE: 2 of AcDbBlockReference (a "*T..." block); else empty
     Vec3 insertion;        // ACAD_TABLE: 10 (WCS)
     std::shared_ptr<const RasterGeometry> raster;   // IMAGE, WIPEOUT
     std::shared_ptr<const MLeaderGeometry> mleader; // MULTILEADER
+    std::shared_ptr<const MLineGeometry> mline;     // MLINE
 };
 
 using EntityGeometry =

@@ -9,6 +9,7 @@
 #include "drawing/detail/paths.h"
 #include "drawing/detail/source_data.h"
 #include "drawing/dxf_io.h"
+#include "drawing/mline.h"
 #include "drawing/spline.h"
 #include "drawing/text.h"
 
@@ -655,6 +656,13 @@ void Measure::Entity_(Box& box, const Entity& e, const Transform& m) {
             }
             if (g.mleader->hasText && !g.mleader->text.empty())
                 AddMText(box, m, e, MLeaderText(doc, *g.mleader));
+        }
+        if (g.mline) {
+            const MLineShape shape =
+                ShapeOfMLine(*g.mline, MLineStyleOf(doc, *g.mline), e.extrusion);
+            for (const MLinePiece& piece : shape.pieces)
+                for (const Vec3& v : piece.points)
+                    box.Add(m.Apply(v));
         }
         if (g.blockName.empty())
             break;

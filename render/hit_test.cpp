@@ -7,6 +7,7 @@
 
 #include "drawing/block_path.h"
 #include "drawing/extents.h"
+#include "drawing/mline.h"
 #include "drawing/spline.h"
 
 namespace kw::render {
@@ -520,6 +521,25 @@ void Probe::Entity_(const Document& document, const Entity& e, const Transform& 
                 text.type = EntityType::MText;
                 text.geometry = drawing::MLeaderText(document, *g.mleader);
                 BoxArea(drawing::EntityExtents(document, text, m));
+            }
+        }
+        if (g.mline) {
+            const drawing::MLineShape shape = drawing::ShapeOfMLine(
+                *g.mline, drawing::MLineStyleOf(document, *g.mline), e.extrusion);
+            for (const drawing::MLinePiece& piece : shape.pieces) {
+                std::vector<Vec3> points;
+                for (const Vec3& v : piece.points)
+                    points.push_back(m.Apply(v));
+                Path(points, false);
+            }
+            // The band of a closed multiline is two rings: its line work is what picks it.
+            for (const std::vector<Vec3>& ring : shape.fill) {
+                if (shape.fill.size() > 1)
+                    break;
+                std::vector<Vec3> outline;
+                for (const Vec3& v : ring)
+                    outline.push_back(m.Apply(v));
+                Area(outline);
             }
         }
         const drawing::Block* block =

@@ -226,6 +226,13 @@ bool Pass::EqualsNoCase(const std::string& a, const char* b) {
     return i == a.size() && !b[i];
 }
 
+double Pass::LinetypeScale(const Document& d, const Entity& e, const Transform& m) const {
+    // In a viewport with $PSLTSCALE on, dashes keep their paper length whatever the
+    // viewport's scale.
+    return d.HeaderNumber("$LTSCALE", 1.0) * (e.linetypeScale > 0.0 ? e.linetypeScale : 1.0) *
+           std::sqrt(std::fabs(Det2(m))) / m_viewportLinetypeScale * m_deviceScale;
+}
+
 std::vector<double> Pass::DevicePattern(const Document& d, const Entity& e,
                                         const drawing::Linetype* linetype,
                                         const Transform& m) const {
@@ -234,11 +241,7 @@ std::vector<double> Pass::DevicePattern(const Document& d, const Entity& e,
     double total = 0.0;
     for (double dash : linetype->dashes)
         total += std::fabs(dash);
-    // In a viewport with $PSLTSCALE on, dashes keep their paper length whatever the
-    // viewport's scale.
-    const double scale = d.HeaderNumber("$LTSCALE", 1.0) *
-                         (e.linetypeScale > 0.0 ? e.linetypeScale : 1.0) *
-                         std::sqrt(std::fabs(Det2(m))) / m_viewportLinetypeScale * m_deviceScale;
+    const double scale = LinetypeScale(d, e, m);
     const double finest = m_options.deviceUnitsPerMm > 0 ? 0.5 * m_options.deviceUnitsPerMm : 3.0;
     if (!(total * scale > finest) || !std::isfinite(total * scale))
         return {};
@@ -246,6 +249,13 @@ std::vector<double> Pass::DevicePattern(const Document& d, const Entity& e,
     for (double dash : linetype->dashes)
         pattern.push_back(dash * scale);
     return pattern;
+}
+
+void Pass::UseLinetype(const Document& d, const Entity& e, const drawing::Linetype* linetype,
+                       const Transform& m, bool highlighted) {
+    m_dashes = highlighted ? std::vector<double>{} : DevicePattern(d, e, linetype, m);
+    m_linetype = m_dashes.empty() ? nullptr : linetype;
+    m_dashScale = m_linetype ? LinetypeScale(d, e, m) : 0.0;
 }
 
 void Pass::StrokeDashed(const QPolygonF& points) {
@@ -256,6 +266,19 @@ void Pass::StrokeDashed(const QPolygonF& points) {
     QPolygonF run;
     QVector<QPointF> dots;
     int dashes = 0;
+    // The shape or text of each element of the pattern, drawn after the dashes where it ends.
+    std::vector<const drawing::LinetypeShape*> shapeOf;
+    if (m_linetype && !m_linetype->shapes.empty()) {
+        shapeOf.assign(pattern.size(), nullptr);
+        for (const drawing::LinetypeShape& shape : m_linetype->shapes)
+            if (shape.dash < shapeOf.size())
+                shapeOf[shape.dash] = &shape;
+    }
+    struct Placed {
+        const drawing::LinetypeShape* shape;
+        QPointF at, along;
+    };
+    std::vector<Placed> placed;
     auto flush = [&] {
         if (run.size() >= 2)
             m_painter.drawPolyline(run);
@@ -295,6 +318,8 @@ void Pass::StrokeDashed(const QPolygonF& points) {
             if (left <= 1e-12) {
                 if (dash > 0.0)
                     flush();
+                if (!shapeOf.empty() && shapeOf[index])
+                    placed.push_back({shapeOf[index], a + (b - a) * (t / length), b - a});
                 index = (index + 1) % pattern.size();
                 left = std::fabs(pattern[index]);
                 ++dashes;
@@ -305,6 +330,8 @@ void Pass::StrokeDashed(const QPolygonF& points) {
 done:
     if (!dots.isEmpty())
         m_painter.drawPoints(dots.data(), static_cast<int>(dots.size()));
+    for (const Placed& p : placed)
+        DrawLinetypeShape(*p.shape, p.at, p.along);
 }
 
 void Pass::Fill(const QPainterPath& path) {
@@ -329,7 +356,7 @@ void Pass::Draw(const Document& d, const Entity& e, const Transform& m, const In
     SetPen(Styled(drawn, m_aci, lineweight), in.highlighted);
     const Transform ocs = m * drawing::OcsToWcs(e.extrusion);
     const drawing::Linetype* linetype = LinetypeOf(d, e, layer, in);
-    m_dashes = in.highlighted ? std::vector<double>{} : DevicePattern(d, e, linetype, m);
+    UseLinetype(d, e, linetype, m, in.highlighted);
 
     switch (e.type) {
     case EntityType::Line: {
@@ -451,6 +478,8 @@ void Pass::Draw(const Document& d, const Entity& e, const Transform& m, const In
             DrawRaster(d, *g.raster, m, e.DxfName() == "WIPEOUT");
         if (g.mleader)
             DrawMLeader(d, e, *g.mleader, m);
+        if (g.mline)
+            DrawMLine(d, e, *g.mline, m, drawn, lineweight, linetype, in);
         const Block* block = g.blockName.empty() ? nullptr : d.FindBlock(g.blockName);
         if (block)
             DrawBlock(d, *block, m * Transform::Translation(g.insertion),

@@ -264,6 +264,8 @@ struct Loader {
     std::vector<std::pair<std::uint64_t, std::string>> dictionaryEntries;
     std::set<std::uint64_t> placeholders;
     std::shared_ptr<const MLeaderGeometry> ReadMLeader(const std::vector<RawTag>& rec);
+    std::shared_ptr<const MLineGeometry> ReadMLine(const std::vector<RawTag>& rec);
+    void ParseMLineStyle(const std::vector<RawTag>& rec);
     // An MTEXT's columns, from its own tags, its embedded object or its extended data; null
     // without columns. Sets the defined height where only the extended data gives it.
     std::shared_ptr<const MTextColumns> ReadMTextColumns(const std::vector<RawTag>& rec,

@@ -136,6 +136,19 @@ struct Renderer::State {
         return pictures.emplace(file, std::move(picture)).first->second;
     }
 
+    // A shape file a linetype draws from, found in the fonts folders; null (and named once) when
+    // it is not there.
+    std::shared_ptr<const ShxFont> ShapeFile(const std::string& file) const {
+        if (!fonts) {
+            Warn("font not found: " + file);
+            return nullptr;
+        }
+        auto font = fonts->Find(file);
+        for (const std::string& warning : fonts->TakeWarnings())
+            Warn(warning);
+        return font;
+    }
+
     void Warn(const std::string& text) const {
         std::lock_guard lock(mutex);
         if (warned.insert(text).second)
@@ -268,9 +281,22 @@ private:
     std::vector<double> DevicePattern(const Document& d, const Entity& e,
                                       const drawing::Linetype* linetype, const Transform& m) const;
 
+    // Sets the pattern the next strokes are dashed with (continuous when highlighted) and the
+    // linetype whose shapes and texts they carry.
+    void UseLinetype(const Document& d, const Entity& e, const drawing::Linetype* linetype,
+                     const Transform& m, bool highlighted);
+
+    // Device units per linetype unit: the drawing's, the entity's and the viewport's scales.
+    double LinetypeScale(const Document& d, const Entity& e, const Transform& m) const;
+
     // Strokes a polyline (device coordinates) with the current dash pattern, which runs on across
-    // its vertices. Past kMaxDashes dashes the rest is drawn continuous.
+    // its vertices, and draws the linetype's shapes and texts where their dashes end. Past
+    // kMaxDashes dashes the rest is drawn continuous.
     void StrokeDashed(const QPolygonF& points);
+
+    // A shape or text of the current linetype where its dash ends: at `at` on the device, the
+    // line running along `along` there.
+    void DrawLinetypeShape(const drawing::LinetypeShape& shape, QPointF at, QPointF along);
 
     void Fill(const QPainterPath& path);
 
@@ -417,6 +443,12 @@ private:
     void DrawMLeader(const Document& d, const Entity& e, const drawing::MLeaderGeometry& g,
                      const Transform& m);
 
+    // A multiline: its fill, then each element, cap and miter line in its element's colour and
+    // linetype.
+    void DrawMLine(const Document& d, const Entity& e, const drawing::MLineGeometry& g,
+                   const Transform& m, const QColor& drawn, double lineweight,
+                   const drawing::Linetype* linetype, const Inherited& in);
+
     const Renderer::State& m_state;
     QPainter& m_painter;
     QTransform m_toDevice;
@@ -432,6 +464,8 @@ private:
     int m_alpha = 255; // the current entity's opacity; SetPen gives it to the pen and fills
     const std::string* m_plotStyle = &kNoPlotStyle; // the current entity's named plot style
     std::vector<double> m_dashes; // the current entity's pattern on the device; empty: continuous
+    const drawing::Linetype* m_linetype = nullptr; // whose shapes m_dashes carry
+    double m_dashScale = 0.0;                      // device units per linetype unit
     const Document* m_document = nullptr;
     drawing::BlockPath m_path;
     std::size_t m_layoutIndex = 0;

@@ -11,6 +11,7 @@ namespace kw::drawing {
 namespace {
 
 using test::Fixture;
+using test::T;
 
 std::size_t EntityCount(const Document& document) {
     std::size_t count = 0;
@@ -364,6 +365,45 @@ TEST(DxfReader, ImagesKeepWhereTheyLieAndTheirDefinitionNamesTheFile) {
     EXPECT_DOUBLE_EQ(outline[2].x, 17.5 + 150 * 0.25);
     EXPECT_DOUBLE_EQ(outline[2].y, 0.5);
     EXPECT_EQ(document.imageFiles.at(0x80F), "pictures\\site.png");
+}
+
+TEST(DxfReader, LinetypesKeepTheShapesAndTextsOfTheirDashes) {
+    // A text after the first gap, a shape after each dash of the second; a 74 before any dash and
+    // codes without a 74 belong to nothing.
+    const std::string gas = T(0, "LTYPE") + T(5, "30") + T(2, "GAS") + T(74, "2") + T(75, "9") +
+                            T(73, "3") + T(40, 0.95) + T(49, 0.5) + T(74, "0") + T(340, "77") +
+                            T(49, -0.2) + T(74, "2") + T(75, "0") + T(340, "11") + T(46, 0.1) +
+                            T(50, 0.0) + T(44, -0.1) + T(45, -0.05) + T(9, "GAS") + T(49, -0.25) +
+                            T(74, "0");
+    const std::string track = T(0, "LTYPE") + T(5, "31") + T(2, "TRACK") + T(49, 0.15) +
+                              T(74, "4") + T(75, "130") + T(340, "12") + T(46, 0.25) +
+                              T(50, 180.0) + T(49, 0.15) + T(74, "5") + T(75, "131") + T(340, "12");
+    const Document document =
+        test::FromSections(T(0, "TABLE") + T(2, "LTYPE") + gas + track + T(0, "ENDTAB"), "", "");
+    const Linetype* g = document.FindLinetype("gas");
+    ASSERT_TRUE(g);
+    EXPECT_EQ(g->dashes, (std::vector<double>{0.5, -0.2, -0.25}));
+    ASSERT_EQ(g->shapes.size(), 1u);
+    const LinetypeShape& text = g->shapes[0];
+    EXPECT_EQ(text.dash, 1u);
+    EXPECT_TRUE(text.IsText());
+    EXPECT_FALSE(text.IsShape());
+    EXPECT_EQ(text.style, 0x11u);
+    EXPECT_EQ(text.scale, 0.1);
+    EXPECT_EQ(text.offsetX, -0.1);
+    EXPECT_EQ(text.offsetY, -0.05);
+    EXPECT_EQ(text.text, "GAS");
+
+    const Linetype* t = document.FindLinetype("TRACK");
+    ASSERT_TRUE(t);
+    ASSERT_EQ(t->shapes.size(), 2u);
+    EXPECT_TRUE(t->shapes[0].IsShape());
+    EXPECT_EQ(t->shapes[0].shapeNumber, 130);
+    EXPECT_EQ(t->shapes[0].rotationDeg, 180.0);
+    EXPECT_FALSE(t->shapes[0].AbsoluteRotation());
+    EXPECT_EQ(t->shapes[1].dash, 1u);
+    EXPECT_TRUE(t->shapes[1].AbsoluteRotation());
+    EXPECT_EQ(t->shapes[1].scale, 1.0);
 }
 
 TEST(DxfReader, NamedPlotStylesOfEntitiesAndLayersAreKeptByName) {

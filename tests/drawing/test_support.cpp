@@ -51,6 +51,40 @@ Document FromTags(const std::string& entities, const std::string& blocks, const 
     return LoadDrawingFromBytes(text, name);
 }
 
+std::string MLineTags(const std::string& styleName, const std::string& styleHandle, double scale,
+                      int justification, int flags, const std::vector<MLineVertexTags>& vertices,
+                      const std::string& extra) {
+    const std::size_t elements = vertices.empty() ? 0 : vertices.front().parameters.size();
+    std::string tags = T(0, "MLINE") + T(8, "0") + extra + T(100, "AcDbMline") + T(2, styleName) +
+                       (styleHandle.empty() ? "" : T(340, styleHandle)) + T(40, scale) +
+                       T(70, std::to_string(justification)) + T(71, std::to_string(flags)) +
+                       T(72, std::to_string(vertices.size())) + T(73, std::to_string(elements));
+    if (!vertices.empty())
+        tags += T(10, vertices.front().x) + T(20, vertices.front().y) + T(30, 0.0);
+    tags += T(210, 0.0) + T(220, 0.0) + T(230, 1.0);
+    for (const MLineVertexTags& v : vertices) {
+        tags += T(11, v.x) + T(21, v.y) + T(31, 0.0) + T(12, v.dx) + T(22, v.dy) + T(32, 0.0) +
+                T(13, v.mx) + T(23, v.my) + T(33, 0.0);
+        for (const std::vector<double>& parameters : v.parameters) {
+            tags += T(74, std::to_string(parameters.size()));
+            for (double p : parameters)
+                tags += T(41, p);
+            tags += T(75, "0");
+        }
+    }
+    return tags;
+}
+
+Document FromSections(const std::string& tables, const std::string& entities,
+                      const std::string& objects) {
+    std::string text =
+        T(0, "SECTION") + T(2, "HEADER") + T(9, "$ACADVER") + T(1, "AC1015") + T(0, "ENDSEC");
+    text += T(0, "SECTION") + T(2, "TABLES") + tables + T(0, "ENDSEC");
+    text += T(0, "SECTION") + T(2, "ENTITIES") + entities + T(0, "ENDSEC");
+    text += T(0, "SECTION") + T(2, "OBJECTS") + objects + T(0, "ENDSEC") + T(0, "EOF");
+    return LoadDrawingFromBytes(text, "memory.dxf");
+}
+
 std::string Shortest(double value) {
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);

@@ -18,6 +18,22 @@ std::vector<std::string> AllFixtures();
 Document FromTags(const std::string& entities, const std::string& blocks = "",
                   const std::string& name = "memory.dxf");
 
+// A release-2000 drawing with `tables` (TABLE ... ENDTAB records), `entities` and `objects`.
+Document FromSections(const std::string& tables, const std::string& entities,
+                      const std::string& objects);
+
+// One vertex of an MLINE record: position, segment direction, miter and each element's
+// parameters (distance along the miter, then dash starts and ends).
+struct MLineVertexTags {
+    double x, y, dx, dy, mx, my;
+    std::vector<std::vector<double>> parameters;
+};
+// The tags of an MLINE of the style `styleName` (handle `styleHandle`, "" for none) with
+// justification 70, flags 71 and `extra` tags after its layer.
+std::string MLineTags(const std::string& styleName, const std::string& styleHandle, double scale,
+                      int justification, int flags, const std::vector<MLineVertexTags>& vertices,
+                      const std::string& extra = "");
+
 // A DXF tag pair.
 std::string T(int code, const std::string& value);
 std::string T(int code, double value);

@@ -10,6 +10,7 @@
 
 #include "drawing/dxf_io.h"
 #include "drawing/extents.h"
+#include "render/hit_test.h"
 #include "render/plot_style_table.h"
 #include "render/render.h"
 #include "render/text_content.h"
@@ -262,6 +263,47 @@ TEST(PaintPage, LinetypesDashAtTheirLengthTimesTheScalesAndRestartPerSegment) {
     EXPECT_FALSE(Inked(page, 44.5, 69.95));
 }
 
+TEST(PaintPage, ALinetypeWithTextWritesItInItsGapsAlongTheLine) {
+    // Dash 10, gap 14 carrying "GAS" 3 high, 12 back from the gap's end and 1.5 below the line:
+    // from 20 on, each period p has its dash over p..p + 10 and its text from p + 12 on.
+    auto document = drawing::test::FromTags(Line(20, 49.95, 180, 49.95, T(6, "GAS")));
+    drawing::TextStyle standard;
+    standard.name = "STANDARD";
+    standard.handle = 0x11;
+    document.textStyles.push_back(standard);
+    drawing::Linetype gas;
+    gas.name = "GAS";
+    gas.dashes = {10, -14};
+    drawing::LinetypeShape text;
+    text.dash = 1;
+    text.flags = 2;
+    text.style = 0x11;
+    text.scale = 3;
+    text.offsetX = -12;
+    text.offsetY = -1.5;
+    text.text = "GAS";
+    gas.shapes.push_back(text);
+    document.linetypes.push_back(gas);
+    document.RebuildIndexes();
+    const QImage page = Plot(document);
+
+    // Ink in the text's box (baseline 48.45, cap height 51.45), none in the gap either side.
+    auto inkIn = [&](double x0, double x1, double y0, double y1) {
+        int ink = 0;
+        for (double x = x0; x < x1; x += 0.1)
+            for (double y = y0; y < y1; y += 0.1)
+                ink += Inked(page, x, y) ? 1 : 0;
+        return ink;
+    };
+    for (double p = 20; p + 24 <= 180; p += 24) {
+        EXPECT_TRUE(Inked(page, p + 5, 49.95)) << p;
+        EXPECT_GT(inkIn(p + 12.3, p + 18.5, 48.6, 51.3), 150) << p;
+        EXPECT_EQ(inkIn(p + 10.3, p + 11.7, 47, 53), 0) << p;
+        EXPECT_EQ(inkIn(p + 21.5, p + 23.7, 47, 53), 0) << p;
+        EXPECT_EQ(inkIn(p + 12.3, p + 18.5, 51.8, 53), 0) << p; // 3 high, not more
+    }
+}
+
 TEST(PaintPage, DimensionsWhoseBlockIsTheSpaceItselfPaintOnceAndAreReported) {
     // Fuzz findings: measuring or painting them used to re-enter model space exponentially.
     for (const char* name : {"dimension-cycle-timeout.dxf", "dimension-self-timeout.dxf"}) {
@@ -447,6 +489,83 @@ TEST(PaintPage, MultileadersDrawTheirLinesArrowheadsDoglegAndText) {
     EXPECT_DOUBLE_EQ(box.min.y, 20.0);
     EXPECT_GT(box.max.x, 76.0);
     EXPECT_DOUBLE_EQ(box.max.y, 62.5);
+}
+
+TEST(PaintPage, MultilinesDrawEachElementAtItsOffsetInItsColourWithCapsAndFill) {
+    // Style THREE: +1 red, 0 green DASHED, -1 blue, filled yellow, square start cap, round end
+    // cap. At scale 10 from (39.95, 49.95) to (159.95, 49.95) its elements run along y = 59.95,
+    // 49.95 and 39.95. Below it a STANDARD multiline of colour 6, top-justified at scale 4: its
+    // BYLAYER elements in magenta along y = 19.95 and 15.95, its ends open.
+    const std::string style = T(0, "MLINESTYLE") + T(5, "1A") + T(100, "AcDbMlineStyle") +
+                              T(2, "THREE") + T(70, "1041") + T(62, "2") + T(51, 90.0) +
+                              T(52, 90.0) + T(71, "3") + T(49, 1.0) + T(62, "1") + T(6, "BYLAYER") +
+                              T(49, 0.0) + T(62, "3") + T(6, "DASHED") + T(49, -1.0) + T(62, "5") +
+                              T(6, "BYLAYER");
+    const std::string three =
+        drawing::test::MLineTags("THREE", "1A", 10.0, 1, 1,
+                                 {{39.95, 49.95, 1, 0, 0, 1, {{10, 0}, {0, 0}, {-10, 0}}},
+                                  {159.95, 49.95, 1, 0, 0, 1, {{10, 0}, {0, 0}, {-10, 0}}}});
+    const std::string standard = drawing::test::MLineTags(
+        "STANDARD", "", 4.0, 0, 1, {{20, 19.95, 1, 0, 0, 1, {}}, {180, 19.95, 1, 0, 0, 1, {}}},
+        T(62, "6"));
+    auto document = drawing::test::FromSections("", three + standard, style);
+    drawing::Linetype dashed;
+    dashed.name = "DASHED";
+    dashed.patternLength = 15;
+    dashed.dashes = {10, -5};
+    document.linetypes.push_back(dashed);
+    document.RebuildIndexes();
+    const QImage page = Plot(document);
+
+    const QColor yellow(255, 255, 0);
+    EXPECT_EQ(At(page, 100, 59.95), QColor(Qt::red));
+    EXPECT_EQ(At(page, 100, 39.95), QColor(Qt::blue));
+    EXPECT_EQ(At(page, 100, 61), QColor(Qt::white));
+    EXPECT_EQ(At(page, 100, 38.9), QColor(Qt::white));
+    // The green element dashes 10, gap 5 from its start; the fill shows in the gaps.
+    EXPECT_EQ(At(page, 45, 49.95), QColor(Qt::green));
+    EXPECT_EQ(At(page, 52.5, 49.95), yellow);
+    EXPECT_EQ(At(page, 60, 49.95), QColor(Qt::green));
+    EXPECT_EQ(At(page, 100, 45), yellow);
+    // The square cap across the start, each half in its outer element's colour; nothing before.
+    EXPECT_EQ(At(page, 39.95, 55), QColor(Qt::red));
+    EXPECT_EQ(At(page, 39.95, 45), QColor(Qt::blue));
+    EXPECT_EQ(At(page, 39, 55), QColor(Qt::white));
+    // The round cap: half a circle of radius 10 about the end, filled.
+    // (A slanting line is smoothed: its pixels are near its colour, not exactly it.)
+    auto near = [&](double x, double y, const QColor& color) {
+        for (int dx = -2; dx <= 2; ++dx)
+            for (int dy = -2; dy <= 2; ++dy) {
+                const QColor c = At(page, x + dx / kPxPerMm, y + dy / kPxPerMm);
+                if (std::abs(c.red() - color.red()) + std::abs(c.green() - color.green()) +
+                        std::abs(c.blue() - color.blue()) <
+                    120)
+                    return true;
+            }
+        return false;
+    };
+    const double c = 10 * std::cos(0.7), s = 10 * std::sin(0.7);
+    EXPECT_TRUE(near(159.95 + c, 49.95 + s, Qt::red));
+    EXPECT_FALSE(near(159.95 + c, 49.95 + s, Qt::blue));
+    EXPECT_TRUE(near(159.95 + c, 49.95 - s, Qt::blue));
+    EXPECT_FALSE(near(159.95 + c, 49.95 - s, Qt::red));
+    EXPECT_EQ(At(page, 159.95, 55), yellow); // no square cap at the end
+    EXPECT_EQ(At(page, 165, 49.95), yellow);
+    EXPECT_EQ(At(page, 171, 49.95), QColor(Qt::white));
+
+    EXPECT_EQ(At(page, 100, 19.95), QColor(Qt::magenta));
+    EXPECT_EQ(At(page, 100, 15.95), QColor(Qt::magenta));
+    EXPECT_EQ(At(page, 100, 17.95), QColor(Qt::white));   // no fill
+    EXPECT_EQ(At(page, 20.05, 17.95), QColor(Qt::white)); // no caps
+    EXPECT_EQ(At(page, 179.95, 17.95), QColor(Qt::white));
+
+    // Picked by its line work: the open standard one only on its lines, the filled one inside.
+    const auto& entities = document.LayoutEntities(document.layouts.front());
+    ASSERT_EQ(entities.size(), 2u);
+    EXPECT_TRUE(EntityTouches(document, entities[1], QRectF(99.5, 15.5, 1, 1)));
+    EXPECT_FALSE(EntityTouches(document, entities[1], QRectF(99.5, 17.5, 1, 1)));
+    EXPECT_TRUE(EntityTouches(document, entities[0], QRectF(99.5, 53.5, 1, 1)));
+    EXPECT_FALSE(EntityTouches(document, entities[0], QRectF(99.5, 61.5, 1, 1)));
 }
 
 TEST(PaintPage, SolidHatchesFillTheirBoundariesByTheEvenOddRule) {

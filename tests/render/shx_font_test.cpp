@@ -454,6 +454,86 @@ TEST_F(FontLibraryTest, TextInAShapeFontStyleIsDrawnFromItsStrokesOnThePage) {
     EXPECT_EQ(std::count(warnings.begin(), warnings.end(), "font not found: lost.shx"), 1);
 }
 
+TEST_F(FontLibraryTest, ALinetypeDrawsShapesFromItsShapeFileAlongTheLine) {
+    using drawing::test::T;
+    auto line = [](double x0, double y0, double x1, double y1, const char* linetype) {
+        return T(0, "LINE") + T(8, "0") + T(6, linetype) + T(10, x0) + T(20, y0) + T(30, 0.0) +
+               T(11, x1) + T(21, y1) + T(31, 0.0);
+    };
+    // Dash 10, gap 10 carrying shape A of gbenor.shx 6 high (its capital height: one font unit
+    // is one drawing unit), 7.95 back from the gap's end: from each period's start p the dash
+    // runs over p..p + 10 and A stands at p + 12.05, turned with the line. UPRIGHT turns it
+    // absolutely, TURNED by 180 degrees more; LOST names a shape file that is not there.
+    drawing::Document document = drawing::test::FromTags(
+        line(20, 49.95, 180, 49.95, "TRACK") + line(190.05, 10, 190.05, 90, "TRACK") +
+        line(170.05, 10, 170.05, 90, "UPRIGHT") + line(20, 29.95, 150, 29.95, "LOST") +
+        line(20, 19.95, 150, 19.95, "LOST") + line(20, 79.95, 60, 79.95, "TURNED"));
+    drawing::TextStyle shapes;
+    shapes.name = "SHAPES";
+    shapes.handle = 0x12;
+    shapes.flags = 1;
+    shapes.fontFile = "gbenor.shx";
+    document.textStyles.push_back(shapes);
+    shapes.name = "LOSTSHAPES";
+    shapes.handle = 0x13;
+    shapes.fontFile = "lost.shx";
+    document.textStyles.push_back(shapes);
+    drawing::Linetype track;
+    track.name = "TRACK";
+    track.dashes = {10, -10};
+    drawing::LinetypeShape a;
+    a.dash = 1;
+    a.flags = 4;
+    a.shapeNumber = 'A';
+    a.style = 0x12;
+    a.scale = 6;
+    a.offsetX = -7.95;
+    track.shapes.push_back(a);
+    document.linetypes.push_back(track);
+    track.name = "UPRIGHT";
+    track.shapes[0].flags = 4 | 1;
+    document.linetypes.push_back(track);
+    track.name = "TURNED";
+    track.shapes[0].flags = 4;
+    track.shapes[0].rotationDeg = 180;
+    document.linetypes.push_back(track);
+    track.name = "LOST";
+    track.shapes[0].rotationDeg = 0;
+    track.shapes[0].style = 0x13;
+    document.linetypes.push_back(track);
+    document.RebuildIndexes();
+
+    Renderer renderer(document,
+                      std::make_shared<FontLibrary>(std::vector<std::string>{m_folder.string()}));
+    const QImage page = PlotA4(renderer);
+
+    for (double p = 20; p + 20 <= 180; p += 20) {
+        EXPECT_TRUE(Inked(page, p + 5, 49.95)) << p;
+        EXPECT_TRUE(Inked(page, p + 12.05, 51.5)) << p;  // A's upright, (0, 0)-(0, 3)
+        EXPECT_TRUE(Inked(page, p + 15.05, 51.45)) << p; // its slant, (2, 3)-(4, 0)
+        EXPECT_FALSE(Inked(page, p + 13, 51.5)) << p;
+        EXPECT_FALSE(Inked(page, p + 11, 49.95)) << p;
+        EXPECT_FALSE(Inked(page, p + 18, 49.95)) << p;
+    }
+    for (double q = 10; q + 20 <= 90; q += 20) {
+        // Going up, A lies on its side: its upright runs to the left of the line.
+        EXPECT_TRUE(Inked(page, 188.5, q + 12.05)) << q;
+        EXPECT_FALSE(Inked(page, 190.05, q + 13.5)) << q;
+        // Turned absolutely, it stands upright in the gap.
+        EXPECT_TRUE(Inked(page, 170.05, q + 13.5)) << q;
+        EXPECT_FALSE(Inked(page, 168.5, q + 12.05)) << q;
+    }
+    // Turned half round, A hangs below the line.
+    EXPECT_TRUE(Inked(page, 32.05, 78.5));
+    EXPECT_FALSE(Inked(page, 32.05, 81.5));
+    // Without its shape file the line keeps its dashes, and the file is named once.
+    EXPECT_TRUE(Inked(page, 25, 29.95));
+    EXPECT_FALSE(Inked(page, 35, 29.95));
+    EXPECT_TRUE(Inked(page, 45, 29.95));
+    const auto warnings = renderer.Warnings();
+    EXPECT_EQ(std::count(warnings.begin(), warnings.end(), "font not found: lost.shx"), 1);
+}
+
 TEST_F(FontLibraryTest, MultilineTextInAShapeFontStyleIsDrawnFromItsStrokes) {
     using drawing::test::T;
     // 中A, 16 high, its lower-left corner (attachment 7) at (100, 20): the baseline there.
