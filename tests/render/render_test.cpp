@@ -10,6 +10,7 @@
 
 #include "drawing/dxf_io.h"
 #include "drawing/extents.h"
+#include "page_support.h"
 #include "render/hit_test.h"
 #include "render/plot_style_table.h"
 #include "render/render.h"
@@ -22,27 +23,15 @@ namespace {
 
 using drawing::test::T;
 
-constexpr double kPxPerMm = 10.0;
+constexpr double kPxPerMm = test::kPagePxPerMm;
 
-// An A4 landscape sheet with the window (0, 0)-(200, 100) plotted 1:1 at (10, 10) mm: drawing
-// point (x, y) lands on pixel (10 (10 + x), 10 (200 - y)). Lines run along y = n.95, through the
-// middle of a pixel row, so that a one-pixel line is not shared between two rows.
-drawing::LayoutPlotSettings A4() {
-    drawing::LayoutPlotSettings s;
-    s.paperWidthMm = 297;
-    s.paperHeightMm = 210;
-    s.paperUnits = 1;
-    s.windowMaxX = 200;
-    s.windowMaxY = 100;
-    s.customScalePaper = 1;
-    s.customScaleDrawing = 1;
-    s.plotOriginXMm = 10;
-    s.plotOriginYMm = 10;
-    return s;
-}
+// test::A4Page: an A4 landscape sheet with the window (0, 0)-(200, 100) plotted 1:1 at (10, 10) mm,
+// so drawing point (x, y) lands on pixel (10 (10 + x), 10 (200 - y)). Lines run along y = n.95,
+// through the middle of a pixel row, so that a one-pixel line is not shared between two rows.
+using test::A4Page;
 
 QImage Plot(const drawing::Document& document, PaintOptions options = {},
-            const drawing::LayoutPlotSettings& settings = A4()) {
+            const drawing::LayoutPlotSettings& settings = A4Page()) {
     QImage image(int(297 * kPxPerMm), int(210 * kPxPerMm), QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
@@ -106,8 +95,8 @@ TEST(PaintPage, LineWorkLandsInItsColourAtItsLineweightAndIsClippedToTheWindow) 
 TEST(PaintPage, APlotStyleTablePlotsItsColourScreenedAtItsLineweightInMillimetres) {
     // ACI 1 plots blue screened to 50 %, 1.00 mm with butt ends; ACI 3 keeps its own colour and
     // lineweight. Lineweights are off: the table's own lineweight plots all the same.
-    const auto table = std::make_shared<const PlotStyleTable>(
-        PlotStyleTable::Parse(test::CompressedTable("CTBVER1", test::BlueAci1Text()), "blue.ctb"));
+    const auto table = std::make_shared<const PlotStyleTable>(PlotStyleTable::Parse(
+        kw::test::CompressedTable("CTBVER1", kw::test::BlueAci1Text()), "blue.ctb"));
     const auto document = drawing::test::FromTags(Line(50, 49.95, 150, 49.95, T(62, 1)) +
                                                   Line(50, 79.95, 150, 79.95, T(62, 3)));
     PaintOptions options;
@@ -141,7 +130,7 @@ TEST(PaintPage, ANamedPlotStyleTablePlotsEachEntityByItsOwnOrItsLayersStyle) {
                              "}\n";
     PaintOptions options;
     options.styleTable = std::make_shared<const PlotStyleTable>(
-        PlotStyleTable::Parse(test::CompressedTable("STBVER1", text), "named.stb"));
+        PlotStyleTable::Parse(kw::test::CompressedTable("STBVER1", text), "named.stb"));
     // Green lines: the first names "Red", the second takes its layer's "Red", the third none.
     auto document = drawing::test::FromTags(Line(50, 29.95, 150, 29.95, T(62, 3) + T(390, "10")) +
                                             Line(50, 49.95, 150, 49.95, T(62, 3), "RED") +
@@ -222,8 +211,8 @@ TEST(PaintPage, ABlockThatContainsItselfIsCutOffAndReportedOnce) {
     QImage image(300, 300, QImage::Format_RGB32);
     QPainter painter(&image);
     Renderer renderer(document);
-    renderer.PaintPage(painter, 0, PlacePage(A4()), 1.0, {});
-    renderer.PaintPage(painter, 0, PlacePage(A4()), 1.0, {});
+    renderer.PaintPage(painter, 0, PlacePage(A4Page()), 1.0, {});
+    renderer.PaintPage(painter, 0, PlacePage(A4Page()), 1.0, {});
     EXPECT_EQ(renderer.Warnings().size(), 1u);
 }
 
@@ -358,7 +347,7 @@ TEST(PaintPage, APaperLayoutShowsModelSpaceThroughItsViewportsAtTheirScale) {
     QImage image(int(297 * kPxPerMm), int(210 * kPxPerMm), QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
-    Renderer(document).PaintPage(painter, 1, PlacePage(A4()), kPxPerMm, {});
+    Renderer(document).PaintPage(painter, 1, PlacePage(A4Page()), kPxPerMm, {});
     painter.end();
     EXPECT_TRUE(Inked(image, 60, 49.95));
     EXPECT_TRUE(Inked(image, 140, 49.95));
@@ -387,7 +376,7 @@ TEST(PaintPage, InViewportsDashesKeepTheirPaperLengthUnlessPaperSpaceLinetypeSca
         QImage image(int(297 * kPxPerMm), int(210 * kPxPerMm), QImage::Format_RGB32);
         image.fill(Qt::white);
         QPainter painter(&image);
-        Renderer(document).PaintPage(painter, 1, PlacePage(A4()), kPxPerMm, {});
+        Renderer(document).PaintPage(painter, 1, PlacePage(A4Page()), kPxPerMm, {});
         painter.end();
         EXPECT_EQ(Inked(image, 52, 49.95), !paperScaling);
         EXPECT_EQ(Inked(image, 61, 49.95), paperScaling);
@@ -604,7 +593,7 @@ TEST(PaintPage, HatchPatternLinesAreSpacedDashedAndClippedToTheArea) {
     image.fill(Qt::white);
     QPainter painter(&image);
     Renderer renderer(tinted);
-    renderer.PaintPage(painter, 0, PlacePage(A4()), kPxPerMm, {});
+    renderer.PaintPage(painter, 0, PlacePage(A4Page()), kPxPerMm, {});
     painter.end();
     EXPECT_TRUE(Inked(image, 30, 30));
     EXPECT_FALSE(Inked(image, 50, 50));
