@@ -28,6 +28,35 @@ std::shared_ptr<const MTextColumns> Loader::ReadMTextColumns(const std::vector<R
     int key = -1;
     std::size_t heightsLeft = 0;
     bool inGroup = false;
+    // What the entity's own codes and the extended data's keys name alike. On the entity a width
+    // or gutter counts only after the column type: 48 is the linetype scale of any entity too.
+    auto setColumnField = [&](int code, const RawTag& t, bool afterType) {
+        switch (code) {
+        case 75:
+            columns->type = Short(t);
+            found = true;
+            return true;
+        case 76:
+            columns->count = Short(t);
+            return true;
+        case 78:
+            columns->flowReversed = Integer(t) != 0;
+            return true;
+        case 79:
+            columns->autoHeight = Integer(t) != 0;
+            return true;
+        case 48:
+            if (found || !afterType)
+                columns->width = Real(t);
+            return true;
+        case 49:
+            if (found || !afterType)
+                columns->gutter = Real(t);
+            return true;
+        default:
+            return false;
+        }
+    };
     for (const RawTag& t : rec) {
         const int c = t.code;
         if (part == Part::Entity || part == Part::Own) {
@@ -57,35 +86,10 @@ std::shared_ptr<const MTextColumns> Loader::ReadMTextColumns(const std::vector<R
         case Part::OtherXdata:
             break;
         case Part::Own:
-            switch (c) {
-            case 75:
-                columns->type = Short(t);
-                found = true;
+            if (setColumnField(c, t, true))
                 break;
-            case 76:
-                columns->count = Short(t);
-                break;
-            case 78:
-                columns->flowReversed = Integer(t) != 0;
-                break;
-            case 79:
-                columns->autoHeight = Integer(t) != 0;
-                break;
-            case 48:
-                if (found)
-                    columns->width = Real(t);
-                break;
-            case 49:
-                if (found)
-                    columns->gutter = Real(t);
-                break;
-            case 50:
-                if (found)
-                    AddHeight(*columns, Real(t));
-                break;
-            default:
-                break;
-            }
+            if (c == 50 && found)
+                AddHeight(*columns, Real(t));
             break;
         case Part::Embedded:
             switch (c) {
@@ -154,33 +158,11 @@ std::shared_ptr<const MTextColumns> Loader::ReadMTextColumns(const std::vector<R
                     definedHeight = Real(t);
                 continue;
             }
-            switch (code) {
-            case 75:
-                columns->type = Short(t);
-                found = true;
+            if (setColumnField(code, t, false))
                 break;
-            case 76:
-                columns->count = Short(t);
-                break;
-            case 78:
-                columns->flowReversed = Integer(t) != 0;
-                break;
-            case 79:
-                columns->autoHeight = Integer(t) != 0;
-                break;
-            case 48:
-                columns->width = Real(t);
-                break;
-            case 49:
-                columns->gutter = Real(t);
-                break;
-            case 50: // the number of heights that follow
+            if (code == 50) // the number of heights that follow
                 heightsLeft = static_cast<std::size_t>(std::clamp<std::int64_t>(
                     Integer(t), 0, static_cast<std::int64_t>(kMaxColumns)));
-                break;
-            default:
-                break;
-            }
             break;
         }
         }
