@@ -9,6 +9,7 @@
 
 #include "base/characters.h"
 #include "base/error.h"
+#include "base/paths.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -18,10 +19,6 @@
 
 namespace kw {
 namespace {
-
-std::filesystem::path PathFromUtf8(const std::string& utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
 
 // Length of the UTF-8 sequence that starts with `lead` (1 for a stray byte).
 std::size_t Utf8SequenceLength(unsigned char lead) {

@@ -1,6 +1,8 @@
 #include "render/fonts.h"
 
+#include <QDir>
 #include <QFontDatabase>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -46,6 +48,29 @@ QString FamilyOfFontFile(const std::string& file) {
 
 } // namespace
 
+QString FallbackFamily() {
+    static const QString chosen = [] {
+        for (const char* family : kFallbackFamilies) {
+            if (QFontDatabase::hasFamily(QString::fromLatin1(family)))
+                return QString::fromLatin1(family);
+        }
+        return QString();
+    }();
+    return chosen;
+}
+
+void AddFontFolder(const QString& folder) {
+    static QSet<QString> added;
+    if (folder.isEmpty() || added.contains(folder))
+        return;
+    added.insert(folder);
+    const QDir fonts(folder);
+    for (const QString& file : fonts.entryList(
+             {QStringLiteral("*.ttf"), QStringLiteral("*.ttc"), QStringLiteral("*.otf")},
+             QDir::Files, QDir::Name | QDir::IgnoreCase))
+        QFontDatabase::addApplicationFont(fonts.absoluteFilePath(file));
+}
+
 QFont StyleFont(const drawing::TextStyle* style) {
     QString family;
     if (style) {
@@ -54,12 +79,15 @@ QFont StyleFont(const drawing::TextStyle* style) {
         if (style->fontFile.empty() && style->fontFamily.empty())
             family = QStringLiteral("Arial"); // the host's default for a style without a font
     }
-    const QString fallback = QString::fromLatin1(kFallbackFamily);
-    QFont font;
+    QStringList families;
     if (!family.isEmpty() && QFontDatabase::hasFamily(family))
-        font.setFamilies(QStringList{family, fallback});
-    else
-        font.setFamilies(QStringList{fallback});
+        families << family;
+    if (const QString fallback = FallbackFamily(); !fallback.isEmpty())
+        families << fallback;
+    if (families.isEmpty())
+        families << QString::fromLatin1(kFallbackFamily);
+    QFont font;
+    font.setFamilies(families);
     font.setHintingPreference(QFont::PreferNoHinting);
     font.setKerning(false);
     font.setPixelSize(kFontPixels);

@@ -7,8 +7,19 @@
 namespace kw::render {
 
 // The installed CJK font that every text without a usable font of its own falls back to, so
-// that Chinese text is always readable.
+// that Chinese text is always readable: Noto on Linux, the fonts every Chinese Windows has
+// there; the first of these the system has is taken.
 inline constexpr const char* kFallbackFamily = "Noto Sans CJK SC";
+inline constexpr const char* kFallbackFamilies[] = {
+    kFallbackFamily, "Microsoft YaHei",    "SimSun",
+    "SimHei",        "Source Han Sans SC", "WenQuanYi Micro Hei"};
+
+// The fallback family this system has ("" when it has none of them).
+QString FallbackFamily();
+
+// Makes the TrueType and OpenType fonts of a folder (the Fonts folder beside the program) known
+// to the painter, once per folder. Needs a QGuiApplication.
+void AddFontFolder(const QString& folder);
 
 // Fonts are laid out at this pixel size and scaled to the text height.
 inline constexpr int kFontPixels = 100;

@@ -15,8 +15,9 @@
 #include <limits>
 #include <sstream>
 
-#include "render/colors.h"
 #include "base/error.h"
+#include "base/paths.h"
+#include "render/colors.h"
 
 namespace kw::render {
 namespace {
@@ -378,7 +379,7 @@ PlotStyleTable PlotStyleTable::Load(const std::string& path) {
             Damaged(fileName, "too large for a plot style table");
     }
     PlotStyleTable table = Parse(bytes, fileName);
-    const std::string extension = Lower(file.extension().string());
+    const std::string extension = Lower(Utf8FromPath(file.extension()));
     const bool wantCtb = extension == ".ctb";
     if ((extension == ".ctb" || extension == ".stb") &&
         wantCtb != (table.Kind() == PlotStyleKind::ColorDependent))

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/paths.h"
 #include "drawing/detail/codepage.h"
 
 namespace kw::render {
@@ -583,12 +584,12 @@ ShxFont ShxFont::Parse(std::string_view data) {
 
 ShxFont ShxFont::Load(const std::string& path) {
     std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
+    const auto size = std::filesystem::file_size(PathFromUtf8(path), error);
     if (error)
         return Failed("cannot read " + path + ": " + error.message());
     if (size > kMaxFileBytes)
         return Failed("too big for a shape font: " + path);
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathFromUtf8(path), std::ios::binary);
     std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (!in && !in.eof())
         return Failed("cannot read " + path);
@@ -717,12 +718,13 @@ std::string FontLibrary::PathOf(const std::string& lowerName) {
         namespace fs = std::filesystem;
         for (const std::string& folder : m_folders) {
             std::error_code error;
-            for (fs::directory_iterator it(fs::path(folder), error), end; !error && it != end;
+            for (fs::directory_iterator it(PathFromUtf8(folder), error), end; !error && it != end;
                  it.increment(error)) {
                 std::error_code typeError;
                 if (!it->is_regular_file(typeError))
                     continue;
-                m_files.emplace(Lower(it->path().filename().string()), it->path().string());
+                m_files.emplace(Lower(Utf8FromPath(it->path().filename())),
+                                Utf8FromPath(it->path()));
             }
         }
     }

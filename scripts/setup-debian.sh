@@ -14,6 +14,7 @@ $sudo apt-get install -y -qq --no-install-recommends \
     cups printer-driver-cups-pdf libcups2-dev \
     libqpdf-dev libxlsxwriter-dev unzip \
     mingw-w64 wine wine64 parallel \
+    nsis libz-mingw-w64-dev dpkg-dev x11-utils x11-apps netpbm \
     >/dev/null
 
 # DWG drawings: the converter in dwg2dxf/ runs on Node.js 18 or later (Debian 12's own nodejs is

@@ -11,14 +11,11 @@
 #include <system_error>
 
 #include "base/error.h"
+#include "base/paths.h"
 #include "base/text_file.h"
 
 namespace kw {
 namespace {
-
-std::filesystem::path PathFromUtf8(const std::string& utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
 
 #ifdef _WIN32
 constexpr char kSeparator = '\\';
@@ -86,9 +83,9 @@ std::string AppendFileName(const std::string& folder, const std::string& name) {
 
 std::string UserConfigFolder() {
 #ifdef _WIN32
-    const char* appData = std::getenv("APPDATA");
+    const wchar_t* appData = _wgetenv(L"APPDATA");
     if (appData && *appData)
-        return AppendFileName(appData, "Kestrelwick");
+        return AppendFileName(NarrowUtf16(appData), "Kestrelwick");
     return {};
 #else
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
@@ -122,7 +119,8 @@ SettingsFile SettingsFile::Locate(const std::string& programFolder,
     const char* chosen = std::getenv(kSettingsFolderVariable);
     if (chosen && *chosen)
         return SettingsFile(AppendFileName(chosen, kSettingsFileName));
-    return Locate(programFolder, FolderWritable(programFolder), userConfigFolder);
+    const bool installed = FileExists(AppendFileName(programFolder, kInstalledMarker));
+    return Locate(programFolder, !installed && FolderWritable(programFolder), userConfigFolder);
 }
 
 SettingsFile SettingsFile::Locate(const std::string& programFolder, bool programFolderWritable,

@@ -6,7 +6,7 @@
 namespace kw::ui::maker {
 
 inline constexpr const char* kProgramName = "Kestrelwick";
-inline constexpr const char* kMainWindowCaption = "Kestrelwick V3.3";
+// The main window is captioned "Kestrelwick V<major>.<minor>" from the version (base/version.h).
 
 inline constexpr const char* kBrand = "Quillmere";
 inline constexpr const char* kSlogan = "Quillmere－原创、专业、免费、无限制";

@@ -9,6 +9,8 @@
 #include <filesystem>
 
 #include "base/error.h"
+#include "base/paths.h"
+#include "base/version.h"
 #include "cad/messages.h"
 #include "settings/list_file.h"
 #include "ui/aboutfrm.h"
@@ -84,7 +86,10 @@ plotfrm::plotfrm(PlotfrmServices services)
                                           UserConfigFolder())),
       m_runner(services.session, *this, m_settingsFile), m_output(std::move(services.output)) {
     setObjectName(QStringLiteral("plotfrm"));
-    setWindowTitle(QString::fromUtf8(maker::kMainWindowCaption));
+    setWindowTitle(QStringLiteral("%1 V%2.%3")
+                       .arg(QString::fromUtf8(maker::kProgramName))
+                       .arg(kVersionMajor)
+                       .arg(kVersionMinor));
     setWindowIcon(ProgramIcon());
     setFixedSize(TwipsRect(0, 0, 8310, 8100).size());
     BuildControls();
@@ -483,11 +488,7 @@ std::unique_ptr<output::OutputRun> plotfrm::StartOutput() {
     const PlotSettings settings = Settings();
     setup.panelPaper = m_papers.CanonicalName(settings.paperName);
     try {
-        const std::string folder =
-            std::filesystem::path(
-                std::u8string(m_settingsFile.Path().begin(), m_settingsFile.Path().end()))
-                .parent_path()
-                .string();
+        const std::string folder = Utf8FromPath(PathFromUtf8(m_settingsFile.Path()).parent_path());
         setup.fields = output::LoadFieldDefinitions(folder);
         if (m_output) {
             setup.activeDrawing = m_output->activeDrawing;

@@ -18,7 +18,8 @@
 #endif
 #if defined(KW_HAVE_COM_CAD)
 #include "cad/com/com_backend.h"
-#elif defined(KW_HAVE_BUILTIN_CAD) && __has_include("cad/builtin/builtin_cad.h")
+#endif
+#if defined(KW_HAVE_BUILTIN_CAD) && __has_include("cad/builtin/builtin_cad.h")
 #define KW_USE_BUILTIN_CAD
 
 #include "cad/builtin/builtin_cad.h"
@@ -32,14 +33,17 @@ namespace kw::app {
 
 namespace {
 
-// `output` is what the CAD offers the output options, left null when it offers nothing.
+// `output` is what the CAD offers the output options, left null when it offers nothing. The host
+// CAD is driven through COM where it is installed (its ProgID registered); the built-in CAD
+// stands in everywhere else.
 CadBackendFactory BackendFactory(const QString& programFolder,
                                  std::shared_ptr<output::OutputLink>& output) {
 #if defined(KW_HAVE_COM_CAD)
-    Q_UNUSED(programFolder);
-    Q_UNUSED(output);
-    return ComBackendFactory();
-#elif defined(KW_USE_BUILTIN_CAD)
+    if (HostRegistered()) {
+        return ComBackendFactory();
+    }
+#endif
+#if defined(KW_USE_BUILTIN_CAD)
     // One backend for the whole run of the program: Start makes the built-in application and
     // every later Attach finds that same one. Made visible, it shows its own window.
     builtin::BuiltinOptions options;
@@ -80,6 +84,10 @@ CadBackendFactory BackendFactory(const QString& programFolder,
     };
     output->takesAnySheet = [](const std::string& device) { return device == builtin::kPdfDevice; };
     return [backend] { return backend; };
+#elif defined(KW_HAVE_COM_CAD)
+    Q_UNUSED(programFolder);
+    Q_UNUSED(output);
+    return ComBackendFactory();
 #else
     Q_UNUSED(programFolder);
     Q_UNUSED(output);

@@ -13,6 +13,7 @@
 
 #include "app/plot/progress_bar.h"
 #include "app/plot/worker_pool.h"
+#include "base/paths.h"
 #include "batch/drawing_paths.h"
 #include "batch/run_log.h"
 #include "engine/plot_run.h"
@@ -57,12 +58,14 @@ std::string DefaultLogPath() {
     };
     fs::path folder;
 #ifdef _WIN32
-    folder = fs::path(variable("LOCALAPPDATA"));
+    if (const wchar_t* local = _wgetenv(L"LOCALAPPDATA"); local != nullptr) {
+        folder = fs::path(local);
+    }
 #else
     if (!variable("XDG_STATE_HOME").empty()) {
-        folder = fs::path(variable("XDG_STATE_HOME"));
+        folder = PathFromUtf8(variable("XDG_STATE_HOME"));
     } else if (!variable("HOME").empty()) {
-        folder = fs::path(variable("HOME")) / ".local" / "state";
+        folder = PathFromUtf8(variable("HOME")) / ".local" / "state";
     }
 #endif
     std::error_code error;

@@ -10,10 +10,12 @@
 #include "app/plot/drawing_plotter.h"
 #include "app/plot/plot_options.h"
 #include "app/plot/plot_output_run.h"
+#include "base/console.h"
+#include "base/error.h"
+#include "base/version.h"
 #include "cad/builtin/builtin_cad.h"
 #include "cad/cad_session.h"
 #include "cad/messages.h"
-#include "base/error.h"
 #include "settings/settings_file.h"
 
 int main(int argc, char** argv) {
@@ -24,7 +26,8 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     // Qt takes options of its own out of the arguments (--reverse among them): it gets none.
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const std::vector<std::string> arguments = ProgramArguments(argc, argv);
+    PrepareConsole();
     int qtArgc = 1;
     QGuiApplication qt(qtArgc, argv);
 
@@ -51,6 +54,10 @@ int main(int argc, char** argv) {
     }
     if (options.action == PlotAction::Help) {
         std::cout << PlotUsage();
+        return 0;
+    }
+    if (options.action == PlotAction::Version) {
+        std::cout << "kestrelwick-plot " << kVersion << std::endl;
         return 0;
     }
 

@@ -93,10 +93,10 @@ bool IsFolder(const std::string& path) {
 // --save-settings reaches them so that they store the plot settings in their drawings (a worker
 // never writes the settings file), --stop-on-error so that they stop within a drawing too.
 const std::set<std::string> kParentOnly = {
-    "--log",   "--resume",    "-j",        "--jobs",      "--shard",    "--worker",
-    "--pages", "--papers",    "--list",    "--explain",   "--progress", "--no-progress",
-    "--help",  "-h",          "--devices", "--recursive", "-r",         "--merge-logs",
-    "--merge", "--catalogue", "--columns"};
+    "--log",        "--resume", "-j",          "--jobs",    "--shard",     "--worker",
+    "--pages",      "--papers", "--list",      "--explain", "--progress",  "--no-progress",
+    "--help",       "-h",       "--version",   "--devices", "--recursive", "-r",
+    "--merge-logs", "--merge",  "--catalogue", "--columns"};
 
 } // namespace
 
@@ -231,6 +231,7 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
         {"--devices", [&] { options.action = PlotAction::Devices; }},
         {"--help", [&] { options.action = PlotAction::Help; }},
         {"-h", [&] { options.action = PlotAction::Help; }},
+        {"--version", [&] { options.action = PlotAction::Version; }},
     };
 
     bool onlyFiles = false;

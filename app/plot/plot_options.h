@@ -12,7 +12,7 @@
 namespace kw {
 
 // What one call of kestrelwick-plot asks for.
-enum class PlotAction { Plot, List, Devices, Papers, Styles, Help, MergeLogs };
+enum class PlotAction { Plot, List, Devices, Papers, Styles, Help, Version, MergeLogs };
 
 // How the progress of a batch is shown.
 enum class ProgressDisplay {

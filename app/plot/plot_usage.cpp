@@ -72,6 +72,7 @@ constexpr const char* kChineseUsage = R"(用法: kestrelwick-plot [选项] 路�
   --settings 文件          另用这个设置文件
   --save-settings          把本次的设置写回设置文件，并把打印设置存入图形（默认两者都不改动）
   --help                   显示本帮助
+  --version                显示版本号
 
 打印时每个图框一个 PDF 文件“图形名-页号.pdf”（已有的文件不覆盖，另取页号），或打印机的一个作业；
 每写出一个文件一行：路径<TAB>页数；每个失败一行写到标准错误：图形、页号和图框、信息。
@@ -166,6 +167,7 @@ Batches
   --save-settings          write this run's settings back to the settings file and store the
                            plot settings in the drawings (by default neither is touched)
   --help                   show this help
+  --version                show the version number
 
 Plotting writes one PDF file per frame, "drawing-NNN.pdf" (an existing file is never replaced, a
 new number is taken), or sends one job per frame to a printer; one line per file written:

@@ -1,4 +1,5 @@
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTimer>
 
 #include <algorithm>
@@ -6,9 +7,11 @@
 #include <iostream>
 #include <system_error>
 
+#include "base/paths.h"
 #include "cad/builtin/builtin_cad.h"
 #include "cad/builtin/builtin_objects.h"
 #include "drawing/dxf_io.h"
+#include "render/fonts.h"
 
 namespace kw::builtin {
 namespace {
@@ -20,7 +23,7 @@ namespace fs = std::filesystem;
 std::string NormalizePath(const std::string& path) {
     std::string text = path;
     std::replace(text.begin(), text.end(), '\\', '/');
-    return fs::path(text).lexically_normal().string();
+    return Utf8FromPath(PathFromUtf8(text).lexically_normal());
 }
 
 // A .dwg (letter case ignored) is read through its converted DXF; external references to DWG
@@ -68,10 +71,11 @@ public:
 
     std::shared_ptr<CadDocument> Add() override {
         const std::string templatePath =
-            (fs::path(m_app->options.programFolder) / "TEMPLATE" / "acad.dwt").string();
+            Utf8FromPath(PathFromUtf8(m_app->options.programFolder) / "TEMPLATE" / "acad.dwt");
         std::error_code error;
-        return AddFrom(fs::is_regular_file(templatePath, error) ? LoadOrFail(*m_app, templatePath)
-                                                                : BlankDrawing());
+        return AddFrom(fs::is_regular_file(PathFromUtf8(templatePath), error)
+                           ? LoadOrFail(*m_app, templatePath)
+                           : BlankDrawing());
     }
 
     std::shared_ptr<CadDocument> Add(const std::string& templatePath) override {
@@ -83,14 +87,15 @@ public:
         // A drawing that is open already comes to the front as it is, unsaved changes and all.
         for (const auto& document : m_app->documents) {
             std::error_code error;
-            if (!document->path.empty() && fs::equivalent(document->path, normalized, error)) {
+            if (!document->path.empty() &&
+                fs::equivalent(PathFromUtf8(document->path), PathFromUtf8(normalized), error)) {
                 m_app->Activate(document);
                 return MakeDocument(document);
             }
         }
-        auto state =
-            std::make_shared<DocumentState>(m_app, LoadOrFail(*m_app, normalized),
-                                            fs::path(normalized).filename().string(), normalized);
+        auto state = std::make_shared<DocumentState>(
+            m_app, LoadOrFail(*m_app, normalized),
+            Utf8FromPath(PathFromUtf8(normalized).filename()), normalized);
         state->fromDwg = IsDwgPath(normalized);
         m_app->Activate(state);
         return MakeDocument(state);
@@ -111,7 +116,7 @@ private:
 } // namespace
 
 bool IsDwgPath(const std::string& path) {
-    return Lower(fs::path(path).extension().string()) == ".dwg";
+    return Lower(Utf8FromPath(PathFromUtf8(path).extension())) == ".dwg";
 }
 
 std::shared_ptr<CadDocuments> MakeDocuments(std::shared_ptr<ApplicationState> state) {
@@ -148,7 +153,12 @@ ApplicationState::ApplicationState(BuiltinOptions options)
         this->options.programFolder = RunningProgramFolder();
     }
     std::vector<std::string> fontFolders = this->options.fontFolders;
-    fontFolders.push_back((fs::path(this->options.programFolder) / "Fonts").string());
+    fontFolders.push_back(Utf8FromPath(PathFromUtf8(this->options.programFolder) / "Fonts"));
+    if (QGuiApplication::instance() != nullptr) {
+        for (const std::string& folder : fontFolders) {
+            render::AddFontFolder(QString::fromStdString(folder));
+        }
+    }
     fonts = std::make_shared<render::FontLibrary>(std::move(fontFolders));
     variables["BACKGROUNDPLOT"] = 2;
     variables["FILEDIA"] = 1;
@@ -246,7 +256,7 @@ std::string RunningProgramFolder() {
     if (error || executable.empty()) {
         return ".";
     }
-    return executable.parent_path().string();
+    return Utf8FromPath(executable.parent_path());
 }
 
 BuiltinApplication::BuiltinApplication(BuiltinOptions options)

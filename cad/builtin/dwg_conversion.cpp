@@ -12,7 +12,9 @@
 #include <optional>
 #include <system_error>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
@@ -22,6 +24,7 @@
 extern char** environ;
 #endif
 
+#include "base/text_file.h"
 #include "cad/builtin/builtin_objects.h"
 #include "drawing/dxf_io.h"
 #include "drawing/extents.h"
@@ -33,6 +36,17 @@ namespace fs = std::filesystem;
 
 constexpr std::size_t kStderrKept = 16 * 1024;
 constexpr auto kUnusedCacheAge = std::chrono::hours(24 * 30);
+
+// Paths are UTF-8 inside the program; std::filesystem would read a narrow string in the ANSI
+// code page on Windows.
+fs::path PathOf(const std::string& utf8) {
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8Of(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
 
 std::string Trim(std::string text) {
     const auto first = text.find_first_not_of(" \t\r\n");
@@ -184,9 +198,155 @@ bool IsExecutable(const fs::path& path) {
 
 #else
 
-ProcessResult RunLimited(const std::vector<std::string>&, int, std::int64_t) {
+// One argument quoted as CommandLineToArgvW and the C runtime read it back.
+std::wstring QuoteArgument(const std::wstring& argument) {
+    if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
+        return argument;
+    }
+    std::wstring quoted = L"\"";
+    for (auto it = argument.begin();; ++it) {
+        std::size_t backslashes = 0;
+        while (it != argument.end() && *it == L'\\') {
+            ++it;
+            ++backslashes;
+        }
+        if (it == argument.end()) {
+            quoted.append(backslashes * 2, L'\\');
+            break;
+        }
+        if (*it == L'"') {
+            quoted.append(backslashes * 2 + 1, L'\\');
+        } else {
+            quoted.append(backslashes, L'\\');
+        }
+        quoted.push_back(*it);
+    }
+    quoted.push_back(L'"');
+    return quoted;
+}
+
+std::string SystemMessage(DWORD code) {
+    wchar_t* text = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string message = text != nullptr ? NarrowUtf16(text) : "";
+    LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) {
+        message.pop_back();
+    }
+    return message.empty() ? "system error " + std::to_string(code) : message;
+}
+
+// Runs a program with stdin and stdout on NUL and stderr kept, in a job object of its own, so
+// that stopping it stops whatever it started and its committed memory can be watched.
+ProcessResult RunLimited(const std::vector<std::string>& arguments, int timeLimitSeconds,
+                         std::int64_t memoryLimitMb) {
     ProcessResult result;
-    result.startError = "this build runs no DWG converter (the host CAD reads DWG on Windows)";
+    std::wstring commandLine;
+    for (const std::string& argument : arguments) {
+        commandLine += (commandLine.empty() ? L"" : L" ") + QuoteArgument(WidenUtf8(argument));
+    }
+    SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherited, 0)) {
+        result.startError = "cannot make a pipe: " + SystemMessage(GetLastError());
+        return result;
+    }
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    HANDLE nul =
+        CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &inherited, OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nul;
+    startup.hStdOutput = nul;
+    startup.hStdError = writeEnd;
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (job != nullptr) {
+        SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    }
+    PROCESS_INFORMATION process{};
+    const BOOL started =
+        CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                       CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+    const DWORD startFailure = started ? 0 : GetLastError();
+    CloseHandle(writeEnd);
+    if (nul != INVALID_HANDLE_VALUE) {
+        CloseHandle(nul);
+    }
+    if (!started) {
+        CloseHandle(readEnd);
+        if (job != nullptr) {
+            CloseHandle(job);
+        }
+        result.startError = SystemMessage(startFailure);
+        return result;
+    }
+    if (job != nullptr) {
+        AssignProcessToJobObject(job, process.hProcess);
+    }
+    ResumeThread(process.hThread);
+    CloseHandle(process.hThread);
+    result.started = true;
+
+    auto drain = [&] {
+        DWORD available = 0;
+        while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+            char buffer[4096];
+            DWORD count = 0;
+            if (!ReadFile(readEnd, buffer, sizeof buffer, &count, nullptr) || count == 0) {
+                break;
+            }
+            result.errorOutput.append(buffer, count);
+            if (result.errorOutput.size() > 2 * kStderrKept) {
+                result.errorOutput.erase(0, result.errorOutput.size() - kStderrKept);
+            }
+        }
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeLimitSeconds);
+    const std::uint64_t memoryLimit = static_cast<std::uint64_t>(memoryLimitMb) * 1024 * 1024;
+    for (;;) {
+        drain();
+        if (WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0) {
+            drain();
+            break;
+        }
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION used{};
+        const bool large = job != nullptr && memoryLimit > 0 &&
+                           QueryInformationJobObject(job, JobObjectExtendedLimitInformation, &used,
+                                                     sizeof used, nullptr) &&
+                           used.PeakJobMemoryUsed > memoryLimit;
+        const bool late = std::chrono::steady_clock::now() > deadline;
+        if (late || large) {
+            result.timedOut = late;
+            result.outOfMemory = !late && large;
+            if (job != nullptr) {
+                TerminateJobObject(job, 1);
+            } else {
+                TerminateProcess(process.hProcess, 1);
+            }
+            WaitForSingleObject(process.hProcess, 10000);
+            break;
+        }
+    }
+    DWORD exitCode = 1;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    if (!result.timedOut && !result.outOfMemory) {
+        result.exitStatus = static_cast<int>(exitCode);
+    }
+    CloseHandle(process.hProcess);
+    CloseHandle(readEnd);
+    if (job != nullptr) {
+        CloseHandle(job);
+    }
+    if (result.errorOutput.size() > kStderrKept) {
+        result.errorOutput.erase(0, result.errorOutput.size() - kStderrKept);
+    }
     return result;
 }
 
@@ -197,10 +357,19 @@ bool IsExecutable(const fs::path& path) {
 
 #endif
 
-std::string FindNode(const DwgConverterOptions& options) {
+std::string FindNode(const DwgConverterOptions& options, const std::string& programFolder) {
     if (!options.node.empty()) {
-        return IsExecutable(options.node) ? options.node : "";
+        return IsExecutable(PathOf(options.node)) ? options.node : "";
     }
+#ifdef _WIN32
+    // The installer puts its own Node.js beside the converter.
+    if (const fs::path shipped = PathOf(programFolder) / "node" / "node.exe";
+        IsExecutable(shipped)) {
+        return Utf8Of(shipped);
+    }
+#else
+    (void)programFolder;
+#endif
     const char* pathVariable = std::getenv("PATH");
     if (pathVariable == nullptr) {
         return "";
@@ -221,9 +390,9 @@ std::string FindNode(const DwgConverterOptions& options) {
                 end = folders.size();
             }
             const std::string folder = folders.substr(start, end - start);
-            const fs::path candidate = fs::path(folder.empty() ? "." : folder) / name;
+            const fs::path candidate = PathOf(folder.empty() ? "." : folder) / name;
             if (IsExecutable(candidate)) {
-                return candidate.string();
+                return Utf8Of(candidate);
             }
             start = end + 1;
         }
@@ -235,15 +404,15 @@ std::string ScriptPath(const DwgConverterOptions& options, const std::string& pr
     if (!options.script.empty()) {
         return options.script;
     }
-    return (fs::path(programFolder) / "dwg2dxf" / "kw-dwg2dxf.mjs").string();
+    return Utf8Of(PathOf(programFolder) / "dwg2dxf" / "kw-dwg2dxf.mjs");
 }
 
 fs::path CacheFolder(const DwgConverterOptions& options) {
     if (!options.cacheFolder.empty()) {
-        return options.cacheFolder;
+        return PathOf(options.cacheFolder);
     }
 #ifdef _WIN32
-    if (const char* local = std::getenv("LOCALAPPDATA"); local != nullptr && *local != '\0') {
+    if (const wchar_t* local = _wgetenv(L"LOCALAPPDATA"); local != nullptr && *local != L'\0') {
         return fs::path(local) / "Kestrelwick" / "dwg";
     }
 #else
@@ -357,11 +526,11 @@ std::string DwgReleaseName(std::string_view header) {
 std::string ConvertDwg(const std::string& dwgPath, const DwgConverterOptions& options,
                        const std::string& programFolder) {
     std::error_code error;
-    if (!fs::is_regular_file(dwgPath, error)) {
+    if (!fs::is_regular_file(PathOf(dwgPath), error)) {
         Fail(builtin_errors::kFileNotFound, dwgPath + ": file not found");
     }
     std::string bytes;
-    if (!ReadFile(dwgPath, bytes)) {
+    if (!ReadFile(PathOf(dwgPath), bytes)) {
         Fail(builtin_errors::kCannotOpen, dwgPath + ": the file cannot be read (permission?)");
     }
     const std::string version = DwgVersion(bytes);
@@ -380,16 +549,16 @@ std::string ConvertDwg(const std::string& dwgPath, const DwgConverterOptions& op
                                               saveAsDxf + " or as DWG 2018 or older");
     }
 
-    const fs::path script = ScriptPath(options, programFolder);
+    const fs::path script = PathOf(ScriptPath(options, programFolder));
     const fs::path cache = CacheFolder(options);
     const std::string key = CacheKey(bytes, script);
     const fs::path converted = cache / (key + ".dxf");
     if (fs::is_regular_file(converted, error)) {
         fs::last_write_time(converted, fs::file_time_type::clock::now(), error);
-        return converted.string();
+        return Utf8Of(converted);
     }
 
-    const std::string node = FindNode(options);
+    const std::string node = FindNode(options, programFolder);
     if (node.empty()) {
         Fail(builtin_errors::kCannotOpen,
              drawing + ": DWG drawings are converted by Node.js, and " +
@@ -401,7 +570,7 @@ std::string ConvertDwg(const std::string& dwgPath, const DwgConverterOptions& op
     }
     if (!fs::is_regular_file(script, error)) {
         Fail(builtin_errors::kCannotOpen,
-             drawing + ": the DWG converter " + script.string() +
+             drawing + ": the DWG converter " + Utf8Of(script) +
                  " is missing; install the program again (scripts/setup-debian.sh and a new "
                  "build) or " +
                  saveAsDxf);
@@ -409,17 +578,17 @@ std::string ConvertDwg(const std::string& dwgPath, const DwgConverterOptions& op
     fs::create_directories(cache, error);
     if (!fs::is_directory(cache, error)) {
         Fail(builtin_errors::kCannotOpen,
-             drawing + ": the folder for converted drawings " + cache.string() +
+             drawing + ": the folder for converted drawings " + Utf8Of(cache) +
                  " cannot be made; check its permissions and the free disk space");
     }
 
 #ifndef _WIN32
     const std::string processId = std::to_string(::getpid());
 #else
-    const std::string processId = "0";
+    const std::string processId = std::to_string(GetCurrentProcessId());
 #endif
     const fs::path partial = cache / (key + "." + processId + ".part");
-    const ProcessResult run = RunLimited({node, script.string(), dwgPath, partial.string()},
+    const ProcessResult run = RunLimited({node, Utf8Of(script), dwgPath, Utf8Of(partial)},
                                          options.timeLimitSeconds, options.memoryLimitMb);
     const std::string said = StderrTail(run.errorOutput);
     const std::string saidPart = said.empty() ? "" : " (converter: " + said + ")";
@@ -468,11 +637,10 @@ std::string ConvertDwg(const std::string& dwgPath, const DwgConverterOptions& op
     }
     fs::rename(partial, converted, error);
     if (error) {
-        fail("the converted drawing cannot be stored in " + cache.string() + ": " +
-             error.message());
+        fail("the converted drawing cannot be stored in " + Utf8Of(cache) + ": " + error.message());
     }
     PruneCache(cache);
-    return converted.string();
+    return Utf8Of(converted);
 }
 
 drawing::Document LoadDwgDrawing(const std::string& dwgPath, const DwgConverterOptions& options,
@@ -496,7 +664,7 @@ void ConvertDwgXrefs(drawing::Document& document, const DwgConverterOptions& opt
             continue;
         }
         const std::string file = drawing::FindXrefFile(document.path, block.xrefPath);
-        if (Lower(fs::path(file).extension().string()) != ".dwg") {
+        if (Lower(Utf8Of(PathOf(file).extension())) != ".dwg") {
             continue;
         }
         try {

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "base/paths.h"
 #include "cad/builtin/builtin_objects.h"
 #include "cad/builtin/plot_output.h"
 #include "cad/builtin/plot_preview.h"
@@ -45,7 +46,7 @@ void PlotActiveLayout(DocumentState& document) {
         };
 
         const int page = document.pagesPlotted + 1;
-        const std::string stem = std::filesystem::path(document.name).stem().string();
+        const std::string stem = Utf8FromPath(PathFromUtf8(document.name).stem());
         std::string title = PdfFileName(stem, page);
         title.resize(title.size() - 4); // without ".pdf"
         const SheetMm sheet{placement.paperWidthMm, placement.paperHeightMm};

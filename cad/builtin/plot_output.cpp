@@ -18,6 +18,7 @@
 #include <cups/cups.h>
 #endif
 
+#include "base/paths.h"
 #include "cad/builtin/builtin_objects.h"
 
 namespace kw::builtin {
@@ -50,8 +51,8 @@ std::string PdfFolder(const std::string& plotFolder, const std::string& drawingP
         return plotFolder;
     }
     if (!drawingPath.empty()) {
-        const fs::path folder = fs::path(drawingPath).parent_path();
-        return folder.empty() ? "." : folder.string();
+        const fs::path folder = PathFromUtf8(drawingPath).parent_path();
+        return folder.empty() ? "." : Utf8FromPath(folder);
     }
     QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (documents.isEmpty()) {

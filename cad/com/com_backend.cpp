@@ -326,6 +326,16 @@ std::shared_ptr<CadApplication> ComBackend::Wrap(IDispatch* application) const {
     return std::make_shared<ComApplication>(Dispatch(application, m_retry));
 }
 
+bool HostRegistered() {
+    const HRESULT initialised = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    CLSID classId{};
+    const bool registered = SUCCEEDED(CLSIDFromProgID(kHostProgId, &classId));
+    if (SUCCEEDED(initialised)) {
+        CoUninitialize();
+    }
+    return registered;
+}
+
 CadBackendFactory ComBackendFactory() {
     return [] { return std::make_shared<ComBackend>(); };
 }

@@ -33,6 +33,9 @@ private:
     com::MessageFilterRegistration m_filter;
 };
 
+// Whether the host CAD is installed: its ProgID is registered with COM.
+bool HostRegistered();
+
 // For CadSession: a fresh ComBackend on first use.
 CadBackendFactory ComBackendFactory();
 

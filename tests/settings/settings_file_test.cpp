@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <cstdlib>
 #include <filesystem>
 
@@ -280,6 +282,12 @@ TEST(SettingsFile, LivesInTheProgramFolderWhenWritableElseInTheUsersFolder) {
     PrinterTable printers;
     file.Write({}, printers, {"P", "5", "25", false});
     EXPECT_TRUE(FileExists(file.Path()));
+
+    // An installed program writes the user's folder even where it could write its own, and
+    // still reads a file left beside it.
+    std::ofstream(program.File(kInstalledMarker)) << "installed\n";
+    const SettingsFile installed = SettingsFile::Locate(program.Path(), userConfig);
+    EXPECT_EQ(installed.Path(), AppendFileName(userConfig, kSettingsFileName));
 }
 
 TEST(SettingsFile, TheEnvironmentCanNameTheFolder) {

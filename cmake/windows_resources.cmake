@@ -1,0 +1,13 @@
+# Windows executables carry the program's icon and version (project(VERSION)) as resources.
+#   kw_add_version_resource(<target> "<description>")
+function(kw_add_version_resource target description)
+    if(NOT WIN32)
+        return()
+    endif()
+    set(KW_DESCRIPTION "${description}")
+    set(KW_FILE_NAME "${target}")
+    set(KW_ICON "${PROJECT_SOURCE_DIR}/tools/windows/kestrelwick.ico")
+    set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in ${rc} @ONLY)
+    target_sources(${target} PRIVATE ${rc})
+endfunction()
