@@ -45,6 +45,8 @@ struct AutoFrames {
     std::vector<FrameCandidate> candidates;
     // The layout the drawing was saved with as the current one: where its windows are plotted.
     std::string activeLayout;
+    // Why the drawing is incomplete when it was read to recover what it holds; empty when whole.
+    std::string damage;
     // The frames of one layout in page order.
     std::vector<FrameExtent> FramesOf(const std::string& layout) const;
 };

@@ -244,6 +244,10 @@ public:
     std::vector<MLineStyle> mlineStyles; // from the OBJECTS section
     // What the reader skipped or repaired, one line each with the line/offset ("line 812: ...").
     std::vector<std::string> warnings;
+    // Why the file is incomplete, as DxfError describes it ("plan.dxf: line 5120: the file ends
+    // inside the ENTITIES section: ENDSEC expected; ..."), when it was loaded to recover what it
+    // holds; empty for a whole file.
+    std::string damage;
 
     // The release number of $ACADVER: 1009 for AC1009 ... 1032; 0 for older or unknown files.
     int Release() const;

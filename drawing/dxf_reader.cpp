@@ -268,15 +268,31 @@ void Loader::ReadTables(bool orphan) {
                  "group code " + std::to_string(head.code) + " where a table entry should start");
             continue;
         }
-        if (orphan && (IsStructure(head, "SECTION") || IsStructure(head, "EOF") ||
-                       IsStructure(head, "ENDSEC"))) {
+        const std::string_view type = Trim(head.value);
+        const bool sectionEnds = type == "SECTION" || type == "EOF" || type == "ENDSEC";
+        if (tableOpen && (sectionEnds || type == "TABLE")) {
+            Damaged(head, "the " + openTable + " table is not closed: ENDTAB expected, found " +
+                              std::string(type));
+            tableOpen = false;
+        }
+        if (orphan && sectionEnds) {
             tags.PushBack(head);
             return;
         }
         if (SectionEnds(head))
             return;
-        const std::string_view type = Trim(head.value);
         ReadRecord(record);
+        if (type == "TABLE") {
+            tableOpen = true;
+            openTable = "unnamed";
+            for (const RawTag& t : record)
+                if (t.code == 2) {
+                    openTable = std::string(Trim(Text(t)));
+                    break;
+                }
+        } else if (type == "ENDTAB") {
+            tableOpen = false;
+        }
         if (type == "LAYER")
             ParseLayer(record);
         else if (type == "LTYPE")
@@ -299,8 +315,10 @@ void Loader::ReadBlocks() {
             return;
         const std::string_view type = Trim(head.value);
         ReadRecord(record);
-        if (type == "ENDBLK")
+        if (type == "ENDBLK") {
+            blockOpen = false;
             continue;
+        }
         if (type != "BLOCK") {
             Warn(head, std::string(type) + " outside a block definition skipped");
             continue;
@@ -360,6 +378,8 @@ void Loader::ReadBlocks() {
         if (block.name.empty())
             Warn(head, "block without a name; its entities are kept but cannot be referenced");
         doc.blocks.push_back(std::move(block));
+        blockOpen = true;
+        openBlock = doc.blocks.back().name;
         std::vector<Entity>& entities = doc.blocks.back().entities;
         entities.reserve(CountRecords(true));
         detail::AdviseHugePages(entities.data(), entities.capacity() * sizeof(Entity));
@@ -395,8 +415,12 @@ void Loader::ReadEntityList(Slot&& slot, Done&& done, bool inBlock) {
         const std::string_view type = Trim(head.value);
         if (type == "ENDSEC" || type == "SECTION" || type == "EOF" ||
             (inBlock && (type == "ENDBLK" || type == "BLOCK"))) {
-            if (inBlock && type != "ENDBLK")
+            if (inBlock && type != "ENDBLK") {
                 Warn(head, "ENDBLK missing before " + std::string(type));
+                Damaged(head, "the block \"" + openBlock +
+                                  "\" is not closed: ENDBLK expected, found " + std::string(type));
+                blockOpen = false;
+            }
             tags.PushBack(head);
             return;
         }
@@ -786,6 +810,8 @@ void Loader::Run() {
                 ++sections;
                 tags.EnableResync();
                 const std::string_view name = Trim(nameTag.value);
+                openSection = name;
+                sawEntities = sawEntities || name == "ENTITIES";
                 if (name == "HEADER")
                     ReadHeader();
                 else if (name == "TABLES")
@@ -816,17 +842,40 @@ void Loader::Run() {
         if (sections == 0)
             throw;
         stopped = true;
-        Warn(RawTag{0, {}, error.offset, error.offset, error.offset, error.line},
-             error.reason + "; the rest of the file is ignored");
+        const RawTag at{0, {}, error.offset, error.offset, error.offset, error.line};
+        Warn(at, error.reason + "; the rest of the file is ignored");
+        Damaged(at, error.reason + " " + OpenStructure() + "; the rest of the file cannot be read");
     }
-    for (const detail::TagError& skipped : tags.Skipped())
-        Warn(RawTag{0, {}, skipped.offset, skipped.offset, skipped.offset, skipped.line},
-             skipped.reason);
+    for (const detail::TagError& skipped : tags.Skipped()) {
+        const RawTag at{0, {}, skipped.offset, skipped.offset, skipped.offset, skipped.line};
+        Warn(at, skipped.reason);
+        // A line skipped to the next entity costs that entity; one after which no entity
+        // follows costs the rest of the file.
+        if (skipped.reason.ends_with("the rest of the file is ignored"))
+            Damaged(at, skipped.reason + " " + OpenStructure());
+    }
     if (sections == 0)
         throw detail::TagError{0, 0, "no DXF section found: not a DXF file"};
-    if (!tags.SawEof() && !stopped)
+    if (!tags.SawEof() && !stopped) {
         doc.warnings.push_back("the file ends without EOF; it may be cut off");
+        Damaged(EndOfData(), "the file ends " + OpenStructure());
+    }
+    if (!sawEntities)
+        Damaged(EndOfData(), "the file has no ENTITIES section");
     Finish();
+}
+
+RawTag Loader::EndOfData() const {
+    const std::string_view bytes = src.bytes;
+    RawTag at{};
+    at.offset = bytes.size();
+    if (!src.binary) {
+        // The last line of the file, the one it ends in.
+        at.line = static_cast<std::uint32_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+        if (!bytes.empty() && bytes.back() != '\n')
+            ++at.line;
+    }
+    return at;
 }
 
 // The version and code page, looked up before reading so that header strings decode right.
@@ -895,7 +944,8 @@ bool LooksLikeDxf(std::string_view bytes) {
 
 namespace {
 
-Document LoadSource(std::shared_ptr<detail::SourceData> source, const std::string& name) {
+Document LoadSource(std::shared_ptr<detail::SourceData> source, const std::string& name,
+                    const LoadOptions& options) {
     Document doc;
     doc.path = name;
     const std::string shownName = BaseName(name);
@@ -941,20 +991,30 @@ Document LoadSource(std::shared_ptr<detail::SourceData> source, const std::strin
         throw DxfError(errors::kTypeMismatch, shownName, 0, 0,
                        "not enough memory to read the drawing");
     }
+    if (loader.damage) {
+        const DxfError damaged(errors::kTypeMismatch, shownName, loader.damage->line,
+                               loader.damage->offset,
+                               loader.damage->reason + "; the drawing is incomplete (cut off or "
+                                                       "damaged)");
+        if (!options.recover)
+            throw damaged;
+        doc.damage = damaged.Description();
+    }
     detail::DocumentAccess::Source(doc) = std::move(source);
     return doc;
 }
 
 } // namespace
 
-Document LoadDrawingFromBytes(std::string bytes, const std::string& name) {
+Document LoadDrawingFromBytes(std::string bytes, const std::string& name,
+                              const LoadOptions& options) {
     auto source = std::make_shared<detail::SourceData>();
     source->owned = std::move(bytes);
     source->bytes = source->owned;
-    return LoadSource(std::move(source), name);
+    return LoadSource(std::move(source), name, options);
 }
 
-Document LoadDrawing(const std::string& path) {
+Document LoadDrawing(const std::string& path, const LoadOptions& options) {
     const std::string shownName = BaseName(path);
     std::ifstream file(detail::PathFromUtf8(path), std::ios::binary);
     if (!file) {
@@ -980,7 +1040,7 @@ Document LoadDrawing(const std::string& path) {
     if (size > 0 && !file.read(source->buffer.get(), static_cast<std::streamsize>(size)))
         throw DxfError(errors::kPathFileAccess, shownName, 0, 0, "cannot read the file");
     source->bytes = std::string_view(source->buffer.get(), size);
-    return LoadSource(std::move(source), path);
+    return LoadSource(std::move(source), path, options);
 }
 
 } // namespace kw::drawing

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 #include "base/error.h"
 
@@ -26,7 +27,31 @@ std::string StemOf(const std::string& path) {
     return std::string(name.begin(), name.end());
 }
 
-std::string CsvField(const std::string& text) {
+// Whether the text is a plain decimal number, maybe signed ("-12.5", "+3"): a spreadsheet reads
+// it as that number, not as a formula.
+bool IsSignedNumber(const std::string& text) {
+    bool digits = false;
+    int points = 0;
+    for (std::size_t i = text[0] == '-' || text[0] == '+' ? 1 : 0; i < text.size(); ++i) {
+        if (text[i] >= '0' && text[i] <= '9') {
+            digits = true;
+        } else if (text[i] == '.') {
+            ++points;
+        } else {
+            return false;
+        }
+    }
+    return digits && points <= 1;
+}
+
+std::string CsvField(const std::string& value) {
+    // Title-block values come from drawings made by others: a text a spreadsheet would run as a
+    // formula ("=HYPERLINK(...)", "+cmd|...", "@SUM(...)") is shown as text behind a quote.
+    std::string text = value;
+    if (!text.empty() && std::string_view("=+-@\t\r").find(text[0]) != std::string_view::npos &&
+        !IsSignedNumber(text)) {
+        text.insert(0, 1, '\'');
+    }
     if (text.find_first_of(",\"\r\n") == std::string::npos) {
         return text;
     }

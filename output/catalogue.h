@@ -60,7 +60,9 @@ std::vector<std::vector<std::string>> CatalogueTable(const std::vector<PageEntry
                                                      const std::vector<std::string>& columns);
 
 // Writes the table as CSV: UTF-8 with a byte order mark (so spreadsheet programs read the
-// Chinese), CR LF, fields quoted where they must be. Throws kw::Error 75 naming the file.
+// Chinese), CR LF, fields quoted where they must be, a text that a spreadsheet would take for a
+// formula (starting with = + - @, a tab or a carriage return, and no plain number) behind a
+// leading "'". Throws kw::Error 75 naming the file.
 void WriteCatalogueCsv(const std::string& path, const std::vector<std::vector<std::string>>& table);
 
 // "12.5" with at most two decimals.

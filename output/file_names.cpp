@@ -19,20 +19,28 @@ std::string AsciiUpper(std::string text) {
     return text;
 }
 
-bool IsReservedDeviceName(const std::string& name) {
-    // Windows refuses these with any extension.
-    std::string stem = AsciiUpper(name.substr(0, name.find('.')));
+// The length of a reserved device name at the start of the name (CON, NUL, COM1, LPT¹ …), which
+// Windows takes for the device with any extension and blanks before it; 0 for none.
+std::size_t ReservedDeviceStem(const std::string& name) {
+    const std::size_t dot = name.find('.');
+    std::string stem = AsciiUpper(name.substr(0, dot));
     while (!stem.empty() && stem.back() == ' ') {
         stem.pop_back();
     }
-    static const char* const kReserved[] = {"CON", "PRN", "AUX", "NUL"};
+    static const char* const kReserved[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
     for (const char* reserved : kReserved) {
         if (stem == reserved) {
-            return true;
+            return stem.size();
         }
     }
-    return stem.size() == 4 && (stem.rfind("COM", 0) == 0 || stem.rfind("LPT", 0) == 0) &&
-           stem[3] >= '1' && stem[3] <= '9';
+    if (stem.size() < 4 || (stem.compare(0, 3, "COM") != 0 && stem.compare(0, 3, "LPT") != 0)) {
+        return 0;
+    }
+    // A digit, or the superscripts ¹ ² ³ that Windows also counts as one.
+    const std::string number = stem.substr(3);
+    const bool reserved = (number.size() == 1 && number[0] >= '0' && number[0] <= '9') ||
+                          number == "\xC2\xB9" || number == "\xC2\xB2" || number == "\xC2\xB3";
+    return reserved ? stem.size() : 0;
 }
 
 // The length of the UTF-8 sequence a lead byte starts (1 for a stray continuation byte).
@@ -141,8 +149,9 @@ std::string SafeFileName(const std::string& name, std::size_t maxBytes) {
             safe.pop_back();
         }
     }
-    if (IsReservedDeviceName(safe)) {
-        safe += '_';
+    // "CON.1_" would still be the device: the mark goes right behind the device's name.
+    if (const std::size_t stem = ReservedDeviceStem(safe); stem > 0) {
+        safe.insert(stem, 1, '_');
     }
     if (safe.empty()) {
         safe = "_";

@@ -32,8 +32,8 @@ inline constexpr const char* kFallbackTemplate = "{drawing}-{page:03}";
 
 // A name every file system takes: the characters Windows forbids (\ / : * ? " < > |) and
 // control characters replaced by "_", blanks and dots removed from the ends, a reserved device
-// name (CON, NUL, COM1 …) given a "_", and the name cut at a whole character to `maxBytes` of
-// UTF-8 (room left for "_NN.pdf"). An empty result becomes "_".
+// name (CON, NUL, COM1 …, with any extension) given a "_" behind it, and the name cut at a whole
+// character to `maxBytes` of UTF-8 (room left for "_NN.pdf"). An empty result becomes "_".
 std::string SafeFileName(const std::string& name, std::size_t maxBytes = 180);
 
 // Hands out names that no earlier page of the run has: the second "A" is "A_2", the third "A_3".

@@ -479,7 +479,7 @@ std::unique_ptr<output::OutputRun> plotfrm::StartOutput() {
                       options.catalogueCsv || options.catalogueXlsx || options.cataloguePdf)) {
         // The host CAD plots to its own files and offers no drawing model to read fields from.
         m_prompts.Message(
-            this, QString::fromUtf8(maker::kProgramName),
+            MessageOwner(), QString::fromUtf8(maker::kProgramName),
             QStringLiteral("这个 CAD 程序不支持按标题栏字段命名、合并 PDF 和图纸目录；"
                            "本次只按输出选项的图纸和比例打印。"));
     }
@@ -503,7 +503,7 @@ std::unique_ptr<output::OutputRun> plotfrm::StartOutput() {
         return run;
     } catch (const Error& failure) {
         // The run goes on by the main window's settings alone; the user learns why.
-        m_prompts.Error(this, Q(failure.Description()));
+        m_prompts.Error(MessageOwner(), Q(failure.Description()));
         return nullptr;
     }
 }
@@ -531,7 +531,7 @@ void plotfrm::FinishOutput(std::unique_ptr<output::OutputRun> run, bool plotted)
     try {
         run->Finish();
     } catch (const Error& failure) {
-        m_prompts.Error(this, Q(failure.Description()));
+        m_prompts.Error(MessageOwner(), Q(failure.Description()));
     }
 }
 
@@ -630,7 +630,16 @@ void plotfrm::BringWindowToFront(const std::string& title) {
 
 void plotfrm::ShowError(const std::string& text) {
     m_runFailed = true;
-    m_prompts.Error(this, Q(text));
+    m_prompts.Error(MessageOwner(), Q(text));
+}
+
+QWidget* plotfrm::MessageOwner() {
+    // The progress window stays above every other window while it is shown: a box owned by the
+    // hidden main window would open beneath it, and the run would look hung.
+    if (m_form3 != nullptr && m_form3->isVisible()) {
+        return m_form3;
+    }
+    return this;
 }
 
 std::string plotfrm::TimeOfDay() {

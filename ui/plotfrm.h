@@ -135,6 +135,9 @@ public:
     QPushButton* xpcmdbutton3;
 
 private:
+    // The window the program's message boxes are owned by: the progress window while it is
+    // shown, else the main window.
+    QWidget* MessageOwner();
     void BuildControls();
     void ConnectHandlers();
     void Form_Load();

@@ -6,13 +6,26 @@
 
 namespace kw::ui {
 
+namespace {
+
+// A box stands above its owner; over an owner that stays on top (the progress window) it must
+// stay on top as well, or the window manager may keep the owner above it.
+void ShowBox(QMessageBox::Icon icon, QWidget* parent, const QString& caption, const QString& text) {
+    QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
+    if (parent != nullptr && parent->window()->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) {
+        box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    }
+    box.exec();
+}
+
+} // namespace
+
 void QtPrompts::Error(QWidget* parent, const QString& text) {
-    QMessageBox::critical(parent, QString::fromUtf8(kErrorCaption), text, QMessageBox::Ok);
+    ShowBox(QMessageBox::Critical, parent, QString::fromUtf8(kErrorCaption), text);
 }
 
 void QtPrompts::Message(QWidget* parent, const QString& caption, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent);
-    box.exec();
+    ShowBox(QMessageBox::NoIcon, parent, caption, text);
 }
 
 std::optional<QStringList> QtPrompts::OpenFiles(QWidget* parent, const QString& title,

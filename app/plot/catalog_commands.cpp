@@ -7,10 +7,11 @@
 #include "app/plot/batch_run.h"
 #include "app/plot/drawing_plotter.h"
 #include "app/plot/frame_finders.h"
+#include "base/error.h"
 #include "batch/run_log.h"
 #include "cad/builtin/plot_devices.h"
+#include "drawing/document.h"
 #include "engine/frames.h"
-#include "base/error.h"
 
 namespace kw {
 namespace {
@@ -61,15 +62,23 @@ int ListFrames(CadSession& session, const PlotOptions& options,
     for (const std::string& path : DrawingsOf(options, err)) {
         std::vector<FrameExtent> frames;
         AutoFrames candidates;
+        std::string damage; // of a drawing read as far as it goes (--recover)
         try {
             if (options.autoFrames) {
-                candidates =
-                    ExplainFrames(path, options.order, cadOptions.dwg, cadOptions.programFolder);
+                candidates = ExplainFrames(path, options.order, cadOptions.dwg,
+                                           cadOptions.programFolder, cadOptions.recoverDamaged);
+                damage = candidates.damage;
             } else {
                 if (!application) {
                     application = Connected(session);
                 }
                 const auto document = application->Documents()->Open(path);
+                if (const auto* builtin =
+                        dynamic_cast<const builtin::BuiltinApplication*>(application.get())) {
+                    if (const drawing::Document* opened = builtin->ActiveDrawing().first) {
+                        damage = opened->damage;
+                    }
+                }
                 try {
                     frames = OrderFramesBy(FindFrames(*document, options.settings), options.order);
                 } catch (const Error&) {
@@ -85,6 +94,14 @@ int ListFrames(CadSession& session, const PlotOptions& options,
             err << FailureLine(record) << std::endl;
             status = 1;
             continue;
+        }
+        if (!damage.empty()) {
+            PageRecord record;
+            record.drawing = path;
+            record.error = FailureText(builtin::builtin_errors::kCannotOpen,
+                                       damage + "; the frames before the damage are listed");
+            err << FailureLine(record) << std::endl;
+            status = 1;
         }
         for (std::size_t page = 0; page < frames.size(); ++page) {
             out << path << '\t' << page + 1 << '\t' << ExtentText(frames[page]) << '\n';

@@ -90,6 +90,7 @@ bool DrawingPlotter::Plot(const std::string& drawing, const std::vector<int>& pa
     std::shared_ptr<CadDocument> document;
     std::shared_ptr<CadLayout> layout;
     std::vector<PlannedPage> frames;
+    m_damage.clear();
     const bool opened = Attempt(whole, [&] {
         m_session.Connect();
         application = m_session.Application();
@@ -116,8 +117,23 @@ bool DrawingPlotter::Plot(const std::string& drawing, const std::vector<int>& pa
             throw;
         }
     };
+    const bool damaged = opened && !m_damage.empty();
+    if (damaged) {
+        PageRecord record = Record(drawing, 0);
+        record.status = PageStatus::Failed;
+        record.errorNumber = builtin::builtin_errors::kCannotOpen;
+        record.error = FailureText(record.errorNumber,
+                                   m_damage + "; the frames before the damage are plotted");
+        if (frames.empty()) {
+            whole = record;
+        } else {
+            record.seconds = SecondsSince(start);
+            record.finishedAt = UtcTimestamp();
+            done(record);
+        }
+    }
     if (!opened || frames.empty()) {
-        if (opened) {
+        if (opened && !damaged) {
             whole.status = PageStatus::NoFrames;
         }
         PageRecord closing = whole;
@@ -131,7 +147,7 @@ bool DrawingPlotter::Plot(const std::string& drawing, const std::vector<int>& pa
     }
 
     const std::int16_t copies = m_settings.Copies();
-    bool allPlotted = true;
+    bool allPlotted = !damaged;
     bool stopped = false;
     for (std::size_t i = 0; i < frames.size(); ++i) {
         const int page = static_cast<int>(i) + 1;

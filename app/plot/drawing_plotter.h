@@ -38,6 +38,10 @@ public:
             m_output->PageWritten(job.file);
         }
     }
+    // The built-in CAD's word that the drawing being opened is incomplete and was read as far
+    // as it goes (--recover); wired to BuiltinOptions::damaged. The drawing is then logged as
+    // failed (page 0) before its pages, so that a resume reads it again once it is mended.
+    void NoteDamaged(const std::string& damage) { m_damage = damage; }
     // Hands every frame's paper, scale and name to the output options' run (not owned; null for
     // the panel's rule alone).
     void SetOutput(output::OutputRun* run) { m_output = run; }
@@ -51,6 +55,7 @@ private:
     PageFinder m_findPages;
     bool m_saveDrawings;
     std::optional<builtin::PlottedJob> m_lastJob;
+    std::string m_damage;
     output::OutputRun* m_output = nullptr;
 };
 

@@ -27,19 +27,21 @@ PageFinder ConfiguredFrames(const PlotSettings& settings, const OrderChoice& ord
 }
 
 AutoFrames ExplainFrames(const std::string& path, const OrderChoice& order,
-                         const builtin::DwgConverterOptions& dwg,
-                         const std::string& programFolder) {
+                         const builtin::DwgConverterOptions& dwg, const std::string& programFolder,
+                         bool recover) {
     const drawing::Document document = IsDwg(path)
                                            ? builtin::LoadDwgDrawing(path, dwg, programFolder)
-                                           : drawing::LoadDrawing(path);
-    return FindAutoFrames(document, order);
+                                           : drawing::LoadDrawing(path, {.recover = recover});
+    AutoFrames found = FindAutoFrames(document, order);
+    found.damage = document.damage;
+    return found;
 }
 
 PageFinder AutomaticFrames(const OrderChoice& order, builtin::DwgConverterOptions dwg,
-                           std::string programFolder) {
-    return [order, dwg = std::move(dwg),
-            programFolder = std::move(programFolder)](const std::string& path, CadDocument&) {
-        const AutoFrames found = ExplainFrames(path, order, dwg, programFolder);
+                           std::string programFolder, bool recover) {
+    return [order, dwg = std::move(dwg), programFolder = std::move(programFolder),
+            recover](const std::string& path, CadDocument&) {
+        const AutoFrames found = ExplainFrames(path, order, dwg, programFolder, recover);
         std::vector<PlannedPage> pages;
         for (const FrameCandidate& candidate : found.candidates) {
             if (candidate.page == 0) {

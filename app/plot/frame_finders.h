@@ -27,12 +27,15 @@ PageFinder ConfiguredFrames(const PlotSettings& settings, const OrderChoice& ord
 
 // --kind auto: the drawing read again by the DXF library (a DWG through its converted DXF)
 // and its frames found without configuration. Frames of a layout other than the current one
-// are pages that are not plotted, as the CAD plots windows of the current layout only.
+// are pages that are not plotted, as the CAD plots windows of the current layout only. With
+// `recover` an incomplete DXF drawing gives the frames it still holds (the CAD reports the damage).
 PageFinder AutomaticFrames(const OrderChoice& order, builtin::DwgConverterOptions dwg,
-                           std::string programFolder);
+                           std::string programFolder, bool recover = false);
 
-// Every candidate of a drawing, for --list --explain. Throws Error when it cannot be read.
+// Every candidate of a drawing, for --list --explain. Throws Error when it cannot be read, or is
+// incomplete and not `recover`.
 AutoFrames ExplainFrames(const std::string& path, const OrderChoice& order,
-                         const builtin::DwgConverterOptions& dwg, const std::string& programFolder);
+                         const builtin::DwgConverterOptions& dwg, const std::string& programFolder,
+                         bool recover = false);
 
 } // namespace kw

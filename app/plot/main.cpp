@@ -66,10 +66,16 @@ int main(int argc, char** argv) {
     cadOptions.plotFolder = options.outputFolder;
     cadOptions.fontFolders = options.fontFolders;
     cadOptions.styleFolders = options.styleFolders;
+    cadOptions.recoverDamaged = options.recover;
     DrawingPlotter* plotter = nullptr;
     cadOptions.plotted = [&plotter](const builtin::PlottedJob& job) {
         if (plotter != nullptr) {
             plotter->NotePlotted(job);
+        }
+    };
+    cadOptions.damaged = [&plotter](const std::string&, const std::string& damage) {
+        if (plotter != nullptr) {
+            plotter->NoteDamaged(damage);
         }
     };
     std::unique_ptr<output::OutputRun> outputRun;
@@ -97,10 +103,10 @@ int main(int argc, char** argv) {
             std::cerr << "kestrelwick-plot: " << failure.Description() << std::endl;
             return 2;
         }
-        PageFinder findPages =
-            options.autoFrames
-                ? AutomaticFrames(options.order, cadOptions.dwg, cadOptions.programFolder)
-                : ConfiguredFrames(options.settings, options.order);
+        PageFinder findPages = options.autoFrames
+                                   ? AutomaticFrames(options.order, cadOptions.dwg,
+                                                     cadOptions.programFolder, options.recover)
+                                   : ConfiguredFrames(options.settings, options.order);
         DrawingPlotter drawingPlotter(session, options.settings, papers, std::move(findPages),
                                       options.saveSettings);
         plotter = &drawingPlotter;

@@ -39,6 +39,7 @@ struct PlotOptions {
     std::string logPath;        // --log FILE; empty = a new file named by the time
     std::string resumeLog;      // --resume LOG
     bool stopOnError = false;   // --stop-on-error
+    bool recover = false;       // --recover: plot what an incomplete drawing holds
     bool saveSettings = false;  // --save-settings
     std::string settingsPath;   // --settings FILE; empty = the usual place
     int jobs = 0;               // -j N; 0 = one per core

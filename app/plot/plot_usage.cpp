@@ -65,6 +65,8 @@ constexpr const char* kChineseUsage = R"(用法: kestrelwick-plot [选项] 路�
                            ~/.local/state/Kestrelwick/logs，结尾的汇总行给出其路径
   --resume 日志            只重新打印该日志中失败的页和输出文件已不在的页（选项同上次）
   --stop-on-error          遇到第一个失败即停止（默认打印完其余各页，最后以非 0 状态退出）
+  --recover                不完整的图形（文件被截断、段未结束）也打印读得到的图框；该图形仍记为
+                           失败，日志和标准错误输出说明损坏之处（默认这样的图形整个失败）
   --shard K/N              只处理图形集（按路径）N 份中的第 K 份，供多台机器分担
   --merge-logs 日志 ...     把各份的日志按单机运行的顺序合并，写到 --log 文件或标准输出
   --progress               进度：终端上为进度条，否则每个图形一行（终端上默认显示进度条）
@@ -156,6 +158,9 @@ Batches
                            (give the options of the run that wrote it)
   --stop-on-error          stop at the first failure (default: plot every other page, then
                            exit non-zero)
+  --recover                plot the frames an incomplete drawing still holds (a file cut off,
+                           a section not closed); the drawing is still logged as failed, with
+                           the damage on stderr (by default such a drawing fails whole)
   --shard K/N              only the K-th of N slices of the drawing set (by path), for
                            spreading a batch over machines
   --merge-logs LOG ...     join the shards' logs in the order of one serial run, into the

@@ -38,9 +38,15 @@ drawing::Document LoadOrFail(ApplicationState& app, const std::string& path) {
             Fail(builtin_errors::kFileNotFound, path + ": file not found");
         }
         try {
-            document = drawing::LoadDrawing(path);
+            document = drawing::LoadDrawing(path, {.recover = app.options.recoverDamaged});
         } catch (const drawing::DxfError& failure) {
             Fail(builtin_errors::kCannotOpen, failure.Description());
+        }
+        if (!document.damage.empty()) {
+            app.commandLine.push_back(document.damage);
+            if (app.options.damaged) {
+                app.options.damaged(path, document.damage);
+            }
         }
     }
     std::vector<std::string> failures;

@@ -71,6 +71,11 @@ struct BuiltinOptions {
     // Folders of shape fonts (.shx) the user named, searched in this order before the Fonts
     // folder beside the program.
     std::vector<std::string> fontFolders;
+    // Open an incomplete DXF drawing (cut off, a section not closed) with what it holds instead
+    // of failing with 0x8000FFFF; each such drawing is told to `damaged` and said on the command
+    // line.
+    bool recoverDamaged = false;
+    std::function<void(const std::string& drawing, const std::string& damage)> damaged;
 };
 
 // What the last failure raised by the built-in CAD said, for a caller that sees only the number

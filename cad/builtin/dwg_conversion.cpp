@@ -650,6 +650,9 @@ drawing::Document LoadDwgDrawing(const std::string& dwgPath, const DwgConverterO
     try {
         document = drawing::LoadDrawing(dxf);
     } catch (const Error& failure) {
+        // A conversion that stopped early must not be found in the cache next time.
+        std::error_code error;
+        fs::remove(dxf, error);
         Fail(builtin_errors::kCannotOpen,
              dwgPath + ": the drawing converted from DWG cannot be read: " + failure.Description());
     }

@@ -4,6 +4,7 @@
 // read so far. Its sections and tables are read in dxf_reader.cpp, its entities built in
 // dxf_entities.cpp. Internal to drawing/.
 
+#include "base/error.h"
 #include "drawing/detail/codepage.h"
 #include "drawing/detail/memory.h"
 #include "drawing/detail/paths.h"
@@ -12,7 +13,6 @@
 #include "drawing/detail/tag_reader.h"
 #include "drawing/dxf_io.h"
 #include "drawing/text.h"
-#include "base/error.h"
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -20,6 +20,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <string_view>
 #include <system_error>
@@ -115,6 +116,37 @@ struct Loader {
     };
     std::vector<PendingLayout> pendingLayouts;
     std::size_t warningCount = 0;
+
+    // The first fault that leaves the drawing incomplete: the file cut off, a section, table or
+    // block that is not closed, no ENTITIES section. Such a file is refused unless the caller
+    // asked to recover what it holds.
+    struct Damage {
+        std::uint32_t line = 0; // 0 in a binary file
+        std::size_t offset = 0;
+        std::string reason;
+    };
+    std::optional<Damage> damage;
+    std::string_view openSection; // the section being read, empty between sections
+    std::string openTable;        // the table whose ENDTAB has not come yet
+    std::string openBlock;        // the block whose ENDBLK has not come yet
+    bool tableOpen = false;
+    bool blockOpen = false;
+    bool sawEntities = false;
+
+    void Damaged(const RawTag& at, std::string reason) {
+        if (!damage)
+            damage = Damage{at.line, at.offset, std::move(reason)};
+    }
+    // What is still open where the file stops: the innermost structure first.
+    std::string OpenStructure() const {
+        if (blockOpen)
+            return "inside the block \"" + openBlock + "\": ENDBLK expected";
+        if (tableOpen)
+            return "inside the " + openTable + " table: ENDTAB expected";
+        if (!openSection.empty())
+            return "inside the " + std::string(openSection) + " section: ENDSEC expected";
+        return "without EOF";
+    }
 
     void Warn(const RawTag& at, const std::string& text) {
         if (++warningCount > 200)
@@ -244,10 +276,15 @@ struct Loader {
     void SkipSection();
     // Ends a section: ENDSEC consumed, or a SECTION/EOF pushed back with a warning.
     bool SectionEnds(const RawTag& tag) {
-        if (IsStructure(tag, "ENDSEC"))
+        if (IsStructure(tag, "ENDSEC")) {
+            openSection = {};
             return true;
+        }
         if (IsStructure(tag, "SECTION") || IsStructure(tag, "EOF")) {
             Warn(tag, "ENDSEC missing before " + std::string(Trim(tag.value)));
+            Damaged(tag, "the " + std::string(openSection) + " section is not closed: ENDSEC " +
+                             "expected, found " + std::string(Trim(tag.value)));
+            openSection = {};
             tags.PushBack(tag);
             return true;
         }
@@ -275,6 +312,8 @@ struct Loader {
 
     void Run();
     void Finish();
+    // Where the data ends: the last line of an ASCII file, the size of a binary one.
+    RawTag EndOfData() const;
 };
 
 } // namespace kw::drawing::detail

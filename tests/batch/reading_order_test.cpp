@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 
 #include "batch/reading_order.h"
@@ -98,6 +99,34 @@ TEST(ReadingOrder, ASmallFrameBesideALargeOneJoinsItsRowAndAFrameReachingInDoesN
     };
     EXPECT_EQ(Names(OrderFramesBy(frames, {ReadingOrder::Rows, false, false}), frames), "DABC");
     EXPECT_EQ(Names(OrderFramesBy(frames, {ReadingOrder::Rows, true, false}), frames), "ABCD");
+}
+
+// The grouping and the order within a row at their boundaries, each case arranged so that the
+// other outcome gives another order.
+TEST(ReadingOrder, RowsAtTheirBoundaries) {
+    const double justBelowHalf = std::nextafter(50.0, 100.0);
+    struct Case {
+        const char* what;
+        std::vector<FrameExtent> frames;
+        const char* order;
+    };
+    const Case cases[] = {
+        // Joining a row takes an overlap of half the lower frame's height, or more.
+        {"overlap of exactly half", {Frame(0, 0, 100, 100), Frame(200, 50, 100, 100)}, "AB"},
+        {"overlap just under half",
+         {Frame(0, 0, 100, 100), Frame(200, justBelowHalf, 100, 100)},
+         "BA"},
+        // Equal left edges in a row: the upper frame first.
+        {"equal left edges", {Frame(0, 0, 100, 100), Frame(0, 40, 100, 100)}, "BA"},
+        {"left edge just right",
+         {Frame(0, 0, 100, 100), Frame(std::nextafter(0.0, 1.0), 40, 100, 100)},
+         "AB"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(Names(OrderFramesBy(c.frames, {ReadingOrder::Rows, false, false}), c.frames),
+                  c.order);
+    }
 }
 
 TEST(ReadingOrder, NamesAreCheckedWithTheOptionNamed) {

@@ -315,6 +315,25 @@ TEST_F(Dwg, DamagedTruncatedAndUnknownDrawingsFailWithAMessage) {
     EXPECT_EQ(FileCount(options.dwg.cacheFolder), 0u) << "no half-written conversions are kept";
 }
 
+// A converter that stops early yet reports success leaves a DXF without its end: the drawing
+// fails as incomplete, and that conversion is not kept for the next time.
+TEST_F(Dwg, AConversionThatStopsEarlyFailsAndIsNotKept) {
+    const fs::path script = m_root / "cut.mjs";
+    WriteBytes(
+        script,
+        "import { writeFileSync } from 'node:fs';\n"
+        "writeFileSync(process.argv[3], '  0\\nSECTION\\n  2\\nENTITIES\\n  0\\nLINE\\n');\n");
+    options.dwg.script = script.string();
+    const fs::path dwg = kLibreDwgData / "example_2000.dwg";
+    const CadError failure = OpenFailure(dwg);
+    EXPECT_EQ(failure.Number(), builtin_errors::kCannotOpen);
+    EXPECT_NE(failure.Description().find(dwg.string()), std::string::npos) << failure.Description();
+    EXPECT_NE(failure.Description().find("the file ends inside the ENTITIES section"),
+              std::string::npos)
+        << failure.Description();
+    EXPECT_EQ(FileCount(options.dwg.cacheFolder), 0u);
+}
+
 TEST_F(Dwg, AMissingConverterSaysWhatToInstall) {
     const fs::path dwg = kLibreDwgData / "example_2018.dwg";
     options.dwg.node = (m_root / "bin" / "node").string();

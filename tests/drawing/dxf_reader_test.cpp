@@ -257,9 +257,95 @@ TEST(DxfReader, RefusesWhatIsNotDxfWithTheFileAndPlaceInTheMessage) {
     EXPECT_TRUE(LooksLikeDxf("  0\nSECTION\n"));
 }
 
+// A file that stops before its end, or whose section, table or block is not closed, is refused
+// with the line where that shows and what was expected; read to recover, it keeps what came
+// before and says the same.
+TEST(DxfReader, IncompleteFilesAreRefusedUnlessRecovered) {
+    const std::string header = T(0, "SECTION") + T(2, "HEADER") + T(9, "$ACADVER") +
+                               T(1, "AC1015") + T(0, "ENDSEC"); // lines 1-10
+    const std::string layer = T(0, "LAYER") + T(2, "FRAME") + T(70, "0");
+    const std::string line = T(0, "LINE") + T(8, "FRAME") + T(10, 0.0) + T(20, 0.0) + T(11, 420.0) +
+                             T(21, 297.0);                                  // 12 lines
+    const std::string entities = T(0, "SECTION") + T(2, "ENTITIES") + line; // lines 11-26
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::uint64_t line;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"cut in entities", header + entities + T(0, "LINE") + T(8, "FRAME"), 30,
+         "the file ends inside the ENTITIES section: ENDSEC expected"},
+        {"cut within a tag", header + entities + T(0, "LINE") + "  8\n", 29,
+         "the file ends inside the ENTITIES section: ENDSEC expected"},
+        {"cut in a table",
+         header + T(0, "SECTION") + T(2, "TABLES") + T(0, "TABLE") + T(2, "LAYER") + layer, 24,
+         "the file ends inside the LAYER table: ENDTAB expected"},
+        {"cut in a block",
+         header + T(0, "SECTION") + T(2, "BLOCKS") + T(0, "BLOCK") + T(2, "B") + line, 30,
+         "the file ends inside the block \"B\": ENDBLK expected"},
+        {"no EOF", header + entities + T(0, "ENDSEC"), 28, "the file ends without EOF"},
+        {"table not closed",
+         header + T(0, "SECTION") + T(2, "TABLES") + T(0, "TABLE") + T(2, "LAYER") + layer +
+             T(0, "ENDSEC") + entities + T(0, "ENDSEC") + T(0, "EOF"),
+         25, "the LAYER table is not closed: ENDTAB expected, found ENDSEC"},
+        {"block not closed",
+         header + T(0, "SECTION") + T(2, "BLOCKS") + T(0, "BLOCK") + T(2, "B") + line +
+             T(0, "ENDSEC") + entities + T(0, "ENDSEC") + T(0, "EOF"),
+         31, "the block \"B\" is not closed: ENDBLK expected, found ENDSEC"},
+        {"section not closed",
+         header + entities + T(0, "SECTION") + T(2, "OBJECTS") + T(0, "ENDSEC") + T(0, "EOF"), 27,
+         "the ENTITIES section is not closed: ENDSEC expected, found SECTION"},
+        {"no entities", header + T(0, "EOF"), 12, "the file has no ENTITIES section"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            LoadDrawingFromBytes(c.bytes, "folder/cut.dxf");
+            ADD_FAILURE() << "an incomplete file was read as whole";
+        } catch (const DxfError& error) {
+            EXPECT_EQ(error.Number(), errors::kTypeMismatch);
+            EXPECT_EQ(error.Line(), c.line);
+            EXPECT_EQ(error.Description(), "cut.dxf: line " + std::to_string(c.line) + ": " +
+                                               c.reason +
+                                               "; the drawing is incomplete (cut off or damaged)");
+        }
+        const Document recovered = LoadDrawingFromBytes(c.bytes, "cut.dxf", {.recover = true});
+        EXPECT_NE(recovered.damage.find(c.reason), std::string::npos) << recovered.damage;
+    }
+    EXPECT_TRUE(LoadDrawingFromBytes(header + entities + T(0, "ENDSEC") + T(0, "EOF"), "whole.dxf")
+                    .damage.empty());
+
+    // A real drawing cut off in its ENTITIES section: the frames before the cut are recovered.
+    const std::string drawing = test::ReadBytes(Fixture("frames/frames_r2000_gbk.dxf"));
+    const std::size_t third =
+        drawing.find("LWPOLYLINE", drawing.find("LWPOLYLINE", drawing.find("LWPOLYLINE") + 1) + 1);
+    const std::string cut = drawing.substr(0, third + 4);
+    EXPECT_THROW(LoadDrawingFromBytes(cut, "cut.dxf"), DxfError);
+    const Document recovered = LoadDrawingFromBytes(cut, "cut.dxf", {.recover = true});
+    std::size_t polylines = 0;
+    for (const Entity& e : recovered.LayoutEntities(recovered.layouts.front()))
+        polylines += e.type == EntityType::LwPolyline ? 1 : 0;
+    EXPECT_EQ(polylines, 2u);
+
+    // A binary file cut short names the byte offset.
+    const std::string binary = test::ReadBytes(Fixture("ezdxf/bin_dxf_r2000.dxf"));
+    for (const std::size_t size : {binary.size() / 2, binary.size() - 3}) {
+        SCOPED_TRACE(size);
+        try {
+            LoadDrawingFromBytes(binary.substr(0, size), "cut.dxf");
+            ADD_FAILURE() << "a binary file cut short was read as whole";
+        } catch (const DxfError& error) {
+            EXPECT_EQ(error.Line(), 0u);
+            EXPECT_GT(error.Offset(), 0u);
+            EXPECT_NE(error.Description().find("byte offset"), std::string::npos);
+            EXPECT_NE(error.Description().find("incomplete"), std::string::npos);
+        }
+    }
+}
+
 TEST(DxfReader, LoadsWhatCanBeLoadedOfDamagedFiles) {
     const char* damaged[] = {
-        "ezdxf/recover01.dxf",
         "ezdxf/recover02.dxf",
         "ezdxf/duplicate_handles.dxf",
         "ezdxf/empty_handles.dxf",
@@ -277,17 +363,16 @@ TEST(DxfReader, LoadsWhatCanBeLoadedOfDamagedFiles) {
         const Document document = LoadDrawing(Fixture(file));
         EXPECT_FALSE(document.layouts.empty());
     }
-    EXPECT_GT(EntityCount(LoadDrawing(Fixture("ezdxf/recover01.dxf"))), 1000u);
+    // Without EOF: refused, unless recovered.
+    EXPECT_THROW(LoadDrawing(Fixture("ezdxf/recover01.dxf")), DxfError);
+    EXPECT_GT(EntityCount(LoadDrawing(Fixture("ezdxf/recover01.dxf"), {.recover = true})), 1000u);
     const Document orphan = LoadDrawing(Fixture("ACadSharp/orphaned_tables_AC1009.dxf"));
     ASSERT_NE(orphan.FindLayer("TestLayer"), nullptr);
     EXPECT_EQ(orphan.FindLayer("TestLayer")->color, 3);
     EXPECT_EQ(orphan.warnings.size(), 1u);
     EXPECT_EQ(orphan.warnings[0], "line 11: TABLE outside the TABLES section read as a table");
 
-    // Cut off in the middle: what came before is kept, with a warning.
     const std::string bytes = test::ReadBytes(Fixture("frames/frames_r2018_utf8.dxf"));
-    const Document cut = LoadDrawingFromBytes(bytes.substr(0, bytes.size() * 3 / 4), "cut.dxf");
-    EXPECT_FALSE(cut.warnings.empty());
     // A line that is no group code mid-file: reading goes on at the next entity.
     std::string broken = bytes;
     const std::size_t at = broken.find("\nENTITIES\n");
@@ -325,7 +410,7 @@ TEST(DxfReader, SurvivesRandomDamageWithoutCrashOrHang) {
             }
         }
         try {
-            const Document document = LoadDrawingFromBytes(bytes, "fuzz.dxf");
+            const Document document = LoadDrawingFromBytes(bytes, "fuzz.dxf", {.recover = true});
             for (const Layout& layout : document.layouts)
                 for (const Entity& e : document.LayoutEntities(layout))
                     (void)EntityExtents(document, e);
@@ -432,17 +517,23 @@ TEST(DxfReader, NamedPlotStylesOfEntitiesAndLayersAreKeptByName) {
 }
 
 TEST(DxfReader, EveryFixtureLoadsOrFailsClearly) {
-    int failed = 0;
+    std::set<std::string> failed, failedRecovering;
     for (const std::string& file : test::AllFixtures()) {
         SCOPED_TRACE(file);
-        try {
-            LoadDrawing(file);
-        } catch (const DxfError& error) {
-            ++failed;
-            EXPECT_NE(std::string(error.what()).find(error.FileName()), std::string::npos);
+        for (const bool recover : {false, true}) {
+            try {
+                LoadDrawing(file, {.recover = recover});
+            } catch (const DxfError& error) {
+                (recover ? failedRecovering : failed).insert(error.FileName());
+                EXPECT_NE(std::string(error.what()).find(error.FileName()), std::string::npos);
+            }
         }
     }
-    EXPECT_EQ(failed, 2); // the DWG and the release-1.4 text dump
+    // The DWG and the release-1.4 text dump are no DXF; the others are cut off.
+    EXPECT_EQ(failedRecovering, (std::set<std::string>{"807_1.dwg", "entities.dxf"}));
+    EXPECT_EQ(failed,
+              (std::set<std::string>{"807_1.dwg", "entities.dxf", "recover01.dxf",
+                                     "dimension-cycle-timeout.dxf", "dimension-self-timeout.dxf"}));
 }
 
 } // namespace

@@ -12,7 +12,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     try {
         // A name without a folder: external references are looked up in the current folder only.
-        const kw::drawing::Document document = kw::drawing::LoadDrawingFromBytes(bytes, "fuzz.dxf");
+        // Incomplete files are read to recover them, as --recover does, so that what they hold
+        // is measured and saved too.
+        const kw::drawing::Document document =
+            kw::drawing::LoadDrawingFromBytes(bytes, "fuzz.dxf", {.recover = true});
         for (const kw::drawing::Layout& layout : document.layouts)
             for (const kw::drawing::Entity& entity : document.LayoutEntities(layout))
                 (void)kw::drawing::EntityExtents(document, entity);

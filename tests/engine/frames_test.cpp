@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <set>
 
@@ -243,10 +244,51 @@ TEST(OrderFrames, ARowBreaksOnlyAboveThePreviousFramesTop) {
     // B stays in A's row; C starts a row of its own although it overlaps A.
     EXPECT_EQ(Order({c, b, a}, true), (std::vector<FrameExtent>{b, a, c}));
     EXPECT_EQ(Order({c, b, a}, false), (std::vector<FrameExtent>{c, b, a}));
+}
 
-    const FrameExtent low{500, 0, 600, 100}, touching{0, 100, 100, 200};
-    EXPECT_EQ(Order({low, touching}, false), (std::vector<FrameExtent>{touching, low}))
-        << "a bottom edge on the previous top edge stays in the row";
+// Every comparison of the rule at equality and just past it. Each case is arranged so that the
+// other outcome of the comparison gives another order.
+TEST(OrderFrames, EachComparisonAtItsBoundary) {
+    const double above = std::nextafter(100.0, 200.0);
+    struct Case {
+        const char* what;
+        std::vector<FrameExtent> frames;
+        bool bottomUp;
+        std::vector<std::size_t> order; // indices into frames
+    };
+    const std::vector<Case> cases = {
+        // Row break: yMin greater than the previous frame's yMax, strictly. The frame on the
+        // right stands on the left one's top edge: one row, read left to right.
+        {"bottom on the previous top", {{0, 0, 100, 100}, {500, 100, 600, 200}}, false, {0, 1}},
+        {"bottom just above the previous top",
+         {{0, 0, 100, 100}, {500, above, 600, 200}},
+         false,
+         {1, 0}},
+        {"bottom on the previous top, bottom up",
+         {{500, 0, 600, 100}, {0, 100, 100, 200}},
+         true,
+         {1, 0}},
+        {"bottom just above, bottom up", {{500, 0, 600, 100}, {0, above, 100, 200}}, true, {0, 1}},
+        // Sort by yMin, strictly smaller: of equal bottoms the first stays first, and the row
+        // break then compares with the frame it leaves last.
+        {"equal bottoms", {{0, 0, 10, 50}, {20, 0, 30, 100}, {40, 80, 50, 90}}, false, {0, 1, 2}},
+        {"equal bottoms, other order",
+         {{20, 0, 30, 100}, {0, 0, 10, 50}, {40, 80, 50, 90}},
+         false,
+         {2, 1, 0}},
+        // Sort by xMin, strictly smaller: equal left edges in a row keep the order the
+        // exchange of the selection sort leaves.
+        {"equal left edges", {{7, 0, 8, 1}, {7, 0, 9, 1}, {0, 0, 1, 1}}, true, {2, 1, 0}},
+        {"equal left edges, two", {{7, 0, 8, 1}, {7, 0, 9, 1}}, true, {0, 1}},
+        {"left edge just right", {{std::nextafter(7.0, 8.0), 0, 8, 1}, {7, 0, 9, 1}}, true, {1, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<FrameExtent> expected;
+        for (const std::size_t i : c.order)
+            expected.push_back(c.frames[i]);
+        EXPECT_EQ(Order(c.frames, c.bottomUp), expected);
+    }
 }
 
 TEST(OrderFrames, EqualKeysKeepTheSelectionSortsOrder) {

@@ -394,6 +394,75 @@ TEST(Preview, PickedFramesAndFailuresKeepTheMainWindow) {
                 failing.host.events.end());
 }
 
+// The drawings a run adds, opens and closes (saving or not), in the order of the calls.
+std::vector<std::string> DocumentLifeCycle(const SubstituteCad& cad) {
+    std::vector<std::string> calls;
+    for (const std::string& call : cad.Calls())
+        if (call.rfind("Documents.", 0) == 0 || call.rfind("Document.Close", 0) == 0)
+            calls.push_back(call);
+    return calls;
+}
+
+TEST(Runs, EveryScopeAddsOpensSavesAndClosesCallByCall) {
+    const std::string add = "Documents.Add=C:\\Program Files\\Drafting CAD\\TEMPLATE\\acad.dwt";
+    const std::string save = "Document.Close=true";
+    struct Case {
+        const char* what;
+        bool preview;
+        PlotMode mode;
+        std::vector<std::string> list;
+        std::vector<std::string> calls;
+        std::vector<std::string> saved;
+    };
+    const Case cases[] = {
+        // The plot run: every listed drawing, a frameless one too, saved and closed.
+        {"plot, files",
+         false,
+         PlotMode::SelectedFiles,
+         {"D:\\a.dwg", "D:\\b.dwg"},
+         {add, "Documents.Open=D:\\a.dwg", save, "Documents.Open=D:\\b.dwg", save},
+         {"D:\\a.dwg", "D:\\b.dwg"}},
+        {"plot, no files", false, PlotMode::SelectedFiles, {}, {add}, {}},
+        // The open drawing is neither closed nor saved.
+        {"plot, current drawing", false, PlotMode::CurrentDrawing, {"D:\\a.dwg"}, {}, {}},
+        {"plot, part", false, PlotMode::CurrentDrawingPart, {"D:\\a.dwg"}, {}, {}},
+        // The preview: the first listed drawing only, saved and closed with or without frames.
+        {"preview, files",
+         true,
+         PlotMode::SelectedFiles,
+         {"D:\\a.dwg", "D:\\b.dwg"},
+         {add, "Documents.Open=D:\\a.dwg", save},
+         {"D:\\a.dwg"}},
+        {"preview, frameless file",
+         true,
+         PlotMode::SelectedFiles,
+         {"D:\\c.dwg", "D:\\b.dwg"}, // the list is sorted: b first
+         {add, "Documents.Open=D:\\b.dwg", save},
+         {"D:\\b.dwg"}},
+        {"preview, no files", true, PlotMode::SelectedFiles, {}, {add}, {}},
+        {"preview, current drawing", true, PlotMode::CurrentDrawing, {"D:\\a.dwg"}, {}, {}},
+        {"preview, part", true, PlotMode::CurrentDrawingPart, {"D:\\a.dwg"}, {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CadScript script = ThreeFiles();
+        script.files["D:\\open.dwg"] = Frames(2);
+        script.files["D:\\open.dwg"].picked = {0, 1};
+        script.activeDocument = "D:\\open.dwg";
+        RunScene run(script);
+        run.host.settings.mode = c.mode;
+        for (const std::string& path : c.list)
+            run.host.drawings.Add(path);
+        if (c.preview)
+            run.runner.Preview();
+        else
+            run.runner.RunPlot();
+        EXPECT_TRUE(run.host.errors.empty());
+        EXPECT_EQ(DocumentLifeCycle(*run.cad), c.calls);
+        EXPECT_EQ(run.cad->Saved(), c.saved);
+    }
+}
+
 TEST(PageText, KeepsItsBlanksExactly) {
     EXPECT_EQ(PageText(3, 12), "正在打印第 3 页   共 12 页");
     EXPECT_THROW(TemplatePath("acad.exe"), Error);

@@ -23,9 +23,17 @@ TEST(FillTemplate, FillsFieldsAndPaddedNumbersAndListsWhatIsMissing) {
 TEST(SafeFileName, ReplacesForbiddenCharactersAndCutsAtAWholeCharacter) {
     EXPECT_EQ(SafeFileName("A/B:C*D?\"E<F>G|H\\I\tJ"), "A_B_C_D__E_F_G_H_I_J");
     EXPECT_EQ(SafeFileName("  . 图名. "), "图名");
-    EXPECT_EQ(SafeFileName("con"), "con_");
-    EXPECT_EQ(SafeFileName("COM3.x"), "COM3.x_");
     EXPECT_EQ(SafeFileName("..."), "_");
+    // Windows takes a device name with any extension for the device: the mark goes behind it.
+    const std::pair<const char*, const char*> devices[] = {
+        {"con", "con_"},         {"COM3.x", "COM3_.x"},    {"nul.tar.gz", "nul_.tar.gz"},
+        {"Lpt9 .a", "Lpt9_ .a"}, {"COM0", "COM0_"},        {"LPT\u00b9", "LPT\u00b9_"},
+        {"CONOUT$", "CONOUT$_"}, {"aux. ", "aux_"},        {"COM10", "COM10"},
+        {"CONSOLE", "CONSOLE"},  {"S-01_CON", "S-01_CON"}, {"\tPRN\r", "_PRN_"},
+    };
+    for (const auto& [name, safe] : devices) {
+        EXPECT_EQ(SafeFileName(name), safe) << name;
+    }
     const std::string cut = SafeFileName("图图图图", 10); // three bytes each
     EXPECT_EQ(cut, "图图图");
 }
@@ -72,6 +80,24 @@ TEST(Catalogue, RowsInPlottingOrderThenTotalsPerSizeAndInA1) {
     WriteCatalogueCsv(folder.File("c.csv"), CatalogueTable(pages, {"序号", "图名"}));
     const std::string csv = folder.Read("c.csv");
     EXPECT_EQ(csv.rfind("\xEF\xBB\xBF序号,图名\r\n1,\"名称, 带 \"\"引号\"\"\"\r\n", 0), 0u);
+}
+
+// Title-block texts a spreadsheet would run as formulas are shown as text; numbers stay numbers.
+TEST(Catalogue, FormulaLikeTextsAreShownNotRun) {
+    const std::vector<std::vector<std::string>> table = {
+        {"图名", "图号"},     {"=HYPERLINK(\"http://x.example\",\"看\")", "+cmd|' /C calc'!A0"},
+        {"-2+3", "@SUM(A1)"}, {"\tx", "\rx"},
+        {"-12.5", "+3"},      {"12", "S-01"},
+    };
+    test::TempFolder folder;
+    WriteCatalogueCsv(folder.File("c.csv"), table);
+    EXPECT_EQ(folder.Read("c.csv"),
+              "\xEF\xBB\xBF图名,图号\r\n"
+              "\"'=HYPERLINK(\"\"http://x.example\"\",\"\"看\"\")\",'+cmd|' /C calc'!A0\r\n"
+              "'-2+3,'@SUM(A1)\r\n"
+              "'\tx,\"'\rx\"\r\n"
+              "-12.5,+3\r\n"
+              "12,S-01\r\n");
 }
 
 TEST(OutputOptions, ASectionReadsBackAndBadValuesKeepTheirDefaults) {

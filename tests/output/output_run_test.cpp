@@ -14,6 +14,7 @@
 #include <regex>
 #include <sstream>
 
+#include "output/catalogue_xlsx.h"
 #include "tests/builtin/command_runner.h"
 #include "tests/output/sheet_drawing.h"
 #include "tests/support/temp_folder.h"
@@ -226,6 +227,24 @@ TEST(OutputRun, EveryFrameOnItsOwnSheetAtTrueScaleMergedWithBookmarksAndCatalogu
     const auto sheet =
         RunShell("unzip -p " + Quoted(run.Plot("图纸目录.xlsx")) + " xl/worksheets/sheet1.xml").out;
     EXPECT_NE(sheet.find("<row r=\"6\""), std::string::npos); // heading and five pages
+}
+
+// Title-block texts that a spreadsheet would run as formulas are strings in the workbook, and no
+// cell holds a formula; numbers stay numbers.
+TEST(OutputRun, TheWorkbookHoldsNoFormula) {
+    test::TempFolder folder;
+    const std::string book = folder.File("c.xlsx");
+    output::WriteCatalogueXlsx(book,
+                               {{"图名", "图号"},
+                                {"=HYPERLINK(\"http://x.example\",\"看\")", "+cmd|' /C calc'!A0"},
+                                {"@SUM(A1)", "12"}});
+    const auto sheet = RunShell("unzip -p " + Quoted(book) + " xl/worksheets/sheet1.xml").out;
+    EXPECT_EQ(sheet.find("<f"), std::string::npos) << sheet;
+    EXPECT_NE(sheet.find("<v>12</v>"), std::string::npos) << sheet;
+    const auto strings = RunShell("unzip -p " + Quoted(book) + " xl/sharedStrings.xml").out;
+    for (const char* text : {"=HYPERLINK(", "+cmd|", "@SUM(A1)"}) {
+        EXPECT_NE(strings.find(text), std::string::npos) << text << "\n" << strings;
+    }
 }
 
 TEST(OutputRun, NamesClashGetNumbersAndAMissingFieldFallsBackSaidInTheLog) {

@@ -82,8 +82,7 @@ protected:
             fs::copy_file(Fixture(name), m_drawings / name);
         }
         fs::copy_file(Fixture("frames_r2018_utf8.dxf"), m_drawings / "sub" / "nested.dxf");
-        // A drawing whose beginning was overwritten (the reader recovers what it can of a file
-        // cut off at its end, so that is no failure), and one that cannot be opened at all.
+        // A drawing whose beginning was overwritten, and one that cannot be opened at all.
         const std::string whole = Contents(Fixture("frames_r2000_gbk.dxf"));
         m_folder.Write("drawings/corrupt.dxf", "\x1f\x8b GARBAGE\n" + whole.substr(4096));
         fs::create_symlink(m_drawings / "gone" / "target.dxf", m_drawings / "unreadable.dxf");
@@ -100,6 +99,56 @@ protected:
     fs::path m_drawings;
     fs::path m_settings;
 };
+
+// A drawing cut off in its ENTITIES section (a copy interrupted) is a failure that names where
+// it ends, never a drawing without frames: the run says so and a resume redoes it once it is
+// mended. --recover plots the frames before the cut, and still logs the drawing as failed.
+TEST_F(PlotBatch, ACutOffDrawingFailsWithWhereItEndsUnlessRecovered) {
+    const std::string whole = Contents(Fixture("frames_r2000_gbk.dxf"));
+    const std::size_t third =
+        whole.find("LWPOLYLINE", whole.find("LWPOLYLINE", whole.find("LWPOLYLINE") + 1) + 1);
+    const std::string cut = whole.substr(0, third + 4);
+    fs::create_directories(At("cut"));
+    m_folder.Write("cut/plan.dxf", cut);
+    const std::string lastLine = std::to_string(std::count(cut.begin(), cut.end(), '\n') + 1);
+    const std::string said = At("cut/plan.dxf").string() +
+                             ": 操作不当或其它未知错误：-2147418113 — plan.dxf: line " + lastLine +
+                             ": the file ends inside the ENTITIES section: ENDSEC expected";
+
+    std::string err;
+    const auto listed = Run(kFrameOptions + "--list " + Quoted(At("cut")), &err);
+    EXPECT_EQ(listed.status, 1);
+    EXPECT_EQ(listed.out, "");
+    EXPECT_NE(err.find(said), std::string::npos) << err;
+
+    const auto failed = Run(kFrameOptions + "-j 1 --output " + Quoted(At("out")) + " --log " +
+                                Quoted(At("run.jsonl")) + " " + Quoted(At("cut")),
+                            &err);
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(Pages(ReadRunLog(At("run.jsonl").string())),
+              (std::vector<std::string>{"plan.dxf#0 failed"}));
+    EXPECT_NE(err.find(said), std::string::npos) << err;
+    EXPECT_NE(failed.out.find("1 个图形：0 页已打印，1 处失败，0 处跳过，0 个图形没有图框"),
+              std::string::npos)
+        << failed.out;
+
+    const auto recovered = Run(kFrameOptions + "-j 1 --recover --output " + Quoted(At("part")) +
+                                   " --log " + Quoted(At("part.jsonl")) + " " + Quoted(At("cut")),
+                               &err);
+    EXPECT_EQ(recovered.status, 1);
+    EXPECT_EQ(Pages(ReadRunLog(At("part.jsonl").string())),
+              (std::vector<std::string>{"plan.dxf#0 failed",
+                                        "plan.dxf#1 plotted 0.000000,0.000000 plan-001.pdf",
+                                        "plan.dxf#2 plotted 1000.000000,0.000000 plan-002.pdf"}));
+    EXPECT_NE(err.find(said), std::string::npos) << err;
+
+    m_folder.Write("cut/plan.dxf", whole);
+    const auto resumed = Run(kFrameOptions + "-j 1 --output " + Quoted(At("out")) + " --resume " +
+                                 Quoted(At("run.jsonl")) + " --log " + Quoted(At("run2.jsonl")),
+                             &err);
+    EXPECT_EQ(resumed.status, 0) << err;
+    EXPECT_EQ(Pages(ReadRunLog(At("run2.jsonl").string())).size(), 3u);
+}
 
 TEST_F(PlotBatch, BadDrawingsFailOnlyTheirPagesAndResumeRedoesOnlyThose) {
     const auto before = Snapshot(m_drawings);

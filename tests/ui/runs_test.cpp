@@ -2,7 +2,9 @@
 // substitute CAD: what the windows show before, during and after.
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QTimer>
 #include <QtTest>
 
 #include "engine/plot_run.h"
@@ -70,6 +72,7 @@ private slots:
     void FailingRunShowsOneMessageAndKeepsTheLastPageText();
     void PartRunWithoutCadWindowReportsFiveAndGivesMainWindowBack();
     void PreviewKeepsMainWindowAndList();
+    void AnErrorBoxOverATopmostWindowStaysOnTopOfIt();
 };
 
 void RunsTest::GetPrinterListFillsTheListsKeepingTextsAndUnlocksRuns() {
@@ -186,6 +189,10 @@ void RunsTest::FailingRunShowsOneMessageAndKeepsTheLastPageText() {
     QCOMPARE(f.prompts.errors, QStringList{QStringLiteral("文件已打开，不能保存！")});
     kw::ui::Form3* progress = w.ProgressWindow();
     QVERIFY(progress != nullptr);
+    // The box belongs to the progress window, which stays on top: owned by the hidden main
+    // window it would open beneath it.
+    QCOMPARE(f.prompts.errorOwners.size(), std::size_t{1});
+    QVERIFY(f.prompts.errorOwners[0] == progress);
     QCOMPARE(progress->Label1->text(), QString::fromStdString(kw::PageText(2, 2)));
     QCOMPARE(progress->Label1->text(), QStringLiteral("正在打印第 2 页   共 2 页"));
     QVERIFY(progress->Label5->text().isEmpty());
@@ -207,6 +214,7 @@ void RunsTest::PartRunWithoutCadWindowReportsFiveAndGivesMainWindowBack() {
     w.Option3->click();
     w.Command5->click();
     QCOMPARE(f.prompts.errors, QStringList{QStringLiteral("操作不当或其它未知错误：5")});
+    QVERIFY(f.prompts.errorOwners.at(0) == &w);
     QVERIFY(w.isVisible());
     QVERIFY(w.ProgressWindow() == nullptr);
 }
@@ -225,6 +233,45 @@ void RunsTest::PreviewKeepsMainWindowAndList() {
     QVERIFY(w.ProgressWindow() == nullptr);
     QCOMPARE(f.cad->CallsStartingWith("Plot.DisplayPlotPreview").size(), std::size_t{1});
     QCOMPARE(w.List2->count(), 2);
+}
+
+void RunsTest::AnErrorBoxOverATopmostWindowStaysOnTopOfIt() {
+    QWidget progress;
+    progress.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    progress.show();
+    QWidget main;
+    struct Seen {
+        bool shown = false;
+        bool topmost = false;
+        QWidget* parent = nullptr;
+    };
+    // Closes the box the prompt shows (it waits for OK), noting how it stands.
+    const auto answer = [](Seen& seen) {
+        auto* timer = new QTimer;
+        QObject::connect(timer, &QTimer::timeout, timer, [timer, &seen] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                auto* box = qobject_cast<QMessageBox*>(widget);
+                if (box != nullptr && box->isVisible()) {
+                    seen = {true, box->windowFlags().testFlag(Qt::WindowStaysOnTopHint),
+                            box->parentWidget()};
+                    box->accept();
+                    timer->deleteLater();
+                    return;
+                }
+            }
+        });
+        timer->start(10);
+    };
+    Seen overProgress, overMain;
+    kw::ui::QtPrompts prompts;
+    answer(overProgress);
+    prompts.Error(&progress, QStringLiteral("操作不当或其它未知错误：53"));
+    answer(overMain);
+    prompts.Message(&main, QStringLiteral("Kestrelwick"), QStringLiteral("text"));
+    QVERIFY(overProgress.shown && overMain.shown);
+    QVERIFY(overProgress.topmost);
+    QVERIFY(overProgress.parent == &progress);
+    QVERIFY(!overMain.topmost);
 }
 
 QTEST_MAIN(RunsTest)

@@ -6,8 +6,9 @@
 
 namespace kw::test {
 
-void ScriptedPrompts::Error(QWidget*, const QString& text) {
+void ScriptedPrompts::Error(QWidget* parent, const QString& text) {
     errors.append(text);
+    errorOwners.push_back(parent);
 }
 
 void ScriptedPrompts::Message(QWidget*, const QString& caption, const QString& text) {

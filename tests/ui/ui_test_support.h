@@ -32,6 +32,7 @@ public:
     std::deque<std::optional<QStringList>> openAnswers;
     std::deque<std::optional<QString>> fileAnswers;
     QStringList errors;
+    std::vector<QWidget*> errorOwners; // the parent of each error box, in order
     QStringList messages; // "caption|text"
     QStringList openTitles;
     QStringList openFilters;
