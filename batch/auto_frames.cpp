@@ -9,6 +9,7 @@
 #include "batch/reading_order.h"
 #include "drawing/document.h"
 #include "drawing/extents.h"
+#include "sheets/sheets.h"
 
 namespace kw {
 namespace {
@@ -167,27 +168,43 @@ std::vector<Rectangle> Rectangles(const drawing::Document& document,
 // The standard sheet and scale a size is closest to, empty when none is near enough. The closest
 // wins: 4200 x 2970 is A3 at 1:10, not A1 at 1:5 (4205 x 2970).
 std::string SheetOf(double width, double height) {
-    const double shortSide = std::min(width, height);
-    const double longSide = std::max(width, height);
-    std::string best;
-    double bestError = 0.0;
-    for (const double scale : StandardScales()) {
-        for (const StandardSheet& sheet : StandardSheets()) {
-            const double error = std::max(std::fabs(shortSide / (sheet.widthMm * scale) - 1),
-                                          std::fabs(longSide / (sheet.heightMm * scale) - 1));
-            // Ties go to the first: 1:1 before the other scales, A4 1:1 before A2 1:2.
-            if (error > kSizeTolerance || (!best.empty() && error >= bestError)) {
-                continue;
-            }
-            bestError = error;
-            // Drawn at ten times the sheet's size, the frame is plotted at 1:10.
-            const std::string ratio = scale >= 1 ? "1:" + std::to_string(std::lround(scale))
-                                                 : std::to_string(std::lround(1 / scale)) + ":1";
-            best =
-                std::string(sheet.name) + (width > height ? " landscape " : " portrait ") + ratio;
+    const auto match = sheets::RecogniseSheet(width, height, std::nullopt, kSizeTolerance);
+    if (!match) {
+        return {};
+    }
+    return match->sheet.label + (width > height ? " landscape " : " portrait ") +
+           sheets::ScaleText(match->scaleDenominator);
+}
+
+bool IsInsert(const Entity& entity) {
+    return std::holds_alternative<drawing::InsertGeometry>(entity.geometry);
+}
+
+// Whether a block reference taken for a frame draws more than the frame's border: attributes,
+// or anything in its block but the rectangles of the border (a title block, the sheet's
+// content). Its definition is the sheet, so what it holds counts as what the frame holds.
+bool InsertHoldsMore(const drawing::Document& document, const Entity& entity) {
+    const auto& insert = std::get<drawing::InsertGeometry>(entity.geometry);
+    for (const Entity& attribute : insert.attributes) {
+        const auto* text = std::get_if<drawing::TextGeometry>(&attribute.geometry);
+        if (!attribute.invisible && text != nullptr && !text->text.empty()) {
+            return true;
         }
     }
-    return best;
+    const drawing::Block* block = document.FindBlock(insert.blockName);
+    if (block == nullptr) {
+        return false;
+    }
+    std::unordered_set<const Entity*> border;
+    for (const Rectangle& rectangle : Rectangles(document, block->entities)) {
+        for (const Entity* part : rectangle.parts) {
+            if (!IsInsert(*part)) {
+                border.insert(part);
+            }
+        }
+    }
+    return std::any_of(block->entities.begin(), block->entities.end(),
+                       [&](const Entity& e) { return !e.invisible && border.count(&e) == 0; });
 }
 
 bool Inside(const FrameExtent& inner, const FrameExtent& outer, double tolerance) {
@@ -205,21 +222,6 @@ double Area(const FrameExtent& f) {
 }
 
 } // namespace
-
-const std::vector<StandardSheet>& StandardSheets() {
-    static const std::vector<StandardSheet> sheets = {
-        {"A0", 841, 1189},  {"A1", 594, 841},    {"A2", 420, 594},    {"A3", 297, 420},
-        {"A4", 210, 297},   {"A3x3", 420, 891},  {"A3x4", 420, 1189}, {"A4x3", 297, 630},
-        {"A4x4", 297, 841}, {"A4x5", 297, 1051},
-    };
-    return sheets;
-}
-
-const std::vector<double>& StandardScales() {
-    static const std::vector<double> scales = {1,   2,   5,   10,   20,  25,  50,
-                                               100, 200, 500, 1000, 0.5, 0.2, 0.1};
-    return scales;
-}
 
 std::vector<FrameExtent> AutoFrames::FramesOf(const std::string& layout) const {
     std::vector<FrameExtent> frames;
@@ -329,7 +331,9 @@ AutoFrames FindAutoFrames(const drawing::Document& document, const OrderChoice& 
         }
         for (const std::size_t f : frames) {
             const FrameExtent& extent = candidates[f].extent;
+            const Entity& drawn = *rectangles[f].parts.front();
             const bool holdsSomething =
+                (IsInsert(drawn) && InsertHoldsMore(document, drawn)) ||
                 std::any_of(boxes.begin(), boxes.end(), [&](const auto& box) {
                     return !box.IsEmpty() && box.max.x > extent.xMin && box.min.x < extent.xMax &&
                            box.max.y > extent.yMin && box.min.y < extent.yMax;

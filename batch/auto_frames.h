@@ -11,18 +11,6 @@ namespace drawing {
 class Document;
 }
 
-// A standard sheet a frame may be drawn for, in millimetres (portrait: width < height).
-struct StandardSheet {
-    const char* name; // "A3", "A3x3"
-    double widthMm;
-    double heightMm;
-};
-// ISO 216 A0 to A4 and the lengthened A3 and A4 sheets of GB/T 14689.
-const std::vector<StandardSheet>& StandardSheets();
-
-// Drawing units per millimetre of paper that a frame may be drawn at: 1:1, enlarged, reduced.
-const std::vector<double>& StandardScales();
-
 // Why a candidate is no frame. Frame numbers are page numbers, from 1 over the whole drawing.
 enum class Rejection { None, NestedIn, DuplicateOf, NoStandardSize, Empty };
 
@@ -32,7 +20,7 @@ struct FrameCandidate {
     std::string layout; // "Model" or the paper layout's name
     std::string
         description;   // "LWPOLYLINE on layer 图框", "INSERT of block A3", "4 LINEs on layer 0"
-    std::string sheet; // "A3 1:1", empty when the size is none of the standard ones
+    std::string sheet; // "A3 landscape 1:1", empty when the size is none of the standard ones
     Rejection rejection = Rejection::None;
     int other = 0; // the frame it is nested in or a duplicate of
     int page = 0;  // its page when it is a frame

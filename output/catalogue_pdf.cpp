@@ -1,5 +1,6 @@
 #include "output/catalogue_pdf.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFont>
 #include <QFontMetricsF>
@@ -11,6 +12,7 @@
 #include <algorithm>
 
 #include "base/error.h"
+#include "render/pdf_text.h"
 
 namespace kw::output {
 namespace {
@@ -23,6 +25,28 @@ QString Q(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// Draws `text` in `box` as QPainter::drawText(box, flags, text) does for a single line aligned left
+// or centred across, at the top or centred down, clipped when it does not fit; through
+// render::DrawTextRun, so that the PDF's text reads back as drawn.
+void DrawInBox(QPainter& painter, const QRectF& box, int flags, const QString& text) {
+    const QFontMetricsF metrics(painter.font(), painter.device());
+    const double width = metrics.horizontalAdvance(text);
+    const double height = metrics.ascent() + metrics.descent();
+    const double x =
+        (flags & Qt::AlignHCenter) ? box.left() + (box.width() - width) / 2 : box.left();
+    const double top =
+        (flags & Qt::AlignVCenter) ? box.top() + (box.height() - height) / 2 : box.top();
+    const bool clip = !box.contains(QRectF(x, top, width, height));
+    if (clip) {
+        painter.save();
+        painter.setClipRect(box, Qt::IntersectClip);
+    }
+    render::DrawTextRun(painter, QPointF(x, top + metrics.ascent()), text);
+    if (clip) {
+        painter.restore();
+    }
+}
+
 } // namespace
 
 int WriteCataloguePdf(const std::string& path, const std::string& title,
@@ -32,12 +56,16 @@ int WriteCataloguePdf(const std::string& path, const std::string& title,
         throw Error(errors::kPathFileAccess, "cannot write the catalogue page " + path + ": " +
                                                  file.errorString().toStdString());
     }
-    QPdfWriter writer(&file);
+    // Made in memory, so that its text can be given its characters before the file has it.
+    QBuffer made;
+    made.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&made);
     writer.setResolution(600);
     writer.setTitle(Q(title));
     writer.setCreator(QStringLiteral("Kestrelwick"));
     writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(),
                                      QPageLayout::Millimeter));
+    render::PdfTextCapture text(&writer);
     QPainter painter;
     if (!painter.begin(&writer)) {
         throw Error(errors::kPathFileAccess, "cannot start the catalogue page " + path);
@@ -47,8 +75,8 @@ int WriteCataloguePdf(const std::string& path, const std::string& title,
     const double pageHeightMm = 297.0 - 2 * kMarginMm;
     QFont font(QStringLiteral("Noto Sans CJK SC"));
     font.setPointSizeF(9.0);
-    // Without shaping every glyph is the character's own, so a reader of the PDF gets the text
-    // back (a digit after a Latin letter otherwise comes out as a glyph with no character).
+    // Without shaping every glyph is the character's own (the CJK faces otherwise draw a digit
+    // after a Latin letter with a glyph of no character of its own).
     font.setKerning(false);
     font.setStyleStrategy(QFont::PreferNoShaping);
     QFont bold = font;
@@ -82,19 +110,20 @@ int WriteCataloguePdf(const std::string& path, const std::string& title,
     do {
         if (pages > 0) {
             writer.newPage();
+            text.NewPage();
         }
         ++pages;
         painter.setFont(heading);
-        painter.drawText(QRectF(at(kMarginMm), at(kMarginMm), at(pageWidthMm), at(kTitleMm)),
-                         Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("图纸目录"));
+        DrawInBox(painter, QRectF(at(kMarginMm), at(kMarginMm), at(pageWidthMm), at(kTitleMm)),
+                  Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("图纸目录"));
         double y = kMarginMm + kTitleMm;
         auto drawRow = [&](const std::vector<std::string>& row, const QFont& rowFont, bool rule) {
             painter.setFont(rowFont);
             double x = kMarginMm;
             for (std::size_t c = 0; c < columns; ++c) {
-                const QString text = c < row.size() ? Q(row[c]) : QString();
-                painter.drawText(QRectF(at(x + 1), at(y), at(widths[c] - 2), at(kRowMm)),
-                                 Qt::AlignLeft | Qt::AlignVCenter, text);
+                const QString cell = c < row.size() ? Q(row[c]) : QString();
+                DrawInBox(painter, QRectF(at(x + 1), at(y), at(widths[c] - 2), at(kRowMm)),
+                          Qt::AlignLeft | Qt::AlignVCenter, cell);
                 x += widths[c];
             }
             y += kRowMm;
@@ -111,6 +140,9 @@ int WriteCataloguePdf(const std::string& path, const std::string& title,
         }
     } while (next < table.size());
     painter.end();
+    std::string pdf = made.data().toStdString();
+    text.Apply(pdf); // should it fail, the page keeps Qt's own text maps
+    file.write(pdf.data(), static_cast<qint64>(pdf.size()));
     if (file.error() != QFileDevice::NoError || !file.flush()) {
         throw Error(errors::kPathFileAccess, "cannot write the catalogue page " + path);
     }

@@ -5,13 +5,14 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "base/error.h"
 #include "engine/plot_configuration.h"
 #include "output/catalogue_pdf.h"
 #include "output/catalogue_xlsx.h"
 #include "output/file_names.h"
 #include "output/pdf_merge.h"
-#include "output/sheets.h"
-#include "base/error.h"
+#include "sheets/papers.h"
+#include "sheets/sheets.h"
 
 namespace kw::output {
 namespace {
@@ -50,7 +51,7 @@ std::string Describe(const PageEntry& entry) {
 
 OutputRun::OutputRun(OutputSetup setup) : m_setup(std::move(setup)) {
     try {
-        m_forcedScale = ParseScale(m_setup.options.scale);
+        m_forcedScale = sheets::ParseScale(m_setup.options.scale);
     } catch (const std::invalid_argument& failure) {
         throw Error(errors::kInvalidCall, std::string("scale: ") + failure.what());
     }
@@ -86,7 +87,8 @@ void OutputRun::ConfigureFrame(CadLayout& layout, const FrameExtent& frame,
                                const PlotSettings& settings, int page) {
     const double width = frame.Width();
     const double height = frame.yMax - frame.yMin;
-    const std::optional<SheetMatch> match = RecogniseSheet(width, height, m_forcedScale);
+    const std::optional<sheets::SheetMatch> match =
+        sheets::RecogniseSheet(width, height, m_forcedScale);
 
     PageEntry entry;
     entry.drawing = m_drawingPath;
@@ -96,7 +98,7 @@ void OutputRun::ConfigureFrame(CadLayout& layout, const FrameExtent& frame,
     std::vector<double> scales;
     if (match) {
         entry.sheet = match->sheet.name;
-        entry.scale = ScaleText(match->scaleDenominator);
+        entry.scale = sheets::ScaleText(match->scaleDenominator);
         entry.a1Equivalents = match->sheet.A1Equivalents();
         scales = {match->scaleDenominator};
     } else if (m_forcedScale) {
@@ -104,7 +106,7 @@ void OutputRun::ConfigureFrame(CadLayout& layout, const FrameExtent& frame,
     } else {
         // Whatever the frame is, its title block is drawn at some scale of the series: the one
         // at which the most fields read, of the few nearest (ties to the nearer).
-        scales = NearestScales(width, height, 6);
+        scales = sheets::NearestScales(width, height, 6);
     }
     if (m_reader) {
         for (const double scale : scales) {
@@ -122,7 +124,8 @@ void OutputRun::ConfigureFrame(CadLayout& layout, const FrameExtent& frame,
     if (trueScale) {
         paperName = match->sheet.CanonicalName();
         if (!m_setup.deviceTakesAnySheet) {
-            const std::optional<PaperChoice> choice = ChoosePaper(m_devicePapers, match->sheet);
+            const std::optional<sheets::PaperChoice> choice =
+                sheets::ChoosePaper(m_devicePapers, match->sheet);
             if (!choice) {
                 trueScale = false;
                 entry.note = "打印机的图纸没有尺寸，按图框标准长度打印";
@@ -161,8 +164,9 @@ void OutputRun::ConfigureFrame(CadLayout& layout, const FrameExtent& frame,
             layout.PutCanonicalMediaName(m_setup.panelPaper); // an earlier frame changed it
         }
         kw::ConfigureFrame(layout, frame, settings);
-        if (const auto paper = PaperFromCanonicalName(m_setup.panelPaper); paper && !match) {
-            entry.a1Equivalents = paper->widthMm * paper->heightMm / (594.0 * 841.0);
+        if (const auto paper = sheets::PaperFromCanonicalName(m_setup.panelPaper);
+            paper && !match) {
+            entry.a1Equivalents = paper->widthMm * paper->heightMm / sheets::kA1AreaMm2;
         }
     }
 

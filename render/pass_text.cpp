@@ -2,6 +2,7 @@
 // fractions, background masks; TrueType faces and shape fonts.
 
 #include "render/detail/pass.h"
+#include "render/pdf_text.h"
 
 namespace kw::render::detail {
 
@@ -11,7 +12,7 @@ Pass::TextFrame Pass::Frame(const Document& d, const std::string& styleName, dou
 }
 
 void Pass::Glyphs(const TextFrame& frame, const QString& text, double x, double y,
-                  double widthFactor, double obliqueDeg, const Transform& local) {
+                  double widthFactor, double obliqueDeg, const Transform& local, bool searchOnly) {
     const QPointF o = Dev(local, {0, 0, 0});
     const QPointF ux = Dev(local, {1, 0, 0}) - o;
     const QPointF uy = Dev(local, {0, 1, 0}) - o;
@@ -24,7 +25,10 @@ void Pass::Glyphs(const TextFrame& frame, const QString& text, double x, double 
     m_painter.setTransform(glyphToLocal * localToDevice, true); // on top of the caller's
     m_painter.setFont(frame.font);
     m_painter.setPen(QPen(m_color));
-    m_painter.drawText(QPointF(0, 0), text);
+    if (searchOnly)
+        DrawSearchableText(m_painter, QPointF(0, 0), text);
+    else
+        DrawTextRun(m_painter, QPointF(0, 0), text);
     m_painter.restore();
 }
 
@@ -53,6 +57,13 @@ void Pass::ShapeGlyphs(const ShxTextFont& face, const TextFrame& frame, const QS
             cursor += frame.metrics.horizontalAdvance(one) * frame.scale * widthFactor;
             continue;
         }
+        // Strokes carry no character: it goes over them as invisible text as wide as the shape,
+        // so that the PDF's text is the drawing's.
+        const QString one = QString::fromUcs4(&c, 1);
+        const double trueTypeAdvance = frame.metrics.horizontalAdvance(one) * frame.scale;
+        if (trueTypeAdvance > 0.0)
+            Glyphs(frame, one, cursor, y, widthFactor * glyph->advance * height / trueTypeAdvance,
+                   obliqueDeg, local, true);
         for (const auto& stroke : glyph->strokes) {
             QPolygonF points;
             for (const ShxPoint& p : stroke)

@@ -1,6 +1,7 @@
 # The core layers build everywhere, the MinGW cross build included: no Qt, and Windows headers
 # only behind _WIN32 in the two files of text: code pages, and case and collation.
-file(GLOB_RECURSE sources "${SOURCE_DIR}/base/*" "${SOURCE_DIR}/settings/*" "${SOURCE_DIR}/engine/*" "${SOURCE_DIR}/batch/*")
+file(GLOB_RECURSE sources "${SOURCE_DIR}/base/*" "${SOURCE_DIR}/settings/*" "${SOURCE_DIR}/engine/*" "${SOURCE_DIR}/batch/*"
+     "${SOURCE_DIR}/sheets/*")
 # cad/ itself only: its backends (cad/builtin, cad/com) live in sub-folders of their own.
 file(GLOB cad_sources "${SOURCE_DIR}/cad/*.h" "${SOURCE_DIR}/cad/*.cpp")
 list(APPEND sources ${cad_sources})

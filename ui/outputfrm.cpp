@@ -10,7 +10,7 @@
 #include <stdexcept>
 
 #include "output/file_names.h"
-#include "output/sheets.h"
+#include "sheets/sheets.h"
 
 namespace kw::ui {
 namespace {
@@ -123,7 +123,7 @@ output::OutputOptions outputfrm::Options() const {
 QString outputfrm::Problem() const {
     const output::OutputOptions options = Options();
     try {
-        output::ParseScale(options.scale);
+        sheets::ParseScale(options.scale);
     } catch (const std::invalid_argument&) {
         return QStringLiteral("比例应为 auto 或 1:N");
     }

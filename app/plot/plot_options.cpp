@@ -8,9 +8,9 @@
 #include <set>
 #include <system_error>
 
-#include "output/catalogue.h"
-#include "output/sheets.h"
 #include "base/error.h"
+#include "output/catalogue.h"
+#include "sheets/sheets.h"
 
 namespace kw {
 namespace {
@@ -334,7 +334,7 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
         CheckPlotValues(s);
     }
     try {
-        output::ParseScale(options.output.scale);
+        sheets::ParseScale(options.output.scale);
     } catch (const std::invalid_argument& failure) {
         Fail(std::string("--scale: ") + failure.what());
     }

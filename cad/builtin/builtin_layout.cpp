@@ -2,9 +2,8 @@
 #include <sstream>
 
 #include "cad/builtin/builtin_objects.h"
-#include "cad/builtin/paper_sizes.h"
-#include "output/sheets.h"
 #include "render/plot_style_table.h"
+#include "sheets/papers.h"
 
 namespace kw::builtin {
 namespace {
@@ -64,8 +63,8 @@ public:
 
     void PutCanonicalMediaName(const std::string& paperName) override {
         auto& settings = Settings();
-        std::optional<PaperSize> paper;
-        for (const PaperSize& offered : m_state->App()->devices.Papers(settings.configName)) {
+        std::optional<sheets::Paper> paper;
+        for (const sheets::Paper& offered : m_state->App()->devices.Papers(settings.configName)) {
             if (Lower(offered.canonicalName) == Lower(paperName)) {
                 paper = offered;
             }
@@ -73,8 +72,8 @@ public:
         if (!paper && settings.configName == kPdfDevice) {
             // The PDF device makes a page of any size a name gives: a lengthened sheet of the
             // building standard, a custom sheet of the host's naming.
-            if (const auto sized = output::PaperFromCanonicalName(paperName)) {
-                paper = PaperSize{paperName, paperName, sized->widthMm, sized->heightMm};
+            if (const auto sized = sheets::PaperFromCanonicalName(paperName)) {
+                paper = sheets::Paper{paperName, paperName, sized->widthMm, sized->heightMm};
             }
         }
         if (!paper) {
@@ -154,7 +153,7 @@ public:
         const std::string& device =
             refreshed == m_state->refreshedDevice.end() ? current : refreshed->second;
         std::vector<std::string> names;
-        for (const PaperSize& paper : m_state->App()->devices.Papers(device)) {
+        for (const sheets::Paper& paper : m_state->App()->devices.Papers(device)) {
             names.push_back(paper.canonicalName);
         }
         return names;
@@ -171,7 +170,7 @@ public:
 
     std::string GetLocaleMediaName(const std::string& canonicalName) override {
         Settings();
-        const auto paper = FindPaper(canonicalName);
+        const auto paper = sheets::FindPaper(canonicalName);
         if (!paper) {
             Fail(builtin_errors::kInvalidArgument,
                  "GetLocaleMediaName: there is no paper \"" + canonicalName + "\"");

@@ -17,7 +17,7 @@ bool SameIgnoringCase(const std::string& a, const std::string& b) {
 }
 
 // Print systems round sheet sizes to whole points; a millimetre is close enough.
-bool SameSheet(const PaperSize& paper, const std::pair<double, double>& sheet) {
+bool SameSheet(const sheets::Paper& paper, const std::pair<double, double>& sheet) {
     auto near = [](double a, double b) { return std::abs(a - b) <= 1.0; };
     return (near(paper.widthMm, sheet.first) && near(paper.heightMm, sheet.second)) ||
            (near(paper.widthMm, sheet.second) && near(paper.heightMm, sheet.first));
@@ -150,21 +150,21 @@ bool DeviceCatalog::HasDevice(const std::string& name) {
                        [&](const SystemPrinter& p) { return p.name == name; });
 }
 
-std::vector<PaperSize> DeviceCatalog::Papers(const std::string& deviceName) {
+std::vector<sheets::Paper> DeviceCatalog::Papers(const std::string& deviceName) {
     const auto& printers = Printers();
     const auto printer = std::find_if(printers.begin(), printers.end(),
                                       [&](const SystemPrinter& p) { return p.name == deviceName; });
     if (printer == printers.end() || printer->sheetsMm.empty()) {
-        return AllPapers();
+        return sheets::AllPapers();
     }
-    std::vector<PaperSize> papers;
-    for (const PaperSize& paper : AllPapers()) {
+    std::vector<sheets::Paper> papers;
+    for (const sheets::Paper& paper : sheets::AllPapers()) {
         if (std::any_of(printer->sheetsMm.begin(), printer->sheetsMm.end(),
                         [&](const auto& sheet) { return SameSheet(paper, sheet); })) {
             papers.push_back(paper);
         }
     }
-    return papers.empty() ? AllPapers() : papers;
+    return papers.empty() ? sheets::AllPapers() : papers;
 }
 
 } // namespace kw::builtin

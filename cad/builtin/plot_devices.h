@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cad/builtin/paper_sizes.h"
+#include "sheets/papers.h"
 
 namespace kw::builtin {
 
@@ -67,7 +67,7 @@ public:
     // The papers a device takes, landscape and portrait of each; every paper for the PDF device
     // and for a device that names no sheets or none of ours. An unknown device has the PDF
     // device's papers, so that a drawing from another machine still shows a paper list.
-    std::vector<PaperSize> Papers(const std::string& deviceName);
+    std::vector<sheets::Paper> Papers(const std::string& deviceName);
 
 private:
     const std::vector<SystemPrinter>& Printers();

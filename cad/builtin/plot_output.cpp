@@ -1,5 +1,6 @@
 #include "cad/builtin/plot_output.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QPageLayout>
@@ -20,6 +21,7 @@
 
 #include "base/paths.h"
 #include "cad/builtin/builtin_objects.h"
+#include "render/pdf_text.h"
 
 namespace kw::builtin {
 namespace {
@@ -69,18 +71,26 @@ std::string PdfFileName(const std::string& stem, int number) {
 
 void PaintPdf(QFileDevice& file, const std::string& where, SheetMm sheet, const std::string& title,
               const PagePainter& paint) {
+    // Made in memory, so that its text can be given its characters before the file has it.
+    QBuffer made;
+    made.open(QIODevice::WriteOnly);
     {
-        QPdfWriter writer(&file);
+        QPdfWriter writer(&made);
         writer.setResolution(1200);
         writer.setTitle(Q(title));
         writer.setCreator(QStringLiteral("Kestrelwick"));
         writer.setPageLayout(PageLayout(sheet));
+        const render::PdfTextCapture text(&writer);
         QPainter painter;
         if (!painter.begin(&writer)) {
             Fail(device_errors::kWriteFault, "cannot start a PDF page in " + where);
         }
         paint(painter, writer.resolution() / kMmPerInch);
         painter.end();
+        std::string pdf = made.data().toStdString();
+        // Should the file not read as written, it keeps Qt's own text maps: the page is the same.
+        text.Apply(pdf);
+        file.write(pdf.data(), static_cast<qint64>(pdf.size()));
     }
     // QPdfWriter does not report failed writes; the file does.
     if (file.error() != QFileDevice::NoError || !file.flush()) {

@@ -334,8 +334,9 @@ private:
 
     // Draws `text` with its baseline origin at local (x, y) of a text frame whose local
     // coordinates `local` maps to the drawing (x along the text, y up, drawing units).
+    // `searchOnly`: no ink, only the characters, for text a PDF draws otherwise.
     void Glyphs(const TextFrame& frame, const QString& text, double x, double y, double widthFactor,
-                double obliqueDeg, const Transform& local);
+                double obliqueDeg, const Transform& local, bool searchOnly = false);
 
     // --- shape-font text ----------------------------------------------------------------------
 

@@ -45,13 +45,57 @@ public:
               << y << "\n40\n5\n1\nPLAN\n";
         return *this;
     }
+    // A block of a sheet `w` × `h`: its border and an inner one, and, with `titleBlock`, the cells,
+    // a label and the attributes 图号 and 图名 of a title block in its lower right corner.
+    DxfText& SheetBlock(const char* name, double w, double h, bool titleBlock) {
+        DxfText block;
+        block.Rectangle(0, 0, w, h).Rectangle(w / 40, h / 60, w * 0.96, h * 0.96);
+        if (titleBlock) {
+            const double x = w - 18000, y = h / 60;
+            block.Line(x, y, x, y + 5600).Line(x, y + 5600, w * 0.985, y + 5600);
+            block.Line(x, y + 2800, w * 0.985, y + 2800).Content(x + 500, y + 500);
+            for (const char* tag : {"图号", "图名"}) {
+                block.m_out << "0\nATTDEF\n8\n0\n10\n"
+                            << x + 5000 << "\n20\n"
+                            << y + 500 << "\n40\n350\n1\n\n3\n"
+                            << tag << "\n2\n"
+                            << tag << "\n70\n0\n";
+            }
+        }
+        m_blocks << "0\nBLOCK\n8\n0\n2\n"
+                 << name << "\n70\n2\n10\n0\n20\n0\n"
+                 << block.m_out.str() << "0\nENDBLK\n8\n0\n";
+        return *this;
+    }
+    // A reference of a block at (x, y), with attributes when `number` is given.
+    DxfText& Insert(const char* name, double x, double y, const char* number = nullptr) {
+        m_out << "0\nINSERT\n8\n0\n"
+              << (number ? "66\n1\n" : "") << "2\n"
+              << name << "\n10\n"
+              << x << "\n20\n"
+              << y << "\n";
+        if (number) {
+            for (const auto& [tag, value] : {std::pair{"图号", number}, {"图名", "总平面图"}}) {
+                m_out << "0\nATTRIB\n8\n0\n10\n"
+                      << x + 100 << "\n20\n"
+                      << y + 100 << "\n40\n350\n1\n"
+                      << value << "\n2\n"
+                      << tag << "\n70\n0\n";
+            }
+            m_out << "0\nSEQEND\n8\n0\n";
+        }
+        return *this;
+    }
     drawing::Document Load() const {
-        return drawing::LoadDrawingFromBytes(
-            "0\nSECTION\n2\nENTITIES\n" + m_out.str() + "0\nENDSEC\n0\nEOF\n", "auto.dxf");
+        return drawing::LoadDrawingFromBytes("0\nSECTION\n2\nBLOCKS\n" + m_blocks.str() +
+                                                 "0\nENDSEC\n0\nSECTION\n2\nENTITIES\n" +
+                                                 m_out.str() + "0\nENDSEC\n0\nEOF\n",
+                                             "auto.dxf");
     }
 
 private:
     std::ostringstream m_out;
+    std::ostringstream m_blocks;
 };
 
 // A sheet with the cases a drafting office meets: two staggered rows of A3 and A4 frames, one
@@ -126,6 +170,41 @@ TEST(AutoFrames, ASheetDrawnAFewMillimetresShortStillCountsAndAnInnerBorderDoesN
               (std::vector<std::string>{
                   "Model 0,0 page 1 A4 landscape 1:1", "Model 1000,0 page 2 A3 landscape 1:1",
                   "Model 400,0 no standard size", "Model 1005,5 nested in frame 2"}));
+}
+
+// Standard sheets at 1:100 as an office draws them, in one row: each as a block whose
+// definition holds the sheet, or each as a polyline with its title block beside it.
+TEST(AutoFrames, SheetsAtOneToAHundredAsBlocksOrPolylinesAreEveryOneAFrame) {
+    struct Size {
+        const char* block;
+        double w, h;
+        const char* sheet;
+    };
+    const Size sizes[] = {{"A3", 42000, 29700, "A3 landscape 1:100"},
+                          {"A1", 84100, 59400, "A1 landscape 1:100"},
+                          {"A1L", 105100, 59400, "A1x1.25 landscape 1:100"},
+                          {"A2P", 42000, 59400, "A2 portrait 1:100"}};
+    DxfText blocks, polylines;
+    std::vector<std::string> expected;
+    double x = 0;
+    int page = 0;
+    for (const Size& size : sizes) {
+        blocks.SheetBlock(size.block, size.w, size.h, true).Insert(size.block, x, 0, "S-01");
+        polylines.Rectangle(x, 0, size.w, size.h).Content(x + size.w - 10000, 1000);
+        expected.push_back("Model " + std::to_string(static_cast<int>(x)) + ",0 page " +
+                           std::to_string(++page) + " " + size.sheet);
+        x += size.w + 5000;
+    }
+    EXPECT_EQ(Described(FindAutoFrames(blocks.Load(), {})), expected);
+    EXPECT_EQ(Described(FindAutoFrames(polylines.Load(), {})), expected);
+
+    // A block of nothing but its borders is an empty frame; with its title block only, a sheet.
+    DxfText bare;
+    bare.SheetBlock("BARE", 42000, 29700, false).Insert("BARE", 0, 0);
+    bare.SheetBlock("TITLED", 42000, 29700, true).Insert("TITLED", 50000, 0);
+    EXPECT_EQ(
+        Described(FindAutoFrames(bare.Load(), {})),
+        (std::vector<std::string>{"Model 50000,0 page 1 A3 landscape 1:100", "Model 0,0 empty"}));
 }
 
 TEST(AutoFrames, OnlyClosedStraightRectanglesCount) {

@@ -4,24 +4,24 @@
 #include <random>
 #include <set>
 
-#include "cad/builtin/paper_sizes.h"
+#include "base/error.h"
 #include "cad/builtin/plot_devices.h"
 #include "cad/builtin/plot_preview.h"
 #include "render/plot_style_table.h"
-#include "base/error.h"
+#include "sheets/papers.h"
 #include "style_table_files.h"
 
 namespace kw::builtin {
 namespace {
 
 TEST(Papers, EverySheetInBothOrientationsUnderUniqueNames) {
-    const auto& papers = AllPapers();
+    const auto& papers = sheets::AllPapers();
     std::set<std::string> canonical, display;
-    for (const PaperSize& paper : papers) {
+    for (const sheets::Paper& paper : papers) {
         EXPECT_TRUE(canonical.insert(paper.canonicalName).second) << paper.canonicalName;
         EXPECT_TRUE(display.insert(paper.displayName).second) << paper.displayName;
         // The other orientation is there too, with the sides swapped.
-        const bool turned = std::any_of(papers.begin(), papers.end(), [&](const PaperSize& p) {
+        const bool turned = std::any_of(papers.begin(), papers.end(), [&](const sheets::Paper& p) {
             return p.widthMm == paper.heightMm && p.heightMm == paper.widthMm &&
                    p.IsPortrait() != paper.IsPortrait();
         });
@@ -35,19 +35,19 @@ TEST(Papers, EverySheetInBothOrientationsUnderUniqueNames) {
 }
 
 TEST(Papers, ChineseDisplayNamesAndSizesInMillimetres) {
-    const auto a3x3 = FindPaper("gb_a3x3_(891.00_x_420.00_mm)"); // letter case ignored
+    const auto a3x3 = sheets::FindPaper("gb_a3x3_(891.00_x_420.00_mm)"); // letter case ignored
     ASSERT_TRUE(a3x3);
     EXPECT_EQ(a3x3->displayName, "加长 A3×3 横向 (891.00 x 420.00 毫米)");
     EXPECT_DOUBLE_EQ(a3x3->widthMm, 891.0);
     EXPECT_DOUBLE_EQ(a3x3->heightMm, 420.0);
 
-    const auto ansiA = FindPaper("ANSI_A_(8.50_x_11.00_Inches)");
+    const auto ansiA = sheets::FindPaper("ANSI_A_(8.50_x_11.00_Inches)");
     ASSERT_TRUE(ansiA);
     EXPECT_EQ(ansiA->displayName, "ANSI A 纵向 (8.50 x 11.00 英寸)");
     EXPECT_DOUBLE_EQ(ansiA->widthMm, 215.9);
     EXPECT_DOUBLE_EQ(ansiA->heightMm, 279.4);
 
-    EXPECT_FALSE(FindPaper("ISO_A4"));
+    EXPECT_FALSE(sheets::FindPaper("ISO_A4"));
 }
 
 TEST(StyleTables, OfferTheCommonTablesOfBothKinds) {
@@ -153,7 +153,7 @@ TEST(DeviceCatalog, PrinterOffersTheSheetsItTakesInBothOrientations) {
         };
     });
     std::vector<std::string> names;
-    for (const PaperSize& paper : catalog.Papers("A4 printer")) {
+    for (const sheets::Paper& paper : catalog.Papers("A4 printer")) {
         names.push_back(paper.canonicalName);
     }
     EXPECT_EQ(names, (std::vector<std::string>{
@@ -161,10 +161,10 @@ TEST(DeviceCatalog, PrinterOffersTheSheetsItTakesInBothOrientations) {
                          "ANSI_A_(11.00_x_8.50_Inches)", "ANSI_A_(8.50_x_11.00_Inches)"}));
     // Without sheets of ours the printer still gets a list to choose from, as does a device
     // that a drawing names from another machine.
-    EXPECT_EQ(catalog.Papers("Any sheet").size(), AllPapers().size());
-    EXPECT_EQ(catalog.Papers("Odd sheets").size(), AllPapers().size());
-    EXPECT_EQ(catalog.Papers("Gone printer").size(), AllPapers().size());
-    EXPECT_EQ(catalog.Papers(kPdfDevice).size(), AllPapers().size());
+    EXPECT_EQ(catalog.Papers("Any sheet").size(), sheets::AllPapers().size());
+    EXPECT_EQ(catalog.Papers("Odd sheets").size(), sheets::AllPapers().size());
+    EXPECT_EQ(catalog.Papers("Gone printer").size(), sheets::AllPapers().size());
+    EXPECT_EQ(catalog.Papers(kPdfDevice).size(), sheets::AllPapers().size());
 }
 
 } // namespace

@@ -5,8 +5,12 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <sstream>
 
+#include "drawing/dxf_io.h"
+#include "drawing/text.h"
+#include "render/text_content.h"
 #include "tests/builtin/command_runner.h"
 #include "tests/support/temp_folder.h"
 
@@ -58,6 +62,57 @@ int PdfPages(const fs::path& pdf) {
     return at == std::string::npos ? -1 : std::stoi(info.substr(at + 6));
 }
 
+// The code points of UTF-8 text but white space, each with its count.
+std::map<char32_t, int> Characters(const std::string& utf8) {
+    std::map<char32_t, int> counts;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        const int length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        char32_t code = length == 1 ? c : c & (0x3F >> (length - 1));
+        for (int k = 1; k < length && i + k < utf8.size(); ++k)
+            code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        i += length;
+        if (code > U' ' && code != 0x3000)
+            ++counts[code];
+    }
+    return counts;
+}
+
+// The text of every TEXT, MTEXT and visible attribute of the drawing's current layout whose
+// insertion point lies in the extent "xMin yMin xMax yMax" at the end of a listed frame's line.
+std::string FrameTexts(const kw::drawing::Document& document, const std::string& listedLine) {
+    std::istringstream in(listedLine);
+    std::vector<std::string> words;
+    for (std::string word; in >> word;)
+        words.push_back(word);
+    const std::size_t n = words.size();
+    const double xMin = std::stod(words.at(n - 4)), yMin = std::stod(words.at(n - 3));
+    const double xMax = std::stod(words.at(n - 2)), yMax = std::stod(words.at(n - 1));
+    auto inside = [&](const kw::drawing::Vec3& p) {
+        return p.x >= xMin && p.x <= xMax && p.y >= yMin && p.y <= yMax;
+    };
+    std::string texts;
+    auto addText = [&](const kw::drawing::Entity& entity) {
+        if (entity.invisible)
+            return;
+        if (const auto* text = std::get_if<kw::drawing::TextGeometry>(&entity.geometry)) {
+            if (inside(text->insertion) && (text->attributeFlags & 1) == 0)
+                texts += kw::render::PlainText(text->text) + "\n";
+        } else if (const auto* mtext = std::get_if<kw::drawing::MTextGeometry>(&entity.geometry)) {
+            if (inside(mtext->insertion))
+                for (const std::string& line : kw::render::MTextLines(mtext->text))
+                    texts += line + "\n";
+        }
+    };
+    for (const kw::drawing::Entity& entity : document.LayoutEntities(document.ActiveLayout())) {
+        addText(entity);
+        if (const auto* insert = std::get_if<kw::drawing::InsertGeometry>(&entity.geometry))
+            for (const kw::drawing::Entity& attribute : insert->attributes)
+                addText(attribute);
+    }
+    return texts;
+}
+
 // Every frame fixture plots a one-page PDF per frame it lists, in the listed order: the sheets
 // of frames_two_rows are titled 第1张 … 第6张 bottom row first, and plot top row first.
 TEST(PlotCommandPlot, EveryFrameFixturePlotsAPagePerListedFrameInTheListedOrder) {
@@ -95,6 +150,30 @@ TEST(PlotCommandPlot, EveryFrameFixturePlotsAPagePerListedFrameInTheListedOrder)
             std::snprintf(name, sizeof name, "-%03zu.pdf", page);
             const fs::path pdf = output / (drawing.stem().string() + name);
             EXPECT_EQ(PdfPages(pdf), 1) << pdf;
+        }
+        // The page's text is the frame's: every character of its texts comes back from the PDF
+        // (none lost, none turned into a look-alike such as a CJK radical). Each frame on its
+        // own sheet, so that all of it is on the page.
+        const fs::path sheets = fs::path(folder.Path()) / "sheets";
+        const auto onSheets = RunCommand(folder, std::string(options) + "--paper auto --output " +
+                                                     Quoted(sheets) + " " + Quoted(drawing));
+        const std::vector<std::string> files = WrittenFiles(onSheets.out);
+        ASSERT_EQ(files.size(), frames) << onSheets.out;
+        const kw::drawing::Document document = kw::drawing::LoadDrawing(drawing.string());
+        for (std::size_t page = 1; page <= frames; ++page) {
+            const std::string& file = files[page - 1];
+            const std::string texts = FrameTexts(document, Lines(listed.out).at(page - 1));
+            const std::string pageText =
+                RunShell("pdftotext " + Quoted(file.substr(0, file.find('\t'))) + " -").out;
+            const std::map<char32_t, int> onPage = Characters(pageText);
+            for (const auto& [character, count] : Characters(texts)) {
+                const auto found = onPage.find(character);
+                EXPECT_TRUE(found != onPage.end() && found->second >= count)
+                    << "page " << page << ": U+" << std::hex << static_cast<unsigned>(character)
+                    << std::dec << " " << count << " times in\n"
+                    << texts << "the PDF's text:\n"
+                    << pageText;
+            }
         }
         if (std::string(fixture).rfind("frames_two_rows", 0) == 0) {
             // Sheet 2 is a portrait frame: scaled by its width onto the A3 sheet, its top with

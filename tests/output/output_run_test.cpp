@@ -150,9 +150,9 @@ TEST(OutputRun, EveryFrameOnItsOwnSheetAtTrueScaleMergedWithBookmarksAndCatalogu
     EXPECT_FALSE(fs::exists(run.Plot(".图纸目录.pdf"))); // the catalogue page's file is gone
     // The catalogue is the merged PDF's first page; the frames' pages follow it.
     const auto first = RunShell("pdftotext -f 1 -l 1 " + Quoted(merged) + " -").out;
-    // (Qt names some CJK glyphs by their Kangxi radical in the PDF's text map: 目 reads back as
-    // ⽬, so the texts checked avoid those characters.)
-    for (const char* text : {"图纸", "S-01_总平", "S-05", "A1×1¼", "1:100", "共计", "3.25"}) {
+    // Every character as it is, none as a look-alike (目 as the radical ⽬, 一 as ⼀).
+    for (const char* text : {"图纸目录", "S-01_总平面图", "S-02_一层平面图", "S-05", "A1×1¼",
+                             "1:100", "共计", "3.25"}) {
         EXPECT_NE(first.find(text), std::string::npos) << text << " not in\n" << first;
     }
     // The page files stay beside it: the run log names them.

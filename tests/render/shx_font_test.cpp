@@ -3,19 +3,25 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QImage>
+#include <QPageLayout>
 #include <QPainter>
+#include <QPdfWriter>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "drawing/extents.h"
+#include "render/pdf_text.h"
 #include "render/render.h"
 #include "render/shx_font.h"
 #include "test_support.h"
@@ -452,6 +458,106 @@ TEST_F(FontLibraryTest, TextInAShapeFontStyleIsDrawnFromItsStrokesOnThePage) {
 
     const auto warnings = renderer.Warnings();
     EXPECT_EQ(std::count(warnings.begin(), warnings.end(), "font not found: lost.shx"), 1);
+}
+
+// The page of PlotA4 as a PDF file, its text given its characters when `capture`.
+std::string PlotA4Pdf(const Renderer& renderer, bool capture, bool* applied = nullptr) {
+    drawing::LayoutPlotSettings settings;
+    settings.paperWidthMm = 297;
+    settings.paperHeightMm = 210;
+    settings.paperUnits = 1;
+    settings.windowMaxX = 200;
+    settings.windowMaxY = 100;
+    settings.customScalePaper = 1;
+    settings.customScaleDrawing = 1;
+    QBuffer made;
+    made.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&made);
+    writer.setResolution(600);
+    writer.setPageLayout(QPageLayout(QPageSize(QSizeF(297, 210), QPageSize::Millimeter),
+                                     QPageLayout::Portrait, QMarginsF(), QPageLayout::Millimeter));
+    std::optional<PdfTextCapture> text;
+    if (capture)
+        text.emplace(&writer);
+    {
+        QPainter painter(&writer);
+        renderer.PaintPage(painter, 0, PlacePage(settings), 600 / 25.4, {});
+    }
+    std::string pdf = made.data().toStdString();
+    if (text) {
+        const bool done = text->Apply(pdf);
+        if (applied)
+            *applied = done;
+    }
+    return pdf;
+}
+
+// Runs a poppler tool on the PDF bytes: "pdftotext F -", "pdftoppm -r 50 -gray F".
+std::string Poppler(const std::string& pdf, const std::string& tool, const std::string& tail,
+                    const std::filesystem::path& folder) {
+    const auto file = folder / "page.pdf";
+    std::ofstream(file, std::ios::binary) << pdf;
+    std::string out;
+    if (FILE* pipe = popen((tool + " '" + file.string() + "' " + tail).c_str(), "r")) {
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            out.append(buffer, n);
+        pclose(pipe);
+    }
+    return out;
+}
+
+// The PDF's text is the drawing's: TrueType text whose glyphs Qt's writer would map back to
+// look-alikes (角 to the radical ⻆, 毛 to ⽑) or to nothing (a digit after a Latin letter), and
+// text drawn from shape-font strokes, which gets its characters as invisible text. The ink is
+// the same as without.
+TEST_F(FontLibraryTest, APdfPageGivesBackTheCharactersOfItsTextAndKeepsItsInk) {
+    using drawing::test::T;
+    drawing::Document document = drawing::test::FromTags(
+        T(0, "TEXT") + T(8, "0") + T(10, 10.0) + T(20, 70.0) + T(30, 0.0) + T(40, 5.0) +
+        T(1, "\\U+672A\\U+6CE8\\U+5706\\U+89D2R2\\U+3002 Rev. 2 DL3DL \\U+6BDB\\U+523A") +
+        T(0, "MTEXT") + T(8, "0") + T(10, 10.0) + T(20, 50.0) + T(30, 0.0) + T(40, 5.0) +
+        T(1, "A1\\P\\U+56FE\\U+53F7 X-20") + T(0, "TEXT") + T(8, "0") + T(7, "GB") + T(10, 10.0) +
+        T(20, 20.0) + T(30, 0.0) + T(40, 16.0) + T(1, "\\U+4E2DA"));
+    drawing::TextStyle gb;
+    gb.name = "GB";
+    gb.fontFile = "gbenor.shx";
+    gb.bigFontFile = "gbcbig.shx";
+    document.textStyles.push_back(gb);
+    document.RebuildIndexes();
+    Renderer renderer(document,
+                      std::make_shared<FontLibrary>(std::vector<std::string>{m_folder.string()}));
+
+    bool applied = false;
+    const std::string captured = PlotA4Pdf(renderer, true, &applied);
+    EXPECT_TRUE(applied);
+    std::string text = Poppler(captured, "pdftotext", "-", m_folder);
+    text.erase(std::remove(text.begin(), text.end(), '\n'), text.end());
+    for (const char* expected :
+         {"未注圆角R2。", "Rev. 2", "DL3DL", "毛刺", "A1", "图号", "X-20", "中A"})
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << " in " << text;
+    EXPECT_EQ(text.find("⻆"), std::string::npos);
+
+    const std::string plain = PlotA4Pdf(renderer, false);
+    const std::string inkCaptured = Poppler(captured, "pdftoppm", "-r 100 -gray", m_folder);
+    const std::string inkPlain = Poppler(plain, "pdftoppm", "-r 100 -gray", m_folder);
+    EXPECT_GT(inkPlain.size(), 1000u);
+    EXPECT_TRUE(inkCaptured == inkPlain);
+
+    // A file whose text objects are not those noted is left as it is.
+    QBuffer other;
+    other.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&other);
+    PdfTextCapture capture(&writer);
+    {
+        QPainter painter(&writer);
+        DrawTextRun(painter, QPointF(100, 100), QStringLiteral("R2"));
+    }
+    capture.Add({QStringLiteral("x"), 1, false});
+    std::string pdf = other.data().toStdString();
+    const std::string before = pdf;
+    EXPECT_FALSE(capture.Apply(pdf));
+    EXPECT_EQ(pdf, before);
 }
 
 TEST_F(FontLibraryTest, ALinetypeDrawsShapesFromItsShapeFileAlongTheLine) {

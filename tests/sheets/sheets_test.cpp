@@ -2,9 +2,10 @@
 
 #include <stdexcept>
 
-#include "output/sheets.h"
+#include "sheets/papers.h"
+#include "sheets/sheets.h"
 
-namespace kw::output {
+namespace kw::sheets {
 namespace {
 
 TEST(RecogniseSheet, FindsTheSheetAndScaleOfEveryFrameOfTheMeasuredDrawing) {
@@ -76,20 +77,20 @@ TEST(ChoosePaper, TheSheetItselfElseTheSmallestThatHoldsItUprightElseTheLargestS
         "Letter_(8.50_x_11.00_Inches)",
         "No size at all",
     };
-    Sheet a3{"A3", "A3", 420, 297};
+    Sheet a3{"A3", "A3", "ISO", 420, 297};
     auto choice = ChoosePaper(printer, a3);
     ASSERT_TRUE(choice);
     EXPECT_EQ(choice->paper.canonicalName, "ISO_A3_(297.00_x_420.00_MM)");
     EXPECT_TRUE(choice->exact);
     EXPECT_TRUE(choice->turned); // the printer has A3 portrait only
 
-    Sheet a3x3{"A3×3", "A3x3", 420, 891};
+    Sheet a3x3{"A3×3", "A3x3", "GB", 420, 891};
     choice = ChoosePaper(printer, a3x3);
     EXPECT_EQ(choice->paper.canonicalName, "ISO_A2_(420.00_x_594.00_MM)");
     EXPECT_FALSE(choice->turned);
     EXPECT_NEAR(choice->fitFactor, 594.0 / 891.0, 1e-9);
 
-    Sheet small{"A5", "A5", 148, 210};
+    Sheet small{"A5", "A5", "ISO", 148, 210};
     choice = ChoosePaper(printer, small);
     EXPECT_EQ(choice->paper.canonicalName, "Letter_(8.50_x_11.00_Inches)"); // smaller than A4
     EXPECT_FALSE(choice->exact);
@@ -100,5 +101,26 @@ TEST(ChoosePaper, TheSheetItselfElseTheSmallestThatHoldsItUprightElseTheLargestS
     EXPECT_FALSE(ChoosePaper({"No size at all"}, a3));
 }
 
+TEST(Sheets, EverySheetIsRecognisedAsItselfAndIsAPaperUnderItsCanonicalName) {
+    for (const Sheet& sheet : StandardSheets()) {
+        for (const Sheet& drawn : {sheet, sheet.Turned()}) {
+            const auto match = RecogniseSheet(drawn.widthMm * 100, drawn.heightMm * 100, 100.0);
+            ASSERT_TRUE(match) << drawn.name;
+            EXPECT_EQ(match->sheet.name, drawn.name);
+            EXPECT_EQ(match->sheet.widthMm, drawn.widthMm) << drawn.name;
+            EXPECT_EQ(match->scaleDenominator, 100) << drawn.name;
+            const auto paper = FindPaper(drawn.CanonicalName());
+            ASSERT_TRUE(paper) << drawn.CanonicalName();
+            EXPECT_EQ(paper->widthMm, drawn.widthMm);
+            EXPECT_EQ(paper->heightMm, drawn.heightMm);
+        }
+    }
+    const auto quarterLonger = FindPaper("GB_A1x1.25_(594.00_x_1051.00_MM)");
+    ASSERT_TRUE(quarterLonger);
+    EXPECT_EQ(quarterLonger->displayName, "加长 A1×1¼ 纵向 (594.00 x 1051.00 毫米)");
+    EXPECT_EQ(PaperFromCanonicalName("ANSI_B_(17.00_x_11.00_Inches)")->displayName,
+              "ANSI B 横向 (17.00 x 11.00 英寸)");
+}
+
 } // namespace
-} // namespace kw::output
+} // namespace kw::sheets

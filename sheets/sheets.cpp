@@ -1,4 +1,4 @@
-#include "output/sheets.h"
+#include "sheets/sheets.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,25 +6,22 @@
 #include <regex>
 #include <stdexcept>
 
-namespace kw::output {
+namespace kw::sheets {
 namespace {
 
-constexpr double kA1AreaMm2 = 594.0 * 841.0;
 constexpr double kMmPerInch = 25.4;
 
 // A base sheet, portrait: short side, long side.
 struct Base {
-    const char* family;
     const char* name;
     double shortMm;
     double longMm;
 };
 
 constexpr Base kBases[] = {
-    {"ISO", "A0", 841, 1189}, {"ISO", "A1", 594, 841}, {"ISO", "A2", 420, 594},
-    {"ISO", "A3", 297, 420},  {"ISO", "A4", 210, 297}, {"ISO", "B0", 1000, 1414},
-    {"ISO", "B1", 707, 1000}, {"ISO", "B2", 500, 707}, {"ISO", "B3", 353, 500},
-    {"ISO", "B4", 250, 353},  {"ISO", "B5", 176, 250},
+    {"A0", 841, 1189}, {"A1", 594, 841},   {"A2", 420, 594},  {"A3", 297, 420},
+    {"A4", 210, 297},  {"B0", 1000, 1414}, {"B1", 707, 1000}, {"B2", 500, 707},
+    {"B3", 353, 500},  {"B4", 250, 353},   {"B5", 176, 250},
 };
 
 // Mechanical drafting: the short side of a larger base sheet kept, the long side a multiple of
@@ -80,12 +77,12 @@ std::string Decimal(double value) {
 std::vector<Sheet> BuildSheets() {
     std::vector<Sheet> sheets;
     for (const Base& base : kBases) {
-        sheets.push_back({base.name, base.name, base.longMm, base.shortMm});
+        sheets.push_back({base.name, base.name, "ISO", base.longMm, base.shortMm});
     }
     for (const Lengthened& row : kMechanical) {
         const std::string times = std::to_string(row.times);
         sheets.push_back({std::string(row.base) + "×" + times, std::string(row.base) + "x" + times,
-                          row.longMm, row.shortMm});
+                          "GB", row.longMm, row.shortMm});
     }
     for (const BuildingRow& row : kBuilding) {
         // Many building sizes are mechanical ones too (A3×2 is A4×4, 297 × 841): such a sheet
@@ -97,8 +94,8 @@ std::vector<Sheet> BuildSheets() {
             continue;
         }
         sheets.push_back({std::string(row.base) + "×" + Eighths(row.eighths),
-                          std::string(row.base) + "x" + Decimal(row.eighths / 8.0), row.longMm,
-                          row.shortMm});
+                          std::string(row.base) + "x" + Decimal(row.eighths / 8.0), "GB",
+                          row.longMm, row.shortMm});
     }
     return sheets;
 }
@@ -107,16 +104,19 @@ double RelativeDifference(double measured, double expected) {
     return std::abs(measured - expected) / expected;
 }
 
-bool SameMm(double a, double b) {
-    return std::abs(a - b) <= 0.5;
-}
-
 } // namespace
 
+Sheet Sheet::Turned() const {
+    Sheet turned = *this;
+    std::swap(turned.widthMm, turned.heightMm);
+    return turned;
+}
+
 std::string Sheet::CanonicalName() const {
-    const std::string family = label.find('x') == std::string::npos ? "ISO" : "GB";
+    const double unit = inches ? kMmPerInch : 1.0;
     char dims[64];
-    std::snprintf(dims, sizeof dims, "(%.2f_x_%.2f_MM)", widthMm, heightMm);
+    std::snprintf(dims, sizeof dims, "(%.2f_x_%.2f_%s)", widthMm / unit, heightMm / unit,
+                  inches ? "Inches" : "MM");
     return family + "_" + label + "_" + dims;
 }
 
@@ -126,6 +126,22 @@ double Sheet::A1Equivalents() const {
 
 const std::vector<Sheet>& StandardSheets() {
     static const std::vector<Sheet> sheets = BuildSheets();
+    return sheets;
+}
+
+const std::vector<Sheet>& AnsiSheets() {
+    static const std::vector<Sheet> sheets = [] {
+        constexpr struct {
+            const char* name;
+            double shortIn, longIn;
+        } kAnsi[] = {{"A", 8.5, 11}, {"B", 11, 17}, {"C", 17, 22}, {"D", 22, 34}, {"E", 34, 44}};
+        std::vector<Sheet> made;
+        for (const auto& row : kAnsi) {
+            made.push_back({row.name, row.name, "ANSI", row.longIn * kMmPerInch,
+                            row.shortIn * kMmPerInch, true});
+        }
+        return made;
+    }();
     return sheets;
 }
 
@@ -154,10 +170,7 @@ std::optional<SheetMatch> RecogniseSheet(double widthUnits, double heightUnits,
         const double across = widthUnits / n;
         const double down = heightUnits / n;
         for (const Sheet& landscape : StandardSheets()) {
-            Sheet sheet = landscape;
-            if (portrait) {
-                std::swap(sheet.widthMm, sheet.heightMm);
-            }
+            const Sheet sheet = portrait ? landscape.Turned() : landscape;
             const double error = std::max(RelativeDifference(across, sheet.widthMm),
                                           RelativeDifference(down, sheet.heightMm));
             // Strictly smaller: a tie stays with the scale tried first.
@@ -209,79 +222,4 @@ std::optional<double> ParseScale(const std::string& text) {
     return drawing / paper;
 }
 
-std::optional<DevicePaper> PaperFromCanonicalName(const std::string& canonicalName) {
-    static const std::regex pattern(
-        R"(\(([0-9]+(?:\.[0-9]+)?)_x_([0-9]+(?:\.[0-9]+)?)_(MM|Inches|mm|inches)\))");
-    std::smatch parts;
-    if (!std::regex_search(canonicalName, parts, pattern)) {
-        return std::nullopt;
-    }
-    const double unit = (parts[3].str()[0] == 'I' || parts[3].str()[0] == 'i') ? kMmPerInch : 1.0;
-    DevicePaper paper{canonicalName, std::stod(parts[1].str()) * unit,
-                      std::stod(parts[2].str()) * unit};
-    if (!(paper.widthMm > 0.0) || !(paper.heightMm > 0.0)) {
-        return std::nullopt;
-    }
-    return paper;
-}
-
-std::optional<PaperChoice> ChoosePaper(const std::vector<std::string>& canonicalNames,
-                                       const Sheet& sheet) {
-    std::vector<DevicePaper> papers;
-    for (const std::string& name : canonicalNames) {
-        if (auto paper = PaperFromCanonicalName(name)) {
-            papers.push_back(*paper);
-        }
-    }
-    if (papers.empty()) {
-        return std::nullopt;
-    }
-    auto holds = [&](const DevicePaper& p, bool turned) {
-        const double w = turned ? sheet.heightMm : sheet.widthMm;
-        const double h = turned ? sheet.widthMm : sheet.heightMm;
-        return p.widthMm + 0.5 >= w && p.heightMm + 0.5 >= h;
-    };
-    for (const DevicePaper& p : papers) {
-        if (SameMm(p.widthMm, sheet.widthMm) && SameMm(p.heightMm, sheet.heightMm)) {
-            return PaperChoice{p, true, false, 1.0};
-        }
-    }
-    for (const DevicePaper& p : papers) {
-        if (SameMm(p.widthMm, sheet.heightMm) && SameMm(p.heightMm, sheet.widthMm)) {
-            return PaperChoice{p, true, true, 1.0};
-        }
-    }
-    // The smallest paper that holds the sheet; of equal areas the one not needing a turn.
-    std::optional<PaperChoice> best;
-    double bestArea = 0.0;
-    for (const DevicePaper& p : papers) {
-        for (const bool turned : {false, true}) {
-            if (!holds(p, turned)) {
-                continue;
-            }
-            const double area = p.widthMm * p.heightMm;
-            if (!best || area < bestArea - 1.0 ||
-                (std::abs(area - bestArea) <= 1.0 && !turned && best->turned)) {
-                best = PaperChoice{p, false, turned, 1.0};
-                bestArea = area;
-            }
-        }
-    }
-    if (best) {
-        return best;
-    }
-    // Nothing holds it: the paper that takes it largest, scaled down to fit.
-    for (const DevicePaper& p : papers) {
-        for (const bool turned : {false, true}) {
-            const double w = turned ? sheet.heightMm : sheet.widthMm;
-            const double h = turned ? sheet.widthMm : sheet.heightMm;
-            const double factor = std::min(p.widthMm / w, p.heightMm / h);
-            if (!best || factor > best->fitFactor + 1e-9) {
-                best = PaperChoice{p, false, turned, factor};
-            }
-        }
-    }
-    return best;
-}
-
-} // namespace kw::output
+} // namespace kw::sheets
