@@ -400,6 +400,7 @@ void Loader::ReadEntityList(Slot&& slot, Done&& done, bool inBlock) {
             tags.PushBack(head);
             return;
         }
+        src.ReleaseBefore(head.offset);
         ReadRecord(record);
         if (type == "SEQEND" || type == "VERTEX" || type == "ATTRIB" || type == "ENDBLK" ||
             type == "BLOCK") {
@@ -409,6 +410,8 @@ void Loader::ReadEntityList(Slot&& slot, Done&& done, bool inBlock) {
         Entity& e = slot();
         BuildEntity(head, record, e);
         e.source.size = static_cast<std::uint32_t>(RecordEnd(head, record) - head.offset);
+        if (e.type == EntityType::Unknown)
+            src.KeepSpan(head.offset, e.source.size);
         if (e.type == EntityType::Polyline) {
             auto& polyline = std::get<PolylineGeometry>(e.geometry);
             RawTag next;
@@ -941,6 +944,13 @@ Document LoadSource(std::shared_ptr<detail::SourceData> source, const std::strin
         throw DxfError(errors::kTypeMismatch, shownName, 0, 0,
                        "not enough memory to read the drawing");
     }
+    if (!source->keepAll) {
+        // What is not given back yet (what follows the entities) goes now.
+        source->buffer.reset();
+        source->owned.clear();
+        source->owned.shrink_to_fit();
+        source->bytes = {};
+    }
     detail::DocumentAccess::Source(doc) = std::move(source);
     return doc;
 }
@@ -954,7 +964,7 @@ Document LoadDrawingFromBytes(std::string bytes, const std::string& name) {
     return LoadSource(std::move(source), name);
 }
 
-Document LoadDrawing(const std::string& path) {
+Document LoadDrawing(const std::string& path, KeepBytes keep) {
     const std::string shownName = BaseName(path);
     std::ifstream file(detail::PathFromUtf8(path), std::ios::binary);
     if (!file) {
@@ -980,6 +990,7 @@ Document LoadDrawing(const std::string& path) {
     if (size > 0 && !file.read(source->buffer.get(), static_cast<std::streamsize>(size)))
         throw DxfError(errors::kPathFileAccess, shownName, 0, 0, "cannot read the file");
     source->bytes = std::string_view(source->buffer.get(), size);
+    source->keepAll = keep == KeepBytes::ForSave;
     return LoadSource(std::move(source), path);
 }
 

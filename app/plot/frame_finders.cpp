@@ -29,9 +29,9 @@ PageFinder ConfiguredFrames(const PlotSettings& settings, const OrderChoice& ord
 AutoFrames ExplainFrames(const std::string& path, const OrderChoice& order,
                          const builtin::DwgConverterOptions& dwg,
                          const std::string& programFolder) {
-    const drawing::Document document = IsDwg(path)
-                                           ? builtin::LoadDwgDrawing(path, dwg, programFolder)
-                                           : drawing::LoadDrawing(path);
+    const drawing::Document document =
+        IsDwg(path) ? builtin::LoadDwgDrawing(path, dwg, programFolder)
+                    : drawing::LoadDrawing(path, drawing::KeepBytes::ForReading);
     return FindAutoFrames(document, order);
 }
 

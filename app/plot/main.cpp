@@ -59,6 +59,7 @@ int main(int argc, char** argv) {
     cadOptions.plotFolder = options.outputFolder;
     cadOptions.fontFolders = options.fontFolders;
     cadOptions.styleFolders = options.styleFolders;
+    cadOptions.saveDrawings = options.saveSettings;
     DrawingPlotter* plotter = nullptr;
     cadOptions.plotted = [&plotter](const builtin::PlottedJob& job) {
         if (plotter != nullptr) {

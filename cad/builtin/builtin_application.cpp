@@ -35,7 +35,9 @@ drawing::Document LoadOrFail(ApplicationState& app, const std::string& path) {
             Fail(builtin_errors::kFileNotFound, path + ": file not found");
         }
         try {
-            document = drawing::LoadDrawing(path);
+            document = drawing::LoadDrawing(path, app.options.saveDrawings
+                                                      ? drawing::KeepBytes::ForSave
+                                                      : drawing::KeepBytes::ForReading);
         } catch (const drawing::DxfError& failure) {
             Fail(builtin_errors::kCannotOpen, failure.Description());
         }

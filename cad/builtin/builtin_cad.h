@@ -71,6 +71,11 @@ struct BuiltinOptions {
     // Folders of shape fonts (.shx) the user named, searched in this order before the Fonts
     // folder beside the program.
     std::vector<std::string> fontFolders;
+    // Whether a drawing may be saved when it is closed. A run that never saves (a plot that does
+    // not store its settings in the drawings, a listing) reads drawings without keeping their
+    // bytes for a byte-exact save, which takes the file's size off its peak memory; closing one
+    // with a save then fails.
+    bool saveDrawings = true;
 };
 
 // What the last failure raised by the built-in CAD said, for a caller that sees only the number
