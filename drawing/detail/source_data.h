@@ -64,9 +64,9 @@ struct SourceData {
     }
 
     // While reading for plotting only: gives the memory of the bytes before `offset` back to the
-    // system, in steps of some megabytes (nothing before `offset` is looked at again).
+    // system, a huge page at a time (nothing before `offset` is looked at again).
     void ReleaseBefore(std::size_t offset) {
-        constexpr std::size_t kStep = std::size_t{8} << 20;
+        constexpr std::size_t kStep = std::size_t{2} << 20;
         if (keepAll || !buffer || offset < releasedUpTo + kStep)
             return;
         releasedUpTo += ReleasePages(buffer.get() + releasedUpTo, offset - releasedUpTo);
