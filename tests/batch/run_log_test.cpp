@@ -55,6 +55,9 @@ TEST(RunLog, ALineThatIsNoRecordIsRefusedWithItsLineNumber) {
                             R"({"drawing":"a","page":1.5,"status":"plotted"})",
                             R"({"drawing":"a","page":1,"status":"burnt"})",
                             R"({"drawing":"a","page":1,"status":"plotted","frame":[1,2]})",
+                            R"({"drawing":"a","page":1,"status":"failed","errorNumber":-4290641770})",
+                            R"({"drawing":"a","page":1,"status":"failed","errorNumber":2147483648})",
+                            R"({"drawing":"a","page":1,"status":"failed","errorNumber":13.5})",
                             R"({"drawing":"a","page":1,"status":"plotted"} x)"}) {
         try {
             RecordFromJson(bad);
