@@ -377,7 +377,8 @@ PageRecord RecordFromJson(const std::string& line) {
     record.outputFile = TextField(fields, "output");
     record.status = StatusFromName(TextField(fields, "status"));
     const double errorNumber = NumberField(fields, "errorNumber");
-    if (errorNumber < INT32_MIN || errorNumber > INT32_MAX || errorNumber != std::floor(errorNumber)) {
+    if (errorNumber < INT32_MIN || errorNumber > INT32_MAX ||
+        errorNumber != std::floor(errorNumber)) {
         BadRecord("\"errorNumber\" is no error number");
     }
     record.errorNumber = static_cast<std::int32_t>(errorNumber);
