@@ -69,9 +69,11 @@ echo "corpus: $(ls "$corpus" | wc -l) inputs from $source_dir"
 # Run in an empty folder: external references of the inputs are looked up next to them. The
 # painter draws shape fonts from the seed fonts (named as the drawings' styles name them).
 mkdir -p "$build/run"
+suppressions="$PWD/tests/fuzz/lsan.supp"
 cd "$build/run"
 export KW_FUZZ_FONTS="$build/seeds/fuzz_shx_font"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    LSAN_OPTIONS="suppressions=$suppressions" \
     "$build/tests/fuzz/fuzz_$target" "$corpus" -max_total_time="$seconds" \
     -timeout="${KW_FUZZ_TIMEOUT:-10}" -rss_limit_mb=2048 -max_len=262144 -print_final_stats=1 \
     -artifact_prefix="$build/findings/$target/"
