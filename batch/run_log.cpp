@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -375,7 +376,12 @@ PageRecord RecordFromJson(const std::string& line) {
     record.paper = TextField(fields, "paper");
     record.outputFile = TextField(fields, "output");
     record.status = StatusFromName(TextField(fields, "status"));
-    record.errorNumber = static_cast<std::int32_t>(NumberField(fields, "errorNumber"));
+    const double errorNumber = NumberField(fields, "errorNumber");
+    if (errorNumber < INT32_MIN || errorNumber > INT32_MAX ||
+        errorNumber != std::floor(errorNumber)) {
+        BadRecord("\"errorNumber\" is no error number");
+    }
+    record.errorNumber = static_cast<std::int32_t>(errorNumber);
     record.error = TextField(fields, "error");
     record.seconds = NumberField(fields, "seconds");
     record.finishedAt = TextField(fields, "finished");

@@ -424,6 +424,7 @@ void Loader::ReadEntityList(Slot&& slot, Done&& done, bool inBlock) {
             tags.PushBack(head);
             return;
         }
+        src.ReleaseBefore(head.offset);
         ReadRecord(record);
         if (type == "SEQEND" || type == "VERTEX" || type == "ATTRIB" || type == "ENDBLK" ||
             type == "BLOCK") {
@@ -433,6 +434,8 @@ void Loader::ReadEntityList(Slot&& slot, Done&& done, bool inBlock) {
         Entity& e = slot();
         BuildEntity(head, record, e);
         e.source.size = static_cast<std::uint32_t>(RecordEnd(head, record) - head.offset);
+        if (e.type == EntityType::Unknown)
+            src.KeepSpan(head.offset, e.source.size);
         if (e.type == EntityType::Polyline) {
             auto& polyline = std::get<PolylineGeometry>(e.geometry);
             RawTag next;
@@ -1000,6 +1003,13 @@ Document LoadSource(std::shared_ptr<detail::SourceData> source, const std::strin
             throw damaged;
         doc.damage = damaged.Description();
     }
+    if (!source->keepAll) {
+        // What is not given back yet (what follows the entities) goes now.
+        source->buffer.reset();
+        source->owned.clear();
+        source->owned.shrink_to_fit();
+        source->bytes = {};
+    }
     detail::DocumentAccess::Source(doc) = std::move(source);
     return doc;
 }
@@ -1040,6 +1050,7 @@ Document LoadDrawing(const std::string& path, const LoadOptions& options) {
     if (size > 0 && !file.read(source->buffer.get(), static_cast<std::streamsize>(size)))
         throw DxfError(errors::kPathFileAccess, shownName, 0, 0, "cannot read the file");
     source->bytes = std::string_view(source->buffer.get(), size);
+    source->keepAll = options.keep == KeepBytes::ForSave;
     return LoadSource(std::move(source), path, options);
 }
 

@@ -166,6 +166,10 @@ const detail::SourceData& SourceOf(const Document& document, const std::string& 
     if (!source)
         throw DxfError(errors::kInvalidCall, shownName, 0, 0,
                        "the drawing was not read from a file and cannot be saved");
+    if (!source->keepAll)
+        throw DxfError(errors::kInvalidCall, shownName, 0, 0,
+                       "the drawing was read for plotting only, without the bytes a save "
+                       "writes back; open it again to save it");
     return *source;
 }
 

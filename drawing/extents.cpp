@@ -777,7 +777,9 @@ std::shared_ptr<const Document> ResolveXref(const Document& host, const Block& b
         const std::string file = FindXrefFile(host.path, block.xrefPath);
         if (!file.empty()) {
             try {
-                loaded = std::make_shared<const Document>(LoadDrawing(file));
+                // Never saved through the host: only what reading it needs is kept.
+                loaded = std::make_shared<const Document>(
+                    LoadDrawing(file, {.keep = KeepBytes::ForReading}));
             } catch (const Error&) {
                 loaded = nullptr;
             }

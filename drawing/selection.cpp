@@ -586,11 +586,14 @@ std::vector<std::string> SubclassMarkers(const Document& document, const Entity&
 std::vector<Tag> EntityTags(const Document& document, const Entity& entity) {
     std::vector<Tag> out;
     const auto& source = detail::DocumentAccess::Source(document);
-    if (!source || entity.source.size == 0 ||
-        entity.source.offset + entity.source.size > source->bytes.size())
+    if (!source)
         return out;
-    const std::string_view span(source->bytes.data(), entity.source.offset + entity.source.size);
-    detail::TagReader reader(span, source->binary, source->oneByteCodes, entity.source.offset);
+    std::size_t start = 0;
+    const std::string_view span =
+        source->EntityBytes(entity.source.offset, entity.source.size, start);
+    if (span.empty())
+        return out;
+    detail::TagReader reader(span, source->binary, source->oneByteCodes, start);
     detail::RawTag tag;
     try {
         while (reader.Next(tag)) {

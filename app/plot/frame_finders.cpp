@@ -29,9 +29,10 @@ PageFinder ConfiguredFrames(const PlotSettings& settings, const OrderChoice& ord
 AutoFrames ExplainFrames(const std::string& path, const OrderChoice& order,
                          const builtin::DwgConverterOptions& dwg, const std::string& programFolder,
                          bool recover) {
-    const drawing::Document document = IsDwg(path)
-                                           ? builtin::LoadDwgDrawing(path, dwg, programFolder)
-                                           : drawing::LoadDrawing(path, {.recover = recover});
+    const drawing::Document document =
+        IsDwg(path) ? builtin::LoadDwgDrawing(path, dwg, programFolder)
+                    : drawing::LoadDrawing(
+                          path, {.recover = recover, .keep = drawing::KeepBytes::ForReading});
     AutoFrames found = FindAutoFrames(document, order);
     found.damage = document.damage;
     return found;

@@ -67,6 +67,7 @@ int main(int argc, char** argv) {
     cadOptions.fontFolders = options.fontFolders;
     cadOptions.styleFolders = options.styleFolders;
     cadOptions.recoverDamaged = options.recover;
+    cadOptions.saveDrawings = options.saveSettings;
     DrawingPlotter* plotter = nullptr;
     cadOptions.plotted = [&plotter](const builtin::PlottedJob& job) {
         if (plotter != nullptr) {

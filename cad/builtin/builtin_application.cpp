@@ -38,7 +38,10 @@ drawing::Document LoadOrFail(ApplicationState& app, const std::string& path) {
             Fail(builtin_errors::kFileNotFound, path + ": file not found");
         }
         try {
-            document = drawing::LoadDrawing(path, {.recover = app.options.recoverDamaged});
+            document = drawing::LoadDrawing(path, {.recover = app.options.recoverDamaged,
+                                                   .keep = app.options.saveDrawings
+                                                               ? drawing::KeepBytes::ForSave
+                                                               : drawing::KeepBytes::ForReading});
         } catch (const drawing::DxfError& failure) {
             Fail(builtin_errors::kCannotOpen, failure.Description());
         }

@@ -76,6 +76,11 @@ struct BuiltinOptions {
     // line.
     bool recoverDamaged = false;
     std::function<void(const std::string& drawing, const std::string& damage)> damaged;
+    // Whether a drawing may be saved when it is closed. A run that never saves (a plot that does
+    // not store its settings in the drawings, a listing) reads drawings without keeping their
+    // bytes for a byte-exact save, which takes the file's size off its peak memory; closing one
+    // with a save then fails.
+    bool saveDrawings = true;
 };
 
 // What the last failure raised by the built-in CAD said, for a caller that sees only the number

@@ -648,11 +648,13 @@ drawing::Document LoadDwgDrawing(const std::string& dwgPath, const DwgConverterO
     const std::string dxf = ConvertDwg(dwgPath, options, programFolder);
     drawing::Document document;
     try {
-        document = drawing::LoadDrawing(dxf);
+        // The built-in CAD never writes a drawing opened from DWG (the converter cannot write
+        // DWG faithfully): the converted file's bytes are not kept for a save.
+        document = drawing::LoadDrawing(dxf, {.keep = drawing::KeepBytes::ForReading});
     } catch (const Error& failure) {
         // A conversion that stopped early must not be found in the cache next time.
         std::error_code error;
-        fs::remove(dxf, error);
+        fs::remove(PathOf(dxf), error);
         Fail(builtin_errors::kCannotOpen,
              dwgPath + ": the drawing converted from DWG cannot be read: " + failure.Description());
     }

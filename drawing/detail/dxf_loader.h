@@ -105,7 +105,15 @@ struct Loader {
     const CodePage* codePage = nullptr;
     std::vector<RawTag> record;       // the tags of the record being read (reused)
     std::vector<RawTag> vertexRecord; // a VERTEX / ATTRIB after its owner
-    std::unordered_map<std::string_view, std::string> names; // decoded names by raw bytes
+    // Decoded names by their raw bytes; the keys are copies, because the file's bytes may be
+    // given back while it is read (SourceData::ReleaseBefore).
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const {
+            return std::hash<std::string_view>()(text);
+        }
+    };
+    std::unordered_map<std::string, std::string, NameHash, std::equal_to<>> names;
     std::vector<Entity> modelEntities;                       // from the ENTITIES section
     std::vector<Entity> paperEntities;
 
@@ -163,7 +171,7 @@ struct Loader {
         const auto it = names.find(tag.value);
         if (it != names.end())
             return it->second;
-        return names.emplace(tag.value, codePage->Decode(tag.value)).first->second;
+        return names.emplace(std::string(tag.value), codePage->Decode(tag.value)).first->second;
     }
 
     // The value as text: strings decoded, numbers in their decimal form.

@@ -30,6 +30,24 @@ std::shared_ptr<char> AllocateLarge(std::size_t size) {
     return std::shared_ptr<char>(new char[size > 0 ? size : 1], std::default_delete<char[]>());
 }
 
+std::size_t ReleasePages(char* data, std::size_t bytes) {
+#if defined(__linux__) && defined(MADV_DONTNEED)
+    // Huge-page steps from a huge-page boundary: the buffers AllocateLarge hands out large enough
+    // to be worth it start on one, and a partly released huge page would be split.
+    const auto begin = reinterpret_cast<std::uintptr_t>(data);
+    if (begin % kHugePage != 0 || bytes < kHugePage)
+        return 0;
+    const std::size_t whole = bytes / kHugePage * kHugePage;
+    if (madvise(data, whole, MADV_DONTNEED) != 0)
+        return 0;
+    return whole;
+#else
+    (void)data;
+    (void)bytes;
+    return 0;
+#endif
+}
+
 void AdviseHugePages(const void* data, std::size_t bytes) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
     if (bytes < kWorthIt)

@@ -51,11 +51,15 @@ TEST(RunLog, RecordsComeBackAsTheyWereWrittenWhateverTheirText) {
 }
 
 TEST(RunLog, ALineThatIsNoRecordIsRefusedWithItsLineNumber) {
-    for (const char* bad : {"", "{", "[1]", R"({"page":1,"status":"plotted"})",
-                            R"({"drawing":"a","page":1.5,"status":"plotted"})",
-                            R"({"drawing":"a","page":1,"status":"burnt"})",
-                            R"({"drawing":"a","page":1,"status":"plotted","frame":[1,2]})",
-                            R"({"drawing":"a","page":1,"status":"plotted"} x)"}) {
+    for (const char* bad :
+         {"", "{", "[1]", R"({"page":1,"status":"plotted"})",
+          R"({"drawing":"a","page":1.5,"status":"plotted"})",
+          R"({"drawing":"a","page":1,"status":"burnt"})",
+          R"({"drawing":"a","page":1,"status":"plotted","frame":[1,2]})",
+          R"({"drawing":"a","page":1,"status":"failed","errorNumber":-4290641770})",
+          R"({"drawing":"a","page":1,"status":"failed","errorNumber":2147483648})",
+          R"({"drawing":"a","page":1,"status":"failed","errorNumber":13.5})",
+          R"({"drawing":"a","page":1,"status":"plotted"} x)"}) {
         try {
             RecordFromJson(bad);
             ADD_FAILURE() << bad;

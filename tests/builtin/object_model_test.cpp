@@ -347,6 +347,32 @@ TEST_F(BuiltinCad, CloseWithSaveFailsWhenTheFileCannotBeWrittenAndKeepsTheDrawin
     EXPECT_NE(ErrorNumber([&] { document->ActiveLayout(); }), 0); // closed objects fail
 }
 
+// A run that never saves reads drawings without the bytes of a byte-exact save: it finds the same
+// frames, and a save asked of it anyway fails and leaves the file as it was.
+TEST_F(BuiltinCad, DrawingsOfARunThatNeverSavesFindTheSameFramesAndRefuseASave) {
+    const std::string path = WorkCopy("frames_r2018_utf8.dxf");
+    const std::string original = ReadBytes(path);
+    PlotSettings settings;
+    const auto kept = app->Documents()->Open(path);
+    const std::vector<FrameExtent> frames = FindFrames(*kept, settings);
+    kept->Close(false);
+    BuiltinOptions options;
+    options.programFolder = fs::path(app->FullName()).parent_path().string();
+    options.printers = [] { return std::vector<SystemPrinter>{}; };
+    options.saveDrawings = false;
+    const auto readOnly = std::make_shared<BuiltinApplication>(options);
+    const auto document = readOnly->Documents()->Open(path);
+    const std::vector<FrameExtent> found = FindFrames(*document, settings);
+    ASSERT_EQ(found.size(), frames.size());
+    ASSERT_FALSE(found.empty());
+    for (std::size_t i = 0; i < found.size(); ++i)
+        EXPECT_EQ(found[i].xMin, frames[i].xMin);
+    document->ActiveLayout()->PutPlotRotation(1);
+    EXPECT_EQ(ErrorNumber([&] { document->Close(true); }), cad_errors::kCannotSave);
+    EXPECT_EQ(ReadBytes(path), original);
+    document->Close(false);
+}
+
 TEST_F(BuiltinCad, CloseWithSaveRespectsAWriteProtectedFile) {
     const std::string path = WorkCopy("frames_r2000_gbk.dxf");
     const std::string original = ReadBytes(path);

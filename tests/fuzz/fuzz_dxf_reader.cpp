@@ -1,6 +1,6 @@
 // libFuzzer target of the DXF reader: any bytes must load or fail with DxfError — no crash, no
 // hang, no leak — and what loads must measure, select and save back to the same bytes.
-// Built with -DKW_FUZZ=ON by clang; tests/drawing/fuzz_dxf_reader.sh runs it for a bounded time.
+// Built with -DKW_FUZZ=ON by clang; tests/fuzz/fuzz.sh runs it for a bounded time.
 
 #include <cstddef>
 #include <cstdint>
