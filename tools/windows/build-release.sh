@@ -37,6 +37,8 @@ version="$(sed -n 's/^project(Kestrelwick VERSION \([0-9.]*\).*/\1/p' "$root/CMa
 mkdir -p "$out"
 
 say "configuring Kestrelwick $version for Windows"
+# Configured anew each time: a rebuilt cache prefix has another name.
+rm -f "$out/build/CMakeCache.txt"
 export PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig"
 export PKG_CONFIG_PATH=""
 quiet "$out/configure.log" cmake -S "$root" -B "$out/build" -G Ninja \
