@@ -11,7 +11,9 @@
 ; silently. The uninstaller removes exactly the files the installer wrote, and never the
 ; user's settings and logs in %APPDATA%\Kestrelwick and %LOCALAPPDATA%\Kestrelwick.
 
-Unicode true
+; A 64-bit installer: the program is 64-bit only, and 64-bit Windows (and Wine) runs it
+; without the 32-bit subsystem.
+Target amd64-unicode
 ManifestDPIAware true
 SetCompressor /SOLID lzma
 
