@@ -15,7 +15,8 @@
 ; without the 32-bit subsystem.
 Target amd64-unicode
 ManifestDPIAware true
-SetCompressor /SOLID lzma
+; zlib: the LZMA stub of the 64-bit installer fails its own integrity check when it starts.
+SetCompressor zlib
 
 !define PRODUCT "Kestrelwick"
 !define PUBLISHER "Quillmere 软件工作室"
@@ -32,7 +33,6 @@ SetCompressor /SOLID lzma
 !define MULTIUSER_INSTALLMODE_INSTDIR_REGISTRY_VALUENAME "InstallLocation"
 !include MultiUser.nsh
 !include MUI2.nsh
-!include x64.nsh
 !include FileFunc.nsh
 
 Name "${PRODUCT} ${VERSION}"
@@ -61,10 +61,6 @@ VIAddVersionKey /LANG=2052 "LegalCopyright" "${PUBLISHER}"
 !insertmacro MUI_LANGUAGE "English"
 
 Function .onInit
-    ${IfNot} ${RunningX64}
-        MessageBox MB_ICONSTOP|MB_OK "${PRODUCT} 需要 64 位 Windows。" /SD IDOK
-        Abort
-    ${EndIf}
     SetRegView 64
     !insertmacro MULTIUSER_INIT
 FunctionEnd
