@@ -34,7 +34,7 @@ drawing::Document LoadOrFail(ApplicationState& app, const std::string& path) {
         document = LoadDwgDrawing(path, app.options.dwg, app.options.programFolder);
     } else {
         std::error_code error;
-        if (!fs::is_regular_file(path, error)) {
+        if (!fs::is_regular_file(PathFromUtf8(path), error)) {
             Fail(builtin_errors::kFileNotFound, path + ": file not found");
         }
         try {

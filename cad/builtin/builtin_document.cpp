@@ -6,6 +6,7 @@
 #include <unistd.h>
 #endif
 
+#include "base/paths.h"
 #include "cad/builtin/builtin_objects.h"
 #include "cad/builtin/plot_output.h"
 #include "drawing/dxf_io.h"
@@ -21,7 +22,7 @@ namespace fs = std::filesystem;
 // user, as a read-only file does on Windows.
 bool IsWriteProtected(const std::string& path) {
     std::error_code error;
-    const fs::file_status status = fs::status(path, error);
+    const fs::file_status status = fs::status(PathFromUtf8(path), error);
     if (error || !fs::exists(status)) {
         return false;
     }
