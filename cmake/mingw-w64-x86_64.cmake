@@ -1,25 +1,11 @@
-# Cross build for 64-bit Windows with Debian's mingw-w64 and a static runtime.
+# Cross build for 64-bit Windows with Debian's mingw-w64 and a static runtime, for the Qt-free
+# libraries and their tests (tools/test-windows.sh):
 #   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 # Test programs run under Wine through the cross-compiling emulator; set WINEPREFIX beforehand.
+# The compilers and search paths are those of the release build's toolchain.
+include(${CMAKE_CURRENT_LIST_DIR}/../tools/windows/mingw-w64-shared.cmake)
 
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
-set(KW_MINGW_TRIPLE x86_64-w64-mingw32)
-# The posix thread model: GCC 12's win32 model has no std::mutex, which GoogleTest needs. The
-# winpthread library is linked statically like the rest of the runtime.
-find_program(CMAKE_C_COMPILER NAMES ${KW_MINGW_TRIPLE}-gcc-posix REQUIRED)
-find_program(CMAKE_CXX_COMPILER NAMES ${KW_MINGW_TRIPLE}-g++-posix REQUIRED)
-find_program(CMAKE_RC_COMPILER NAMES ${KW_MINGW_TRIPLE}-windres REQUIRED)
-
-# Our own prefixes (for instance a GoogleTest cross-built into the build tree) come first.
-list(APPEND CMAKE_FIND_ROOT_PATH /usr/${KW_MINGW_TRIPLE} ${KW_EXTRA_FIND_ROOT})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# No libgcc, libstdc++ or winpthread DLLs to ship beside the programs.
+# No libgcc, libstdc++ or winpthread DLLs to ship beside the test programs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
