@@ -50,10 +50,9 @@ void AddEllipticArc(Box& box, const Transform& m, Vec3 c, Vec3 u, Vec3 v, double
 // A circular arc in a plane: centre, radius, counter-clockwise from a0 to a1 (radians).
 void AddArc(Box& box, const Transform& m, Vec3 center, double radius, double a0, double a1) {
     radius = std::fabs(radius);
-    if (a1 < a0)
-        a1 += kTwoPi * std::ceil((a0 - a1) / kTwoPi);
-    if (a1 - a0 < 1e-12) // equal angles: a full circle, as the host draws it
-        a1 = a0 + kTwoPi;
+    a0 = TurnAngle(a0);
+    a1 =
+        a0 + ArcSweep(a0, TurnAngle(a1), true); // equal angles: a full circle, as the host draws it
     AddEllipticArc(box, m, center, {radius, 0, 0}, {0, radius, 0}, a0, a1);
 }
 
@@ -391,10 +390,8 @@ void AddHatch(Box& box, const Transform& m, const HatchGeometry& g) {
                     t0 = -t1;
                     t1 = -t;
                 }
-                if (t1 < t0)
-                    t1 += kTwoPi * std::ceil((t0 - t1) / kTwoPi);
-                if (t1 - t0 < 1e-12)
-                    t1 = t0 + kTwoPi;
+                t0 = TurnAngle(t0);
+                t1 = t0 + ArcSweep(t0, TurnAngle(t1), true);
                 AddEllipticArc(box, m, {edge.start.x, edge.start.y, g.elevation}, major, minor, t0,
                                t1);
                 break;
@@ -563,11 +560,8 @@ void Measure::Entity_(Box& box, const Entity& e, const Transform& m) {
         const auto& g = std::get<EllipseGeometry>(e.geometry);
         const Vec3 normal = Length(e.extrusion) > 0 ? Normalized(e.extrusion) : Vec3{0, 0, 1};
         const Vec3 minor = Cross(normal, g.majorAxis) * g.ratio;
-        double t0 = g.startParam, t1 = g.endParam;
-        if (t1 < t0)
-            t1 += kTwoPi * std::ceil((t0 - t1) / kTwoPi);
-        if (t1 - t0 < 1e-12)
-            t1 = t0 + kTwoPi;
+        const double t0 = TurnAngle(g.startParam);
+        const double t1 = t0 + ArcSweep(t0, TurnAngle(g.endParam), true);
         AddEllipticArc(box, m, g.center, g.majorAxis, minor, t0, t1);
         break;
     }

@@ -93,4 +93,29 @@ inline double DegToRad(double degrees) {
     return degrees * (kPi / 180.0);
 }
 
+// An angle (radians) as it can be computed with: itself where it is of a sane size, else the same
+// direction within one turn (a sine of 1e300 radians is noise); 0 for infinity and NaN.
+inline double TurnAngle(double a) {
+    constexpr double kTurn = 2.0 * kPi;
+    if (std::fabs(a) <= 1e3 * kTurn) {
+        return a;
+    }
+    return std::isfinite(a) ? std::fmod(a, kTurn) : 0.0;
+}
+
+// The sweep from angle a0 to a1 (radians) in the given direction: in (0, 2π] counter-clockwise,
+// in [-2π, 0) clockwise; equal angles make a full turn, and more than a turn is one turn. Angles
+// as a damaged file may hold them (huge, infinite, NaN) give a full turn, never a loop of turns.
+inline double ArcSweep(double a0, double a1, bool counterClockwise) {
+    constexpr double kTurn = 2.0 * kPi;
+    double sweep = counterClockwise ? a1 - a0 : a0 - a1;
+    if (sweep <= 0.0) {
+        sweep += kTurn * std::ceil(-sweep / kTurn);
+    }
+    if (!(sweep > 0.0) || sweep > kTurn) { // NaN too
+        sweep = kTurn;
+    }
+    return counterClockwise ? sweep : -sweep;
+}
+
 } // namespace kw::drawing

@@ -153,11 +153,11 @@ private:
     int Chords(double radius, double sweep, const Transform& m) const {
         const double scale = std::sqrt(std::abs(m.m[0][0] * m.m[1][1] - m.m[0][1] * m.m[1][0]));
         const double r = radius * std::max(scale, 1e-12);
-        if (r <= m_tolerance) {
-            return std::max(1, static_cast<int>(std::ceil(std::abs(sweep) / (kTwoPi / 8))));
-        }
-        const double step = 2.0 * std::acos(std::max(-1.0, 1.0 - m_tolerance / r));
-        return std::clamp(static_cast<int>(std::ceil(std::abs(sweep) / step)), 1, 20000);
+        const double step =
+            r <= m_tolerance ? kTwoPi / 8 : 2.0 * std::acos(std::max(-1.0, 1.0 - m_tolerance / r));
+        // Clamped as a double: a sweep of a damaged drawing may be far beyond any int, or NaN.
+        const double n = std::ceil(std::abs(sweep) / step);
+        return n >= 1.0 ? static_cast<int>(std::min(n, 20000.0)) : 1;
     }
 
     // An elliptic arc centre + cos t · major + sin t · minor, t from t0 to t1 (radians).
@@ -278,14 +278,10 @@ void Probe::Hatch(const Transform& m, const drawing::HatchGeometry& g) {
             case Kind::Ellipse: {
                 // A clockwise edge stores its angles mirrored: it covers -end .. -start, walked
                 // backwards to keep the outline in order.
-                double t0 = drawing::DegToRad(edge.startAngleDeg);
-                double t1 = drawing::DegToRad(edge.endAngleDeg);
-                if (t1 < t0) {
-                    t1 += kTwoPi * std::ceil((t0 - t1) / kTwoPi);
-                }
-                if (t1 - t0 < 1e-12) {
-                    t1 = t0 + kTwoPi;
-                }
+                const double t0 = drawing::TurnAngle(drawing::DegToRad(edge.startAngleDeg));
+                const double t1 =
+                    t0 + drawing::ArcSweep(
+                             t0, drawing::TurnAngle(drawing::DegToRad(edge.endAngleDeg)), true);
                 Vec3 major{edge.radius, 0, 0};
                 Vec3 minor{0, edge.radius, 0};
                 if (edge.kind == Kind::Ellipse) {
@@ -390,22 +386,18 @@ void Probe::Entity_(const Document& document, const Entity& e, const Transform& 
     }
     case EntityType::Arc: {
         const auto& g = std::get<drawing::ArcGeometry>(e.geometry);
-        const double a0 = drawing::DegToRad(g.startAngleDeg);
-        double a1 = drawing::DegToRad(g.endAngleDeg);
-        while (a1 <= a0) {
-            a1 += kTwoPi;
-        }
+        const double a0 = drawing::TurnAngle(drawing::DegToRad(g.startAngleDeg));
+        const double a1 =
+            a0 + drawing::ArcSweep(a0, drawing::TurnAngle(drawing::DegToRad(g.endAngleDeg)), true);
         Arc(m * drawing::OcsToWcs(e.extrusion), g.center, g.radius, a0, a1);
         break;
     }
     case EntityType::Ellipse: {
         const auto& g = std::get<drawing::EllipseGeometry>(e.geometry);
         const Vec3 minor = drawing::Cross(drawing::Normalized(e.extrusion), g.majorAxis) * g.ratio;
-        double t1 = g.endParam;
-        while (t1 <= g.startParam) {
-            t1 += kTwoPi;
-        }
-        EllipticArc(m, g.center, g.majorAxis, minor, g.startParam, t1);
+        const double t0 = drawing::TurnAngle(g.startParam);
+        const double t1 = t0 + drawing::ArcSweep(t0, drawing::TurnAngle(g.endParam), true);
+        EllipticArc(m, g.center, g.majorAxis, minor, t0, t1);
         break;
     }
     case EntityType::LwPolyline: {

@@ -150,7 +150,7 @@ int Pass::Segments(const Transform& m, double radius, double sweep) const {
         return 1;
     const double step = r > m_tolerance ? 2.0 * std::acos(1.0 - m_tolerance / r) : kTwoPi / 4;
     const double n = std::ceil(std::fabs(sweep) / std::max(step, 1e-4));
-    return static_cast<int>(std::clamp(n, 2.0, 4096.0));
+    return n >= 2.0 ? static_cast<int>(std::min(n, 4096.0)) : 2; // NaN sweeps too
 }
 
 void Pass::AddArc(QPolygonF& out, const Transform& m, Vec3 c, double r, double a0,
@@ -378,10 +378,9 @@ void Pass::Draw(const Document& d, const Entity& e, const Transform& m, const In
     }
     case EntityType::Arc: {
         const auto& g = std::get<drawing::ArcGeometry>(e.geometry);
-        const double a0 = drawing::DegToRad(g.startAngleDeg);
-        double sweep = drawing::DegToRad(g.endAngleDeg) - a0;
-        while (sweep <= 0.0)
-            sweep += kTwoPi;
+        const double a0 = drawing::TurnAngle(drawing::DegToRad(g.startAngleDeg));
+        const double sweep =
+            drawing::ArcSweep(a0, drawing::TurnAngle(drawing::DegToRad(g.endAngleDeg)), true);
         QPolygonF points;
         AddArc(points, ocs, g.center, g.radius, a0, sweep);
         Stroke(points, false);

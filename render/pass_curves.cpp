@@ -9,9 +9,8 @@ namespace kw::render::detail {
 void Pass::DrawEllipse(const drawing::EllipseGeometry& g, Vec3 extrusion, const Transform& m) {
     const Vec3 normal = drawing::Normalized(extrusion);
     const Vec3 minor = drawing::Cross(normal, g.majorAxis) * g.ratio;
-    double t0 = g.startParam, t1 = g.endParam;
-    while (t1 <= t0)
-        t1 += kTwoPi;
+    const double t0 = drawing::TurnAngle(g.startParam);
+    const double t1 = t0 + drawing::ArcSweep(t0, drawing::TurnAngle(g.endParam), true);
     const double major = drawing::Length(g.majorAxis);
     const int n = Segments(m, major, t1 - t0);
     QPolygonF points;

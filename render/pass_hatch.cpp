@@ -155,23 +155,14 @@ void Pass::AddEdge(QPolygonF& points, const drawing::HatchEdge& edge, double z,
         break;
     case Kind::Arc:
     case Kind::Ellipse: {
-        double a0 = drawing::DegToRad(edge.startAngleDeg);
-        double a1 = drawing::DegToRad(edge.endAngleDeg);
+        double a0 = drawing::TurnAngle(drawing::DegToRad(edge.startAngleDeg));
+        double a1 = drawing::TurnAngle(drawing::DegToRad(edge.endAngleDeg));
         // A clockwise edge stores its angles mirrored.
         if (!edge.counterClockwise) {
             a0 = -a0;
             a1 = -a1;
         }
-        double sweep = a1 - a0;
-        if (edge.counterClockwise) {
-            while (sweep <= 0.0)
-                sweep += kTwoPi;
-        } else {
-            while (sweep >= 0.0)
-                sweep -= kTwoPi;
-        }
-        if (std::fabs(std::fabs(sweep) - kTwoPi) < 1e-9 && a0 == a1)
-            sweep = edge.counterClockwise ? kTwoPi : -kTwoPi;
+        const double sweep = drawing::ArcSweep(a0, a1, edge.counterClockwise);
         const Vec3 c{edge.start.x, edge.start.y, z};
         if (edge.kind == Kind::Arc) {
             AddArc(points, ocs, c, edge.radius, a0, sweep);

@@ -312,6 +312,51 @@ TEST(PaintPage, DimensionsWhoseBlockIsTheSpaceItselfPaintOnceAndAreReported) {
     }
 }
 
+TEST(PaintPage, ArcsWithAnglesOutOfAllReasonArePaintedPickedAndMeasuredAlike) {
+    // Fuzz findings: an angle of 1e300 degrees made painting and picking loop adding turns
+    // forever, or converted a chord count far beyond int. Such an angle stands for some direction
+    // within a turn; painter, picking and extents must agree on which.
+    const std::string center = T(10, 100.0) + T(20, 50.0) + T(30, 0.0);
+    const auto arc = [&](const char* start, const char* end) {
+        return T(0, "ARC") + T(8, "0") + center + T(40, 20.0) + T(50, start) + T(51, end);
+    };
+    const auto ellipse = [&](const char* start, const char* end) {
+        return T(0, "ELLIPSE") + T(8, "0") + center + T(11, 20.0) + T(21, 0.0) + T(31, 0.0) +
+               T(40, 1.0) + T(41, start) + T(42, end);
+    };
+    const auto hatchArc = [&](const char* start, const char* end, const char* ccw) {
+        return T(0, "HATCH") + T(8, "0") + T(100, "AcDbHatch") + T(10, 0.0) + T(20, 0.0) +
+               T(30, 0.0) + T(210, 0.0) + T(220, 0.0) + T(230, 1.0) + T(2, "SOLID") + T(70, "1") +
+               T(71, "0") + T(91, "1") + T(92, "1") + T(93, "1") + T(72, "2") + T(10, 100.0) +
+               T(20, 50.0) + T(40, 20.0) + T(50, start) + T(51, end) + T(73, ccw) + T(97, "0") +
+               T(75, "0") + T(76, "1") + T(98, "0");
+    };
+    for (const std::string& tags :
+         {arc("0", "360"), arc("1e300", "0"), arc("0", "1e300"), arc("-1e300", "5"),
+          ellipse("1e300", "0"), ellipse("0", "-1e300"), hatchArc("0", "360", "1"),
+          hatchArc("1e300", "0", "1"), hatchArc("0", "1e15", "0")}) {
+        SCOPED_TRACE(tags);
+        const auto document = drawing::test::FromTags(tags);
+        const QImage page = Plot(document);
+        const auto& entity = document.LayoutEntities(document.layouts.front()).front();
+        const drawing::Box box = drawing::EntityExtents(document, entity);
+        int painted = 0;
+        for (double degrees = 5; degrees < 360; degrees += 10) {
+            SCOPED_TRACE(degrees);
+            const double x = 100 + 20 * std::cos(drawing::DegToRad(degrees));
+            const double y = 50 + 20 * std::sin(drawing::DegToRad(degrees));
+            const bool inked = test::PageInk(page, x - 0.3, y - 0.3, x + 0.3, y + 0.3) > 0;
+            painted += inked ? 1 : 0;
+            EXPECT_EQ(EntityTouches(document, entity, QRectF(x - 0.3, y - 0.3, 0.6, 0.6)), inked);
+            if (inked) {
+                EXPECT_TRUE(box.min.x - 0.5 <= x && x <= box.max.x + 0.5 && box.min.y - 0.5 <= y &&
+                            y <= box.max.y + 0.5);
+            }
+        }
+        EXPECT_GT(painted, 0);
+    }
+}
+
 std::string Square(double a, double b) {
     return T(92, 2) + T(72, 0) + T(73, 1) + T(93, 4) + T(10, a) + T(20, a) + T(10, b) + T(20, a) +
            T(10, b) + T(20, b) + T(10, a) + T(20, b) + T(97, 0);
