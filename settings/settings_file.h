@@ -81,9 +81,10 @@ public:
     // The folder named by the environment variable KESTRELWICK_SETTINGS_DIR when it is set (a
     // test's own folder, or settings an administrator keeps elsewhere). Otherwise the program's
     // folder when a file can be written there (a portable install), else the user's
-    // configuration folder. A file in the program folder is still read while the user's
-    // folder has none (earlier portable use, or put there by an administrator); the first write
-    // then goes to the user's folder.
+    // configuration folder; an installed program's folder (see IsInstalledProgram) never counts
+    // as writable. A file in the program folder, or in an installed program's data folder, is
+    // still read while the user's folder has none (earlier portable use, or put there by an
+    // administrator); the first write then goes to the user's folder.
     static SettingsFile Locate(const std::string& programFolder,
                                const std::string& userConfigFolder);
     // The same with the answer of FolderWritable(programFolder) given.

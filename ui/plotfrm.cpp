@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "base/error.h"
+#include "base/program_files.h"
 #include "cad/messages.h"
 #include "settings/list_file.h"
 #include "ui/aboutfrm.h"
@@ -228,7 +229,7 @@ void plotfrm::ConnectHandlers() {
 }
 
 QString plotfrm::ProgramFile(const char* name) const {
-    return Q(AppendFileName(S(QDir::toNativeSeparators(m_programFolder)), name));
+    return Q(ProgramFilePath(S(QDir::toNativeSeparators(m_programFolder)), name));
 }
 
 void plotfrm::Form_Load() {

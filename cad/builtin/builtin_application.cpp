@@ -6,6 +6,7 @@
 #include <iostream>
 #include <system_error>
 
+#include "base/program_files.h"
 #include "cad/builtin/builtin_cad.h"
 #include "cad/builtin/builtin_objects.h"
 #include "drawing/dxf_io.h"
@@ -68,7 +69,7 @@ public:
 
     std::shared_ptr<CadDocument> Add() override {
         const std::string templatePath =
-            (fs::path(m_app->options.programFolder) / "TEMPLATE" / "acad.dwt").string();
+            ProgramFilePath(m_app->options.programFolder, kTemplateFile);
         std::error_code error;
         return AddFrom(fs::is_regular_file(templatePath, error) ? LoadOrFail(*m_app, templatePath)
                                                                 : BlankDrawing());
@@ -148,7 +149,9 @@ ApplicationState::ApplicationState(BuiltinOptions options)
         this->options.programFolder = RunningProgramFolder();
     }
     std::vector<std::string> fontFolders = this->options.fontFolders;
-    fontFolders.push_back((fs::path(this->options.programFolder) / "Fonts").string());
+    for (const std::string& folder : ProgramFileFolders(this->options.programFolder)) {
+        fontFolders.push_back((fs::path(folder) / "Fonts").string());
+    }
     fonts = std::make_shared<render::FontLibrary>(std::move(fontFolders));
     variables["BACKGROUNDPLOT"] = 2;
     variables["FILEDIA"] = 1;
@@ -283,7 +286,7 @@ std::string BuiltinApplication::Caption() {
 }
 
 std::string BuiltinApplication::FullName() {
-    std::string folder = m_state->options.programFolder;
+    std::string folder = ProgramFileFolder(m_state->options.programFolder, kTemplateFile);
     if (folder.empty() || folder.back() != '/') {
         folder += '/';
     }

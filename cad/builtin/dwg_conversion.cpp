@@ -22,6 +22,7 @@
 extern char** environ;
 #endif
 
+#include "base/program_files.h"
 #include "cad/builtin/builtin_objects.h"
 #include "drawing/dxf_io.h"
 #include "drawing/extents.h"
@@ -235,7 +236,7 @@ std::string ScriptPath(const DwgConverterOptions& options, const std::string& pr
     if (!options.script.empty()) {
         return options.script;
     }
-    return (fs::path(programFolder) / "dwg2dxf" / "kw-dwg2dxf.mjs").string();
+    return ProgramFilePath(programFolder, "dwg2dxf/kw-dwg2dxf.mjs");
 }
 
 fs::path CacheFolder(const DwgConverterOptions& options) {
