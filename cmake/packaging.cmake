@@ -63,38 +63,23 @@ if(TARGET kestrelwick AND TARGET kestrelwick-icon)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 endif()
 
-# The manual page of kestrelwick-plot, made from its --help: English, and Chinese for zh locales.
+# The manual page of kestrelwick-plot, made from its --help (English).
 find_program(KW_HELP2MAN help2man)
 find_program(KW_GZIP gzip)
 if(TARGET kestrelwick-plot AND KW_HELP2MAN AND KW_GZIP)
-    set(manuals ${CMAKE_BINARY_DIR}/man)
-    set(pages)
-    foreach(language en zh_CN)
-        if(language STREQUAL "en")
-            set(folder ${manuals}/man1)
-            set(locale C.UTF-8)
-            set(name "batch-plot the title-block frames of DXF and DWG drawings")
-        else()
-            set(folder ${manuals}/${language}/man1)
-            set(locale ${language}.UTF-8)
-            set(name "按图框批量打印 DXF/DWG 图形")
-        endif()
-        add_custom_command(OUTPUT ${folder}/kestrelwick-plot.1.gz
-            COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
-            COMMAND ${CMAKE_COMMAND} -E env LC_ALL=${locale} LANG=${locale}
-                    ${KW_HELP2MAN} --no-info --no-discard-stderr --section=1
-                    --version-string=${PROJECT_VERSION} --name=${name}
-                    --output=${folder}/kestrelwick-plot.1 $<TARGET_FILE:kestrelwick-plot>
-            COMMAND ${KW_GZIP} -9nf ${folder}/kestrelwick-plot.1
-            DEPENDS kestrelwick-plot
-            COMMENT "Writing the manual page of kestrelwick-plot (${language})"
-            VERBATIM)
-        list(APPEND pages ${folder}/kestrelwick-plot.1.gz)
-        file(RELATIVE_PATH destination ${manuals} ${folder})
-        install(FILES ${folder}/kestrelwick-plot.1.gz
-                DESTINATION ${CMAKE_INSTALL_MANDIR}/${destination})
-    endforeach()
-    add_custom_target(kw_manual ALL DEPENDS ${pages})
+    set(folder ${CMAKE_BINARY_DIR}/man/man1)
+    add_custom_command(OUTPUT ${folder}/kestrelwick-plot.1.gz
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
+        COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8 QT_QPA_PLATFORM=offscreen
+                ${KW_HELP2MAN} --no-info --section=1 --version-string=${PROJECT_VERSION}
+                "--name=batch-plot the title-block frames of DXF and DWG drawings"
+                --output=${folder}/kestrelwick-plot.1 $<TARGET_FILE:kestrelwick-plot>
+        COMMAND ${KW_GZIP} -9nf ${folder}/kestrelwick-plot.1
+        DEPENDS kestrelwick-plot
+        COMMENT "Writing the manual page of kestrelwick-plot"
+        VERBATIM)
+    add_custom_target(kw_manual ALL DEPENDS ${folder}/kestrelwick-plot.1.gz)
+    install(FILES ${folder}/kestrelwick-plot.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 elseif(TARGET kestrelwick-plot)
     message(STATUS "help2man not found: kestrelwick-plot has no manual page")
 endif()

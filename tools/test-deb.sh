@@ -66,7 +66,7 @@ for wanted in /usr/bin/kestrelwick /usr/bin/kestrelwick-plot \
     /usr/share/kestrelwick/help/index.html /usr/share/kestrelwick/help/style.css \
     /usr/share/kestrelwick/pages/ad.html /usr/share/applications/kestrelwick.desktop \
     /usr/share/icons/hicolor/48x48/apps/kestrelwick.png \
-    /usr/share/man/man1/kestrelwick-plot.1.gz /usr/share/man/zh_CN/man1/kestrelwick-plot.1.gz; do
+    /usr/share/man/man1/kestrelwick-plot.1.gz; do
     grep -qx "$wanted" "$work/files" || fail "the package does not install $wanted"
 done
 zcat /usr/share/man/man1/kestrelwick-plot.1.gz | grep -q -- '--layer' ||
