@@ -12,7 +12,7 @@ $sudo apt-get install -y -qq --no-install-recommends \
     libqt6svg6 qt6-qpa-plugins \
     xvfb xauth openbox fonts-noto-cjk poppler-utils fp-utils \
     cups printer-driver-cups-pdf libcups2-dev \
-    libqpdf-dev libxlsxwriter-dev unzip \
+    libqpdf-dev libxlsxwriter-dev unzip help2man \
     mingw-w64 wine wine64 parallel \
     nsis libz-mingw-w64-dev dpkg-dev x11-utils x11-apps netpbm \
     >/dev/null

@@ -12,6 +12,7 @@
 
 #include "base/error.h"
 #include "base/paths.h"
+#include "base/program_files.h"
 #include "base/text_file.h"
 
 namespace kw {
@@ -119,16 +120,20 @@ SettingsFile SettingsFile::Locate(const std::string& programFolder,
     const char* chosen = std::getenv(kSettingsFolderVariable);
     if (chosen && *chosen)
         return SettingsFile(AppendFileName(chosen, kSettingsFileName));
-    const bool installed = FileExists(AppendFileName(programFolder, kInstalledMarker));
-    return Locate(programFolder, !installed && FolderWritable(programFolder), userConfigFolder);
+    // An installed program's folder (/usr/bin) is the system's even where it can be written, as
+    // by root: not even the write probe goes there.
+    const bool portable = !IsInstalledProgram(programFolder) && FolderWritable(programFolder);
+    return Locate(programFolder, portable, userConfigFolder);
 }
 
 SettingsFile SettingsFile::Locate(const std::string& programFolder, bool programFolderWritable,
                                   const std::string& userConfigFolder) {
-    const std::string programFile = AppendFileName(programFolder, kSettingsFileName);
     if (programFolderWritable || userConfigFolder.empty())
-        return SettingsFile(programFile);
-    return SettingsFile(AppendFileName(userConfigFolder, kSettingsFileName), programFile);
+        return SettingsFile(AppendFileName(programFolder, kSettingsFileName));
+    // Read while the user has none: a file beside the program, or in an installed program's data
+    // folder (defaults an administrator put there).
+    return SettingsFile(AppendFileName(userConfigFolder, kSettingsFileName),
+                        ProgramFilePath(programFolder, kSettingsFileName));
 }
 
 std::string SettingsFile::ReadPath() const {

@@ -42,11 +42,6 @@ struct CurrentPrinter {
 };
 
 inline constexpr const char* kSettingsFileName = "Kestrelwick.ini";
-// Left beside the program by its installer and its package: an installed program keeps its
-// settings in the user's folder even where it may write its own folder (an administrator's run
-// in Program Files, a per-user install), so that every user has their own and an uninstall or
-// an update never takes them.
-inline constexpr const char* kInstalledMarker = "Kestrelwick.installed";
 
 // The settings beyond the five panel values and the printers (the output options) are kept after
 // the printer records as four-line groups shaped like records: this name, the key, the value and
@@ -85,10 +80,12 @@ public:
 
     // The folder named by the environment variable KESTRELWICK_SETTINGS_DIR when it is set (a
     // test's own folder, or settings an administrator keeps elsewhere). Otherwise the program's
-    // folder when a file can be written there (a portable install) and no installer put the
-    // program there (kInstalledMarker beside it), else the user's configuration folder. A file in
-    // the program folder is still read while the user's folder has none (earlier portable use, or
-    // put there by an administrator); the first write then goes to the user's folder.
+    // folder when a file can be written there (a portable install), else the user's
+    // configuration folder; an installed program's folder (see IsInstalledProgram: an installer
+    // put it there, or it has an installed data folder) never counts as writable. A file in the
+    // program folder, or in an installed program's data folder, is still read while the user's
+    // folder has none (earlier portable use, or put there by an administrator); the first write
+    // then goes to the user's folder.
     static SettingsFile Locate(const std::string& programFolder,
                                const std::string& userConfigFolder);
     // The same with the answer of FolderWritable(programFolder) given.

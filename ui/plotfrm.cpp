@@ -11,6 +11,7 @@
 #include "base/error.h"
 #include "base/paths.h"
 #include "base/version.h"
+#include "base/program_files.h"
 #include "cad/messages.h"
 #include "settings/list_file.h"
 #include "ui/aboutfrm.h"
@@ -233,7 +234,7 @@ void plotfrm::ConnectHandlers() {
 }
 
 QString plotfrm::ProgramFile(const char* name) const {
-    return Q(AppendFileName(S(QDir::toNativeSeparators(m_programFolder)), name));
+    return Q(ProgramFilePath(S(QDir::toNativeSeparators(m_programFolder)), name));
 }
 
 void plotfrm::Form_Load() {

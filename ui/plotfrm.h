@@ -142,6 +142,7 @@ private:
     void ConnectHandlers();
     void Form_Load();
     void ApplyStoredSettings(const StoredSettings& values);
+    // A file of the program: beside it, or in an installed program's data folder.
     QString ProgramFile(const char* name) const;
 
     void Option1_Click();

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/desktop/no_cad_backend.h"
+#include "base/program_files.h"
 #include "cad/cad_session.h"
 #include "ui/maker.h"
 #include "ui/platform/desktop.h"
@@ -130,8 +131,8 @@ int RunDesktop(int argc, char** argv, const std::function<void(ui::plotfrm&)>& s
                         QString::fromStdString(text));
     });
 
-    const QString pagesFolder =
-        QDir(programFolder).absoluteFilePath(QString::fromLatin1(ui::maker::kPagesFolder));
+    const QString pagesFolder = QDir::fromNativeSeparators(QString::fromStdString(
+        ProgramFilePath(programFolder.toStdString(), ui::maker::kPagesFolder)));
     const ui::PageViewFactory makeView = PageViews();
 
     int result = 0;

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "base/paths.h"
+#include "base/program_files.h"
 #include "cad/builtin/builtin_cad.h"
 #include "cad/builtin/builtin_objects.h"
 #include "drawing/dxf_io.h"
@@ -80,7 +81,7 @@ public:
 
     std::shared_ptr<CadDocument> Add() override {
         const std::string templatePath =
-            Utf8FromPath(PathFromUtf8(m_app->options.programFolder) / "TEMPLATE" / "acad.dwt");
+            ProgramFilePath(m_app->options.programFolder, kTemplateFile);
         std::error_code error;
         return AddFrom(fs::is_regular_file(PathFromUtf8(templatePath), error)
                            ? LoadOrFail(*m_app, templatePath)
@@ -162,7 +163,9 @@ ApplicationState::ApplicationState(BuiltinOptions options)
         this->options.programFolder = RunningProgramFolder();
     }
     std::vector<std::string> fontFolders = this->options.fontFolders;
-    fontFolders.push_back(Utf8FromPath(PathFromUtf8(this->options.programFolder) / "Fonts"));
+    for (const std::string& folder : ProgramFileFolders(this->options.programFolder)) {
+        fontFolders.push_back(Utf8FromPath(PathFromUtf8(folder) / "Fonts"));
+    }
     if (QGuiApplication::instance() != nullptr) {
         for (const std::string& folder : fontFolders) {
             render::AddFontFolder(QString::fromStdString(folder));
@@ -302,7 +305,7 @@ std::string BuiltinApplication::Caption() {
 }
 
 std::string BuiltinApplication::FullName() {
-    std::string folder = m_state->options.programFolder;
+    std::string folder = ProgramFileFolder(m_state->options.programFolder, kTemplateFile);
     if (folder.empty() || folder.back() != '/') {
         folder += '/';
     }

@@ -22,8 +22,11 @@ namespace kw::builtin {
 
 // The executable name that FullName reports. Exactly nine characters, so that the template rule
 // of the runs (FullName without its last nine characters, then "\TEMPLATE\acad.dwt") lands on
-// TEMPLATE/acad.dwt in the program's folder, where the build installs the template.
+// TEMPLATE/acad.dwt in the program's folder, where the build puts the template. An installed
+// program keeps it in its data folder (base/program_files.h): FullName names that folder then.
 inline constexpr const char* kExecutableName = "kwcad.exe";
+// The template that new drawings start from, relative to the program's folder.
+inline constexpr const char* kTemplateFile = "TEMPLATE/acad.dwt";
 
 // The title of the built-in CAD's window, followed by " - [drawing name]" when a drawing is open.
 inline constexpr const char* kWindowTitle = "Kestrelwick CAD";
@@ -48,7 +51,8 @@ struct PlottedJob {
 
 struct BuiltinOptions {
     // Where the program lies: FullName is this folder plus kExecutableName, and Add without a
-    // template reads TEMPLATE/acad.dwt from it.
+    // template reads TEMPLATE/acad.dwt from it; fonts, plot styles and the DWG converter are
+    // looked for in it too. For an installed program, its data folder after it.
     std::string programFolder;
     // The system's printers; QtSystemPrinters unless a test hands in its own.
     SystemPrinterSource printers;
@@ -95,7 +99,7 @@ BuiltinFailure LastFailure();
 std::string RunningProgramFolder();
 
 // Where the built-in CAD looks for plot style table files: the options' folders, then PlotStyles
-// in the program's folder.
+// in the program's folder (and in an installed program's data folder).
 std::vector<std::string> StyleFolders(const BuiltinOptions& options);
 
 class ApplicationState;

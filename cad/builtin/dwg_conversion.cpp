@@ -25,6 +25,7 @@ extern char** environ;
 #endif
 
 #include "base/text_file.h"
+#include "base/program_files.h"
 #include "cad/builtin/builtin_objects.h"
 #include "drawing/dxf_io.h"
 #include "drawing/extents.h"
@@ -404,7 +405,7 @@ std::string ScriptPath(const DwgConverterOptions& options, const std::string& pr
     if (!options.script.empty()) {
         return options.script;
     }
-    return Utf8Of(PathOf(programFolder) / "dwg2dxf" / "kw-dwg2dxf.mjs");
+    return ProgramFilePath(programFolder, "dwg2dxf/kw-dwg2dxf.mjs");
 }
 
 fs::path CacheFolder(const DwgConverterOptions& options) {

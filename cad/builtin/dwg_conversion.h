@@ -17,7 +17,8 @@ namespace kw::builtin {
 struct DwgConverterOptions {
     // The Node.js program; empty: "node", then "nodejs", looked up in PATH.
     std::string node;
-    // The converter script; empty: dwg2dxf/kw-dwg2dxf.mjs in the program's folder.
+    // The converter script; empty: dwg2dxf/kw-dwg2dxf.mjs in the program's folder (or in an
+    // installed program's data folder).
     std::string script;
     // Where converted drawings are kept; empty: $XDG_CACHE_HOME/Kestrelwick/dwg, else
     // ~/.cache/Kestrelwick/dwg (%LOCALAPPDATA%\Kestrelwick\dwg on Windows).

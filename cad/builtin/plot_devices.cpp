@@ -1,5 +1,6 @@
 #include "cad/builtin/plot_devices.h"
 
+#include "base/program_files.h"
 #include "cad/builtin/builtin_cad.h"
 
 #include <algorithm>
@@ -39,8 +40,9 @@ std::string Utf8(const std::filesystem::path& path) {
 
 std::vector<std::string> StyleFolders(const BuiltinOptions& options) {
     std::vector<std::string> folders = options.styleFolders;
-    const std::string program = options.programFolder.empty() ? "." : options.programFolder;
-    folders.push_back(program + "/" + kStyleFolderName);
+    for (const std::string& program : ProgramFileFolders(options.programFolder)) {
+        folders.push_back(program + "/" + kStyleFolderName);
+    }
     return folders;
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -112,6 +113,36 @@ TEST_F(BuiltinCad, TemplateRuleOfTheRunsFindsTheInstalledTemplate) {
     EXPECT_EQ(ErrorNumber([&] { app->ActiveDocument()->Close(true); }), cad_errors::kCannotSave);
     app->ActiveDocument()->Close(false);
     EXPECT_EQ(app->Caption(), "Kestrelwick CAD - [Drawing1.dxf]");
+}
+
+TEST(BuiltinInstalled, TemplateAndStyleTablesAreFoundInTheDataFolder) {
+    // An installed program: the executable in <prefix>/bin, its files in share/kestrelwick.
+    std::random_device random;
+    const fs::path prefix =
+        fs::temp_directory_path() / ("kw_installed_" + std::to_string(random()));
+    const fs::path data = prefix / "share" / "kestrelwick";
+    fs::create_directories(prefix / "bin");
+    fs::create_directories(data / "TEMPLATE");
+    fs::create_directories(data / kStyleFolderName);
+    fs::copy_file(KW_CAD_TEMPLATE, data / "TEMPLATE" / "acad.dwt");
+    test::WriteFile(data / kStyleFolderName / "Company.ctb",
+                    test::CompressedTable("CTBVER1", test::BlueAci1Text()));
+    BuiltinOptions options;
+    options.programFolder = (prefix / "bin").string();
+    options.printers = [] { return std::vector<SystemPrinter>{}; };
+    auto app = std::make_shared<BuiltinApplication>(options);
+
+    // The runs' template rule lands on the data folder's template.
+    const std::string fullName = app->FullName();
+    EXPECT_EQ(fs::path(fullName).parent_path(), data);
+    EXPECT_EQ(ErrorNumber([&] { app->Documents()->Add(TemplatePath(fullName)); }), 0);
+    const auto layout = app->Documents()->Add()->ActiveLayout();
+    const auto names = layout->GetPlotStyleTableNames();
+    EXPECT_NE(std::find(names.begin(), names.end(), "Company.ctb"), names.end());
+    EXPECT_EQ(ErrorNumber([&] { layout->PutStyleSheet("Company.ctb"); }), 0);
+    app.reset();
+    std::error_code ignored;
+    fs::remove_all(prefix, ignored);
 }
 
 TEST_F(BuiltinCad, OpenRefusesDwgMissingAndBrokenFilesWithTheirReason) {

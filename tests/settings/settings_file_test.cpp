@@ -6,8 +6,9 @@
 #include <filesystem>
 
 #include "base/error.h"
-#include "settings/settings_file.h"
+#include "base/program_files.h"
 #include "base/text_file.h"
+#include "settings/settings_file.h"
 #include "tests/support/temp_folder.h"
 
 #ifdef _WIN32
@@ -335,6 +336,45 @@ TEST(SettingsFile, AFileInAReadOnlyProgramFolderIsReadUntilTheUsersFolderHasOne)
     otherUser.Write(kSettingsFileName, FileWithRecords(1));
     ASSERT_TRUE(SettingsFile::Locate(program.Path(), false, otherUser.Path()).Read(values, reread));
     EXPECT_EQ(reread.RecordCount(), 1);
+}
+
+TEST(SettingsFile, AnInstalledProgramKeepsSettingsInTheUsersFolderEvenWhereItCouldWrite) {
+    // <prefix>/bin with the program and <prefix>/share/kestrelwick with its files; the test can
+    // write to bin, as root can write to /usr/bin.
+    TempFolder prefix;
+    std::filesystem::create_directories(prefix.File("bin"));
+    std::filesystem::create_directories(prefix.File("share/kestrelwick/TEMPLATE"));
+    prefix.Write("share/kestrelwick/TEMPLATE/acad.dwt", "");
+    prefix.Write("share/kestrelwick/Kestrelwick.ini", FileWithRecords(2));
+    prefix.Write("bin/Kestrelwick.chm", "");
+    namespace fs = std::filesystem;
+    const std::string bin = (fs::path(prefix.Path()) / "bin").string();
+    const std::string data = (fs::path(prefix.Path()) / "share" / "kestrelwick").string();
+
+    EXPECT_TRUE(IsInstalledProgram(bin));
+    EXPECT_FALSE(IsInstalledProgram(data));
+    EXPECT_EQ(ProgramFileFolders(bin), (std::vector<std::string>{bin, data}));
+    EXPECT_EQ(ProgramFileFolders(data), std::vector<std::string>{data});
+    // The executable's folder first, then the data folder; the executable's folder for a file
+    // that is nowhere.
+    EXPECT_EQ(ProgramFilePath(bin, "Kestrelwick.chm"),
+              (fs::path(bin) / "Kestrelwick.chm").string());
+    EXPECT_EQ(ProgramFileFolder(bin, "TEMPLATE/acad.dwt"), data);
+    EXPECT_EQ(ProgramFileFolder(bin, "Fonts"), bin);
+
+    TempFolder user;
+    SettingsFile file = SettingsFile::Locate(bin, user.Path());
+    EXPECT_EQ(file.Path(), AppendFileName(user.Path(), kSettingsFileName));
+    // The defaults an administrator left in the data folder are read until the user saves.
+    StoredSettings values;
+    PrinterTable printers;
+    ASSERT_TRUE(file.Read(values, printers));
+    EXPECT_EQ(printers.RecordCount(), 2);
+    file.Write(values, printers, {"P", "5", "25", false});
+    EXPECT_TRUE(FileExists(file.Path()));
+    // Nothing was written beside the program, not even to probe the folder.
+    const auto written = std::distance(fs::directory_iterator(bin), fs::directory_iterator());
+    EXPECT_EQ(written, 1);
 }
 
 TEST(SettingsFile, ABackupThatCannotBeMadeDoesNotStopTheSave) {

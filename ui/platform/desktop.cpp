@@ -2,8 +2,10 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
 #include <QUrl>
@@ -11,6 +13,7 @@
 #include <QWindow>
 
 #include "base/error.h"
+#include "ui/help_window.h"
 #include "ui/twips.h"
 
 #ifdef _WIN32
@@ -94,10 +97,12 @@ QFont ButtonFont() {
     return font;
 }
 
-QIcon ProgramIcon() {
-    QPixmap pixmap(32, 32);
+QPixmap ProgramIconPixmap(int size) {
+    QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
+    // Drawn on a grid of 32 x 32 whatever the size, so the 32-pixel icon stays pixel-exact.
+    painter.scale(size / 32.0, size / 32.0);
     // A drawing sheet with its title block, in the sixteen basic colours.
     painter.setPen(QColor(0, 0, 128));
     painter.setBrush(Qt::white);
@@ -110,7 +115,15 @@ QIcon ProgramIcon() {
     painter.drawLine(6, 20, 14, 10);
     painter.drawLine(14, 10, 20, 14);
     painter.end();
-    return QIcon(pixmap);
+    return pixmap;
+}
+
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (const int size : kProgramIconSizes) {
+        icon.addPixmap(ProgramIconPixmap(size));
+    }
+    return icon;
 }
 
 void DesktopShell::OpenAddress([[maybe_unused]] QWidget* owner, const QString& address) {
@@ -122,12 +135,17 @@ void DesktopShell::OpenAddress([[maybe_unused]] QWidget* owner, const QString& a
 #endif
 }
 
-void DesktopShell::OpenHelp([[maybe_unused]] QWidget* owner, const QString& helpFile) {
+void DesktopShell::OpenHelp(QWidget* owner, const QString& helpFile) {
 #ifdef _WIN32
     win32::ShowHelp(owner ? reinterpret_cast<win32::WindowHandle>(owner->winId()) : nullptr,
                     helpFile.toStdString());
 #else
-    QDesktopServices::openUrl(QUrl::fromLocalFile(helpFile));
+    // No program here opens the compiled help file: the program shows the pages it is made from.
+    if (ShowHelpGuide(owner, helpFile) == nullptr) {
+        QMessageBox::critical(owner, QStringLiteral("错误"),
+                              QStringLiteral("找不到帮助文件：") +
+                                  QDir::toNativeSeparators(HelpGuideFolder(helpFile)));
+    }
 #endif
 }
 

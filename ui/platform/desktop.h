@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QIcon>
+#include <QPixmap>
 #include <QString>
 #include <QStringList>
 #include <string>
@@ -27,8 +28,12 @@ QFont ButtonFont();
 // The first installed font family that holds Simplified Chinese, empty when there is none.
 QString ChineseFontFamily();
 
-// The window icon of the program's windows (32 x 32, a sheet with its title block).
+// The window icon of the program's windows (a sheet with its title block), in each of these
+// sizes; the desktop entry's icons are these pictures too.
+inline constexpr int kProgramIconSizes[] = {32, 48, 64, 128, 256};
 QIcon ProgramIcon();
+// The icon's picture, `size` pixels square.
+QPixmap ProgramIconPixmap(int size);
 
 // Requests to the desktop: addresses, the help file, the end of the program. Failures are
 // ignored as the shell reports them itself.
@@ -37,7 +42,8 @@ public:
     virtual ~Shell() = default;
     // A web address or a "mailto:" address, opened with the default handler.
     virtual void OpenAddress(QWidget* owner, const QString& address) = 0;
-    // The compiled help file at its default topic.
+    // The compiled help file at its default topic; elsewhere than on Windows, the HTML pages it
+    // is compiled from, in the program's help window.
     virtual void OpenHelp(QWidget* owner, const QString& helpFile) = 0;
     // Ends the program at once: every window closes, nothing is saved.
     virtual void EndProgram() = 0;
