@@ -21,9 +21,15 @@
 int main(int argc, char** argv) {
     using namespace kw;
     // Qt finds the print system's plugins through the application object, and text on a page
-    // needs the fonts of a GUI application; no display is needed.
+    // needs the fonts of a GUI application; no display is needed. On Windows the offscreen
+    // platform knows only the fonts in Qt's own folder, so every character would be a box: the
+    // minimal one there, with the system's fonts.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+#ifdef _WIN32
+        qputenv("QT_QPA_PLATFORM", "minimal:enable_fonts");
+#else
         qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
     }
     // Qt takes options of its own out of the arguments (--reverse among them): it gets none.
     const std::vector<std::string> arguments = ProgramArguments(argc, argv);
