@@ -11,7 +11,7 @@
 # The build goes to build-windows/ beside the sources (KW_WINDOWS_BUILD overrides it); GoogleTest
 # is cross-built there from Debian's /usr/src/googletest. Missing Debian packages are installed.
 # The release's Windows tool chain (Qt among it) is built once into ~/.cache/Kestrelwick: on a
-# machine without that cache the first run takes about 40 minutes more on two cores.
+# machine without that cache the first run takes about 35 minutes more on two cores.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
