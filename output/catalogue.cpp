@@ -9,22 +9,17 @@
 #include <string_view>
 
 #include "base/error.h"
+#include "base/paths.h"
 
 namespace kw::output {
 namespace {
 
-std::filesystem::path PathFromUtf8(const std::string& utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
 std::string FileNameOf(const std::string& path) {
-    const std::u8string name = PathFromUtf8(path).filename().u8string();
-    return std::string(name.begin(), name.end());
+    return Utf8FromPath(PathFromUtf8(path).filename());
 }
 
 std::string StemOf(const std::string& path) {
-    const std::u8string name = PathFromUtf8(path).stem().u8string();
-    return std::string(name.begin(), name.end());
+    return Utf8FromPath(PathFromUtf8(path).stem());
 }
 
 // Whether the text is a plain decimal number, maybe signed ("-12.5", "+3"): a spreadsheet reads

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "base/error.h"
+#include "base/paths.h"
 #include "engine/plot_configuration.h"
 #include "output/catalogue_pdf.h"
 #include "output/catalogue_xlsx.h"
@@ -19,15 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path PathFromUtf8(const std::string& utf8) {
-    return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string Utf8(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
 // `name` + `extension` in the folder, or the first of name_2, name_3 … that is not there yet.
 std::string FreePath(const std::string& folder, const std::string& name,
                      const std::string& extension) {
@@ -37,14 +29,14 @@ std::string FreePath(const std::string& folder, const std::string& name,
         const fs::path path = base / PathFromUtf8(candidate + extension);
         std::error_code code;
         if (!fs::exists(path, code)) {
-            return Utf8(path);
+            return Utf8FromPath(path);
         }
     }
 }
 
 std::string Describe(const PageEntry& entry) {
-    return Utf8(PathFromUtf8(entry.drawing).filename()) + " 第 " + std::to_string(entry.page) +
-           " 个图框";
+    return Utf8FromPath(PathFromUtf8(entry.drawing).filename()) + " 第 " +
+           std::to_string(entry.page) + " 个图框";
 }
 
 } // namespace
@@ -220,7 +212,7 @@ void OutputRun::FramePlotted() {
 std::string OutputRun::FolderForResults() const {
     for (const PageEntry& page : m_pages) {
         if (!page.file.empty()) {
-            return Utf8(PathFromUtf8(page.file).parent_path());
+            return Utf8FromPath(PathFromUtf8(page.file).parent_path());
         }
     }
     if (!m_setup.outputFolder.empty()) {
@@ -228,7 +220,7 @@ std::string OutputRun::FolderForResults() const {
     }
     if (!m_pages.empty()) {
         const fs::path folder = PathFromUtf8(m_pages.front().drawing).parent_path();
-        return folder.empty() ? "." : Utf8(folder);
+        return folder.empty() ? "." : Utf8FromPath(folder);
     }
     return ".";
 }
@@ -250,11 +242,13 @@ std::vector<OutputRun::Written> OutputRun::Finish() {
             groups.back().push_back(&page);
         }
         for (const auto& group : groups) {
-            const std::string title = m_setup.options.merge == MergeMode::Drawing
-                                          ? Utf8(PathFromUtf8(group.front()->drawing).stem())
-                                          : Utf8(PathFromUtf8(folder).filename());
+            const std::string title =
+                m_setup.options.merge == MergeMode::Drawing
+                    ? Utf8FromPath(PathFromUtf8(group.front()->drawing).stem())
+                    : Utf8FromPath(PathFromUtf8(folder).filename());
             // The merged PDF's pages: the catalogue's first when asked for, then the group's.
-            const std::string groupFolder = Utf8(PathFromUtf8(group.front()->file).parent_path());
+            const std::string groupFolder =
+                Utf8FromPath(PathFromUtf8(group.front()->file).parent_path());
             const std::string path =
                 FreePath(groupFolder, SafeFileName(title.empty() ? "Kestrelwick" : title), ".pdf");
             std::vector<MergePage> pages;

@@ -11,15 +11,12 @@
 #include <system_error>
 
 #include "base/error.h"
+#include "base/paths.h"
 
 namespace kw::output {
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path PathFromUtf8(const std::string& utf8) {
-    return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
 
 } // namespace
 

@@ -7,10 +7,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "drawing/text.h"
 #include "base/error.h"
-#include "settings/settings_file.h"
+#include "base/paths.h"
 #include "base/text_file.h"
+#include "drawing/text.h"
+#include "settings/settings_file.h"
 
 namespace kw::output {
 namespace {
@@ -18,10 +19,6 @@ namespace {
 namespace dw = drawing;
 
 constexpr double kPi = 3.14159265358979323846;
-
-std::filesystem::path PathFromUtf8(const std::string& utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
 
 const char* const kDefaultText = R"(; Kestrelwick 图框字段定义（title-block fields）
 ;

@@ -85,14 +85,9 @@ std::string DefaultLogPath() {
         }
         const fs::path path = folder / (name + ".jsonl");
         if (!fs::exists(path, error)) {
-            const std::u8string text = path.u8string();
-            return std::string(text.begin(), text.end());
+            return Utf8FromPath(path);
         }
     }
-}
-
-std::filesystem::path FsPath(const std::string& utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
 // One drawing of the batch: what to plot of it and the records a resumed run keeps.
@@ -275,8 +270,8 @@ int RunBatch(const PlotOptions& options, DrawingPlotter& plotter, const std::str
     // only when complete, so a run cut short leaves the old one whole.
     std::error_code ignored;
     const bool inPlace =
-        !options.resumeLog.empty() &&
-        std::filesystem::equivalent(FsPath(options.resumeLog), FsPath(logPath), ignored);
+        !options.resumeLog.empty() && std::filesystem::equivalent(PathFromUtf8(options.resumeLog),
+                                                                  PathFromUtf8(logPath), ignored);
     std::optional<RunLogWriter> log(std::in_place, inPlace ? logPath + ".part" : logPath);
 
     const int drawings = static_cast<int>(items.size());
@@ -381,7 +376,7 @@ int RunBatch(const PlotOptions& options, DrawingPlotter& plotter, const std::str
     if (inPlace) {
         const std::string written = log->Path();
         log.reset();
-        std::filesystem::rename(FsPath(written), FsPath(logPath));
+        std::filesystem::rename(PathFromUtf8(written), PathFromUtf8(logPath));
     }
     out << kRunFinished << '\n' << "结束时间 " << LocalTime() << '\n';
     const RunCounts counts = CountRecords(report.Records());

@@ -24,8 +24,9 @@
 extern char** environ;
 #endif
 
-#include "base/text_file.h"
+#include "base/paths.h"
 #include "base/program_files.h"
+#include "base/text_file.h"
 #include "cad/builtin/builtin_objects.h"
 #include "drawing/dxf_io.h"
 #include "drawing/extents.h"
@@ -37,17 +38,6 @@ namespace fs = std::filesystem;
 
 constexpr std::size_t kStderrKept = 16 * 1024;
 constexpr auto kUnusedCacheAge = std::chrono::hours(24 * 30);
-
-// Paths are UTF-8 inside the program; std::filesystem would read a narrow string in the ANSI
-// code page on Windows.
-fs::path PathOf(const std::string& utf8) {
-    return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string Utf8Of(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
 
 std::string Trim(std::string text) {
     const auto first = text.find_first_not_of(" \t\r\n");
@@ -360,13 +350,13 @@ bool IsExecutable(const fs::path& path) {
 
 std::string FindNode(const DwgConverterOptions& options, const std::string& programFolder) {
     if (!options.node.empty()) {
-        return IsExecutable(PathOf(options.node)) ? options.node : "";
+        return IsExecutable(PathFromUtf8(options.node)) ? options.node : "";
     }
 #ifdef _WIN32
     // The installer puts its own Node.js beside the converter.
-    if (const fs::path shipped = PathOf(programFolder) / "node" / "node.exe";
+    if (const fs::path shipped = PathFromUtf8(programFolder) / "node" / "node.exe";
         IsExecutable(shipped)) {
-        return Utf8Of(shipped);
+        return Utf8FromPath(shipped);
     }
 #else
     (void)programFolder;
@@ -391,9 +381,9 @@ std::string FindNode(const DwgConverterOptions& options, const std::string& prog
                 end = folders.size();
             }
             const std::string folder = folders.substr(start, end - start);
-            const fs::path candidate = PathOf(folder.empty() ? "." : folder) / name;
+            const fs::path candidate = PathFromUtf8(folder.empty() ? "." : folder) / name;
             if (IsExecutable(candidate)) {
-                return Utf8Of(candidate);
+                return Utf8FromPath(candidate);
             }
             start = end + 1;
         }
@@ -410,7 +400,7 @@ std::string ScriptPath(const DwgConverterOptions& options, const std::string& pr
 
 fs::path CacheFolder(const DwgConverterOptions& options) {
     if (!options.cacheFolder.empty()) {
-        return PathOf(options.cacheFolder);
+        return PathFromUtf8(options.cacheFolder);
     }
 #ifdef _WIN32
     if (const wchar_t* local = _wgetenv(L"LOCALAPPDATA"); local != nullptr && *local != L'\0') {
@@ -527,11 +517,11 @@ std::string DwgReleaseName(std::string_view header) {
 std::string ConvertDwg(const std::string& dwgPath, const DwgConverterOptions& options,
                        const std::string& programFolder) {
     std::error_code error;
-    if (!fs::is_regular_file(PathOf(dwgPath), error)) {
+    if (!fs::is_regular_file(PathFromUtf8(dwgPath), error)) {
         Fail(builtin_errors::kFileNotFound, dwgPath + ": file not found");
     }
     std::string bytes;
-    if (!ReadFile(PathOf(dwgPath), bytes)) {
+    if (!ReadFile(PathFromUtf8(dwgPath), bytes)) {
         Fail(builtin_errors::kCannotOpen, dwgPath + ": the file cannot be read (permission?)");
     }
     const std::string version = DwgVersion(bytes);
@@ -550,13 +540,13 @@ std::string ConvertDwg(const std::string& dwgPath, const DwgConverterOptions& op
                                               saveAsDxf + " or as DWG 2018 or older");
     }
 
-    const fs::path script = PathOf(ScriptPath(options, programFolder));
+    const fs::path script = PathFromUtf8(ScriptPath(options, programFolder));
     const fs::path cache = CacheFolder(options);
     const std::string key = CacheKey(bytes, script);
     const fs::path converted = cache / (key + ".dxf");
     if (fs::is_regular_file(converted, error)) {
         fs::last_write_time(converted, fs::file_time_type::clock::now(), error);
-        return Utf8Of(converted);
+        return Utf8FromPath(converted);
     }
 
     const std::string node = FindNode(options, programFolder);
@@ -571,7 +561,7 @@ std::string ConvertDwg(const std::string& dwgPath, const DwgConverterOptions& op
     }
     if (!fs::is_regular_file(script, error)) {
         Fail(builtin_errors::kCannotOpen,
-             drawing + ": the DWG converter " + Utf8Of(script) +
+             drawing + ": the DWG converter " + Utf8FromPath(script) +
                  " is missing; install the program again (scripts/setup-debian.sh and a new "
                  "build) or " +
                  saveAsDxf);
@@ -579,7 +569,7 @@ std::string ConvertDwg(const std::string& dwgPath, const DwgConverterOptions& op
     fs::create_directories(cache, error);
     if (!fs::is_directory(cache, error)) {
         Fail(builtin_errors::kCannotOpen,
-             drawing + ": the folder for converted drawings " + Utf8Of(cache) +
+             drawing + ": the folder for converted drawings " + Utf8FromPath(cache) +
                  " cannot be made; check its permissions and the free disk space");
     }
 
@@ -589,8 +579,9 @@ std::string ConvertDwg(const std::string& dwgPath, const DwgConverterOptions& op
     const std::string processId = std::to_string(GetCurrentProcessId());
 #endif
     const fs::path partial = cache / (key + "." + processId + ".part");
-    const ProcessResult run = RunLimited({node, Utf8Of(script), dwgPath, Utf8Of(partial)},
-                                         options.timeLimitSeconds, options.memoryLimitMb);
+    const ProcessResult run =
+        RunLimited({node, Utf8FromPath(script), dwgPath, Utf8FromPath(partial)},
+                   options.timeLimitSeconds, options.memoryLimitMb);
     const std::string said = StderrTail(run.errorOutput);
     const std::string saidPart = said.empty() ? "" : " (converter: " + said + ")";
     auto fail = [&](const std::string& what) {
@@ -638,10 +629,11 @@ std::string ConvertDwg(const std::string& dwgPath, const DwgConverterOptions& op
     }
     fs::rename(partial, converted, error);
     if (error) {
-        fail("the converted drawing cannot be stored in " + Utf8Of(cache) + ": " + error.message());
+        fail("the converted drawing cannot be stored in " + Utf8FromPath(cache) + ": " +
+             error.message());
     }
     PruneCache(cache);
-    return Utf8Of(converted);
+    return Utf8FromPath(converted);
 }
 
 drawing::Document LoadDwgDrawing(const std::string& dwgPath, const DwgConverterOptions& options,
@@ -655,7 +647,7 @@ drawing::Document LoadDwgDrawing(const std::string& dwgPath, const DwgConverterO
     } catch (const Error& failure) {
         // A conversion that stopped early must not be found in the cache next time.
         std::error_code error;
-        fs::remove(PathOf(dxf), error);
+        fs::remove(PathFromUtf8(dxf), error);
         Fail(builtin_errors::kCannotOpen,
              dwgPath + ": the drawing converted from DWG cannot be read: " + failure.Description());
     }
@@ -670,7 +662,7 @@ void ConvertDwgXrefs(drawing::Document& document, const DwgConverterOptions& opt
             continue;
         }
         const std::string file = drawing::FindXrefFile(document.path, block.xrefPath);
-        if (Lower(Utf8Of(PathOf(file).extension())) != ".dwg") {
+        if (Lower(Utf8FromPath(PathFromUtf8(file).extension())) != ".dwg") {
             continue;
         }
         try {

@@ -1,5 +1,6 @@
 #include "cad/builtin/plot_devices.h"
 
+#include "base/paths.h"
 #include "base/program_files.h"
 #include "cad/builtin/builtin_cad.h"
 
@@ -31,11 +32,6 @@ std::string LowerAscii(std::string text) {
     return text;
 }
 
-std::string Utf8(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
 } // namespace
 
 std::vector<std::string> StyleFolders(const BuiltinOptions& options) {
@@ -52,17 +48,16 @@ std::vector<StyleTable> StyleTableFiles(const std::vector<std::string>& folders)
     for (const std::string& folder : folders) {
         std::vector<StyleTable> found;
         std::error_code error;
-        fs::directory_iterator entries(fs::path(std::u8string(folder.begin(), folder.end())),
-                                       error);
+        fs::directory_iterator entries(PathFromUtf8(folder), error);
         for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
             const fs::path& path = entries->path();
-            const std::string extension = LowerAscii(Utf8(path.extension()));
+            const std::string extension = LowerAscii(Utf8FromPath(path.extension()));
             if ((extension != ".ctb" && extension != ".stb") || !entries->is_regular_file(error))
                 continue;
-            StyleTable table{Utf8(path.filename()),
+            StyleTable table{Utf8FromPath(path.filename()),
                              extension == ".ctb" ? StyleTableKind::ColorDependent
                                                  : StyleTableKind::Named,
-                             Utf8(path)};
+                             Utf8FromPath(path)};
             const bool known = std::any_of(files.begin(), files.end(), [&](const StyleTable& t) {
                 return SameIgnoringCase(t.name, table.name);
             });
