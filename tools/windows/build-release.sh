@@ -47,7 +47,10 @@ quiet "$out/configure.log" cmake -S "$root" -B "$out/build" -G Ninja \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
     -DKW_BUILD_TESTS=OFF
 say "building"
-quiet "$out/build.log" cmake --build "$out/build" -j "$jobs" --target kestrelwick kestrelwick-plot kw_help
+# With the release, not in it: the program that drives the desktop program against the fake host
+# CAD (tests/desktop_com), for tools/windows/test-installer.sh.
+quiet "$out/build.log" cmake --build "$out/build" -j "$jobs" --target kestrelwick kestrelwick-plot kw_help \
+    kw_desktop_through_com
 
 # The Node.js that runs the converter, as locked in tools/windows/node/package-lock.json (the
 # package is marked for Windows, hence --force on this Linux machine).

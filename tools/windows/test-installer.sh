@@ -2,17 +2,22 @@
 # Installs the Windows release under Wine as a user would, in a throw-away prefix, and uses it:
 # the silent install, kestrelwick-plot.exe listing and plotting the README's sample and a DWG
 # (pages compared with this Linux build's pages of the same frames, ink within a few pixels),
-# the desktop program's main window, the settings kept per user, and the silent uninstall.
+# the desktop program's main window, its whole runs in each scope against the fake host CAD
+# registered under the host's ProgID, the settings kept per user, and the silent uninstall.
 #
 #   tools/windows/test-installer.sh INSTALLER LINUX_BUILD [SCREENSHOT.png]
 #
-# LINUX_BUILD is a build folder of this tree for Linux (kestrelwick-plot and kw_ink_compare).
+# LINUX_BUILD is a build folder of this tree for Linux (kestrelwick-plot and kw_ink_compare). The
+# desktop program's driver and the fake are taken from the release's build folder beside the
+# installer (KW_DESKTOP_COM_TESTS names another folder).
 # Prints "ok - …" or "FAIL - …" per check and ends with a count; exits 1 when a check failed.
 set -uo pipefail
 
 installer="$(realpath "$1")"
 linux="$(realpath "$2")"
 screenshot="${3:-}"
+# The release's test programs (the desktop program against the fake host, and the fake).
+through_com="${KW_DESKTOP_COM_TESTS:-$(dirname "$installer")/build/tests/desktop_com}"
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 version="$(sed -n 's/^project(Kestrelwick VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")"
 sample="$root/tests/data/drawing/frames/frames_r2000_gbk.dxf"
@@ -179,6 +184,36 @@ else
 fi
 timeout 30 wineserver -k >/dev/null 2>&1
 wait "$desktop" 2>/dev/null
+
+# --- the desktop program against the host CAD through COM -------------------------------------
+# The fake host registered as the host CAD, and the installed desktop program driven through its
+# windows: the catalogues, then a whole run in each of the three scopes (tests/desktop_com). The
+# driver is built with the release and runs from the installed folder, beside the program's files.
+if [ -f "$through_com/kw_desktop_through_com.exe" ] && [ -f "$through_com/kw_fake_cad_server.exe" ]; then
+    win "$through_com/kw_fake_cad_server.exe" /RegServer >/dev/null 2>&1
+    cp "$through_com/kw_desktop_through_com.exe" "$inst/"
+    ( cd "$work" && win "$inst/kw_desktop_through_com.exe" ) >"$work/com.log" 2>"$work/com.err"
+    status=$?
+    timeout 60 wineserver -w
+    rm -f "$inst/kw_desktop_through_com.exe"
+    win "$through_com/kw_fake_cad_server.exe" /UnregServer >/dev/null 2>&1
+    checks=0
+    while IFS= read -r line; do
+        case "$line" in
+        "ok - "*) ok "through COM: ${line#ok - }"; checks=$((checks + 1)) ;;
+        "FAIL - "*) fail "through COM: ${line#FAIL - }"; checks=$((checks + 1)) ;;
+        "  "*) echo "$line" ;;
+        esac
+    done < <(tr -d '\r' <"$work/com.log")
+    if [ "$checks" -eq 0 ]; then
+        fail "the desktop program runs against the fake host (exit status $status)"
+        tail -n 20 "$work/com.err"
+    elif [ "$status" -ne 0 ] && ! grep -q '^FAIL' "$work/com.log"; then
+        fail "the desktop program's runs against the fake host end cleanly (exit status $status)"
+    fi
+else
+    fail "the desktop program's test against the fake host was not built ($through_com)"
+fi
 
 # --- uninstall ---------------------------------------------------------------------------------
 win "$inst/uninstall.exe" /S >/dev/null 2>&1

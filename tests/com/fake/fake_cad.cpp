@@ -17,6 +17,7 @@ namespace {
 
 LONG g_liveObjects = 0;
 void (*g_quitHandler)() = nullptr;
+void (*g_captionHandler)(const wchar_t*) = nullptr;
 
 std::wstring Lower(std::wstring text) {
     for (auto& c : text) {
@@ -1024,9 +1025,14 @@ protected:
             call.ReturnObject(New<Documents>(m_world));
         } else if (member == L"Caption") {
             call.ExpectGet();
-            call.ReturnString(L"Fake CAD - [" +
-                              (world.open.empty() ? std::wstring() : world.open.back()->path) +
-                              L"]");
+            const std::wstring caption =
+                L"Fake CAD - [" +
+                (world.open.empty() ? std::wstring() : world.open.back()->path) + L"]";
+            // The main window's title says the same, as the host's does.
+            if (g_captionHandler) {
+                g_captionHandler(caption.c_str());
+            }
+            call.ReturnString(caption);
         } else if (member == L"FullName") {
             call.ExpectGet();
             call.ReturnString(kFullName);
@@ -1242,6 +1248,10 @@ IDispatch* NewApplication() {
 
 void SetQuitHandler(void (*handler)()) {
     g_quitHandler = handler;
+}
+
+void SetCaptionHandler(void (*handler)(const wchar_t* caption)) {
+    g_captionHandler = handler;
 }
 
 LONG LiveObjects() {

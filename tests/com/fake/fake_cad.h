@@ -22,6 +22,11 @@ IDispatch* NewApplication();
 // Called by FakeQuit; the local server ends its message loop, the in-process server ignores it.
 void SetQuitHandler(void (*handler)());
 
+// Called with the caption whenever the program reads it; the local server shows it as its main
+// window's title, so that the program finds the host's window by its caption as it does on a
+// user's desktop. The in-process server has no window.
+void SetCaptionHandler(void (*handler)(const wchar_t* caption));
+
 // Live objects of this module, for DllCanUnloadNow.
 LONG LiveObjects();
 

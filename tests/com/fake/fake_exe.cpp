@@ -1,7 +1,8 @@
 // The fake host as a local server, like the real application: `kw_fake_cad_server /RegServer`
 // registers it; COM starts it with -Embedding; started by hand it is simply running. Either way
-// it enters itself in the running-object table and serves one application object until it is
-// told to quit, or until a time limit ends one that a failed test left behind.
+// it enters itself in the running-object table, shows a main window titled with its caption, and
+// serves one application object until it is told to quit, or until a time limit ends one that a
+// failed test left behind.
 
 #include <cwchar>
 
@@ -11,9 +12,34 @@ namespace {
 
 constexpr UINT kLifetimeMs = 120000;
 DWORD g_mainThread = 0;
+HWND g_window = nullptr;
 
 void Quit() {
     PostThreadMessageW(g_mainThread, WM_QUIT, 0, 0);
+}
+
+void ShowCaption(const wchar_t* caption) {
+    if (g_window != nullptr) {
+        SetWindowTextW(g_window, caption);
+    }
+}
+
+// The host's main window: a plain window the program brings to the front by its title.
+HWND MakeMainWindow(HINSTANCE instance) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = L"KestrelwickFakeCad";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"Fake CAD - []",
+                                  WS_OVERLAPPEDWINDOW, 40, 40, 640, 480, nullptr, nullptr,
+                                  instance, nullptr);
+    if (window != nullptr) {
+        ShowWindow(window, SW_SHOWNOACTIVATE);
+    }
+    return window;
 }
 
 bool HasSwitch(const wchar_t* commandLine, const wchar_t* name) {
@@ -22,7 +48,7 @@ bool HasSwitch(const wchar_t* commandLine, const wchar_t* name) {
 
 } // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     if (HasSwitch(commandLine, L"RegServer") || HasSwitch(commandLine, L"regserver")) {
         wchar_t path[MAX_PATH];
         GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -37,6 +63,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
         return 2;
     }
     kw::fake::SetQuitHandler(&Quit);
+    g_window = MakeMainWindow(instance);
+    kw::fake::SetCaptionHandler(&ShowCaption);
     IDispatch* application = kw::fake::NewApplication();
     IClassFactory* factory = kw::fake::NewClassFactory(application);
     DWORD classCookie = 0;
@@ -59,6 +87,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
         KillTimer(nullptr, lifetime);
         RevokeActiveObject(activeCookie, nullptr);
         CoRevokeClassObject(classCookie);
+    }
+    kw::fake::SetCaptionHandler(nullptr);
+    if (g_window != nullptr) {
+        DestroyWindow(g_window);
     }
     factory->Release();
     application->Release();
