@@ -134,8 +134,8 @@ void Pass::SetPen(const StyleResult& style, bool highlighted) {
         pen.setCosmetic(true);
         pen.setWidthF(std::max(1.0, width));
     }
-    m_painter.setPen(pen);
-    m_painter.setBrush(Qt::NoBrush);
+    m_pen = pen;
+    m_canvas.SetPen(pen);
     m_color = color;
 }
 
@@ -200,9 +200,9 @@ void Pass::Stroke(const QPolygonF& points, bool closed) {
         return;
     }
     if (closed)
-        m_painter.drawPolygon(points);
+        m_canvas.Polygon(points);
     else
-        m_painter.drawPolyline(points);
+        m_canvas.Polyline(points);
 }
 
 const drawing::Linetype* Pass::LinetypeOf(const Document& d, const Entity& e, const Layer* layer,
@@ -264,7 +264,7 @@ void Pass::StrokeDashed(const QPolygonF& points) {
     std::size_t index = 0;
     double left = std::fabs(pattern[0]);
     QPolygonF run;
-    QVector<QPointF> dots;
+    QPolygonF dots;
     int dashes = 0;
     // The shape or text of each element of the pattern, drawn after the dashes where it ends.
     std::vector<const drawing::LinetypeShape*> shapeOf;
@@ -281,7 +281,7 @@ void Pass::StrokeDashed(const QPolygonF& points) {
     std::vector<Placed> placed;
     auto flush = [&] {
         if (run.size() >= 2)
-            m_painter.drawPolyline(run);
+            m_canvas.Polyline(run);
         run.clear();
     };
     for (int i = 0; i + 1 < points.size(); ++i) {
@@ -297,7 +297,7 @@ void Pass::StrokeDashed(const QPolygonF& points) {
                 rest << a + (b - a) * (t / length);
                 for (int j = i + 1; j < points.size(); ++j)
                     rest << points[j];
-                m_painter.drawPolyline(rest);
+                m_canvas.Polyline(rest);
                 m_state.Warn("a linetype too dense to plot was drawn continuous");
                 goto done;
             }
@@ -329,15 +329,15 @@ void Pass::StrokeDashed(const QPolygonF& points) {
     flush();
 done:
     if (!dots.isEmpty())
-        m_painter.drawPoints(dots.data(), static_cast<int>(dots.size()));
+        m_canvas.Points(dots);
     for (const Placed& p : placed)
         DrawLinetypeShape(*p.shape, p.at, p.along);
 }
 
 void Pass::Fill(const QPainterPath& path) {
-    m_painter.fillPath(path, m_color);
-    if (m_painter.pen().style() == Qt::CustomDashLine)
-        m_painter.drawPath(path);
+    m_canvas.Fill(path, m_color);
+    if (m_pen.style() == Qt::CustomDashLine)
+        m_canvas.Outline(path);
 }
 
 void Pass::Draw(const Document& d, const Entity& e, const Transform& m, const Inherited& in,
@@ -366,7 +366,7 @@ void Pass::Draw(const Document& d, const Entity& e, const Transform& m, const In
     }
     case EntityType::Point: {
         const auto& g = std::get<drawing::PointGeometry>(e.geometry);
-        m_painter.drawPoint(Dev(m, g.location));
+        m_canvas.Points(QPolygonF{Dev(m, g.location)});
         break;
     }
     case EntityType::Circle: {
@@ -459,7 +459,7 @@ void Pass::Draw(const Document& d, const Entity& e, const Transform& m, const In
                 continue;
             const Vec3 a = g.corners[i], b = g.corners[(i + 1) % 4];
             if (!(a == b))
-                m_painter.drawLine(Dev(m, a), Dev(m, b));
+                m_canvas.Lines({QLineF(Dev(m, a), Dev(m, b))});
         }
         break;
     }

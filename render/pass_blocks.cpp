@@ -51,7 +51,7 @@ void Pass::DrawViewport(const Document& d, const drawing::ViewportGeometry& g) {
                      Dev(Transform::Identity(), g.center + Vec3{-half.x, half.y, 0})};
     if (g.id == 1 || g.status <= 0 || !(g.viewHeight > 0.0) || !(g.height > 0.0))
         return; // the paper space itself, a viewport switched off, or no view
-    m_painter.drawPolygon(border);
+    m_canvas.Polygon(border);
     const Vec3 direction = drawing::Normalized(g.viewDirection);
     if (std::fabs(direction.z) < 0.999999) {
         m_state.Warn("viewports looking at model space from other than above are not drawn");
@@ -81,11 +81,10 @@ void Pass::DrawViewport(const Document& d, const drawing::ViewportGeometry& g) {
     const auto& model = d.layouts.front();
     const auto& entities = d.LayoutEntities(model);
     const auto found = m_state.Index(0).Query({c.x - reach, c.y - reach, c.x + reach, c.y + reach});
-    m_painter.save();
     QPainterPath clipPath;
     clipPath.addPolygon(clip);
     clipPath.closeSubpath();
-    m_painter.setClipPath(clipPath, Qt::IntersectClip);
+    m_canvas.PushClip(clipPath);
     const auto frozen = m_frozen;
     m_frozen.insert(g.frozenLayers.begin(), g.frozenLayers.end());
     const bool paper = m_paperLayout;
@@ -98,7 +97,7 @@ void Pass::DrawViewport(const Document& d, const drawing::ViewportGeometry& g) {
     m_viewportLinetypeScale = linetypeScale;
     m_paperLayout = paper;
     m_frozen = frozen;
-    m_painter.restore();
+    m_canvas.PopClip();
 }
 
 void Pass::DrawRaster(const Document& d, const drawing::RasterGeometry& r, const Transform& m,
@@ -112,14 +111,14 @@ void Pass::DrawRaster(const Document& d, const drawing::RasterGeometry& r, const
     area.addPolygon(outline);
     area.closeSubpath();
     if (wipeout) {
-        m_painter.fillPath(area, m_options.background);
+        m_canvas.Fill(area, m_options.background);
         return;
     }
     if ((r.display & 1) == 0 || !(r.widthPx > 0) || !(r.heightPx > 0))
         return;
     const auto picture = m_state.Picture(d, r.imageDefinition);
     if (!picture) {
-        m_painter.drawPath(area);
+        m_canvas.Outline(area);
         return;
     }
     // The picture's pixels (x right, y down from its upper-left corner) → the device.
@@ -127,12 +126,7 @@ void Pass::DrawRaster(const Document& d, const drawing::RasterGeometry& r, const
     const QPointF o = Dev(m, top);
     const QPointF ux = Dev(m, top + r.u * (r.widthPx / picture->width())) - o;
     const QPointF uy = Dev(m, top - r.v * (r.heightPx / picture->height())) - o;
-    m_painter.save();
-    m_painter.setClipPath(area, Qt::IntersectClip);
-    m_painter.setTransform(QTransform(ux.x(), ux.y(), uy.x(), uy.y(), o.x(), o.y()), true);
-    m_painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    m_painter.drawImage(QPointF(0, 0), *picture);
-    m_painter.restore();
+    m_canvas.Image(*picture, QTransform(ux.x(), ux.y(), uy.x(), uy.y(), o.x(), o.y()), area);
 }
 
 void Pass::DrawXref(const Document& d, const Block& block, const Transform& m,

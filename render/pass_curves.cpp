@@ -49,7 +49,7 @@ void Pass::DrawPolyline2d(const std::vector<drawing::PolylineVertex>& v, bool cl
             AddBulge(points, ocs, a.x, a.y, b.x, b.y, a.bulge, z);
         }
         if (v.size() == 1)
-            m_painter.drawPoint(points[0]);
+            m_canvas.Points(QPolygonF{points[0]});
         Stroke(points, false);
         return;
     }

@@ -47,7 +47,7 @@ void Pass::DrawHatch(const drawing::HatchGeometry& g, const Transform& ocs) {
         };
         gradient.setColorAt(0, color(g.gradientColors[0]));
         gradient.setColorAt(1, color(g.gradientColors[1]));
-        m_painter.fillPath(path, gradient);
+        m_canvas.Fill(path, gradient);
         return;
     }
     if (g.solidFill || g.patternLines.empty()) {
@@ -130,19 +130,18 @@ void Pass::DrawPattern(const drawing::HatchGeometry& g, const Transform& ocs,
             }
         }
     }
-    m_painter.save();
-    m_painter.setClipPath(area, Qt::IntersectClip);
+    m_canvas.PushClip(area);
     if (tooDense) {
         // Too fine to plot line by line: a tint of the hatch's colour instead.
         m_state.Warn("hatch pattern \"" + g.patternName +
                      "\" is too dense to plot; it was filled with a tint");
         QColor tint = m_color;
         tint.setAlphaF(0.35 * m_color.alphaF());
-        m_painter.fillPath(area, tint);
+        m_canvas.Fill(area, tint);
     } else if (!segments.isEmpty()) {
-        m_painter.drawLines(segments);
+        m_canvas.Lines(segments);
     }
-    m_painter.restore();
+    m_canvas.PopClip();
 }
 
 void Pass::AddEdge(QPolygonF& points, const drawing::HatchEdge& edge, double z,

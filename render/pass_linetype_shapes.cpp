@@ -74,7 +74,7 @@ void Pass::DrawLinetypeShape(const drawing::LinetypeShape& shape, QPointF at, QP
         QPolygonF points;
         for (const ShxPoint& p : stroke)
             points << Dev(Transform::Identity(), place + gx * p.x + gy * p.y);
-        m_painter.drawPolyline(points);
+        m_canvas.Polyline(points);
     }
 }
 

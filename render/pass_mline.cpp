@@ -35,7 +35,7 @@ void Pass::DrawMLine(const Document& d, const Entity& e, const drawing::MLineGeo
             area.addPolygon(points);
             area.closeSubpath();
         }
-        m_painter.fillPath(area, m_color);
+        m_canvas.Fill(area, m_color);
     }
 
     for (const drawing::MLinePiece& piece : shape.pieces) {

@@ -21,15 +21,7 @@ void Pass::Glyphs(const TextFrame& frame, const QString& text, double x, double 
     const double shear = std::tan(drawing::DegToRad(obliqueDeg));
     const QTransform glyphToLocal(k * widthFactor, 0, -k * shear, -k, x, y);
     const QTransform localToDevice(ux.x(), ux.y(), uy.x(), uy.y(), o.x(), o.y());
-    m_painter.save();
-    m_painter.setTransform(glyphToLocal * localToDevice, true); // on top of the caller's
-    m_painter.setFont(frame.font);
-    m_painter.setPen(QPen(m_color));
-    if (searchOnly)
-        DrawSearchableText(m_painter, QPointF(0, 0), text);
-    else
-        DrawTextRun(m_painter, QPointF(0, 0), text);
-    m_painter.restore();
+    m_canvas.Text(text, frame.font, glyphToLocal * localToDevice, m_color, searchOnly);
 }
 
 double Pass::ShapeAdvance(const ShxTextFont& face, const TextFrame& frame, const QString& text,
@@ -69,7 +61,7 @@ void Pass::ShapeGlyphs(const ShxTextFont& face, const TextFrame& frame, const QS
             for (const ShxPoint& p : stroke)
                 points << Dev(local, {cursor + (p.x * widthFactor + p.y * shear) * height,
                                       y + p.y * height, 0});
-            m_painter.drawPolyline(points);
+            m_canvas.Polyline(points);
         }
         cursor += glyph->advance * height * widthFactor;
     }
@@ -468,7 +460,7 @@ void Pass::MaskBehindText(const drawing::MTextGeometry& g, const Transform& loca
     QPainterPath path;
     path.addPolygon(box);
     path.closeSubpath();
-    m_painter.fillPath(path, fill);
+    m_canvas.Fill(path, fill);
 }
 
 QColor Pass::PieceColor(const MTextFormat& format, const QColor& entityColor) const {
@@ -519,13 +511,12 @@ void Pass::DrawStack(const Document& d, const std::string& style, const MTextPie
 }
 
 void Pass::Rule2(const Transform& local, double x0, double y0, double x1, double y1) {
-    const QPen saved = m_painter.pen();
-    QPen pen = saved;
+    QPen pen = m_pen;
     pen.setColor(m_color);
     pen.setStyle(Qt::SolidLine);
-    m_painter.setPen(pen);
-    m_painter.drawLine(Dev(local, {x0, y0, 0}), Dev(local, {x1, y1, 0}));
-    m_painter.setPen(saved);
+    m_canvas.SetPen(pen);
+    m_canvas.Lines({QLineF(Dev(local, {x0, y0, 0}), Dev(local, {x1, y1, 0}))});
+    m_canvas.SetPen(m_pen);
 }
 
 } // namespace kw::render::detail

@@ -25,6 +25,7 @@ class QPainter;
 
 namespace kw::render {
 
+class Canvas;
 class FontLibrary;
 class PlotStyleTable;
 
@@ -99,6 +100,13 @@ public:
     // the sheet. The painter's device is the sheet, `deviceUnitsPerMm` across and down.
     void PaintPage(QPainter& painter, std::size_t layoutIndex, const PagePlacement& placement,
                    double deviceUnitsPerMm, const PaintOptions& options) const;
+
+    // The same walk onto any back end: the part of the layout in `windowDrawing` as drawing
+    // calls in the coordinates `drawingToDevice` maps to, not clipped. `plotting`: as a plot
+    // (layers set not to plot left out, no transparency), else as a screen shows it.
+    void Draw(Canvas& canvas, std::size_t layoutIndex, const QRectF& windowDrawing,
+              const QTransform& drawingToDevice, const PaintOptions& options,
+              bool plotting = false) const;
 
     // Top-level entities of a layout whose extents meet a window (drawing units), in file order.
     std::vector<const drawing::Entity*> EntitiesIn(std::size_t layoutIndex,

@@ -40,11 +40,9 @@ std::vector<const Entity*> Renderer::EntitiesIn(std::size_t layoutIndex,
 
 namespace {
 
-void PaintEntities(const Renderer& renderer, const Renderer::State& state, QPainter& painter,
-                   std::size_t layoutIndex, const QRectF& window, const QTransform& toDevice,
-                   const QPolygonF& clip, const PaintOptions& options, bool plotting) {
-    if (!QGuiApplication::instance())
-        throw std::logic_error("painting needs a QGuiApplication (fonts)");
+void PaintEntities(const Renderer& renderer, QPainter& painter, std::size_t layoutIndex,
+                   const QRectF& window, const QTransform& toDevice, const QPolygonF& clip,
+                   const PaintOptions& options, bool plotting) {
     painter.save();
     painter.setClipRegion(QRegion(), Qt::NoClip);
     QPainterPath clipPath;
@@ -52,19 +50,28 @@ void PaintEntities(const Renderer& renderer, const Renderer::State& state, QPain
     clipPath.closeSubpath();
     painter.setClipPath(clipPath);
     painter.setRenderHint(QPainter::Antialiasing, true);
-    Pass pass(state, painter, toDevice, options, plotting);
-    pass.SetLayout(state.document, layoutIndex);
-    for (const Entity* entity : renderer.EntitiesIn(layoutIndex, window))
-        pass.TopLevel(state.document, *entity);
+    PainterCanvas canvas(painter);
+    renderer.Draw(canvas, layoutIndex, window, toDevice, options, plotting);
     painter.restore();
 }
 
 } // namespace
 
+void Renderer::Draw(Canvas& canvas, std::size_t layoutIndex, const QRectF& windowDrawing,
+                    const QTransform& drawingToDevice, const PaintOptions& options,
+                    bool plotting) const {
+    if (!QGuiApplication::instance())
+        throw std::logic_error("painting needs a QGuiApplication (fonts)");
+    Pass pass(*m_state, canvas, drawingToDevice, options, plotting);
+    pass.SetLayout(m_state->document, layoutIndex);
+    for (const Entity* entity : EntitiesIn(layoutIndex, windowDrawing))
+        pass.TopLevel(m_state->document, *entity);
+}
+
 void Renderer::PaintWindow(QPainter& painter, std::size_t layoutIndex, const QRectF& window,
                            const QTransform& toDevice, const PaintOptions& options) const {
     const QPolygonF clip = toDevice.map(QPolygonF(window.normalized()));
-    PaintEntities(*this, *m_state, painter, layoutIndex, window, toDevice, clip, options, false);
+    PaintEntities(*this, painter, layoutIndex, window, toDevice, clip, options, false);
 }
 
 void Renderer::PaintPage(QPainter& painter, std::size_t layoutIndex, const PagePlacement& placement,
@@ -76,8 +83,8 @@ void Renderer::PaintPage(QPainter& painter, std::size_t layoutIndex, const PageP
     // Clipped to the window as it lies on the sheet, and to the sheet's printable area.
     const QRectF onSheet = placement.windowOnPageMm.intersected(placement.printableMm);
     const QPolygonF clip = pageToDevice.map(QPolygonF(onSheet));
-    PaintEntities(*this, *m_state, painter, layoutIndex, placement.windowDrawing, toDevice, clip,
-                  pageOptions, true);
+    PaintEntities(*this, painter, layoutIndex, placement.windowDrawing, toDevice, clip, pageOptions,
+                  true);
 }
 
 } // namespace kw::render

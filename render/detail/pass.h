@@ -24,6 +24,7 @@
 #include "drawing/block_path.h"
 #include "drawing/extents.h"
 #include "drawing/spatial_index.h"
+#include "render/canvas.h"
 #include "render/colors.h"
 #include "render/fonts.h"
 #include "render/plot_style_table.h"
@@ -198,9 +199,9 @@ inline bool IsCjk(char32_t c) {
 // One painting pass: the device, the options and the blocks on the current path.
 class Pass {
 public:
-    Pass(const Renderer::State& state, QPainter& painter, const QTransform& toDevice,
+    Pass(const Renderer::State& state, Canvas& canvas, const QTransform& toDevice,
          const PaintOptions& options, bool plotting)
-        : m_state(state), m_painter(painter), m_toDevice(toDevice), m_options(options),
+        : m_state(state), m_canvas(canvas), m_toDevice(toDevice), m_options(options),
           m_plotting(plotting), m_path(state.document) {
         m_deviceScale = std::sqrt(std::fabs(toDevice.determinant()));
         m_tolerance =
@@ -451,7 +452,8 @@ private:
                    const drawing::Linetype* linetype, const Inherited& in);
 
     const Renderer::State& m_state;
-    QPainter& m_painter;
+    Canvas& m_canvas;
+    QPen m_pen; // the pen the canvas strokes with
     QTransform m_toDevice;
     const PaintOptions& m_options;
     bool m_plotting;
