@@ -53,6 +53,8 @@ public:
     // What follows is clipped to `area` as well, until the matching PopClip.
     virtual void PushClip(const QPainterPath& area) = 0;
     virtual void PopClip() = 0;
+    // True once the back end has seen enough (a pick that hit): the front end stops walking.
+    virtual bool Satisfied() const { return false; }
 };
 
 // Draws onto a QPainter, within whatever transform and clip the painter already has.

@@ -2,7 +2,9 @@
 
 // Geometric tests behind picking on screen: whether what an entity draws meets a rectangle (a
 // pick box, a crossing window) or lies wholly inside one (a selection window). Extents alone would
-// pick a frame's block reference with a click anywhere inside the frame; these follow the lines.
+// pick a frame's block reference with a click anywhere inside the frame; these follow the lines
+// the painter's front end draws, as picking draws them: lines continuous, hatches without a fill
+// by their boundary, texts by their boxes, a viewport by its border.
 
 #include <QPolygonF>
 #include <QRectF>
@@ -12,12 +14,15 @@
 #include "drawing/document.h"
 
 namespace kw::render {
+class Renderer;
+}
 
-// Whether any line, arc, curve, filled area or text box of `entity` meets `window` (drawing
-// units, y up). Block references, dimensions and external references are followed into their
-// content; curves are flattened finely enough for the window's size.
-bool EntityTouches(const drawing::Document& document, const drawing::Entity& entity,
-                   const QRectF& window);
+namespace kw::render {
+
+// Whether any line, arc, curve, filled area or text box of `entity` (of the renderer's drawing)
+// meets `window` (drawing units, y up). Block references, dimensions and external references are
+// followed into their content; curves are flattened finely enough for the window's size.
+bool EntityTouches(const Renderer& renderer, const drawing::Entity& entity, const QRectF& window);
 
 // Whether the whole entity lies inside `window` (its extents do). An entity without extents
 // never does.
@@ -26,7 +31,7 @@ bool EntityInside(const drawing::Document& document, const drawing::Entity& enti
 
 // What the entity draws as polylines in drawing units (curves flattened to `tolerance`, filled
 // areas and text by their outlines): for drawing a highlight over a finished picture.
-std::vector<QPolygonF> EntityOutline(const drawing::Document& document,
-                                     const drawing::Entity& entity, double tolerance);
+std::vector<QPolygonF> EntityOutline(const Renderer& renderer, const drawing::Entity& entity,
+                                     double tolerance);
 
 } // namespace kw::render

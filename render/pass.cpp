@@ -253,7 +253,8 @@ std::vector<double> Pass::DevicePattern(const Document& d, const Entity& e,
 
 void Pass::UseLinetype(const Document& d, const Entity& e, const drawing::Linetype* linetype,
                        const Transform& m, bool highlighted) {
-    m_dashes = highlighted ? std::vector<double>{} : DevicePattern(d, e, linetype, m);
+    m_dashes = highlighted || m_options.picking ? std::vector<double>{}
+                                                : DevicePattern(d, e, linetype, m);
     m_linetype = m_dashes.empty() ? nullptr : linetype;
     m_dashScale = m_linetype ? LinetypeScale(d, e, m) : 0.0;
 }
@@ -342,7 +343,7 @@ void Pass::Fill(const QPainterPath& path) {
 
 void Pass::Draw(const Document& d, const Entity& e, const Transform& m, const Inherited& in,
                 bool topLevel) {
-    if (e.invisible)
+    if (e.invisible || m_canvas.Satisfied())
         return;
     const Layer* layer = EffectiveLayer(d, e, in);
     if (!Visible(layer))
@@ -467,7 +468,7 @@ void Pass::Draw(const Document& d, const Entity& e, const Transform& m, const In
         DrawLeader(d, std::get<drawing::LeaderGeometry>(e.geometry), m);
         break;
     case EntityType::Viewport:
-        if (topLevel && m_paperLayout)
+        if (topLevel && (m_paperLayout || m_options.picking))
             DrawViewport(d, std::get<drawing::ViewportGeometry>(e.geometry));
         break;
     case EntityType::Unknown: {

@@ -52,6 +52,8 @@ void Pass::DrawViewport(const Document& d, const drawing::ViewportGeometry& g) {
     if (g.id == 1 || g.status <= 0 || !(g.viewHeight > 0.0) || !(g.height > 0.0))
         return; // the paper space itself, a viewport switched off, or no view
     m_canvas.Polygon(border);
+    if (m_options.picking)
+        return; // a viewport is picked by its border
     const Vec3 direction = drawing::Normalized(g.viewDirection);
     if (std::fabs(direction.z) < 0.999999) {
         m_state.Warn("viewports looking at model space from other than above are not drawn");

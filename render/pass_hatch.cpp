@@ -37,6 +37,10 @@ void Pass::DrawHatch(const drawing::HatchGeometry& g, const Transform& ocs) {
     }
     if (path.isEmpty())
         return;
+    if (m_options.picking && !g.solidFill) {
+        m_canvas.Outline(path); // picked by its boundary, not its pattern
+        return;
+    }
     if (g.gradient && g.gradientColors.size() >= 2) {
         const QRectF box = path.boundingRect();
         QLinearGradient gradient(box.topLeft(), box.topRight());

@@ -55,6 +55,9 @@ struct PaintOptions {
     QColor background = Qt::white;
     // Entities to draw highlighted (picked on screen); top-level entities of the layout.
     std::unordered_set<const drawing::Entity*> highlighted;
+    // The geometry picking tests rather than the ink: lines continuous, a hatch without a fill
+    // by its boundary, a viewport by its border alone.
+    bool picking = false;
 };
 
 // Where a layout's plot window lands on its paper, from its plot settings: the sheet
@@ -107,6 +110,10 @@ public:
     void Draw(Canvas& canvas, std::size_t layoutIndex, const QRectF& windowDrawing,
               const QTransform& drawingToDevice, const PaintOptions& options,
               bool plotting = false) const;
+
+    // One top-level entity of the drawing as drawing calls, as a screen shows it.
+    void DrawEntity(Canvas& canvas, const drawing::Entity& entity,
+                    const QTransform& drawingToDevice, const PaintOptions& options) const;
 
     // Top-level entities of a layout whose extents meet a window (drawing units), in file order.
     std::vector<const drawing::Entity*> EntitiesIn(std::size_t layoutIndex,

@@ -68,6 +68,14 @@ void Renderer::Draw(Canvas& canvas, std::size_t layoutIndex, const QRectF& windo
         pass.TopLevel(m_state->document, *entity);
 }
 
+void Renderer::DrawEntity(Canvas& canvas, const drawing::Entity& entity,
+                          const QTransform& drawingToDevice, const PaintOptions& options) const {
+    if (!QGuiApplication::instance())
+        throw std::logic_error("painting needs a QGuiApplication (fonts)");
+    Pass pass(*m_state, canvas, drawingToDevice, options, false);
+    pass.TopLevel(m_state->document, entity);
+}
+
 void Renderer::PaintWindow(QPainter& painter, std::size_t layoutIndex, const QRectF& window,
                            const QTransform& toDevice, const PaintOptions& options) const {
     const QPolygonF clip = toDevice.map(QPolygonF(window.normalized()));

@@ -383,7 +383,7 @@ void DrawingView::Hover(const drawing::Entity* entity) {
     m_hoverOutline.clear();
     if (entity != nullptr && m_document) {
         // Half a pixel at the scale of the moment: the outline lies on the drawn lines.
-        m_hoverOutline = render::EntityOutline(m_document->drawing, *entity, 0.5 / m_scale);
+        m_hoverOutline = render::EntityOutline(m_document->Renderer(), *entity, 0.5 / m_scale);
     }
 }
 
@@ -431,7 +431,7 @@ const drawing::Entity* DrawingView::EntityAt(QPointF at) const {
     const auto candidates = m_document->Renderer().EntitiesIn(m_layoutIndex, window);
     // The last drawn lies on top.
     for (auto it = candidates.rbegin(); it != candidates.rend(); ++it) {
-        if (Pickable(**it) && render::EntityTouches(m_document->drawing, **it, window)) {
+        if (Pickable(**it) && render::EntityTouches(m_document->Renderer(), **it, window)) {
             return *it;
         }
     }
@@ -451,7 +451,7 @@ void DrawingView::SelectWindow(QPointF from, QPointF to, bool remove) {
         }
         const drawing::Document& document = m_document->drawing;
         if (render::EntityInside(document, *entity, window) ||
-            (crossing && render::EntityTouches(document, *entity, window))) {
+            (crossing && render::EntityTouches(m_document->Renderer(), *entity, window))) {
             found.push_back(entity);
         }
     }

@@ -75,7 +75,7 @@ void PaintLayout(const kw::drawing::Document& document, const kw::render::Render
             QRectF at = pick;
             at.moveCenter(
                 QPointF(box.min.x + width * (i + 1) / 4, box.min.y + height * (i + 1) / 4));
-            (void)kw::render::EntityTouches(document, entity, at);
+            (void)kw::render::EntityTouches(renderer, entity, at);
         }
         (void)kw::render::EntityInside(document, entity, window);
     }

@@ -338,6 +338,7 @@ TEST(PaintPage, ArcsWithAnglesOutOfAllReasonArePaintedPickedAndMeasuredAlike) {
         SCOPED_TRACE(tags);
         const auto document = drawing::test::FromTags(tags);
         const QImage page = Plot(document);
+        const Renderer renderer(document);
         const auto& entity = document.LayoutEntities(document.layouts.front()).front();
         const drawing::Box box = drawing::EntityExtents(document, entity);
         int painted = 0;
@@ -347,7 +348,7 @@ TEST(PaintPage, ArcsWithAnglesOutOfAllReasonArePaintedPickedAndMeasuredAlike) {
             const double y = 50 + 20 * std::sin(drawing::DegToRad(degrees));
             const bool inked = test::PageInk(page, x - 0.3, y - 0.3, x + 0.3, y + 0.3) > 0;
             painted += inked ? 1 : 0;
-            EXPECT_EQ(EntityTouches(document, entity, QRectF(x - 0.3, y - 0.3, 0.6, 0.6)), inked);
+            EXPECT_EQ(EntityTouches(renderer, entity, QRectF(x - 0.3, y - 0.3, 0.6, 0.6)), inked);
             if (inked) {
                 EXPECT_TRUE(box.min.x - 0.5 <= x && x <= box.max.x + 0.5 && box.min.y - 0.5 <= y &&
                             y <= box.max.y + 0.5);
@@ -597,10 +598,11 @@ TEST(PaintPage, MultilinesDrawEachElementAtItsOffsetInItsColourWithCapsAndFill) 
     // Picked by its line work: the open standard one only on its lines, the filled one inside.
     const auto& entities = document.LayoutEntities(document.layouts.front());
     ASSERT_EQ(entities.size(), 2u);
-    EXPECT_TRUE(EntityTouches(document, entities[1], QRectF(99.5, 15.5, 1, 1)));
-    EXPECT_FALSE(EntityTouches(document, entities[1], QRectF(99.5, 17.5, 1, 1)));
-    EXPECT_TRUE(EntityTouches(document, entities[0], QRectF(99.5, 53.5, 1, 1)));
-    EXPECT_FALSE(EntityTouches(document, entities[0], QRectF(99.5, 61.5, 1, 1)));
+    const Renderer renderer(document);
+    EXPECT_TRUE(EntityTouches(renderer, entities[1], QRectF(99.5, 15.5, 1, 1)));
+    EXPECT_FALSE(EntityTouches(renderer, entities[1], QRectF(99.5, 17.5, 1, 1)));
+    EXPECT_TRUE(EntityTouches(renderer, entities[0], QRectF(99.5, 53.5, 1, 1)));
+    EXPECT_FALSE(EntityTouches(renderer, entities[0], QRectF(99.5, 61.5, 1, 1)));
 }
 
 TEST(PaintPage, SolidHatchesFillTheirBoundariesByTheEvenOddRule) {

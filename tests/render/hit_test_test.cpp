@@ -6,6 +6,7 @@
 
 #include "drawing/dxf_io.h"
 #include "render/hit_test.h"
+#include "render/render.h"
 
 namespace kw::render {
 namespace {
@@ -36,10 +37,10 @@ TEST(HitTest, BulgedSegmentIsHitOnItsArcNotOnItsChord) {
         FromEntities(T(0, "LWPOLYLINE") + T(8, "0") + T(90, "2") + T(70, "0") + T(10, "0") +
                      T(20, "0") + T(42, "1") + T(10, "100") + T(20, "0"));
     const auto& arc = First(document);
-    EXPECT_TRUE(EntityTouches(document, arc, Around(50, -50)));
-    EXPECT_TRUE(EntityTouches(document, arc, Around(50 + 50 * 0.7071, -50 * 0.7071)));
-    EXPECT_FALSE(EntityTouches(document, arc, Around(50, 0)));
-    EXPECT_FALSE(EntityTouches(document, arc, Around(50, 50)));
+    EXPECT_TRUE(EntityTouches(Renderer(document), arc, Around(50, -50)));
+    EXPECT_TRUE(EntityTouches(Renderer(document), arc, Around(50 + 50 * 0.7071, -50 * 0.7071)));
+    EXPECT_FALSE(EntityTouches(Renderer(document), arc, Around(50, 0)));
+    EXPECT_FALSE(EntityTouches(Renderer(document), arc, Around(50, 50)));
     // A window round the whole half circle holds it; one that misses its bottom does not.
     EXPECT_TRUE(EntityInside(document, arc, QRectF(-1, -51, 102, 52)));
     EXPECT_FALSE(EntityInside(document, arc, QRectF(-1, -40, 102, 41)));
@@ -55,11 +56,11 @@ TEST(HitTest, SolidFillIsHitInsideAnOutlineOnlyOnItsEdges) {
                T(20, "100") + T(97, "0") + T(75, "0") + T(76, "1") + T(98, "0");
     };
     const auto filled = FromEntities(hatch(true));
-    EXPECT_TRUE(EntityTouches(filled, First(filled), Around(50, 50)));
-    EXPECT_FALSE(EntityTouches(filled, First(filled), Around(150, 50)));
+    EXPECT_TRUE(EntityTouches(Renderer(filled), First(filled), Around(50, 50)));
+    EXPECT_FALSE(EntityTouches(Renderer(filled), First(filled), Around(150, 50)));
     const auto outlined = FromEntities(hatch(false));
-    EXPECT_FALSE(EntityTouches(outlined, First(outlined), Around(50, 50)));
-    EXPECT_TRUE(EntityTouches(outlined, First(outlined), Around(100, 50)));
+    EXPECT_FALSE(EntityTouches(Renderer(outlined), First(outlined), Around(50, 50)));
+    EXPECT_TRUE(EntityTouches(Renderer(outlined), First(outlined), Around(100, 50)));
 }
 
 TEST(HitTest, BlockThatInsertsItselfIsWalkedOnce) {
@@ -71,8 +72,8 @@ TEST(HitTest, BlockThatInsertsItselfIsWalkedOnce) {
     const auto document = FromEntities(
         T(0, "INSERT") + T(8, "0") + T(2, "LOOP") + T(10, "0") + T(20, "0") + T(30, "0"), blocks);
     const auto& insert = First(document);
-    EXPECT_TRUE(EntityTouches(document, insert, Around(5, 0)));
-    EXPECT_FALSE(EntityTouches(document, insert, Around(500, 500)));
+    EXPECT_TRUE(EntityTouches(Renderer(document), insert, Around(5, 0)));
+    EXPECT_FALSE(EntityTouches(Renderer(document), insert, Around(500, 500)));
 }
 
 } // namespace
