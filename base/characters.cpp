@@ -181,23 +181,17 @@ std::string UpperCase(std::string_view utf8) {
 struct TextCollator::Impl {
     bool userDefault = true;
     std::wstring localeName; // when not the user's default; "" is the invariant locale
-    std::string locale;
 };
 
 TextCollator::TextCollator(const std::string& locale) {
     auto impl = std::make_shared<Impl>();
-    wchar_t name[LOCALE_NAME_MAX_LENGTH] = {};
-    if (locale.empty()) {
-        if (GetUserDefaultLocaleName(name, LOCALE_NAME_MAX_LENGTH) > 0)
-            impl->locale = NarrowUtf16(name);
-    } else {
+    if (!locale.empty()) {
         impl->userDefault = false;
         impl->localeName = LocaleName(locale);
         // A name the system does not know (such as ICU's en_US_POSIX) sorts as the invariant
         // locale does.
         if (!IsValidLocaleName(impl->localeName.c_str()))
             impl->localeName.clear();
-        impl->locale = NarrowUtf16(impl->localeName.c_str());
     }
     m_impl = std::move(impl);
 }
@@ -225,7 +219,6 @@ int TextCollator::Compare(std::string_view a, std::string_view b) const {
 
 struct TextCollator::Impl {
     UCollator* collator = nullptr;
-    std::string locale;
 
     ~Impl() {
         if (collator)
@@ -250,9 +243,6 @@ TextCollator::TextCollator(const std::string& locale) {
     if (impl->collator) {
         // Secondary strength: letters and accents count, letter case does not.
         ucol_setStrength(impl->collator, UCOL_SECONDARY);
-        status = U_ZERO_ERROR;
-        const char* valid = ucol_getLocaleByType(impl->collator, ULOC_VALID_LOCALE, &status);
-        impl->locale = U_SUCCESS(status) && valid ? valid : "";
     }
     m_impl = std::move(impl);
 }
@@ -270,9 +260,5 @@ int TextCollator::Compare(std::string_view a, std::string_view b) const {
 }
 
 #endif
-
-const std::string& TextCollator::Locale() const {
-    return m_impl->locale;
-}
 
 } // namespace kw

@@ -41,9 +41,6 @@ public:
     int Compare(std::string_view a, std::string_view b) const;
     bool Less(std::string_view a, std::string_view b) const { return Compare(a, b) < 0; }
 
-    // The locale in force, as the system names it (for messages and tests).
-    const std::string& Locale() const;
-
     struct Impl;
 
 private:

@@ -43,20 +43,6 @@ Transform Transform::FromAxes(Vec3 xAxis, Vec3 yAxis, Vec3 zAxis, Vec3 origin) {
     return r;
 }
 
-double Transform::Determinant() const {
-    return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
-           m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
-           m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
-}
-
-bool Transform::IsIdentity() const {
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 4; ++c)
-            if (m[r][c] != (r == c ? 1.0 : 0.0))
-                return false;
-    return true;
-}
-
 Transform Transform::operator*(const Transform& o) const {
     Transform r;
     for (int i = 0; i < 3; ++i) {

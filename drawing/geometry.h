@@ -78,8 +78,6 @@ struct Transform {
                 m[1][0] * v.x + m[1][1] * v.y + m[1][2] * v.z,
                 m[2][0] * v.x + m[2][1] * v.y + m[2][2] * v.z};
     }
-    double Determinant() const;
-    bool IsIdentity() const;
     // this ∘ other: applies other first.
     Transform operator*(const Transform& other) const;
 };

@@ -617,15 +617,6 @@ std::vector<Tag> EntityTags(const Document& document, const Entity& entity) {
     return out;
 }
 
-bool MatchesFilter(const Document& document, const Layout& layout, const Entity& entity,
-                   const std::vector<FilterEntry>& filter) {
-    Node root;
-    root.kind = Node::Kind::And;
-    std::size_t i = 0;
-    ParseGroup(filter, i, root, "");
-    return Evaluator(document).Eval(root, layout, entity);
-}
-
 std::vector<const Entity*> SelectAll(const Document& document,
                                      const std::vector<FilterEntry>& filter) {
     Node root;

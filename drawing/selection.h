@@ -36,10 +36,6 @@ bool WildcardMatch(std::string_view pattern, std::string_view text);
 std::vector<const Entity*> SelectAll(const Document& document,
                                      const std::vector<FilterEntry>& filter);
 
-// Whether one entity passes the filter (`layout` is the layout it lies in, for code 410).
-bool MatchesFilter(const Document& document, const Layout& layout, const Entity& entity,
-                   const std::vector<FilterEntry>& filter);
-
 // The subclass markers (group 100) of an entity, fixed per type so that R12 files answer the same
 // (AcDbEntity, AcDbBlockReference, ...); for an opaque entity those its own tags give.
 std::vector<std::string> SubclassMarkers(const Document& document, const Entity& entity);

@@ -133,17 +133,8 @@ std::shared_ptr<CadDocuments> MakeDocuments(std::shared_ptr<ApplicationState> st
     return std::make_shared<BuiltinDocuments>(std::move(state));
 }
 
-namespace {
-BuiltinFailure lastFailure;
-}
-
 [[noreturn]] void Fail(std::int32_t code, const std::string& description) {
-    lastFailure = {code, description};
     throw CadError(code, description);
-}
-
-BuiltinFailure LastFailure() {
-    return lastFailure;
 }
 
 std::string Lower(std::string text) {

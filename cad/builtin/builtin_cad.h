@@ -87,14 +87,6 @@ struct BuiltinOptions {
     bool saveDrawings = true;
 };
 
-// What the last failure raised by the built-in CAD said, for a caller that sees only the number
-// (a run shows its message by number alone). Number 0 and no text before any.
-struct BuiltinFailure {
-    std::int32_t number = 0;
-    std::string description;
-};
-BuiltinFailure LastFailure();
-
 // The folder of the running executable ("." when the system does not say).
 std::string RunningProgramFolder();
 

@@ -178,13 +178,6 @@ Variant Variant::FromBool(bool value) {
     return result;
 }
 
-Variant Variant::FromInt16(std::int16_t value) {
-    Variant result;
-    result.m_value.vt = VT_I2;
-    result.m_value.iVal = value;
-    return result;
-}
-
 Variant Variant::FromInt32(std::int32_t value) {
     Variant result;
     result.m_value.vt = VT_I4;

@@ -71,7 +71,6 @@ public:
     Variant& operator=(Variant&& other) noexcept;
 
     static Variant FromBool(bool value);
-    static Variant FromInt16(std::int16_t value);
     static Variant FromInt32(std::int32_t value);
     static Variant FromDouble(double value);
     static Variant FromString(const std::string& utf8);
