@@ -1,6 +1,7 @@
 #include "app/plot/frame_finders.h"
 
 #include "batch/drawing_paths.h"
+#include "cad/builtin/builtin_cad.h"
 #include "drawing/dxf_io.h"
 #include "engine/frames.h"
 
@@ -41,8 +42,11 @@ AutoFrames ExplainFrames(const std::string& path, const OrderChoice& order,
 PageFinder AutomaticFrames(const OrderChoice& order, builtin::DwgConverterOptions dwg,
                            std::string programFolder, bool recover) {
     return [order, dwg = std::move(dwg), programFolder = std::move(programFolder),
-            recover](const std::string& path, CadDocument&) {
-        const AutoFrames found = ExplainFrames(path, order, dwg, programFolder, recover);
+            recover](const std::string& path, CadDocument& document) {
+        const drawing::Document* open = builtin::DrawingOf(document);
+        const AutoFrames found = open != nullptr
+                                     ? FindAutoFrames(*open, order)
+                                     : ExplainFrames(path, order, dwg, programFolder, recover);
         std::vector<PlannedPage> pages;
         for (const FrameCandidate& candidate : found.candidates) {
             if (candidate.page == 0) {

@@ -25,8 +25,8 @@ using PageFinder =
 // The configured kinds: the CAD's selection (FindFrames), then the reading order.
 PageFinder ConfiguredFrames(const PlotSettings& settings, const OrderChoice& order);
 
-// --kind auto: the drawing read again by the DXF library (a DWG through its converted DXF)
-// and its frames found without configuration. Frames of a layout other than the current one
+// --kind auto: the frames of the drawing the built-in CAD has open, found without configuration
+// (a drawing of another CAD is read again by the DXF library, a DWG through its converted DXF). Frames of a layout other than the current one
 // are pages that are not plotted, as the CAD plots windows of the current layout only. With
 // `recover` an incomplete DXF drawing gives the frames it still holds (the CAD reports the damage).
 PageFinder AutomaticFrames(const OrderChoice& order, builtin::DwgConverterOptions dwg,

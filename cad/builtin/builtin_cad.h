@@ -122,6 +122,11 @@ private:
     std::shared_ptr<ApplicationState> m_state;
 };
 
+// The model of a drawing the built-in CAD has open, so that what reads it further (automatic
+// frames) need not read the file again; null for a document of another CAD. CadError once the
+// drawing is closed. Valid until then.
+const drawing::Document* DrawingOf(CadDocument& document);
+
 // The backend the program's wiring hands to CadSession. One application per backend: Start makes
 // it, Attach finds it (CadError when none was started).
 class BuiltinBackend : public CadBackend {

@@ -237,6 +237,11 @@ class BuiltinDocument : public CadDocument {
 public:
     explicit BuiltinDocument(std::shared_ptr<DocumentState> state) : m_state(std::move(state)) {}
 
+    const drawing::Document* Drawing() const {
+        m_state->CheckOpen();
+        return &m_state->drawing;
+    }
+
     std::shared_ptr<CadLayout> ActiveLayout() override {
         m_state->CheckOpen();
         return MakeLayout(m_state, m_state->drawing.ActiveLayoutIndex());
@@ -330,6 +335,11 @@ private:
 };
 
 } // namespace
+
+const drawing::Document* DrawingOf(CadDocument& document) {
+    auto* own = dynamic_cast<BuiltinDocument*>(&document);
+    return own != nullptr ? own->Drawing() : nullptr;
+}
 
 std::shared_ptr<CadDocument> MakeDocument(std::shared_ptr<DocumentState> state) {
     return std::make_shared<BuiltinDocument>(std::move(state));
