@@ -11,7 +11,7 @@
 #include <limits>
 #include <string>
 
-#include "cad/builtin/builtin_cad.h"
+#include "builtin/builtin_cad.h"
 
 namespace {
 

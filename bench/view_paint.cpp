@@ -16,9 +16,9 @@
 #include <fstream>
 #include <string>
 
-#include "cad/builtin/builtin_cad.h"
-#include "cad/builtin/cad_window.h"
-#include "cad/builtin/drawing_view.h"
+#include "builtin/builtin_cad.h"
+#include "builtin/cad_window.h"
+#include "builtin/drawing_view.h"
 
 namespace {
 

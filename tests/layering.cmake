@@ -1,11 +1,65 @@
+cmake_minimum_required(VERSION 3.20)
+# The layers and which of them each may include ("folder/..."), lowest first. Every arrow points
+# down: the table is checked to have no circle, and every include of every layer's files to
+# follow it. app/, bench/ and tests/ sit above all and may include anything.
+set(layers base sheets settings cad engine drawing render batch output builtin com ui)
+set(uses_base base)
+set(uses_sheets sheets base)
+set(uses_settings settings base)
+set(uses_cad cad settings base)
+set(uses_engine engine cad settings base)
+set(uses_drawing drawing base)
+set(uses_render render drawing base)
+set(uses_batch batch engine cad settings drawing sheets base)
+set(uses_output output engine cad render drawing settings sheets base)
+set(uses_builtin builtin cad render drawing settings sheets base)
+set(uses_com com cad settings base)
+set(uses_ui ui output engine cad settings sheets base)
+
+# No circle: no layer reaches itself through the layers it uses.
+foreach(layer IN LISTS layers)
+    set(reached ${uses_${layer}})
+    list(REMOVE_ITEM reached ${layer})
+    set(frontier ${reached})
+    while(frontier)
+        set(next "")
+        foreach(used IN LISTS frontier)
+            if(used STREQUAL layer)
+                message(FATAL_ERROR "layers: ${layer} reaches itself through ${reached}")
+            endif()
+            foreach(below IN LISTS uses_${used})
+                if(NOT below IN_LIST reached AND NOT below STREQUAL used)
+                    list(APPEND reached ${below})
+                    list(APPEND next ${below})
+                endif()
+            endforeach()
+        endforeach()
+        set(frontier ${next})
+    endwhile()
+endforeach()
+
+# Every include of a layer's files names a layer it may use (or a file beside it).
+set(checked 0)
+foreach(layer IN LISTS layers)
+    file(GLOB_RECURSE sources "${SOURCE_DIR}/${layer}/*.h" "${SOURCE_DIR}/${layer}/*.cpp")
+    foreach(source IN LISTS sources)
+        math(EXPR checked "${checked} + 1")
+        file(STRINGS "${source}" includes REGEX "^#include \"[a-z0-9_]+/")
+        foreach(include IN LISTS includes)
+            string(REGEX REPLACE "^#include \"([a-z0-9_]+)/.*" "\\1" folder "${include}")
+            if(NOT folder IN_LIST uses_${layer})
+                message(FATAL_ERROR "${source}: ${layer}/ may not include ${folder}/ (${include})")
+            endif()
+        endforeach()
+    endforeach()
+endforeach()
+message(STATUS "layers: ${checked} files follow the table")
+
 # The core layers build everywhere, the MinGW cross build included: no Qt, and Windows headers
 # only behind _WIN32 in the three files of text: code pages, case and collation, and the
 # command line's arguments.
-file(GLOB_RECURSE sources "${SOURCE_DIR}/base/*" "${SOURCE_DIR}/settings/*" "${SOURCE_DIR}/engine/*" "${SOURCE_DIR}/batch/*"
-     "${SOURCE_DIR}/sheets/*")
-# cad/ itself only: its backends (cad/builtin, cad/com) live in sub-folders of their own.
-file(GLOB cad_sources "${SOURCE_DIR}/cad/*.h" "${SOURCE_DIR}/cad/*.cpp")
-list(APPEND sources ${cad_sources})
+file(GLOB_RECURSE sources "${SOURCE_DIR}/base/*" "${SOURCE_DIR}/settings/*" "${SOURCE_DIR}/engine/*"
+     "${SOURCE_DIR}/batch/*" "${SOURCE_DIR}/sheets/*" "${SOURCE_DIR}/cad/*")
 foreach(source IN LISTS sources)
     file(STRINGS "${source}" includes REGEX "^#include <(Q|windows|ole|oaidl)")
     if(includes AND NOT source MATCHES "base/(text_file|characters|console).cpp$")

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Cross-builds the Qt-free libraries (settings, cad, engine, cad/com) and their tests for 64-bit
+# Cross-builds the Qt-free libraries (settings, cad, engine, com) and their tests for 64-bit
 # Windows with mingw-w64, then runs every test under Wine in a fresh, throw-away prefix where the
 # fake host CAD is registered under "AutoCAD.Application". Then builds the Windows release (the
 # whole program with Qt, and its installer: tools/windows/build-release.sh) and tests it installed

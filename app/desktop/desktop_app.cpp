@@ -18,12 +18,12 @@
 #include "ui/web_page_view.h"
 #endif
 #if defined(KW_HAVE_COM_CAD)
-#include "cad/com/com_backend.h"
+#include "com/com_backend.h"
 #endif
-#if defined(KW_HAVE_BUILTIN_CAD) && __has_include("cad/builtin/builtin_cad.h")
+#if defined(KW_HAVE_BUILTIN_CAD) && __has_include("builtin/builtin_cad.h")
 #define KW_USE_BUILTIN_CAD
 
-#include "cad/builtin/builtin_cad.h"
+#include "builtin/builtin_cad.h"
 #endif
 
 #ifndef _WIN32

@@ -9,7 +9,7 @@
 #include "app/plot/frame_finders.h"
 #include "base/error.h"
 #include "batch/run_log.h"
-#include "cad/builtin/plot_devices.h"
+#include "builtin/plot_devices.h"
 #include "drawing/document.h"
 #include "engine/frames.h"
 

@@ -3,7 +3,7 @@
 #include <iosfwd>
 
 #include "app/plot/plot_options.h"
-#include "cad/builtin/builtin_cad.h"
+#include "builtin/builtin_cad.h"
 #include "cad/cad_session.h"
 #include "cad/catalogs.h"
 #include "settings/settings_file.h"

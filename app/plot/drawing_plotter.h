@@ -7,7 +7,7 @@
 
 #include "app/plot/frame_finders.h"
 #include "batch/page_record.h"
-#include "cad/builtin/builtin_cad.h"
+#include "builtin/builtin_cad.h"
 #include "cad/cad_session.h"
 #include "cad/catalogs.h"
 #include "output/output_run.h"

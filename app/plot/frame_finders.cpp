@@ -1,7 +1,7 @@
 #include "app/plot/frame_finders.h"
 
 #include "batch/drawing_paths.h"
-#include "cad/builtin/builtin_cad.h"
+#include "builtin/builtin_cad.h"
 #include "drawing/dxf_io.h"
 #include "engine/frames.h"
 

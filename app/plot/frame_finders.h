@@ -7,7 +7,7 @@
 #include "batch/auto_frames.h"
 #include "batch/reading_order.h"
 #include "cad/automation.h"
-#include "cad/builtin/dwg_conversion.h"
+#include "builtin/dwg_conversion.h"
 #include "settings/plot_settings.h"
 
 namespace kw {

@@ -13,7 +13,7 @@
 #include "base/console.h"
 #include "base/error.h"
 #include "base/version.h"
-#include "cad/builtin/builtin_cad.h"
+#include "builtin/builtin_cad.h"
 #include "cad/cad_session.h"
 #include "cad/messages.h"
 #include "settings/settings_file.h"

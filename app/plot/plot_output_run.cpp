@@ -5,7 +5,7 @@
 #include <ostream>
 #include <sstream>
 
-#include "cad/builtin/plot_devices.h"
+#include "builtin/plot_devices.h"
 #include "base/error.h"
 #include "base/text_file.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/plot/plot_options.h"
-#include "cad/builtin/builtin_cad.h"
+#include "builtin/builtin_cad.h"
 #include "output/output_run.h"
 
 namespace kw {

@@ -11,10 +11,10 @@
 #include <fstream>
 #include <functional>
 
-#include "cad/builtin/builtin_cad.h"
-#include "cad/builtin/cad_window.h"
-#include "cad/builtin/drawing_view.h"
-#include "cad/builtin/plot_preview.h"
+#include "builtin/builtin_cad.h"
+#include "builtin/cad_window.h"
+#include "builtin/drawing_view.h"
+#include "builtin/plot_preview.h"
 #include "cad/cad_session.h"
 #include "engine/frames.h"
 

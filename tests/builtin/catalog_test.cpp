@@ -5,8 +5,8 @@
 #include <set>
 
 #include "base/error.h"
-#include "cad/builtin/plot_devices.h"
-#include "cad/builtin/plot_preview.h"
+#include "builtin/plot_devices.h"
+#include "builtin/plot_preview.h"
 #include "render/plot_style_table.h"
 #include "sheets/papers.h"
 #include "style_table_files.h"

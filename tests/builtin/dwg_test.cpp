@@ -10,8 +10,8 @@
 #include <random>
 #include <sstream>
 
-#include "cad/builtin/builtin_cad.h"
-#include "cad/builtin/dwg_conversion.h"
+#include "builtin/builtin_cad.h"
+#include "builtin/dwg_conversion.h"
 #include "drawing/dxf_io.h"
 #include "engine/frames.h"
 

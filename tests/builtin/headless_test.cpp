@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "cad/builtin/builtin_cad.h"
+#include "builtin/builtin_cad.h"
 
 namespace kw::builtin {
 namespace {

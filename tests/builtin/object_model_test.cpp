@@ -6,7 +6,7 @@
 #include <random>
 #include <sstream>
 
-#include "cad/builtin/builtin_cad.h"
+#include "builtin/builtin_cad.h"
 #include "cad/cad_session.h"
 #include "cad/catalogs.h"
 #include "drawing/dxf_io.h"

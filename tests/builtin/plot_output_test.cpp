@@ -12,8 +12,8 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "cad/builtin/builtin_cad.h"
-#include "cad/builtin/plot_output.h"
+#include "builtin/builtin_cad.h"
+#include "builtin/plot_output.h"
 #include "cad/cad_error.h"
 #include "engine/frames.h"
 #include "engine/plot_configuration.h"

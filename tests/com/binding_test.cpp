@@ -2,8 +2,8 @@
 
 #include <chrono>
 
-#include "cad/com/com_error.h"
-#include "cad/com/message_filter.h"
+#include "com/com_error.h"
+#include "com/message_filter.h"
 #include "tests/com/fake_host.h"
 
 namespace kw {

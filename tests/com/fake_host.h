@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cad/com/com_backend.h"
+#include "com/com_backend.h"
 
 namespace kw::test {
 

@@ -68,7 +68,7 @@ rm -rf "$stage"
 mkdir -p "$stage"/{TEMPLATE,pages,dwg2dxf,node,licenses}
 cp "$out/build/app/desktop/kestrelwick.exe" "$out/build/app/plot/kestrelwick-plot.exe" "$stage/"
 cp "$out/build/app/desktop/Kestrelwick.chm" "$stage/"
-cp "$root/cad/builtin/resources/acad.dwt" "$stage/TEMPLATE/"
+cp "$root/builtin/resources/acad.dwt" "$stage/TEMPLATE/"
 cp "$root"/ui/pages/* "$stage/pages/"
 cp "$root/dwg2dxf/kw-dwg2dxf.mjs" "$root/dwg2dxf/package.json" "$root/dwg2dxf/package-lock.json" \
     "$stage/dwg2dxf/"

@@ -1,6 +1,6 @@
 #include "tests/com/fake/fake_cad.h"
 
-#include "cad/com/com_object.h"
+#include "com/com_object.h"
 
 #include <algorithm>
 #include <cstdio>

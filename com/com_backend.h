@@ -7,8 +7,8 @@
 
 #include "cad/automation.h"
 #include "cad/cad_session.h"
-#include "cad/com/dispatch.h"
-#include "cad/com/message_filter.h"
+#include "com/dispatch.h"
+#include "com/message_filter.h"
 
 namespace kw {
 

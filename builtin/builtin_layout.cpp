@@ -1,7 +1,7 @@
 #include <cmath>
 #include <sstream>
 
-#include "cad/builtin/builtin_objects.h"
+#include "builtin/builtin_objects.h"
 #include "render/plot_style_table.h"
 #include "sheets/papers.h"
 

@@ -2,7 +2,7 @@
 
 // The plot devices' output: one page of a plot job written as a PDF file or handed to a printer
 // of the system. The page's content comes from a painting callback, so the devices know nothing
-// of drawings. Internal to cad/builtin.
+// of drawings. Internal to builtin.
 
 #include <cstdint>
 #include <functional>

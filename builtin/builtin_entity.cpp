@@ -1,6 +1,6 @@
 #include <cmath>
 
-#include "cad/builtin/builtin_objects.h"
+#include "builtin/builtin_objects.h"
 #include "drawing/extents.h"
 
 namespace kw::builtin {

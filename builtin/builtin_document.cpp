@@ -7,8 +7,8 @@
 #endif
 
 #include "base/paths.h"
-#include "cad/builtin/builtin_objects.h"
-#include "cad/builtin/plot_output.h"
+#include "builtin/builtin_objects.h"
+#include "builtin/plot_output.h"
 #include "drawing/dxf_io.h"
 #include "drawing/selection.h"
 

@@ -1,4 +1,4 @@
-#include "cad/com/com_value.h"
+#include "com/com_value.h"
 
 #include <utility>
 

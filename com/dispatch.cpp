@@ -1,9 +1,9 @@
-#include "cad/com/dispatch.h"
+#include "com/dispatch.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "cad/com/com_error.h"
+#include "com/com_error.h"
 
 namespace kw::com {
 

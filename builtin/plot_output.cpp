@@ -1,4 +1,4 @@
-#include "cad/builtin/plot_output.h"
+#include "builtin/plot_output.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -20,7 +20,7 @@
 #endif
 
 #include "base/paths.h"
-#include "cad/builtin/builtin_objects.h"
+#include "builtin/builtin_objects.h"
 #include "render/pdf_text.h"
 
 namespace kw::builtin {

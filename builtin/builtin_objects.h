@@ -1,7 +1,7 @@
 #pragma once
 
 // The objects of the built-in CAD behind the interfaces of cad/automation.h. Internal to
-// cad/builtin.
+// builtin.
 
 #include <map>
 #include <memory>
@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "cad/builtin/builtin_cad.h"
-#include "cad/builtin/cad_screen.h"
-#include "cad/builtin/plot_devices.h"
+#include "builtin/builtin_cad.h"
+#include "builtin/cad_screen.h"
+#include "builtin/plot_devices.h"
 #include "drawing/document.h"
 #include "render/render.h"
 #include "render/shx_font.h"

@@ -1,4 +1,4 @@
-#include "cad/builtin/dwg_conversion.h"
+#include "builtin/dwg_conversion.h"
 
 #include <QCryptographicHash>
 
@@ -27,7 +27,7 @@ extern char** environ;
 #include "base/paths.h"
 #include "base/program_files.h"
 #include "base/text_file.h"
-#include "cad/builtin/builtin_objects.h"
+#include "builtin/builtin_objects.h"
 #include "drawing/dxf_io.h"
 #include "drawing/extents.h"
 

@@ -1,4 +1,4 @@
-#include "cad/builtin/plot_devices.h"
+#include "builtin/plot_devices.h"
 
 #include <QPageSize>
 #include <QPrinterInfo>

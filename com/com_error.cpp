@@ -1,8 +1,8 @@
-#include "cad/com/com_error.h"
+#include "com/com_error.h"
 
 #include <cstdio>
 
-#include "cad/com/com_value.h"
+#include "com/com_value.h"
 
 namespace kw::com {
 namespace {

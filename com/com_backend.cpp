@@ -1,8 +1,8 @@
-#include "cad/com/com_backend.h"
+#include "com/com_backend.h"
 
 #include <utility>
 
-#include "cad/com/com_error.h"
+#include "com/com_error.h"
 
 namespace kw {
 namespace {

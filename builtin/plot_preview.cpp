@@ -1,4 +1,4 @@
-#include "cad/builtin/plot_preview.h"
+#include "builtin/plot_preview.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,7 +12,7 @@
 #include <cmath>
 #include <exception>
 
-#include "cad/builtin/builtin_objects.h"
+#include "builtin/builtin_objects.h"
 #include "render/plot_style_table.h"
 
 namespace kw::builtin {

@@ -9,8 +9,8 @@
 
 #include "base/paths.h"
 #include "base/program_files.h"
-#include "cad/builtin/builtin_cad.h"
-#include "cad/builtin/builtin_objects.h"
+#include "builtin/builtin_cad.h"
+#include "builtin/builtin_objects.h"
 #include "drawing/dxf_io.h"
 #include "render/fonts.h"
 

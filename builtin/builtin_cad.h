@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "cad/automation.h"
-#include "cad/builtin/dwg_conversion.h"
-#include "cad/builtin/plot_devices.h"
+#include "builtin/dwg_conversion.h"
+#include "builtin/plot_devices.h"
 
 namespace kw::drawing {
 class Document;

@@ -1,4 +1,4 @@
-#include "cad/builtin/drawing_view.h"
+#include "builtin/drawing_view.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -9,7 +9,7 @@
 #include <cmath>
 #include <exception>
 
-#include "cad/builtin/builtin_objects.h"
+#include "builtin/builtin_objects.h"
 #include "drawing/extents.h"
 #include "render/hit_test.h"
 #include "render/render.h"

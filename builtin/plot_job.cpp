@@ -4,9 +4,9 @@
 #include <filesystem>
 
 #include "base/paths.h"
-#include "cad/builtin/builtin_objects.h"
-#include "cad/builtin/plot_output.h"
-#include "cad/builtin/plot_preview.h"
+#include "builtin/builtin_objects.h"
+#include "builtin/plot_output.h"
+#include "builtin/plot_preview.h"
 #include "render/render.h"
 
 namespace kw::builtin {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "cad/com/com_value.h"
+#include "com/com_value.h"
 
 namespace kw::com {
 

@@ -1,6 +1,6 @@
-#include "cad/com/message_filter.h"
+#include "com/message_filter.h"
 
-#include "cad/com/com_object.h"
+#include "com/com_object.h"
 
 namespace kw::com {
 namespace {

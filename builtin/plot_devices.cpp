@@ -1,8 +1,8 @@
-#include "cad/builtin/plot_devices.h"
+#include "builtin/plot_devices.h"
 
 #include "base/paths.h"
 #include "base/program_files.h"
-#include "cad/builtin/builtin_cad.h"
+#include "builtin/builtin_cad.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "cad/builtin/cad_window.h"
+#include "builtin/cad_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,9 +17,9 @@
 
 #include <stdexcept>
 
-#include "cad/builtin/builtin_objects.h"
-#include "cad/builtin/drawing_view.h"
-#include "cad/builtin/plot_preview.h"
+#include "builtin/builtin_objects.h"
+#include "builtin/drawing_view.h"
+#include "builtin/plot_preview.h"
 
 namespace kw::builtin {
 namespace {
