@@ -30,6 +30,14 @@ std::string WithoutLastCharacters(std::string_view utf8, std::size_t count);
 // letter to two, which Windows does not).
 std::string UpperCase(std::string_view utf8);
 
+// ASCII letters in lower or upper case; every other byte, UTF-8 sequences included, as it is. For
+// names the CAD compares without regard to case (layers, linetypes, styles, file extensions).
+std::string AsciiLower(std::string_view text);
+std::string AsciiUpper(std::string_view text);
+
+// Equal but for the case of ASCII letters.
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 // Compares texts as the system's sorted list box does: by the collation of a locale, letter case
 // ignored (Chinese in pinyin order in a Chinese locale). Copies share one collator.
 class TextCollator {

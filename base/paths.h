@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace kw {
 
@@ -16,6 +17,21 @@ inline std::filesystem::path PathFromUtf8(const std::string& utf8) {
 inline std::string Utf8FromPath(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();
     return std::string(text.begin(), text.end());
+}
+
+// Whether the path ends in `extension`, given in lower case (".dwg"), the case of ASCII letters in
+// the path ignored: drawings come as .dwg, .DWG and .Dwg alike.
+inline bool HasExtension(std::string_view path, std::string_view extension) {
+    if (path.size() < extension.size())
+        return false;
+    const std::string_view end = path.substr(path.size() - extension.size());
+    for (std::size_t i = 0; i < end.size(); ++i) {
+        const char c = end[i] >= 'A' && end[i] <= 'Z' ? static_cast<char>(end[i] - 'A' + 'a')
+                                                       : end[i];
+        if (c != extension[i])
+            return false;
+    }
+    return true;
 }
 
 } // namespace kw

@@ -26,10 +26,7 @@ std::string TextOf(const fs::path& path) {
 }
 
 std::string LowerExtension(const std::string& path) {
-    std::string extension = TextOf(PathOf(path).extension());
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension;
+    return AsciiLower(TextOf(PathOf(path).extension()));
 }
 
 // UTF-8 as code points, so that ? and [...] take a whole character; a byte that is no UTF-8

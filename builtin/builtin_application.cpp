@@ -7,6 +7,7 @@
 #include <iostream>
 #include <system_error>
 
+#include "base/characters.h"
 #include "base/paths.h"
 #include "base/program_files.h"
 #include "builtin/builtin_cad.h"
@@ -126,7 +127,7 @@ private:
 } // namespace
 
 bool IsDwgPath(const std::string& path) {
-    return Lower(Utf8FromPath(PathFromUtf8(path).extension())) == ".dwg";
+    return HasExtension(path, ".dwg");
 }
 
 std::shared_ptr<CadDocuments> MakeDocuments(std::shared_ptr<ApplicationState> state) {
@@ -135,15 +136,6 @@ std::shared_ptr<CadDocuments> MakeDocuments(std::shared_ptr<ApplicationState> st
 
 [[noreturn]] void Fail(std::int32_t code, const std::string& description) {
     throw CadError(code, description);
-}
-
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
 }
 
 ApplicationState::ApplicationState(BuiltinOptions options)

@@ -6,6 +6,7 @@
 #include <unistd.h>
 #endif
 
+#include "base/characters.h"
 #include "base/paths.h"
 #include "builtin/builtin_objects.h"
 #include "builtin/plot_output.h"
@@ -67,7 +68,7 @@ public:
             }
             const std::size_t block = layouts[i].blockIndex;
             if (block < m_state->drawing.blocks.size() &&
-                Lower(m_state->drawing.blocks[block].name) == "*paper_space") {
+                AsciiLower(m_state->drawing.blocks[block].name) == "*paper_space") {
                 return MakeLayout(m_state, i);
             }
             if (!first) {
@@ -220,7 +221,7 @@ public:
         if (name.empty()) {
             Fail(builtin_errors::kInvalidArgument, "a selection set needs a name");
         }
-        const std::string key = Lower(name);
+        const std::string key = AsciiLower(name);
         if (m_state->selectionSets.count(key) != 0) {
             Fail(builtin_errors::kDuplicateName,
                  "a selection set named \"" + name + "\" exists already");

@@ -1,6 +1,7 @@
 #include <cmath>
 #include <sstream>
 
+#include "base/characters.h"
 #include "builtin/builtin_objects.h"
 #include "render/plot_style_table.h"
 #include "sheets/papers.h"
@@ -65,7 +66,7 @@ public:
         auto& settings = Settings();
         std::optional<sheets::Paper> paper;
         for (const sheets::Paper& offered : m_state->App()->devices.Papers(settings.configName)) {
-            if (Lower(offered.canonicalName) == Lower(paperName)) {
+            if (AsciiLower(offered.canonicalName) == AsciiLower(paperName)) {
                 paper = offered;
             }
         }

@@ -19,7 +19,6 @@
 namespace kw::builtin {
 
 [[noreturn]] void Fail(std::int32_t code, const std::string& description);
-std::string Lower(std::string text);
 bool IsDwgPath(const std::string& path);
 
 class DocumentState;

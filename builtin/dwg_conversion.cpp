@@ -662,7 +662,7 @@ void ConvertDwgXrefs(drawing::Document& document, const DwgConverterOptions& opt
             continue;
         }
         const std::string file = drawing::FindXrefFile(document.path, block.xrefPath);
-        if (Lower(Utf8FromPath(PathFromUtf8(file).extension())) != ".dwg") {
+        if (!HasExtension(file, ".dwg")) {
             continue;
         }
         try {

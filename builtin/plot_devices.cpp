@@ -1,5 +1,6 @@
 #include "builtin/plot_devices.h"
 
+#include "base/characters.h"
 #include "base/paths.h"
 #include "base/program_files.h"
 #include "builtin/builtin_cad.h"
@@ -25,12 +26,6 @@ bool SameSheet(const sheets::Paper& paper, const std::pair<double, double>& shee
            (near(paper.widthMm, sheet.second) && near(paper.heightMm, sheet.first));
 }
 
-std::string LowerAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
 
 } // namespace
 
@@ -51,7 +46,7 @@ std::vector<StyleTable> StyleTableFiles(const std::vector<std::string>& folders)
         fs::directory_iterator entries(PathFromUtf8(folder), error);
         for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
             const fs::path& path = entries->path();
-            const std::string extension = LowerAscii(Utf8FromPath(path.extension()));
+            const std::string extension = AsciiLower(Utf8FromPath(path.extension()));
             if ((extension != ".ctb" && extension != ".stb") || !entries->is_regular_file(error))
                 continue;
             StyleTable table{Utf8FromPath(path.filename()),
@@ -67,7 +62,7 @@ std::vector<StyleTable> StyleTableFiles(const std::vector<std::string>& folders)
         files.insert(files.end(), found.begin(), found.end());
     }
     std::sort(files.begin(), files.end(), [](const StyleTable& a, const StyleTable& b) {
-        return LowerAscii(a.name) < LowerAscii(b.name);
+        return AsciiLower(a.name) < AsciiLower(b.name);
     });
     return files;
 }

@@ -4,20 +4,10 @@
 #include <cctype>
 #include <stdexcept>
 
+#include "base/characters.h"
+
 namespace kw::output {
 namespace {
-
-std::string AsciiLower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-std::string AsciiUpper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
 
 // The length of a reserved device name at the start of the name (CON, NUL, COM1, LPT¹ …), which
 // Windows takes for the device with any extension and blanks before it; 0 for none.

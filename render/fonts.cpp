@@ -10,18 +10,14 @@
 #include <cctype>
 #include <string>
 
+#include "base/characters.h"
+
 namespace kw::render {
 namespace {
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 // Family names of the Windows fonts that drawings name by file.
 QString FamilyOfFontFile(const std::string& file) {
-    std::string stem = Lower(file);
+    std::string stem = AsciiLower(file);
     const auto slash = stem.find_last_of("/\\");
     if (slash != std::string::npos)
         stem = stem.substr(slash + 1);

@@ -208,22 +208,14 @@ void Pass::Stroke(const QPolygonF& points, bool closed) {
 const drawing::Linetype* Pass::LinetypeOf(const Document& d, const Entity& e, const Layer* layer,
                                           const Inherited& in) const {
     std::string name = e.linetype;
-    if (name.empty() || EqualsNoCase(name, "BYLAYER"))
+    if (name.empty() || EqualsIgnoringAsciiCase(name, "BYLAYER"))
         name = layer ? layer->linetype : std::string();
-    else if (EqualsNoCase(name, "BYBLOCK"))
+    else if (EqualsIgnoringAsciiCase(name, "BYBLOCK"))
         return in.byBlockLinetype;
-    if (name.empty() || EqualsNoCase(name, "CONTINUOUS"))
+    if (name.empty() || EqualsIgnoringAsciiCase(name, "CONTINUOUS"))
         return nullptr;
     const drawing::Linetype* linetype = d.FindLinetype(name);
     return linetype && !linetype->dashes.empty() ? linetype : nullptr;
-}
-
-bool Pass::EqualsNoCase(const std::string& a, const char* b) {
-    std::size_t i = 0;
-    for (; i < a.size() && b[i]; ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) != b[i])
-            return false;
-    return i == a.size() && !b[i];
 }
 
 double Pass::LinetypeScale(const Document& d, const Entity& e, const Transform& m) const {

@@ -43,7 +43,8 @@ void Pass::DrawMLine(const Document& d, const Entity& e, const drawing::MLineGeo
         setColor(element.color, element.trueColor);
         const drawing::Linetype* own = linetype;
         const std::string& name = element.linetype;
-        if (!name.empty() && !EqualsNoCase(name, "BYLAYER") && !EqualsNoCase(name, "BYBLOCK")) {
+        if (!name.empty() && !EqualsIgnoringAsciiCase(name, "BYLAYER") &&
+            !EqualsIgnoringAsciiCase(name, "BYBLOCK")) {
             own = d.FindLinetype(name);
             if (own && own->dashes.empty())
                 own = nullptr;

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/characters.h"
 #include "render/render.h"
 
 namespace kw::render {
@@ -12,16 +13,10 @@ namespace {
 
 namespace pf = drawing::plot_flags;
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 } // namespace
 
 StyleMode StyleModeOfTable(const std::string& tableName) {
-    const std::string name = Lower(tableName);
+    const std::string name = AsciiLower(tableName);
     if (name.rfind("monochrome", 0) == 0)
         return StyleMode::Monochrome;
     if (name.rfind("grayscale", 0) == 0 || name.rfind("greyscale", 0) == 0)

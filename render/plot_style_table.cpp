@@ -15,6 +15,7 @@
 #include <limits>
 #include <sstream>
 
+#include "base/characters.h"
 #include "base/error.h"
 #include "base/paths.h"
 #include "render/colors.h"
@@ -49,13 +50,6 @@ constexpr int kPolicyGrayscale = 2;
     throw Error(errors::kTypeMismatch, fileName + ": " + reason);
 }
 
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
 
 std::uint32_t Word(std::string_view bytes, std::size_t at) {
     std::uint32_t value = 0;
@@ -268,7 +262,7 @@ public:
     }
 
     bool Bool(const Node& node, const std::string& where) const {
-        const std::string text = Lower(Trim(node.value));
+        const std::string text = AsciiLower(Trim(node.value));
         if (text == "true" || text == "1")
             return true;
         if (text == "false" || text == "0")
@@ -379,7 +373,7 @@ PlotStyleTable PlotStyleTable::Load(const std::string& path) {
             Damaged(fileName, "too large for a plot style table");
     }
     PlotStyleTable table = Parse(bytes, fileName);
-    const std::string extension = Lower(Utf8FromPath(file.extension()));
+    const std::string extension = AsciiLower(Utf8FromPath(file.extension()));
     const bool wantCtb = extension == ".ctb";
     if ((extension == ".ctb" || extension == ".stb") &&
         wantCtb != (table.Kind() == PlotStyleKind::ColorDependent))
@@ -500,9 +494,9 @@ PlotStyleTable PlotStyleTable::BuiltIn(StyleMode mode, PlotStyleKind kind) {
 const PlotStyle& PlotStyleTable::StyleOf(int aci, const std::string& namedStyle) const {
     if (m_kind == PlotStyleKind::ColorDependent)
         return m_styles.at(std::size_t(std::clamp(aci, 1, kAciCount) - 1));
-    const std::string wanted = Lower(namedStyle);
+    const std::string wanted = AsciiLower(namedStyle);
     for (const PlotStyle& style : m_styles)
-        if (Lower(style.name) == wanted)
+        if (AsciiLower(style.name) == wanted)
             return style;
     return m_styles.front();
 }

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/characters.h"
 #include "base/paths.h"
 #include "drawing/detail/codepage.h"
 
@@ -74,12 +75,6 @@ std::optional<Entry> SplitEntry(std::string_view bytes) {
     if (zero == std::string_view::npos)
         return std::nullopt;
     return Entry{std::string(bytes.substr(0, zero)), std::string(bytes.substr(zero + 1))};
-}
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
 }
 
 std::string FileNameOf(const std::string& path) {
@@ -701,7 +696,7 @@ double ShxTextFont::Advance(std::string_view utf8, double missingAdvance) const 
 }
 
 bool IsShapeFontFile(const std::string& fileName) {
-    const std::string name = Lower(FileNameOf(fileName));
+    const std::string name = AsciiLower(FileNameOf(fileName));
     if (name.empty())
         return false;
     const auto dot = name.rfind('.');
@@ -723,7 +718,7 @@ std::string FontLibrary::PathOf(const std::string& lowerName) {
                 std::error_code typeError;
                 if (!it->is_regular_file(typeError))
                     continue;
-                m_files.emplace(Lower(Utf8FromPath(it->path().filename())),
+                m_files.emplace(AsciiLower(Utf8FromPath(it->path().filename())),
                                 Utf8FromPath(it->path()));
             }
         }
@@ -734,7 +729,7 @@ std::string FontLibrary::PathOf(const std::string& lowerName) {
 
 std::shared_ptr<const ShxFont> FontLibrary::Find(const std::string& fileName) {
     std::string name = FileNameOf(fileName);
-    std::string key = Lower(name);
+    std::string key = AsciiLower(name);
     if (key.empty())
         return nullptr;
     if (key.find('.') == std::string::npos) {
@@ -764,7 +759,7 @@ std::shared_ptr<const ShxTextFont> FontLibrary::TextFont(const std::string& font
                                                          const std::string& bigFontFile) {
     if (!IsShapeFontFile(fontFile))
         return nullptr;
-    const auto key = std::make_pair(Lower(fontFile), Lower(bigFontFile));
+    const auto key = std::make_pair(AsciiLower(fontFile), AsciiLower(bigFontFile));
     {
         std::lock_guard lock(m_mutex);
         const auto it = m_textFonts.find(key);

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "base/characters.h"
 #include "base/error.h"
 #include "base/paths.h"
 #include "base/program_files.h"
@@ -23,12 +24,6 @@ constexpr char kSeparator = '\\';
 #else
 constexpr char kSeparator = '/';
 #endif
-
-std::string Lowered(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 // The whole text is one decimal number.
 bool ParseWholeNumber(const std::string& text, double& value) {
@@ -52,7 +47,7 @@ std::optional<int> FindPrinterRecord(const PrinterTable& table, const std::strin
 
 bool PortraitFromFlag(const std::string& portraitFlag) {
     const std::string text = TrimBlanks(portraitFlag);
-    const std::string lowered = Lowered(text);
+    const std::string lowered = AsciiLower(text);
     if (lowered == "true")
         return true;
     if (lowered == "false")

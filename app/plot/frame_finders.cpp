@@ -1,5 +1,6 @@
 #include "app/plot/frame_finders.h"
 
+#include "base/paths.h"
 #include "batch/drawing_paths.h"
 #include "builtin/builtin_cad.h"
 #include "drawing/dxf_io.h"
@@ -8,12 +9,6 @@
 namespace kw {
 namespace {
 
-bool IsDwg(const std::string& path) {
-    return path.size() >= 4 && IsDrawingFile(path) &&
-           (path.compare(path.size() - 4, 4, ".dwg") == 0 ||
-            path.compare(path.size() - 4, 4, ".DWG") == 0 ||
-            path.compare(path.size() - 4, 4, ".Dwg") == 0);
-}
 
 } // namespace
 
@@ -31,7 +26,7 @@ AutoFrames ExplainFrames(const std::string& path, const OrderChoice& order,
                          const builtin::DwgConverterOptions& dwg, const std::string& programFolder,
                          bool recover) {
     const drawing::Document document =
-        IsDwg(path) ? builtin::LoadDwgDrawing(path, dwg, programFolder)
+        HasExtension(path, ".dwg") ? builtin::LoadDwgDrawing(path, dwg, programFolder)
                     : drawing::LoadDrawing(
                           path, {.recover = recover, .keep = drawing::KeepBytes::ForReading});
     AutoFrames found = FindAutoFrames(document, order);

@@ -21,6 +21,7 @@
 #include <stdexcept>
 #include <unordered_set>
 
+#include "base/characters.h"
 #include "drawing/block_path.h"
 #include "drawing/extents.h"
 #include "drawing/spatial_index.h"
@@ -274,8 +275,6 @@ private:
     // The linetype an entity is drawn with; null for a continuous line.
     const drawing::Linetype* LinetypeOf(const Document& d, const Entity& e, const Layer* layer,
                                         const Inherited& in) const;
-
-    static bool EqualsNoCase(const std::string& a, const char* b);
 
     // The dash pattern on the device (positive dash, negative gap, 0 dot), or empty to draw the
     // line continuous: no linetype, or a pattern too fine to show as dashes on this device.
