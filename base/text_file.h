@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kw {
@@ -18,6 +19,9 @@ std::string DecodeTextFile(const std::string& bytes);
 
 // The text without its leading and trailing blanks (spaces only, as the panel's boxes hold them).
 std::string TrimBlanks(const std::string& text);
+
+// The text without white space (blanks, tabs, line ends) at either end.
+std::string TrimWhitespace(std::string_view text);
 
 #ifdef _WIN32
 // UTF-8 to and from the UTF-16 of the Windows API; Error 13 for bytes that are no UTF-8.

@@ -39,15 +39,6 @@ namespace fs = std::filesystem;
 constexpr std::size_t kStderrKept = 16 * 1024;
 constexpr auto kUnusedCacheAge = std::chrono::hours(24 * 30);
 
-std::string Trim(std::string text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) {
-        return "";
-    }
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
-
 // The last few lines the converter wrote, on one line, for the error message.
 std::string StderrTail(const std::string& text) {
     std::vector<std::string> lines;
@@ -57,7 +48,7 @@ std::string StderrTail(const std::string& text) {
         if (end == std::string::npos) {
             end = text.size();
         }
-        std::string line = Trim(text.substr(start, end - start));
+        std::string line = TrimWhitespace(text.substr(start, end - start));
         if (!line.empty()) {
             lines.push_back(line);
         }

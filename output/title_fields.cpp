@@ -62,16 +62,12 @@ tags = 日期, DATE
 labels = 日期, Date
 )";
 
-std::string Trim(const std::string& text) {
-    return TrimBlanks(text);
-}
-
 std::vector<std::string> SplitList(const std::string& text) {
     std::vector<std::string> items;
     std::string item;
     std::istringstream in(text);
     while (std::getline(in, item, ',')) {
-        item = Trim(item);
+        item = TrimBlanks(item);
         if (!item.empty()) {
             items.push_back(item);
         }
@@ -204,9 +200,9 @@ FieldDefinitions ParseFieldDefinitions(const std::string& text) {
     bool versionSeen = false;
     while (std::getline(in, raw)) {
         ++lineNumber;
-        std::string line = Trim(raw);
+        std::string line = TrimBlanks(raw);
         if (lineNumber == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) {
-            line = Trim(line.substr(3));
+            line = TrimBlanks(line.substr(3));
         }
         if (line.empty() || line[0] == ';' || line[0] == '#') {
             continue;
@@ -215,12 +211,12 @@ FieldDefinitions ParseFieldDefinitions(const std::string& text) {
             if (line.back() != ']') {
                 Malformed(lineNumber, "a section name needs its closing ]");
             }
-            const std::string name = Trim(line.substr(1, line.size() - 2));
+            const std::string name = TrimBlanks(line.substr(1, line.size() - 2));
             if (name == "kestrelwick-fields") {
                 section = Section::Header;
-            } else if (name.rfind("field ", 0) == 0 && !Trim(name.substr(6)).empty()) {
+            } else if (name.rfind("field ", 0) == 0 && !TrimBlanks(name.substr(6)).empty()) {
                 section = Section::Field;
-                definitions.fields.push_back({Trim(name.substr(6)), {}, {}, {}});
+                definitions.fields.push_back({TrimBlanks(name.substr(6)), {}, {}, {}});
             } else {
                 section = Section::Other; // a later version's section: left alone
             }
@@ -230,10 +226,10 @@ FieldDefinitions ParseFieldDefinitions(const std::string& text) {
         if (equals == std::string::npos) {
             Malformed(lineNumber, "expected key = value");
         }
-        const std::string key = Trim(line.substr(0, equals));
-        std::string value = Trim(line.substr(equals + 1));
+        const std::string key = TrimBlanks(line.substr(0, equals));
+        std::string value = TrimBlanks(line.substr(equals + 1));
         if (const auto comment = value.find(" ;"); comment != std::string::npos) {
-            value = Trim(value.substr(0, comment));
+            value = TrimBlanks(value.substr(0, comment));
         }
         if (section == Section::Header) {
             if (key == "version") {
@@ -339,7 +335,7 @@ TitleBlockReader::TitleBlockReader(const drawing::Document& document, FieldDefin
             AttributeItem item{insert->insertion.x, insert->insertion.y, {}};
             for (const dw::Entity& attribute : insert->attributes) {
                 if (const auto* a = std::get_if<dw::TextGeometry>(&attribute.geometry)) {
-                    item.values.emplace_back(dw::FoldCase(a->tag), Trim(a->text));
+                    item.values.emplace_back(dw::FoldCase(a->tag), TrimBlanks(a->text));
                 }
             }
             if (!item.values.empty()) {
@@ -394,7 +390,7 @@ std::string TitleBlockReader::FromRegions(const FieldDefinition& field, const Fr
         });
         std::string value;
         for (const TextItem* t : texts) {
-            value += (value.empty() ? "" : " ") + Trim(t->text);
+            value += (value.empty() ? "" : " ") + TrimBlanks(t->text);
         }
         return value;
     }
@@ -420,7 +416,7 @@ std::string TitleBlockReader::FromLabels(const FieldDefinition& field,
                     if (rest.compare(0, c.size(), c) == 0 && rest.size() > c.size()) {
                         const auto at = candidate->text.find(c);
                         if (at != std::string::npos) {
-                            return Trim(candidate->text.substr(at + c.size()));
+                            return TrimBlanks(candidate->text.substr(at + c.size()));
                         }
                     }
                 }
@@ -442,7 +438,7 @@ std::string TitleBlockReader::FromLabels(const FieldDefinition& field,
                 }
             }
             if (nearest) {
-                return Trim(nearest->text);
+                return TrimBlanks(nearest->text);
             }
         }
     }

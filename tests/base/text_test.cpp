@@ -5,6 +5,7 @@
 
 #include "base/characters.h"
 #include "base/paths.h"
+#include "base/text_file.h"
 
 namespace kw {
 namespace {
@@ -32,6 +33,13 @@ TEST(AsciiCase, ExtensionsAreFoundInAnyLetterCase) {
                           Case{"a.dwgx", false}, Case{"a.dxf", false}, Case{"dwg", false},
                           Case{"", false}})
         EXPECT_EQ(HasExtension(c.path, ".dwg"), c.dwg) << c.path;
+}
+
+TEST(Trimming, BlanksAreSpacesOnlyWhiteSpaceIsEveryKind) {
+    EXPECT_EQ(TrimBlanks("  图框 \t"), "图框 \t");
+    EXPECT_EQ(TrimWhitespace(" \t图框 A\r\n"), "图框 A");
+    EXPECT_EQ(TrimWhitespace(" \r\n\t "), "");
+    EXPECT_EQ(TrimBlanks("   "), "");
 }
 
 } // namespace
