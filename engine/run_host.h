@@ -9,7 +9,7 @@
 
 namespace kw {
 
-enum class ProgressLabel { Status, StartTime, EndTime }; // Label1, Label3, Label5 of Form3
+enum class ProgressLabel { Status, StartTime, EndTime }; // Label1, Label3, Label5 of ProgressWindow
 
 // What a run needs of the windows.
 class RunHost {

@@ -10,7 +10,7 @@
 #include "cad/cad_session.h"
 #include "ui/maker.h"
 #include "ui/platform/desktop.h"
-#include "ui/plotfrm.h"
+#include "ui/main_window.h"
 #include "ui/promo_window.h"
 #include "ui/prompts.h"
 
@@ -116,7 +116,7 @@ void PrepareWebEngine() {
 
 } // namespace
 
-int RunDesktop(int argc, char** argv, const std::function<void(ui::plotfrm&)>& started) {
+int RunDesktop(int argc, char** argv, const std::function<void(ui::MainWindow&)>& started) {
     PrepareWebEngine();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(ui::maker::kProgramName));
@@ -137,7 +137,7 @@ int RunDesktop(int argc, char** argv, const std::function<void(ui::plotfrm&)>& s
 
     int result = 0;
     {
-        ui::plotfrm mainWindow(ui::PlotfrmServices{
+        ui::MainWindow mainWindow(ui::MainWindowServices{
             session, prompts, shell, programFolder,
             [&] { ui::ShowPromotionWindows(pagesFolder, makeView, shell); }, output});
         mainWindow.show();

@@ -12,9 +12,9 @@
 
 #include "app/desktop/desktop_app.h"
 #include "engine/plot_run.h"
-#include "ui/aboutfrm.h"
+#include "ui/about_window.h"
 #include "ui/platform/desktop.h"
-#include "ui/plotfrm.h"
+#include "ui/main_window.h"
 
 namespace {
 
@@ -46,7 +46,7 @@ bool SaveScreen(const QString& file) {
 int main(int argc, char** argv) {
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     bool allSaved = true;
-    const int result = kw::app::RunDesktop(argc, argv, [&](kw::ui::plotfrm& mainWindow) {
+    const int result = kw::app::RunDesktop(argc, argv, [&](kw::ui::MainWindow& mainWindow) {
         QDir().mkpath(folder);
         const QDir out(folder);
         // Time for the window manager and the promotional pages, taken before the promotional
@@ -85,17 +85,17 @@ int main(int argc, char** argv) {
         host.RepaintProgress();
         Wait(1500);
         allSaved &=
-            SaveWindow(mainWindow.ProgressWindow(), out.filePath(QStringLiteral("form3.png")));
+            SaveWindow(mainWindow.Progress(), out.filePath(QStringLiteral("form3.png")));
         host.SetProgressLabel(kw::ProgressLabel::Status, kw::kRunFinished);
         host.SetProgressLabel(kw::ProgressLabel::EndTime, host.TimeOfDay());
         Wait(1000);
         allSaved &=
-            SaveWindow(mainWindow.ProgressWindow(), out.filePath(QStringLiteral("form3-done.png")));
-        mainWindow.ProgressWindow()->close();
+            SaveWindow(mainWindow.Progress(), out.filePath(QStringLiteral("form3-done.png")));
+        mainWindow.Progress()->close();
         Wait(1000);
 
         kw::ui::DesktopShell shell;
-        kw::ui::aboutfrm about(shell, &mainWindow);
+        kw::ui::AboutWindow about(shell, &mainWindow);
         about.show();
         Wait(1500);
         allSaved &= SaveWindow(&about, out.filePath(QStringLiteral("about.png")));

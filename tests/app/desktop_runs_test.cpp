@@ -15,7 +15,7 @@
 #include "builtin/plot_preview.h"
 #include "cad/cad_session.h"
 #include "tests/ui/ui_test_support.h"
-#include "ui/form3.h"
+#include "ui/progress_window.h"
 #include "ui/platform/desktop.h"
 
 using kw::builtin::CadWindow;
@@ -106,8 +106,8 @@ struct DesktopFixture {
         session = std::make_unique<kw::CadSession>(
             [this] { return backend; },
             [this](const std::string& text) { messages.append(QString::fromStdString(text)); });
-        window = std::make_unique<kw::ui::plotfrm>(
-            kw::ui::PlotfrmServices{*session, prompts, shell, folder.path(), [] {}});
+        window = std::make_unique<kw::ui::MainWindow>(
+            kw::ui::MainWindowServices{*session, prompts, shell, folder.path(), [] {}});
         window->show();
     }
     ~DesktopFixture() {
@@ -137,7 +137,7 @@ struct DesktopFixture {
     QStringList messages;
     kw::test::ScriptedPrompts prompts;
     kw::test::RecordingShell shell;
-    std::unique_ptr<kw::ui::plotfrm> window;
+    std::unique_ptr<kw::ui::MainWindow> window;
 };
 
 } // namespace
@@ -222,12 +222,12 @@ QStringList PdfFiles(const QString& folder) {
 }
 
 // The progress window's end: its completion text, then a double-click gives the main window back.
-void FinishRun(kw::ui::plotfrm& window) {
-    kw::ui::Form3* progress = window.ProgressWindow();
+void FinishRun(kw::ui::MainWindow& window) {
+    kw::ui::ProgressWindow* progress = window.Progress();
     QVERIFY(progress != nullptr);
     QCOMPARE(progress->Label1->text(), QStringLiteral("图纸打印完成 双击窗口返回"));
     QTest::mouseDClick(progress->Label1, Qt::LeftButton);
-    QTRY_VERIFY(window.ProgressWindow() == nullptr);
+    QTRY_VERIFY(window.Progress() == nullptr);
     QVERIFY(window.isVisible());
 }
 

@@ -27,8 +27,8 @@
 #include "app/desktop/desktop_app.h"
 #include "engine/plot_run.h"
 #include "tests/com/fake_host.h"
-#include "ui/form3.h"
-#include "ui/plotfrm.h"
+#include "ui/progress_window.h"
+#include "ui/main_window.h"
 
 namespace {
 
@@ -122,7 +122,7 @@ std::string Native(const QString& path) {
 }
 
 // Drops files on the drawing list as the Explorer does.
-void DropFiles(kw::ui::plotfrm& window, const QStringList& files) {
+void DropFiles(kw::ui::MainWindow& window, const QStringList& files) {
     QMimeData data;
     QList<QUrl> urls;
     for (const QString& file : files) {
@@ -139,8 +139,8 @@ void DropFiles(kw::ui::plotfrm& window, const QStringList& files) {
 
 // After a run: the progress window says the run finished, and a double-click on it gives the main
 // window back.
-void FinishRun(Checks& checks, kw::ui::plotfrm& window, const std::string& scope) {
-    kw::ui::Form3* progress = window.ProgressWindow();
+void FinishRun(Checks& checks, kw::ui::MainWindow& window, const std::string& scope) {
+    kw::ui::ProgressWindow* progress = window.Progress();
     checks.Check(progress != nullptr && progress->isVisible() &&
                      progress->Label1->text() == QString::fromUtf8(kw::kRunFinished),
                  scope + ": the progress window says \"" + kw::kRunFinished + "\"",
@@ -153,11 +153,11 @@ void FinishRun(Checks& checks, kw::ui::plotfrm& window, const std::string& scope
         QApplication::sendEvent(progress, &click);
         Wait(300);
     }
-    checks.Check(window.isVisible() && window.ProgressWindow() == nullptr,
+    checks.Check(window.isVisible() && window.Progress() == nullptr,
                  scope + ": a double-click on the progress window gives the main window back");
 }
 
-int Drive(kw::ui::plotfrm& window) {
+int Drive(kw::ui::MainWindow& window) {
     Checks checks;
     BoxWatcher boxes;
     // The host as COM starts it for a user: the local server registered under the host's ProgID.
@@ -297,7 +297,7 @@ int Drive(kw::ui::plotfrm& window) {
 
 int main(int argc, char** argv) {
     int failed = 1;
-    const int result = kw::app::RunDesktop(argc, argv, [&](kw::ui::plotfrm& window) {
+    const int result = kw::app::RunDesktop(argc, argv, [&](kw::ui::MainWindow& window) {
         // The promotional windows come up first; the user starts once the program is shown.
         Wait(1000);
         failed = Drive(window);

@@ -15,7 +15,7 @@
 #include <QtTest>
 
 #include "tests/ui/ui_test_support.h"
-#include "ui/aboutfrm.h"
+#include "ui/about_window.h"
 #include "ui/maker.h"
 #include "ui/twips.h"
 
@@ -47,7 +47,7 @@ void MoveOver(QListWidget* list, int y) {
     QApplication::sendEvent(list->viewport(), &move);
 }
 
-QString Five(const kw::ui::plotfrm& w) {
+QString Five(const kw::ui::MainWindow& w) {
     return QStringList{w.Text32->text(), w.Text2->text(), w.Text1->text(), w.Text3->text(),
                        w.Text4->text()}
         .join(QLatin1Char('|'));
@@ -312,10 +312,10 @@ void MainWindowTest::MainProgressAndAboutWindowsAreCentredAThirdDown() {
     QCOMPARE(w.frameGeometry().topLeft(), expected(&w));
     kw::RunHost& host = w;
     host.ShowProgress();
-    QVERIFY(w.ProgressWindow() != nullptr);
-    QCOMPARE(w.ProgressWindow()->frameGeometry().topLeft(), expected(w.ProgressWindow()));
-    QCOMPARE(w.ProgressWindow()->size(), kw::ui::TwipsRect(0, 0, 3900, 1140).size());
-    kw::ui::aboutfrm about(f.shell, &w);
+    QVERIFY(w.Progress() != nullptr);
+    QCOMPARE(w.Progress()->frameGeometry().topLeft(), expected(w.Progress()));
+    QCOMPARE(w.Progress()->size(), kw::ui::TwipsRect(0, 0, 3900, 1140).size());
+    kw::ui::AboutWindow about(f.shell, &w);
     QCOMPARE(about.frameGeometry().topLeft(), expected(&about));
 }
 
@@ -504,7 +504,7 @@ void MainWindowTest::MoreSoftwareOpensSiteThenAboutWithItsLinks() {
     QStringList seenBeforeAbout;
     QString caption;
     QTimer::singleShot(0, [&] {
-        auto* about = qobject_cast<kw::ui::aboutfrm*>(QApplication::activeModalWidget());
+        auto* about = qobject_cast<kw::ui::AboutWindow*>(QApplication::activeModalWidget());
         QVERIFY(about != nullptr);
         seenBeforeAbout = f.shell.addresses;
         caption = about->windowTitle();

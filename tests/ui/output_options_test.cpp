@@ -9,7 +9,7 @@
 
 #include "base/text_file.h"
 #include "tests/ui/ui_test_support.h"
-#include "ui/outputfrm.h"
+#include "ui/output_options_window.h"
 
 using kw::test::CadScript;
 using kw::test::DocumentScript;
@@ -19,9 +19,9 @@ using kw::test::MainWindowFixture;
 namespace {
 
 // Answers the output options window once it is up.
-void AnswerOutputWindow(const std::function<void(kw::ui::outputfrm&)>& answer) {
+void AnswerOutputWindow(const std::function<void(kw::ui::OutputOptionsWindow&)>& answer) {
     QTimer::singleShot(0, [answer] {
-        auto* window = qobject_cast<kw::ui::outputfrm*>(QApplication::activeModalWidget());
+        auto* window = qobject_cast<kw::ui::OutputOptionsWindow*>(QApplication::activeModalWidget());
         QVERIFY(window != nullptr);
         answer(*window);
     });
@@ -63,7 +63,7 @@ void OutputOptionsTest::OptionsAreStoredSoThatEarlierReleasesStillReadTheFile() 
     QCOMPARE(w.OutputOptions(), kw::output::OutputOptions());
     const QString pdfFolder = f.FilePath(QStringLiteral("pdf"));
     QVERIFY(QDir().mkpath(pdfFolder));
-    AnswerOutputWindow([&](kw::ui::outputfrm& window) {
+    AnswerOutputWindow([&](kw::ui::OutputOptionsWindow& window) {
         QCOMPARE(window.windowTitle(), QStringLiteral("输出选项"));
         window.ComboPaper->setCurrentIndex(1);
         window.TextName->setText(QStringLiteral("{图号}_{图名}"));
@@ -104,7 +104,7 @@ void OutputOptionsTest::AWrongScaleKeepsTheWindowOpenWithItsReason() {
     auto& w = f.Open();
     QString reason;
     bool stillOpen = false;
-    AnswerOutputWindow([&](kw::ui::outputfrm& window) {
+    AnswerOutputWindow([&](kw::ui::OutputOptionsWindow& window) {
         window.ComboPaper->setCurrentIndex(1);
         window.TextScale->setText(QStringLiteral("1/100"));
         window.Buttons->button(QDialogButtonBox::Ok)->click();
@@ -119,7 +119,7 @@ void OutputOptionsTest::AWrongScaleKeepsTheWindowOpenWithItsReason() {
 
     // A PDF folder that is not there: the pages would have nowhere to go.
     const QString missing = f.FilePath(QStringLiteral("no such folder"));
-    AnswerOutputWindow([&](kw::ui::outputfrm& window) {
+    AnswerOutputWindow([&](kw::ui::OutputOptionsWindow& window) {
         window.TextFolder->setText(missing);
         window.Buttons->button(QDialogButtonBox::Ok)->click();
         reason = window.LabelProblem->text();
@@ -145,7 +145,7 @@ void OutputOptionsTest::ARunPutsEachFrameOnItsSheetAtItsScale() {
     MainWindowFixture f(script);
     auto& w = f.Open();
     w.show();
-    AnswerOutputWindow([](kw::ui::outputfrm& window) {
+    AnswerOutputWindow([](kw::ui::OutputOptionsWindow& window) {
         window.ComboPaper->setCurrentIndex(1);
         window.Buttons->button(QDialogButtonBox::Ok)->click();
     });

@@ -29,7 +29,7 @@ CadScript TwoDrawings() {
     return script;
 }
 
-void DropDrawings(kw::ui::plotfrm& w, const QStringList& paths) {
+void DropDrawings(kw::ui::MainWindow& w, const QStringList& paths) {
     QList<QUrl> urls;
     for (const QString& path : paths) {
         urls.append(QUrl::fromLocalFile(path));
@@ -145,7 +145,7 @@ void RunsTest::SelectedFilesRunHidesMainShowsProgressAndReturnsOnDoubleClick() {
 
     QVERIFY(f.prompts.errors.isEmpty());
     QVERIFY(w.isHidden());
-    kw::ui::Form3* progress = w.ProgressWindow();
+    kw::ui::ProgressWindow* progress = w.Progress();
     QVERIFY(progress != nullptr);
     QVERIFY(progress->isVisible());
     QVERIFY(progress->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
@@ -164,15 +164,15 @@ void RunsTest::SelectedFilesRunHidesMainShowsProgressAndReturnsOnDoubleClick() {
 
     // A double-click on a label closes the progress window and gives the main window back.
     QTest::mouseDClick(progress->Label3, Qt::LeftButton);
-    QTRY_VERIFY(w.ProgressWindow() == nullptr);
+    QTRY_VERIFY(w.Progress() == nullptr);
     QVERIFY(w.isVisible());
 
     // The next run's progress window starts from its load captions.
     kw::RunHost& host = w;
     host.ShowProgress();
-    QVERIFY(w.ProgressWindow() != nullptr);
-    QCOMPARE(w.ProgressWindow()->Label1->text(), QStringLiteral("正在打印第   页  共   页"));
-    QVERIFY(w.ProgressWindow()->Label3->text().isEmpty());
+    QVERIFY(w.Progress() != nullptr);
+    QCOMPARE(w.Progress()->Label1->text(), QStringLiteral("正在打印第   页  共   页"));
+    QVERIFY(w.Progress()->Label3->text().isEmpty());
 }
 
 void RunsTest::FailingRunShowsOneMessageAndKeepsTheLastPageText() {
@@ -187,7 +187,7 @@ void RunsTest::FailingRunShowsOneMessageAndKeepsTheLastPageText() {
     w.Command5->click();
 
     QCOMPARE(f.prompts.errors, QStringList{QStringLiteral("文件已打开，不能保存！")});
-    kw::ui::Form3* progress = w.ProgressWindow();
+    kw::ui::ProgressWindow* progress = w.Progress();
     QVERIFY(progress != nullptr);
     // The box belongs to the progress window, which stays on top: owned by the hidden main
     // window it would open beneath it.
@@ -202,7 +202,7 @@ void RunsTest::FailingRunShowsOneMessageAndKeepsTheLastPageText() {
     QCOMPARE(w.List2->item(0)->text(), QStringLiteral("/d/2.dwg"));
 
     QTest::mouseDClick(progress, Qt::LeftButton);
-    QTRY_VERIFY(w.ProgressWindow() == nullptr);
+    QTRY_VERIFY(w.Progress() == nullptr);
     QVERIFY(w.isVisible());
 }
 
@@ -216,7 +216,7 @@ void RunsTest::PartRunWithoutCadWindowReportsFiveAndGivesMainWindowBack() {
     QCOMPARE(f.prompts.errors, QStringList{QStringLiteral("操作不当或其它未知错误：5")});
     QVERIFY(f.prompts.errorOwners.at(0) == &w);
     QVERIFY(w.isVisible());
-    QVERIFY(w.ProgressWindow() == nullptr);
+    QVERIFY(w.Progress() == nullptr);
 }
 
 void RunsTest::PreviewKeepsMainWindowAndList() {
@@ -230,7 +230,7 @@ void RunsTest::PreviewKeepsMainWindowAndList() {
     w.xpcmdbutton1->click();
     QVERIFY(f.prompts.errors.isEmpty());
     QVERIFY(w.isVisible());
-    QVERIFY(w.ProgressWindow() == nullptr);
+    QVERIFY(w.Progress() == nullptr);
     QCOMPARE(f.cad->CallsStartingWith("Plot.DisplayPlotPreview").size(), std::size_t{1});
     QCOMPARE(w.List2->count(), 2);
 }

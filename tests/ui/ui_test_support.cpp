@@ -51,9 +51,9 @@ MainWindowFixture::~MainWindowFixture() {
     window.reset();
 }
 
-ui::plotfrm& MainWindowFixture::Open() {
-    window = std::make_unique<ui::plotfrm>(
-        ui::PlotfrmServices{*session, prompts, shell, folder.path(), m_showPromotions});
+ui::MainWindow& MainWindowFixture::Open() {
+    window = std::make_unique<ui::MainWindow>(
+        ui::MainWindowServices{*session, prompts, shell, folder.path(), m_showPromotions});
     return *window;
 }
 

@@ -14,7 +14,7 @@
 #include "tests/support/substitute_cad.h"
 #include "ui/page_view.h"
 #include "ui/platform/desktop.h"
-#include "ui/plotfrm.h"
+#include "ui/main_window.h"
 #include "ui/prompts.h"
 
 namespace kw::test {
@@ -82,10 +82,10 @@ struct MainWindowFixture {
     std::unique_ptr<CadSession> session;
     ScriptedPrompts prompts;
     RecordingShell shell;
-    std::unique_ptr<ui::plotfrm> window;
+    std::unique_ptr<ui::MainWindow> window;
 
     // Builds the window; a settings file can be written into Folder() before.
-    ui::plotfrm& Open();
+    ui::MainWindow& Open();
 
 private:
     CadScript m_script;

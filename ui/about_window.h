@@ -8,11 +8,12 @@ namespace kw::ui {
 
 class Shell;
 
-// Names the maker and the ways to reach it; its links go through the shell.
-class aboutfrm : public QDialog {
+// The About window (object name "aboutfrm"): names the maker and the ways to reach it; its links
+// go through the shell.
+class AboutWindow : public QDialog {
     Q_OBJECT
 public:
-    aboutfrm(Shell& shell, QWidget* parent);
+    AboutWindow(Shell& shell, QWidget* parent);
 
     QLabel* picBGHead;
     QLabel* picBGHeadIcon;

@@ -19,7 +19,7 @@
 #include "settings/drawing_list.h"
 #include "settings/settings_file.h"
 #include "ui/drawing_list_box.h"
-#include "ui/form3.h"
+#include "ui/progress_window.h"
 
 namespace kw::ui {
 
@@ -27,7 +27,7 @@ class Prompts;
 class Shell;
 
 // What the main window is given by the program's wiring.
-struct PlotfrmServices {
+struct MainWindowServices {
     CadSession& session;
     Prompts& prompts;
     Shell& shell;
@@ -39,14 +39,15 @@ struct PlotfrmServices {
     std::shared_ptr<output::OutputLink> output = nullptr;
 };
 
-// The main window: the settings panel, the drawing list and the commands. Its controls are the
-// live store of every setting; the runs read them through RunHost, the catalog commands fill
+// The main window (object name "plotfrm", the name it is published by, as are its controls'): the
+// settings panel, the drawing list and the commands. Its controls are the live store of every
+// setting; the runs read them through RunHost, the catalog commands fill
 // them through CatalogView.
-class plotfrm : public QWidget, public RunHost, public CatalogView {
+class MainWindow : public QWidget, public RunHost, public CatalogView {
     Q_OBJECT
 public:
-    explicit plotfrm(PlotfrmServices services);
-    ~plotfrm() override;
+    explicit MainWindow(MainWindowServices services);
+    ~MainWindow() override;
 
     // RunHost
     PlotSettings Settings() override;
@@ -71,7 +72,7 @@ public:
     void SetPortrait(bool portrait) override;
 
     // The progress window while it is open, else null.
-    Form3* ProgressWindow() const { return m_form3; }
+    ProgressWindow* Progress() const { return m_progress; }
     const QString& HelpFile() const { return m_helpFile; }
     // The output options window, from the drawing list's context menu or the system menu.
     void OpenOutputOptions();
@@ -180,7 +181,7 @@ private:
 #endif
 
     QComboBox* Combo(CatalogList list) const;
-    Form3* LoadedForm3();
+    ProgressWindow* LoadedProgress();
 
     CadSession& m_session;
     Prompts& m_prompts;
@@ -196,7 +197,7 @@ private:
     QString m_helpFile;
     // The file name CommonDialog4 opens with: the one last chosen for saving or reading a list.
     QString m_listFileName;
-    QPointer<Form3> m_form3;
+    QPointer<ProgressWindow> m_progress;
     bool m_syncingList = false;
     std::shared_ptr<output::OutputLink> m_output;
     bool m_runFailed = false;

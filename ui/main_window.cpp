@@ -1,4 +1,4 @@
-#include "ui/plotfrm.h"
+#include "ui/main_window.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,9 +14,9 @@
 #include "base/program_files.h"
 #include "cad/messages.h"
 #include "settings/list_file.h"
-#include "ui/aboutfrm.h"
+#include "ui/about_window.h"
 #include "ui/maker.h"
-#include "ui/outputfrm.h"
+#include "ui/output_options_window.h"
 #include "ui/platform/desktop.h"
 #include "ui/prompts.h"
 #include "ui/twips.h"
@@ -77,7 +77,7 @@ QComboBox* MakeCombo(QWidget* parent, const char* name, double left, double top)
 
 } // namespace
 
-plotfrm::plotfrm(PlotfrmServices services)
+MainWindow::MainWindow(MainWindowServices services)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                            Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
@@ -98,13 +98,13 @@ plotfrm::plotfrm(PlotfrmServices services)
     Form_Load();
 }
 
-plotfrm::~plotfrm() {
-    if (m_form3 != nullptr) {
-        delete m_form3.data();
+MainWindow::~MainWindow() {
+    if (m_progress != nullptr) {
+        delete m_progress.data();
     }
 }
 
-void plotfrm::BuildControls() {
+void MainWindow::BuildControls() {
     Frame1 = Make<QGroupBox>(this, "Frame1", "初始化文件", 120, 120, 8055, 2895);
     Frame1->setToolTip(QString::fromUtf8(kListTipInitial));
     List2 = Make<DrawingListBox>(Frame1, "List2", "", 120, 240, 7755, 1860);
@@ -186,7 +186,7 @@ void plotfrm::BuildControls() {
     Command5->setEnabled(false);
 }
 
-void plotfrm::ConnectHandlers() {
+void MainWindow::ConnectHandlers() {
     connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
         if (on) {
             Option1_Click();
@@ -219,13 +219,13 @@ void plotfrm::ConnectHandlers() {
                              "输出选项...");
 #endif
 
-    const std::pair<QPushButton*, void (plotfrm::*)()> buttons[] = {
-        {xpcmdbutton5, &plotfrm::xpcmdbutton5_Click}, {xpcmdbutton6, &plotfrm::xpcmdbutton6_Click},
-        {xpcmdbutton7, &plotfrm::xpcmdbutton7_Click}, {xpcmdbutton8, &plotfrm::xpcmdbutton8_Click},
-        {xpcmdbutton9, &plotfrm::xpcmdbutton9_Click}, {Command7, &plotfrm::Command7_Click},
-        {Command5, &plotfrm::Command5_Click},         {xpcmdbutton1, &plotfrm::xpcmdbutton1_Click},
-        {xpcmdbutton2, &plotfrm::xpcmdbutton2_Click}, {xpcmdbutton4, &plotfrm::xpcmdbutton4_Click},
-        {xpcmdbutton3, &plotfrm::xpcmdbutton3_Click},
+    const std::pair<QPushButton*, void (MainWindow::*)()> buttons[] = {
+        {xpcmdbutton5, &MainWindow::xpcmdbutton5_Click}, {xpcmdbutton6, &MainWindow::xpcmdbutton6_Click},
+        {xpcmdbutton7, &MainWindow::xpcmdbutton7_Click}, {xpcmdbutton8, &MainWindow::xpcmdbutton8_Click},
+        {xpcmdbutton9, &MainWindow::xpcmdbutton9_Click}, {Command7, &MainWindow::Command7_Click},
+        {Command5, &MainWindow::Command5_Click},         {xpcmdbutton1, &MainWindow::xpcmdbutton1_Click},
+        {xpcmdbutton2, &MainWindow::xpcmdbutton2_Click}, {xpcmdbutton4, &MainWindow::xpcmdbutton4_Click},
+        {xpcmdbutton3, &MainWindow::xpcmdbutton3_Click},
     };
     for (const auto& [button, handler] : buttons) {
         connect(button, &QPushButton::clicked, this,
@@ -233,11 +233,11 @@ void plotfrm::ConnectHandlers() {
     }
 }
 
-QString plotfrm::ProgramFile(const char* name) const {
+QString MainWindow::ProgramFile(const char* name) const {
     return Q(ProgramFilePath(S(QDir::toNativeSeparators(m_programFolder)), name));
 }
 
-void plotfrm::Form_Load() {
+void MainWindow::Form_Load() {
     // Any failure of these steps leaves the five boxes at their defaults, silently; the window
     // is shown all the same.
     try {
@@ -256,7 +256,7 @@ void plotfrm::Form_Load() {
     }
 }
 
-void plotfrm::ApplyStoredSettings(const StoredSettings& values) {
+void MainWindow::ApplyStoredSettings(const StoredSettings& values) {
     Text32->setText(Q(values.frameLength));
     Text2->setText(Q(values.pointAllowance));
     Text1->setText(Q(values.frameLayer));
@@ -267,7 +267,7 @@ void plotfrm::ApplyStoredSettings(const StoredSettings& values) {
 // Panel rules: the run scope switches the drawing-list group, centring the offsets, plot styles
 // the lineweights.
 
-void plotfrm::SetListGroupEnabled(bool enabled) {
+void MainWindow::SetListGroupEnabled(bool enabled) {
     // Each control is switched as well as its group, so that every one shows its own look.
     Frame1->setEnabled(enabled);
     xpcmdbutton5->setEnabled(enabled);
@@ -278,23 +278,23 @@ void plotfrm::SetListGroupEnabled(bool enabled) {
     List2->setEnabled(enabled);
 }
 
-void plotfrm::Option1_Click() {
+void MainWindow::Option1_Click() {
     SetListGroupEnabled(false);
 }
-void plotfrm::Option2_Click() {
+void MainWindow::Option2_Click() {
     SetListGroupEnabled(true);
 }
-void plotfrm::Option3_Click() {
+void MainWindow::Option3_Click() {
     SetListGroupEnabled(false);
 }
 
-void plotfrm::Check6_Click() {
+void MainWindow::Check6_Click() {
     const bool centred = Check6->checkState() == Qt::Checked;
     Text33->setEnabled(!centred);
     Text34->setEnabled(!centred);
 }
 
-void plotfrm::Check8_Click() {
+void MainWindow::Check8_Click() {
     if (Check8->checkState() == Qt::Checked) {
         Check7->setChecked(true);
         Check7->setEnabled(false);
@@ -305,7 +305,7 @@ void plotfrm::Check8_Click() {
 
 // The drawing list. DrawingList is the list; List2 shows it and hands its selection back.
 
-void plotfrm::SyncListFromModel() {
+void MainWindow::SyncListFromModel() {
     m_syncingList = true;
     List2->clear();
     QStringList entries;
@@ -322,7 +322,7 @@ void plotfrm::SyncListFromModel() {
     m_syncingList = false;
 }
 
-void plotfrm::List2_SelectionChanged() {
+void MainWindow::List2_SelectionChanged() {
     if (m_syncingList) {
         return;
     }
@@ -332,13 +332,13 @@ void plotfrm::List2_SelectionChanged() {
     }
 }
 
-void plotfrm::List2_DblClick() {
+void MainWindow::List2_DblClick() {
     List2_SelectionChanged();
     m_drawings.RemoveSelected();
     SyncListFromModel();
 }
 
-void plotfrm::List2_MouseMove(int y) {
+void MainWindow::List2_MouseMove(int y) {
     const QModelIndex top = List2->indexAt(QPoint(1, 1));
     m_drawings.SetTopIndex(top.isValid() ? top.row() : 0);
     // The height of one row as the list draws it; before the first entry, the font's line.
@@ -347,7 +347,7 @@ void plotfrm::List2_MouseMove(int y) {
     List2->setToolTip(Q(ListTip(m_drawings, ToTwipsY(y), ToTwipsY(linePixels))));
 }
 
-void plotfrm::List2_OLEDragDrop(const QStringList& paths) {
+void MainWindow::List2_OLEDragDrop(const QStringList& paths) {
     std::vector<std::string> dropped;
     dropped.reserve(paths.size());
     for (const QString& path : paths) {
@@ -357,7 +357,7 @@ void plotfrm::List2_OLEDragDrop(const QStringList& paths) {
     SyncListFromModel();
 }
 
-void plotfrm::xpcmdbutton5_Click() {
+void MainWindow::xpcmdbutton5_Click() {
     const auto showDialog = [this]() -> std::optional<std::string> {
         const std::optional<QStringList> files =
             m_prompts.OpenFiles(this, QStringLiteral("Select File(s)..."),
@@ -371,12 +371,12 @@ void plotfrm::xpcmdbutton5_Click() {
     SyncListFromModel();
 }
 
-void plotfrm::xpcmdbutton6_Click() {
+void MainWindow::xpcmdbutton6_Click() {
     m_drawings.ClearList();
     SyncListFromModel();
 }
 
-void plotfrm::xpcmdbutton7_Click() {
+void MainWindow::xpcmdbutton7_Click() {
     List2_SelectionChanged();
     m_drawings.RemoveSelected();
     SyncListFromModel();
@@ -403,12 +403,12 @@ ListFileUi ListFileDialogs(Prompts& prompts, QWidget* owner, FileDialogKind kind
 
 } // namespace
 
-void plotfrm::xpcmdbutton8_Click() {
+void MainWindow::xpcmdbutton8_Click() {
     SaveListFile(m_drawings,
                  ListFileDialogs(m_prompts, this, FileDialogKind::Save, m_listFileName));
 }
 
-void plotfrm::xpcmdbutton9_Click() {
+void MainWindow::xpcmdbutton9_Click() {
     LoadListFile(m_drawings,
                  ListFileDialogs(m_prompts, this, FileDialogKind::Open, m_listFileName));
     SyncListFromModel();
@@ -416,22 +416,22 @@ void plotfrm::xpcmdbutton9_Click() {
 
 // Catalogs and runs: one call into the core each.
 
-void plotfrm::Command7_Click() {
+void MainWindow::Command7_Click() {
     GetPrinterList(m_session, *this);
 }
 
-void plotfrm::Combo1_Click() {
+void MainWindow::Combo1_Click() {
     ChoosePrinter(m_session, *this, m_papers, m_printers);
 }
 
-void plotfrm::Command5_Click() {
+void MainWindow::Command5_Click() {
     auto output = StartOutput();
     m_runner.RunPlot();
     FinishOutput(std::move(output), true);
     AfterRun();
 }
 
-void plotfrm::xpcmdbutton1_Click() {
+void MainWindow::xpcmdbutton1_Click() {
     auto output = StartOutput();
     m_runner.Preview();
     FinishOutput(std::move(output), false);
@@ -440,11 +440,11 @@ void plotfrm::xpcmdbutton1_Click() {
 
 // The output options: their window, and what a run makes of them.
 
-output::OutputOptions plotfrm::OutputOptions() const {
+output::OutputOptions MainWindow::OutputOptions() const {
     return output::FromSection(m_settingsFile.OutputSection());
 }
 
-void plotfrm::List2_ContextMenu(const QPoint& position) {
+void MainWindow::List2_ContextMenu(const QPoint& position) {
     QMenu menu(List2);
     menu.setObjectName(QStringLiteral("List2Menu"));
     QAction* options = menu.addAction(QStringLiteral("输出选项..."));
@@ -453,8 +453,8 @@ void plotfrm::List2_ContextMenu(const QPoint& position) {
     menu.exec(List2->viewport()->mapToGlobal(position));
 }
 
-void plotfrm::OpenOutputOptions() {
-    outputfrm window(OutputOptions(), this);
+void MainWindow::OpenOutputOptions() {
+    OutputOptionsWindow window(OutputOptions(), this);
     if (window.exec() != QDialog::Accepted) {
         return;
     }
@@ -467,7 +467,7 @@ void plotfrm::OpenOutputOptions() {
     }
 }
 
-std::unique_ptr<output::OutputRun> plotfrm::StartOutput() {
+std::unique_ptr<output::OutputRun> MainWindow::StartOutput() {
     m_runFailed = false;
     const output::OutputOptions options = OutputOptions();
     if (m_output) {
@@ -510,7 +510,7 @@ std::unique_ptr<output::OutputRun> plotfrm::StartOutput() {
 }
 
 #ifdef _WIN32
-bool plotfrm::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+bool MainWindow::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
     if (win32::SystemMenuCommand(message) == kOutputOptionsCommand) {
         *result = 0;
         // After the message is handled: the window is modal and runs its own loop.
@@ -521,7 +521,7 @@ bool plotfrm::nativeEvent(const QByteArray& eventType, void* message, qintptr* r
 }
 #endif
 
-void plotfrm::FinishOutput(std::unique_ptr<output::OutputRun> run, bool plotted) {
+void MainWindow::FinishOutput(std::unique_ptr<output::OutputRun> run, bool plotted) {
     m_runner.SetFrameHook(nullptr);
     if (m_output) {
         m_output->current = nullptr;
@@ -536,28 +536,28 @@ void plotfrm::FinishOutput(std::unique_ptr<output::OutputRun> run, bool plotted)
     }
 }
 
-void plotfrm::AfterRun() {
+void MainWindow::AfterRun() {
     // The run took drawings off the list as it finished them.
     SyncListFromModel();
 }
 
-void plotfrm::xpcmdbutton2_Click() {
+void MainWindow::xpcmdbutton2_Click() {
     m_shell.OpenAddress(this, QString::fromUtf8(maker::kWebSite));
-    aboutfrm about(m_shell, this);
+    AboutWindow about(m_shell, this);
     about.exec();
 }
 
-void plotfrm::xpcmdbutton4_Click() {
+void MainWindow::xpcmdbutton4_Click() {
     m_shell.OpenHelp(this, ProgramFile("Kestrelwick.chm"));
 }
 
-void plotfrm::xpcmdbutton3_Click() {
+void MainWindow::xpcmdbutton3_Click() {
     m_shell.EndProgram();
 }
 
 // RunHost
 
-PlotSettings plotfrm::Settings() {
+PlotSettings MainWindow::Settings() {
     PlotSettings settings;
     settings.mode = Option1->isChecked()   ? PlotMode::CurrentDrawing
                     : Option3->isChecked() ? PlotMode::CurrentDrawingPart
@@ -586,64 +586,64 @@ PlotSettings plotfrm::Settings() {
     return settings;
 }
 
-void plotfrm::ShowMainWindow() {
+void MainWindow::ShowMainWindow() {
     SyncListFromModel();
     show();
 }
 
-void plotfrm::HideMainWindow() {
+void MainWindow::HideMainWindow() {
     hide();
 }
 
-Form3* plotfrm::LoadedForm3() {
-    if (m_form3 == nullptr) {
-        m_form3 = new Form3([this] {
-            m_form3.clear();
+ProgressWindow* MainWindow::LoadedProgress() {
+    if (m_progress == nullptr) {
+        m_progress = new ProgressWindow([this] {
+            m_progress.clear();
             ShowMainWindow();
         });
-        m_form3->setWindowIcon(ProgramIcon());
+        m_progress->setWindowIcon(ProgramIcon());
     }
-    return m_form3;
+    return m_progress;
 }
 
-void plotfrm::ShowProgress() {
-    LoadedForm3()->show();
+void MainWindow::ShowProgress() {
+    LoadedProgress()->show();
 }
 
-void plotfrm::SetProgressLabel(ProgressLabel label, const std::string& text) {
+void MainWindow::SetProgressLabel(ProgressLabel label, const std::string& text) {
     // Writing a label of a closed progress window loads it, still hidden.
-    LoadedForm3()->SetLabel(label, Q(text));
+    LoadedProgress()->SetLabel(label, Q(text));
 }
 
-void plotfrm::RepaintProgress() {
-    if (m_form3 == nullptr) {
+void MainWindow::RepaintProgress() {
+    if (m_progress == nullptr) {
         return;
     }
     // The run holds the event loop: let the window system map and paint the window, but keep
     // every input (a double-click included) until the run has ended.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    m_form3->repaint();
+    m_progress->repaint();
 }
 
-void plotfrm::BringWindowToFront(const std::string& title) {
+void MainWindow::BringWindowToFront(const std::string& title) {
     ui::BringWindowToFront(title);
 }
 
-void plotfrm::ShowError(const std::string& text) {
+void MainWindow::ShowError(const std::string& text) {
     m_runFailed = true;
     m_prompts.Error(MessageOwner(), Q(text));
 }
 
-QWidget* plotfrm::MessageOwner() {
+QWidget* MainWindow::MessageOwner() {
     // The progress window stays above every other window while it is shown: a box owned by the
     // hidden main window would open beneath it, and the run would look hung.
-    if (m_form3 != nullptr && m_form3->isVisible()) {
-        return m_form3;
+    if (m_progress != nullptr && m_progress->isVisible()) {
+        return m_progress;
     }
     return this;
 }
 
-std::string plotfrm::TimeOfDay() {
+std::string MainWindow::TimeOfDay() {
     const QLocale locale = QLocale::system();
     QString format = locale.timeFormat(QLocale::LongFormat);
     // The long format may name the time zone; the progress window shows the clock only.
@@ -653,7 +653,7 @@ std::string plotfrm::TimeOfDay() {
 
 // CatalogView
 
-QComboBox* plotfrm::Combo(CatalogList list) const {
+QComboBox* MainWindow::Combo(CatalogList list) const {
     switch (list) {
     case CatalogList::Printers:
         return Combo1;
@@ -665,14 +665,14 @@ QComboBox* plotfrm::Combo(CatalogList list) const {
     return Combo1;
 }
 
-void plotfrm::ClearList(CatalogList list) {
+void MainWindow::ClearList(CatalogList list) {
     QComboBox* combo = Combo(list);
     const QString text = combo->currentText();
     combo->clear();
     combo->setEditText(text);
 }
 
-void plotfrm::AddToList(CatalogList list, const std::string& name) {
+void MainWindow::AddToList(CatalogList list, const std::string& name) {
     // Adding an entry never changes the box's text: that text is the setting.
     QComboBox* combo = Combo(list);
     const QString text = combo->currentText();
@@ -683,21 +683,21 @@ void plotfrm::AddToList(CatalogList list, const std::string& name) {
     }
 }
 
-std::string plotfrm::PrinterText() {
+std::string MainWindow::PrinterText() {
     return S(Combo1->currentText());
 }
 
-void plotfrm::EnableRunCommands() {
+void MainWindow::EnableRunCommands() {
     Command5->setEnabled(true);
     xpcmdbutton1->setEnabled(true);
 }
 
-void plotfrm::SetOffsets(const std::string& offsetX, const std::string& offsetY) {
+void MainWindow::SetOffsets(const std::string& offsetX, const std::string& offsetY) {
     Text34->setText(Q(offsetX));
     Text33->setText(Q(offsetY));
 }
 
-void plotfrm::SetPortrait(bool portrait) {
+void MainWindow::SetPortrait(bool portrait) {
     if (portrait) {
         Option4->setChecked(true);
     } else {

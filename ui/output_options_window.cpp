@@ -1,4 +1,4 @@
-#include "ui/outputfrm.h"
+#include "ui/output_options_window.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -26,7 +26,7 @@ template <typename Control> Control* Named(Control* control, const char* name) {
 
 } // namespace
 
-outputfrm::outputfrm(const output::OutputOptions& options, QWidget* parent) : QDialog(parent) {
+OutputOptionsWindow::OutputOptionsWindow(const output::OutputOptions& options, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("outputfrm"));
     setWindowTitle(QStringLiteral("输出选项"));
     auto* form = new QFormLayout;
@@ -102,7 +102,7 @@ outputfrm::outputfrm(const output::OutputOptions& options, QWidget* parent) : QD
     setMinimumWidth(460);
 }
 
-output::OutputOptions outputfrm::Options() const {
+output::OutputOptions OutputOptionsWindow::Options() const {
     output::OutputOptions options;
     options.paper =
         ComboPaper->currentIndex() == 1 ? output::PaperMode::Auto : output::PaperMode::Panel;
@@ -120,7 +120,7 @@ output::OutputOptions outputfrm::Options() const {
     return options;
 }
 
-QString outputfrm::Problem() const {
+QString OutputOptionsWindow::Problem() const {
     const output::OutputOptions options = Options();
     try {
         sheets::ParseScale(options.scale);
@@ -142,7 +142,7 @@ QString outputfrm::Problem() const {
     return {};
 }
 
-void outputfrm::Buttons_Accepted() {
+void OutputOptionsWindow::Buttons_Accepted() {
     const QString problem = Problem();
     LabelProblem->setText(problem);
     if (problem.isEmpty()) {

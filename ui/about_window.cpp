@@ -1,4 +1,4 @@
-#include "ui/aboutfrm.h"
+#include "ui/about_window.h"
 
 #include <QMouseEvent>
 
@@ -22,7 +22,7 @@ QFont Tahoma(double points, bool bold = false) {
 
 } // namespace
 
-aboutfrm::aboutfrm(Shell& shell, QWidget* parent)
+AboutWindow::AboutWindow(Shell& shell, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       m_shell(shell) {
@@ -86,7 +86,7 @@ aboutfrm::aboutfrm(Shell& shell, QWidget* parent)
     Form_Load();
 }
 
-QLabel* aboutfrm::MakeLabel(QWidget* parent, const char* name, const QString& text, double left,
+QLabel* AboutWindow::MakeLabel(QWidget* parent, const char* name, const QString& text, double left,
                             double top, double width, double height) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
@@ -95,11 +95,11 @@ QLabel* aboutfrm::MakeLabel(QWidget* parent, const char* name, const QString& te
     return label;
 }
 
-void aboutfrm::Form_Load() {
+void AboutWindow::Form_Load() {
     CenterForm(this);
 }
 
-bool aboutfrm::eventFilter(QObject* watched, QEvent* event) {
+bool AboutWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         // Handled clicks stop here, so that a click on the header's icon or slogan does not
@@ -122,28 +122,28 @@ bool aboutfrm::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void aboutfrm::OpenWebSite() {
+void AboutWindow::OpenWebSite() {
     m_shell.OpenAddress(this, QString::fromUtf8(maker::kWebSite));
 }
 
-void aboutfrm::picBGHead_Click() {
+void AboutWindow::picBGHead_Click() {
     OpenWebSite();
 }
-void aboutfrm::picBGHeadIcon_Click() {
+void AboutWindow::picBGHeadIcon_Click() {
     OpenWebSite();
 }
-void aboutfrm::lblBGHeadInfo1_Click() {
+void AboutWindow::lblBGHeadInfo1_Click() {
     OpenWebSite();
 }
-void aboutfrm::Label4_Click() {
+void AboutWindow::Label4_Click() {
     OpenWebSite();
 }
 
-void aboutfrm::lblHomepage_Click() {
+void AboutWindow::lblHomepage_Click() {
     m_shell.OpenAddress(this, QStringLiteral("mailto:") + QString::fromUtf8(maker::kAuthorMail));
 }
 
-void aboutfrm::Command1_Click() {
+void AboutWindow::Command1_Click() {
     accept();
 }
 

@@ -12,12 +12,13 @@
 
 namespace kw::ui {
 
-// "输出选项": what a run makes of its pages beyond the main window's settings — paper and scale
-// per frame, file names from the title block, merged PDFs and the drawing catalogue.
-class outputfrm : public QDialog {
+// "输出选项" (object name "outputfrm"): what a run makes of its pages beyond the main window's
+// settings — paper and scale per frame, file names from the title block, merged PDFs and the
+// drawing catalogue.
+class OutputOptionsWindow : public QDialog {
     Q_OBJECT
 public:
-    outputfrm(const output::OutputOptions& options, QWidget* parent);
+    OutputOptionsWindow(const output::OutputOptions& options, QWidget* parent);
 
     // The options as the controls hold them.
     output::OutputOptions Options() const;

@@ -8,14 +8,14 @@
 
 namespace kw::ui {
 
-// The progress window of a plot run: page text, start and end time. It stands in for the main
-// window while a run works; a double-click anywhere on it closes it and gives the main window
-// back.
-class Form3 : public QWidget {
+// The progress window of a plot run (object name "Form3"): page text, start and end time. It
+// stands in for the main window while a run works; a double-click anywhere on it closes it and
+// gives the main window back.
+class ProgressWindow : public QWidget {
     Q_OBJECT
 public:
     // `returnToMain` shows the main window again once this window has closed.
-    explicit Form3(std::function<void()> returnToMain);
+    explicit ProgressWindow(std::function<void()> returnToMain);
 
     void SetLabel(ProgressLabel label, const QString& text);
 

@@ -1,4 +1,4 @@
-#include "ui/form3.h"
+#include "ui/progress_window.h"
 
 #include <QCloseEvent>
 #include <QMouseEvent>
@@ -8,7 +8,7 @@
 
 namespace kw::ui {
 
-Form3::Form3(std::function<void()> returnToMain)
+ProgressWindow::ProgressWindow(std::function<void()> returnToMain)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint),
       m_returnToMain(std::move(returnToMain)) {
     setObjectName(QStringLiteral("Form3"));
@@ -24,7 +24,7 @@ Form3::Form3(std::function<void()> returnToMain)
     Form_Load();
 }
 
-QLabel* Form3::MakeLabel(const char* name, const char* caption, double left, double top,
+QLabel* ProgressWindow::MakeLabel(const char* name, const char* caption, double left, double top,
                          double width, double height) {
     auto* label = new QLabel(QString::fromUtf8(caption), this);
     label->setObjectName(QString::fromLatin1(name));
@@ -36,12 +36,12 @@ QLabel* Form3::MakeLabel(const char* name, const char* caption, double left, dou
     return label;
 }
 
-void Form3::Form_Load() {
+void ProgressWindow::Form_Load() {
     MakeTopmost(this);
     CenterForm(this);
 }
 
-void Form3::SetLabel(ProgressLabel label, const QString& text) {
+void ProgressWindow::SetLabel(ProgressLabel label, const QString& text) {
     QLabel* target = label == ProgressLabel::Status      ? Label1
                      : label == ProgressLabel::StartTime ? Label3
                                                          : Label5;
@@ -50,12 +50,12 @@ void Form3::SetLabel(ProgressLabel label, const QString& text) {
     target->adjustSize();
 }
 
-void Form3::mouseDoubleClickEvent(QMouseEvent* event) {
+void ProgressWindow::mouseDoubleClickEvent(QMouseEvent* event) {
     event->accept();
     Form_DblClick();
 }
 
-bool Form3::eventFilter(QObject* watched, QEvent* event) {
+bool ProgressWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonDblClick) {
         if (watched == Label1) {
             Label1_DblClick();
@@ -75,30 +75,30 @@ bool Form3::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void Form3::Form_DblClick() {
+void ProgressWindow::Form_DblClick() {
     CloseAndReturn();
 }
-void Form3::Label1_DblClick() {
+void ProgressWindow::Label1_DblClick() {
     CloseAndReturn();
 }
-void Form3::Label2_DblClick() {
+void ProgressWindow::Label2_DblClick() {
     CloseAndReturn();
 }
-void Form3::Label3_DblClick() {
+void ProgressWindow::Label3_DblClick() {
     CloseAndReturn();
 }
-void Form3::Label4_DblClick() {
+void ProgressWindow::Label4_DblClick() {
     CloseAndReturn();
 }
-void Form3::Label5_DblClick() {
+void ProgressWindow::Label5_DblClick() {
     CloseAndReturn();
 }
 
-void Form3::CloseAndReturn() {
+void ProgressWindow::CloseAndReturn() {
     close();
 }
 
-void Form3::closeEvent(QCloseEvent* event) {
+void ProgressWindow::closeEvent(QCloseEvent* event) {
     // However the window goes (double-click, or the window system's close command), the main
     // window comes back: otherwise the program would be left without a visible window.
     event->accept();
