@@ -1,20 +1,21 @@
-// DXF reading: the entities, each built from the tags of its record.
+// DXF reading: the entities, each built from the tags of its record by the table of its family.
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 
 #include "drawing/detail/dxf_loader.h"
+#include "drawing/detail/group_table.h"
 #include "drawing/text.h"
 
 namespace kw::drawing::detail {
 
-// ------------------------------------------------------------------------------------------------
-
 namespace {
 
-void ParseHatchBoundaries(Loader& loader, const std::vector<RawTag>& rec, std::size_t i,
-                          HatchGeometry& hatch) {
+// The boundary paths of a hatch, from its path count (91) on.
+void ParseHatchBoundaries(Loader& loader, std::span<const RawTag> rec, HatchGeometry& hatch) {
     const std::size_t n = rec.size();
+    std::size_t i = 0;
     auto at = [&](int code) { return i < n && rec[i].code == code; };
     const std::int64_t pathCount = loader.Integer(rec[i]);
     ++i;
@@ -139,6 +140,504 @@ void ParseHatchBoundaries(Loader& loader, const std::vector<RawTag>& rec, std::s
     }
 }
 
+// The properties every entity has (5, 8, 62, ...). A family's table is read first, so that it can
+// give one of these codes another meaning (a viewport's 390 is its plot style sheet).
+using E = Groups<Entity>;
+constexpr GroupTable<Entity> kEntityGroups{
+    E::Handle<&Entity::handle>(5),
+    E::Name<&Entity::layer>(8),
+    E::Name<&Entity::linetype>(6),
+    E::Short<&Entity::color>(62),
+    E::Short<&Entity::lineweight>(370),
+    E::Handle<&Entity::plotStyle>(390),
+    E::Int32<&Entity::trueColor>(420),
+    E::Int32<&Entity::transparency>(440),
+    E::Real<&Entity::linetypeScale>(48),
+    E::Flag<&Entity::invisible>(60),
+    E::Flag<&Entity::paperSpace>(67),
+    E::Real<&Entity::thickness>(39),
+    E::Point<&Entity::extrusion>(210),
+    E::Ignore(100), // subclass markers; a family that needs them reads them first
+};
+
+// Reads an entity's record: its family's table first, then the common properties.
+template <typename T>
+void ReadEntityGroups(Loader& loader, const std::vector<RawTag>& rec, const GroupTable<T>& table,
+                      Entity& e, T& into) {
+    AppGroups groups;
+    bool ownerSeen = false;
+    const RawTag* const end = rec.data() + rec.size();
+    for (const RawTag* t = rec.data(); t < end;) {
+        if (groups.Skip(*t)) {
+            ++t;
+            continue;
+        }
+        if (t->code == 1001 || t->code == 101)
+            break; // extended data or an embedded object: not the entity's own data
+        if (t->code == 330) {
+            // The owner comes first; later 330s are the source objects of a hatch's boundaries.
+            if (!ownerSeen)
+                e.ownerHandle = loader.tags.Handle(*t);
+            ownerSeen = true;
+            ++t;
+            continue;
+        }
+        std::size_t taken = table.Read(loader, t, end, into);
+        if (taken == 0)
+            taken = std::max<std::size_t>(kEntityGroups.Read(loader, t, end, e), 1);
+        t += taken;
+    }
+}
+
+using LineGroups = Groups<LineGeometry>;
+constexpr GroupTable<LineGeometry> kLineGroups{
+    LineGroups::Point<&LineGeometry::start>(10),
+    LineGroups::Point<&LineGeometry::end>(11),
+};
+
+using PointGroups = Groups<PointGeometry>;
+constexpr GroupTable<PointGeometry> kPointGroups{
+    PointGroups::Point<&PointGeometry::location>(10),
+};
+
+using CircleGroups = Groups<CircleGeometry>;
+constexpr GroupTable<CircleGeometry> kCircleGroups{
+    CircleGroups::Point<&CircleGeometry::center>(10),
+    CircleGroups::Real<&CircleGeometry::radius>(40),
+};
+
+using ArcGroups = Groups<ArcGeometry>;
+constexpr GroupTable<ArcGeometry> kArcGroups{
+    ArcGroups::Point<&ArcGeometry::center>(10),
+    ArcGroups::Real<&ArcGeometry::radius>(40),
+    ArcGroups::Real<&ArcGeometry::startAngleDeg>(50),
+    ArcGroups::Real<&ArcGeometry::endAngleDeg>(51),
+};
+
+using EllipseGroups = Groups<EllipseGeometry>;
+constexpr GroupTable<EllipseGeometry> kEllipseGroups{
+    EllipseGroups::Point<&EllipseGeometry::center>(10),
+    EllipseGroups::Point<&EllipseGeometry::majorAxis>(11),
+    EllipseGroups::Real<&EllipseGeometry::ratio>(40),
+    EllipseGroups::Real<&EllipseGeometry::startParam>(41),
+    EllipseGroups::Real<&EllipseGeometry::endParam>(42),
+};
+
+// The vertex count (90) sizes the list once; a count larger than the record is not believed.
+std::size_t ReserveVertices(Loader& loader, const RawTag* at, const RawTag* end,
+                            LwPolylineGeometry& g) {
+    const std::int64_t count = loader.Integer(*at);
+    if (count > 0 && count <= end - at)
+        g.vertices.reserve(static_cast<std::size_t>(count));
+    return 1;
+}
+
+using LwGroups = Groups<LwPolylineGeometry>;
+using LwPolyline = LwPolylineGeometry;
+constexpr GroupTable<LwPolylineGeometry> kLwPolylineGroups{
+    LwGroups::Run<ReserveVertices>(90),
+    LwGroups::Short<&LwPolyline::flags>(70),
+    LwGroups::Real<&LwPolyline::constantWidth>(43),
+    LwGroups::Real<&LwPolyline::elevation>(38),
+    LwGroups::Start<&LwPolyline::vertices, &PolylineVertex::x>(10),
+    LwGroups::Last<&LwPolyline::vertices, &PolylineVertex::y>(20),
+    LwGroups::Last<&LwPolyline::vertices, &PolylineVertex::startWidth>(40),
+    LwGroups::Last<&LwPolyline::vertices, &PolylineVertex::endWidth>(41),
+    LwGroups::Last<&LwPolyline::vertices, &PolylineVertex::bulge>(42),
+};
+
+// The POLYLINE's own record; its vertices are VERTEX records of their own (dxf_reader.cpp).
+using PolylineGroups = Groups<PolylineGeometry>;
+constexpr GroupTable<PolylineGeometry> kPolylineGroups{
+    PolylineGroups::Short<&PolylineGeometry::flags>(70),
+    PolylineGroups::Real<&PolylineGeometry::elevation>(30),
+};
+
+using SplineGroups = Groups<SplineGeometry>;
+constexpr GroupTable<SplineGeometry> kSplineGroups{
+    SplineGroups::Short<&SplineGeometry::flags>(70),
+    SplineGroups::Short<&SplineGeometry::degree>(71),
+    SplineGroups::Append<&SplineGeometry::knots>(40),
+    SplineGroups::Append<&SplineGeometry::weights>(41),
+    SplineGroups::Points<&SplineGeometry::controlPoints>(10),
+    SplineGroups::Points<&SplineGeometry::fitPoints>(11),
+};
+
+using TextGroups = Groups<TextGeometry>;
+constexpr GroupTable<TextGeometry> kTextGroups{
+    TextGroups::Text<&TextGeometry::text>(1),
+    TextGroups::Name<&TextGeometry::style>(7),
+    TextGroups::Point<&TextGeometry::insertion>(10),
+    TextGroups::Call<[](Loader& loader, const RawTag& t, TextGeometry& g) {
+        SetAxis(g.alignment, t.code, loader.Real(t));
+        g.hasAlignment = true;
+    }>(11, true),
+    TextGroups::Real<&TextGeometry::height>(40),
+    TextGroups::Real<&TextGeometry::widthFactor>(41),
+    TextGroups::Real<&TextGeometry::rotationDeg>(50),
+    TextGroups::Real<&TextGeometry::obliqueDeg>(51),
+    TextGroups::Short<&TextGeometry::generation>(71),
+    TextGroups::Short<&TextGeometry::hAlign>(72),
+    TextGroups::Short<&TextGeometry::vAlign>(73),
+};
+
+// ATTRIB and ATTDEF are TEXT with a tag and flags; their vertical alignment is 74, because 73 is
+// their field length.
+constexpr GroupTable<TextGeometry> kAttributeGroups = kTextGroups.With({
+    TextGroups::Text<&TextGeometry::tag>(2),
+    TextGroups::Short<&TextGeometry::attributeFlags>(70),
+    TextGroups::Ignore(73),
+    TextGroups::Short<&TextGeometry::vAlign>(74),
+});
+
+void FinishText(Loader&, const std::vector<RawTag>&, TextGeometry& g) {
+    g.text = DecodeCaret(g.text);
+}
+
+// An MTEXT while it is read: its text comes in pieces, its direction from 11 or the rotation.
+struct MTextReading : MTextGeometry {
+    std::string rawText;       // the 3s, in file bytes
+    std::string_view lastText; // the 1, which ends the text
+    bool hasXDirection = false;
+    bool ownData = false;    // in AcDbMText, where 48 is no linetype scale
+    bool columnData = false; // past 75, where 50 is a column height, not the rotation
+    double rotationDeg = 0.0;
+};
+
+using MTextGroups = Groups<MTextReading>;
+constexpr GroupTable<MTextReading> kMTextGroups{
+    MTextGroups::Call<[](Loader&, const RawTag& t, MTextReading& r) { r.rawText.append(t.value); }>(
+        3),
+    MTextGroups::Call<[](Loader&, const RawTag& t, MTextReading& r) { r.lastText = t.value; }>(1),
+    MTextGroups::Name<&MTextGeometry::style>(7),
+    MTextGroups::Point<&MTextGeometry::insertion>(10),
+    MTextGroups::Call<[](Loader& loader, const RawTag& t, MTextReading& r) {
+        SetAxis(r.xDirection, t.code, loader.Real(t));
+        r.hasXDirection = true;
+    }>(11, true),
+    MTextGroups::Real<&MTextGeometry::height>(40),
+    MTextGroups::Real<&MTextGeometry::referenceWidth>(41),
+    MTextGroups::Real<&MTextGeometry::actualWidth>(42),
+    MTextGroups::Real<&MTextGeometry::rectHeight>(43),
+    MTextGroups::Real<&MTextGeometry::lineSpacingFactor>(44),
+    MTextGroups::Call<[](Loader& loader, const RawTag& t, MTextReading& r) {
+        if (!r.columnData)
+            r.rotationDeg = loader.Real(t);
+    }>(50),
+    MTextGroups::Call<[](Loader&, const RawTag&, MTextReading& r) { r.columnData = true; }>(75),
+    MTextGroups::Real<&MTextGeometry::definedHeight>(46),
+    MTextGroups::Short<&MTextGeometry::attachment>(71),
+    MTextGroups::Short<&MTextGeometry::drawingDirection>(72),
+    MTextGroups::Call<[](Loader& loader, const RawTag& t, MTextReading& r) {
+        r.backgroundFill = static_cast<std::int16_t>(loader.Integer(t) & 0x7FFF);
+    }>(90),
+    MTextGroups::Short<&MTextGeometry::backgroundColor>(63),
+    MTextGroups::Int32<&MTextGeometry::backgroundTrueColor>(421),
+    MTextGroups::Real<&MTextGeometry::backgroundScale>(45),
+    // The column width (read with the columns) in AcDbMText, the linetype scale before it.
+    MTextGroups::Call<[](Loader&, const RawTag&, MTextReading& r) { return r.ownData; }>(48),
+    MTextGroups::Call<[](Loader&, const RawTag& t, MTextReading& r) {
+        if (Trim(t.value) == "AcDbMText")
+            r.ownData = true;
+    }>(100),
+};
+
+using InsertGroups = Groups<InsertGeometry>;
+constexpr GroupTable<InsertGeometry> kInsertGroups{
+    InsertGroups::Name<&InsertGeometry::blockName>(2),
+    InsertGroups::Point<&InsertGeometry::insertion>(10),
+    InsertGroups::Real<&InsertGeometry::scale, &Vec3::x>(41),
+    InsertGroups::Real<&InsertGeometry::scale, &Vec3::y>(42),
+    InsertGroups::Real<&InsertGeometry::scale, &Vec3::z>(43),
+    InsertGroups::Real<&InsertGeometry::rotationDeg>(50),
+    InsertGroups::Short<&InsertGeometry::columns>(70),
+    InsertGroups::Short<&InsertGeometry::rows>(71),
+    InsertGroups::Real<&InsertGeometry::columnSpacing>(44),
+    InsertGroups::Real<&InsertGeometry::rowSpacing>(45),
+};
+
+using DimensionGroups = Groups<DimensionGeometry>;
+constexpr GroupTable<DimensionGeometry> kDimensionGroups{
+    DimensionGroups::Name<&DimensionGeometry::blockName>(2),
+    DimensionGroups::Text<&DimensionGeometry::text>(1),
+    DimensionGroups::Name<&DimensionGeometry::style>(3),
+    DimensionGroups::Point<&DimensionGeometry::definitionPoint>(10),
+    DimensionGroups::Point<&DimensionGeometry::textMidpoint>(11),
+    DimensionGroups::Point<&DimensionGeometry::insertion>(12),
+    DimensionGroups::Short<&DimensionGeometry::dimensionType>(70),
+};
+
+// The codes that follow a hatch's boundary paths: the style, the pattern's line families, the
+// gradient.
+using PatternGroups = Groups<HatchGeometry>;
+constexpr GroupTable<HatchGeometry> kHatchPatternGroups{
+    PatternGroups::Short<&HatchGeometry::style>(75),
+    PatternGroups::Call<[](Loader& loader, const RawTag& t, HatchGeometry& g) {
+        g.patternLines.emplace_back().angleDeg = loader.Real(t);
+    }>(53),
+    PatternGroups::Last<&HatchGeometry::patternLines, &HatchPatternLine::baseX>(43),
+    PatternGroups::Last<&HatchGeometry::patternLines, &HatchPatternLine::baseY>(44),
+    PatternGroups::Last<&HatchGeometry::patternLines, &HatchPatternLine::offsetX>(45),
+    PatternGroups::Last<&HatchGeometry::patternLines, &HatchPatternLine::offsetY>(46),
+    PatternGroups::Call<[](Loader& loader, const RawTag& t, HatchGeometry& g) {
+        if (!g.patternLines.empty())
+            g.patternLines.back().dashes.push_back(loader.Real(t));
+    }>(49),
+    PatternGroups::Flag<&HatchGeometry::gradient>(450),
+    PatternGroups::Call<[](Loader& loader, const RawTag& t, HatchGeometry& g) {
+        if (g.gradient)
+            g.gradientColors.push_back(static_cast<std::int32_t>(loader.Integer(t)));
+    }>(421),
+};
+
+// A HATCH while it is read: where in its record the tags are. Before AcDbHatch they are the
+// entity's; the boundary paths (91 …) have codes of their own (10, 40, 73, ...).
+struct HatchReading : HatchGeometry {
+    enum class Part : std::uint8_t { Entity, Own, AfterPaths } part = Part::Entity;
+};
+
+std::size_t ReadHatchPaths(Loader& loader, const RawTag* at, const RawTag* end, HatchReading& h) {
+    if (h.part == HatchReading::Part::AfterPaths)
+        return 1;
+    ParseHatchBoundaries(loader, std::span<const RawTag>(at, end), h);
+    h.part = HatchReading::Part::AfterPaths;
+    // Skip the boundary data: its codes are not the hatch's own.
+    const RawTag* next = at + 1;
+    while (next < end && next->code != 75)
+        ++next;
+    return static_cast<std::size_t>(next - at);
+}
+
+void ReadAfterPaths(Loader& loader, const RawTag& t, HatchReading& h) {
+    if (h.part == HatchReading::Part::AfterPaths)
+        kHatchPatternGroups.Read(loader, &t, &t + 1, h);
+}
+
+using HatchGroups = Groups<HatchReading>;
+constexpr GroupTable<HatchReading> kHatchGroups{
+    HatchGroups::Call<[](Loader&, const RawTag& t, HatchReading& h) {
+        if (h.part == HatchReading::Part::Entity && Trim(t.value) == "AcDbHatch")
+            h.part = HatchReading::Part::Own;
+    }>(100),
+    HatchGroups::Run<ReadHatchPaths>(91),
+    HatchGroups::Call<[](Loader& loader, const RawTag& t, HatchReading& h) {
+        if (h.part != HatchReading::Part::Entity)
+            h.patternName = loader.Name(t);
+    }>(2),
+    HatchGroups::Call<[](Loader& loader, const RawTag& t, HatchReading& h) {
+        if (h.part != HatchReading::Part::Entity)
+            h.solidFill = loader.Integer(t) != 0;
+    }>(70),
+    HatchGroups::Call<[](Loader& loader, const RawTag& t, HatchReading& h) {
+        if (h.part == HatchReading::Part::Own)
+            h.elevation = loader.Real(t);
+    }>(30),
+    HatchGroups::Call<ReadAfterPaths>(75),
+    HatchGroups::Call<ReadAfterPaths>(53),
+    HatchGroups::Call<ReadAfterPaths>(43),
+    HatchGroups::Call<ReadAfterPaths>(44),
+    HatchGroups::Call<ReadAfterPaths>(45),
+    HatchGroups::Call<ReadAfterPaths>(46),
+    HatchGroups::Call<ReadAfterPaths>(49),
+    HatchGroups::Call<ReadAfterPaths>(450),
+    HatchGroups::Call<ReadAfterPaths>(421),
+};
+
+// SOLID, TRACE, 3DFACE: corner i is 1i, 2i, 3i.
+void ReadCorner(Loader& loader, const RawTag& t, QuadGeometry& g) {
+    SetAxis(g.corners[t.code % 10], t.code, loader.Real(t));
+}
+
+using QuadGroups = Groups<QuadGeometry>;
+constexpr GroupTable<QuadGeometry> kQuadGroups{
+    QuadGroups::Call<ReadCorner>(10, true),
+    QuadGroups::Call<ReadCorner>(11, true),
+    QuadGroups::Call<ReadCorner>(12, true),
+    QuadGroups::Call<ReadCorner>(13, true),
+    QuadGroups::Short<&QuadGeometry::invisibleEdges>(70),
+};
+
+using LeaderGroups = Groups<LeaderGeometry>;
+constexpr GroupTable<LeaderGeometry> kLeaderGroups{
+    LeaderGroups::Points<&LeaderGeometry::vertices>(10),
+    LeaderGroups::Flag<&LeaderGeometry::arrowhead>(71),
+    LeaderGroups::Name<&LeaderGeometry::style>(3),
+};
+
+using ViewportGroups = Groups<ViewportGeometry>;
+constexpr GroupTable<ViewportGeometry> kViewportGroups{
+    ViewportGroups::Point<&ViewportGeometry::center>(10),
+    ViewportGroups::Real<&ViewportGeometry::width>(40),
+    ViewportGroups::Real<&ViewportGeometry::height>(41),
+    ViewportGroups::Short<&ViewportGeometry::id>(69),
+    ViewportGroups::Short<&ViewportGeometry::status>(68),
+    ViewportGroups::Real<&ViewportGeometry::viewCenterX>(12),
+    ViewportGroups::Real<&ViewportGeometry::viewCenterY>(22),
+    ViewportGroups::Point<&ViewportGeometry::viewDirection>(16),
+    ViewportGroups::Point<&ViewportGeometry::viewTarget>(17),
+    ViewportGroups::Real<&ViewportGeometry::viewHeight>(45),
+    ViewportGroups::Real<&ViewportGeometry::twistDeg>(51),
+    ViewportGroups::Int32<&ViewportGeometry::flags>(90),
+    ViewportGroups::Handle<&ViewportGeometry::clipBoundary>(340),
+    ViewportGroups::Append<&ViewportGeometry::frozenLayers>(331),
+    ViewportGroups::Ignore(390), // its plot style sheet, not the entity's plot style
+};
+
+using RasterGroups = Groups<RasterGeometry>;
+constexpr GroupTable<RasterGeometry> kRasterGroups{
+    RasterGroups::Point<&RasterGeometry::insertion>(10),
+    RasterGroups::Point<&RasterGeometry::u>(11),
+    RasterGroups::Point<&RasterGeometry::v>(12),
+    RasterGroups::Real<&RasterGeometry::widthPx>(13),
+    RasterGroups::Real<&RasterGeometry::heightPx>(23),
+    RasterGroups::Handle<&RasterGeometry::imageDefinition>(340),
+    RasterGroups::Short<&RasterGeometry::display>(70),
+    RasterGroups::Flag<&RasterGeometry::clipping>(280),
+    // The clip outline's vertices (14, 24); their count (91) is not trusted.
+    RasterGroups::Call<[](Loader& loader, const RawTag& t, RasterGeometry& r) {
+        if (r.clip.size() < 100000)
+            r.clip.push_back({loader.Real(t), 0, 0});
+    }>(14),
+    RasterGroups::Call<[](Loader& loader, const RawTag& t, RasterGeometry& r) {
+        if (!r.clip.empty())
+            r.clip.back().y = loader.Real(t);
+    }>(24),
+};
+
+// A table (ACAD_TABLE) is placed by its block reference part; its own data (AcDbTable) follows.
+struct TableReading : OpaqueGeometry {
+    bool ownData = false;
+};
+
+using TableGroups = Groups<TableReading>;
+constexpr GroupTable<TableReading> kTableGroups{
+    TableGroups::Call<[](Loader&, const RawTag& t, TableReading& r) {
+        if (Trim(t.value) == "AcDbTable")
+            r.ownData = true;
+    }>(100),
+    TableGroups::Call<[](Loader& loader, const RawTag& t, TableReading& r) {
+        if (!r.ownData)
+            r.blockName = loader.Name(t);
+    }>(2),
+    TableGroups::Call<[](Loader& loader, const RawTag& t, TableReading& r) {
+        if (!r.ownData)
+            SetAxis(r.insertion, t.code, loader.Real(t));
+    }>(10, true),
+};
+
+constexpr GroupTable<OpaqueGeometry> kOpaqueGroups{};
+
+// --- the families -----------------------------------------------------------------------------
+
+using FamilyReader = void (*)(Loader& loader, std::string_view dxfName,
+                              const std::vector<RawTag>& rec, Entity& e);
+
+// A family whose geometry is its table's target; Finish, where given, completes it.
+template <typename G, const GroupTable<G>& Table,
+          void (*Finish)(Loader&, const std::vector<RawTag>&, G&) = nullptr>
+void ReadFamily(Loader& loader, std::string_view, const std::vector<RawTag>& rec, Entity& e) {
+    G& g = e.geometry.emplace<G>();
+    ReadEntityGroups(loader, rec, Table, e, g);
+    if constexpr (Finish != nullptr)
+        Finish(loader, rec, g);
+}
+
+void ReadMText(Loader& loader, std::string_view, const std::vector<RawTag>& rec, Entity& e) {
+    MTextReading r;
+    ReadEntityGroups(loader, rec, kMTextGroups, e, r);
+    r.rawText += r.lastText;
+    r.text = DecodeCaret(loader.codePage->Decode(r.rawText));
+    if (!r.hasXDirection) {
+        const double a = DegToRad(r.rotationDeg);
+        r.xDirection = {std::cos(a), std::sin(a), 0.0};
+    }
+    r.columns = loader.ReadMTextColumns(rec, r.definedHeight);
+    e.geometry = static_cast<MTextGeometry&&>(r);
+}
+
+void ReadHatch(Loader& loader, std::string_view, const std::vector<RawTag>& rec, Entity& e) {
+    HatchReading h;
+    ReadEntityGroups(loader, rec, kHatchGroups, e, h);
+    e.geometry = static_cast<HatchGeometry&&>(h);
+}
+
+// The types kept opaque: their name, and for some of them what places them.
+OpaqueGeometry& ReadOpaque(Loader& loader, std::string_view dxfName, const std::vector<RawTag>& rec,
+                           Entity& e) {
+    auto& g = e.geometry.emplace<OpaqueGeometry>();
+    g.dxfName = std::string(dxfName);
+    ReadEntityGroups(loader, rec, kOpaqueGroups, e, g);
+    return g;
+}
+
+void ReadOther(Loader& loader, std::string_view dxfName, const std::vector<RawTag>& rec,
+               Entity& e) {
+    ReadOpaque(loader, dxfName, rec, e);
+}
+
+void ReadTable(Loader& loader, std::string_view dxfName, const std::vector<RawTag>& rec,
+               Entity& e) {
+    TableReading r;
+    r.dxfName = std::string(dxfName);
+    ReadEntityGroups(loader, rec, kTableGroups, e, r);
+    e.geometry = static_cast<OpaqueGeometry&&>(r);
+}
+
+void ReadRaster(Loader& loader, std::string_view dxfName, const std::vector<RawTag>& rec,
+                Entity& e) {
+    auto& g = e.geometry.emplace<OpaqueGeometry>();
+    g.dxfName = std::string(dxfName);
+    auto raster = std::make_shared<RasterGeometry>();
+    ReadEntityGroups(loader, rec, kRasterGroups, e, *raster);
+    g.raster = std::move(raster);
+}
+
+void ReadMLeaderEntity(Loader& loader, std::string_view dxfName, const std::vector<RawTag>& rec,
+                       Entity& e) {
+    ReadOpaque(loader, dxfName, rec, e).mleader = loader.ReadMLeader(rec);
+}
+
+void ReadMLineEntity(Loader& loader, std::string_view dxfName, const std::vector<RawTag>& rec,
+                     Entity& e) {
+    ReadOpaque(loader, dxfName, rec, e).mline = loader.ReadMLine(rec);
+}
+
+struct EntityFamily {
+    std::string_view dxfName;
+    EntityType type; // Unknown for the types kept opaque
+    FamilyReader read;
+};
+
+// Every type the reader knows by name; any other is kept opaque with its name.
+constexpr EntityFamily kFamilies[] = {
+    {"LINE", EntityType::Line, ReadFamily<LineGeometry, kLineGroups>},
+    {"POINT", EntityType::Point, ReadFamily<PointGeometry, kPointGroups>},
+    {"CIRCLE", EntityType::Circle, ReadFamily<CircleGeometry, kCircleGroups>},
+    {"ARC", EntityType::Arc, ReadFamily<ArcGeometry, kArcGroups>},
+    {"ELLIPSE", EntityType::Ellipse, ReadFamily<EllipseGeometry, kEllipseGroups>},
+    {"LWPOLYLINE", EntityType::LwPolyline, ReadFamily<LwPolylineGeometry, kLwPolylineGroups>},
+    {"POLYLINE", EntityType::Polyline, ReadFamily<PolylineGeometry, kPolylineGroups>},
+    {"SPLINE", EntityType::Spline, ReadFamily<SplineGeometry, kSplineGroups>},
+    {"TEXT", EntityType::Text, ReadFamily<TextGeometry, kTextGroups, FinishText>},
+    {"MTEXT", EntityType::MText, ReadMText},
+    {"ATTRIB", EntityType::Attrib, ReadFamily<TextGeometry, kAttributeGroups, FinishText>},
+    {"ATTDEF", EntityType::AttDef, ReadFamily<TextGeometry, kAttributeGroups, FinishText>},
+    {"INSERT", EntityType::Insert, ReadFamily<InsertGeometry, kInsertGroups>},
+    {"DIMENSION", EntityType::Dimension, ReadFamily<DimensionGeometry, kDimensionGroups>},
+    {"HATCH", EntityType::Hatch, ReadHatch},
+    {"SOLID", EntityType::Solid, ReadFamily<QuadGeometry, kQuadGroups>},
+    {"TRACE", EntityType::Trace, ReadFamily<QuadGeometry, kQuadGroups>},
+    {"3DFACE", EntityType::Face3d, ReadFamily<QuadGeometry, kQuadGroups>},
+    {"LEADER", EntityType::Leader, ReadFamily<LeaderGeometry, kLeaderGroups>},
+    {"VIEWPORT", EntityType::Viewport, ReadFamily<ViewportGeometry, kViewportGroups>},
+    {"ACAD_TABLE", EntityType::Unknown, ReadTable},
+    {"IMAGE", EntityType::Unknown, ReadRaster},
+    {"WIPEOUT", EntityType::Unknown, ReadRaster},
+    {"MULTILEADER", EntityType::Unknown, ReadMLeaderEntity},
+    {"MLEADER", EntityType::Unknown, ReadMLeaderEntity},
+    {"MLINE", EntityType::Unknown, ReadMLineEntity},
+};
+
 } // namespace
 
 std::shared_ptr<const MLeaderGeometry> Loader::ReadMLeader(const std::vector<RawTag>& rec) {
@@ -240,688 +739,16 @@ std::shared_ptr<const MLeaderGeometry> Loader::ReadMLeader(const std::vector<Raw
 
 void Loader::BuildEntity(const RawTag& head, const std::vector<RawTag>& rec, Entity& e) {
     const std::string_view typeName = Trim(head.value);
-    e.type = TypeOfName(typeName);
     e.source.offset = head.offset;
     e.source.line = head.line;
-    switch (e.type) {
-    case EntityType::Unknown:
-        e.geometry = OpaqueGeometry{};
-        std::get<OpaqueGeometry>(e.geometry).dxfName = std::string(typeName);
-        break;
-    case EntityType::Line:
-        e.geometry = LineGeometry{};
-        break;
-    case EntityType::Point:
-        e.geometry = PointGeometry{};
-        break;
-    case EntityType::Circle:
-        e.geometry = CircleGeometry{};
-        break;
-    case EntityType::Arc:
-        e.geometry = ArcGeometry{};
-        break;
-    case EntityType::Ellipse:
-        e.geometry = EllipseGeometry{};
-        break;
-    case EntityType::LwPolyline:
-        e.geometry = LwPolylineGeometry{};
-        break;
-    case EntityType::Polyline:
-        e.geometry = PolylineGeometry{};
-        break;
-    case EntityType::Spline:
-        e.geometry = SplineGeometry{};
-        break;
-    case EntityType::Text:
-    case EntityType::Attrib:
-    case EntityType::AttDef:
-        e.geometry = TextGeometry{};
-        break;
-    case EntityType::MText:
-        e.geometry = MTextGeometry{};
-        break;
-    case EntityType::Insert:
-        e.geometry = InsertGeometry{};
-        break;
-    case EntityType::Dimension:
-        e.geometry = DimensionGeometry{};
-        break;
-    case EntityType::Hatch:
-        e.geometry = HatchGeometry{};
-        break;
-    case EntityType::Solid:
-    case EntityType::Trace:
-    case EntityType::Face3d:
-        e.geometry = QuadGeometry{};
-        break;
-    case EntityType::Leader:
-        e.geometry = LeaderGeometry{};
-        break;
-    case EntityType::Viewport:
-        e.geometry = ViewportGeometry{};
-        break;
-    }
-
-    bool inGroup = false;
-    bool ownerSeen = false;
-    bool hasXDirection = false;
-    bool mtextData = false;    // in AcDbMText, where 48 is no linetype scale
-    bool mtextColumns = false; // past 75, where 50 is a column height, not the rotation
-    double mtextRotationDeg = 0.0;
-    std::string mtextRaw;
-    std::string mtextLast;
-    bool hatchSubclass = false;
-    std::size_t hatchPaths = 0;
-    // A table's own data (AcDbTable) follows its block reference part; only the latter places it.
-    const bool table = e.type == EntityType::Unknown && typeName == "ACAD_TABLE";
-    bool tableData = false;
-    std::shared_ptr<RasterGeometry> raster;
-    if (e.type == EntityType::Unknown && (typeName == "IMAGE" || typeName == "WIPEOUT"))
-        raster = std::make_shared<RasterGeometry>();
-    const bool mleader =
-        e.type == EntityType::Unknown && (typeName == "MULTILEADER" || typeName == "MLEADER");
-    const std::size_t n = rec.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        const RawTag& t = rec[i];
-        const int c = t.code;
-        if (inGroup) {
-            if (c == 102)
-                inGroup = false;
-            continue;
+    for (const EntityFamily& family : kFamilies)
+        if (family.dxfName == typeName) {
+            e.type = family.type;
+            family.read(*this, typeName, rec, e);
+            return;
         }
-        if (c == 102) {
-            const std::string_view v = Trim(t.value);
-            inGroup = !v.empty() && v.front() == '{';
-            continue;
-        }
-        if (c == 1001 || c == 101)
-            break; // extended data or an embedded object: not the entity's own data
-        switch (c) {
-        case 5:
-            e.handle = tags.Handle(t);
-            continue;
-        case 330:
-            if (!ownerSeen)
-                e.ownerHandle = tags.Handle(t);
-            ownerSeen = true;
-            if (e.type != EntityType::Hatch)
-                continue;
-            break;
-        case 8:
-            e.layer = Name(t);
-            continue;
-        case 6:
-            e.linetype = Name(t);
-            continue;
-        case 62:
-            e.color = Short(t);
-            continue;
-        case 370:
-            e.lineweight = Short(t);
-            continue;
-        case 390:
-            if (e.type == EntityType::Viewport)
-                break; // its plot style sheet
-            e.plotStyle = tags.Handle(t);
-            continue;
-        case 420:
-            e.trueColor = static_cast<std::int32_t>(Integer(t));
-            continue;
-        case 440:
-            e.transparency = static_cast<std::int32_t>(Integer(t));
-            continue;
-        case 48:
-            if (mtextData)
-                break; // the column width
-            e.linetypeScale = Real(t);
-            continue;
-        case 60:
-            e.invisible = Integer(t) != 0;
-            continue;
-        case 67:
-            e.paperSpace = Integer(t) != 0;
-            continue;
-        case 39:
-            e.thickness = Real(t);
-            continue;
-        case 210:
-        case 220:
-        case 230:
-            SetAxis(e.extrusion, c - 200, Real(t));
-            continue;
-        case 100:
-            if (e.type == EntityType::Hatch && Trim(t.value) == "AcDbHatch")
-                hatchSubclass = true;
-            if (table && Trim(t.value) == "AcDbTable")
-                tableData = true;
-            if (e.type == EntityType::MText && Trim(t.value) == "AcDbMText")
-                mtextData = true;
-            continue;
-        default:
-            break;
-        }
-        switch (e.type) {
-        case EntityType::Line: {
-            auto& g = std::get<LineGeometry>(e.geometry);
-            if (c == 10 || c == 20 || c == 30)
-                SetAxis(g.start, c, Real(t));
-            else if (c == 11 || c == 21 || c == 31)
-                SetAxis(g.end, c, Real(t));
-            break;
-        }
-        case EntityType::Point: {
-            auto& g = std::get<PointGeometry>(e.geometry);
-            if (c == 10 || c == 20 || c == 30)
-                SetAxis(g.location, c, Real(t));
-            break;
-        }
-        case EntityType::Circle: {
-            auto& g = std::get<CircleGeometry>(e.geometry);
-            if (c == 10 || c == 20 || c == 30)
-                SetAxis(g.center, c, Real(t));
-            else if (c == 40)
-                g.radius = Real(t);
-            break;
-        }
-        case EntityType::Arc: {
-            auto& g = std::get<ArcGeometry>(e.geometry);
-            if (c == 10 || c == 20 || c == 30)
-                SetAxis(g.center, c, Real(t));
-            else if (c == 40)
-                g.radius = Real(t);
-            else if (c == 50)
-                g.startAngleDeg = Real(t);
-            else if (c == 51)
-                g.endAngleDeg = Real(t);
-            break;
-        }
-        case EntityType::Ellipse: {
-            auto& g = std::get<EllipseGeometry>(e.geometry);
-            if (c == 10 || c == 20 || c == 30)
-                SetAxis(g.center, c, Real(t));
-            else if (c == 11 || c == 21 || c == 31)
-                SetAxis(g.majorAxis, c, Real(t));
-            else if (c == 40)
-                g.ratio = Real(t);
-            else if (c == 41)
-                g.startParam = Real(t);
-            else if (c == 42)
-                g.endParam = Real(t);
-            break;
-        }
-        case EntityType::LwPolyline: {
-            auto& g = std::get<LwPolylineGeometry>(e.geometry);
-            switch (c) {
-            case 90: {
-                const std::int64_t count = Integer(t);
-                if (count > 0 && static_cast<std::size_t>(count) <= n)
-                    g.vertices.reserve(static_cast<std::size_t>(count));
-                break;
-            }
-            case 70:
-                g.flags = Short(t);
-                break;
-            case 43:
-                g.constantWidth = Real(t);
-                break;
-            case 38:
-                g.elevation = Real(t);
-                break;
-            case 10:
-                g.vertices.push_back({Real(t), 0.0, 0.0, 0.0, 0.0});
-                break;
-            case 20:
-                if (!g.vertices.empty())
-                    g.vertices.back().y = Real(t);
-                break;
-            case 40:
-                if (!g.vertices.empty())
-                    g.vertices.back().startWidth = Real(t);
-                break;
-            case 41:
-                if (!g.vertices.empty())
-                    g.vertices.back().endWidth = Real(t);
-                break;
-            case 42:
-                if (!g.vertices.empty())
-                    g.vertices.back().bulge = Real(t);
-                break;
-            default:
-                break;
-            }
-            break;
-        }
-        case EntityType::Polyline: {
-            auto& g = std::get<PolylineGeometry>(e.geometry);
-            if (c == 70)
-                g.flags = Short(t);
-            else if (c == 30)
-                g.elevation = Real(t);
-            break;
-        }
-        case EntityType::Spline: {
-            auto& g = std::get<SplineGeometry>(e.geometry);
-            switch (c) {
-            case 70:
-                g.flags = Short(t);
-                break;
-            case 71:
-                g.degree = Short(t);
-                break;
-            case 40:
-                g.knots.push_back(Real(t));
-                break;
-            case 41:
-                g.weights.push_back(Real(t));
-                break;
-            case 10:
-                g.controlPoints.push_back({Real(t), 0.0, 0.0});
-                break;
-            case 20:
-                if (!g.controlPoints.empty())
-                    g.controlPoints.back().y = Real(t);
-                break;
-            case 30:
-                if (!g.controlPoints.empty())
-                    g.controlPoints.back().z = Real(t);
-                break;
-            case 11:
-                g.fitPoints.push_back({Real(t), 0.0, 0.0});
-                break;
-            case 21:
-                if (!g.fitPoints.empty())
-                    g.fitPoints.back().y = Real(t);
-                break;
-            case 31:
-                if (!g.fitPoints.empty())
-                    g.fitPoints.back().z = Real(t);
-                break;
-            default:
-                break;
-            }
-            break;
-        }
-        case EntityType::Text:
-        case EntityType::Attrib:
-        case EntityType::AttDef: {
-            auto& g = std::get<TextGeometry>(e.geometry);
-            const bool attribute = e.type != EntityType::Text;
-            switch (c) {
-            case 1:
-                g.text = Text(t);
-                break;
-            case 2:
-                if (attribute)
-                    g.tag = Text(t);
-                break;
-            case 7:
-                g.style = Name(t);
-                break;
-            case 10:
-            case 20:
-            case 30:
-                SetAxis(g.insertion, c, Real(t));
-                break;
-            case 11:
-            case 21:
-            case 31:
-                SetAxis(g.alignment, c, Real(t));
-                g.hasAlignment = true;
-                break;
-            case 40:
-                g.height = Real(t);
-                break;
-            case 41:
-                g.widthFactor = Real(t);
-                break;
-            case 50:
-                g.rotationDeg = Real(t);
-                break;
-            case 51:
-                g.obliqueDeg = Real(t);
-                break;
-            case 70:
-                if (attribute)
-                    g.attributeFlags = Short(t);
-                break;
-            case 71:
-                g.generation = Short(t);
-                break;
-            case 72:
-                g.hAlign = Short(t);
-                break;
-            case 73:
-                if (!attribute)
-                    g.vAlign = Short(t);
-                break;
-            case 74:
-                if (attribute)
-                    g.vAlign = Short(t);
-                break;
-            default:
-                break;
-            }
-            break;
-        }
-        case EntityType::MText: {
-            auto& g = std::get<MTextGeometry>(e.geometry);
-            switch (c) {
-            case 3:
-                mtextRaw.append(t.value);
-                break;
-            case 1:
-                mtextLast.assign(t.value);
-                break;
-            case 7:
-                g.style = Name(t);
-                break;
-            case 10:
-            case 20:
-            case 30:
-                SetAxis(g.insertion, c, Real(t));
-                break;
-            case 11:
-            case 21:
-            case 31:
-                SetAxis(g.xDirection, c, Real(t));
-                hasXDirection = true;
-                break;
-            case 40:
-                g.height = Real(t);
-                break;
-            case 41:
-                g.referenceWidth = Real(t);
-                break;
-            case 42:
-                g.actualWidth = Real(t);
-                break;
-            case 43:
-                g.rectHeight = Real(t);
-                break;
-            case 44:
-                g.lineSpacingFactor = Real(t);
-                break;
-            case 50:
-                if (!mtextColumns)
-                    mtextRotationDeg = Real(t);
-                break;
-            case 75:
-                mtextColumns = true;
-                break;
-            case 46:
-                g.definedHeight = Real(t);
-                break;
-            case 71:
-                g.attachment = Short(t);
-                break;
-            case 72:
-                g.drawingDirection = Short(t);
-                break;
-            case 90:
-                g.backgroundFill = static_cast<std::int16_t>(Integer(t) & 0x7FFF);
-                break;
-            case 63:
-                g.backgroundColor = Short(t);
-                break;
-            case 421:
-                g.backgroundTrueColor = static_cast<std::int32_t>(Integer(t));
-                break;
-            case 45:
-                g.backgroundScale = Real(t);
-                break;
-            default:
-                break;
-            }
-            break;
-        }
-        case EntityType::Insert: {
-            auto& g = std::get<InsertGeometry>(e.geometry);
-            switch (c) {
-            case 2:
-                g.blockName = Name(t);
-                break;
-            case 10:
-            case 20:
-            case 30:
-                SetAxis(g.insertion, c, Real(t));
-                break;
-            case 41:
-                g.scale.x = Real(t);
-                break;
-            case 42:
-                g.scale.y = Real(t);
-                break;
-            case 43:
-                g.scale.z = Real(t);
-                break;
-            case 50:
-                g.rotationDeg = Real(t);
-                break;
-            case 70:
-                g.columns = Short(t);
-                break;
-            case 71:
-                g.rows = Short(t);
-                break;
-            case 44:
-                g.columnSpacing = Real(t);
-                break;
-            case 45:
-                g.rowSpacing = Real(t);
-                break;
-            default:
-                break;
-            }
-            break;
-        }
-        case EntityType::Dimension: {
-            auto& g = std::get<DimensionGeometry>(e.geometry);
-            switch (c) {
-            case 2:
-                g.blockName = Name(t);
-                break;
-            case 1:
-                g.text = Text(t);
-                break;
-            case 3:
-                g.style = Name(t);
-                break;
-            case 10:
-            case 20:
-            case 30:
-                SetAxis(g.definitionPoint, c, Real(t));
-                break;
-            case 11:
-            case 21:
-            case 31:
-                SetAxis(g.textMidpoint, c, Real(t));
-                break;
-            case 12:
-            case 22:
-            case 32:
-                SetAxis(g.insertion, c, Real(t));
-                break;
-            case 70:
-                g.dimensionType = Short(t);
-                break;
-            default:
-                break;
-            }
-            break;
-        }
-        case EntityType::Hatch: {
-            auto& g = std::get<HatchGeometry>(e.geometry);
-            if (c == 91 && hatchPaths == 0) {
-                ParseHatchBoundaries(*this, rec, i, g);
-                hatchPaths = g.boundaries.size() + 1;
-                // Skip the boundary data: its codes (10, 40, 73, ...) are not the hatch's own.
-                while (i + 1 < n && rec[i + 1].code != 75)
-                    ++i;
-                break;
-            }
-            if (!hatchSubclass && hatchPaths == 0)
-                break;
-            if (c == 2)
-                g.patternName = Name(t);
-            else if (c == 70)
-                g.solidFill = Integer(t) != 0;
-            else if (c == 30 && hatchPaths == 0)
-                g.elevation = Real(t);
-            else if (hatchPaths == 0)
-                break;
-            // After the boundary paths: the style, the pattern's line families, the gradient.
-            else if (c == 75)
-                g.style = Short(t);
-            else if (c == 53) {
-                g.patternLines.emplace_back();
-                g.patternLines.back().angleDeg = Real(t);
-            } else if (c >= 43 && c <= 46 && !g.patternLines.empty()) {
-                auto& line = g.patternLines.back();
-                (c == 43   ? line.baseX
-                 : c == 44 ? line.baseY
-                 : c == 45 ? line.offsetX
-                           : line.offsetY) = Real(t);
-            } else if (c == 49 && !g.patternLines.empty())
-                g.patternLines.back().dashes.push_back(Real(t));
-            else if (c == 450)
-                g.gradient = Integer(t) != 0;
-            else if (c == 421 && g.gradient)
-                g.gradientColors.push_back(static_cast<std::int32_t>(Integer(t)));
-            break;
-        }
-        case EntityType::Solid:
-        case EntityType::Trace:
-        case EntityType::Face3d: {
-            auto& g = std::get<QuadGeometry>(e.geometry);
-            if (c >= 10 && c <= 33 && c % 10 <= 3)
-                SetAxis(g.corners[c % 10], c, Real(t));
-            else if (c == 70)
-                g.invisibleEdges = Short(t);
-            break;
-        }
-        case EntityType::Leader: {
-            auto& g = std::get<LeaderGeometry>(e.geometry);
-            if (c == 10)
-                g.vertices.push_back({Real(t), 0.0, 0.0});
-            else if (c == 20 && !g.vertices.empty())
-                g.vertices.back().y = Real(t);
-            else if (c == 30 && !g.vertices.empty())
-                g.vertices.back().z = Real(t);
-            else if (c == 71)
-                g.arrowhead = Integer(t) != 0;
-            else if (c == 3)
-                g.style = Name(t);
-            break;
-        }
-        case EntityType::Viewport: {
-            auto& g = std::get<ViewportGeometry>(e.geometry);
-            if (c == 10 || c == 20 || c == 30)
-                SetAxis(g.center, c, Real(t));
-            else if (c == 40)
-                g.width = Real(t);
-            else if (c == 41)
-                g.height = Real(t);
-            else if (c == 69)
-                g.id = Short(t);
-            else if (c == 68)
-                g.status = Short(t);
-            else if (c == 12)
-                g.viewCenterX = Real(t);
-            else if (c == 22)
-                g.viewCenterY = Real(t);
-            else if (c == 16 || c == 26 || c == 36)
-                SetAxis(g.viewDirection, c - 6, Real(t));
-            else if (c == 17 || c == 27 || c == 37)
-                SetAxis(g.viewTarget, c - 7, Real(t));
-            else if (c == 45)
-                g.viewHeight = Real(t);
-            else if (c == 51)
-                g.twistDeg = Real(t);
-            else if (c == 90)
-                g.flags = static_cast<std::int32_t>(Integer(t));
-            else if (c == 340)
-                g.clipBoundary = tags.Handle(t);
-            else if (c == 331)
-                g.frozenLayers.push_back(tags.Handle(t));
-            break;
-        }
-        case EntityType::Unknown:
-            if (raster) {
-                RasterGeometry& r = *raster;
-                switch (c) {
-                case 10:
-                case 20:
-                case 30:
-                    SetAxis(r.insertion, c, Real(t));
-                    break;
-                case 11:
-                case 21:
-                case 31:
-                    SetAxis(r.u, c - 1, Real(t));
-                    break;
-                case 12:
-                case 22:
-                case 32:
-                    SetAxis(r.v, c - 2, Real(t));
-                    break;
-                case 13:
-                    r.widthPx = Real(t);
-                    break;
-                case 23:
-                    r.heightPx = Real(t);
-                    break;
-                case 340:
-                    r.imageDefinition = tags.Handle(t);
-                    break;
-                case 70:
-                    r.display = Short(t);
-                    break;
-                case 280:
-                    r.clipping = Integer(t) != 0;
-                    break;
-                case 14:
-                    if (r.clip.size() < 100000)
-                        r.clip.push_back({Real(t), 0, 0});
-                    break;
-                case 24:
-                    if (!r.clip.empty())
-                        r.clip.back().y = Real(t);
-                    break;
-                default:
-                    break;
-                }
-            }
-            if (table && !tableData) {
-                auto& g = std::get<OpaqueGeometry>(e.geometry);
-                if (c == 2)
-                    g.blockName = Name(t);
-                else if (c == 10 || c == 20 || c == 30)
-                    SetAxis(g.insertion, c, Real(t));
-            }
-            break;
-        }
-    }
-    if (raster)
-        std::get<OpaqueGeometry>(e.geometry).raster = std::move(raster);
-    if (mleader)
-        std::get<OpaqueGeometry>(e.geometry).mleader = ReadMLeader(rec);
-    if (e.type == EntityType::Unknown && typeName == "MLINE")
-        std::get<OpaqueGeometry>(e.geometry).mline = ReadMLine(rec);
-    if (e.type == EntityType::MText) {
-        auto& g = std::get<MTextGeometry>(e.geometry);
-        mtextRaw += mtextLast;
-        g.text = codePage->Decode(mtextRaw);
-        if (!hasXDirection) {
-            const double a = DegToRad(mtextRotationDeg);
-            g.xDirection = {std::cos(a), std::sin(a), 0.0};
-        }
-        g.text = DecodeCaret(g.text);
-        g.columns = ReadMTextColumns(rec, g.definedHeight);
-    } else if (e.type == EntityType::Text || e.type == EntityType::Attrib ||
-               e.type == EntityType::AttDef) {
-        auto& g = std::get<TextGeometry>(e.geometry);
-        g.text = DecodeCaret(g.text);
-    }
+    e.type = EntityType::Unknown;
+    ReadOther(*this, typeName, rec, e);
 }
 
 } // namespace kw::drawing::detail

@@ -4,6 +4,7 @@
 // columns 2, 3, ... into MTEXTs of their own that the first one lists.
 
 #include "drawing/detail/dxf_loader.h"
+#include "drawing/detail/group_table.h"
 
 namespace kw::drawing::detail {
 namespace {
@@ -27,7 +28,7 @@ std::shared_ptr<const MTextColumns> Loader::ReadMTextColumns(const std::vector<R
     enum class Block { None, Info, Links, Height } block = Block::None;
     int key = -1;
     std::size_t heightsLeft = 0;
-    bool inGroup = false;
+    AppGroups groups; // of the entity's own data
     // What the entity's own codes and the extended data's keys name alike. On the entity a width
     // or gutter counts only after the column type: 48 is the linetype scale of any entity too.
     auto setColumnField = [&](int code, const RawTag& t, bool afterType) {
@@ -59,15 +60,8 @@ std::shared_ptr<const MTextColumns> Loader::ReadMTextColumns(const std::vector<R
     };
     for (const RawTag& t : rec) {
         const int c = t.code;
-        if (part == Part::Entity || part == Part::Own) {
-            if (c == 102) {
-                const std::string_view v = Trim(t.value);
-                inGroup = !v.empty() && v.front() == '{';
-                continue;
-            }
-            if (inGroup)
-                continue;
-        }
+        if ((part == Part::Entity || part == Part::Own) && groups.Skip(t))
+            continue;
         if (c == 100 && part != Part::Xdata && part != Part::OtherXdata) {
             part = Trim(t.value) == "AcDbMText" ? Part::Own : Part::Entity;
             continue;

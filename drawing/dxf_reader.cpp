@@ -1,8 +1,10 @@
 // DXF reading: sections, tables, blocks and layouts out of the tag stream (entities are built in
 // dxf_entities.cpp).
 
+#include "base/error.h"
 #include "drawing/detail/codepage.h"
 #include "drawing/detail/dxf_loader.h"
+#include "drawing/detail/group_table.h"
 #include "drawing/detail/memory.h"
 #include "drawing/detail/paths.h"
 #include "drawing/detail/plot_fields.h"
@@ -10,7 +12,6 @@
 #include "drawing/detail/tag_reader.h"
 #include "drawing/dxf_io.h"
 #include "drawing/text.h"
-#include "base/error.h"
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -54,209 +55,187 @@ void Loader::SkipSection() {
             return;
 }
 
+namespace {
+
+using LayerGroups = Groups<Layer>;
+constexpr GroupTable<Layer> kLayerGroups{
+    LayerGroups::Name<&Layer::name>(2),
+    LayerGroups::Handle<&Layer::handle>(5),
+    // A negative colour is a layer that is off.
+    LayerGroups::Call<[](Loader& loader, const RawTag& t, Layer& layer) {
+        const std::int16_t color = loader.Short(t);
+        layer.on = color >= 0;
+        layer.color = static_cast<std::int16_t>(color < 0 ? -color : color);
+    }>(62),
+    LayerGroups::Int32<&Layer::trueColor>(420),
+    LayerGroups::Name<&Layer::linetype>(6),
+    LayerGroups::Short<&Layer::flags>(70),
+    LayerGroups::Short<&Layer::lineweight>(370),
+    LayerGroups::Flag<&Layer::plot>(290),
+    LayerGroups::Handle<&Layer::plotStyle>(390),
+};
+
+// The shape or text of a linetype's dash: 74 opens it after its dash (49), the codes up to the
+// next 49 fill it.
+using ShapeGroups = Groups<LinetypeShape>;
+constexpr GroupTable<LinetypeShape> kLinetypeShapeGroups{
+    ShapeGroups::Short<&LinetypeShape::shapeNumber>(75),
+    ShapeGroups::Handle<&LinetypeShape::style>(340),
+    ShapeGroups::Real<&LinetypeShape::scale>(46),
+    ShapeGroups::Real<&LinetypeShape::rotationDeg>(50),
+    ShapeGroups::Real<&LinetypeShape::offsetX>(44),
+    ShapeGroups::Real<&LinetypeShape::offsetY>(45),
+    ShapeGroups::Text<&LinetypeShape::text>(9),
+};
+
+struct LinetypeReading : Linetype {
+    LinetypeShape* shape = nullptr; // of the dash just read
+};
+
+void ReadShapeField(Loader& loader, const RawTag& t, LinetypeReading& r) {
+    if (r.shape)
+        kLinetypeShapeGroups.Read(loader, &t, &t + 1, *r.shape);
+}
+
+using LinetypeGroups = Groups<LinetypeReading>;
+constexpr GroupTable<LinetypeReading> kLinetypeGroups{
+    LinetypeGroups::Name<&Linetype::name>(2),
+    LinetypeGroups::Handle<&Linetype::handle>(5),
+    LinetypeGroups::Text<&Linetype::description>(3),
+    LinetypeGroups::Real<&Linetype::patternLength>(40),
+    LinetypeGroups::Call<[](Loader& loader, const RawTag& t, LinetypeReading& r) {
+        r.dashes.push_back(loader.Real(t));
+        r.shape = nullptr;
+    }>(49),
+    LinetypeGroups::Call<[](Loader& loader, const RawTag& t, LinetypeReading& r) {
+        const std::int16_t flags = loader.Short(t);
+        r.shape = nullptr;
+        if ((flags & 6) != 0 && !r.dashes.empty() &&
+            (r.shapes.empty() || r.shapes.back().dash + 1 < r.dashes.size())) {
+            r.shape = &r.shapes.emplace_back();
+            r.shape->dash = r.dashes.size() - 1;
+            r.shape->flags = flags;
+        }
+    }>(74),
+    LinetypeGroups::Call<ReadShapeField>(75),
+    LinetypeGroups::Call<ReadShapeField>(340),
+    LinetypeGroups::Call<ReadShapeField>(46),
+    LinetypeGroups::Call<ReadShapeField>(50),
+    LinetypeGroups::Call<ReadShapeField>(44),
+    LinetypeGroups::Call<ReadShapeField>(45),
+    LinetypeGroups::Call<ReadShapeField>(9),
+};
+
+using StyleGroups = Groups<TextStyle>;
+constexpr GroupTable<TextStyle> kStyleGroups{
+    StyleGroups::Name<&TextStyle::name>(2),         StyleGroups::Handle<&TextStyle::handle>(5),
+    StyleGroups::Short<&TextStyle::flags>(70),      StyleGroups::Real<&TextStyle::fixedHeight>(40),
+    StyleGroups::Real<&TextStyle::widthFactor>(41), StyleGroups::Real<&TextStyle::obliqueDeg>(50),
+    StyleGroups::Short<&TextStyle::generation>(71), StyleGroups::Text<&TextStyle::fontFile>(3),
+    StyleGroups::Text<&TextStyle::bigFontFile>(4),
+};
+
+using BlockRecordGroups = Groups<BlockRecord>;
+constexpr GroupTable<BlockRecord> kBlockRecordGroups{
+    BlockRecordGroups::Name<&BlockRecord::name>(2),
+    BlockRecordGroups::Handle<&BlockRecord::handle>(5),
+    BlockRecordGroups::Handle<&BlockRecord::layoutHandle>(340),
+    BlockRecordGroups::Short<&BlockRecord::insertUnits>(70),
+};
+
+struct BlockReading : Block {
+    std::string altName; // 3, the name where 2 is empty
+    bool ownerSeen = false;
+};
+
+using BlockGroups = Groups<BlockReading>;
+constexpr GroupTable<BlockReading> kBlockGroups{
+    BlockGroups::Name<&Block::name>(2),
+    BlockGroups::Name<&BlockReading::altName>(3),
+    BlockGroups::Handle<&Block::handle>(5),
+    // The owner, its BLOCK_RECORD, comes first.
+    BlockGroups::Call<[](Loader& loader, const RawTag& t, BlockReading& r) {
+        if (!r.ownerSeen)
+            r.recordHandle = loader.tags.Handle(t);
+        r.ownerSeen = true;
+    }>(330),
+    BlockGroups::Name<&Block::layer>(8),
+    BlockGroups::Short<&Block::flags>(70),
+    BlockGroups::Point<&Block::basePoint>(10),
+    BlockGroups::Text<&Block::xrefPath>(1),
+    BlockGroups::Text<&Block::description>(4),
+};
+
+// A VERTEX of a POLYLINE.
+using VertexGroups = Groups<Polyline3dVertex>;
+constexpr GroupTable<Polyline3dVertex> kVertexGroups{
+    VertexGroups::Point<&Polyline3dVertex::location>(10),
+    VertexGroups::Real<&Polyline3dVertex::startWidth>(40),
+    VertexGroups::Real<&Polyline3dVertex::endWidth>(41),
+    VertexGroups::Real<&Polyline3dVertex::bulge>(42),
+    VertexGroups::Short<&Polyline3dVertex::flags>(70),
+};
+
+// AcDbLayout: the layout's own data (its plot settings are read by kPlotFields).
+using LayoutGroups = Groups<Layout>;
+constexpr GroupTable<Layout> kLayoutGroups{
+    LayoutGroups::Text<&Layout::name>(1),
+    LayoutGroups::Short<&Layout::tabOrder>(71),
+    LayoutGroups::Real<&Layout::limitsMin, &Vec3::x>(10),
+    LayoutGroups::Real<&Layout::limitsMin, &Vec3::y>(20),
+    LayoutGroups::Real<&Layout::limitsMax, &Vec3::x>(11),
+    LayoutGroups::Real<&Layout::limitsMax, &Vec3::y>(21),
+    LayoutGroups::Point<&Layout::insertionBase>(12),
+    LayoutGroups::Point<&Layout::extentsMin>(14),
+    LayoutGroups::Point<&Layout::extentsMax>(15),
+    LayoutGroups::Handle<&Layout::blockRecordHandle>(330),
+};
+
+// Calls read(tag) for each tag of one application's extended data (1001 app … up to the next
+// application).
+template <typename Read>
+void ForEachXdata(const std::vector<RawTag>& rec, std::string_view app, Read&& read) {
+    bool inApp = false;
+    for (const RawTag& t : rec) {
+        if (t.code == 1001)
+            inApp = Trim(t.value) == app;
+        else if (inApp)
+            read(t);
+    }
+}
+
+} // namespace
+
 void Loader::ParseLayer(const std::vector<RawTag>& rec) {
     Layer layer;
-    bool xdata = false;
-    bool transparencyData = false;
-    for (const RawTag& t : rec) {
-        if (t.code == 1001) {
-            xdata = true;
-            transparencyData = Trim(t.value) == "AcCmTransparency";
-            continue;
-        }
-        if (xdata) {
-            if (transparencyData && t.code == 1071)
-                layer.transparency = static_cast<std::int32_t>(Integer(t));
-            continue;
-        }
-        switch (t.code) {
-        case 2:
-            layer.name = Name(t);
-            break;
-        case 5:
-            layer.handle = tags.Handle(t);
-            break;
-        case 62: {
-            const std::int16_t color = Short(t);
-            layer.on = color >= 0;
-            layer.color = static_cast<std::int16_t>(color < 0 ? -color : color);
-            break;
-        }
-        case 420:
-            layer.trueColor = static_cast<std::int32_t>(Integer(t));
-            break;
-        case 6:
-            layer.linetype = Name(t);
-            break;
-        case 70:
-            layer.flags = Short(t);
-            break;
-        case 370:
-            layer.lineweight = Short(t);
-            break;
-        case 290:
-            layer.plot = Integer(t) != 0;
-            break;
-        case 390:
-            layer.plotStyle = tags.Handle(t);
-            break;
-        default:
-            break;
-        }
-    }
+    ReadGroups(*this, rec, kLayerGroups, layer);
+    ForEachXdata(rec, "AcCmTransparency", [&](const RawTag& t) {
+        if (t.code == 1071)
+            layer.transparency = static_cast<std::int32_t>(Integer(t));
+    });
     doc.layers.push_back(std::move(layer));
 }
 
 void Loader::ParseLinetype(const std::vector<RawTag>& rec) {
-    Linetype linetype;
-    // The shape or text of the dash just read: 74 opens it, the codes up to the next 49 fill it.
-    LinetypeShape* shape = nullptr;
-    for (const RawTag& t : rec) {
-        if (t.code == 1001)
-            break;
-        switch (t.code) {
-        case 2:
-            linetype.name = Name(t);
-            break;
-        case 5:
-            linetype.handle = tags.Handle(t);
-            break;
-        case 3:
-            linetype.description = Text(t);
-            break;
-        case 40:
-            linetype.patternLength = Real(t);
-            break;
-        case 49:
-            linetype.dashes.push_back(Real(t));
-            shape = nullptr;
-            break;
-        case 74: {
-            const std::int16_t flags = Short(t);
-            shape = nullptr;
-            if ((flags & 6) != 0 && !linetype.dashes.empty() &&
-                (linetype.shapes.empty() ||
-                 linetype.shapes.back().dash + 1 < linetype.dashes.size())) {
-                shape = &linetype.shapes.emplace_back();
-                shape->dash = linetype.dashes.size() - 1;
-                shape->flags = flags;
-            }
-            break;
-        }
-        case 75:
-            if (shape)
-                shape->shapeNumber = Short(t);
-            break;
-        case 340:
-            if (shape)
-                shape->style = tags.Handle(t);
-            break;
-        case 46:
-            if (shape)
-                shape->scale = Real(t);
-            break;
-        case 50:
-            if (shape)
-                shape->rotationDeg = Real(t);
-            break;
-        case 44:
-            if (shape)
-                shape->offsetX = Real(t);
-            break;
-        case 45:
-            if (shape)
-                shape->offsetY = Real(t);
-            break;
-        case 9:
-            if (shape)
-                shape->text = Text(t);
-            break;
-        default:
-            break;
-        }
-    }
-    doc.linetypes.push_back(std::move(linetype));
+    LinetypeReading linetype;
+    ReadGroups(*this, rec, kLinetypeGroups, linetype);
+    doc.linetypes.push_back(static_cast<Linetype&&>(linetype));
 }
 
 void Loader::ParseStyle(const std::vector<RawTag>& rec) {
     TextStyle style;
-    bool acadXdata = false;
-    bool xdata = false;
-    for (const RawTag& t : rec) {
-        if (t.code == 1001) {
-            xdata = true;
-            acadXdata = Trim(t.value) == "ACAD";
-            continue;
-        }
-        if (xdata) {
-            if (acadXdata && t.code == 1000 && style.fontFamily.empty())
-                style.fontFamily = Text(t);
-            continue;
-        }
-        switch (t.code) {
-        case 2:
-            style.name = Name(t);
-            break;
-        case 5:
-            style.handle = tags.Handle(t);
-            break;
-        case 70:
-            style.flags = Short(t);
-            break;
-        case 40:
-            style.fixedHeight = Real(t);
-            break;
-        case 41:
-            style.widthFactor = Real(t);
-            break;
-        case 50:
-            style.obliqueDeg = Real(t);
-            break;
-        case 71:
-            style.generation = Short(t);
-            break;
-        case 3:
-            style.fontFile = Text(t);
-            break;
-        case 4:
-            style.bigFontFile = Text(t);
-            break;
-        default:
-            break;
-        }
-    }
+    ReadGroups(*this, rec, kStyleGroups, style);
+    // The TrueType family of the style, where the writer gives it.
+    ForEachXdata(rec, "ACAD", [&](const RawTag& t) {
+        if (t.code == 1000 && style.fontFamily.empty())
+            style.fontFamily = Text(t);
+    });
     doc.textStyles.push_back(std::move(style));
 }
 
 void Loader::ParseBlockRecord(const std::vector<RawTag>& rec) {
     BlockRecord record;
-    bool inGroup = false;
-    for (const RawTag& t : rec) {
-        if (t.code == 1001)
-            break;
-        if (t.code == 102) {
-            inGroup = !Trim(t.value).empty() && Trim(t.value).front() == '{';
-            continue;
-        }
-        if (inGroup)
-            continue;
-        switch (t.code) {
-        case 2:
-            record.name = Name(t);
-            break;
-        case 5:
-            record.handle = tags.Handle(t);
-            break;
-        case 340:
-            record.layoutHandle = tags.Handle(t);
-            break;
-        case 70:
-            record.insertUnits = Short(t);
-            break;
-        default:
-            break;
-        }
-    }
+    ReadGroups(*this, rec, kBlockRecordGroups, record);
     doc.blockRecords.push_back(std::move(record));
 }
 
@@ -323,61 +302,13 @@ void Loader::ReadBlocks() {
             Warn(head, std::string(type) + " outside a block definition skipped");
             continue;
         }
-        Block block;
-        block.handle = 0;
-        bool inGroup = false;
-        bool ownerSeen = false;
-        std::string altName;
-        for (const RawTag& t : record) {
-            if (t.code == 1001)
-                break;
-            if (t.code == 102) {
-                inGroup = !Trim(t.value).empty() && Trim(t.value).front() == '{';
-                continue;
-            }
-            if (inGroup)
-                continue;
-            switch (t.code) {
-            case 2:
-                block.name = Name(t);
-                break;
-            case 3:
-                altName = Name(t);
-                break;
-            case 5:
-                block.handle = tags.Handle(t);
-                break;
-            case 330:
-                if (!ownerSeen)
-                    block.recordHandle = tags.Handle(t);
-                ownerSeen = true;
-                break;
-            case 8:
-                block.layer = Name(t);
-                break;
-            case 70:
-                block.flags = Short(t);
-                break;
-            case 10:
-            case 20:
-            case 30:
-                SetAxis(block.basePoint, t.code, Real(t));
-                break;
-            case 1:
-                block.xrefPath = Text(t);
-                break;
-            case 4:
-                block.description = Text(t);
-                break;
-            default:
-                break;
-            }
-        }
+        BlockReading block;
+        ReadGroups(*this, record, kBlockGroups, block);
         if (block.name.empty())
-            block.name = altName;
+            block.name = block.altName;
         if (block.name.empty())
             Warn(head, "block without a name; its entities are kept but cannot be referenced");
-        doc.blocks.push_back(std::move(block));
+        doc.blocks.push_back(static_cast<Block&&>(block));
         blockOpen = true;
         openBlock = doc.blocks.back().name;
         std::vector<Entity>& entities = doc.blocks.back().entities;
@@ -444,29 +375,7 @@ void Loader::ReadEntityList(Slot&& slot, Done&& done, bool inBlock) {
                 if (nextType == "VERTEX") {
                     ReadRecord(vertexRecord);
                     Polyline3dVertex vertex;
-                    for (const RawTag& t : vertexRecord) {
-                        switch (t.code) {
-                        case 10:
-                        case 20:
-                        case 30:
-                            SetAxis(vertex.location, t.code, Real(t));
-                            break;
-                        case 40:
-                            vertex.startWidth = Real(t);
-                            break;
-                        case 41:
-                            vertex.endWidth = Real(t);
-                            break;
-                        case 42:
-                            vertex.bulge = Real(t);
-                            break;
-                        case 70:
-                            vertex.flags = Short(t);
-                            break;
-                        default:
-                            break;
-                        }
-                    }
+                    ReadGroups(*this, vertexRecord, kVertexGroups, vertex);
                     polyline.vertices.push_back(vertex);
                     continue;
                 }
@@ -511,21 +420,13 @@ void Loader::ParseLayout(const RawTag& head, const std::vector<RawTag>& rec, boo
     Layout& layout = pending.layout;
     LayoutPlotSettings& plot = layout.plotSettings;
     std::string_view subclass;
-    bool inGroup = false;
+    AppGroups groups;
     bool plotRegion = false;
     bool sawPlotRegion = false;
     for (const RawTag& t : rec) {
         const int c = t.code;
-        if (inGroup) {
-            if (c == 102)
-                inGroup = false;
+        if (groups.Skip(t))
             continue;
-        }
-        if (c == 102) {
-            const std::string_view v = Trim(t.value);
-            inGroup = !v.empty() && v.front() == '{';
-            continue;
-        }
         if (c == 1001)
             break;
         if (c == 100) {
@@ -556,42 +457,7 @@ void Loader::ParseLayout(const RawTag& head, const std::vector<RawTag>& rec, boo
                 plot.*field->integer = Short(t);
             tags.ClearBadNumber();
         } else if (subclass == "AcDbLayout") {
-            switch (c) {
-            case 1:
-                layout.name = Text(t);
-                break;
-            case 71:
-                layout.tabOrder = Short(t);
-                break;
-            case 10:
-            case 20:
-                SetAxis(layout.limitsMin, c, Real(t));
-                break;
-            case 11:
-            case 21:
-                SetAxis(layout.limitsMax, c - 1, Real(t));
-                break;
-            case 12:
-            case 22:
-            case 32:
-                SetAxis(layout.insertionBase, c - 2, Real(t));
-                break;
-            case 14:
-            case 24:
-            case 34:
-                SetAxis(layout.extentsMin, c - 4, Real(t));
-                break;
-            case 15:
-            case 25:
-            case 35:
-                SetAxis(layout.extentsMax, c - 5, Real(t));
-                break;
-            case 330:
-                layout.blockRecordHandle = tags.Handle(t);
-                break;
-            default:
-                break;
-            }
+            kLayoutGroups.Read(*this, &t, &t + 1, layout);
         }
     }
     if (!sawPlotRegion) {

@@ -52,30 +52,6 @@ inline void MoveInto(std::vector<Entity>& to, std::vector<Entity>& from) {
         to.push_back(std::move(e));
 }
 
-// The entity types with geometry, by DXF name.
-inline EntityType TypeOfName(std::string_view name) {
-    struct Entry {
-        std::string_view name;
-        EntityType type;
-    };
-    static constexpr Entry kTypes[] = {
-        {"LINE", EntityType::Line},         {"POINT", EntityType::Point},
-        {"CIRCLE", EntityType::Circle},     {"ARC", EntityType::Arc},
-        {"ELLIPSE", EntityType::Ellipse},   {"LWPOLYLINE", EntityType::LwPolyline},
-        {"POLYLINE", EntityType::Polyline}, {"SPLINE", EntityType::Spline},
-        {"TEXT", EntityType::Text},         {"MTEXT", EntityType::MText},
-        {"ATTRIB", EntityType::Attrib},     {"ATTDEF", EntityType::AttDef},
-        {"INSERT", EntityType::Insert},     {"DIMENSION", EntityType::Dimension},
-        {"HATCH", EntityType::Hatch},       {"SOLID", EntityType::Solid},
-        {"TRACE", EntityType::Trace},       {"3DFACE", EntityType::Face3d},
-        {"LEADER", EntityType::Leader},     {"VIEWPORT", EntityType::Viewport},
-    };
-    for (const auto& entry : kTypes)
-        if (entry.name == name)
-            return entry.type;
-    return EntityType::Unknown;
-}
-
 // Sets axis (code / 10 - 1) of a point from an x/y/z group code.
 inline void SetAxis(Vec3& p, int code, double value) {
     switch ((code % 100) / 10) {
