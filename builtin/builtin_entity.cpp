@@ -167,6 +167,10 @@ std::int32_t EntityTypeCode(const drawing::Document& document, const drawing::En
         return 18;
     case EntityType::Viewport:
         return 35;
+    case EntityType::XLine:
+        return 36;
+    case EntityType::Ray:
+        return 27;
     case EntityType::Unknown:
         return OpaqueCode(std::string(entity.DxfName()));
     }

@@ -383,7 +383,8 @@ void DrawingView::Hover(const drawing::Entity* entity) {
     m_hoverOutline.clear();
     if (entity != nullptr && m_document) {
         // Half a pixel at the scale of the moment: the outline lies on the drawn lines.
-        m_hoverOutline = render::EntityOutline(m_document->Renderer(), *entity, 0.5 / m_scale);
+        m_hoverOutline = render::EntityOutline(m_document->Renderer(), *entity, 0.5 / m_scale,
+                                               ScreenToDrawing().mapRect(QRectF(rect())));
     }
 }
 

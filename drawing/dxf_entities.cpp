@@ -195,6 +195,12 @@ constexpr GroupTable<LineGeometry> kLineGroups{
     LineGroups::Point<&LineGeometry::end>(11),
 };
 
+using RayGroups = Groups<RayGeometry>;
+constexpr GroupTable<RayGeometry> kRayGroups{
+    RayGroups::Point<&RayGeometry::base>(10),
+    RayGroups::Point<&RayGeometry::direction>(11),
+};
+
 using PointGroups = Groups<PointGeometry>;
 constexpr GroupTable<PointGeometry> kPointGroups{
     PointGroups::Point<&PointGeometry::location>(10),
@@ -630,6 +636,8 @@ constexpr EntityFamily kFamilies[] = {
     {"3DFACE", EntityType::Face3d, ReadFamily<QuadGeometry, kQuadGroups>},
     {"LEADER", EntityType::Leader, ReadFamily<LeaderGeometry, kLeaderGroups>},
     {"VIEWPORT", EntityType::Viewport, ReadFamily<ViewportGeometry, kViewportGroups>},
+    {"XLINE", EntityType::XLine, ReadFamily<RayGeometry, kRayGroups>},
+    {"RAY", EntityType::Ray, ReadFamily<RayGeometry, kRayGroups>},
     {"ACAD_TABLE", EntityType::Unknown, ReadTable},
     {"IMAGE", EntityType::Unknown, ReadRaster},
     {"WIPEOUT", EntityType::Unknown, ReadRaster},

@@ -54,6 +54,10 @@ std::string_view DxfNameOf(EntityType type) {
         return "LEADER";
     case EntityType::Viewport:
         return "VIEWPORT";
+    case EntityType::XLine:
+        return "XLINE";
+    case EntityType::Ray:
+        return "RAY";
     }
     return "";
 }

@@ -44,6 +44,8 @@ enum class EntityType : std::uint8_t {
     Face3d,
     Leader,
     Viewport,
+    XLine, // endless both ways
+    Ray,   // endless one way
 };
 
 // Where an entity's tags lie in the document's source bytes (see Document::Source()).
@@ -265,6 +267,13 @@ struct LeaderGeometry {
     std::string style;          // 3 dimension style
 };
 
+// XLINE and RAY: construction lines through a base point, endless both ways or from the base
+// point on. They have no extents; the painter draws the part that crosses the window it paints.
+struct RayGeometry {
+    Vec3 base;               // (WCS) 10
+    Vec3 direction{1, 0, 0}; // (WCS) 11, a unit vector
+};
+
 // VIEWPORT in paper space: the window onto model space.
 struct ViewportGeometry {
     Vec3 center;         // (WCS paper space) 10
@@ -372,7 +381,7 @@ using EntityGeometry =
     std::variant<OpaqueGeometry, LineGeometry, PointGeometry, CircleGeometry, ArcGeometry,
                  EllipseGeometry, LwPolylineGeometry, PolylineGeometry, SplineGeometry,
                  TextGeometry, MTextGeometry, InsertGeometry, DimensionGeometry, HatchGeometry,
-                 QuadGeometry, LeaderGeometry, ViewportGeometry>;
+                 QuadGeometry, LeaderGeometry, ViewportGeometry, RayGeometry>;
 
 inline constexpr std::int16_t kColorByBlock = 0;
 inline constexpr std::int16_t kColorByLayer = 256;

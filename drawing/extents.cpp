@@ -665,6 +665,8 @@ void Measure::Entity_(Box& box, const Entity& e, const Transform& m) {
         break;
     }
     case EntityType::Viewport:
+    case EntityType::XLine: // endless: no extents, as the host measures them
+    case EntityType::Ray:
         break;
     }
 }

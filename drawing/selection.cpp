@@ -232,6 +232,8 @@ const std::vector<std::string_view>& FixedMarkers(const Entity& e) {
     KW_MARKERS(kFace, "AcDbFace");
     KW_MARKERS(kLeader, "AcDbLeader");
     KW_MARKERS(kViewport, "AcDbViewport");
+    KW_MARKERS(kXLine, "AcDbXline");
+    KW_MARKERS(kRay, "AcDbRay");
     KW_MARKERS(kDimRotated, "AcDbDimension", "AcDbAlignedDimension", "AcDbRotatedDimension");
     KW_MARKERS(kDimAligned, "AcDbDimension", "AcDbAlignedDimension");
     KW_MARKERS(kDimAngular, "AcDbDimension", "AcDb2LineAngularDimension");
@@ -299,6 +301,10 @@ const std::vector<std::string_view>& FixedMarkers(const Entity& e) {
         return kLeader;
     case EntityType::Viewport:
         return kViewport;
+    case EntityType::XLine:
+        return kXLine;
+    case EntityType::Ray:
+        return kRay;
     case EntityType::Unknown:
         return kNone;
     }

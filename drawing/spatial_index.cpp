@@ -37,7 +37,9 @@ void TileOrder(std::vector<std::uint32_t>& ids, const std::vector<Box2>& boxes) 
 
 } // namespace
 
-SpatialIndex::SpatialIndex(const std::vector<Box>& boxes) {
+SpatialIndex::SpatialIndex(const std::vector<Box>& boxes, std::vector<std::size_t> everywhere)
+    : m_everywhere(std::move(everywhere)) {
+    std::sort(m_everywhere.begin(), m_everywhere.end());
     m_itemBoxes.reserve(boxes.size());
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         const Box& b = boxes[i];
@@ -92,7 +94,7 @@ SpatialIndex::SpatialIndex(const std::vector<Box>& boxes) {
 std::vector<std::size_t> SpatialIndex::Query(const Rect& window) const {
     std::vector<std::size_t> found;
     if (m_nodes.empty())
-        return found;
+        return m_everywhere;
     std::vector<std::uint32_t> stack{static_cast<std::uint32_t>(m_nodes.size() - 1)};
     while (!stack.empty()) {
         const Node& node = m_nodes[stack.back()];
@@ -109,6 +111,8 @@ std::vector<std::size_t> SpatialIndex::Query(const Rect& window) const {
             }
         }
     }
+    if (!m_everywhere.empty())
+        found.insert(found.end(), m_everywhere.begin(), m_everywhere.end());
     std::sort(found.begin(), found.end());
     return found;
 }
@@ -127,7 +131,14 @@ SpatialIndex BuildLayoutIndex(const Document& document, const Layout& layout) {
     const std::vector<Entity>& entities = document.LayoutEntities(layout);
     std::vector<Box> boxes;
     boxes.reserve(entities.size());
+    std::vector<std::size_t> everywhere;
     for (const Entity& entity : entities) {
+        // Construction lines have no box: whatever window is painted, they may cross it.
+        if (entity.type == EntityType::XLine || entity.type == EntityType::Ray) {
+            everywhere.push_back(boxes.size());
+            boxes.emplace_back();
+            continue;
+        }
         // A spline lies within the hull of its control points; the index needs no more, and the
         // exact box costs far more than painting the spline does.
         const auto* spline = std::get_if<SplineGeometry>(&entity.geometry);
@@ -148,7 +159,7 @@ SpatialIndex BuildLayoutIndex(const Document& document, const Layout& layout) {
         }
         boxes.push_back(EntityExtents(document, entity));
     }
-    return SpatialIndex(boxes);
+    return SpatialIndex(boxes, std::move(everywhere));
 }
 
 } // namespace kw::drawing

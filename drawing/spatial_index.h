@@ -20,14 +20,15 @@ public:
     };
 
     SpatialIndex() = default;
-    // Item i is boxes[i]; empty boxes (entities without extents) are left out.
-    explicit SpatialIndex(const std::vector<Box>& boxes);
+    // Item i is boxes[i]; empty boxes (entities without extents) are left out, except the items
+    // `everywhere` names: endless ones (construction lines) that every window may meet.
+    explicit SpatialIndex(const std::vector<Box>& boxes, std::vector<std::size_t> everywhere = {});
 
     // The items whose boxes meet the window (touching counts), in ascending order.
     std::vector<std::size_t> Query(const Rect& window) const;
     // The box of every item together; empty when there are none.
     Box Bounds() const;
-    std::size_t Size() const { return m_itemCount; }
+    std::size_t Size() const { return m_itemCount + m_everywhere.size(); }
 
 private:
     struct Node {
@@ -40,6 +41,7 @@ private:
     std::vector<Node> m_nodes; // the root is the last node
     std::vector<std::uint32_t> m_items;
     std::vector<Rect> m_itemBoxes;
+    std::vector<std::size_t> m_everywhere; // ascending
     std::size_t m_itemCount = 0;
 };
 

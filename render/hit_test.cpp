@@ -171,18 +171,18 @@ bool EntityTouches(const Renderer& renderer, const drawing::Entity& entity,
     toDevice.scale(scale, scale);
     toDevice.translate(-box.center().x(), -box.center().y());
     HitCanvas canvas(toDevice.mapRect(box));
-    renderer.DrawEntity(canvas, entity, toDevice, PickingOptions());
+    renderer.DrawEntity(canvas, entity, toDevice, PickingOptions(), box);
     return canvas.Hit();
 }
 
 std::vector<QPolygonF> EntityOutline(const Renderer& renderer, const drawing::Entity& entity,
-                                     double tolerance) {
+                                     double tolerance, const QRectF& window) {
     // The front end flattens curves to 0.3 device units: a device unit of tolerance / 0.3.
     const double scale = 0.3 / std::max(tolerance, 1e-9);
     QTransform toDevice;
     toDevice.scale(scale, scale);
     OutlineCanvas canvas;
-    renderer.DrawEntity(canvas, entity, toDevice, PickingOptions());
+    renderer.DrawEntity(canvas, entity, toDevice, PickingOptions(), window);
     const QTransform back = toDevice.inverted();
     for (QPolygonF& polygon : canvas.outline)
         polygon = back.map(polygon);

@@ -30,8 +30,9 @@ bool EntityInside(const drawing::Document& document, const drawing::Entity& enti
                   const QRectF& window);
 
 // What the entity draws as polylines in drawing units (curves flattened to `tolerance`, filled
-// areas and text by their outlines): for drawing a highlight over a finished picture.
+// areas and text by their outlines, endless lines across `window`): for drawing a highlight over
+// a finished picture.
 std::vector<QPolygonF> EntityOutline(const Renderer& renderer, const drawing::Entity& entity,
-                                     double tolerance);
+                                     double tolerance, const QRectF& window);
 
 } // namespace kw::render

@@ -459,6 +459,11 @@ void Pass::Draw(const Document& d, const Entity& e, const Transform& m, const In
     case EntityType::Leader:
         DrawLeader(d, std::get<drawing::LeaderGeometry>(e.geometry), m);
         break;
+    case EntityType::XLine:
+    case EntityType::Ray:
+        DrawConstructionLine(std::get<drawing::RayGeometry>(e.geometry), m,
+                             e.type == EntityType::Ray);
+        break;
     case EntityType::Viewport:
         if (topLevel && (m_paperLayout || m_options.picking))
             DrawViewport(d, std::get<drawing::ViewportGeometry>(e.geometry));

@@ -111,9 +111,11 @@ public:
               const QTransform& drawingToDevice, const PaintOptions& options,
               bool plotting = false) const;
 
-    // One top-level entity of the drawing as drawing calls, as a screen shows it.
+    // One top-level entity of the drawing as drawing calls, as a screen shows it; endless lines
+    // as far as they cross `windowDrawing`.
     void DrawEntity(Canvas& canvas, const drawing::Entity& entity,
-                    const QTransform& drawingToDevice, const PaintOptions& options) const;
+                    const QTransform& drawingToDevice, const PaintOptions& options,
+                    const QRectF& windowDrawing) const;
 
     // Top-level entities of a layout whose extents meet a window (drawing units), in file order.
     std::vector<const drawing::Entity*> EntitiesIn(std::size_t layoutIndex,

@@ -64,15 +64,18 @@ void Renderer::Draw(Canvas& canvas, std::size_t layoutIndex, const QRectF& windo
         throw std::logic_error("painting needs a QGuiApplication (fonts)");
     Pass pass(*m_state, canvas, drawingToDevice, options, plotting);
     pass.SetLayout(m_state->document, layoutIndex);
+    pass.SetWindow(windowDrawing);
     for (const Entity* entity : EntitiesIn(layoutIndex, windowDrawing))
         pass.TopLevel(m_state->document, *entity);
 }
 
 void Renderer::DrawEntity(Canvas& canvas, const drawing::Entity& entity,
-                          const QTransform& drawingToDevice, const PaintOptions& options) const {
+                          const QTransform& drawingToDevice, const PaintOptions& options,
+                          const QRectF& windowDrawing) const {
     if (!QGuiApplication::instance())
         throw std::logic_error("painting needs a QGuiApplication (fonts)");
     Pass pass(*m_state, canvas, drawingToDevice, options, false);
+    pass.SetWindow(windowDrawing);
     pass.TopLevel(m_state->document, entity);
 }
 

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <set>
@@ -320,6 +321,9 @@ private:
 
     void DrawPolyline(const drawing::PolylineGeometry& g, const Transform& m, const Transform& ocs);
 
+    // An XLINE or RAY (`ray`): the part of it that crosses the window, nothing without one.
+    void DrawConstructionLine(const drawing::RayGeometry& g, const Transform& m, bool ray);
+
     void AddSpline(QPolygonF& out, const Transform& m, const drawing::SplineGeometry& s) const;
 
     // --- text ----------------------------------------------------------------------------------
@@ -451,6 +455,7 @@ private:
                    const drawing::Linetype* linetype, const Inherited& in);
 
     const Renderer::State& m_state;
+    QRectF m_window; // drawing units; empty when not known
     Canvas& m_canvas;
     QPen m_pen; // the pen the canvas strokes with
     QTransform m_toDevice;
@@ -475,6 +480,9 @@ private:
     std::unordered_set<std::uint64_t> m_frozen; // layer handles frozen in the current viewport
 
 public:
+    // The window being drawn (drawing units of the layout): endless lines are drawn across it.
+    void SetWindow(const QRectF& window) { m_window = window.normalized(); }
+
     void SetLayout(const Document& d, std::size_t layoutIndex) {
         m_layoutIndex = layoutIndex;
         m_paperLayout = !d.layouts.at(layoutIndex).isModel;

@@ -24,6 +24,12 @@ std::string Line(double x0, double y0, double x1, double y1, const std::string& 
            T(21, y1) + T(31, 0.0);
 }
 
+// An XLINE or RAY through (x, y) along (dx, dy).
+std::string Construction(const char* type, double x, double y, double dx, double dy) {
+    return T(0, type) + T(8, "0") + T(10, x) + T(20, y) + T(30, 0.0) + T(11, dx) + T(21, dy) +
+           T(31, 0.0);
+}
+
 // The calls for the window (0, 0)-(200, 100) drawn 1:1 in drawing units, on a screen (no device
 // millimetres: finest lines) or as a plot at 10 device units per millimetre with lineweights.
 std::vector<std::string> Record(drawing::Document document, bool plotting = false) {
@@ -85,6 +91,13 @@ TEST(Canvas, EntitiesBecomeTheirDrawingCalls) {
         {"a point is a dot", T(0, "POINT") + T(8, "0") + T(10, 7.0) + T(20, 8.0) + T(30, 0.0),
          false,
          {"points 7,8 #000000 w0"}},
+        {"construction lines cross the window, wherever their base point lies",
+         Construction("XLINE", 1000, 50, 1, 0) + Construction("XLINE", 0, 0, 0.6, 0.8) +
+             Construction("RAY", 50, 20, 0, 1) + Construction("RAY", 300, 60, -1, 0) +
+             Construction("RAY", 300, 70, 1, 0),
+         false,
+         {"polyline 0,50 200,50 #000000 w0", "polyline 0,0 75,100 #000000 w0",
+          "polyline 50,20 50,100 #000000 w0", "polyline 200,60 0,60 #000000 w0"}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Record(drawing::test::FromTags(c.entities, block), c.plotting), c.calls)

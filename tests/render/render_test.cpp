@@ -358,6 +358,30 @@ TEST(PaintPage, ArcsWithAnglesOutOfAllReasonArePaintedPickedAndMeasuredAlike) {
     }
 }
 
+TEST(PaintPage, ConstructionLinesCrossTheWholeWindowAreFoundAnywhereAndHaveNoExtents) {
+    // An XLINE whose base point lies far outside the window, a RAY starting in it.
+    const auto document = drawing::test::FromTags(
+        T(0, "XLINE") + T(8, "0") + T(62, 1) + T(10, 5000.0) + T(20, 49.95) + T(30, 0.0) +
+        T(11, 1.0) + T(21, 0.0) + T(31, 0.0) + T(0, "RAY") + T(8, "0") + T(10, 100.0) +
+        T(20, 29.95) + T(30, 0.0) + T(11, 1.0) + T(21, 0.0) + T(31, 0.0));
+    const QImage page = Plot(document);
+    for (const double x : {1.0, 100.0, 199.0})
+        EXPECT_EQ(At(page, x, 49.95), QColor(Qt::red)) << x;
+    EXPECT_FALSE(Inked(page, -3, 49.95)); // clipped to the window like any line
+    EXPECT_TRUE(Inked(page, 150, 29.95));
+    EXPECT_FALSE(Inked(page, 50, 29.95)); // before the ray's start
+
+    const auto& entities = document.LayoutEntities(document.layouts.front());
+    ASSERT_EQ(entities.size(), 2u);
+    const Renderer renderer(document);
+    EXPECT_TRUE(EntityTouches(renderer, entities[0], QRectF(-20.5, 49.5, 1, 1)));
+    EXPECT_FALSE(EntityTouches(renderer, entities[0], QRectF(-20.5, 52.5, 1, 1)));
+    EXPECT_FALSE(EntityTouches(renderer, entities[1], QRectF(49.5, 29.5, 1, 1)));
+    EXPECT_TRUE(drawing::EntityExtents(document, entities[0]).IsEmpty());
+    EXPECT_EQ(renderer.EntitiesIn(0, QRectF(-900, -900, 10, 10)).size(), 2u)
+        << "construction lines are candidates for any window";
+}
+
 std::string Square(double a, double b) {
     return T(92, 2) + T(72, 0) + T(73, 1) + T(93, 4) + T(10, a) + T(20, a) + T(10, b) + T(20, a) +
            T(10, b) + T(20, b) + T(10, a) + T(20, b) + T(97, 0);
