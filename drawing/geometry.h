@@ -3,6 +3,7 @@
 // Plain 3D geometry for drawings: points, boxes, affine transforms and the DXF object coordinate
 // system (OCS). Coordinates are drawing units; angles are radians unless a name says Deg.
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -114,6 +115,30 @@ inline double ArcSweep(double a0, double a1, bool counterClockwise) {
         sweep = kTurn;
     }
     return counterClockwise ? sweep : -sweep;
+}
+
+// Liang-Barsky: narrows [t0, t1] to the part of the line (x, y) + t·(dx, dy) that lies in the
+// rectangle [minX, maxX] × [minY, maxY], its edges included; false when no part of it does. An
+// endless line passes infinite bounds.
+inline bool ClipToRectangle(double x, double y, double dx, double dy, double minX, double minY,
+                            double maxX, double maxY, double& t0, double& t1) {
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {x - minX, maxX - x, y - minY, maxY - y};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0.0) {
+            if (q[i] < 0.0)
+                return false; // parallel to this edge, outside it
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0.0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+        if (t0 > t1)
+            return false;
+    }
+    return true;
 }
 
 } // namespace kw::drawing

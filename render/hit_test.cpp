@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "drawing/extents.h"
+#include "drawing/geometry.h"
 #include "render/canvas.h"
 #include "render/render.h"
 
@@ -85,32 +86,15 @@ private:
             Segment(points.back(), points.front());
     }
 
-    // Liang-Barsky: the part of the segment inside the window is not empty.
+    // The part of the segment inside the window is not empty.
     void Segment(QPointF a, QPointF b) {
         if (m_hit)
             return;
         double t0 = 0.0;
         double t1 = 1.0;
-        const double dx = b.x() - a.x();
-        const double dy = b.y() - a.y();
-        const double p[4] = {-dx, dx, -dy, dy};
-        const double q[4] = {a.x() - m_window.left(), m_window.right() - a.x(),
-                             a.y() - m_window.top(), m_window.bottom() - a.y()};
-        for (int i = 0; i < 4; ++i) {
-            if (p[i] == 0.0) {
-                if (q[i] < 0.0)
-                    return;
-                continue;
-            }
-            const double t = q[i] / p[i];
-            if (p[i] < 0.0)
-                t0 = std::max(t0, t);
-            else
-                t1 = std::min(t1, t);
-            if (t0 > t1)
-                return;
-        }
-        m_hit = true;
+        m_hit = drawing::ClipToRectangle(a.x(), a.y(), b.x() - a.x(), b.y() - a.y(),
+                                         m_window.left(), m_window.top(), m_window.right(),
+                                         m_window.bottom(), t0, t1);
     }
 
     QRectF m_window;

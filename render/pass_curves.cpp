@@ -151,27 +151,12 @@ void Pass::DrawConstructionLine(const drawing::RayGeometry& g, const Transform& 
     if (m_window.isEmpty() || !(std::hypot(dx, dy) > 0.0) || !std::isfinite(dx) ||
         !std::isfinite(dy))
         return;
-    // Liang-Barsky: t runs along the direction from the base point, a ray's from 0 on.
+    // t runs along the direction from the base point, a ray's from 0 on.
     double t0 = ray ? 0.0 : -std::numeric_limits<double>::infinity();
     double t1 = std::numeric_limits<double>::infinity();
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {a.x - m_window.left(), m_window.right() - a.x, a.y - m_window.top(),
-                         m_window.bottom() - a.y};
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0.0) {
-            if (q[i] < 0.0)
-                return; // parallel to this edge, outside it
-            continue;
-        }
-        const double t = q[i] / p[i];
-        if (p[i] < 0.0)
-            t0 = std::max(t0, t);
-        else
-            t1 = std::min(t1, t);
-        if (t0 > t1)
-            return;
-    }
-    if (!std::isfinite(t0) || !std::isfinite(t1))
+    if (!drawing::ClipToRectangle(a.x, a.y, dx, dy, m_window.left(), m_window.top(),
+                                  m_window.right(), m_window.bottom(), t0, t1) ||
+        !std::isfinite(t0) || !std::isfinite(t1))
         return;
     Stroke(QPolygonF{m_toDevice.map(QPointF(a.x + dx * t0, a.y + dy * t0)),
                      m_toDevice.map(QPointF(a.x + dx * t1, a.y + dy * t1))},

@@ -32,12 +32,19 @@ std::string Construction(const char* type, double x, double y, double dx, double
 
 // The calls for the window (0, 0)-(200, 100) drawn 1:1 in drawing units, on a screen (no device
 // millimetres: finest lines) or as a plot at 10 device units per millimetre with lineweights.
-std::vector<std::string> Record(drawing::Document document, bool plotting = false) {
+// The drawing with the linetype DASHED: dash 10, gap 5.
+drawing::Document WithDashes(drawing::Document document) {
     drawing::Linetype dashed;
     dashed.name = "DASHED";
     dashed.patternLength = 15;
     dashed.dashes = {10, -5};
     document.linetypes.push_back(dashed);
+    document.RebuildIndexes();
+    return document;
+}
+
+std::vector<std::string> Record(drawing::Document document, bool plotting = false) {
+    document = WithDashes(std::move(document));
     drawing::Layer off;
     off.name = "OFF";
     off.on = false;
@@ -144,14 +151,8 @@ TEST(Canvas, TextIsARunOfCharactersAtItsInsertionAndHatchLinesAreClippedToTheirA
 // The painter's back end draws what the recorder records: the same calls onto a picture leave
 // ink exactly where the recorded dashes lie.
 TEST(Canvas, ThePainterBackEndInksWhatTheRecorderRecords) {
-    const auto document = drawing::test::FromTags(Line(20, 50.5, 60, 50.5, T(6, "DASHED")));
-    drawing::Document withLinetype = document;
-    drawing::Linetype dashed;
-    dashed.name = "DASHED";
-    dashed.patternLength = 15;
-    dashed.dashes = {10, -5};
-    withLinetype.linetypes.push_back(dashed);
-    withLinetype.RebuildIndexes();
+    const drawing::Document withLinetype =
+        WithDashes(drawing::test::FromTags(Line(20, 50.5, 60, 50.5, T(6, "DASHED"))));
     QImage image(200, 100, QImage::Format_RGB32);
     image.fill(Qt::white);
     {
