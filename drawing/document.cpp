@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "base/characters.h"
 #include "drawing/detail/source_data.h"
 #include "drawing/detail/tag_reader.h"
 #include "drawing/text.h"
@@ -18,10 +19,7 @@ bool TextStyle::Vertical() const {
     const std::size_t dot = name.rfind('.');
     if (dot == std::string::npos)
         return true; // a shape font named without its extension, or none: the host's txt
-    std::string extension = name.substr(dot);
-    for (char& c : extension)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension == ".shx";
+    return AsciiLower(name.substr(dot)) == ".shx";
 }
 namespace {
 

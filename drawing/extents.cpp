@@ -745,10 +745,7 @@ std::string FindXrefFile(const std::string& hostPath, const std::string& xrefPat
         if (IsReadableFile(candidate))
             return detail::Utf8FromPath(candidate);
         // The host CAD refers to DWG files; a DXF of the same name beside it will do.
-        std::string extension = candidate.extension().string();
-        std::transform(extension.begin(), extension.end(), extension.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        if (extension == ".dwg") {
+        if (HasExtension(detail::Utf8FromPath(candidate), ".dwg")) {
             fs::path dxf = candidate;
             dxf.replace_extension(".dxf");
             if (IsReadableFile(dxf))

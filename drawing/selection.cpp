@@ -4,6 +4,7 @@
 #include <cmath>
 #include <unordered_map>
 
+#include "base/characters.h"
 #include "drawing/detail/codepage.h"
 #include "drawing/detail/source_data.h"
 #include "drawing/detail/tag_reader.h"
@@ -356,9 +357,7 @@ struct Node {
 }
 
 std::string Upper(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    std::string out = AsciiUpper(text);
     while (!out.empty() && out.back() == ' ')
         out.pop_back();
     while (!out.empty() && out.front() == ' ')

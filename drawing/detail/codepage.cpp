@@ -12,6 +12,8 @@
 #include <iconv.h>
 #endif
 
+#include "base/characters.h"
+
 namespace kw::drawing::detail {
 namespace {
 
@@ -73,23 +75,13 @@ constexpr CodePageName kCodePages[] = {
 constexpr const char* kMifIconv[] = {nullptr, "CP932", "CP950", "CP949", "JOHAB", "GBK"};
 constexpr unsigned kMifWindows[] = {0, 932, 950, 949, 1361, 936};
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 const CodePageName* FindCodePage(std::string_view dxfName) {
     while (!dxfName.empty() && (dxfName.back() == ' ' || dxfName.back() == '\t'))
         dxfName.remove_suffix(1);
     while (!dxfName.empty() && (dxfName.front() == ' ' || dxfName.front() == '\t'))
         dxfName.remove_prefix(1);
     for (const auto& page : kCodePages)
-        if (EqualsNoCase(dxfName, page.dxf))
+        if (EqualsIgnoringAsciiCase(dxfName, page.dxf))
             return &page;
     return nullptr;
 }
