@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/characters.h"
+
 namespace kw {
 
 inline std::filesystem::path PathFromUtf8(const std::string& utf8) {
@@ -19,19 +21,11 @@ inline std::string Utf8FromPath(const std::filesystem::path& path) {
     return std::string(text.begin(), text.end());
 }
 
-// Whether the path ends in `extension`, given in lower case (".dwg"), the case of ASCII letters in
-// the path ignored: drawings come as .dwg, .DWG and .Dwg alike.
+// Whether the path ends in `extension` (".dwg"), the case of ASCII letters ignored: drawings come
+// as .dwg, .DWG and .Dwg alike.
 inline bool HasExtension(std::string_view path, std::string_view extension) {
-    if (path.size() < extension.size())
-        return false;
-    const std::string_view end = path.substr(path.size() - extension.size());
-    for (std::size_t i = 0; i < end.size(); ++i) {
-        const char c = end[i] >= 'A' && end[i] <= 'Z' ? static_cast<char>(end[i] - 'A' + 'a')
-                                                       : end[i];
-        if (c != extension[i])
-            return false;
-    }
-    return true;
+    return path.size() >= extension.size() &&
+           EqualsIgnoringAsciiCase(path.substr(path.size() - extension.size()), extension);
 }
 
 } // namespace kw

@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "render/canvas.h"
+#include "page_support.h"
 #include "render/render.h"
 #include "test_support.h"
 
@@ -34,11 +35,7 @@ std::string Construction(const char* type, double x, double y, double dx, double
 // millimetres: finest lines) or as a plot at 10 device units per millimetre with lineweights.
 // The drawing with the linetype DASHED: dash 10, gap 5.
 drawing::Document WithDashes(drawing::Document document) {
-    drawing::Linetype dashed;
-    dashed.name = "DASHED";
-    dashed.patternLength = 15;
-    dashed.dashes = {10, -5};
-    document.linetypes.push_back(dashed);
+    test::AddLinetype(document, "DASHED", {10, -5});
     document.RebuildIndexes();
     return document;
 }

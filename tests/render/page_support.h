@@ -7,12 +7,28 @@
 #include <QImage>
 #include <QPainter>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "drawing/document.h"
 #include "render/render.h"
 
 namespace kw::render::test {
 
 inline constexpr double kPagePxPerMm = 10.0;
+
+// Adds the linetype `name` of `dashes` (a dash positive, a gap negative, a dot 0) to the drawing;
+// RebuildIndexes after the last.
+inline void AddLinetype(drawing::Document& document, const std::string& name,
+                        std::vector<double> dashes) {
+    drawing::Linetype linetype;
+    linetype.name = name;
+    for (const double dash : dashes)
+        linetype.patternLength += dash < 0 ? -dash : dash;
+    linetype.dashes = std::move(dashes);
+    document.linetypes.push_back(std::move(linetype));
+}
 
 inline drawing::LayoutPlotSettings A4Page() {
     drawing::LayoutPlotSettings s;

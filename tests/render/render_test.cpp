@@ -224,15 +224,9 @@ TEST(PaintPage, LinetypesDashAtTheirLengthTimesTheScalesAndRestartPerSegment) {
         // A polyline without linetype generation starts the pattern again at each vertex.
         T(0, "LWPOLYLINE") + T(8, "0") + T(6, "DASHED") + T(90, 3) + T(70, 0) + T(10, 20.0) +
         T(20, 69.95) + T(10, 32.0) + T(20, 69.95) + T(10, 180.0) + T(20, 69.95));
-    drawing::Linetype dashed;
-    dashed.name = "DASHED";
-    dashed.patternLength = 15;
-    dashed.dashes = {10, -5};
-    document.linetypes.push_back(dashed);
-    drawing::Linetype tiny = dashed;
-    tiny.name = "TINY";
-    tiny.dashes = {0.01, -0.01}; // finer than a plotter can show: drawn continuous
-    document.linetypes.push_back(tiny);
+    test::AddLinetype(document, "DASHED", {10, -5});
+    // Finer than a plotter can show: drawn continuous.
+    test::AddLinetype(document, "TINY", {0.01, -0.01});
     document.RebuildIndexes();
     const QImage page = Plot(document);
     EXPECT_TRUE(Inked(page, 25, 49.95));
@@ -438,11 +432,7 @@ TEST(PaintPage, InViewportsDashesKeepTheirPaperLengthUnlessPaperSpaceLinetypeSca
         auto document =
             drawing::test::FromTags(Line(0, 99.9, 400, 99.9, T(6, "DASHED")) + viewport);
         document.header.push_back({"$PSLTSCALE", {{70, paperScaling ? "1" : "0"}}});
-        drawing::Linetype dashed;
-        dashed.name = "DASHED";
-        dashed.patternLength = 15;
-        dashed.dashes = {10, -5};
-        document.linetypes.push_back(dashed);
+        test::AddLinetype(document, "DASHED", {10, -5});
         document.RebuildIndexes();
         QImage image(int(297 * kPxPerMm), int(210 * kPxPerMm), QImage::Format_RGB32);
         image.fill(Qt::white);
@@ -569,11 +559,7 @@ TEST(PaintPage, MultilinesDrawEachElementAtItsOffsetInItsColourWithCapsAndFill) 
         "STANDARD", "", 4.0, 0, 1, {{20, 19.95, 1, 0, 0, 1, {}}, {180, 19.95, 1, 0, 0, 1, {}}},
         T(62, "6"));
     auto document = drawing::test::FromSections("", three + standard, style);
-    drawing::Linetype dashed;
-    dashed.name = "DASHED";
-    dashed.patternLength = 15;
-    dashed.dashes = {10, -5};
-    document.linetypes.push_back(dashed);
+    test::AddLinetype(document, "DASHED", {10, -5});
     document.RebuildIndexes();
     const QImage page = Plot(document);
 
