@@ -1,16 +1,11 @@
 #include "app/plot/frame_finders.h"
 
 #include "base/paths.h"
-#include "batch/drawing_paths.h"
 #include "builtin/builtin_cad.h"
 #include "drawing/dxf_io.h"
 #include "engine/frames.h"
 
 namespace kw {
-namespace {
-
-
-} // namespace
 
 PageFinder ConfiguredFrames(const PlotSettings& settings, const OrderChoice& order) {
     return [settings, order](const std::string&, CadDocument& document) {
