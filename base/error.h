@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <stdexcept>
 #include <string>
 
@@ -24,9 +25,11 @@ private:
 namespace errors {
 inline constexpr std::int32_t kInvalidCall = 5;
 inline constexpr std::int32_t kOverflow = 6;
+inline constexpr std::int32_t kOutOfMemory = 7;
 inline constexpr std::int32_t kSubscriptOutOfRange = 9;
 inline constexpr std::int32_t kDivisionByZero = 11;
 inline constexpr std::int32_t kTypeMismatch = 13;
+inline constexpr std::int32_t kInternalError = 51;
 inline constexpr std::int32_t kBadFileName = 52;
 inline constexpr std::int32_t kFileNotFound = 53;
 inline constexpr std::int32_t kPermissionDenied = 70;
@@ -34,5 +37,16 @@ inline constexpr std::int32_t kPathFileAccess = 75;
 inline constexpr std::int32_t kPathNotFound = 76;
 inline constexpr std::int32_t kObjectNotSet = 91;
 } // namespace errors
+
+// A failure as a run records and shows it: its number and what was said of it.
+struct Failure {
+    std::int32_t number = 0;
+    std::string description;
+};
+
+// The failure a caught exception stands for: an Error as it is, running out of memory as
+// error 7 and anything else as error 51 (an internal error), so that no failure escapes a run
+// unnamed. Call it inside a catch block, with std::current_exception().
+Failure FailureOf(const std::exception_ptr& caught);
 
 } // namespace kw

@@ -1,7 +1,6 @@
 #include "engine/plot_run.h"
 
 #include <functional>
-#include <new>
 
 #include "engine/plot_configuration.h"
 #include "base/characters.h"
@@ -9,13 +8,6 @@
 #include "base/text_file.h"
 
 namespace kw {
-namespace {
-
-constexpr std::int32_t kOutOfMemory = 7;
-constexpr std::int32_t kInternalError = 51;
-
-} // namespace
-
 std::string PageText(int current, int total) {
     return "正在打印第 " + std::to_string(current) + " 页" + "   共 " + std::to_string(total) +
            " 页";
@@ -48,12 +40,8 @@ bool PlotRunner::Guarded(const std::function<void()>& body) {
     try {
         body();
         return true;
-    } catch (const Error& failure) {
-        ReportFailure(failure.Number());
-    } catch (const std::bad_alloc&) {
-        ReportFailure(kOutOfMemory);
-    } catch (const std::exception&) {
-        ReportFailure(kInternalError);
+    } catch (...) {
+        ReportFailure(FailureOf(std::current_exception()).number);
     }
     return false;
 }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
-#include <new>
 
 #include "batch/run_log.h"
 #include "cad/messages.h"
@@ -13,9 +12,6 @@
 
 namespace kw {
 namespace {
-
-constexpr std::int32_t kOutOfMemory = 7;
-constexpr std::int32_t kInternalError = 51;
 
 std::string ShortestText(double value) {
     char text[32];
@@ -28,15 +24,10 @@ template <typename Step> bool Attempt(PageRecord& record, Step&& step) {
     try {
         step();
         return true;
-    } catch (const Error& failure) {
-        record.errorNumber = failure.Number();
-        record.error = FailureText(failure.Number(), failure.Description());
-    } catch (const std::bad_alloc&) {
-        record.errorNumber = kOutOfMemory;
-        record.error = FailureText(kOutOfMemory, "out of memory");
-    } catch (const std::exception& failure) {
-        record.errorNumber = kInternalError;
-        record.error = FailureText(kInternalError, failure.what());
+    } catch (...) {
+        const Failure failure = FailureOf(std::current_exception());
+        record.errorNumber = failure.number;
+        record.error = FailureText(failure.number, failure.description);
     }
     record.status = PageStatus::Failed;
     return false;
