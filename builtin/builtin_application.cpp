@@ -49,9 +49,6 @@ drawing::Document LoadOrFail(ApplicationState& app, const std::string& path) {
         }
         if (!document.damage.empty()) {
             app.commandLine.push_back(document.damage);
-            if (app.options.damaged) {
-                app.options.damaged(path, document.damage);
-            }
         }
     }
     std::vector<std::string> failures;

@@ -40,15 +40,6 @@ inline constexpr std::int32_t kDuplicateName = -2147024713;   // 0x800700B7: nam
 inline constexpr std::int32_t kCannotOpen = -2147418113;      // 0x8000FFFF: file is no readable DXF
 } // namespace builtin_errors
 
-// One plot job that a device has taken.
-struct PlottedJob {
-    std::string device;
-    std::string drawing; // the drawing's path, or its name when it has no file yet
-    std::string file;    // the PDF file written; empty for a printer
-    int pages = 1;
-    int copies = 1;
-};
-
 struct BuiltinOptions {
     // Where the program lies: FullName is this folder plus kExecutableName, and Add without a
     // template reads TEMPLATE/acad.dwt from it; fonts, plot styles and the DWG converter are
@@ -57,16 +48,8 @@ struct BuiltinOptions {
     // The system's printers; QtSystemPrinters unless a test hands in its own.
     SystemPrinterSource printers;
     // Where the PDF device writes its files; empty for each drawing's own folder (the user's
-    // documents folder for a drawing not saved yet).
+    // documents folder for a drawing not saved yet). A typed plot job's folder takes its place.
     std::string plotFolder;
-    // Asked at each plot job: the folder the user chose for the PDF files of this run. A
-    // non-empty answer takes the place of plotFolder.
-    std::function<std::string()> chosenPlotFolder;
-    // Told of every plot job once its device has it (the file written, the job spooled).
-    std::function<void(const PlottedJob&)> plotted;
-    // The name (without ".pdf") the PDF device gives the page it writes next; no callback or an
-    // empty name for "<drawing>-NNN.pdf". A name in use is never replaced: "_2", "_3" … follow.
-    std::function<std::string()> pageName;
     // Folders of plot style table files (.ctb, .stb), searched before the PlotStyles folder
     // beside the program (kStyleFolderName).
     std::vector<std::string> styleFolders;
@@ -76,10 +59,9 @@ struct BuiltinOptions {
     // folder beside the program.
     std::vector<std::string> fontFolders;
     // Open an incomplete DXF drawing (cut off, a section not closed) with what it holds instead
-    // of failing with 0x8000FFFF; each such drawing is told to `damaged` and said on the command
-    // line.
+    // of failing with 0x8000FFFF; the damage is said on the command line and kept in the
+    // drawing's model (drawing::Document::damage, reached through DrawingOf).
     bool recoverDamaged = false;
-    std::function<void(const std::string& drawing, const std::string& damage)> damaged;
     // Whether a drawing may be saved when it is closed. A run that never saves (a plot that does
     // not store its settings in the drawings, a listing) reads drawings without keeping their
     // bytes for a byte-exact save, which takes the file's size off its peak memory; closing one

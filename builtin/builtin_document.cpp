@@ -101,8 +101,7 @@ private:
     std::shared_ptr<DocumentState> m_state;
 };
 
-// Plotting comes with the renderer; until then the object says it lacks it, as a release without
-// the member would.
+// The document's plot object: copies, the plot of the active layout, its preview.
 class BuiltinPlot : public CadPlot {
 public:
     explicit BuiltinPlot(std::shared_ptr<DocumentState> state) : m_state(std::move(state)) {}
@@ -115,7 +114,7 @@ public:
         }
         m_state->copies = copies;
     }
-    void PlotToDevice() override { PlotActiveLayout(*m_state); }
+    void PlotToDevice() override { PlotActiveLayout(*m_state, {{}, {}, m_state->copies}); }
     // 0 (partial) and 1 (full) both show the whole page as it would plot.
     void DisplayPlotPreview(std::int32_t previewType) override {
         m_state->CheckOpen();
@@ -234,6 +233,26 @@ private:
     std::shared_ptr<DocumentState> m_state;
 };
 
+// Each page as one typed job: the layout's settings set to it, then plotted.
+class BuiltinJobPlotter : public CadJobPlotter {
+public:
+    explicit BuiltinJobPlotter(std::shared_ptr<DocumentState> state) : m_state(std::move(state)) {}
+
+    PlottedPage Plot(const PlotJob& job) override {
+        m_state->CheckOpen();
+        if (job.copies < 1) {
+            Fail(builtin_errors::kInvalidArgument,
+                 "NumberOfCopies: " + std::to_string(job.copies) + " is not a number of copies");
+        }
+        ApplyPlotJob(m_state, m_state->drawing.ActiveLayoutIndex(), job);
+        m_state->copies = job.copies;
+        return PlotActiveLayout(*m_state, {job.pageName, job.folder, job.copies});
+    }
+
+private:
+    std::shared_ptr<DocumentState> m_state;
+};
+
 class BuiltinDocument : public CadDocument {
 public:
     explicit BuiltinDocument(std::shared_ptr<DocumentState> state) : m_state(std::move(state)) {}
@@ -276,6 +295,11 @@ public:
     std::shared_ptr<CadPlot> Plot() override {
         m_state->CheckOpen();
         return std::make_shared<BuiltinPlot>(m_state);
+    }
+
+    std::shared_ptr<CadJobPlotter> JobPlotter() override {
+        m_state->CheckOpen();
+        return std::make_shared<BuiltinJobPlotter>(m_state);
     }
 
     void SendCommand(const std::string& text) override {

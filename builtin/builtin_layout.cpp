@@ -62,25 +62,32 @@ public:
         settings.styleSheet = table->name;
     }
 
-    void PutCanonicalMediaName(const std::string& paperName) override {
+    void PutCanonicalMediaName(const std::string& paperName) override { SetPaper({paperName}); }
+
+    // The paper by its name among the device's; the PDF device makes a page of any size, which
+    // it takes from the paper's size where given and from its name otherwise.
+    void SetPaper(const JobPaper& wanted) {
         auto& settings = Settings();
         std::optional<sheets::Paper> paper;
         for (const sheets::Paper& offered : m_state->App()->devices.Papers(settings.configName)) {
-            if (AsciiLower(offered.canonicalName) == AsciiLower(paperName)) {
+            if (AsciiLower(offered.canonicalName) == AsciiLower(wanted.canonicalName)) {
                 paper = offered;
             }
         }
         if (!paper && settings.configName == kPdfDevice) {
-            // The PDF device makes a page of any size a name gives: a lengthened sheet of the
-            // building standard, a custom sheet of the host's naming.
-            if (const auto sized = sheets::PaperFromCanonicalName(paperName)) {
-                paper = sheets::Paper{paperName, paperName, sized->widthMm, sized->heightMm};
+            // A lengthened sheet of the building standard, a custom sheet of the host's naming.
+            if (wanted.widthMm > 0.0 && wanted.heightMm > 0.0) {
+                paper = sheets::Paper{wanted.canonicalName, wanted.canonicalName, wanted.widthMm,
+                                      wanted.heightMm};
+            } else if (const auto sized = sheets::PaperFromCanonicalName(wanted.canonicalName)) {
+                paper = sheets::Paper{wanted.canonicalName, wanted.canonicalName, sized->widthMm,
+                                      sized->heightMm};
             }
         }
         if (!paper) {
             Fail(builtin_errors::kInvalidArgument, "CanonicalMediaName: the device \"" +
                                                        settings.configName + "\" has no paper \"" +
-                                                       paperName + "\"");
+                                                       wanted.canonicalName + "\"");
         }
         settings.canonicalMediaName = paper->canonicalName;
         settings.paperWidthMm = paper->widthMm;
@@ -210,6 +217,26 @@ private:
 };
 
 } // namespace
+
+void ApplyPlotJob(std::shared_ptr<DocumentState> state, std::size_t index, const PlotJob& job) {
+    // Checked as the members check them, so that a job fails as the same settings told one by
+    // one would.
+    BuiltinLayout layout(std::move(state), index);
+    if (job.paper) {
+        layout.SetPaper(*job.paper);
+    }
+    layout.SetWindowToPlot(job.lowerLeft, job.upperRight);
+    layout.PutPlotType(4);
+    layout.PutPlotRotation(job.rotation);
+    layout.PutPlotWithLineweights(job.lineweights);
+    layout.PutPlotWithPlotStyles(job.plotStyles);
+    layout.PutPlotHidden(job.hidden);
+    layout.SetCustomScale(job.paperMm, job.drawingUnits);
+    layout.PutCenterPlot(job.centered);
+    if (!job.centered) {
+        layout.PutPlotOrigin(job.originMm);
+    }
+}
 
 std::shared_ptr<CadLayout> MakeLayout(std::shared_ptr<DocumentState> state, std::size_t index) {
     return std::make_shared<BuiltinLayout>(std::move(state), index);

@@ -96,6 +96,8 @@ private:
 
 std::shared_ptr<CadDocument> MakeDocument(std::shared_ptr<DocumentState> state);
 std::shared_ptr<CadLayout> MakeLayout(std::shared_ptr<DocumentState> state, std::size_t index);
+// Sets the layout's plot configuration to the job, each value checked as its member checks it.
+void ApplyPlotJob(std::shared_ptr<DocumentState> state, std::size_t index, const PlotJob& job);
 std::shared_ptr<CadEntity> MakeEntity(std::shared_ptr<DocumentState> state,
                                       const drawing::Entity* entity);
 std::shared_ptr<CadSelectionSets> MakeSelectionSets(std::shared_ptr<DocumentState> state);

@@ -11,7 +11,7 @@
 
 namespace kw::builtin {
 
-void PlotActiveLayout(DocumentState& document) {
+PlottedPage PlotActiveLayout(DocumentState& document, const PageDestination& destination) {
     document.CheckOpen();
     const auto app = document.App();
     const std::size_t layoutIndex = document.drawing.ActiveLayoutIndex();
@@ -51,27 +51,23 @@ void PlotActiveLayout(DocumentState& document) {
         title.resize(title.size() - 4); // without ".pdf"
         const SheetMm sheet{placement.paperWidthMm, placement.paperHeightMm};
 
-        PlottedJob job;
-        job.device = device;
-        job.drawing = document.path.empty() ? document.name : document.path;
-        job.copies = document.copies;
-        const std::string named = app->options.pageName ? app->options.pageName() : std::string();
-        const std::string chosen =
-            app->options.chosenPlotFolder ? app->options.chosenPlotFolder() : std::string();
+        PlottedPage written;
+        written.device = device;
+        written.copies = destination.copies;
         const std::string folder =
-            PdfFolder(chosen.empty() ? app->options.plotFolder : chosen, document.path);
-        if (device == kPdfDevice && !named.empty()) {
-            job.file = WriteNamedPdfPage(folder, named, sheet, named, paint);
+            PdfFolder(destination.folder.empty() ? app->options.plotFolder : destination.folder,
+                      document.path);
+        if (device == kPdfDevice && !destination.name.empty()) {
+            written.file =
+                WriteNamedPdfPage(folder, destination.name, sheet, destination.name, paint);
         } else if (device == kPdfDevice) {
-            job.file = WritePdfPage(folder, stem, page, sheet, title, paint);
+            written.file = WritePdfPage(folder, stem, page, sheet, title, paint);
         } else {
-            PrintPage(device, sheet, document.copies, title, paint);
+            PrintPage(device, sheet, destination.copies, title, paint);
         }
         document.pagesPlotted = page;
         document.ReportRenderWarnings();
-        if (app->options.plotted) {
-            app->options.plotted(job);
-        }
+        return written;
     } catch (const CadError& failure) {
         // The run shows its message by number; the drawing window's command line says what
         // went wrong and where.

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "cad/plot_job.h"
+
 class QFileDevice;
 class QPainter;
 
@@ -64,8 +66,17 @@ void PaintPdf(QFileDevice& file, const std::string& where, SheetMm sheet, const 
 void PrintPage(const std::string& printerName, SheetMm sheet, int copies, const std::string& title,
                const PagePainter& paint);
 
+// Where a plotted page goes: the PDF device names it `name` + ".pdf" in `folder`; an empty name
+// numbers it after the jobs plotted from the document so far, an empty folder follows the
+// application's plot folder.
+struct PageDestination {
+    std::string name;
+    std::string folder;
+    int copies = 1;
+};
+
 // Plots the document's active layout as its plot settings stand, as one job on the layout's
-// device: the page numbered after the jobs plotted from the document so far.
-void PlotActiveLayout(DocumentState& document);
+// device, and says what the device made of it.
+PlottedPage PlotActiveLayout(DocumentState& document, const PageDestination& destination);
 
 } // namespace kw::builtin

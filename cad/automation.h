@@ -10,13 +10,9 @@
 #include <vector>
 
 #include "cad/cad_error.h"
+#include "cad/plot_job.h"
 
 namespace kw {
-
-struct Point {
-    double x = 0.0;
-    double y = 0.0;
-};
 
 // One entry of a selection filter: a DXF group code and the value it must match.
 struct FilterEntry {
@@ -126,6 +122,9 @@ public:
     // Runs the text as if typed on the command line; a carriage return acts as Enter.
     virtual void SendCommand(const std::string& text) = 0;
     virtual void Close(bool saveChanges) = 0;
+    // The document's typed plotting, for a CAD that takes whole jobs; null for one that is told
+    // through the layout's members (the host).
+    virtual std::shared_ptr<CadJobPlotter> JobPlotter() { return nullptr; }
 };
 
 class CadDocuments {

@@ -1,14 +1,24 @@
 #pragma once
 
+#include <string>
+
 #include "cad/automation.h"
 #include "engine/frames.h"
 #include "settings/plot_settings.h"
 
 namespace kw {
 
-// A run's say over each frame beyond the panel: the paper and scale a frame is plotted on, and
-// what is known of its page once the device has it. A run without one plots every frame exactly
-// as ConfigureFrame does.
+// What a frame is plotted as: its job, the canonical name of the paper it goes on, and what the
+// run log is to say of it (a fallback); empty for nothing.
+struct FramePlan {
+    PlotJob job;
+    std::string paper;
+    std::string note;
+};
+
+// A run's say over each frame beyond the panel: the paper and scale a frame is plotted on, the
+// name of its page, and what became of the page once the device has it. A run without one plots
+// every frame by FrameJob, on the panel's paper.
 class FrameHook {
 public:
     virtual ~FrameHook() = default;
@@ -16,12 +26,12 @@ public:
     // A drawing's frames are about to be plotted (or previewed); `layout` is its active layout,
     // prepared for the panel's printer and paper.
     virtual void DrawingStarted(CadLayout& layout) = 0;
-    // Configures the layout for the frame in place of ConfigureFrame. `page` is the frame's
-    // number in its drawing from 1, 0 for a preview.
-    virtual void ConfigureFrame(CadLayout& layout, const FrameExtent& frame,
-                                const PlotSettings& settings, int page) = 0;
-    // The page of the frame configured last has gone to the device.
-    virtual void FramePlotted() = 0;
+    // The frame's plan in place of the panel's rule. `page` is the frame's number in its drawing
+    // from 1, 0 for a preview.
+    virtual FramePlan PlanFrame(const FrameExtent& frame, const PlotSettings& settings,
+                                int page) = 0;
+    // The page planned last has gone to the device, which made `written` of it.
+    virtual void FramePlotted(const PlottedPage& written) = 0;
 };
 
 } // namespace kw

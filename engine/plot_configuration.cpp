@@ -42,31 +42,48 @@ void PrepareLayout(CadPlotConfiguration& layout, const PlotSettings& settings,
     layout.PutPaperUnits(1);
 }
 
-void ConfigureFrame(CadPlotConfiguration& layout, const FrameExtent& frame,
-                    const PlotSettings& settings) {
+PlotJob FrameJob(const FrameExtent& frame, const PlotSettings& settings) {
     const double frameLengthMm = settings.FrameLengthMm();
     const FrameWindow window =
         ComputeFrameWindow(frame, frameLengthMm, settings.PointAllowanceMm());
-    layout.SetWindowToPlot(window.lowerLeft, window.upperRight);
+    PlotJob job;
+    job.lowerLeft = window.lowerLeft;
+    job.upperRight = window.upperRight;
+    job.rotation = PlotRotation(settings.portrait, settings.reversePlot);
+    job.lineweights = settings.plotLineweights;
+    job.plotStyles = settings.plotStyles;
+    job.hidden = settings.hideObjects;
+    job.paperMm = frameLengthMm;
+    job.drawingUnits = frame.Width();
+    job.centered = settings.centerPlot;
+    if (!job.centered) {
+        job.originMm = {settings.OffsetXMm(), settings.OffsetYMm()};
+    }
+    return job;
+}
+
+void ApplyJob(CadPlotConfiguration& layout, const PlotJob& job) {
+    if (job.paper) {
+        layout.PutCanonicalMediaName(job.paper->canonicalName);
+    }
+    layout.SetWindowToPlot(job.lowerLeft, job.upperRight);
     layout.PutPlotType(4);
-    layout.PutPlotRotation(PlotRotation(settings.portrait, settings.reversePlot));
-    layout.PutPlotWithLineweights(settings.plotLineweights);
-    layout.PutPlotWithPlotStyles(settings.plotStyles);
-    layout.PutPlotHidden(settings.hideObjects);
-    layout.SetCustomScale(frameLengthMm, frame.Width());
-    if (settings.centerPlot) {
+    layout.PutPlotRotation(job.rotation);
+    layout.PutPlotWithLineweights(job.lineweights);
+    layout.PutPlotWithPlotStyles(job.plotStyles);
+    layout.PutPlotHidden(job.hidden);
+    layout.SetCustomScale(job.paperMm, job.drawingUnits);
+    if (job.centered) {
         layout.PutCenterPlot(true);
     } else {
         layout.PutCenterPlot(false);
-        layout.PutPlotOrigin({settings.OffsetXMm(), settings.OffsetYMm()});
+        layout.PutPlotOrigin(job.originMm);
     }
 }
 
-void PlotFrame(CadPlotConfiguration& layout, CadApplication& application, const FrameExtent& frame,
-               const PlotSettings& settings, std::int16_t copies) {
-    ConfigureFrame(layout, frame, settings);
-    application.ActiveDocument()->Plot()->PutNumberOfCopies(copies);
-    application.ActiveDocument()->Plot()->PlotToDevice();
+void ConfigureFrame(CadPlotConfiguration& layout, const FrameExtent& frame,
+                    const PlotSettings& settings) {
+    ApplyJob(layout, FrameJob(frame, settings));
 }
 
 } // namespace kw

@@ -27,13 +27,18 @@ std::int32_t PlotRotation(bool portrait, bool reversePlot);
 void PrepareLayout(CadPlotConfiguration& layout, const PlotSettings& settings,
                    const PaperTable& papers);
 
+// The job of one frame by the panel's rule: the frame's window with the allowance, the rotation,
+// the options, the frame length as the scale, and the origin or centring. The paper is left as
+// the layout has it; copies and destination are the loop's.
+PlotJob FrameJob(const FrameExtent& frame, const PlotSettings& settings);
+
+// Tells the layout the job through its members, in the order the host expects them: the paper
+// (when the job names one), the window, plot type 4, rotation, lineweights, plot styles, hidden
+// lines, the custom scale, then centring or the origin.
+void ApplyJob(CadPlotConfiguration& layout, const PlotJob& job);
+
 // Configures the layout for one frame (window, rotation, options, scale, origin or centring).
 void ConfigureFrame(CadPlotConfiguration& layout, const FrameExtent& frame,
                     const PlotSettings& settings);
-
-// Configures the layout for the frame and sends it to the device as its own job. The active
-// document's plot object is fetched afresh for each use.
-void PlotFrame(CadPlotConfiguration& layout, CadApplication& application, const FrameExtent& frame,
-               const PlotSettings& settings, std::int16_t copies);
 
 } // namespace kw

@@ -74,22 +74,55 @@ void PlotRunner::RunPlot() {
         m_host.ShowMainWindow();
 }
 
-void PlotRunner::Prepare(CadLayout& layout, const PlotSettings& settings) {
-    PrepareLayout(layout, settings, m_host.Papers());
-    if (m_frameHook)
-        m_frameHook->DrawingStarted(layout);
+PlotLoop PlotRunner::Loop(const PlotSettings& settings, std::int16_t copies) {
+    return PlotLoop(settings, m_host.Papers(), copies, m_frameHook, m_plotFolder);
 }
 
-void PlotRunner::PlotOne(CadLayout& layout, CadApplication& application, const FrameExtent& frame,
-                         const PlotSettings& settings, std::int16_t copies, int page) {
-    if (!m_frameHook) {
-        PlotFrame(layout, application, frame, settings, copies);
+namespace {
+
+// The desktop's way with pages: the progress window counts them when asked to, and the first
+// failure ends the run with its message.
+class DesktopPages : public PageListener {
+public:
+    DesktopPages(RunHost& host, bool progressPerPage)
+        : m_host(host), m_progressPerPage(progressPerPage) {}
+
+    void PageStarting(const PlannedPage& page, int total) override {
+        if (m_progressPerPage) {
+            m_host.SetProgressLabel(ProgressLabel::Status, PageText(page.page, total));
+            m_host.RepaintProgress();
+        }
+    }
+    bool PageEnded(const PageOutcome& outcome) override {
+        if (outcome.result == PageOutcome::Result::Failed) {
+            throw Error(outcome.failure.number, outcome.failure.description);
+        }
+        return true;
+    }
+
+private:
+    RunHost& m_host;
+    bool m_progressPerPage;
+};
+
+std::vector<PlannedPage> Numbered(const std::vector<FrameExtent>& frames) {
+    std::vector<PlannedPage> pages;
+    for (const FrameExtent& frame : frames) {
+        pages.push_back({static_cast<int>(pages.size()) + 1, frame, {}});
+    }
+    return pages;
+}
+
+} // namespace
+
+void PlotRunner::PlotCounted(PlotLoop& loop, CadLayout& layout,
+                             const std::vector<FrameExtent>& frames, bool progressPerPage) {
+    if (frames.empty()) {
         return;
     }
-    m_frameHook->ConfigureFrame(layout, frame, settings, page);
-    application.ActiveDocument()->Plot()->PutNumberOfCopies(copies);
-    application.ActiveDocument()->Plot()->PlotToDevice();
-    m_frameHook->FramePlotted();
+    DesktopPages listener(m_host, progressPerPage);
+    loop.PlotPages(*m_session.Application(), layout,
+                   Numbered(OrderFrames(frames, loop.Settings().rowsBottomUp)), listener);
 }
 
 void PlotRunner::PlotSelectedFiles(const PlotSettings& settings) {
@@ -99,7 +132,7 @@ void PlotRunner::PlotSelectedFiles(const PlotSettings& settings) {
     m_host.SetProgressLabel(ProgressLabel::StartTime, m_host.TimeOfDay());
     auto application = m_session.Application();
     application->Documents()->Add(TemplatePath(application->FullName()));
-    const std::int16_t copies = settings.Copies();
+    PlotLoop loop = Loop(settings, settings.Copies());
     DrawingList& drawings = m_host.Drawings();
     const int count = drawings.Count();
     for (int i = 1; i <= count; ++i) {
@@ -107,29 +140,12 @@ void PlotRunner::PlotSelectedFiles(const PlotSettings& settings) {
         m_host.RepaintProgress();
         const std::string path = TrimBlanks(drawings.First());
         application->Documents()->Open(path);
-        auto layout = application->ActiveDocument()->ActiveLayout();
-        Prepare(*layout, settings);
-        const std::vector<FrameExtent> frames =
-            FindFrames(*application->ActiveDocument(), settings);
-        int page = 0;
-        if (!frames.empty())
-            for (const auto& frame : OrderFrames(frames, settings.rowsBottomUp))
-                PlotOne(*layout, *application, frame, settings, copies, ++page);
+        auto document = application->ActiveDocument();
+        auto layout = document->ActiveLayout();
+        loop.StartDrawing(*document, *layout);
+        PlotCounted(loop, *layout, FindFrames(*application->ActiveDocument(), settings), false);
         application->ActiveDocument()->Close(true);
         drawings.RemoveFirst();
-    }
-}
-
-void PlotRunner::PlotCounted(CadLayout& layout, const std::vector<FrameExtent>& frames,
-                             const PlotSettings& settings, std::int16_t copies) {
-    auto application = m_session.Application();
-    const int total = static_cast<int>(frames.size());
-    int page = 0;
-    for (const auto& frame : OrderFrames(frames, settings.rowsBottomUp)) {
-        ++page;
-        m_host.SetProgressLabel(ProgressLabel::Status, PageText(page, total));
-        m_host.RepaintProgress();
-        PlotOne(layout, *application, frame, settings, copies, page);
     }
 }
 
@@ -138,22 +154,22 @@ void PlotRunner::PlotCurrentDrawing(const PlotSettings& settings) {
     m_host.HideMainWindow();
     BringCadToFront();
     m_host.SetProgressLabel(ProgressLabel::StartTime, m_host.TimeOfDay());
-    const std::int16_t copies = settings.Copies();
+    PlotLoop loop = Loop(settings, settings.Copies());
     auto application = m_session.Application();
-    auto layout = application->ActiveDocument()->ActiveLayout();
-    Prepare(*layout, settings);
-    const std::vector<FrameExtent> frames = FindFrames(*application->ActiveDocument(), settings);
-    if (!frames.empty())
-        PlotCounted(*layout, frames, settings, copies);
+    auto document = application->ActiveDocument();
+    auto layout = document->ActiveLayout();
+    loop.StartDrawing(*document, *layout);
+    PlotCounted(loop, *layout, FindFrames(*application->ActiveDocument(), settings), true);
 }
 
 void PlotRunner::PlotCurrentDrawingPart(const PlotSettings& settings, bool& progressShown) {
     m_host.HideMainWindow();
     BringCadToFront();
-    const std::int16_t copies = settings.Copies();
+    PlotLoop loop = Loop(settings, settings.Copies());
     auto application = m_session.Application();
-    auto layout = application->ActiveDocument()->ActiveLayout();
-    Prepare(*layout, settings);
+    auto document = application->ActiveDocument();
+    auto layout = document->ActiveLayout();
+    loop.StartDrawing(*document, *layout);
     const std::vector<FrameExtent> frames =
         PickFrames(*application->ActiveDocument(), *m_session.Utility(), settings);
     if (frames.empty())
@@ -161,7 +177,7 @@ void PlotRunner::PlotCurrentDrawingPart(const PlotSettings& settings, bool& prog
     m_host.SetProgressLabel(ProgressLabel::StartTime, m_host.TimeOfDay());
     m_host.ShowProgress();
     progressShown = true;
-    PlotCounted(*layout, frames, settings, copies);
+    PlotCounted(loop, *layout, frames, true);
 }
 
 void PlotRunner::Preview() {
@@ -183,18 +199,16 @@ void PlotRunner::PreviewBody(const PlotSettings& settings) {
             return;
         application->Documents()->Open(TrimBlanks(drawings.First()));
     }
-    auto layout = application->ActiveDocument()->ActiveLayout();
-    Prepare(*layout, settings);
+    PlotLoop loop = Loop(settings, 1);
+    auto document = application->ActiveDocument();
+    auto layout = document->ActiveLayout();
+    loop.StartDrawing(*document, *layout);
     const std::vector<FrameExtent> frames =
         settings.mode == PlotMode::CurrentDrawingPart
             ? PickFrames(*application->ActiveDocument(), *m_session.Utility(), settings)
             : FindFrames(*application->ActiveDocument(), settings);
     if (!frames.empty()) {
-        if (m_frameHook)
-            m_frameHook->ConfigureFrame(*layout, frames.front(), settings, 0);
-        else
-            ConfigureFrame(*layout, frames.front(), settings);
-        application->ActiveDocument()->Plot()->DisplayPlotPreview(1);
+        loop.Preview(*application, *layout, frames.front());
     }
     if (selectedFiles)
         application->ActiveDocument()->Close(true);

@@ -9,6 +9,7 @@
 #include "cad/messages.h"
 #include "engine/frame_hook.h"
 #include "engine/frames.h"
+#include "engine/plot_loop.h"
 #include "engine/run_host.h"
 #include "settings/settings_file.h"
 
@@ -34,8 +35,11 @@ public:
     void RunPlot();
     // Shows the CAD application's preview of the first frame of the scope's first drawing.
     void Preview();
-    // Hands every frame's configuration to `hook` (not owned; null for the panel's rule alone).
+    // Hands every frame's plan to `hook` (not owned; null for the panel's rule alone).
     void SetFrameHook(FrameHook* hook) { m_frameHook = hook; }
+    // The folder a CAD that writes files puts the pages of the next runs into; empty for its own
+    // rule (beside each drawing).
+    void SetPlotFolder(std::string folder) { m_plotFolder = std::move(folder); }
 
 private:
     void ConnectAndSaveSettings(const PlotSettings& settings);
@@ -43,12 +47,10 @@ private:
     void PlotSelectedFiles(const PlotSettings& settings);
     void PlotCurrentDrawing(const PlotSettings& settings);
     void PlotCurrentDrawingPart(const PlotSettings& settings, bool& progressShown);
-    void PlotCounted(CadLayout& layout, const std::vector<FrameExtent>& frames,
-                     const PlotSettings& settings, std::int16_t copies);
+    void PlotCounted(PlotLoop& loop, CadLayout& layout, const std::vector<FrameExtent>& frames,
+                     bool progressPerPage);
     void PreviewBody(const PlotSettings& settings);
-    void Prepare(CadLayout& layout, const PlotSettings& settings);
-    void PlotOne(CadLayout& layout, CadApplication& application, const FrameExtent& frame,
-                 const PlotSettings& settings, std::int16_t copies, int page);
+    PlotLoop Loop(const PlotSettings& settings, std::int16_t copies);
     void ReportFailure(std::int32_t number);
     // Runs a command's body; a failure is shown in its one message. False after a failure.
     bool Guarded(const std::function<void()>& body);
@@ -57,6 +59,7 @@ private:
     RunHost& m_host;
     SettingsFile& m_settingsFile;
     FrameHook* m_frameHook = nullptr;
+    std::string m_plotFolder;
 };
 
 } // namespace kw

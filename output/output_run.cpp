@@ -75,8 +75,7 @@ void OutputRun::DrawingStarted(CadLayout& layout) {
     }
 }
 
-void OutputRun::ConfigureFrame(CadLayout& layout, const FrameExtent& frame,
-                               const PlotSettings& settings, int page) {
+FramePlan OutputRun::PlanFrame(const FrameExtent& frame, const PlotSettings& settings, int page) {
     const double width = frame.Width();
     const double height = frame.yMax - frame.yMin;
     const std::optional<sheets::SheetMatch> match =
@@ -110,11 +109,11 @@ void OutputRun::ConfigureFrame(CadLayout& layout, const FrameExtent& frame,
     }
 
     bool trueScale = m_setup.options.paper == PaperMode::Auto && match.has_value();
-    std::string paperName;
+    JobPaper paper;
     int rotation = 0;
     double fit = 1.0;
     if (trueScale) {
-        paperName = match->sheet.CanonicalName();
+        paper = {match->sheet.CanonicalName(), match->sheet.widthMm, match->sheet.heightMm};
         if (!m_setup.deviceTakesAnySheet) {
             const std::optional<sheets::PaperChoice> choice =
                 sheets::ChoosePaper(m_devicePapers, match->sheet);
@@ -122,7 +121,8 @@ void OutputRun::ConfigureFrame(CadLayout& layout, const FrameExtent& frame,
                 trueScale = false;
                 entry.note = "打印机的图纸没有尺寸，按图框标准长度打印";
             } else {
-                paperName = choice->paper.canonicalName;
+                paper = {choice->paper.canonicalName, choice->paper.widthMm,
+                         choice->paper.heightMm};
                 rotation = choice->turned ? 1 : 0;
                 fit = choice->fitFactor;
                 if (fit < 1.0) {
@@ -136,29 +136,30 @@ void OutputRun::ConfigureFrame(CadLayout& layout, const FrameExtent& frame,
                      "），按图框标准长度打印在所选图纸上";
     }
 
-    entry.paper = trueScale ? paperName : m_setup.panelPaper;
+    entry.paper = trueScale ? paper.canonicalName : m_setup.panelPaper;
+    FramePlan plan;
     if (trueScale) {
         const double n = match->scaleDenominator;
         const double margin = settings.PointAllowanceMm() * n;
-        layout.PutCanonicalMediaName(paperName);
-        layout.SetWindowToPlot({frame.xMin - margin, frame.yMin - margin},
-                               {frame.xMax + margin, frame.yMax + margin});
-        layout.PutPlotType(4);
-        layout.PutPlotRotation(rotation + (settings.reversePlot ? 2 : 0));
-        layout.PutPlotWithLineweights(settings.plotLineweights);
-        layout.PutPlotWithPlotStyles(settings.plotStyles);
-        layout.PutPlotHidden(settings.hideObjects);
-        layout.SetCustomScale(fit, n);
+        plan.job.paper = paper;
+        plan.job.lowerLeft = {frame.xMin - margin, frame.yMin - margin};
+        plan.job.upperRight = {frame.xMax + margin, frame.yMax + margin};
+        plan.job.rotation = rotation + (settings.reversePlot ? 2 : 0);
+        plan.job.lineweights = settings.plotLineweights;
+        plan.job.plotStyles = settings.plotStyles;
+        plan.job.hidden = settings.hideObjects;
+        plan.job.paperMm = fit;
+        plan.job.drawingUnits = n;
         // The frame is the sheet: centred, it lies on the page's edges.
-        layout.PutCenterPlot(true);
+        plan.job.centered = true;
     } else {
+        plan.job = FrameJob(frame, settings);
         if (m_setup.options.paper == PaperMode::Auto && !m_setup.panelPaper.empty()) {
-            layout.PutCanonicalMediaName(m_setup.panelPaper); // an earlier frame changed it
+            plan.job.paper = JobPaper{m_setup.panelPaper}; // an earlier frame changed it
         }
-        kw::ConfigureFrame(layout, frame, settings);
-        if (const auto paper = sheets::PaperFromCanonicalName(m_setup.panelPaper);
-            paper && !match) {
-            entry.a1Equivalents = paper->widthMm * paper->heightMm / sheets::kA1AreaMm2;
+        if (const auto panel = sheets::PaperFromCanonicalName(m_setup.panelPaper);
+            panel && !match) {
+            entry.a1Equivalents = panel->widthMm * panel->heightMm / sheets::kA1AreaMm2;
         }
     }
 
@@ -186,23 +187,19 @@ void OutputRun::ConfigureFrame(CadLayout& layout, const FrameExtent& frame,
     if (!entry.note.empty() && page > 0) {
         Log(Describe(entry) + "：" + entry.note);
     }
+    if (!m_setup.options.nameTemplate.empty()) {
+        plan.job.pageName = entry.name;
+    }
+    plan.paper = entry.paper;
+    plan.note = entry.note;
     m_pending = std::move(entry);
+    return plan;
 }
 
-std::string OutputRun::PendingName() const {
-    if (!m_pending || m_setup.options.nameTemplate.empty()) {
-        return {};
-    }
-    return m_pending->name;
-}
-
-void OutputRun::PageWritten(const std::string& file) {
+void OutputRun::FramePlotted(const PlottedPage& written) {
     if (m_pending) {
-        m_pending->file = file;
+        m_pending->file = written.file;
     }
-}
-
-void OutputRun::FramePlotted() {
     if (m_pending && m_pending->page > 0) {
         m_pages.push_back(std::move(*m_pending));
     }

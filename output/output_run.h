@@ -39,17 +39,11 @@ struct OutputSetup {
     std::function<void(const std::string&)> log;
 };
 
-class OutputRun;
-
-// What a program's CAD offers the runs of its output options, and through which the CAD's devices
-// reach the run going on (the PDF device asks `current` for page names and tells it of files).
+// What a program's CAD offers the runs of its output options: its drawing models and which of its
+// devices make a page of any sheet. Null for a CAD that offers neither (the host).
 struct OutputLink {
     std::function<ActiveDrawing()> activeDrawing;
     std::function<bool(const std::string& device)> takesAnySheet;
-    OutputRun* current = nullptr;
-    // The folder the output options name for the PDF files of the run about to start; empty for
-    // the device's own rule.
-    std::string folder;
 };
 
 class OutputRun : public FrameHook {
@@ -58,19 +52,10 @@ public:
     explicit OutputRun(OutputSetup setup);
 
     void DrawingStarted(CadLayout& layout) override;
-    void ConfigureFrame(CadLayout& layout, const FrameExtent& frame, const PlotSettings& settings,
-                        int page) override;
-    void FramePlotted() override;
-
-    // The name the page configured last is to be written under (without ".pdf"); empty for the
-    // device's own name.
-    std::string PendingName() const;
-    // The canonical name of the paper the frame configured last goes on.
-    std::string PendingPaper() const { return m_pending ? m_pending->paper : std::string(); }
-    // What the run log is to say of the frame configured last (a fallback); empty for nothing.
-    std::string PendingNote() const { return m_pending ? m_pending->note : std::string(); }
-    // The device wrote the page configured last to `file`.
-    void PageWritten(const std::string& file);
+    // The frame on its sheet at its scale where it is one and the device has a paper for it,
+    // else by the panel's rule; the page named by the name template when there is one.
+    FramePlan PlanFrame(const FrameExtent& frame, const PlotSettings& settings, int page) override;
+    void FramePlotted(const PlottedPage& written) override;
 
     struct Written {
         std::string path;

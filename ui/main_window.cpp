@@ -470,9 +470,8 @@ void MainWindow::OpenOutputOptions() {
 std::unique_ptr<output::OutputRun> MainWindow::StartOutput() {
     m_runFailed = false;
     const output::OutputOptions options = OutputOptions();
-    if (m_output) {
-        m_output->folder = options.folder;
-    }
+    // PDF files go beside each drawing, or to the folder of the output options.
+    m_runner.SetPlotFolder(options.folder);
     if (!options.Active()) {
         return nullptr;
     }
@@ -497,9 +496,6 @@ std::unique_ptr<output::OutputRun> MainWindow::StartOutput() {
                 m_output->takesAnySheet && m_output->takesAnySheet(settings.printerName);
         }
         auto run = std::make_unique<output::OutputRun>(std::move(setup));
-        if (m_output) {
-            m_output->current = run.get();
-        }
         m_runner.SetFrameHook(run.get());
         return run;
     } catch (const Error& failure) {
@@ -523,9 +519,6 @@ bool MainWindow::nativeEvent(const QByteArray& eventType, void* message, qintptr
 
 void MainWindow::FinishOutput(std::unique_ptr<output::OutputRun> run, bool plotted) {
     m_runner.SetFrameHook(nullptr);
-    if (m_output) {
-        m_output->current = nullptr;
-    }
     if (!run || !plotted || m_runFailed) {
         return;
     }

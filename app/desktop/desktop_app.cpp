@@ -56,21 +56,6 @@ CadBackendFactory BackendFactory(const QString& programFolder,
          qEnvironmentVariable("KESTRELWICK_FONTS").split(QDir::listSeparator(), Qt::SkipEmptyParts))
         options.fontFolders.push_back(QDir::toNativeSeparators(folder).toStdString());
     output = std::make_shared<output::OutputLink>();
-    std::weak_ptr<output::OutputLink> link = output;
-    // PDF files go beside each drawing, or to the folder of the output options.
-    options.chosenPlotFolder = [link] {
-        const auto run = link.lock();
-        return run ? run->folder : std::string();
-    };
-    options.pageName = [link] {
-        const auto run = link.lock();
-        return run && run->current ? run->current->PendingName() : std::string();
-    };
-    options.plotted = [link](const builtin::PlottedJob& job) {
-        if (const auto run = link.lock(); run && run->current) {
-            run->current->PageWritten(job.file);
-        }
-    };
     auto backend = std::make_shared<builtin::BuiltinBackend>(std::move(options));
     std::weak_ptr<builtin::BuiltinBackend> weakBackend = backend;
     output->activeDrawing = [weakBackend] {

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <optional>
 
+#include "base/error.h"
 #include "batch/run_log.h"
 #include "cad/messages.h"
+#include "drawing/document.h"
 #include "engine/frames.h"
-#include "engine/plot_configuration.h"
-#include "base/error.h"
+#include "engine/plot_loop.h"
 
 namespace kw {
 namespace {
@@ -73,6 +75,64 @@ PageRecord DrawingPlotter::Record(const std::string& drawing, int page) const {
     return record;
 }
 
+namespace {
+
+// The command line's way with pages: each one's record goes out as soon as it ends, and a failure
+// ends the drawing only when asked to.
+class RecordedPages : public PageListener {
+public:
+    RecordedPages(const DrawingPlotter& plotter, const std::string& drawing, bool stopOnError,
+                  std::chrono::steady_clock::time_point& start,
+                  const std::function<void(const PageRecord&)>& done)
+        : m_plotter(plotter), m_drawing(drawing), m_stopOnError(stopOnError), m_start(start),
+          m_done(done) {}
+
+    bool PageEnded(const PageOutcome& outcome) override {
+        PageRecord record = m_plotter.Record(m_drawing, outcome.planned->page);
+        record.frame = outcome.planned->frame;
+        switch (outcome.result) {
+        case PageOutcome::Result::Skipped:
+            record.status = PageStatus::Skipped;
+            if (!m_stopped) {
+                record.error = outcome.planned->notPlotted;
+            }
+            break;
+        case PageOutcome::Result::Plotted:
+            record.paper = outcome.paper;
+            record.note = outcome.note;
+            record.outputFile = outcome.file;
+            break;
+        case PageOutcome::Result::Failed:
+            record.paper = outcome.paper;
+            record.note = outcome.note;
+            record.status = PageStatus::Failed;
+            record.errorNumber = outcome.failure.number;
+            record.error = FailureText(outcome.failure.number, outcome.failure.description);
+            m_allPlotted = false;
+            m_stopped = m_stopped || m_stopOnError;
+            break;
+        }
+        record.seconds = SecondsSince(m_start);
+        record.finishedAt = UtcTimestamp();
+        m_start = std::chrono::steady_clock::now();
+        m_done(record);
+        return !m_stopped;
+    }
+
+    bool AllPlotted() const { return m_allPlotted; }
+
+private:
+    const DrawingPlotter& m_plotter;
+    const std::string& m_drawing;
+    bool m_stopOnError;
+    std::chrono::steady_clock::time_point& m_start;
+    const std::function<void(const PageRecord&)>& m_done;
+    bool m_allPlotted = true;
+    bool m_stopped = false;
+};
+
+} // namespace
+
 bool DrawingPlotter::Plot(const std::string& drawing, const std::vector<int>& pages,
                           bool stopOnError, const std::function<void(const PageRecord&)>& done) {
     auto start = std::chrono::steady_clock::now();
@@ -80,17 +140,21 @@ bool DrawingPlotter::Plot(const std::string& drawing, const std::vector<int>& pa
     std::shared_ptr<CadApplication> application;
     std::shared_ptr<CadDocument> document;
     std::shared_ptr<CadLayout> layout;
+    std::optional<PlotLoop> loop;
     std::vector<PlannedPage> frames;
-    m_damage.clear();
+    std::string damage;
     const bool opened = Attempt(whole, [&] {
         m_session.Connect();
         application = m_session.Application();
         document = application->Documents()->Open(drawing);
-        layout = document->ActiveLayout();
-        PrepareLayout(*layout, m_settings, m_papers);
-        if (m_output != nullptr) {
-            m_output->DrawingStarted(*layout);
+        // An incomplete drawing read as far as it goes (--recover): it is logged as failed
+        // (page 0) before its pages, so that a resume reads it again once it is mended.
+        if (const drawing::Document* model = builtin::DrawingOf(*document)) {
+            damage = model->damage;
         }
+        layout = document->ActiveLayout();
+        loop.emplace(m_settings, m_papers, m_settings.Copies(), m_output);
+        loop->StartDrawing(*document, *layout);
         frames = m_findPages(drawing, *document);
     });
     const auto closeDocument = [&](bool save) {
@@ -108,13 +172,13 @@ bool DrawingPlotter::Plot(const std::string& drawing, const std::vector<int>& pa
             throw;
         }
     };
-    const bool damaged = opened && !m_damage.empty();
+    const bool damaged = opened && !damage.empty();
     if (damaged) {
         PageRecord record = Record(drawing, 0);
         record.status = PageStatus::Failed;
         record.errorNumber = builtin::builtin_errors::kCannotOpen;
-        record.error = FailureText(record.errorNumber,
-                                   m_damage + "; the frames before the damage are plotted");
+        record.error =
+            FailureText(record.errorNumber, damage + "; the frames before the damage are plotted");
         if (frames.empty()) {
             whole = record;
         } else {
@@ -137,48 +201,15 @@ bool DrawingPlotter::Plot(const std::string& drawing, const std::vector<int>& pa
         return whole.status != PageStatus::Failed;
     }
 
-    const std::int16_t copies = m_settings.Copies();
-    bool allPlotted = !damaged;
-    bool stopped = false;
-    for (std::size_t i = 0; i < frames.size(); ++i) {
-        const int page = static_cast<int>(i) + 1;
-        if (!pages.empty() && std::find(pages.begin(), pages.end(), page) == pages.end()) {
-            continue;
+    std::vector<PlannedPage> chosen;
+    for (const PlannedPage& page : frames) {
+        if (pages.empty() || std::find(pages.begin(), pages.end(), page.page) != pages.end()) {
+            chosen.push_back(page);
         }
-        PageRecord record = Record(drawing, page);
-        record.frame = frames[i].frame;
-        if (stopped) {
-            record.status = PageStatus::Skipped;
-        } else if (!frames[i].notPlotted.empty()) {
-            record.status = PageStatus::Skipped;
-            record.error = frames[i].notPlotted;
-        } else {
-            m_lastJob.reset();
-            if (Attempt(record, [&] {
-                    if (m_output == nullptr) {
-                        PlotFrame(*layout, *application, frames[i].frame, m_settings, copies);
-                        return;
-                    }
-                    m_output->ConfigureFrame(*layout, frames[i].frame, m_settings, page);
-                    record.paper = m_output->PendingPaper();
-                    record.note = m_output->PendingNote();
-                    application->ActiveDocument()->Plot()->PutNumberOfCopies(copies);
-                    application->ActiveDocument()->Plot()->PlotToDevice();
-                    m_output->FramePlotted();
-                })) {
-                if (m_lastJob) {
-                    record.outputFile = m_lastJob->file;
-                }
-            } else {
-                allPlotted = false;
-                stopped = stopOnError;
-            }
-        }
-        record.seconds = SecondsSince(start);
-        record.finishedAt = UtcTimestamp();
-        start = std::chrono::steady_clock::now();
-        done(record);
     }
+    RecordedPages listener(*this, drawing, stopOnError, start, done);
+    loop->PlotPages(*application, *layout, chosen, listener);
+    bool allPlotted = !damaged && listener.AllPlotted();
     PageRecord closing = Record(drawing, 0);
     if (!Attempt(closing, [&] { closeDocument(m_saveDrawings); })) {
         // The pages are out; only storing the plot settings in the drawing failed.

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,10 +19,12 @@ namespace kw {
 // goes on. Drawings are closed without saving unless `saveDrawings`.
 class DrawingPlotter {
 public:
+    // `output` (not owned; null for the panel's rule alone) plans every frame's paper, scale and
+    // name.
     DrawingPlotter(CadSession& session, PlotSettings settings, PaperTable papers,
-                   PageFinder findPages, bool saveDrawings)
+                   PageFinder findPages, bool saveDrawings, output::OutputRun* output = nullptr)
         : m_session(session), m_settings(std::move(settings)), m_papers(std::move(papers)),
-          m_findPages(std::move(findPages)), m_saveDrawings(saveDrawings) {}
+          m_findPages(std::move(findPages)), m_saveDrawings(saveDrawings), m_output(output) {}
 
     // Plots the drawing's pages, or only `pages` (numbers from 1) when it is not empty; each
     // record goes to `done` as soon as its page ends. With `stopOnError` the first failure
@@ -31,32 +32,15 @@ public:
     bool Plot(const std::string& drawing, const std::vector<int>& pages, bool stopOnError,
               const std::function<void(const PageRecord&)>& done);
 
-    // The built-in CAD's word that a job is out; wired to BuiltinOptions::plotted.
-    void NotePlotted(const builtin::PlottedJob& job) {
-        m_lastJob = job;
-        if (m_output != nullptr) {
-            m_output->PageWritten(job.file);
-        }
-    }
-    // The built-in CAD's word that the drawing being opened is incomplete and was read as far
-    // as it goes (--recover); wired to BuiltinOptions::damaged. The drawing is then logged as
-    // failed (page 0) before its pages, so that a resume reads it again once it is mended.
-    void NoteDamaged(const std::string& damage) { m_damage = damage; }
-    // Hands every frame's paper, scale and name to the output options' run (not owned; null for
-    // the panel's rule alone).
-    void SetOutput(output::OutputRun* run) { m_output = run; }
-
-private:
     PageRecord Record(const std::string& drawing, int page) const;
 
+private:
     CadSession& m_session;
     PlotSettings m_settings;
     PaperTable m_papers;
     PageFinder m_findPages;
     bool m_saveDrawings;
-    std::optional<builtin::PlottedJob> m_lastJob;
-    std::string m_damage;
-    output::OutputRun* m_output = nullptr;
+    output::OutputRun* m_output;
 };
 
 // The message table's text for the failure's number, then what the CAD said about it.

@@ -11,7 +11,7 @@ PageFinder ConfiguredFrames(const PlotSettings& settings, const OrderChoice& ord
     return [settings, order](const std::string&, CadDocument& document) {
         std::vector<PlannedPage> pages;
         for (const FrameExtent& frame : OrderFramesBy(FindFrames(document, settings), order)) {
-            pages.push_back({frame, {}});
+            pages.push_back({static_cast<int>(pages.size()) + 1, frame, {}});
         }
         return pages;
     };
@@ -42,7 +42,7 @@ PageFinder AutomaticFrames(const OrderChoice& order, builtin::DwgConverterOption
             if (candidate.page == 0) {
                 continue;
             }
-            PlannedPage page{candidate.extent, {}};
+            PlannedPage page{static_cast<int>(pages.size()) + 1, candidate.extent, {}};
             if (candidate.layout != found.activeLayout) {
                 page.notPlotted = "a frame of the layout " + candidate.layout +
                                   ", which is not the drawing's current layout (" +

@@ -6,19 +6,14 @@
 
 #include "batch/auto_frames.h"
 #include "batch/reading_order.h"
-#include "cad/automation.h"
 #include "builtin/dwg_conversion.h"
+#include "cad/automation.h"
+#include "engine/plot_loop.h"
 #include "settings/plot_settings.h"
 
 namespace kw {
 
-// One page a drawing gives: its frame, and why it is not plotted when it is not.
-struct PlannedPage {
-    FrameExtent frame;
-    std::string notPlotted;
-};
-
-// The pages of a drawing the CAD has opened, in page order.
+// The pages of a drawing the CAD has opened, in page order, numbered from 1.
 using PageFinder =
     std::function<std::vector<PlannedPage>(const std::string& path, CadDocument& document)>;
 

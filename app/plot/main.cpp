@@ -74,21 +74,6 @@ int main(int argc, char** argv) {
     cadOptions.styleFolders = options.styleFolders;
     cadOptions.recoverDamaged = options.recover;
     cadOptions.saveDrawings = options.saveSettings;
-    DrawingPlotter* plotter = nullptr;
-    cadOptions.plotted = [&plotter](const builtin::PlottedJob& job) {
-        if (plotter != nullptr) {
-            plotter->NotePlotted(job);
-        }
-    };
-    cadOptions.damaged = [&plotter](const std::string&, const std::string& damage) {
-        if (plotter != nullptr) {
-            plotter->NoteDamaged(damage);
-        }
-    };
-    std::unique_ptr<output::OutputRun> outputRun;
-    cadOptions.pageName = [&outputRun] {
-        return outputRun ? outputRun->PendingName() : std::string();
-    };
     auto backend = std::make_shared<builtin::BuiltinBackend>(cadOptions);
     CadSession session([backend] { return backend; },
                        [](const std::string& text) { std::cerr << text << std::endl; });
@@ -114,9 +99,7 @@ int main(int argc, char** argv) {
                                    ? AutomaticFrames(options.order, cadOptions.dwg,
                                                      cadOptions.programFolder, options.recover)
                                    : ConfiguredFrames(options.settings, options.order);
-        DrawingPlotter drawingPlotter(session, options.settings, papers, std::move(findPages),
-                                      options.saveSettings);
-        plotter = &drawingPlotter;
+        std::unique_ptr<output::OutputRun> outputRun;
         try {
             outputRun = MakeOutputRun(options, backend, settingsFile.Path(),
                                       papers.CanonicalName(options.settings.paperName), std::cerr);
@@ -124,7 +107,8 @@ int main(int argc, char** argv) {
             std::cerr << "kestrelwick-plot: " << failure.Description() << std::endl;
             return 2;
         }
-        drawingPlotter.SetOutput(outputRun.get());
+        DrawingPlotter drawingPlotter(session, options.settings, papers, std::move(findPages),
+                                      options.saveSettings, outputRun.get());
         if (options.worker) {
             return RunWorker(drawingPlotter, options.stopOnError);
         }

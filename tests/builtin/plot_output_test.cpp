@@ -15,6 +15,7 @@
 #include "builtin/builtin_cad.h"
 #include "builtin/plot_output.h"
 #include "cad/cad_error.h"
+#include "drawing/document.h"
 #include "engine/frames.h"
 #include "engine/plot_configuration.h"
 #include "tests/support/temp_folder.h"
@@ -191,9 +192,10 @@ TEST(PrinterDevice, AnUnknownPrinterIsNamedInTheFailure) {
     }
 }
 
-// The built-in CAD's PlotToDevice as a run drives it: each job a page of its drawing, numbered
-// from 1 since the drawing was opened.
-TEST(BuiltinPlotToDevice, EachJobIsTheNextPageOfItsDrawingAndUnsavedDrawingsGoToDocuments) {
+// The built-in CAD's typed plot jobs as a run sends them: each job a page of its drawing, numbered
+// from 1 since the drawing was opened, or named; its folder the run's, the drawing's, or the
+// user's documents; its settings kept in the layout, as the layout's members would keep them.
+TEST(BuiltinPlotJob, EachJobIsTheNextPageOfItsDrawingOrNamedAndUnsavedDrawingsGoToDocuments) {
     test::TempFolder folder;
     const std::string drawing = folder.File("plan.dxf");
     fs::copy_file(std::string(KW_DRAWING_TESTDATA) + "/frames/frames_r2000_gbk.dxf", drawing);
@@ -205,10 +207,6 @@ TEST(BuiltinPlotToDevice, EachJobIsTheNextPageOfItsDrawingAndUnsavedDrawingsGoTo
 
     BuiltinOptions options;
     options.printers = [] { return std::vector<SystemPrinter>{}; };
-    std::vector<PlottedJob> jobs;
-    options.plotted = [&](const PlottedJob& job) { jobs.push_back(job); };
-    std::string chosen;
-    options.chosenPlotFolder = [&] { return chosen; };
     BuiltinApplication app(options);
 
     PlotSettings settings;
@@ -220,35 +218,56 @@ TEST(BuiltinPlotToDevice, EachJobIsTheNextPageOfItsDrawingAndUnsavedDrawingsGoTo
     PrepareLayout(*layout, settings, PaperTable{});
     const auto frames = FindFrames(*document, settings);
     ASSERT_EQ(frames.size(), 3u);
-    PlotFrame(*layout, app, frames[0], settings, 2);
-    PlotFrame(*layout, app, frames[1], settings, 2);
-    ASSERT_EQ(jobs.size(), 2u);
-    EXPECT_EQ(jobs[0].file, folder.File("plan-001.pdf"));
-    EXPECT_EQ(jobs[1].file, folder.File("plan-002.pdf"));
-    EXPECT_EQ(jobs[1].copies, 2);
-    EXPECT_EQ(jobs[1].drawing, drawing);
-    ExpectSheet(jobs[1].file, 420.0, 297.0);
+    const auto jobOf = [&](const FrameExtent& frame, std::int16_t copies,
+                           const std::string& folderName = {}, const std::string& name = {}) {
+        PlotJob job = FrameJob(frame, settings);
+        job.copies = copies;
+        job.folder = folderName;
+        job.pageName = name;
+        return job;
+    };
+    const auto jobs = document->JobPlotter();
+    ASSERT_TRUE(jobs);
+    const PlottedPage first = jobs->Plot(jobOf(frames[0], 2));
+    const PlottedPage second = jobs->Plot(jobOf(frames[1], 2));
+    EXPECT_EQ(first.file, folder.File("plan-001.pdf"));
+    EXPECT_EQ(second.file, folder.File("plan-002.pdf"));
+    EXPECT_EQ(second.copies, 2);
+    EXPECT_EQ(second.device, kPdfDevice);
+    ExpectSheet(second.file, 420.0, 297.0);
+    const drawing::LayoutPlotSettings& kept =
+        DrawingOf(*document)->layouts.at(DrawingOf(*document)->ActiveLayoutIndex()).plotSettings;
+    const PlotJob sent = jobOf(frames[1], 2);
+    EXPECT_EQ(kept.windowMinX, sent.lowerLeft.x);
+    EXPECT_EQ(kept.windowMaxY, sent.upperRight.y);
+    EXPECT_EQ(kept.customScaleDrawing, sent.drawingUnits);
 
-    // A folder the user chose for the run takes the place of the drawing's own.
-    chosen = folder.File("chosen");
+    // A folder the run chose takes the place of the drawing's own.
+    const std::string chosen = folder.File("chosen");
     fs::create_directory(chosen);
-    PlotFrame(*layout, app, frames[2], settings, 1);
-    ASSERT_EQ(jobs.size(), 3u);
-    EXPECT_EQ(jobs[2].file, (fs::path(chosen) / "plan-003.pdf").string());
-    chosen.clear();
-    jobs.pop_back();
+    EXPECT_EQ(jobs->Plot(jobOf(frames[2], 1, chosen)).file,
+              (fs::path(chosen) / "plan-003.pdf").string());
+
+    // A named page on a sheet the device knows only by the size the job gives.
+    PlotJob named = jobOf(frames[0], 1, chosen, "首页");
+    named.paper = JobPaper{"Frame_sheet", 500.0, 300.0};
+    const PlottedPage namedPage = jobs->Plot(named);
+    EXPECT_EQ(namedPage.file, (fs::path(chosen) / "首页.pdf").string());
+    ExpectSheet(namedPage.file, 500.0, 300.0);
+    // Told through the layout's member, that name is no paper of the device.
+    EXPECT_THROW(layout->PutCanonicalMediaName("Frame_sheet"), CadError);
 
     // A drawing without a file yet.
     const auto unsaved = app.Documents()->Add();
     const auto unsavedLayout = unsaved->ActiveLayout();
     PrepareLayout(*unsavedLayout, settings, PaperTable{});
-    PlotFrame(*unsavedLayout, app, frames[0], settings, 1);
-    ASSERT_EQ(jobs.size(), 3u);
+    const PlottedPage unsavedPage = unsaved->JobPlotter()->Plot(jobOf(frames[0], 1));
     const std::string documents =
         QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
     EXPECT_EQ(documents.rfind(folder.File("home"), 0), 0u) << documents;
-    EXPECT_EQ(fs::path(jobs[2].file).parent_path(), fs::path(documents));
-    EXPECT_EQ(fs::path(jobs[2].file).filename().string().find("-001.pdf"), 8u) << jobs[2].file;
+    EXPECT_EQ(fs::path(unsavedPage.file).parent_path(), fs::path(documents));
+    EXPECT_EQ(fs::path(unsavedPage.file).filename().string().find("-001.pdf"), 8u)
+        << unsavedPage.file;
 
     // Settings that give no page fail before anything is written, and say so on the command line.
     const auto blank = app.Documents()->Add();
@@ -260,7 +279,6 @@ TEST(BuiltinPlotToDevice, EachJobIsTheNextPageOfItsDrawingAndUnsavedDrawingsGoTo
         EXPECT_EQ(failure.Number(), builtin_errors::kInvalidArgument) << failure.Description();
         EXPECT_EQ(app.CommandLine().back(), "打印失败：" + failure.Description());
     }
-    EXPECT_EQ(jobs.size(), 3u);
 
     qputenv("HOME", home);
     if (!xdg.isEmpty()) {

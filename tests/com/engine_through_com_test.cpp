@@ -8,6 +8,7 @@
 #include "cad/catalogs.h"
 #include "engine/frames.h"
 #include "engine/plot_configuration.h"
+#include "engine/plot_loop.h"
 #include "engine/plot_run.h"
 #include "tests/com/fake_host.h"
 #include "tests/support/recorders.h"
@@ -140,8 +141,18 @@ TEST(ComEngine, PrepareLayoutAndPlotFrameSetTheLayoutInOrder) {
     settings.copies = "3";
     host.ClearLog();
 
-    PrepareLayout(*layout, settings, papers);
-    PlotFrame(*layout, *application, {1000, 2000, 39000, 28000}, settings, settings.Copies());
+    // Through the one plot loop: the host takes no typed jobs, so it is told member by member.
+    PlotLoop loop(settings, papers, settings.Copies());
+    loop.StartDrawing(*application->ActiveDocument(), *layout);
+    struct Plotted : PageListener {
+        std::vector<PageOutcome::Result> results;
+        bool PageEnded(const PageOutcome& outcome) override {
+            results.push_back(outcome.result);
+            return true;
+        }
+    } plotted;
+    loop.PlotPages(*application, *layout, {{1, {1000, 2000, 39000, 28000}, {}}}, plotted);
+    EXPECT_EQ(plotted.results, (std::vector<PageOutcome::Result>{PageOutcome::Result::Plotted}));
     std::vector<std::string> calls;
     for (const auto& line : host.Log()) {
         if (line.rfind("Layout:", 0) == 0 || line.rfind("Plot.", 0) == 0) {

@@ -3,6 +3,7 @@
 #include "tests/support/error_number.h"
 
 #include "engine/plot_configuration.h"
+#include "engine/plot_loop.h"
 #include "tests/support/substitute_cad.h"
 
 namespace kw {
@@ -27,6 +28,31 @@ struct Layout {
 };
 
 using test::ErrorNumberOf;
+
+// Keeps every page's outcome; stops the drawing at a failure when asked to.
+struct KeptPages : PageListener {
+    bool stopAtFailure = true;
+    std::vector<PageOutcome> outcomes;
+    std::vector<int> started;
+
+    void PageStarting(const PlannedPage& page, int) override { started.push_back(page.page); }
+    bool PageEnded(const PageOutcome& outcome) override {
+        outcomes.push_back(outcome);
+        return !(stopAtFailure && outcome.result == PageOutcome::Result::Failed);
+    }
+};
+
+// One frame through the plot loop, its failure thrown again as the error it was.
+void PlotFrame(Layout& layout, const FrameExtent& frame, const PlotSettings& settings,
+               std::int16_t copies) {
+    PlotLoop loop(settings, PaperTable(), copies);
+    KeptPages pages;
+    loop.PlotPages(*layout.application, *layout.layout, {{1, frame, {}}}, pages);
+    const PageOutcome& outcome = pages.outcomes.at(0);
+    if (outcome.result == PageOutcome::Result::Failed) {
+        throw Error(outcome.failure.number, outcome.failure.description);
+    }
+}
 
 TEST(PrepareLayout, PointsTheLayoutAtPrinterStyleTableAndCanonicalPaper) {
     Layout layout;
@@ -54,8 +80,7 @@ TEST(PlotFrame, ConfiguresTheWindowScaleAndOptionsThenPlotsOneJob) {
     settings.frameLength = "380";
     settings.pointAllowance = "5";
     settings.copies = "3";
-    PlotFrame(*layout.layout, *layout.application, {1000, 2000, 39000, 28000}, settings,
-              settings.Copies());
+    PlotFrame(layout, {1000, 2000, 39000, 28000}, settings, settings.Copies());
     EXPECT_EQ(
         layout.cad->Calls(),
         (std::vector<std::string>{
@@ -99,9 +124,7 @@ TEST(PlotFrame, AZeroFrameLengthStopsBeforeAnythingIsSent) {
     PlotSettings settings;
     settings.frameLength = "abc";
     settings.pointAllowance = "2";
-    EXPECT_EQ(
-        ErrorNumberOf([&] { PlotFrame(*layout.layout, *layout.application, frame, settings, 1); }),
-        11);
+    EXPECT_EQ(ErrorNumberOf([&] { PlotFrame(layout, frame, settings, 1); }), 11);
     EXPECT_TRUE(layout.cad->Calls().empty());
 }
 
@@ -113,11 +136,46 @@ TEST(PlotFrame, AZeroWidthFrameGoesToTheCadAsIs) {
     Layout layout;
     PlotSettings settings;
     settings.pointAllowance = "5";
-    PlotFrame(*layout.layout, *layout.application, {5, 5, 5, 9}, settings, 1);
+    PlotFrame(layout, {5, 5, 5, 9}, settings, 1);
     EXPECT_EQ(layout.cad->CallsStartingWith("Layout.SetCustomScale"),
               (std::vector<std::string>{"Layout.SetCustomScale=380,0"}));
     EXPECT_EQ(layout.cad->CallsStartingWith("Layout.SetWindowToPlot"),
               (std::vector<std::string>{"Layout.SetWindowToPlot=5,5,5,9"}));
+}
+
+TEST(PlotLoop, PagesNotPlottedAreSkippedAndAFailureEndsTheDrawingOnlyWhenTheListenerSaysSo) {
+    for (const bool stopAtFailure : {true, false}) {
+        SCOPED_TRACE(stopAtFailure);
+        CadScript script;
+        script.activeDocument = "D:\\a.dwg";
+        script.failures["Plot.PlotToDevice"] = {-2145320861, "device gone", 2};
+        auto cad = std::make_shared<SubstituteCad>(script);
+        auto application = cad->Attach();
+        auto layout = application->ActiveDocument()->ActiveLayout();
+        PlotSettings settings;
+        PlotLoop loop(settings, PaperTable(), 1);
+        KeptPages pages;
+        pages.stopAtFailure = stopAtFailure;
+        const std::vector<PlannedPage> planned{{1, {0, 0, 420, 297}, {}},
+                                               {2, {500, 0, 920, 297}, "another layout"},
+                                               {3, {1000, 0, 1420, 297}, {}},
+                                               {4, {1500, 0, 1920, 297}, {}}};
+        loop.PlotPages(*application, *layout, planned, pages);
+
+        using R = PageOutcome::Result;
+        ASSERT_EQ(pages.outcomes.size(), 4u);
+        std::vector<R> results;
+        for (const PageOutcome& outcome : pages.outcomes) {
+            results.push_back(outcome.result);
+        }
+        EXPECT_EQ(results, (std::vector<R>{R::Plotted, R::Skipped, R::Failed,
+                                           stopAtFailure ? R::Skipped : R::Plotted}));
+        EXPECT_EQ(pages.outcomes[2].failure.number, -2145320861);
+        EXPECT_EQ(pages.outcomes[2].planned->page, 3);
+        EXPECT_EQ(pages.started,
+                  stopAtFailure ? (std::vector<int>{1, 3}) : (std::vector<int>{1, 3, 4}));
+        EXPECT_EQ(cad->CallsStartingWith("Plot.PlotToDevice").size(), stopAtFailure ? 2u : 3u);
+    }
 }
 
 } // namespace

@@ -1,0 +1,81 @@
+#include "engine/plot_loop.h"
+
+#include <exception>
+
+#include "engine/plot_configuration.h"
+
+namespace kw {
+
+PlotLoop::PlotLoop(PlotSettings settings, PaperTable papers, std::int16_t copies, FrameHook* hook,
+                   std::string folder)
+    : m_settings(std::move(settings)), m_papers(std::move(papers)), m_hook(hook),
+      m_folder(std::move(folder)), m_copies(copies) {}
+
+void PlotLoop::StartDrawing(CadDocument& document, CadLayout& layout) {
+    m_jobs = document.JobPlotter();
+    PrepareLayout(layout, m_settings, m_papers);
+    if (m_hook != nullptr) {
+        m_hook->DrawingStarted(layout);
+    }
+}
+
+FramePlan PlotLoop::Plan(const FrameExtent& frame, int page) const {
+    if (m_hook != nullptr) {
+        return m_hook->PlanFrame(frame, m_settings, page);
+    }
+    return {FrameJob(frame, m_settings), m_papers.CanonicalName(m_settings.paperName), {}};
+}
+
+void PlotLoop::PlotOne(CadApplication& application, CadLayout& layout, const PlannedPage& page,
+                       PageOutcome& outcome) {
+    FramePlan plan = Plan(page.frame, page.page);
+    outcome.paper = plan.paper;
+    outcome.note = plan.note;
+    plan.job.copies = m_copies;
+    plan.job.folder = m_folder;
+    PlottedPage written;
+    if (m_jobs) {
+        written = m_jobs->Plot(plan.job);
+    } else {
+        ApplyJob(layout, plan.job);
+        // The active document's plot object is fetched afresh for each use, as the host's
+        // examples do.
+        application.ActiveDocument()->Plot()->PutNumberOfCopies(plan.job.copies);
+        application.ActiveDocument()->Plot()->PlotToDevice();
+        written.device = m_settings.printerName;
+        written.copies = plan.job.copies;
+    }
+    outcome.file = written.file;
+    if (m_hook != nullptr) {
+        m_hook->FramePlotted(written);
+    }
+}
+
+void PlotLoop::PlotPages(CadApplication& application, CadLayout& layout,
+                         const std::vector<PlannedPage>& pages, PageListener& listener) {
+    const int total = static_cast<int>(pages.size());
+    bool goOn = true;
+    for (const PlannedPage& page : pages) {
+        PageOutcome outcome;
+        outcome.planned = &page;
+        outcome.paper = m_papers.CanonicalName(m_settings.paperName);
+        if (goOn && page.notPlotted.empty()) {
+            listener.PageStarting(page, total);
+            try {
+                PlotOne(application, layout, page, outcome);
+                outcome.result = PageOutcome::Result::Plotted;
+            } catch (...) {
+                outcome.result = PageOutcome::Result::Failed;
+                outcome.failure = FailureOf(std::current_exception());
+            }
+        }
+        goOn = listener.PageEnded(outcome) && goOn;
+    }
+}
+
+void PlotLoop::Preview(CadApplication& application, CadLayout& layout, const FrameExtent& frame) {
+    ApplyJob(layout, Plan(frame, 0).job);
+    application.ActiveDocument()->Plot()->DisplayPlotPreview(1);
+}
+
+} // namespace kw
