@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <regex>
 
 #include "base/error.h"
@@ -215,9 +216,11 @@ std::optional<double> ParseScale(const std::string& text) {
     if (!std::regex_match(text, parts, pattern)) {
         throw Error(errors::kInvalidCall, "expected auto or 1:N, got \"" + text + "\"");
     }
-    const double paper = parts[1].matched ? std::stod(parts[1].str()) : 1.0;
-    const double drawing = std::stod(parts[2].str());
-    if (!(paper > 0.0) || !(drawing > 0.0)) {
+    // strtod, not stod: a number too long for a double reads as infinity or zero, refused below,
+    // where stod would throw out_of_range past every caller.
+    const double paper = parts[1].matched ? std::strtod(parts[1].str().c_str(), nullptr) : 1.0;
+    const double drawing = std::strtod(parts[2].str().c_str(), nullptr);
+    if (!(paper > 0.0) || !(drawing > 0.0) || !std::isfinite(drawing / paper)) {
         throw Error(errors::kInvalidCall,
                     "a scale needs two positive numbers, got \"" + text + "\"");
     }

@@ -64,8 +64,11 @@ TEST(ParseScale, ReadsAutoAndRatiosAndRefusesTheRest) {
     EXPECT_EQ(*ParseScale("1:100"), 100);
     EXPECT_EQ(*ParseScale("2:1"), 0.5);
     EXPECT_EQ(*ParseScale("50"), 50);
-    // Refused as Error 5 with the reason.
-    for (const std::string& wrong : {std::string("1:0"), std::string("1/100")}) {
+    // Refused as Error 5 with the reason; a number too long for a double is refused the same
+    // way, not thrown past the callers as out_of_range.
+    for (const std::string& wrong :
+         {std::string("1:0"), std::string("1/100"), "1:" + std::string(400, '9'),
+          "0." + std::string(400, '0') + "1:1"}) {
         try {
             ParseScale(wrong);
             ADD_FAILURE() << wrong << " was taken";
