@@ -37,7 +37,7 @@ drawing::Document LoadOrFail(ApplicationState& app, const std::string& path) {
     } else {
         std::error_code error;
         if (!fs::is_regular_file(PathFromUtf8(path), error)) {
-            Fail(builtin_errors::kFileNotFound, path + ": file not found");
+            Fail(errors::kSystemFileNotFound, path + ": file not found");
         }
         try {
             document = drawing::LoadDrawing(path, {.recover = app.options.recoverDamaged,
@@ -45,7 +45,7 @@ drawing::Document LoadOrFail(ApplicationState& app, const std::string& path) {
                                                                ? drawing::KeepBytes::ForSave
                                                                : drawing::KeepBytes::ForReading});
         } catch (const drawing::DxfError& failure) {
-            Fail(builtin_errors::kCannotOpen, failure.Description());
+            Fail(errors::kCannotOpen, failure.Description());
         }
         if (!document.damage.empty()) {
             app.commandLine.push_back(document.damage);
@@ -194,7 +194,7 @@ void ApplicationState::Changed() {
 
 void DocumentState::CheckOpen() const {
     if (closed) {
-        Fail(builtin_errors::kFailed, name + ": the drawing has been closed");
+        Fail(errors::kFailed, name + ": the drawing has been closed");
     }
 }
 
@@ -207,17 +207,19 @@ const render::Renderer& DocumentState::Renderer() {
 void DocumentState::ReportRenderWarnings() {
     if (!m_renderer)
         return;
-    const std::vector<std::string> warnings = m_renderer->Warnings();
-    if (warnings.size() <= m_warningsShown)
-        return;
+    bool shown = false;
     const auto app = application.lock();
-    for (std::size_t i = m_warningsShown; i < warnings.size(); ++i) {
-        const std::string line = name + ": " + warnings[i];
+    for (const std::string& warning : m_renderer->Warnings()) {
+        if (!m_warningsShown.Add(warning))
+            continue;
+        const std::string line = name + ": " + warning;
         std::cerr << line << std::endl;
         if (app)
             app->commandLine.push_back(line);
+        shown = true;
     }
-    m_warningsShown = warnings.size();
+    if (!shown)
+        return;
     // Called while a view paints: the window shows the new lines once that paint is over.
     if (app)
         QTimer::singleShot(0, [weak = std::weak_ptr<ApplicationState>(app)] {
@@ -234,7 +236,7 @@ std::shared_ptr<render::FontLibrary> DocumentState::FontsOfRun() const {
 std::shared_ptr<ApplicationState> DocumentState::App() const {
     auto app = application.lock();
     if (!app) {
-        Fail(builtin_errors::kFailed, "the CAD application has ended");
+        Fail(errors::kFailed, "the CAD application has ended");
     }
     return app;
 }
@@ -271,7 +273,7 @@ void BuiltinApplication::PutVisible(bool visible) {
 std::shared_ptr<CadDocument> BuiltinApplication::ActiveDocument() {
     const auto active = m_state->Active();
     if (!active) {
-        Fail(builtin_errors::kFailed, "no drawing is open");
+        Fail(errors::kFailed, "no drawing is open");
     }
     return MakeDocument(active);
 }
@@ -323,7 +325,7 @@ std::pair<const drawing::Document*, std::string> BuiltinApplication::ActiveDrawi
 
 std::shared_ptr<CadApplication> BuiltinBackend::Attach() {
     if (!m_application) {
-        Fail(builtin_errors::kFailed, "the built-in CAD is not running");
+        Fail(errors::kFailed, "the built-in CAD is not running");
     }
     return m_application;
 }

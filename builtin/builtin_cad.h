@@ -31,15 +31,6 @@ inline constexpr const char* kTemplateFile = "TEMPLATE/acad.dwt";
 // The title of the built-in CAD's window, followed by " - [drawing name]" when a drawing is open.
 inline constexpr const char* kWindowTitle = "Kestrelwick CAD";
 
-// Failure codes of the built-in CAD beyond those of cad_error.h; the runs show them by number.
-namespace builtin_errors {
-inline constexpr std::int32_t kFailed = -2147467259;          // 0x80004005: no drawing open, closed
-inline constexpr std::int32_t kInvalidArgument = -2147024809; // 0x80070057: a value it refuses
-inline constexpr std::int32_t kFileNotFound = -2147024894;    // 0x80070002
-inline constexpr std::int32_t kDuplicateName = -2147024713;   // 0x800700B7: name already used
-inline constexpr std::int32_t kCannotOpen = -2147418113;      // 0x8000FFFF: file is no readable DXF
-} // namespace builtin_errors
-
 struct BuiltinOptions {
     // Where the program lies: FullName is this folder plus kExecutableName, and Add without a
     // template reads TEMPLATE/acad.dwt from it; fonts, plot styles and the DWG converter are

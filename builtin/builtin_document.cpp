@@ -53,7 +53,7 @@ public:
                     return MakeLayout(m_state, i);
                 }
             }
-            Fail(builtin_errors::kFailed, m_state->name + ": the drawing has no model space");
+            Fail(errors::kFailed, m_state->name + ": the drawing has no model space");
         }
         // Paper space is the active layout when a paper layout is active, else the layout of
         // *Paper_Space, else the first paper layout.
@@ -76,7 +76,7 @@ public:
             }
         }
         if (!first) {
-            Fail(builtin_errors::kFailed, m_state->name + ": the drawing has no paper space");
+            Fail(errors::kFailed, m_state->name + ": the drawing has no paper space");
         }
         return MakeLayout(m_state, *first);
     }
@@ -109,7 +109,7 @@ public:
     void PutNumberOfCopies(std::int16_t copies) override {
         m_state->CheckOpen();
         if (copies < 1) {
-            Fail(builtin_errors::kInvalidArgument,
+            Fail(errors::kInvalidArgument,
                  "NumberOfCopies: " + std::to_string(copies) + " is not a number of copies");
         }
         m_state->copies = copies;
@@ -119,13 +119,13 @@ public:
     void DisplayPlotPreview(std::int32_t previewType) override {
         m_state->CheckOpen();
         if (previewType != 0 && previewType != 1) {
-            Fail(builtin_errors::kInvalidArgument,
+            Fail(errors::kInvalidArgument,
                  "DisplayPlotPreview: " + std::to_string(previewType) + " is no kind of preview");
         }
         CadScreen* screen = m_state->App()->Screen();
         if (screen == nullptr) {
-            Fail(builtin_errors::kFailed, "DisplayPlotPreview: the plot preview needs a window "
-                                          "system, and this program runs without one");
+            Fail(errors::kFailed, "DisplayPlotPreview: the plot preview needs a window "
+                                  "system, and this program runs without one");
         }
         screen->Preview(m_state, m_state->drawing.ActiveLayoutIndex());
     }
@@ -142,7 +142,7 @@ public:
     void Select(std::int32_t mode, const std::vector<FilterEntry>& filter) override {
         auto& entities = Entities();
         if (mode != 5) {
-            Fail(builtin_errors::kInvalidArgument,
+            Fail(errors::kInvalidArgument,
                  "Select: mode " + std::to_string(mode) + " needs points on screen");
         }
         std::vector<drawing::FilterEntry> drawingFilter;
@@ -153,7 +153,7 @@ public:
         try {
             found = drawing::SelectAll(m_state->drawing, drawingFilter);
         } catch (const Error& failure) {
-            Fail(builtin_errors::kInvalidArgument, "Select: " + failure.Description());
+            Fail(errors::kInvalidArgument, "Select: " + failure.Description());
         }
         // Selecting into a set that holds entities already adds the new ones after them.
         for (const drawing::Entity* entity : found) {
@@ -167,8 +167,8 @@ public:
         Entities();
         CadScreen* screen = m_state->App()->Screen();
         if (screen == nullptr) {
-            Fail(builtin_errors::kFailed, "SelectOnScreen: picking on screen needs a window "
-                                          "system, and this program runs without one");
+            Fail(errors::kFailed, "SelectOnScreen: picking on screen needs a window "
+                                  "system, and this program runs without one");
         }
         const std::vector<const drawing::Entity*> picked = screen->Pick(m_state);
         // Looked up again: the set or its drawing may have gone while the user was picking.
@@ -185,8 +185,7 @@ public:
     std::shared_ptr<CadEntity> Item(std::int32_t index) override {
         const auto& entities = Entities();
         if (index < 0 || static_cast<std::size_t>(index) >= entities.size()) {
-            Fail(builtin_errors::kInvalidArgument,
-                 "Item: no entity at index " + std::to_string(index));
+            Fail(errors::kInvalidArgument, "Item: no entity at index " + std::to_string(index));
         }
         return MakeEntity(m_state, entities[static_cast<std::size_t>(index)]);
     }
@@ -201,7 +200,7 @@ private:
         m_state->CheckOpen();
         const auto found = m_state->selectionSets.find(m_key);
         if (found == m_state->selectionSets.end()) {
-            Fail(builtin_errors::kFailed, "the selection set has been deleted");
+            Fail(errors::kFailed, "the selection set has been deleted");
         }
         return found->second;
     }
@@ -218,12 +217,11 @@ public:
     std::shared_ptr<CadSelectionSet> Add(const std::string& name) override {
         m_state->CheckOpen();
         if (name.empty()) {
-            Fail(builtin_errors::kInvalidArgument, "a selection set needs a name");
+            Fail(errors::kInvalidArgument, "a selection set needs a name");
         }
         const std::string key = AsciiLower(name);
         if (m_state->selectionSets.count(key) != 0) {
-            Fail(builtin_errors::kDuplicateName,
-                 "a selection set named \"" + name + "\" exists already");
+            Fail(errors::kDuplicateName, "a selection set named \"" + name + "\" exists already");
         }
         m_state->selectionSets[key];
         return std::make_shared<BuiltinSelectionSet>(m_state, key);
@@ -241,7 +239,7 @@ public:
     PlottedPage Plot(const PlotJob& job) override {
         m_state->CheckOpen();
         if (job.copies < 1) {
-            Fail(builtin_errors::kInvalidArgument,
+            Fail(errors::kInvalidArgument,
                  "NumberOfCopies: " + std::to_string(job.copies) + " is not a number of copies");
         }
         ApplyPlotJob(m_state, m_state->drawing.ActiveLayoutIndex(), job);
@@ -327,16 +325,16 @@ private:
             return;
         }
         if (path.empty()) {
-            Fail(cad_errors::kCannotSave,
+            Fail(errors::kCannotSave,
                  m_state->name + ": the drawing has no file yet and cannot be saved on closing");
         }
         if (IsWriteProtected(path)) {
-            Fail(cad_errors::kCannotSave, path + ": the file is write-protected");
+            Fail(errors::kCannotSave, path + ": the file is write-protected");
         }
         try {
             drawing::SaveDrawing(m_state->drawing, path);
         } catch (const Error& failure) {
-            Fail(cad_errors::kCannotSave, failure.Description());
+            Fail(errors::kCannotSave, failure.Description());
         }
     }
 

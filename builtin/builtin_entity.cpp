@@ -60,14 +60,14 @@ public:
         if (const auto* insert = std::get_if<drawing::InsertGeometry>(&m_entity->geometry)) {
             return insert->blockName;
         }
-        Fail(cad_errors::kMemberNotFound, std::string(m_entity->DxfName()) + " has no member Name");
+        Fail(errors::kMemberNotFound, std::string(m_entity->DxfName()) + " has no member Name");
     }
 
     void GetBoundingBox(Point& minPoint, Point& maxPoint) override {
         m_state->CheckOpen();
         const drawing::Box box = drawing::EntityExtents(m_state->drawing, *m_entity);
         if (box.IsEmpty() || !std::isfinite(box.min.x) || !std::isfinite(box.max.x)) {
-            Fail(builtin_errors::kFailed,
+            Fail(errors::kFailed,
                  std::string(m_entity->DxfName()) + " has no extents (nothing to measure)");
         }
         minPoint = {box.min.x, box.min.y};
@@ -97,7 +97,7 @@ public:
             }
             return coordinates;
         }
-        Fail(cad_errors::kMemberNotFound,
+        Fail(errors::kMemberNotFound,
              std::string(m_entity->DxfName()) + " has no member Coordinates");
     }
 

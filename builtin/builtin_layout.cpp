@@ -27,8 +27,7 @@ public:
     void PutConfigName(const std::string& deviceName) override {
         auto& settings = Settings();
         if (!m_state->App()->devices.HasDevice(deviceName)) {
-            Fail(builtin_errors::kInvalidArgument,
-                 "ConfigName: there is no device \"" + deviceName + "\"");
+            Fail(errors::kInvalidArgument, "ConfigName: there is no device \"" + deviceName + "\"");
         }
         settings.configName = deviceName;
     }
@@ -41,13 +40,13 @@ public:
         }
         const auto table = FindStyleTable(styleTable, StyleFolders(m_state->App()->options));
         if (!table) {
-            Fail(builtin_errors::kInvalidArgument,
+            Fail(errors::kInvalidArgument,
                  "StyleSheet: there is no plot style table \"" + styleTable + "\"");
         }
         // $PSTYLEMODE 1 (or absent): colour-dependent tables; 0: named ones.
         const bool colorDependent = m_state->drawing.HeaderNumber("$PSTYLEMODE", 1.0) != 0.0;
         if (colorDependent != (table->kind == StyleTableKind::ColorDependent)) {
-            Fail(cad_errors::kStyleTableMismatch,
+            Fail(errors::kStyleTableMismatch,
                  "StyleSheet: \"" + table->name + "\" does not suit a drawing with " +
                      (colorDependent ? "colour-dependent" : "named") + " plot styles");
         }
@@ -56,7 +55,7 @@ public:
             try {
                 render::PlotStyleTable::Load(table->path);
             } catch (const Error& failure) {
-                Fail(builtin_errors::kInvalidArgument, "StyleSheet: " + failure.Description());
+                Fail(errors::kInvalidArgument, "StyleSheet: " + failure.Description());
             }
         }
         settings.styleSheet = table->name;
@@ -85,7 +84,7 @@ public:
             }
         }
         if (!paper) {
-            Fail(builtin_errors::kInvalidArgument, "CanonicalMediaName: the device \"" +
+            Fail(errors::kInvalidArgument, "CanonicalMediaName: the device \"" +
                                                        settings.configName + "\" has no paper \"" +
                                                        wanted.canonicalName + "\"");
         }
@@ -131,8 +130,8 @@ public:
     void SetCustomScale(double paperMm, double drawingUnits) override {
         CheckFinite("SetCustomScale", paperMm, drawingUnits);
         if (!(paperMm > 0.0) || !(drawingUnits > 0.0)) {
-            Fail(builtin_errors::kInvalidArgument, "SetCustomScale: " + Number(paperMm) + " : " +
-                                                       Number(drawingUnits) + " is no scale");
+            Fail(errors::kInvalidArgument, "SetCustomScale: " + Number(paperMm) + " : " +
+                                               Number(drawingUnits) + " is no scale");
         }
         auto& settings = Settings();
         settings.customScalePaper = paperMm;
@@ -180,7 +179,7 @@ public:
         Settings();
         const auto paper = sheets::FindPaper(canonicalName);
         if (!paper) {
-            Fail(builtin_errors::kInvalidArgument,
+            Fail(errors::kInvalidArgument,
                  "GetLocaleMediaName: there is no paper \"" + canonicalName + "\"");
         }
         return paper->displayName;
@@ -194,7 +193,7 @@ private:
 
     std::int16_t Checked(const char* member, std::int32_t value, int low, int high) {
         if (value < low || value > high) {
-            Fail(builtin_errors::kInvalidArgument,
+            Fail(errors::kInvalidArgument,
                  std::string(member) + ": " + std::to_string(value) + " is out of range");
         }
         return static_cast<std::int16_t>(value);
@@ -202,7 +201,7 @@ private:
 
     void CheckFinite(const char* member, double a, double b) {
         if (!std::isfinite(a) || !std::isfinite(b)) {
-            Fail(builtin_errors::kInvalidArgument, std::string(member) + ": not a number");
+            Fail(errors::kInvalidArgument, std::string(member) + ": not a number");
         }
     }
 

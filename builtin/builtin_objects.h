@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/warnings.h"
 #include "builtin/builtin_cad.h"
 #include "builtin/cad_screen.h"
 #include "builtin/plot_devices.h"
@@ -91,7 +92,7 @@ private:
     std::shared_ptr<render::FontLibrary> FontsOfRun() const;
 
     std::unique_ptr<render::Renderer> m_renderer;
-    std::size_t m_warningsShown = 0;
+    Warnings m_warningsShown; // the painter's warnings said so far
 };
 
 std::shared_ptr<CadDocument> MakeDocument(std::shared_ptr<DocumentState> state);

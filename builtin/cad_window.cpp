@@ -49,7 +49,7 @@ public:
     std::vector<const drawing::Entity*>
     Pick(const std::shared_ptr<DocumentState>& document) override {
         if (m_picking) {
-            Fail(builtin_errors::kFailed, "SelectOnScreen: a pick is under way already");
+            Fail(errors::kFailed, "SelectOnScreen: a pick is under way already");
         }
         CadWindow& window = Window();
         m_application.visible = true; // nobody picks in a window they cannot see
@@ -90,8 +90,7 @@ public:
         try {
             dialog = std::make_unique<PlotPreviewDialog>(document, layoutIndex, m_window.data());
         } catch (const std::exception& failure) {
-            Fail(builtin_errors::kInvalidArgument,
-                 std::string("DisplayPlotPreview: ") + failure.what());
+            Fail(errors::kInvalidArgument, std::string("DisplayPlotPreview: ") + failure.what());
         }
         dialog->exec();
     }

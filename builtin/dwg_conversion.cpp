@@ -509,15 +509,15 @@ std::string ConvertDwg(const std::string& dwgPath, const DwgConverterOptions& op
                        const std::string& programFolder) {
     std::error_code error;
     if (!fs::is_regular_file(PathFromUtf8(dwgPath), error)) {
-        Fail(builtin_errors::kFileNotFound, dwgPath + ": file not found");
+        Fail(errors::kSystemFileNotFound, dwgPath + ": file not found");
     }
     std::string bytes;
     if (!ReadFile(PathFromUtf8(dwgPath), bytes)) {
-        Fail(builtin_errors::kCannotOpen, dwgPath + ": the file cannot be read (permission?)");
+        Fail(errors::kCannotOpen, dwgPath + ": the file cannot be read (permission?)");
     }
     const std::string version = DwgVersion(bytes);
     if (version.empty()) {
-        Fail(builtin_errors::kCannotOpen,
+        Fail(errors::kCannotOpen,
              dwgPath + ": not a DWG drawing (the file does not start with a DWG version string" +
                  (bytes.empty() ? ", it is empty" : "") +
                  "); check that it is the drawing you meant, or open it in the program that "
@@ -526,9 +526,8 @@ std::string ConvertDwg(const std::string& dwgPath, const DwgConverterOptions& op
     const std::string drawing = dwgPath + " (DWG release " + DwgReleaseName(bytes) + ")";
     const std::string saveAsDxf = "open it in a CAD program and save it as DXF";
     if (!IsKnownRelease(version)) {
-        Fail(builtin_errors::kCannotOpen, drawing +
-                                              ": a DWG release the converter does not read; " +
-                                              saveAsDxf + " or as DWG 2018 or older");
+        Fail(errors::kCannotOpen, drawing + ": a DWG release the converter does not read; " +
+                                      saveAsDxf + " or as DWG 2018 or older");
     }
 
     const fs::path script = PathFromUtf8(ScriptPath(options, programFolder));
@@ -542,7 +541,7 @@ std::string ConvertDwg(const std::string& dwgPath, const DwgConverterOptions& op
 
     const std::string node = FindNode(options, programFolder);
     if (node.empty()) {
-        Fail(builtin_errors::kCannotOpen,
+        Fail(errors::kCannotOpen,
              drawing + ": DWG drawings are converted by Node.js, and " +
                  (options.node.empty() ? std::string("no \"node\" program was found in PATH")
                                        : "\"" + options.node + "\" was not found") +
@@ -551,7 +550,7 @@ std::string ConvertDwg(const std::string& dwgPath, const DwgConverterOptions& op
                  saveAsDxf);
     }
     if (!fs::is_regular_file(script, error)) {
-        Fail(builtin_errors::kCannotOpen,
+        Fail(errors::kCannotOpen,
              drawing + ": the DWG converter " + Utf8FromPath(script) +
                  " is missing; install the program again (scripts/setup-debian.sh and a new "
                  "build) or " +
@@ -559,7 +558,7 @@ std::string ConvertDwg(const std::string& dwgPath, const DwgConverterOptions& op
     }
     fs::create_directories(cache, error);
     if (!fs::is_directory(cache, error)) {
-        Fail(builtin_errors::kCannotOpen,
+        Fail(errors::kCannotOpen,
              drawing + ": the folder for converted drawings " + Utf8FromPath(cache) +
                  " cannot be made; check its permissions and the free disk space");
     }
@@ -577,7 +576,7 @@ std::string ConvertDwg(const std::string& dwgPath, const DwgConverterOptions& op
     const std::string saidPart = said.empty() ? "" : " (converter: " + said + ")";
     auto fail = [&](const std::string& what) {
         fs::remove(partial, error);
-        Fail(builtin_errors::kCannotOpen, drawing + ": " + what);
+        Fail(errors::kCannotOpen, drawing + ": " + what);
     };
     if (!run.started) {
         fail("the DWG converter could not be started with " + node + ": " + run.startError + "; " +
@@ -639,7 +638,7 @@ drawing::Document LoadDwgDrawing(const std::string& dwgPath, const DwgConverterO
         // A conversion that stopped early must not be found in the cache next time.
         std::error_code error;
         fs::remove(PathFromUtf8(dxf), error);
-        Fail(builtin_errors::kCannotOpen,
+        Fail(errors::kCannotOpen,
              dwgPath + ": the drawing converted from DWG cannot be read: " + failure.Description());
     }
     document.path = dwgPath;

@@ -22,18 +22,17 @@ PlottedPage PlotActiveLayout(DocumentState& document, const PageDestination& des
         // Text on a page needs the font database of a GUI application; without one Qt would end
         // the process.
         if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
-            Fail(device_errors::kPrintFailed,
+            Fail(errors::kFailed,
                  "PlotToDevice: plotting needs the program's GUI application (fonts)");
         }
         if (!app->devices.HasDevice(device)) {
-            Fail(device_errors::kInvalidPrinter,
-                 "PlotToDevice: there is no device \"" + device + "\"");
+            Fail(errors::kInvalidPrinter, "PlotToDevice: there is no device \"" + device + "\"");
         }
         render::PagePlacement placement;
         try {
             placement = render::PlacePage(settings);
-        } catch (const std::invalid_argument& failure) {
-            Fail(builtin_errors::kInvalidArgument, std::string("PlotToDevice: ") + failure.what());
+        } catch (const Error& failure) {
+            Fail(errors::kInvalidArgument, "PlotToDevice: " + failure.Description());
         }
 
         // The same options as the preview's: the page plots as it was shown.

@@ -83,7 +83,7 @@ void PaintPdf(QFileDevice& file, const std::string& where, SheetMm sheet, const 
         const render::PdfTextCapture text(&writer);
         QPainter painter;
         if (!painter.begin(&writer)) {
-            Fail(device_errors::kWriteFault, "cannot start a PDF page in " + where);
+            Fail(errors::kWriteFault, "cannot start a PDF page in " + where);
         }
         paint(painter, writer.resolution() / kMmPerInch);
         painter.end();
@@ -94,7 +94,7 @@ void PaintPdf(QFileDevice& file, const std::string& where, SheetMm sheet, const 
     }
     // QPdfWriter does not report failed writes; the file does.
     if (file.error() != QFileDevice::NoError || !file.flush()) {
-        Fail(device_errors::kWriteFault,
+        Fail(errors::kWriteFault,
              "cannot write the PDF file " + where + ": " + file.errorString().toStdString());
     }
 }
@@ -108,14 +108,14 @@ std::string WritePdfAs(const std::string& folder, const std::string& hint, Sheet
                        const std::function<std::string(int)>& candidateName) {
     const QDir dir(Q(folder));
     if (!dir.exists() && !QDir().mkpath(dir.path())) {
-        Fail(device_errors::kPathNotFound,
+        Fail(errors::kSystemPathNotFound,
              "the folder " + folder + " does not exist and cannot be made");
     }
     // Written beside its final name, so that the rename below is one step on one file system.
     QTemporaryFile temporary(dir.filePath(Q("." + hint + "-XXXXXX.part")));
     if (!temporary.open()) {
-        Fail(device_errors::kAccessDenied, "cannot write a file in the folder " + folder + ": " +
-                                               temporary.errorString().toStdString());
+        Fail(errors::kAccessDenied, "cannot write a file in the folder " + folder + ": " +
+                                        temporary.errorString().toStdString());
     }
     PaintPdf(temporary, "in the folder " + folder, sheet, title, paint);
     temporary.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
@@ -131,8 +131,8 @@ std::string WritePdfAs(const std::string& folder, const std::string& hint, Sheet
             return QFileInfo(target).absoluteFilePath().toStdString();
         }
         if (!QFileInfo::exists(target)) {
-            Fail(device_errors::kAccessDenied, "cannot name the PDF file " + target.toStdString() +
-                                                   ": " + temporary.errorString().toStdString());
+            Fail(errors::kAccessDenied, "cannot name the PDF file " + target.toStdString() + ": " +
+                                            temporary.errorString().toStdString());
         }
     }
 }
@@ -157,22 +157,21 @@ void PrintPage(const std::string& printerName, SheetMm sheet, int copies, const 
                const PagePainter& paint) {
     const QPrinterInfo info = QPrinterInfo::printerInfo(Q(printerName));
     if (info.isNull()) {
-        Fail(device_errors::kInvalidPrinter,
-             "the printer \"" + printerName + "\" is not available");
+        Fail(errors::kInvalidPrinter, "the printer \"" + printerName + "\" is not available");
     }
     QPrinter printer(info, QPrinter::HighResolution);
     printer.setFullPage(true);
     if (!printer.setPageLayout(PageLayout(sheet))) {
-        Fail(device_errors::kPrintFailed,
-             "the printer \"" + printerName + "\" does not take a sheet of " +
-                 std::to_string(sheet.widthMm) + " x " + std::to_string(sheet.heightMm) + " mm");
+        Fail(errors::kFailed, "the printer \"" + printerName + "\" does not take a sheet of " +
+                                  std::to_string(sheet.widthMm) + " x " +
+                                  std::to_string(sheet.heightMm) + " mm");
     }
     printer.setCopyCount(std::max(copies, 1));
     printer.setDocName(Q(title));
     printer.setCreator(QStringLiteral("Kestrelwick"));
     QPainter painter;
     if (!painter.begin(&printer)) {
-        Fail(device_errors::kPrintFailed, "the printer \"" + printerName + "\" cannot start a job");
+        Fail(errors::kFailed, "the printer \"" + printerName + "\" cannot start a job");
     }
     paint(painter, printer.resolution() / kMmPerInch);
     const bool ended = painter.end();
@@ -180,13 +179,12 @@ void PrintPage(const std::string& printerName, SheetMm sheet, int copies, const 
     // Qt hands the job to CUPS at the end of the page and does not look at the answer; the
     // thread's last CUPS status is that answer.
     if (cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE) {
-        Fail(device_errors::kPrintFailed,
+        Fail(errors::kFailed,
              "the printer \"" + printerName + "\" did not take the job: " + cupsLastErrorString());
     }
 #endif
     if (!ended || printer.printerState() == QPrinter::Error) {
-        Fail(device_errors::kPrintFailed,
-             "the printer \"" + printerName + "\" did not take the job");
+        Fail(errors::kFailed, "the printer \"" + printerName + "\" did not take the job");
     }
 }
 

@@ -17,16 +17,6 @@ namespace kw::builtin {
 
 class DocumentState;
 
-// Failure codes of the plot devices, as the host reports the system's failures (HRESULTs of the
-// Win32 error numbers).
-namespace device_errors {
-inline constexpr std::int32_t kPathNotFound = -2147024893;   // 0x80070003
-inline constexpr std::int32_t kAccessDenied = -2147024891;   // 0x80070005
-inline constexpr std::int32_t kWriteFault = -2147024867;     // 0x8007001D
-inline constexpr std::int32_t kInvalidPrinter = -2147022839; // 0x80070709
-inline constexpr std::int32_t kPrintFailed = -2147467259;    // 0x80004005
-} // namespace device_errors
-
 // The sheet as it lies on the page: width across, height down, millimetres.
 struct SheetMm {
     double widthMm = 0.0;

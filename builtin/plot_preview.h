@@ -64,8 +64,7 @@ class PlotPreviewDialog : public QDialog {
     Q_OBJECT
 
 public:
-    // Fails (std::invalid_argument, from render::PlacePage) when the layout's settings give no
-    // page.
+    // Fails (Error 5, from render::PlacePage) when the layout's settings give no page.
     PlotPreviewDialog(std::shared_ptr<DocumentState> document, std::size_t layoutIndex,
                       QWidget* parent = nullptr);
 

@@ -57,7 +57,7 @@ void GetPrinterList(CadSession& session, CatalogView& view) {
     try {
         FillCatalogs(*session.Application(), view);
     } catch (const Error& failure) {
-        if (failure.Number() == cad_errors::kMemberNotFound) {
+        if (failure.Number() == errors::kMemberNotFound) {
             view.ShowError(kOldReleaseMessage);
             return;
         }

@@ -6,11 +6,11 @@ namespace kw {
 
 std::string MessageForError(std::int32_t number) {
     switch (number) {
-    case cad_errors::kMemberNotFound:
+    case errors::kMemberNotFound:
         return kOldReleaseMessage;
-    case cad_errors::kCannotSave:
+    case errors::kCannotSave:
         return kCannotSaveMessage;
-    case cad_errors::kStyleTableMismatch:
+    case errors::kStyleTableMismatch:
         return kConvertStylesMessage;
     default:
         return kUnknownErrorPrefix + std::to_string(number);

@@ -24,7 +24,7 @@ std::string DescriptionOf(HRESULT result) {
 
 std::int32_t ErrorNumber(HRESULT result) {
     if (result == DISP_E_UNKNOWNNAME || result == DISP_E_MEMBERNOTFOUND) {
-        return cad_errors::kMemberNotFound;
+        return errors::kMemberNotFound;
     }
     const auto bits = static_cast<std::uint32_t>(result);
     if ((bits & kFacilityControlMask) == kFacilityControl) {

@@ -14,7 +14,7 @@ namespace {
 
 // The classic run-time error number for "out of memory".
 [[noreturn]] void OutOfMemory() {
-    throw Error(7, "内存溢出");
+    throw Error(errors::kOutOfMemory, "内存溢出");
 }
 
 const VARIANT& Followed(const VARIANT& value) {

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/warnings.h"
 #include "drawing/entities.h"
 #include "drawing/geometry.h"
 
@@ -242,8 +243,9 @@ public:
     // The files of raster images: IMAGEDEF handle → its file name (1) as the file gives it.
     std::map<std::uint64_t, std::string> imageFiles;
     std::vector<MLineStyle> mlineStyles; // from the OBJECTS section
-    // What the reader skipped or repaired, one line each with the line/offset ("line 812: ...").
-    std::vector<std::string> warnings;
+    // What the reader skipped or repaired, one line each with the line/offset ("line 812: ..."),
+    // each once, up to Warnings::kCap.
+    Warnings warnings;
     // Why the file is incomplete, as DxfError describes it ("plan.dxf: line 5120: the file ends
     // inside the ENTITIES section: ENDSEC expected; ..."), when it was loaded to recover what it
     // holds; empty for a whole file.

@@ -602,18 +602,17 @@ void Loader::Finish() {
             index == model || (index == Layout::kNoBlock && FoldCase(layout.name) == "model");
         if (isModel) {
             if (modelLayout) {
-                doc.warnings.push_back("a second model-space LAYOUT \"" + layout.name +
-                                       "\" ignored");
+                doc.warnings.Add("a second model-space LAYOUT \"" + layout.name + "\" ignored");
                 continue;
             }
             index = model;
         }
         if (index == Layout::kNoBlock)
-            doc.warnings.push_back("layout \"" + layout.name +
-                                   "\" refers to a missing block; it has no entities");
+            doc.warnings.Add("layout \"" + layout.name +
+                             "\" refers to a missing block; it has no entities");
         else if (blockUsed[index] && !isModel) {
-            doc.warnings.push_back("layout \"" + layout.name +
-                                   "\" shares its block with another layout; ignored");
+            doc.warnings.Add("layout \"" + layout.name +
+                             "\" shares its block with another layout; ignored");
             continue;
         }
         if (index != Layout::kNoBlock)
@@ -726,7 +725,7 @@ void Loader::Run() {
     if (sections == 0)
         throw detail::TagError{0, 0, "no DXF section found: not a DXF file"};
     if (!tags.SawEof() && !stopped) {
-        doc.warnings.push_back("the file ends without EOF; it may be cut off");
+        doc.warnings.Add("the file ends without EOF; it may be cut off");
         Damaged(EndOfData(), "the file ends " + OpenStructure());
     }
     if (!sawEntities)

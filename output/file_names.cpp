@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <stdexcept>
 
 #include "base/characters.h"
+#include "base/error.h"
 
 namespace kw::output {
 namespace {
@@ -72,8 +72,8 @@ FilledName FillTemplate(const std::string& nameTemplate, const NameValues& value
         }
         const auto close = nameTemplate.find('}', i);
         if (close == std::string::npos) {
-            throw std::invalid_argument("the name template \"" + nameTemplate +
-                                        "\" has a { without its }");
+            throw Error(errors::kInvalidCall,
+                        "the name template \"" + nameTemplate + "\" has a { without its }");
         }
         std::string name = nameTemplate.substr(i + 1, close - i - 1);
         std::size_t width = 0;

@@ -24,7 +24,7 @@ struct FilledName {
 
 // Fills "{name}" and "{name:0N}" (a number padded with zeros to N digits); "{{" and "}}" are
 // braces. A field that is missing or empty leaves `text` empty and is listed in `missing`.
-// Throws std::invalid_argument for an unclosed brace.
+// Throws Error 5 for an unclosed brace.
 FilledName FillTemplate(const std::string& nameTemplate, const NameValues& values);
 
 // The template a page falls back to when a field is missing.

@@ -1,6 +1,6 @@
 #include "output/output_options.h"
 
-#include <stdexcept>
+#include "base/error.h"
 
 namespace kw::output {
 
@@ -14,7 +14,7 @@ MergeMode ParseMerge(const std::string& text) {
     if (text == "none" || text.empty()) {
         return MergeMode::None;
     }
-    throw std::invalid_argument("expected drawing, run or none, got \"" + text + "\"");
+    throw Error(errors::kInvalidCall, "expected drawing, run or none, got \"" + text + "\"");
 }
 
 std::string MergeText(MergeMode mode) {
@@ -68,7 +68,7 @@ OutputOptions FromSection(const std::map<std::string, std::string>& section) {
     if (const auto* merge = value("merge")) {
         try {
             options.merge = ParseMerge(*merge);
-        } catch (const std::invalid_argument&) {
+        } catch (const Error&) {
         }
     }
     if (const auto* catalogue = value("catalogue")) {

@@ -37,7 +37,7 @@ std::map<std::string, std::string> ToSection(const OutputOptions& options);
 // Values that do not read are left at their defaults; unknown keys are ignored.
 OutputOptions FromSection(const std::map<std::string, std::string>& section);
 
-// "drawing", "run", "none"; throws std::invalid_argument for another text.
+// "drawing", "run", "none"; throws Error 5 for another text.
 MergeMode ParseMerge(const std::string& text);
 std::string MergeText(MergeMode mode);
 

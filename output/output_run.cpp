@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <stdexcept>
 #include <system_error>
 
 #include "base/error.h"
@@ -44,8 +43,8 @@ std::string Describe(const PageEntry& entry) {
 OutputRun::OutputRun(OutputSetup setup) : m_setup(std::move(setup)) {
     try {
         m_forcedScale = sheets::ParseScale(m_setup.options.scale);
-    } catch (const std::invalid_argument& failure) {
-        throw Error(errors::kInvalidCall, std::string("scale: ") + failure.what());
+    } catch (const Error& failure) {
+        throw Error(failure.Number(), "scale: " + failure.Description());
     }
     m_columns = ParseColumns(m_setup.options.columns);
     if (m_columns.empty()) {
@@ -166,12 +165,7 @@ FramePlan OutputRun::PlanFrame(const FrameExtent& frame, const PlotSettings& set
     const std::string fallback = FillTemplate(kFallbackTemplate, NameValuesOf(entry)).text;
     std::string name = fallback;
     if (!m_setup.options.nameTemplate.empty()) {
-        FilledName filled;
-        try {
-            filled = FillTemplate(m_setup.options.nameTemplate, NameValuesOf(entry));
-        } catch (const std::invalid_argument& failure) {
-            throw Error(errors::kInvalidCall, failure.what());
-        }
+        const FilledName filled = FillTemplate(m_setup.options.nameTemplate, NameValuesOf(entry));
         if (!filled.missing.empty()) {
             std::string fields;
             for (const std::string& missing : filled.missing) {

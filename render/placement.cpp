@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <stdexcept>
 #include <string>
 
 #include "base/characters.h"
+#include "base/error.h"
 #include "render/render.h"
 
 namespace kw::render {
@@ -26,21 +26,21 @@ StyleMode StyleModeOfTable(const std::string& tableName) {
 
 PagePlacement PlacePage(const drawing::LayoutPlotSettings& s) {
     if (!(s.paperWidthMm > 0.0) || !(s.paperHeightMm > 0.0))
-        throw std::invalid_argument("the layout has no paper (CanonicalMediaName)");
+        throw Error(errors::kInvalidCall, "the layout has no paper (CanonicalMediaName)");
     const double minX = std::min(s.windowMinX, s.windowMaxX);
     const double maxX = std::max(s.windowMinX, s.windowMaxX);
     const double minY = std::min(s.windowMinY, s.windowMaxY);
     const double maxY = std::max(s.windowMinY, s.windowMaxY);
     if (!(maxX > minX) || !(maxY > minY) || !std::isfinite(maxX - minX) ||
         !std::isfinite(maxY - minY))
-        throw std::invalid_argument("the plot window is empty (SetWindowToPlot)");
+        throw Error(errors::kInvalidCall, "the plot window is empty (SetWindowToPlot)");
     double scale = (s.flags & pf::kUseStandardScale) != 0
                        ? s.standardScaleFactor
                        : s.customScalePaper / s.customScaleDrawing;
     if (s.paperUnits == 0)
         scale *= 25.4; // the scale's paper side is in inches
     if (!(scale > 0.0) || !std::isfinite(scale))
-        throw std::invalid_argument("the plot has no scale (SetCustomScale)");
+        throw Error(errors::kInvalidCall, "the plot has no scale (SetCustomScale)");
 
     PagePlacement page;
     page.paperWidthMm = s.paperWidthMm;

@@ -74,8 +74,8 @@ struct PagePlacement {
     QTransform drawingToPage;
 };
 
-// Computes the placement; fails (std::invalid_argument with the reason) when the settings give
-// no paper, no window or no scale.
+// Computes the placement; fails (Error 5 with the reason) when the settings give no paper, no
+// window or no scale.
 PagePlacement PlacePage(const drawing::LayoutPlotSettings& settings);
 
 // The page's millimetres (y up) → the device's coordinates (y down) for a page of the given size

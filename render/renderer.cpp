@@ -21,7 +21,7 @@ const drawing::Document& Renderer::Document() const {
 
 std::vector<std::string> Renderer::Warnings() const {
     std::lock_guard lock(m_state->mutex);
-    return m_state->warnings;
+    return m_state->warnings.All();
 }
 
 std::vector<const Entity*> Renderer::EntitiesIn(std::size_t layoutIndex,

@@ -743,13 +743,13 @@ std::shared_ptr<const ShxFont> FontLibrary::Find(const std::string& fileName) {
     std::shared_ptr<const ShxFont> font;
     const std::string path = PathOf(key);
     if (path.empty()) {
-        m_warnings.push_back("font not found: " + name);
+        m_warnings.Add("font not found: " + name);
     } else {
         auto loaded = std::make_shared<ShxFont>(ShxFont::Load(path));
         if (loaded->Loaded())
             font = std::move(loaded);
         else
-            m_warnings.push_back("font not loaded: " + name + " (" + loaded->Error() + ")");
+            m_warnings.Add("font not loaded: " + name + " (" + loaded->Error() + ")");
     }
     m_fonts.emplace(key, font);
     return font;
@@ -777,7 +777,7 @@ std::shared_ptr<const ShxTextFont> FontLibrary::TextFont(const std::string& font
 
 std::vector<std::string> FontLibrary::TakeWarnings() {
     std::lock_guard lock(m_mutex);
-    return std::exchange(m_warnings, {});
+    return m_warnings.Take();
 }
 
 } // namespace kw::render

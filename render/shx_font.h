@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/warnings.h"
+
 namespace kw::render {
 
 struct ShxPoint {
@@ -161,7 +163,7 @@ private:
     std::map<std::string, std::string> m_files; // lower-case file name → path, first folder wins
     std::map<std::string, std::shared_ptr<const ShxFont>> m_fonts;
     std::map<std::pair<std::string, std::string>, std::shared_ptr<const ShxTextFont>> m_textFonts;
-    std::vector<std::string> m_warnings;
+    Warnings m_warnings;
 };
 
 // Whether a style's font file names a shape font (".shx", or no extension at all).

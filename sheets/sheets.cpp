@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <regex>
-#include <stdexcept>
+
+#include "base/error.h"
 
 namespace kw::sheets {
 namespace {
@@ -212,12 +214,15 @@ std::optional<double> ParseScale(const std::string& text) {
         R"(^\s*(?:([0-9]+(?:\.[0-9]+)?)\s*:\s*)?([0-9]+(?:\.[0-9]+)?)\s*$)");
     std::smatch parts;
     if (!std::regex_match(text, parts, pattern)) {
-        throw std::invalid_argument("expected auto or 1:N, got \"" + text + "\"");
+        throw Error(errors::kInvalidCall, "expected auto or 1:N, got \"" + text + "\"");
     }
-    const double paper = parts[1].matched ? std::stod(parts[1].str()) : 1.0;
-    const double drawing = std::stod(parts[2].str());
-    if (!(paper > 0.0) || !(drawing > 0.0)) {
-        throw std::invalid_argument("a scale needs two positive numbers, got \"" + text + "\"");
+    // strtod, not stod: a number too long for a double reads as infinity or zero, refused below,
+    // where stod would throw out_of_range past every caller.
+    const double paper = parts[1].matched ? std::strtod(parts[1].str().c_str(), nullptr) : 1.0;
+    const double drawing = std::strtod(parts[2].str().c_str(), nullptr);
+    if (!(paper > 0.0) || !(drawing > 0.0) || !std::isfinite(drawing / paper)) {
+        throw Error(errors::kInvalidCall,
+                    "a scale needs two positive numbers, got \"" + text + "\"");
     }
     return drawing / paper;
 }

@@ -68,7 +68,7 @@ std::vector<double> NearestScales(double widthUnits, double heightUnits, std::si
 // "1:100"; "2:1" for enlargements; denominators that are not whole keep two decimals.
 std::string ScaleText(double denominator);
 
-// Reads "1:N", "N" or "auto" (nullopt); throws std::invalid_argument for anything else.
+// Reads "1:N", "N" or "auto" (nullopt); throws Error 5 for anything else.
 std::optional<double> ParseScale(const std::string& text);
 
 } // namespace kw::sheets

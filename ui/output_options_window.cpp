@@ -7,8 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <stdexcept>
-
+#include "base/error.h"
 #include "output/file_names.h"
 #include "sheets/sheets.h"
 
@@ -124,7 +123,7 @@ QString OutputOptionsWindow::Problem() const {
     const output::OutputOptions options = Options();
     try {
         sheets::ParseScale(options.scale);
-    } catch (const std::invalid_argument&) {
+    } catch (const Error&) {
         return QStringLiteral("比例应为 auto 或 1:N");
     }
     if (options.scale != "auto" && options.paper != output::PaperMode::Auto) {
@@ -132,7 +131,7 @@ QString OutputOptionsWindow::Problem() const {
     }
     try {
         output::FillTemplate(options.nameTemplate, {});
-    } catch (const std::invalid_argument&) {
+    } catch (const Error&) {
         return QStringLiteral("文件名模板的 { 缺少对应的 }");
     }
     const QString folder = TextFolder->text().trimmed();

@@ -98,7 +98,7 @@ int ListFrames(CadSession& session, const PlotOptions& options,
         if (!damage.empty()) {
             PageRecord record;
             record.drawing = path;
-            record.error = FailureText(builtin::builtin_errors::kCannotOpen,
+            record.error = FailureText(errors::kCannotOpen,
                                        damage + "; the frames before the damage are listed");
             err << FailureLine(record) << std::endl;
             status = 1;

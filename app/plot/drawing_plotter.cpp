@@ -176,7 +176,7 @@ bool DrawingPlotter::Plot(const std::string& drawing, const std::vector<int>& pa
     if (damaged) {
         PageRecord record = Record(drawing, 0);
         record.status = PageStatus::Failed;
-        record.errorNumber = builtin::builtin_errors::kCannotOpen;
+        record.errorNumber = errors::kCannotOpen;
         record.error =
             FailureText(record.errorNumber, damage + "; the frames before the damage are plotted");
         if (frames.empty()) {

@@ -151,8 +151,8 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
          [&](const std::string& v) {
              try {
                  options.output.merge = output::ParseMerge(v);
-             } catch (const std::invalid_argument& failure) {
-                 Fail(std::string("--merge: ") + failure.what());
+             } catch (const Error& failure) {
+                 Fail("--merge: " + failure.Description());
              }
          }},
         {"--catalogue",
@@ -335,8 +335,8 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
     }
     try {
         sheets::ParseScale(options.output.scale);
-    } catch (const std::invalid_argument& failure) {
-        Fail(std::string("--scale: ") + failure.what());
+    } catch (const Error& failure) {
+        Fail("--scale: " + failure.Description());
     }
     if (options.output.scale != "auto" && options.output.paper != output::PaperMode::Auto) {
         Fail("--scale 1:N needs --paper auto (the panel's paper keeps the frame-length rule)");

@@ -99,7 +99,6 @@ struct Loader {
         std::size_t order = 0;
     };
     std::vector<PendingLayout> pendingLayouts;
-    std::size_t warningCount = 0;
 
     // The first fault that leaves the drawing incomplete: the file cut off, a section, table or
     // block that is not closed, no ENTITIES section. Such a file is refused unless the caller
@@ -133,12 +132,10 @@ struct Loader {
     }
 
     void Warn(const RawTag& at, const std::string& text) {
-        if (++warningCount > 200)
-            return; // a badly damaged file would otherwise fill memory with warnings
         if (at.line > 0)
-            doc.warnings.push_back("line " + std::to_string(at.line) + ": " + text);
+            doc.warnings.Add("line " + std::to_string(at.line) + ": " + text);
         else
-            doc.warnings.push_back("byte offset " + std::to_string(at.offset) + ": " + text);
+            doc.warnings.Add("byte offset " + std::to_string(at.offset) + ": " + text);
     }
 
     std::string Text(const RawTag& tag) const { return codePage->Decode(tag.value); }

@@ -23,6 +23,7 @@
 #include <unordered_set>
 
 #include "base/characters.h"
+#include "base/warnings.h"
 #include "drawing/block_path.h"
 #include "drawing/extents.h"
 #include "drawing/spatial_index.h"
@@ -46,8 +47,7 @@ struct Renderer::State {
     mutable std::map<std::string, std::shared_ptr<const ShxTextFont>> shapeFaces;
     mutable std::mutex mutex;
     mutable std::map<std::size_t, drawing::SpatialIndex> indexes;
-    mutable std::vector<std::string> warnings;
-    mutable std::set<std::string> warned;
+    mutable kw::Warnings warnings;
     mutable std::map<std::string, std::shared_ptr<const QImage>> pictures; // by file
     // Fonts and their metrics by text style, looked up once: the font database is slow to ask.
     struct StyleFace {
@@ -154,8 +154,7 @@ struct Renderer::State {
 
     void Warn(const std::string& text) const {
         std::lock_guard lock(mutex);
-        if (warned.insert(text).second)
-            warnings.push_back(text);
+        warnings.Add(text);
     }
 };
 

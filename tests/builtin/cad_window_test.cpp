@@ -417,7 +417,7 @@ void CadWindowTest::PreviewWithoutPageSettingsFailsBeforeShowing() {
         f.document->Plot()->DisplayPlotPreview(1); // no paper, no window
         QFAIL("the preview went on without a page");
     } catch (const kw::CadError& failure) {
-        QCOMPARE(failure.Number(), kw::builtin::builtin_errors::kInvalidArgument);
+        QCOMPARE(failure.Number(), kw::errors::kInvalidArgument);
         QVERIFY(failure.Description().rfind("DisplayPlotPreview: ", 0) == 0);
     }
     QVERIFY(!shown);

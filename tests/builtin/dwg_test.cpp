@@ -304,14 +304,14 @@ TEST_F(Dwg, DamagedTruncatedAndUnknownDrawingsFailWithAMessage) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         const CadError failure = OpenFailure(Work(c.file));
-        EXPECT_EQ(failure.Number(), builtin_errors::kCannotOpen);
+        EXPECT_EQ(failure.Number(), errors::kCannotOpen);
         EXPECT_NE(failure.Description().find(Work(c.file).string()), std::string::npos)
             << failure.Description();
         for (const std::string& text : c.said) {
             EXPECT_NE(failure.Description().find(text), std::string::npos) << failure.Description();
         }
     }
-    EXPECT_EQ(OpenFailure(Work("absent.dwg")).Number(), builtin_errors::kFileNotFound);
+    EXPECT_EQ(OpenFailure(Work("absent.dwg")).Number(), errors::kSystemFileNotFound);
     EXPECT_EQ(FileCount(options.dwg.cacheFolder), 0u) << "no half-written conversions are kept";
 }
 
@@ -326,7 +326,7 @@ TEST_F(Dwg, AConversionThatStopsEarlyFailsAndIsNotKept) {
     options.dwg.script = script.string();
     const fs::path dwg = kLibreDwgData / "example_2000.dwg";
     const CadError failure = OpenFailure(dwg);
-    EXPECT_EQ(failure.Number(), builtin_errors::kCannotOpen);
+    EXPECT_EQ(failure.Number(), errors::kCannotOpen);
     EXPECT_NE(failure.Description().find(dwg.string()), std::string::npos) << failure.Description();
     EXPECT_NE(failure.Description().find("the file ends inside the ENTITIES section"),
               std::string::npos)

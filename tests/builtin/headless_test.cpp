@@ -30,7 +30,7 @@ void ExpectNoScreen(BuiltinApplication& app) {
         set->SelectOnScreen();
         ADD_FAILURE() << "SelectOnScreen went on without a screen";
     } catch (const CadError& failure) {
-        EXPECT_EQ(failure.Number(), builtin_errors::kFailed);
+        EXPECT_EQ(failure.Number(), errors::kFailed);
         EXPECT_NE(failure.Description().find("window system"), std::string::npos)
             << failure.Description();
     }
@@ -39,7 +39,7 @@ void ExpectNoScreen(BuiltinApplication& app) {
         document->Plot()->DisplayPlotPreview(1);
         ADD_FAILURE() << "DisplayPlotPreview went on without a screen";
     } catch (const CadError& failure) {
-        EXPECT_EQ(failure.Number(), builtin_errors::kFailed);
+        EXPECT_EQ(failure.Number(), errors::kFailed);
         EXPECT_NE(failure.Description().find("window system"), std::string::npos)
             << failure.Description();
     }

@@ -95,7 +95,7 @@ TEST_F(BuiltinCad, WithoutDrawingActiveDocumentFailsButNotAsAMissingMember) {
     EXPECT_EQ(app->Caption(), "Kestrelwick CAD");
     const std::int32_t number = ErrorNumber([&] { app->ActiveDocument(); });
     EXPECT_NE(number, 0);
-    EXPECT_NE(number, cad_errors::kMemberNotFound);
+    EXPECT_NE(number, errors::kMemberNotFound);
 }
 
 TEST_F(BuiltinCad, TemplateRuleOfTheRunsFindsTheInstalledTemplate) {
@@ -110,7 +110,7 @@ TEST_F(BuiltinCad, TemplateRuleOfTheRunsFindsTheInstalledTemplate) {
     EXPECT_EQ(app->DocumentCount(), 2u);
 
     // A new drawing has no file: closing it with save fails and keeps it open.
-    EXPECT_EQ(ErrorNumber([&] { app->ActiveDocument()->Close(true); }), cad_errors::kCannotSave);
+    EXPECT_EQ(ErrorNumber([&] { app->ActiveDocument()->Close(true); }), errors::kCannotSave);
     app->ActiveDocument()->Close(false);
     EXPECT_EQ(app->Caption(), "Kestrelwick CAD - [Drawing1.dxf]");
 }
@@ -151,7 +151,7 @@ TEST_F(BuiltinCad, OpenRefusesDwgMissingAndBrokenFilesWithTheirReason) {
         app->Documents()->Open((Work() / "plan.dwg").string());
         ADD_FAILURE() << "a DWG file opened";
     } catch (const CadError& failure) {
-        EXPECT_NE(failure.Number(), cad_errors::kMemberNotFound);
+        EXPECT_NE(failure.Number(), errors::kMemberNotFound);
         EXPECT_NE(failure.Description().find("DWG"), std::string::npos) << failure.what();
     }
     EXPECT_NE(ErrorNumber([&] { app->Documents()->Open((Work() / "none.dxf").string()); }), 0);
@@ -195,7 +195,7 @@ TEST_F(BuiltinCad, DiscoveryFindsPolylineFramesWithTheirEntityProperties) {
     first->GetBoundingBox(min, max);
     EXPECT_DOUBLE_EQ(min.x, 1000.0);
     EXPECT_DOUBLE_EQ(max.y, 297.0);
-    EXPECT_EQ(ErrorNumber([&] { first->Name(); }), cad_errors::kMemberNotFound);
+    EXPECT_EQ(ErrorNumber([&] { first->Name(); }), errors::kMemberNotFound);
     EXPECT_NE(ErrorNumber([&] { set->Item(3); }), 0);
 }
 
@@ -206,7 +206,7 @@ TEST_F(BuiltinCad, BlockAndExternalReferencesAnswerWithTypeNameAndBox) {
     ASSERT_EQ(set->Count(), 5);
     EXPECT_EQ(set->Item(0)->EntityType(), entity_types::kBlockReference);
     EXPECT_EQ(set->Item(0)->Name(), "RmTK");
-    EXPECT_EQ(ErrorNumber([&] { set->Item(0)->Coordinates(); }), cad_errors::kMemberNotFound);
+    EXPECT_EQ(ErrorNumber([&] { set->Item(0)->Coordinates(); }), errors::kMemberNotFound);
 
     PlotSettings settings;
     settings.frameKind = FrameKind::ExternalReference;
@@ -226,10 +226,9 @@ TEST_F(BuiltinCad, SelectionSetNamesAreUniqueUntilDeleted) {
     const auto document = app->Documents()->Open(Fixture("frames_r2000_gbk.dxf").string());
     const auto sets = document->SelectionSets();
     const auto set = sets->Add("0.5123");
-    EXPECT_EQ(ErrorNumber([&] { sets->Add("0.5123"); }), builtin_errors::kDuplicateName);
+    EXPECT_EQ(ErrorNumber([&] { sets->Add("0.5123"); }), errors::kDuplicateName);
     EXPECT_EQ(ErrorNumber([&] { document->SelectionSets()->Add("A"); }), 0);
-    EXPECT_EQ(ErrorNumber([&] { document->SelectionSets()->Add("a"); }),
-              builtin_errors::kDuplicateName);
+    EXPECT_EQ(ErrorNumber([&] { document->SelectionSets()->Add("a"); }), errors::kDuplicateName);
     set->Delete();
     EXPECT_NE(ErrorNumber([&] { set->Count(); }), 0);
     EXPECT_EQ(ErrorNumber([&] { sets->Add("0.5123"); }), 0);
@@ -240,11 +239,9 @@ TEST_F(BuiltinCad, StyleTableMustSuitTheDrawingsPlotStyleMode) {
     const auto document = app->Documents()->Open(Fixture("frames_r2000_gbk.dxf").string());
     const auto layout = document->ActiveLayout();
     EXPECT_EQ(ErrorNumber([&] { layout->PutStyleSheet("monochrome.ctb"); }), 0);
-    EXPECT_EQ(ErrorNumber([&] { layout->PutStyleSheet("acad.stb"); }),
-              cad_errors::kStyleTableMismatch);
+    EXPECT_EQ(ErrorNumber([&] { layout->PutStyleSheet("acad.stb"); }), errors::kStyleTableMismatch);
     EXPECT_EQ(ErrorNumber([&] { layout->PutStyleSheet(""); }), 0);
-    EXPECT_EQ(ErrorNumber([&] { layout->PutStyleSheet("nothing.ctb"); }),
-              builtin_errors::kInvalidArgument);
+    EXPECT_EQ(ErrorNumber([&] { layout->PutStyleSheet("nothing.ctb"); }), errors::kInvalidArgument);
 
     // The same drawing with named plot styles ($PSTYLEMODE 0) takes only .stb tables.
     std::string bytes = ReadBytes(Fixture("frames_r2000_gbk.dxf"));
@@ -258,7 +255,7 @@ TEST_F(BuiltinCad, StyleTableMustSuitTheDrawingsPlotStyleMode) {
     const auto named = app->Documents()->Open((Work() / "named.dxf").string())->ActiveLayout();
     EXPECT_EQ(ErrorNumber([&] { named->PutStyleSheet("acad.stb"); }), 0);
     EXPECT_EQ(ErrorNumber([&] { named->PutStyleSheet("grayscale.ctb"); }),
-              cad_errors::kStyleTableMismatch);
+              errors::kStyleTableMismatch);
 }
 
 TEST_F(BuiltinCad, StyleTableFilesOfTheStylesFoldersAreOfferedAndTaken) {
@@ -287,13 +284,12 @@ TEST_F(BuiltinCad, StyleTableFilesOfTheStylesFoldersAreOfferedAndTaken) {
                                                "damaged.ctb", "pens.stb"}));
     EXPECT_EQ(ErrorNumber([&] { layout->PutStyleSheet("company.CTB"); }), 0);
     // The drawing has colour-dependent plot styles: a named table does not suit it.
-    EXPECT_EQ(ErrorNumber([&] { layout->PutStyleSheet("pens.stb"); }),
-              cad_errors::kStyleTableMismatch);
+    EXPECT_EQ(ErrorNumber([&] { layout->PutStyleSheet("pens.stb"); }), errors::kStyleTableMismatch);
     try {
         layout->PutStyleSheet("damaged.ctb");
         ADD_FAILURE() << "a damaged table was taken";
     } catch (const CadError& failure) {
-        EXPECT_EQ(failure.Number(), builtin_errors::kInvalidArgument);
+        EXPECT_EQ(failure.Number(), errors::kInvalidArgument);
         EXPECT_NE(failure.Description().find("damaged.ctb: "), std::string::npos)
             << failure.Description();
         EXPECT_NE(failure.Description().find("cut short"), std::string::npos)
@@ -319,9 +315,9 @@ TEST_F(BuiltinCad, CatalogsDescribeTheDeviceOfTheLastRefresh) {
                                                 "ISO_A4_(210.00_x_297.00_MM)"}));
     EXPECT_EQ(layout->GetLocaleMediaName(papers[1]), "ISO A4 纵向 (210.00 x 297.00 毫米)");
     EXPECT_EQ(ErrorNumber([&] { layout->PutCanonicalMediaName("ISO_A0_(1189.00_x_841.00_MM)"); }),
-              builtin_errors::kInvalidArgument);
+              errors::kInvalidArgument);
     EXPECT_EQ(ErrorNumber([&] { layout->PutConfigName("Gone printer"); }),
-              builtin_errors::kInvalidArgument);
+              errors::kInvalidArgument);
     const auto styles = layout->GetPlotStyleTableNames();
     for (const char* name : {"monochrome.ctb", "grayscale.ctb", "acad.ctb", "acad.stb"}) {
         EXPECT_NE(std::find(styles.begin(), styles.end(), name), styles.end()) << name;
@@ -371,7 +367,7 @@ TEST_F(BuiltinCad, CloseWithSaveFailsWhenTheFileCannotBeWrittenAndKeepsTheDrawin
     const auto document = app->Documents()->Open(path);
     document->ActiveLayout()->PutPlotRotation(1);
     fs::remove_all(Work()); // the folder is gone: nothing can be written there, not even by root
-    EXPECT_EQ(ErrorNumber([&] { document->Close(true); }), cad_errors::kCannotSave);
+    EXPECT_EQ(ErrorNumber([&] { document->Close(true); }), errors::kCannotSave);
     EXPECT_EQ(app->Caption(), "Kestrelwick CAD - [frames_r2000_gbk.dxf]");
     EXPECT_EQ(ErrorNumber([&] { document->ActiveLayout(); }), 0);
     document->Close(false);
@@ -399,7 +395,7 @@ TEST_F(BuiltinCad, DrawingsOfARunThatNeverSavesFindTheSameFramesAndRefuseASave) 
     for (std::size_t i = 0; i < found.size(); ++i)
         EXPECT_EQ(found[i].xMin, frames[i].xMin);
     document->ActiveLayout()->PutPlotRotation(1);
-    EXPECT_EQ(ErrorNumber([&] { document->Close(true); }), cad_errors::kCannotSave);
+    EXPECT_EQ(ErrorNumber([&] { document->Close(true); }), errors::kCannotSave);
     EXPECT_EQ(ReadBytes(path), original);
     document->Close(false);
 }
@@ -410,7 +406,7 @@ TEST_F(BuiltinCad, CloseWithSaveRespectsAWriteProtectedFile) {
     fs::permissions(path, fs::perms::owner_read | fs::perms::group_read);
     const auto document = app->Documents()->Open(path);
     document->ActiveLayout()->PutPlotRotation(2);
-    EXPECT_EQ(ErrorNumber([&] { document->Close(true); }), cad_errors::kCannotSave);
+    EXPECT_EQ(ErrorNumber([&] { document->Close(true); }), errors::kCannotSave);
     EXPECT_EQ(ReadBytes(path), original);
     EXPECT_EQ(app->DocumentCount(), 1u);
 }
@@ -427,7 +423,7 @@ TEST_F(BuiltinCad, CommandLineSetsVariablesAndPlottingWaitsForTheRenderer) {
     document->Utility()->Prompt(kPickPrompt);
     EXPECT_EQ(app->CommandLine().back(), kPickPrompt);
 
-    EXPECT_NE(ErrorNumber([&] { document->Plot()->PlotToDevice(); }), cad_errors::kMemberNotFound);
+    EXPECT_NE(ErrorNumber([&] { document->Plot()->PlotToDevice(); }), errors::kMemberNotFound);
 }
 
 TEST(BuiltinSession, GetPrinterListWithoutDrawingAddsOneAndFillsTheLists) {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "app/plot/plot_options.h"
 #include "base/error.h"
@@ -108,6 +111,20 @@ TEST(PlotOptions, MistakesAreRefusedWithTheOptionNamed) {
         } catch (const Error& failure) {
             EXPECT_EQ(failure.Number(), errors::kInvalidCall);
             EXPECT_FALSE(failure.Description().empty());
+        }
+    }
+    // A value the output options refuse keeps their reason after the option's name.
+    for (const auto& [wrong, text] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--list", "--scale", "1/100", "a.dxf"},
+              "--scale: expected auto or 1:N, got \"1/100\""},
+             {{"--list", "--merge", "pages", "a.dxf"},
+              "--merge: expected drawing, run or none, got \"pages\""}}) {
+        try {
+            Parse(wrong);
+            ADD_FAILURE() << wrong[1] << " was taken";
+        } catch (const Error& failure) {
+            EXPECT_EQ(failure.Number(), errors::kInvalidCall);
+            EXPECT_EQ(failure.Description(), text);
         }
     }
     EXPECT_EQ(Parse({"--devices"}).action, PlotAction::Devices);

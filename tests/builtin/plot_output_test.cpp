@@ -145,7 +145,7 @@ TEST(PdfDevice, AFailingFolderOrDiskSaysWhatAndWhereAndLeavesNothing) {
         WritePdfPage(impossible, "plan", 1, {420.0, 297.0}, "t", FrameAndText("x"));
         ADD_FAILURE() << "a folder under a file was accepted";
     } catch (const CadError& failure) {
-        EXPECT_EQ(failure.Number(), device_errors::kPathNotFound);
+        EXPECT_EQ(failure.Number(), errors::kSystemPathNotFound);
         EXPECT_NE(failure.Description().find(impossible), std::string::npos)
             << failure.Description();
     }
@@ -158,7 +158,7 @@ TEST(PdfDevice, AFailingFolderOrDiskSaysWhatAndWhereAndLeavesNothing) {
             WritePdfPage(locked, "plan", 1, {420.0, 297.0}, "t", FrameAndText("x"));
             ADD_FAILURE() << "a read-only folder was written";
         } catch (const CadError& failure) {
-            EXPECT_EQ(failure.Number(), device_errors::kAccessDenied);
+            EXPECT_EQ(failure.Number(), errors::kAccessDenied);
             EXPECT_NE(failure.Description().find(locked), std::string::npos);
         }
         fs::permissions(locked, fs::perms::owner_all);
@@ -172,7 +172,7 @@ TEST(PdfDevice, AFailingFolderOrDiskSaysWhatAndWhereAndLeavesNothing) {
         PaintPdf(full, "/dev/full", {420.0, 297.0}, "t", FrameAndText("x"));
         ADD_FAILURE() << "a full device took the page";
     } catch (const CadError& failure) {
-        EXPECT_EQ(failure.Number(), device_errors::kWriteFault);
+        EXPECT_EQ(failure.Number(), errors::kWriteFault);
         EXPECT_NE(failure.Description().find("/dev/full"), std::string::npos);
         EXPECT_NE(failure.Description().find("No space left on device"), std::string::npos)
             << failure.Description();
@@ -187,7 +187,7 @@ TEST(PrinterDevice, AnUnknownPrinterIsNamedInTheFailure) {
         PrintPage("No Such Printer 42", {420.0, 297.0}, 1, "t", FrameAndText("x"));
         ADD_FAILURE() << "an unknown printer took the page";
     } catch (const CadError& failure) {
-        EXPECT_EQ(failure.Number(), device_errors::kInvalidPrinter);
+        EXPECT_EQ(failure.Number(), errors::kInvalidPrinter);
         EXPECT_NE(failure.Description().find("No Such Printer 42"), std::string::npos);
     }
 }
@@ -276,7 +276,7 @@ TEST(BuiltinPlotJob, EachJobIsTheNextPageOfItsDrawingOrNamedAndUnsavedDrawingsGo
         blank->Plot()->PlotToDevice();
         ADD_FAILURE() << "a layout without a window was plotted";
     } catch (const CadError& failure) {
-        EXPECT_EQ(failure.Number(), builtin_errors::kInvalidArgument) << failure.Description();
+        EXPECT_EQ(failure.Number(), errors::kInvalidArgument) << failure.Description();
         EXPECT_EQ(app.CommandLine().back(), "打印失败：" + failure.Description());
     }
 

@@ -79,7 +79,7 @@ TEST(ComBinding, EntitiesAreReadThroughCountItemAndOutParameters) {
         polyline->Name();
         FAIL() << "a polyline answered Name";
     } catch (const CadError& error) {
-        EXPECT_EQ(error.Number(), cad_errors::kMemberNotFound);
+        EXPECT_EQ(error.Number(), errors::kMemberNotFound);
     }
 }
 

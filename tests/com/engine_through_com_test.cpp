@@ -177,7 +177,7 @@ TEST(ComEngine, PrepareLayoutAndPlotFrameSetTheLayoutInOrder) {
         PrepareLayout(*layout, settings, papers);
         FAIL();
     } catch (const CadError& error) {
-        EXPECT_EQ(error.Number(), cad_errors::kStyleTableMismatch);
+        EXPECT_EQ(error.Number(), errors::kStyleTableMismatch);
         EXPECT_EQ(MessageForError(error.Number()),
                   "执行命令【convertpstyles】转换打印样式表类型！");
     }

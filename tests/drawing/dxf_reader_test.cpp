@@ -385,6 +385,14 @@ TEST(DxfReader, LoadsWhatCanBeLoadedOfDamagedFiles) {
               std::string::npos);
     EXPECT_GE(EntityCount(repaired) + 1, EntityCount(intact));
     EXPECT_EQ(repaired.layouts.size(), intact.layouts.size());
+
+    // A file of little but damage says so up to the cap, not without end.
+    std::string flooding;
+    for (int i = 0; i < 300; ++i)
+        flooding += "garbage\n" + T(0, "POINT") + T(8, "0") + T(10, 0.0) + T(20, 0.0);
+    const Document flooded = test::FromTags(flooding);
+    EXPECT_EQ(flooded.warnings.size(), Warnings::kCap);
+    EXPECT_NE(flooded.warnings.front().find("group code expected"), std::string::npos);
 }
 
 TEST(DxfReader, SurvivesRandomDamageWithoutCrashOrHang) {

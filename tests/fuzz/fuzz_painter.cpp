@@ -12,10 +12,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "drawing/drawing.h"
 #include "fuzz_support.h"
 #include "render/hit_test.h"
@@ -88,7 +88,7 @@ void PaintPlot(const kw::render::Renderer& renderer, const kw::drawing::Document
     kw::render::PagePlacement placement;
     try {
         placement = kw::render::PlacePage(document.layouts[index].plotSettings);
-    } catch (const std::invalid_argument&) {
+    } catch (const kw::Error&) {
         return; // no paper, window or scale: the run says so and plots nothing
     }
     const double longer = std::max(placement.paperWidthMm, placement.paperHeightMm);

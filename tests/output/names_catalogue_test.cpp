@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <stdexcept>
+#include <functional>
+#include <string>
+#include <utility>
 
+#include "base/error.h"
 #include "output/catalogue.h"
 #include "output/file_names.h"
 #include "output/output_options.h"
@@ -17,7 +20,23 @@ TEST(FillTemplate, FillsFieldsAndPaddedNumbersAndListsWhatIsMissing) {
     const FilledName missing = FillTemplate("{图号}_{设计}_{空}", values);
     EXPECT_TRUE(missing.text.empty());
     EXPECT_EQ(missing.missing, (std::vector<std::string>{"设计", "空"}));
-    EXPECT_THROW(FillTemplate("{图号", values), std::invalid_argument);
+}
+
+TEST(OutputOptions, TextsThatDoNotReadFailAsError5WithTheReason) {
+    const auto refusal = [](const std::function<void()>& read) -> std::pair<int, std::string> {
+        try {
+            read();
+        } catch (const Error& failure) {
+            return {failure.Number(), failure.Description()};
+        }
+        return {0, "taken"};
+    };
+    EXPECT_EQ(refusal([] { FillTemplate("{图号", {}); }),
+              std::pair(5, std::string("the name template \"{图号\" has a { without its }")));
+    EXPECT_EQ(refusal([] { ParseMerge("pages"); }),
+              std::pair(5, std::string("expected drawing, run or none, got \"pages\"")));
+    // A settings file's value that does not read leaves the default.
+    EXPECT_EQ(FromSection({{"merge", "pages"}}).merge, MergeMode::None);
 }
 
 TEST(SafeFileName, ReplacesForbiddenCharactersAndCutsAtAWholeCharacter) {

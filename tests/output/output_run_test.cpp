@@ -14,7 +14,9 @@
 #include <regex>
 #include <sstream>
 
+#include "base/error.h"
 #include "output/catalogue_xlsx.h"
+#include "output/output_run.h"
 #include "tests/builtin/command_runner.h"
 #include "tests/output/sheet_drawing.h"
 #include "tests/support/temp_folder.h"
@@ -277,6 +279,17 @@ TEST(OutputRun, NamesClashGetNumbersAndAMissingFieldFallsBackSaidInTheLog) {
 }
 
 TEST(OutputRun, AForcedScaleTakesOnlyFramesOfThatScaleAndNeedsPaperAuto) {
+    // A scale that does not read stops the run before it starts, the reason after "scale: ".
+    output::OutputSetup setup;
+    setup.options.scale = "1/100";
+    try {
+        output::OutputRun unread(setup);
+        ADD_FAILURE() << "the scale 1/100 was taken";
+    } catch (const Error& failure) {
+        EXPECT_EQ(failure.Number(), errors::kInvalidCall);
+        EXPECT_EQ(failure.Description(), "scale: expected auto or 1:N, got \"1/100\"");
+    }
+
     const PlotRun refused("--scale 1:100");
     EXPECT_EQ(refused.result.status, 2);
     EXPECT_NE(refused.err.find("--scale 1:N needs --paper auto"), std::string::npos);

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
+#include "base/error.h"
 #include "render/render.h"
 
 namespace kw::render {
@@ -78,13 +77,13 @@ TEST(PlacePage, CentringIgnoresTheOriginAndUsesThePrintableArea) {
 TEST(PlacePage, RefusesWhatCannotBePlotted) {
     drawing::LayoutPlotSettings s = Frame(0, false);
     s.paperWidthMm = 0;
-    EXPECT_THROW(PlacePage(s), std::invalid_argument);
+    EXPECT_THROW(PlacePage(s), Error);
     s = Frame(0, false);
     s.windowMaxX = s.windowMinX;
-    EXPECT_THROW(PlacePage(s), std::invalid_argument);
+    EXPECT_THROW(PlacePage(s), Error);
     s = Frame(0, false);
     s.customScaleDrawing = 0;
-    EXPECT_THROW(PlacePage(s), std::invalid_argument);
+    EXPECT_THROW(PlacePage(s), Error);
     // Inches on the paper side: 1 inch per 100 units is 25.4 mm.
     s = Frame(0, false);
     s.paperUnits = 0;

@@ -177,7 +177,7 @@ void RunsTest::SelectedFilesRunHidesMainShowsProgressAndReturnsOnDoubleClick() {
 
 void RunsTest::FailingRunShowsOneMessageAndKeepsTheLastPageText() {
     CadScript script = TwoDrawings();
-    script.failures["Document.Close"] = {kw::cad_errors::kCannotSave, "open elsewhere", 2};
+    script.failures["Document.Close"] = {kw::errors::kCannotSave, "open elsewhere", 2};
     CadWindow cadWindow(script);
     MainWindowFixture f(script);
     auto& w = f.Open();
