@@ -690,6 +690,10 @@ bool IsReadableFile(const std::filesystem::path& path) {
 
 // The linetype an entity is drawn with at the top level, when it carries shapes or texts.
 const Linetype* ShapedLinetype(const Document& doc, const Entity& e) {
+    // Most drawings have none: their entities need no look-up of layer and linetype by name.
+    if (std::none_of(doc.linetypes.begin(), doc.linetypes.end(),
+                     [](const Linetype& linetype) { return !linetype.shapes.empty(); }))
+        return nullptr;
     std::string name = e.linetype;
     if (name.empty() || EqualsIgnoringAsciiCase(name, "BYLAYER")) {
         const Layer* layer = doc.FindLayer(e.layer);
