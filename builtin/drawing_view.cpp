@@ -70,15 +70,18 @@ QRectF Extents(const render::Renderer& renderer, std::size_t layoutIndex) {
                 continue;
             }
             const drawing::Box extents = drawing::EntityExtents(document, entity);
-            if (drawing::ExtentsEstimated(document, entity)) {
-                estimated.emplace_back(&entity, extents);
-            } else {
+            if (!drawing::ExtentsEstimated(document, entity)) {
                 box.Add(extents);
+            } else if (drawing::Box ink = drawing::InkBound(document, entity, extents);
+                       !Within(ink, box)) {
+                // Kept only while it lies outside what has been measured so far: in a large
+                // drawing a few hundred of a hundred thousand texts.
+                estimated.emplace_back(&entity, ink);
             }
         }
     }
-    for (const auto& [entity, extents] : estimated) {
-        if (!Within(drawing::InkBound(document, *entity, extents), box)) {
+    for (const auto& [entity, ink] : estimated) {
+        if (!Within(ink, box)) {
             box.Add(render::EntityBox(renderer, *entity));
         }
     }
