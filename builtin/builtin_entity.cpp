@@ -2,6 +2,7 @@
 
 #include "builtin/builtin_objects.h"
 #include "drawing/extents.h"
+#include "render/drawn_extents.h"
 
 namespace kw::builtin {
 namespace {
@@ -65,7 +66,11 @@ public:
 
     void GetBoundingBox(Point& minPoint, Point& maxPoint) override {
         m_state->CheckOpen();
-        const drawing::Box box = drawing::EntityExtents(m_state->drawing, *m_entity);
+        // Text and the shapes of complex linetypes are measured as the painter draws them, the
+        // rest by their geometry (the painter is not made for a drawing that has no need of it).
+        const drawing::Box box = drawing::ExtentsEstimated(m_state->drawing, *m_entity)
+                                     ? render::EntityBox(m_state->Renderer(), *m_entity)
+                                     : drawing::EntityExtents(m_state->drawing, *m_entity);
         if (box.IsEmpty() || !std::isfinite(box.min.x) || !std::isfinite(box.max.x)) {
             Fail(errors::kFailed,
                  std::string(m_entity->DxfName()) + " has no extents (nothing to measure)");

@@ -8,9 +8,12 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <utility>
+#include <vector>
 
 #include "builtin/builtin_objects.h"
 #include "drawing/extents.h"
+#include "render/drawn_extents.h"
 #include "render/hit_test.h"
 #include "render/render.h"
 
@@ -48,14 +51,38 @@ std::optional<QRectF> SavedExtents(const drawing::Document& document, std::size_
     return QRectF(QPointF(low.x, low.y), QPointF(high.x, high.y));
 }
 
-QRectF Extents(const drawing::Document& document, std::size_t layoutIndex) {
+bool Within(const drawing::Box& inner, const drawing::Box& outer) {
+    return !outer.IsEmpty() && inner.min.x >= outer.min.x && inner.min.y >= outer.min.y &&
+           inner.max.x <= outer.max.x && inner.max.y <= outer.max.y;
+}
+
+// The box of what the layout draws. Text and the shapes of complex linetypes are measured as the
+// painter draws them, but only those that may reach past the geometry of everything else: in a
+// large drawing most texts lie well inside it.
+QRectF Extents(const render::Renderer& renderer, std::size_t layoutIndex) {
+    const drawing::Document& document = renderer.Document();
     drawing::Box box;
+    std::vector<std::pair<const drawing::Entity*, drawing::Box>> estimated;
     if (layoutIndex < document.layouts.size()) {
         for (const drawing::Entity& entity :
              document.LayoutEntities(document.layouts[layoutIndex])) {
-            if (entity.type != drawing::EntityType::Viewport) {
-                box.Add(drawing::EntityExtents(document, entity));
+            if (entity.type == drawing::EntityType::Viewport) {
+                continue;
             }
+            const drawing::Box extents = drawing::EntityExtents(document, entity);
+            if (!drawing::ExtentsEstimated(document, entity)) {
+                box.Add(extents);
+            } else if (drawing::Box ink = drawing::InkBound(document, entity, extents);
+                       !Within(ink, box)) {
+                // Kept only while it lies outside what has been measured so far: in a large
+                // drawing a few hundred of a hundred thousand texts.
+                estimated.emplace_back(&entity, ink);
+            }
+        }
+    }
+    for (const auto& [entity, ink] : estimated) {
+        if (!Within(ink, box)) {
+            box.Add(render::EntityBox(renderer, *entity));
         }
     }
     if (box.IsEmpty()) {
@@ -123,7 +150,7 @@ QTransform DrawingView::ScreenToDrawing() const {
 void DrawingView::ZoomExtents() {
     m_fitPending = false;
     if (m_document && !m_extents) {
-        m_extents = Extents(m_document->drawing, m_layoutIndex);
+        m_extents = Extents(m_document->Renderer(), m_layoutIndex);
     }
     m_fitted = m_extents.value_or(QRectF(0, 0, 420, 297));
     FitExtents();

@@ -43,6 +43,17 @@ Box EntityExtents(const Document& document, const Entity& entity, const Transfor
 Box BlockExtents(const Document& document, const Block& block, const Transform& transform,
                  BlockPath& path);
 
+// Whether EntityExtents estimates what only drawing tells: the box of text of every kind (its
+// width from its characters, not from its font) and the shapes and texts a complex linetype sets
+// beside an entity's line (left out). The painter measures these by drawing them
+// (render/drawn_extents.h).
+bool ExtentsEstimated(const Document& document, const Entity& entity);
+
+// A box that the entity's drawing stays within, from its `extents` (EntityExtents): for what
+// ExtentsEstimated, grown by what the estimate may miss (a font up to twice as wide as the
+// estimate, descenders, the linetype's shapes and texts); `extents` for the rest.
+Box InkBound(const Document& document, const Entity& entity, const Box& extents);
+
 // The transform of one instance of a block reference (column c, row r of an array): block
 // coordinates → WCS, base point, scale, rotation, array offset, insertion point and extrusion.
 Transform InsertTransform(const Entity& insert, const Block* block, int column = 0, int row = 0);

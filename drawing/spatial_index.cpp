@@ -157,7 +157,9 @@ SpatialIndex BuildLayoutIndex(const Document& document, const Layout& layout) {
             boxes.push_back(box);
             continue;
         }
-        boxes.push_back(EntityExtents(document, entity));
+        // Text is estimated from its characters, not laid out in its font: a window that meets
+        // only the end of its ink must still find it.
+        boxes.push_back(InkBound(document, entity, EntityExtents(document, entity)));
     }
     return SpatialIndex(boxes, std::move(everywhere));
 }

@@ -46,7 +46,7 @@ private:
 };
 
 // The index of a layout's entities by their world extents (block references expanded, as
-// EntityExtents measures them).
+// EntityExtents measures them; text and the shapes of complex linetypes by their InkBound).
 SpatialIndex BuildLayoutIndex(const Document& document, const Layout& layout);
 
 } // namespace kw::drawing
