@@ -219,22 +219,14 @@ private:
 
 void ApplyPlotJob(std::shared_ptr<DocumentState> state, std::size_t index, const PlotJob& job) {
     // Checked as the members check them, so that a job fails as the same settings told one by
-    // one would.
+    // one would; only the paper goes by its size where the job gives one.
     BuiltinLayout layout(std::move(state), index);
-    if (job.paper) {
-        layout.SetPaper(*job.paper);
+    PlotJob rest = job;
+    if (rest.paper) {
+        layout.SetPaper(*rest.paper);
+        rest.paper.reset();
     }
-    layout.SetWindowToPlot(job.lowerLeft, job.upperRight);
-    layout.PutPlotType(4);
-    layout.PutPlotRotation(job.rotation);
-    layout.PutPlotWithLineweights(job.lineweights);
-    layout.PutPlotWithPlotStyles(job.plotStyles);
-    layout.PutPlotHidden(job.hidden);
-    layout.SetCustomScale(job.paperMm, job.drawingUnits);
-    layout.PutCenterPlot(job.centered);
-    if (!job.centered) {
-        layout.PutPlotOrigin(job.originMm);
-    }
+    ApplyJob(layout, rest);
 }
 
 std::shared_ptr<CadLayout> MakeLayout(std::shared_ptr<DocumentState> state, std::size_t index) {

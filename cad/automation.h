@@ -75,6 +75,12 @@ public:
     virtual void SetCustomScale(double paperMm, double drawingUnits) = 0;
 };
 
+// Tells the layout the job through its members, in the order the host expects them: the paper
+// (when the job names one), the window, plot type 4, rotation, lineweights, plot styles, hidden
+// lines, the custom scale, then centring or the origin. Copies and destination are not the
+// layout's.
+void ApplyJob(CadPlotConfiguration& layout, const PlotJob& job);
+
 // What a layout knows of the devices, papers and plot style tables.
 class CadDeviceCatalog {
 public:

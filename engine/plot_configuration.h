@@ -32,11 +32,6 @@ void PrepareLayout(CadPlotConfiguration& layout, const PlotSettings& settings,
 // the layout has it; copies and destination are the loop's.
 PlotJob FrameJob(const FrameExtent& frame, const PlotSettings& settings);
 
-// Tells the layout the job through its members, in the order the host expects them: the paper
-// (when the job names one), the window, plot type 4, rotation, lineweights, plot styles, hidden
-// lines, the custom scale, then centring or the origin.
-void ApplyJob(CadPlotConfiguration& layout, const PlotJob& job);
-
 // Configures the layout for one frame (window, rotation, options, scale, origin or centring).
 void ConfigureFrame(CadPlotConfiguration& layout, const FrameExtent& frame,
                     const PlotSettings& settings);
