@@ -42,28 +42,6 @@ QRectF RecordedInk(const RecordingCanvas& canvas) {
     return box;
 }
 
-// "GAS" 3 high in every gap of dash 10, gap 14, standing 6 below the line: wholly beside it.
-void AddGasLinetype(drawing::Document& document) {
-    drawing::TextStyle standard;
-    standard.name = "STANDARD";
-    standard.handle = 0x11;
-    document.textStyles.push_back(standard);
-    drawing::Linetype gas;
-    gas.name = "GAS";
-    gas.dashes = {10, -14};
-    drawing::LinetypeShape text;
-    text.dash = 1;
-    text.flags = 2;
-    text.style = 0x11;
-    text.scale = 3;
-    text.offsetX = -12;
-    text.offsetY = -6;
-    text.text = "GAS";
-    gas.shapes.push_back(text);
-    document.linetypes.push_back(gas);
-    document.RebuildIndexes();
-}
-
 std::string Text(double x, double y, double height, const std::string& text,
                  const std::string& extra = "") {
     return T(0, "TEXT") + T(8, "0") + T(10, x) + T(20, y) + T(30, 0.0) + T(40, height) +
@@ -97,7 +75,7 @@ TEST(DrawnExtents, HoldTheRecordedInkAndNoMore) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         drawing::Document document = drawing::test::FromTags(c.tags, block);
-        AddGasLinetype(document);
+        test::AddGasLinetype(document, 6); // wholly beside the line
         const drawing::Entity* entity = &document.LayoutEntities(document.layouts.front()).front();
         if (const auto* insert = std::get_if<drawing::InsertGeometry>(&entity->geometry)) {
             ASSERT_EQ(insert->attributes.size(), 1u);
@@ -141,7 +119,7 @@ TEST(DrawnExtents, TheIndexFindsInkThatRunsPastTheEstimate) {
     };
     for (const std::string& tags : cases) {
         drawing::Document document = drawing::test::FromTags(tags);
-        AddGasLinetype(document);
+        test::AddGasLinetype(document, 6); // wholly beside the line
         const drawing::Entity& entity = document.LayoutEntities(document.layouts.front()).front();
         SCOPED_TRACE(std::string(entity.DxfName()));
         const Renderer renderer(document);

@@ -30,6 +30,29 @@ inline void AddLinetype(drawing::Document& document, const std::string& name,
     document.linetypes.push_back(std::move(linetype));
 }
 
+// "GAS" 3 high in every gap of dash 10, gap 14, 12 back from the gap's end and `below` under the
+// line, in the STANDARD style (handle 11) that it adds too; indexes rebuilt.
+inline void AddGasLinetype(drawing::Document& document, double below) {
+    drawing::TextStyle standard;
+    standard.name = "STANDARD";
+    standard.handle = 0x11;
+    document.textStyles.push_back(standard);
+    drawing::Linetype gas;
+    gas.name = "GAS";
+    gas.dashes = {10, -14};
+    drawing::LinetypeShape text;
+    text.dash = 1;
+    text.flags = 2;
+    text.style = 0x11;
+    text.scale = 3;
+    text.offsetX = -12;
+    text.offsetY = -below;
+    text.text = "GAS";
+    gas.shapes.push_back(text);
+    document.linetypes.push_back(gas);
+    document.RebuildIndexes();
+}
+
 inline drawing::LayoutPlotSettings A4Page() {
     drawing::LayoutPlotSettings s;
     s.paperWidthMm = 297;

@@ -250,24 +250,7 @@ TEST(PaintPage, ALinetypeWithTextWritesItInItsGapsAlongTheLine) {
     // Dash 10, gap 14 carrying "GAS" 3 high, 12 back from the gap's end and 1.5 below the line:
     // from 20 on, each period p has its dash over p..p + 10 and its text from p + 12 on.
     auto document = drawing::test::FromTags(Line(20, 49.95, 180, 49.95, T(6, "GAS")));
-    drawing::TextStyle standard;
-    standard.name = "STANDARD";
-    standard.handle = 0x11;
-    document.textStyles.push_back(standard);
-    drawing::Linetype gas;
-    gas.name = "GAS";
-    gas.dashes = {10, -14};
-    drawing::LinetypeShape text;
-    text.dash = 1;
-    text.flags = 2;
-    text.style = 0x11;
-    text.scale = 3;
-    text.offsetX = -12;
-    text.offsetY = -1.5;
-    text.text = "GAS";
-    gas.shapes.push_back(text);
-    document.linetypes.push_back(gas);
-    document.RebuildIndexes();
+    test::AddGasLinetype(document, 1.5);
     const QImage page = Plot(document);
 
     // Ink in the text's box (baseline 48.45, cap height 51.45), none in the gap either side.
