@@ -39,8 +39,10 @@ std::map<std::string, std::string> ToSection(const OutputOptions& options) {
             catalogue += (catalogue.empty() ? "" : ",") + std::string(format);
         }
     }
-    return {
-        {"paper", options.paper == PaperMode::Auto ? "auto" : "panel"},
+    std::map<std::string, std::string> section = {
+        {"paper", options.paper == PaperMode::Auto    ? "auto"
+                  : options.paper == PaperMode::Frame ? "frame"
+                                                      : "panel"},
         {"scale", options.scale},
         {"name", options.nameTemplate},
         {"merge", MergeText(options.merge)},
@@ -48,6 +50,11 @@ std::map<std::string, std::string> ToSection(const OutputOptions& options) {
         {"columns", options.columns},
         {"folder", options.folder},
     };
+    // Written only when chosen, so that a file of the earlier releases reads back as it was.
+    if (options.fallback == Fallback::Frame) {
+        section["fallback"] = "frame";
+    }
+    return section;
 }
 
 OutputOptions FromSection(const std::map<std::string, std::string>& section) {
@@ -57,7 +64,12 @@ OutputOptions FromSection(const std::map<std::string, std::string>& section) {
         return found == section.end() ? nullptr : &found->second;
     };
     if (const auto* paper = value("paper")) {
-        options.paper = *paper == "auto" ? PaperMode::Auto : PaperMode::Panel;
+        options.paper = *paper == "auto"    ? PaperMode::Auto
+                        : *paper == "frame" ? PaperMode::Frame
+                                            : PaperMode::Panel;
+    }
+    if (const auto* fallback = value("fallback")) {
+        options.fallback = *fallback == "frame" ? Fallback::Frame : Fallback::Length;
     }
     if (const auto* scale = value("scale"); scale && !scale->empty()) {
         options.scale = *scale;

@@ -8,12 +8,18 @@
 
 namespace kw::output {
 
-enum class PaperMode { Panel, Auto }; // the panel's paper and frame length; the frame's own sheet
+// The panel's paper and frame length; the frame's own sheet; the frame's own sheet, or a page of
+// the frame's own size where it is no sheet.
+enum class PaperMode { Panel, Auto, Frame };
+// What --paper auto does with a frame that is no standard sheet: the panel's paper by the frame
+// length, or a page of the frame's own size.
+enum class Fallback { Length, Frame };
 enum class MergeMode { None, Drawing, Run };
 
 struct OutputOptions {
     PaperMode paper = PaperMode::Panel;
-    std::string scale = "auto"; // "auto" or "1:N" (only with PaperMode::Auto)
+    Fallback fallback = Fallback::Length; // with PaperMode::Auto
+    std::string scale = "auto"; // "auto" or "1:N" (not with PaperMode::Panel)
     std::string nameTemplate;   // empty: the device's own names (drawing-NNN)
     MergeMode merge = MergeMode::None;
     bool catalogueCsv = false;
@@ -26,7 +32,7 @@ struct OutputOptions {
 
     // Anything beyond the panel's rule: a run with none plots exactly as before.
     bool Active() const {
-        return paper == PaperMode::Auto || !nameTemplate.empty() || merge != MergeMode::None ||
+        return paper != PaperMode::Panel || !nameTemplate.empty() || merge != MergeMode::None ||
                catalogueCsv || catalogueXlsx || cataloguePdf;
     }
     bool operator==(const OutputOptions&) const = default;

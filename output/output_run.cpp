@@ -1,6 +1,7 @@
 #include "output/output_run.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -38,6 +39,16 @@ std::string Describe(const PageEntry& entry) {
            std::to_string(entry.page) + " 个图框";
 }
 
+// The largest page a PDF reader takes: 14,400 points on a side.
+constexpr double kLargestPdfPageMm = 14400.0 / 72.0 * 25.4;
+
+// A page of a frame's own size, named as the host names its custom papers.
+std::string FramePaperName(double widthMm, double heightMm) {
+    char name[96];
+    std::snprintf(name, sizeof name, "Frame_(%.2f_x_%.2f_MM)", widthMm, heightMm);
+    return name;
+}
+
 } // namespace
 
 OutputRun::OutputRun(OutputSetup setup) : m_setup(std::move(setup)) {
@@ -69,7 +80,7 @@ void OutputRun::DrawingStarted(CadLayout& layout) {
         m_reader = std::make_unique<TitleBlockReader>(*active.document, m_setup.fields);
     }
     m_devicePapers.clear();
-    if (m_setup.options.paper == PaperMode::Auto && !m_setup.deviceTakesAnySheet) {
+    if (m_setup.options.paper != PaperMode::Panel && !m_setup.deviceTakesAnySheet) {
         m_devicePapers = layout.GetCanonicalMediaNames();
     }
 }
@@ -98,20 +109,43 @@ FramePlan OutputRun::PlanFrame(const FrameExtent& frame, const PlotSettings& set
         // at which the most fields read, of the few nearest (ties to the nearer).
         scales = sheets::NearestScales(width, height, 6);
     }
+    // The frame's scale: the one at which its title block reads best, else the nearest.
+    double frameScale = scales.empty() ? 1.0 : scales.front();
     if (m_reader) {
         for (const double scale : scales) {
             FieldValues fields = m_reader->Read(entry.frame, scale);
             if (fields.size() > entry.fields.size()) {
                 entry.fields = std::move(fields);
+                frameScale = scale;
             }
         }
     }
 
-    bool trueScale = m_setup.options.paper == PaperMode::Auto && match.has_value();
+    // Each frame on its own sheet (auto; a frame page on a printer goes the same way), or on a page
+    // of its own size where it is no sheet and the device makes pages of any size.
+    const bool sheetMode = m_setup.options.paper != PaperMode::Panel;
+    const bool framePage =
+        !match && m_setup.deviceTakesAnySheet &&
+        (m_setup.options.paper == PaperMode::Frame ||
+         (m_setup.options.paper == PaperMode::Auto && m_setup.options.fallback == Fallback::Frame));
+    bool trueScale = sheetMode && match.has_value();
+    double denominator = match ? match->scaleDenominator : frameScale;
     JobPaper paper;
     int rotation = 0;
     double fit = 1.0;
-    if (trueScale) {
+    if (framePage) {
+        // At its scale (given, else the one its title block reads at, else the nearest of the
+        // series); within what a PDF page can hold.
+        const double w = width / denominator;
+        const double h = height / denominator;
+        fit = std::min(1.0, kLargestPdfPageMm / std::max(w, h));
+        if (fit < 1.0) {
+            entry.note = "图框大于 PDF 页面的最大尺寸（5080 mm），缩小打印";
+        }
+        paper = {FramePaperName(w * fit, h * fit), w * fit, h * fit};
+        entry.scale = sheets::ScaleText(denominator);
+        trueScale = true;
+    } else if (trueScale) {
         paper = {match->sheet.CanonicalName(), match->sheet.widthMm, match->sheet.heightMm};
         if (!m_setup.deviceTakesAnySheet) {
             const std::optional<sheets::PaperChoice> choice =
@@ -129,7 +163,7 @@ FramePlan OutputRun::PlanFrame(const FrameExtent& frame, const PlotSettings& set
                 }
             }
         }
-    } else if (m_setup.options.paper == PaperMode::Auto) {
+    } else if (sheetMode) {
         entry.note = "不是标准图幅（" + std::to_string(static_cast<long long>(width)) + " × " +
                      std::to_string(static_cast<long long>(height)) +
                      "），按图框标准长度打印在所选图纸上";
@@ -138,7 +172,7 @@ FramePlan OutputRun::PlanFrame(const FrameExtent& frame, const PlotSettings& set
     entry.paper = trueScale ? paper.canonicalName : m_setup.panelPaper;
     FramePlan plan;
     if (trueScale) {
-        const double n = match->scaleDenominator;
+        const double n = denominator;
         const double margin = settings.PointAllowanceMm() * n;
         plan.job.paper = paper;
         plan.job.lowerLeft = {frame.xMin - margin, frame.yMin - margin};
@@ -153,7 +187,7 @@ FramePlan OutputRun::PlanFrame(const FrameExtent& frame, const PlotSettings& set
         plan.job.centered = true;
     } else {
         plan.job = FrameJob(frame, settings);
-        if (m_setup.options.paper == PaperMode::Auto && !m_setup.panelPaper.empty()) {
+        if (sheetMode && !m_setup.panelPaper.empty()) {
             plan.job.paper = JobPaper{m_setup.panelPaper}; // an earlier frame changed it
         }
         if (const auto panel = sheets::PaperFromCanonicalName(m_setup.panelPaper);

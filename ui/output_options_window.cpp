@@ -32,8 +32,15 @@ OutputOptionsWindow::OutputOptionsWindow(const output::OutputOptions& options, Q
 
     ComboPaper = Named(new QComboBox(this), "ComboPaper");
     ComboPaper->addItems({QStringLiteral("主窗口的图纸，图框按标准长度"),
-                          QStringLiteral("每个图框按其图幅和比例（1:1 出图）")});
-    ComboPaper->setCurrentIndex(options.paper == output::PaperMode::Auto ? 1 : 0);
+                          QStringLiteral("每个图框按其图幅和比例（1:1 出图）"),
+                          QStringLiteral("每个图框按其图幅和比例，非标准图框按图框大小出图")});
+    // A frame page is --paper auto with its fallback to the frame's size.
+    const bool framePages = options.paper == output::PaperMode::Frame ||
+                            (options.paper == output::PaperMode::Auto &&
+                             options.fallback == output::Fallback::Frame);
+    ComboPaper->setCurrentIndex(framePages                                  ? 2
+                                : options.paper == output::PaperMode::Auto ? 1
+                                                                           : 0);
     form->addRow(QStringLiteral("图纸："), ComboPaper);
 
     TextScale = Named(new QLineEdit(Q(options.scale), this), "TextScale");
@@ -103,8 +110,10 @@ OutputOptionsWindow::OutputOptionsWindow(const output::OutputOptions& options, Q
 
 output::OutputOptions OutputOptionsWindow::Options() const {
     output::OutputOptions options;
-    options.paper =
-        ComboPaper->currentIndex() == 1 ? output::PaperMode::Auto : output::PaperMode::Panel;
+    const int paper = ComboPaper->currentIndex();
+    options.paper = paper == 2   ? output::PaperMode::Frame
+                    : paper == 1 ? output::PaperMode::Auto
+                                 : output::PaperMode::Panel;
     options.scale = TextScale->text().trimmed().toStdString();
     if (options.scale.empty()) {
         options.scale = "auto";
@@ -126,7 +135,7 @@ QString OutputOptionsWindow::Problem() const {
     } catch (const Error&) {
         return QStringLiteral("比例应为 auto 或 1:N");
     }
-    if (options.scale != "auto" && options.paper != output::PaperMode::Auto) {
+    if (options.scale != "auto" && options.paper == output::PaperMode::Panel) {
         return QStringLiteral("指定比例只用于“每个图框按其图幅和比例”");
     }
     try {

@@ -122,6 +122,7 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
     options.settings.mode = PlotMode::SelectedFiles;
     PlotSettings& s = options.settings;
     std::optional<std::string> name; // --name applies to whichever kind is chosen
+    bool fallbackGiven = false;
 
     const auto setKind = [&](const std::string& v) {
         options.autoFrames = v == "auto";
@@ -177,9 +178,20 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
          [&](const std::string& v) {
              if (v == "auto") {
                  options.output.paper = output::PaperMode::Auto;
+             } else if (v == "frame") {
+                 options.output.paper = output::PaperMode::Frame;
              } else {
                  s.paperName = v;
              }
+         }},
+        {"--fallback",
+         [&](const std::string& v) {
+             if (v != "frame" && v != "length") {
+                 Fail("--fallback: expected frame or length, got \"" + v + "\"");
+             }
+             options.output.fallback =
+                 v == "frame" ? output::Fallback::Frame : output::Fallback::Length;
+             fallbackGiven = true;
          }},
         {"--style", [&](const std::string& v) { s.styleTable = v; }},
         {"--length", [&](const std::string& v) { s.frameLength = v; }},
@@ -338,8 +350,13 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
     } catch (const Error& failure) {
         Fail("--scale: " + failure.Description());
     }
-    if (options.output.scale != "auto" && options.output.paper != output::PaperMode::Auto) {
-        Fail("--scale 1:N needs --paper auto (the panel's paper keeps the frame-length rule)");
+    if (options.output.scale != "auto" && options.output.paper == output::PaperMode::Panel) {
+        Fail("--scale 1:N needs --paper auto or frame (the panel's paper keeps the frame-length "
+             "rule)");
+    }
+    if (fallbackGiven && options.output.paper != output::PaperMode::Auto) {
+        Fail("--fallback goes with --paper auto: it says where a frame that is no standard sheet "
+             "goes");
     }
     // Merged files and the catalogue gather every page of the run in the one process.
     if (options.output.merge != output::MergeMode::None || options.output.catalogueCsv ||

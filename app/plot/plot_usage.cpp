@@ -35,7 +35,11 @@ constexpr const char* kChineseUsage = R"(用法: kestrelwick-plot [选项] 路�
   --paper 图纸             图纸，显示名或标准名；--papers 打印机 列出其图纸
   --paper auto             每个图框按其图幅和比例出图（PDF 页面即该图幅，打印机取能容下它的
                            最小图纸）；不是标准图幅的图框按图框标准长度打印在默认图纸上
-  --scale auto|1:N         与 --paper auto 同用：auto 按常用比例识别，1:N 指定比例
+  --fallback length|frame  与 --paper auto 同用：不是标准图幅的图框按图框标准长度打印（length，
+                           默认），或打印在与图框同样大小的 PDF 页面上（frame）
+  --paper frame            同 --paper auto，不是标准图幅的图框打印在与图框同样大小的 PDF 页面
+                           上（按 --scale 指定的比例，否则按标题栏读得出的常用比例），便于存档
+  --scale auto|1:N         与 --paper auto 或 frame 同用：auto 按常用比例识别，1:N 指定比例
   --name 模板              含 {字段} 时为文件名模板，如 "{图号}_{图名}"；字段取自图框的标题栏
                            （TitleFields.ini），另有 {drawing} {page:03} {index} {sheet} {scale}；
                            缺字段时用 "{drawing}-{page:03}"

@@ -304,5 +304,45 @@ TEST(OutputRun, AForcedScaleTakesOnlyFramesOfThatScaleAndNeedsPaperAuto) {
     EXPECT_EQ(Bookmarks(run.Plot("plots.pdf")).front(), "sheets-001");
 }
 
+TEST(OutputRun, AFrameThatIsNoSheetGoesOnAPageOfItsOwnSizeWhenAsked) {
+    for (const char* options : {"--paper auto --fallback frame", "--paper frame"}) {
+        SCOPED_TRACE(options);
+        const PlotRun run(std::string(options) + " --merge run");
+        ASSERT_EQ(run.result.status, 0) << run.err;
+        // The sheets as --paper auto plots them; the 900 × 630 frame at 1:1 on a page of its size.
+        const std::vector<std::pair<double, double>> expected = {
+            {420, 297}, {841, 594}, {1051, 594}, {420, 594}, {900, 630}};
+        const auto sizes = PageSizes(run.Plot("plots.pdf"));
+        ASSERT_EQ(sizes.size(), expected.size());
+        for (std::size_t i = 0; i < sizes.size(); ++i) {
+            EXPECT_NEAR(sizes[i].first, expected[i].first, 0.5) << "page " << i + 1;
+            EXPECT_NEAR(sizes[i].second, expected[i].second, 0.5) << "page " << i + 1;
+        }
+        EXPECT_EQ(run.err.find("不是标准图幅"), std::string::npos) << run.err;
+        std::ifstream log(run.folder.File("run.jsonl"));
+        std::vector<std::string> records;
+        for (std::string line; std::getline(log, line);) {
+            records.push_back(line);
+        }
+        ASSERT_EQ(records.size(), 5u);
+        EXPECT_NE(records[4].find("\"paper\":\"Frame_(900.00_x_630.00_MM)\""), std::string::npos)
+            << records[4];
+    }
+
+    // At 1:1 that frame is 90 m wide: it goes on the largest page a PDF reader takes, said so.
+    const PlotRun huge("--paper frame --scale 1:1");
+    ASSERT_EQ(huge.result.status, 0) << huge.err;
+    const auto hugeSizes = PageSizes(huge.Plot("sheets-005.pdf"));
+    ASSERT_EQ(hugeSizes.size(), 1u);
+    EXPECT_NEAR(hugeSizes[0].first, 5080, 0.5);
+    EXPECT_NEAR(hugeSizes[0].second, 3556, 0.5);
+    EXPECT_NE(huge.err.find("图框大于 PDF 页面的最大尺寸"), std::string::npos) << huge.err;
+
+    // Only --paper auto has a fallback to choose.
+    const PlotRun refused("--fallback frame");
+    EXPECT_EQ(refused.result.status, 2);
+    EXPECT_NE(refused.err.find("--fallback goes with --paper auto"), std::string::npos);
+}
+
 } // namespace
 } // namespace kw

@@ -97,6 +97,17 @@ void OutputOptionsTest::OptionsAreStoredSoThatEarlierReleasesStillReadTheFile() 
     auto& again = f.Open();
     QCOMPARE(again.OutputOptions(), options);
     QCOMPARE(again.Printers().RecordCount(), std::int16_t{1});
+
+    // Frames that are no sheet on pages of their own size: the third paper choice, kept as such.
+    AnswerOutputWindow([&](kw::ui::OutputOptionsWindow& window) {
+        QCOMPARE(window.ComboPaper->currentIndex(), 1);
+        window.ComboPaper->setCurrentIndex(2);
+        window.Buttons->button(QDialogButtonBox::Ok)->click();
+    });
+    again.OpenOutputOptions();
+    QCOMPARE(again.OutputOptions().paper, kw::output::PaperMode::Frame);
+    f.window.reset();
+    QCOMPARE(f.Open().OutputOptions().paper, kw::output::PaperMode::Frame);
 }
 
 void OutputOptionsTest::AWrongScaleKeepsTheWindowOpenWithItsReason() {
