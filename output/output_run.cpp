@@ -144,6 +144,7 @@ FramePlan OutputRun::PlanFrame(const FrameExtent& frame, const PlotSettings& set
         }
         paper = {FramePaperName(w * fit, h * fit), w * fit, h * fit};
         entry.scale = sheets::ScaleText(denominator);
+        entry.a1Equivalents = paper.widthMm * paper.heightMm / sheets::kA1AreaMm2;
         trueScale = true;
     } else if (trueScale) {
         paper = {match->sheet.CanonicalName(), match->sheet.widthMm, match->sheet.heightMm};

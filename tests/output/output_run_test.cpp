@@ -307,7 +307,7 @@ TEST(OutputRun, AForcedScaleTakesOnlyFramesOfThatScaleAndNeedsPaperAuto) {
 TEST(OutputRun, AFrameThatIsNoSheetGoesOnAPageOfItsOwnSizeWhenAsked) {
     for (const char* options : {"--paper auto --fallback frame", "--paper frame"}) {
         SCOPED_TRACE(options);
-        const PlotRun run(std::string(options) + " --merge run");
+        const PlotRun run(std::string(options) + " --merge run --catalogue csv");
         ASSERT_EQ(run.result.status, 0) << run.err;
         // The sheets as --paper auto plots them; the 900 × 630 frame at 1:1 on a page of its size.
         const std::vector<std::pair<double, double>> expected = {
@@ -327,6 +327,10 @@ TEST(OutputRun, AFrameThatIsNoSheetGoesOnAPageOfItsOwnSizeWhenAsked) {
         ASSERT_EQ(records.size(), 5u);
         EXPECT_NE(records[4].find("\"paper\":\"Frame_(900.00_x_630.00_MM)\""), std::string::npos)
             << records[4];
+        // The catalogue gives the frame the scale it went at, and no sheet.
+        const auto csv = CsvLines(run.Plot("图纸目录.csv"));
+        ASSERT_GE(csv.size(), 6u);
+        EXPECT_EQ(csv[5], "5,S-05,总说明,,1:100,5,sheets-005.pdf");
     }
 
     // At 1:1 that frame is 90 m wide: it goes on the largest page a PDF reader takes, said so.
