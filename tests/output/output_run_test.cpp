@@ -45,6 +45,15 @@ struct PlotRun {
                        &err, folder.File("settings"));
     }
     fs::path Plot(const std::string& name) const { return fs::path(folder.File("plots")) / name; }
+    // The run log's records, one line each.
+    std::vector<std::string> LogRecords() const {
+        std::ifstream log(folder.File("run.jsonl"));
+        std::vector<std::string> records;
+        for (std::string line; std::getline(log, line);) {
+            records.push_back(line);
+        }
+        return records;
+    }
 };
 
 // Page sizes in millimetres as pdfinfo reports them.
@@ -56,6 +65,16 @@ std::vector<std::pair<double, double>> PageSizes(const fs::path& pdf) {
         sizes.emplace_back(std::stod((*it)[1]) * kMmPerPoint, std::stod((*it)[2]) * kMmPerPoint);
     }
     return sizes;
+}
+
+// Every page of the PDF is the size expected, within half a millimetre.
+void ExpectPageSizes(const fs::path& pdf, const std::vector<std::pair<double, double>>& expected) {
+    const auto sizes = PageSizes(pdf);
+    ASSERT_EQ(sizes.size(), expected.size());
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        EXPECT_NEAR(sizes[i].first, expected[i].first, 0.5) << "page " << i + 1;
+        EXPECT_NEAR(sizes[i].second, expected[i].second, 0.5) << "page " << i + 1;
+    }
 }
 
 // A greyscale part of a page, y down from the crop's top edge.
@@ -161,21 +180,10 @@ TEST(OutputRun, EveryFrameOnItsOwnSheetAtTrueScaleMergedWithBookmarksAndCatalogu
     EXPECT_TRUE(fs::exists(run.Plot("S-01_总平面图.pdf")));
 
     // A3, A1, A1×1¼, A2 portrait; the 900 × 630 frame on the panel's paper (A3).
-    const std::vector<std::pair<double, double>> expected = {{210, 297},  {420, 297}, {841, 594},
-                                                             {1051, 594}, {420, 594}, {420, 297}};
-    const auto sizes = PageSizes(merged);
-    ASSERT_EQ(sizes.size(), expected.size());
-    for (std::size_t i = 0; i < sizes.size(); ++i) {
-        EXPECT_NEAR(sizes[i].first, expected[i].first, 0.5) << "page " << i + 1;
-        EXPECT_NEAR(sizes[i].second, expected[i].second, 0.5) << "page " << i + 1;
-    }
+    ExpectPageSizes(merged, {{210, 297}, {420, 297}, {841, 594}, {1051, 594}, {420, 594}, {420, 297}});
     EXPECT_NE(run.err.find("sheets.dxf 第 5 个图框：不是标准图幅"), std::string::npos) << run.err;
     // The run log: each page's paper, and the fallback said of the fifth.
-    std::ifstream log(run.folder.File("run.jsonl"));
-    std::vector<std::string> records;
-    for (std::string line; std::getline(log, line);) {
-        records.push_back(line);
-    }
+    const std::vector<std::string> records = run.LogRecords();
     ASSERT_EQ(records.size(), 5u);
     EXPECT_NE(records[2].find("\"paper\":\"GB_A1x1.25_(1051.00_x_594.00_MM)\""), std::string::npos);
     for (std::size_t i = 0; i < 5; ++i) {
@@ -309,21 +317,12 @@ TEST(OutputRun, AFrameThatIsNoSheetGoesOnAPageOfItsOwnSizeWhenAsked) {
         SCOPED_TRACE(options);
         const PlotRun run(std::string(options) + " --merge run --catalogue csv");
         ASSERT_EQ(run.result.status, 0) << run.err;
-        // The sheets as --paper auto plots them; the 900 × 630 frame at 1:1 on a page of its size.
-        const std::vector<std::pair<double, double>> expected = {
-            {420, 297}, {841, 594}, {1051, 594}, {420, 594}, {900, 630}};
-        const auto sizes = PageSizes(run.Plot("plots.pdf"));
-        ASSERT_EQ(sizes.size(), expected.size());
-        for (std::size_t i = 0; i < sizes.size(); ++i) {
-            EXPECT_NEAR(sizes[i].first, expected[i].first, 0.5) << "page " << i + 1;
-            EXPECT_NEAR(sizes[i].second, expected[i].second, 0.5) << "page " << i + 1;
-        }
+        // The sheets as --paper auto plots them; the 900 × 630 frame (drawn at 1:100, where its
+        // title block reads) on a page of its size.
+        ExpectPageSizes(run.Plot("plots.pdf"),
+                        {{420, 297}, {841, 594}, {1051, 594}, {420, 594}, {900, 630}});
         EXPECT_EQ(run.err.find("不是标准图幅"), std::string::npos) << run.err;
-        std::ifstream log(run.folder.File("run.jsonl"));
-        std::vector<std::string> records;
-        for (std::string line; std::getline(log, line);) {
-            records.push_back(line);
-        }
+        const std::vector<std::string> records = run.LogRecords();
         ASSERT_EQ(records.size(), 5u);
         EXPECT_NE(records[4].find("\"paper\":\"Frame_(900.00_x_630.00_MM)\""), std::string::npos)
             << records[4];
