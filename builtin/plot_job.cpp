@@ -57,10 +57,11 @@ PlottedPage PlotActiveLayout(DocumentState& document, const PageDestination& des
             PdfFolder(destination.folder.empty() ? app->options.plotFolder : destination.folder,
                       document.path);
         if (device == kPdfDevice && !destination.name.empty()) {
-            written.file =
-                WriteNamedPdfPage(folder, destination.name, sheet, destination.name, paint);
+            written.file = WriteNamedPdfPage(folder, destination.name, sheet, destination.name,
+                                             paint, app->options.imageDpi);
         } else if (device == kPdfDevice) {
-            written.file = WritePdfPage(folder, stem, page, sheet, title, paint);
+            written.file =
+                WritePdfPage(folder, stem, page, sheet, title, paint, app->options.imageDpi);
         } else {
             PrintPage(device, sheet, destination.copies, title, paint);
         }

@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
@@ -12,6 +13,7 @@
 #include <QTemporaryFile>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 
@@ -63,10 +65,10 @@ std::string PdfFolder(const std::string& plotFolder, const std::string& drawingP
     return documents.toStdString();
 }
 
-std::string PdfFileName(const std::string& stem, int number) {
+std::string PdfFileName(const std::string& stem, int number, const std::string& extension) {
     char digits[16];
     std::snprintf(digits, sizeof digits, "%03d", number);
-    return stem + "-" + digits + ".pdf";
+    return stem + "-" + digits + extension;
 }
 
 void PaintPdf(QFileDevice& file, const std::string& where, SheetMm sheet, const std::string& title,
@@ -99,13 +101,37 @@ void PaintPdf(QFileDevice& file, const std::string& where, SheetMm sheet, const 
     }
 }
 
+void PaintPng(QFileDevice& file, const std::string& where, SheetMm sheet, int dpi,
+              const PagePainter& paint) {
+    const double pixelsPerMm = dpi / kMmPerInch;
+    QImage image(std::max(1, static_cast<int>(std::lround(sheet.widthMm * pixelsPerMm))),
+                 std::max(1, static_cast<int>(std::lround(sheet.heightMm * pixelsPerMm))),
+                 QImage::Format_RGB32);
+    if (image.isNull()) {
+        Fail(errors::kWriteFault, "the page is too large for a picture of " +
+                                      std::to_string(dpi) + " dpi (" + where + ")");
+    }
+    image.fill(Qt::white);
+    image.setDotsPerMeterX(static_cast<int>(std::lround(pixelsPerMm * 1000.0)));
+    image.setDotsPerMeterY(static_cast<int>(std::lround(pixelsPerMm * 1000.0)));
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        paint(painter, pixelsPerMm);
+    }
+    if (!image.save(&file, "PNG") || !file.flush()) {
+        Fail(errors::kWriteFault,
+             "cannot write the PNG file " + where + ": " + file.errorString().toStdString());
+    }
+}
+
 namespace {
 
 // Writes the page beside its final name, then gives it the first free name of `candidate`
-// (1, 2, …), never replacing a file.
-std::string WritePdfAs(const std::string& folder, const std::string& hint, SheetMm sheet,
-                       const std::string& title, const PagePainter& paint,
-                       const std::function<std::string(int)>& candidateName) {
+// (1, 2, …), never replacing a file. A `dpi` above 0 makes it a PNG picture, else a PDF.
+std::string WritePageAs(const std::string& folder, const std::string& hint, SheetMm sheet,
+                        const std::string& title, int dpi, const PagePainter& paint,
+                        const std::function<std::string(int)>& candidateName) {
     const QDir dir(Q(folder));
     if (!dir.exists() && !QDir().mkpath(dir.path())) {
         Fail(errors::kSystemPathNotFound,
@@ -117,7 +143,11 @@ std::string WritePdfAs(const std::string& folder, const std::string& hint, Sheet
         Fail(errors::kAccessDenied, "cannot write a file in the folder " + folder + ": " +
                                         temporary.errorString().toStdString());
     }
-    PaintPdf(temporary, "in the folder " + folder, sheet, title, paint);
+    if (dpi > 0) {
+        PaintPng(temporary, "in the folder " + folder, sheet, dpi, paint);
+    } else {
+        PaintPdf(temporary, "in the folder " + folder, sheet, title, paint);
+    }
     temporary.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                              QFileDevice::ReadGroup | QFileDevice::ReadOther);
     for (int candidate = 1;; ++candidate) {
@@ -131,7 +161,7 @@ std::string WritePdfAs(const std::string& folder, const std::string& hint, Sheet
             return QFileInfo(target).absoluteFilePath().toStdString();
         }
         if (!QFileInfo::exists(target)) {
-            Fail(errors::kAccessDenied, "cannot name the PDF file " + target.toStdString() + ": " +
+            Fail(errors::kAccessDenied, "cannot name the file " + target.toStdString() + ": " +
                                             temporary.errorString().toStdString());
         }
     }
@@ -140,16 +170,20 @@ std::string WritePdfAs(const std::string& folder, const std::string& hint, Sheet
 } // namespace
 
 std::string WritePdfPage(const std::string& folder, const std::string& stem, int number,
-                         SheetMm sheet, const std::string& title, const PagePainter& paint) {
+                         SheetMm sheet, const std::string& title, const PagePainter& paint,
+                         int dpi) {
     const int first = std::max(number, 1);
-    return WritePdfAs(folder, stem, sheet, title, paint,
-                      [&](int candidate) { return PdfFileName(stem, first + candidate - 1); });
+    const std::string extension = dpi > 0 ? ".png" : ".pdf";
+    return WritePageAs(folder, stem, sheet, title, dpi, paint, [&](int candidate) {
+        return PdfFileName(stem, first + candidate - 1, extension);
+    });
 }
 
 std::string WriteNamedPdfPage(const std::string& folder, const std::string& name, SheetMm sheet,
-                              const std::string& title, const PagePainter& paint) {
-    return WritePdfAs(folder, "page", sheet, title, paint, [&](int candidate) {
-        return (candidate == 1 ? name : name + "_" + std::to_string(candidate)) + ".pdf";
+                              const std::string& title, const PagePainter& paint, int dpi) {
+    const std::string extension = dpi > 0 ? ".png" : ".pdf";
+    return WritePageAs(folder, "page", sheet, title, dpi, paint, [&](int candidate) {
+        return (candidate == 1 ? name : name + "_" + std::to_string(candidate)) + extension;
     });
 }
 

@@ -70,6 +70,7 @@ int main(int argc, char** argv) {
     builtin::BuiltinOptions cadOptions;
     cadOptions.programFolder = programFolder;
     cadOptions.plotFolder = options.outputFolder;
+    cadOptions.imageDpi = options.imageDpi;
     cadOptions.fontFolders = options.fontFolders;
     cadOptions.styleFolders = options.styleFolders;
     cadOptions.recoverDamaged = options.recover;

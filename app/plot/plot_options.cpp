@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "base/error.h"
+#include "builtin/plot_devices.h"
 #include "output/catalogue.h"
 #include "sheets/sheets.h"
 
@@ -123,6 +124,8 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
     PlotSettings& s = options.settings;
     std::optional<std::string> name; // --name applies to whichever kind is chosen
     bool fallbackGiven = false;
+    std::string format = "pdf";
+    std::optional<int> dpi;
 
     const auto setKind = [&](const std::string& v) {
         options.autoFrames = v == "auto";
@@ -193,6 +196,14 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
                  v == "frame" ? output::Fallback::Frame : output::Fallback::Length;
              fallbackGiven = true;
          }},
+        {"--format",
+         [&](const std::string& v) {
+             if (v != "pdf" && v != "png") {
+                 Fail("--format: expected pdf or png, got \"" + v + "\"");
+             }
+             format = v;
+         }},
+        {"--dpi", [&](const std::string& v) { dpi = WholeNumber("--dpi", v, 10, 2400); }},
         {"--style", [&](const std::string& v) { s.styleTable = v; }},
         {"--length", [&](const std::string& v) { s.frameLength = v; }},
         {"--allowance", [&](const std::string& v) { s.pointAllowance = v; }},
@@ -353,6 +364,19 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
     if (options.output.scale != "auto" && options.output.paper == output::PaperMode::Panel) {
         Fail("--scale 1:N needs --paper auto or frame (the panel's paper keeps the frame-length "
              "rule)");
+    }
+    if (format == "png") {
+        options.imageDpi = dpi.value_or(300);
+        if (options.action == PlotAction::Plot && s.printerName != builtin::kPdfDevice) {
+            Fail("--format png: pictures are written by the device " +
+                 std::string(builtin::kPdfDevice) + ", not by a printer");
+        }
+        if (options.output.merge != output::MergeMode::None || options.output.cataloguePdf) {
+            Fail("--format png: --merge and a PDF catalogue put PDF pages together; give them "
+                 "with PDF pages");
+        }
+    } else if (dpi) {
+        Fail("--dpi goes with --format png: PDF pages are drawn, not made of dots");
     }
     if (fallbackGiven && options.output.paper != output::PaperMode::Auto) {
         Fail("--fallback goes with --paper auto: it says where a frame that is no standard sheet "

@@ -27,6 +27,8 @@ struct PlotOptions {
     std::vector<std::string> drawings;    // drawings, folders, patterns, list files; or logs
     std::string papersDevice;             // --papers DEVICE
     std::string outputFolder;             // --output DIR; empty = each drawing's folder
+    // --format png --dpi N: pages as PNG pictures of N dots per inch; 0 for PDF pages.
+    int imageDpi = 0;
     std::vector<std::string> fontFolders; // --fonts DIR, each one given, in order
     // --styles DIR: folders of plot style table files, searched before the program's PlotStyles.
     std::vector<std::string> styleFolders;

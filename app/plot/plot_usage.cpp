@@ -39,6 +39,8 @@ constexpr const char* kChineseUsage = R"(用法: kestrelwick-plot [选项] 路�
                            默认），或打印在与图框同样大小的 PDF 页面上（frame）
   --paper frame            同 --paper auto，不是标准图幅的图框打印在与图框同样大小的 PDF 页面
                            上（按 --scale 指定的比例，否则按标题栏读得出的常用比例），便于存档
+  --format pdf|png         每页写成 PDF（默认）或 PNG 图片（同样的文件名，扩展名 .png）
+  --dpi N                  与 --format png 同用：每英寸点数（默认 300）
   --scale auto|1:N         与 --paper auto 或 frame 同用：auto 按常用比例识别，1:N 指定比例
   --name 模板              含 {字段} 时为文件名模板，如 "{图号}_{图名}"；字段取自图框的标题栏
                            （TitleFields.ini），另有 {drawing} {page:03} {index} {sheet} {scale}；

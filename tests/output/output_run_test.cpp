@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFOutlineDocumentHelper.hh>
 
@@ -345,6 +347,64 @@ TEST(OutputRun, AFrameThatIsNoSheetGoesOnAPageOfItsOwnSizeWhenAsked) {
     const PlotRun refused("--fallback frame");
     EXPECT_EQ(refused.result.status, 2);
     EXPECT_NE(refused.err.find("--fallback goes with --paper auto"), std::string::npos);
+}
+
+// Of the dark pixels of `a` (darker than light grey), the share with a dark pixel of `b` within one
+// pixel.
+double InkFoundWithinAPixel(const QImage& a, const QImage& b) {
+    const auto dark = [](const QImage& image, int x, int y) {
+        return x >= 0 && y >= 0 && x < image.width() && y < image.height() &&
+               qGray(image.pixel(x, y)) < 200;
+    };
+    long ink = 0;
+    long found = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            if (!dark(a, x, y)) {
+                continue;
+            }
+            ++ink;
+            bool near = false;
+            for (int dy = -1; dy <= 1 && !near; ++dy)
+                for (int dx = -1; dx <= 1 && !near; ++dx)
+                    near = dark(b, x + dx, y + dy);
+            found += near ? 1 : 0;
+        }
+    }
+    return ink == 0 ? 0.0 : static_cast<double>(found) / static_cast<double>(ink);
+}
+
+TEST(OutputRun, PngPagesAreThePdfPagesInkForInk) {
+    // 127 dots per inch: 5 to the millimetre.
+    const PlotRun png("--format png --dpi 127 --paper auto");
+    const PlotRun pdf("--paper auto");
+    ASSERT_EQ(png.result.status, 0) << png.err;
+    ASSERT_EQ(pdf.result.status, 0) << pdf.err;
+    for (const char* stem : {"sheets-001", "sheets-002"}) {
+        SCOPED_TRACE(stem);
+        const QImage picture(QString::fromStdString(png.Plot(std::string(stem) + ".png").string()));
+        ASSERT_FALSE(picture.isNull());
+        const auto sizes = PageSizes(pdf.Plot(std::string(stem) + ".pdf"));
+        ASSERT_EQ(sizes.size(), 1u);
+        EXPECT_NEAR(picture.width(), sizes[0].first * 5, 1.0);
+        EXPECT_NEAR(picture.height(), sizes[0].second * 5, 1.0);
+        EXPECT_NEAR(picture.dotsPerMeterX(), 5000, 1);
+        const fs::path raster = png.folder.File(std::string(stem) + "-pdf");
+        ASSERT_EQ(RunShell("pdftoppm -png -singlefile -r 127 " +
+                           Quoted(pdf.Plot(std::string(stem) + ".pdf")) + " " + Quoted(raster))
+                      .status,
+                  0);
+        const QImage page(QString::fromStdString(raster.string() + ".png"));
+        ASSERT_FALSE(page.isNull());
+        EXPECT_GT(InkFoundWithinAPixel(picture, page), 0.99);
+        EXPECT_GT(InkFoundWithinAPixel(page, picture), 0.99);
+    }
+
+    // Pictures are pages of their own: nothing merges them, and dots go with pictures only.
+    for (const char* refused : {"--format png --merge run", "--dpi 200", "--format tif"}) {
+        const PlotRun run(refused);
+        EXPECT_EQ(run.result.status, 2) << refused;
+    }
 }
 
 } // namespace
