@@ -237,13 +237,8 @@ public:
     explicit BuiltinJobPlotter(std::shared_ptr<DocumentState> state) : m_state(std::move(state)) {}
 
     PlottedPage Plot(const PlotJob& job) override {
-        m_state->CheckOpen();
-        if (job.copies < 1) {
-            Fail(errors::kInvalidArgument,
-                 "NumberOfCopies: " + std::to_string(job.copies) + " is not a number of copies");
-        }
+        BuiltinPlot(m_state).PutNumberOfCopies(job.copies); // checked as the member checks it
         ApplyPlotJob(m_state, m_state->drawing.ActiveLayoutIndex(), job);
-        m_state->copies = job.copies;
         return PlotActiveLayout(*m_state, {job.pageName, job.folder, job.copies});
     }
 

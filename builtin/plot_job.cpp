@@ -46,7 +46,7 @@ PlottedPage PlotActiveLayout(DocumentState& document, const PageDestination& des
 
         const int page = document.pagesPlotted + 1;
         const std::string stem = Utf8FromPath(PathFromUtf8(document.name).stem());
-        std::string title = PdfFileName(stem, page);
+        std::string title = PageFileName(stem, page);
         title.resize(title.size() - 4); // without ".pdf"
         const SheetMm sheet{placement.paperWidthMm, placement.paperHeightMm};
 
@@ -57,11 +57,11 @@ PlottedPage PlotActiveLayout(DocumentState& document, const PageDestination& des
             PdfFolder(destination.folder.empty() ? app->options.plotFolder : destination.folder,
                       document.path);
         if (device == kPdfDevice && !destination.name.empty()) {
-            written.file = WriteNamedPdfPage(folder, destination.name, sheet, destination.name,
+            written.file = WriteNamedPage(folder, destination.name, sheet, destination.name,
                                              paint, app->options.imageDpi);
         } else if (device == kPdfDevice) {
             written.file =
-                WritePdfPage(folder, stem, page, sheet, title, paint, app->options.imageDpi);
+                WritePage(folder, stem, page, sheet, title, paint, app->options.imageDpi);
         } else {
             PrintPage(device, sheet, destination.copies, title, paint);
         }

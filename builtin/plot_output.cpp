@@ -65,7 +65,7 @@ std::string PdfFolder(const std::string& plotFolder, const std::string& drawingP
     return documents.toStdString();
 }
 
-std::string PdfFileName(const std::string& stem, int number, const std::string& extension) {
+std::string PageFileName(const std::string& stem, int number, const std::string& extension) {
     char digits[16];
     std::snprintf(digits, sizeof digits, "%03d", number);
     return stem + "-" + digits + extension;
@@ -169,17 +169,17 @@ std::string WritePageAs(const std::string& folder, const std::string& hint, Shee
 
 } // namespace
 
-std::string WritePdfPage(const std::string& folder, const std::string& stem, int number,
+std::string WritePage(const std::string& folder, const std::string& stem, int number,
                          SheetMm sheet, const std::string& title, const PagePainter& paint,
                          int dpi) {
     const int first = std::max(number, 1);
     const std::string extension = dpi > 0 ? ".png" : ".pdf";
     return WritePageAs(folder, stem, sheet, title, dpi, paint, [&](int candidate) {
-        return PdfFileName(stem, first + candidate - 1, extension);
+        return PageFileName(stem, first + candidate - 1, extension);
     });
 }
 
-std::string WriteNamedPdfPage(const std::string& folder, const std::string& name, SheetMm sheet,
+std::string WriteNamedPage(const std::string& folder, const std::string& name, SheetMm sheet,
                               const std::string& title, const PagePainter& paint, int dpi) {
     const std::string extension = dpi > 0 ? ".png" : ".pdf";
     return WritePageAs(folder, "page", sheet, title, dpi, paint, [&](int candidate) {

@@ -32,22 +32,22 @@ using PagePainter = std::function<void(QPainter& painter, double deviceUnitsPerM
 std::string PdfFolder(const std::string& plotFolder, const std::string& drawingPath);
 
 // "<stem>-<NNN>.pdf" (or another extension), the number with at least three digits.
-std::string PdfFileName(const std::string& stem, int number,
+std::string PageFileName(const std::string& stem, int number,
                         const std::string& extension = ".pdf");
 
 // Writes the page as a one-page vector PDF of exactly the sheet's size into `folder` (made when
-// missing), named PdfFileName(stem, number); a name in use is never replaced, the next free number
+// missing), named PageFileName(stem, number); a name in use is never replaced, the next free number
 // is taken. Returns the path written. The file appears only when complete: on a failure (CadError
 // naming the folder and the reason) nothing is left behind.
 // With `dpi` above 0 the page is a PNG picture of that many dots per inch instead (PaintPng),
 // named "<stem>-<NNN>.png".
-std::string WritePdfPage(const std::string& folder, const std::string& stem, int number,
+std::string WritePage(const std::string& folder, const std::string& stem, int number,
                          SheetMm sheet, const std::string& title, const PagePainter& paint,
                          int dpi = 0);
 
 // The same under the name `name` + ".pdf", or the first of "<name>_2.pdf", "<name>_3.pdf" … that
 // is free.
-std::string WriteNamedPdfPage(const std::string& folder, const std::string& name, SheetMm sheet,
+std::string WriteNamedPage(const std::string& folder, const std::string& name, SheetMm sheet,
                               const std::string& title, const PagePainter& paint, int dpi = 0);
 
 // Paints the page as a PNG picture, white where nothing is drawn, `dpi` dots per inch (kept in

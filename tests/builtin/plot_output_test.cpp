@@ -91,7 +91,7 @@ std::vector<std::string> FilesIn(const std::string& folder) {
 
 TEST(PdfDevice, OnePageOfExactlyTheSheetWithRealTextAndNeverOverwritten) {
     test::TempFolder folder;
-    const std::string first = WritePdfPage(folder.Path(), "plan", 1, {420.0, 297.0}, "plan-001",
+    const std::string first = WritePage(folder.Path(), "plan", 1, {420.0, 297.0}, "plan-001",
                                            FrameAndText("First sheet"));
     EXPECT_EQ(first, folder.File("plan-001.pdf"));
     const std::string info = PdfInfo(first);
@@ -104,7 +104,7 @@ TEST(PdfDevice, OnePageOfExactlyTheSheetWithRealTextAndNeverOverwritten) {
     // The same number again: the file there keeps its content, the new page takes the next
     // free number.
     folder.Write("plan-002.pdf", "someone else's");
-    const std::string again = WritePdfPage(folder.Path(), "plan", 1, {297.0, 420.0}, "plan-001",
+    const std::string again = WritePage(folder.Path(), "plan", 1, {297.0, 420.0}, "plan-001",
                                            FrameAndText("Second sheet"));
     EXPECT_EQ(again, folder.File("plan-003.pdf"));
     EXPECT_NE(Output("pdftotext '" + first + "' -").find("First sheet"), std::string::npos);
@@ -113,7 +113,7 @@ TEST(PdfDevice, OnePageOfExactlyTheSheetWithRealTextAndNeverOverwritten) {
 
     // A lengthened sheet has no standard name; the page is still exactly its size.
     const std::string longSheet =
-        WritePdfPage(folder.Path(), "plan", 7, {891.0, 420.0}, "plan-007", FrameAndText("A3x3"));
+        WritePage(folder.Path(), "plan", 7, {891.0, 420.0}, "plan-007", FrameAndText("A3x3"));
     EXPECT_EQ(longSheet, folder.File("plan-007.pdf"));
     ExpectSheet(longSheet, 891.0, 420.0);
 
@@ -127,13 +127,13 @@ TEST(PdfDevice, PagesGoToTheChosenFolderTheDrawingsFolderOrTheDocumentsFolder) {
     EXPECT_EQ(PdfFolder("", "plan.dxf"), ".");
     EXPECT_EQ(PdfFolder("", ""),
               QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString());
-    EXPECT_EQ(PdfFileName("plan", 12), "plan-012.pdf");
-    EXPECT_EQ(PdfFileName("plan", 1234), "plan-1234.pdf");
+    EXPECT_EQ(PageFileName("plan", 12), "plan-012.pdf");
+    EXPECT_EQ(PageFileName("plan", 1234), "plan-1234.pdf");
 
     // A chosen folder that is not there yet is made.
     test::TempFolder folder;
     const std::string nested = folder.File("plots/today");
-    EXPECT_EQ(WritePdfPage(nested, "plan", 2, {297.0, 210.0}, "t", FrameAndText("x")),
+    EXPECT_EQ(WritePage(nested, "plan", 2, {297.0, 210.0}, "t", FrameAndText("x")),
               nested + "/plan-002.pdf");
 }
 
@@ -142,7 +142,7 @@ TEST(PdfDevice, AFailingFolderOrDiskSaysWhatAndWhereAndLeavesNothing) {
     folder.Write("notes.txt", "a file, not a folder");
     const std::string impossible = folder.File("notes.txt/plots");
     try {
-        WritePdfPage(impossible, "plan", 1, {420.0, 297.0}, "t", FrameAndText("x"));
+        WritePage(impossible, "plan", 1, {420.0, 297.0}, "t", FrameAndText("x"));
         ADD_FAILURE() << "a folder under a file was accepted";
     } catch (const CadError& failure) {
         EXPECT_EQ(failure.Number(), errors::kSystemPathNotFound);
@@ -155,7 +155,7 @@ TEST(PdfDevice, AFailingFolderOrDiskSaysWhatAndWhereAndLeavesNothing) {
         fs::create_directory(locked);
         fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
         try {
-            WritePdfPage(locked, "plan", 1, {420.0, 297.0}, "t", FrameAndText("x"));
+            WritePage(locked, "plan", 1, {420.0, 297.0}, "t", FrameAndText("x"));
             ADD_FAILURE() << "a read-only folder was written";
         } catch (const CadError& failure) {
             EXPECT_EQ(failure.Number(), errors::kAccessDenied);
