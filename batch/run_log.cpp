@@ -415,15 +415,22 @@ std::vector<PageRecord> ReadRunLog(const std::string& path) {
     return records;
 }
 
-RunLogWriter::RunLogWriter(const std::string& path) : m_path(path) {
+RunLogWriter::RunLogWriter(const std::string& path, Mode mode) : m_path(path) {
+    const bool append = mode == Mode::Append;
 #ifdef _WIN32
-    m_file = _wfopen(std::filesystem::path(std::u8string(path.begin(), path.end())).c_str(), L"wb");
+    m_file = _wfopen(std::filesystem::path(std::u8string(path.begin(), path.end())).c_str(),
+                     append ? L"a+b" : L"wb");
 #else
-    m_file = std::fopen(path.c_str(), "wb");
+    m_file = std::fopen(path.c_str(), append ? "a+b" : "wb");
 #endif
     if (m_file == nullptr) {
         throw Error(errors::kPathFileAccess,
                     "cannot write the run log " + path + ": " + std::strerror(errno));
+    }
+    if (append && std::fseek(m_file, -1, SEEK_END) == 0 && std::fgetc(m_file) != '\n') {
+        std::fseek(m_file, 0, SEEK_END);
+        std::fputc('\n', m_file);
+        std::fflush(m_file);
     }
 }
 

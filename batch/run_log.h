@@ -26,8 +26,10 @@ std::vector<PageRecord> ReadRunLog(const std::string& path);
 // log that a resume can use.
 class RunLogWriter {
 public:
-    // Creates or empties the file; Error 75 when it cannot be written.
-    explicit RunLogWriter(const std::string& path);
+    enum class Mode { Empty, Append };
+    // Creates or empties the file, or appends to it (after ending a line a killed run left
+    // unfinished); Error 75 when it cannot be written.
+    explicit RunLogWriter(const std::string& path, Mode mode = Mode::Empty);
     ~RunLogWriter();
     RunLogWriter(const RunLogWriter&) = delete;
     RunLogWriter& operator=(const RunLogWriter&) = delete;

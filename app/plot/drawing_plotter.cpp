@@ -135,6 +135,25 @@ private:
 
 bool DrawingPlotter::Plot(const std::string& drawing, const std::vector<int>& pages,
                           bool stopOnError, const std::function<void(const PageRecord&)>& done) {
+    return PlotChosen(
+        drawing,
+        [&](int page) {
+            return pages.empty() || std::find(pages.begin(), pages.end(), page) != pages.end();
+        },
+        stopOnError, done);
+}
+
+bool DrawingPlotter::PlotAllBut(const std::string& drawing, const std::vector<int>& plotted,
+                                const std::function<void(const PageRecord&)>& done) {
+    return PlotChosen(
+        drawing,
+        [&](int page) { return std::find(plotted.begin(), plotted.end(), page) == plotted.end(); },
+        false, done);
+}
+
+bool DrawingPlotter::PlotChosen(const std::string& drawing, const std::function<bool(int)>& wanted,
+                                bool stopOnError,
+                                const std::function<void(const PageRecord&)>& done) {
     auto start = std::chrono::steady_clock::now();
     PageRecord whole = Record(drawing, 0);
     std::shared_ptr<CadApplication> application;
@@ -203,7 +222,7 @@ bool DrawingPlotter::Plot(const std::string& drawing, const std::vector<int>& pa
 
     std::vector<PlannedPage> chosen;
     for (const PlannedPage& page : frames) {
-        if (pages.empty() || std::find(pages.begin(), pages.end(), page.page) != pages.end()) {
+        if (wanted(page.page)) {
             chosen.push_back(page);
         }
     }

@@ -32,9 +32,18 @@ public:
     bool Plot(const std::string& drawing, const std::vector<int>& pages, bool stopOnError,
               const std::function<void(const PageRecord&)>& done);
 
+    // Plots the drawing's pages but those in `plotted` (numbers from 1): a drawing an earlier
+    // run was cut off in. The records of the drawing as a whole (unreadable, no frames) come as
+    // with Plot.
+    bool PlotAllBut(const std::string& drawing, const std::vector<int>& plotted,
+                    const std::function<void(const PageRecord&)>& done);
+
     PageRecord Record(const std::string& drawing, int page) const;
 
 private:
+    bool PlotChosen(const std::string& drawing, const std::function<bool(int)>& wanted,
+                    bool stopOnError, const std::function<void(const PageRecord&)>& done);
+
     CadSession& m_session;
     PlotSettings m_settings;
     PaperTable m_papers;

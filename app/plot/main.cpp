@@ -10,6 +10,7 @@
 #include "app/plot/drawing_plotter.h"
 #include "app/plot/plot_options.h"
 #include "app/plot/plot_output_run.h"
+#include "app/plot/watch_run.h"
 #include "base/console.h"
 #include "base/error.h"
 #include "base/version.h"
@@ -112,6 +113,12 @@ int main(int argc, char** argv) {
                                       options.saveSettings, outputRun.get());
         if (options.worker) {
             return RunWorker(drawingPlotter, options.stopOnError);
+        }
+        if (!options.watchFolder.empty()) {
+            if (options.saveSettings) {
+                SaveSettings(settingsFile, options.settings, printers);
+            }
+            return RunWatch(options, drawingPlotter, std::cout, std::cerr);
         }
         if (options.saveSettings) {
             SaveSettings(settingsFile, options.settings, printers);

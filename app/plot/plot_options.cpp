@@ -90,6 +90,31 @@ bool IsFolder(const std::string& path) {
         std::filesystem::path(std::u8string(path.begin(), path.end())), error);
 }
 
+// --watch: the drawings come from the folder as they arrive, one at a time, for as long as the
+// run lasts; what needs a list of drawings or an end of the run does not go with it.
+void CheckWatch(const PlotOptions& options) {
+    if (options.action != PlotAction::Plot) {
+        Fail("--watch plots: give it without --list, --merge-logs and the catalog options");
+    }
+    if (!options.drawings.empty() || !options.resumeLog.empty() || options.shard ||
+        options.worker) {
+        Fail("--watch: the drawings come from the watched folder; give no drawings, --resume, "
+             "--shard or --worker with it");
+    }
+    if (options.outputFolder.empty()) {
+        Fail("--watch: give --output DIR: the pages of a watched folder go to a folder of their "
+             "own");
+    }
+    if (options.output.merge != output::MergeMode::None || options.output.catalogueCsv ||
+        options.output.catalogueXlsx || options.output.cataloguePdf) {
+        Fail("--watch: --merge and --catalogue are written at the end of a run, and a watched "
+             "folder's run has no end; give them to a batch run over IN/done");
+    }
+    if (options.jobs > 1) {
+        Fail("--watch plots one drawing at a time: give it without -j");
+    }
+}
+
 // Options that only the run that hands out the drawings takes; the others reach the workers.
 // --save-settings reaches them so that they store the plot settings in their drawings (a worker
 // never writes the settings file), --stop-on-error so that they stop within a drawing too.
@@ -97,7 +122,7 @@ const std::set<std::string> kParentOnly = {
     "--log",        "--resume", "-j",          "--jobs",    "--shard",     "--worker",
     "--pages",      "--papers", "--list",      "--explain", "--progress",  "--no-progress",
     "--help",       "-h",       "--version",   "--devices", "--recursive", "-r",
-    "--merge-logs", "--merge",  "--catalogue", "--columns"};
+    "--merge-logs", "--merge",  "--catalogue", "--columns", "--watch",   "--settle"};
 
 } // namespace
 
@@ -212,6 +237,12 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
         {"--order", [&](const std::string& v) { options.order.order = ParseReadingOrder(v); }},
         {"--log", [&](const std::string& v) { options.logPath = v; }},
         {"--resume", [&](const std::string& v) { options.resumeLog = v; }},
+        {"--watch", [&](const std::string& v) { options.watchFolder = v; }},
+        {"--settle",
+         [&](const std::string& v) {
+             options.settleSeconds = CheckedNumber("--settle", v, 0.1, true,
+                                                   "the settle time is in seconds, at least 0.1");
+         }},
         {"--settings", [&](const std::string& v) { options.settingsPath = v; }},
         {"--jobs", [&](const std::string& v) { options.jobs = WholeNumber("-j", v, 1, 256); }},
         {"-j", [&](const std::string& v) { options.jobs = WholeNumber("-j", v, 1, 256); }},
@@ -335,7 +366,9 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
         !options.styleFolders.empty()) {
         options.action = PlotAction::Styles;
     }
-    if (options.worker) {
+    if (!options.watchFolder.empty()) {
+        CheckWatch(options);
+    } else if (options.worker) {
         if (options.action != PlotAction::Plot || !options.drawings.empty()) {
             Fail("--worker takes its drawings on stdin");
         }

@@ -47,6 +47,9 @@ struct PlotOptions {
     int jobs = 0;               // -j N; 0 = one per core
     std::optional<Shard> shard; // --shard K/N
     ProgressDisplay progress = ProgressDisplay::Automatic;
+    // --watch IN: plot every drawing that comes to rest in the folder, until stopped.
+    std::string watchFolder;
+    double settleSeconds = 2.0; // --settle S: how long a drawing's size must stand still
     // --worker: a worker of a parallel run, taking drawings on stdin and answering on stdout.
     bool worker = false;
     // The options that decide how a page is plotted, as given, for the workers' command line.
