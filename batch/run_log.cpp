@@ -415,22 +415,39 @@ std::vector<PageRecord> ReadRunLog(const std::string& path) {
     return records;
 }
 
+namespace {
+
+// A record a killed run was writing is cut off: the log ends after its last whole line.
+void DropUnfinishedLine(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return;
+    }
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    if (!text.empty() && text.back() != '\n') {
+        const std::size_t lastLine = text.find_last_of('\n');
+        std::error_code ignored;
+        std::filesystem::resize_file(path, lastLine == std::string::npos ? 0 : lastLine + 1,
+                                     ignored);
+    }
+}
+
+} // namespace
+
 RunLogWriter::RunLogWriter(const std::string& path, Mode mode) : m_path(path) {
-    const bool append = mode == Mode::Append;
+    const std::filesystem::path file(std::u8string(path.begin(), path.end()));
+    if (mode == Mode::Append) {
+        DropUnfinishedLine(file);
+    }
 #ifdef _WIN32
-    m_file = _wfopen(std::filesystem::path(std::u8string(path.begin(), path.end())).c_str(),
-                     append ? L"a+b" : L"wb");
+    m_file = _wfopen(file.c_str(), mode == Mode::Append ? L"ab" : L"wb");
 #else
-    m_file = std::fopen(path.c_str(), append ? "a+b" : "wb");
+    m_file = std::fopen(path.c_str(), mode == Mode::Append ? "ab" : "wb");
 #endif
     if (m_file == nullptr) {
         throw Error(errors::kPathFileAccess,
                     "cannot write the run log " + path + ": " + std::strerror(errno));
-    }
-    if (append && std::fseek(m_file, -1, SEEK_END) == 0 && std::fgetc(m_file) != '\n') {
-        std::fseek(m_file, 0, SEEK_END);
-        std::fputc('\n', m_file);
-        std::fflush(m_file);
     }
 }
 

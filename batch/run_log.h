@@ -27,8 +27,8 @@ std::vector<PageRecord> ReadRunLog(const std::string& path);
 class RunLogWriter {
 public:
     enum class Mode { Empty, Append };
-    // Creates or empties the file, or appends to it (after ending a line a killed run left
-    // unfinished); Error 75 when it cannot be written.
+    // Creates or empties the file, or appends to it (after dropping the record a killed run
+    // left unfinished); Error 75 when it cannot be written.
     explicit RunLogWriter(const std::string& path, Mode mode = Mode::Empty);
     ~RunLogWriter();
     RunLogWriter(const RunLogWriter&) = delete;

@@ -75,6 +75,14 @@ constexpr const char* kChineseUsage = R"(用法: kestrelwick-plot [选项] 路�
                            失败，日志和标准错误输出说明损坏之处（默认这样的图形整个失败）
   --shard K/N              只处理图形集（按路径）N 份中的第 K 份，供多台机器分担
   --merge-logs 日志 ...     把各份的日志按单机运行的顺序合并，写到 --log 文件或标准输出
+
+监视文件夹（打印服务器）
+  --watch 文件夹           一直运行：文件夹（加 -r 连同子文件夹）中出现的每个图形，文件大小
+                           停止变化后打印（复制到一半的文件绝不打开），然后连同其日志行移到
+                           文件夹下的 done/ 或 failed/；须给 --output；日志追加到 --log 文件，
+                           默认为该文件夹中的 kestrelwick-watch.jsonl；SIGTERM 或 Ctrl+C 在当前
+                           图形打印完后停止，重新启动后从中断处继续（不重复、不遗漏）
+  --settle 秒              与 --watch 同用：文件大小多少秒不变才算复制完（默认 2）
   --progress               进度：终端上为进度条，否则每个图形一行（终端上默认显示进度条）
   --no-progress            不显示进度
   --settings 文件          另用这个设置文件
@@ -91,6 +99,7 @@ constexpr const char* kChineseUsage = R"(用法: kestrelwick-plot [选项] 路�
   kestrelwick-plot -r --kind block --block 图框 --output pdf 项目/ --log run.jsonl
   kestrelwick-plot --resume run.jsonl --output pdf
   kestrelwick-plot --list --order rows --right-to-left 总图.dxf
+  kestrelwick-plot --watch /srv/plot/in -r --output /srv/plot/pdf --paper auto
 )";
 
 constexpr const char* kEnglishUsage = R"(Usage: kestrelwick-plot [options] PATH ...
@@ -171,6 +180,17 @@ Batches
                            spreading a batch over machines
   --merge-logs LOG ...     join the shards' logs in the order of one serial run, into the
                            --log file or onto stdout
+
+A watched folder (a plot server)
+  --watch DIR              keep running: every drawing that appears in DIR (with -r, in its
+                           sub-folders too) is plotted once its size has stopped changing (a
+                           half-copied file is never opened), then moved to DIR/done/ or
+                           DIR/failed/ with its log lines; needs --output; the log is appended
+                           to the --log file, by default DIR/kestrelwick-watch.jsonl; SIGTERM or
+                           Ctrl+C finishes the drawing in hand and stops, and a restart carries
+                           on where it stopped (no page twice, none lost)
+  --settle SECONDS         with --watch: how long a drawing's size must stand still before it
+                           counts as copied (default 2)
   --progress               progress: a bar on a terminal, one line per drawing otherwise (the
                            bar is shown on a terminal by default)
   --no-progress            no progress
@@ -191,6 +211,7 @@ Examples
   kestrelwick-plot -r --kind block --block TITLE --output pdf project/ --log run.jsonl
   kestrelwick-plot --resume run.jsonl --output pdf
   kestrelwick-plot --list --order rows --right-to-left site.dxf
+  kestrelwick-plot --watch /srv/plot/in -r --output /srv/plot/pdf --paper auto
 )";
 
 } // namespace

@@ -120,7 +120,7 @@ TEST(FolderWatch, AKilledRunsJournalAndLogReadBack) {
     EXPECT_EQ(read->logRecords, journal.logRecords);
 
     // A log whose last line was cut off by the kill: the whole records read, and appending
-    // carries on on a line of its own.
+    // drops the cut record, so that the log reads as a log again.
     PageRecord record;
     record.drawing = "in/a.dxf";
     record.page = 1;
@@ -132,7 +132,7 @@ TEST(FolderWatch, AKilledRunsJournalAndLogReadBack) {
         record.page = 2;
         log.Append(record);
     }
-    const std::vector<PageRecord> records = ReadRecordsLeniently(logPath);
+    const std::vector<PageRecord> records = ReadRunLog(logPath);
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[1].page, 2);
 }

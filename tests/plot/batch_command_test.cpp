@@ -305,6 +305,7 @@ TEST_F(PlotBatch, ValuesAreCheckedBeforeAnyWork) {
         {"--shard 4/3", "--shard"},    {"--order diagonal", "--order"},
         {"--device Nope", "--device"}, {"--paper A9", "--paper"},
         {"--explain", "--explain"},    {"--resume x.jsonl a.dxf", "--resume"},
+        {"--watch in", "--watch"},     {"--watch in --settle 0", "--settle"},
     };
     // A log to resume that is not there, or is no run log.
     m_folder.Write("notes.jsonl", "these are my notes\n");
