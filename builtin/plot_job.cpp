@@ -1,4 +1,5 @@
 #include <QGuiApplication>
+#include <QFontMetricsF>
 #include <QPainter>
 
 #include <filesystem>
@@ -10,6 +11,71 @@
 #include "render/render.h"
 
 namespace kw::builtin {
+namespace {
+
+// A plot stamp as it lies on the page: the lower-left corner of its line (page millimetres, y
+// up) and its font's size.
+struct StampPlace {
+    QPointF lowerLeftMm;
+    double emMm = 0.0;
+    QFont font;
+};
+
+// The font stamps are printed in, at 100 device units to the em.
+QFont StampFont() {
+    QFont font(QStringLiteral("Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(100);
+    return font;
+}
+
+// Where the stamp goes in its corner of the paper, within the printable area and clear of the
+// plotted window (where the frame and all its content lie); smaller when the margin is narrow,
+// nothing when it has no room even so.
+std::optional<StampPlace> PlaceStamp(const render::PagePlacement& placement,
+                                     const std::string& text, StampCorner corner) {
+    constexpr double kInsetMm = 1.5; // from the edge of the printable area
+    constexpr double kGapMm = 1.0;   // from the plotted window
+    const QFont font = StampFont();
+    const QFontMetricsF metrics(font);
+    const double advance = metrics.horizontalAdvance(QString::fromStdString(text)) / 100.0;
+    const double lineHeight = (metrics.ascent() + metrics.descent()) / 100.0;
+    const QRectF printable = placement.printableMm.normalized();
+    const QRectF keepClear =
+        placement.windowOnPageMm.normalized().adjusted(-kGapMm, -kGapMm, kGapMm, kGapMm);
+    for (const double em : {2.5, 2.0, 1.6}) {
+        const double w = advance * em;
+        const double h = lineHeight * em;
+        const bool left = corner == StampCorner::BottomLeft || corner == StampCorner::TopLeft;
+        const bool bottom = corner == StampCorner::BottomLeft || corner == StampCorner::BottomRight;
+        const double x = left ? printable.left() + kInsetMm : printable.right() - kInsetMm - w;
+        const double y = bottom ? printable.top() + kInsetMm : printable.bottom() - kInsetMm - h;
+        const QRectF box(x, y, w, h);
+        if (printable.contains(box) && !box.intersects(keepClear)) {
+            return StampPlace{box.topLeft(), em, font};
+        }
+    }
+    return std::nullopt;
+}
+
+void PaintStamp(QPainter& painter, const render::PagePlacement& placement, double unitsPerMm,
+                const std::string& text, const StampPlace& place) {
+    const QFontMetricsF metrics(place.font);
+    const QPointF baseline =
+        render::PageToDevice(placement, unitsPerMm)
+            .map(place.lowerLeftMm + QPointF(0, metrics.descent() / 100.0 * place.emMm));
+    painter.save();
+    painter.resetTransform();
+    painter.setClipping(false);
+    painter.translate(baseline);
+    painter.scale(place.emMm * unitsPerMm / 100.0, place.emMm * unitsPerMm / 100.0);
+    painter.setFont(place.font);
+    painter.setPen(QPen(Qt::black));
+    painter.drawText(QPointF(0, 0), QString::fromStdString(text));
+    painter.restore();
+}
+
+} // namespace
 
 PlottedPage PlotActiveLayout(DocumentState& document, const PageDestination& destination) {
     document.CheckOpen();
@@ -38,10 +104,21 @@ PlottedPage PlotActiveLayout(DocumentState& document, const PageDestination& des
         // The same options as the preview's: the page plots as it was shown.
         const render::PaintOptions options = PageOptions(settings, StyleFolders(app->options));
         const render::Renderer& renderer = document.Renderer();
+        std::optional<StampPlace> stamp;
+        std::string stampNote;
+        if (destination.stamp && !destination.stamp->text.empty()) {
+            stamp = PlaceStamp(placement, destination.stamp->text, destination.stamp->corner);
+            if (!stamp) {
+                stampNote = "图框外没有地方放打印戳记，未加戳记";
+            }
+        }
         const PagePainter paint = [&](QPainter& painter, double unitsPerMm) {
             render::PaintOptions page = options;
             page.deviceUnitsPerMm = unitsPerMm;
             renderer.PaintPage(painter, layoutIndex, placement, unitsPerMm, page);
+            if (stamp) {
+                PaintStamp(painter, placement, unitsPerMm, destination.stamp->text, *stamp);
+            }
         };
 
         const int page = document.pagesPlotted + 1;
@@ -53,6 +130,7 @@ PlottedPage PlotActiveLayout(DocumentState& document, const PageDestination& des
         PlottedPage written;
         written.device = device;
         written.copies = destination.copies;
+        written.note = stampNote;
         const std::string folder =
             PdfFolder(destination.folder.empty() ? app->options.plotFolder : destination.folder,
                       document.path);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "cad/plot_job.h"
@@ -72,6 +73,7 @@ struct PageDestination {
     std::string name;
     std::string folder;
     int copies = 1;
+    std::optional<PlotStamp> stamp;
 };
 
 // Plots the document's active layout as its plot settings stand, as one job on the layout's

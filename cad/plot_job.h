@@ -23,6 +23,16 @@ struct JobPaper {
     double heightMm = 0.0;
 };
 
+// The corner of the paper a plot stamp goes in.
+enum class StampCorner { BottomLeft, BottomRight, TopLeft, TopRight };
+
+// A line of text printed in a corner of the paper, outside the plotted window (who plotted what
+// and when), as the host's plot stamp is.
+struct PlotStamp {
+    std::string text;
+    StampCorner corner = StampCorner::BottomLeft;
+};
+
 struct PlotJob {
     // The paper; unset keeps the layout's paper.
     std::optional<JobPaper> paper;
@@ -43,6 +53,8 @@ struct PlotJob {
     // goes into. Empty for the device's own rule.
     std::string pageName;
     std::string folder;
+    // For a device that stamps pages itself; unset for none.
+    std::optional<PlotStamp> stamp;
 };
 
 // What a device made of a job.
@@ -50,6 +62,7 @@ struct PlottedPage {
     std::string device;
     std::string file; // the file written; empty for a printer
     int copies = 1;
+    std::string note; // what the device has to say of the page (a stamp with no room); or empty
 };
 
 // The typed side of a CAD's plotting: a CAD that offers it takes each page as one job.

@@ -26,6 +26,8 @@ public:
     // A drawing's frames are about to be plotted (or previewed); `layout` is its active layout,
     // prepared for the panel's printer and paper.
     virtual void DrawingStarted(CadLayout& layout) = 0;
+    // How many pages the drawing's frames make (a page may say "3/12").
+    virtual void PagesPlanned(int pagesInDrawing) = 0;
     // The frame's plan in place of the panel's rule. `page` is the frame's number in its drawing
     // from 1, 0 for a preview.
     virtual FramePlan PlanFrame(const FrameExtent& frame, const PlotSettings& settings,

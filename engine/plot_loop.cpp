@@ -46,14 +46,21 @@ void PlotLoop::PlotOne(CadApplication& application, CadLayout& layout, const Pla
         written.copies = plan.job.copies;
     }
     outcome.file = written.file;
+    if (!written.note.empty()) {
+        outcome.note += (outcome.note.empty() ? "" : "; ") + written.note;
+    }
     if (m_hook != nullptr) {
         m_hook->FramePlotted(written);
     }
 }
 
 void PlotLoop::PlotPages(CadApplication& application, CadLayout& layout,
-                         const std::vector<PlannedPage>& pages, PageListener& listener) {
+                         const std::vector<PlannedPage>& pages, PageListener& listener,
+                         int drawingPages) {
     const int total = static_cast<int>(pages.size());
+    if (m_hook != nullptr) {
+        m_hook->PagesPlanned(drawingPages > 0 ? drawingPages : total);
+    }
     bool goOn = true;
     for (const PlannedPage& page : pages) {
         PageOutcome outcome;

@@ -63,8 +63,11 @@ public:
     // tells the hook. Every drawing's pages start with it.
     void StartDrawing(CadDocument& document, CadLayout& layout);
     // Plots the pages in order, each as its own job, on the drawing StartDrawing prepared.
+    // `drawingPages` is how many the drawing has (`pages` may be some of them); 0 for as many as
+    // `pages`.
     void PlotPages(CadApplication& application, CadLayout& layout,
-                   const std::vector<PlannedPage>& pages, PageListener& listener);
+                   const std::vector<PlannedPage>& pages, PageListener& listener,
+                   int drawingPages = 0);
     // Configures the layout for the frame and shows the CAD's preview of it.
     void Preview(CadApplication& application, CadLayout& layout, const FrameExtent& frame);
 

@@ -28,6 +28,36 @@ std::string MergeText(MergeMode mode) {
     }
 }
 
+namespace {
+
+constexpr std::pair<StampCorner, const char*> kCorners[] = {
+    {StampCorner::BottomLeft, "bottom-left"},
+    {StampCorner::BottomRight, "bottom-right"},
+    {StampCorner::TopLeft, "top-left"},
+    {StampCorner::TopRight, "top-right"},
+};
+
+} // namespace
+
+StampCorner ParseStampCorner(const std::string& text) {
+    for (const auto& [corner, name] : kCorners) {
+        if (text == name) {
+            return corner;
+        }
+    }
+    throw Error(errors::kInvalidCall,
+                "expected bottom-left, bottom-right, top-left or top-right, got \"" + text + "\"");
+}
+
+std::string StampCornerText(StampCorner corner) {
+    for (const auto& [known, name] : kCorners) {
+        if (known == corner) {
+            return name;
+        }
+    }
+    return "bottom-left";
+}
+
 std::map<std::string, std::string> ToSection(const OutputOptions& options) {
     std::string catalogue;
     if (options.catalogueCsv) {
@@ -53,6 +83,10 @@ std::map<std::string, std::string> ToSection(const OutputOptions& options) {
     // Written only when chosen, so that a file of the earlier releases reads back as it was.
     if (options.fallback == Fallback::Frame) {
         section["fallback"] = "frame";
+    }
+    if (!options.stamp.empty()) {
+        section["stamp"] = options.stamp;
+        section["stamp_corner"] = StampCornerText(options.stampCorner);
     }
     return section;
 }
@@ -93,6 +127,15 @@ OutputOptions FromSection(const std::map<std::string, std::string>& section) {
     }
     if (const auto* folder = value("folder")) {
         options.folder = *folder;
+    }
+    if (const auto* stamp = value("stamp")) {
+        options.stamp = *stamp;
+    }
+    if (const auto* corner = value("stamp_corner")) {
+        try {
+            options.stampCorner = ParseStampCorner(*corner);
+        } catch (const Error&) {
+        }
     }
     return options;
 }

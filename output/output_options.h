@@ -15,6 +15,8 @@ enum class PaperMode { Panel, Auto, Frame };
 // length, or a page of the frame's own size.
 enum class Fallback { Length, Frame };
 enum class MergeMode { None, Drawing, Run };
+// The corner of the paper a plot stamp goes in.
+enum class StampCorner { BottomLeft, BottomRight, TopLeft, TopRight };
 
 struct OutputOptions {
     PaperMode paper = PaperMode::Panel;
@@ -29,11 +31,15 @@ struct OutputOptions {
     // Where the PDF files go; empty: beside each drawing (a drawing not saved yet: the user's
     // documents folder). A folder alone needs no output run: the device asks for it.
     std::string folder;
+    // A plot stamp: a template of the fields of a page's name and {pages} {date} {time} {user}
+    // {device} {paper}, printed in a corner of the paper outside the frame; empty for none.
+    std::string stamp;
+    StampCorner stampCorner = StampCorner::BottomLeft;
 
     // Anything beyond the panel's rule: a run with none plots exactly as before.
     bool Active() const {
         return paper != PaperMode::Panel || !nameTemplate.empty() || merge != MergeMode::None ||
-               catalogueCsv || catalogueXlsx || cataloguePdf;
+               catalogueCsv || catalogueXlsx || cataloguePdf || !stamp.empty();
     }
     bool operator==(const OutputOptions&) const = default;
 };
@@ -46,5 +52,9 @@ OutputOptions FromSection(const std::map<std::string, std::string>& section);
 // "drawing", "run", "none"; throws Error 5 for another text.
 MergeMode ParseMerge(const std::string& text);
 std::string MergeText(MergeMode mode);
+
+// "bottom-left", "bottom-right", "top-left", "top-right"; throws Error 5 for another text.
+StampCorner ParseStampCorner(const std::string& text);
+std::string StampCornerText(StampCorner corner);
 
 } // namespace kw::output

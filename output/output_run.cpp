@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <system_error>
 
@@ -49,7 +51,52 @@ std::string FramePaperName(double widthMm, double heightMm) {
     return name;
 }
 
+::kw::StampCorner JobCorner(StampCorner corner) {
+    switch (corner) {
+    case StampCorner::BottomRight:
+        return ::kw::StampCorner::BottomRight;
+    case StampCorner::TopLeft:
+        return ::kw::StampCorner::TopLeft;
+    case StampCorner::TopRight:
+        return ::kw::StampCorner::TopRight;
+    default:
+        return ::kw::StampCorner::BottomLeft;
+    }
+}
+
 } // namespace
+
+std::string StampText(const std::string& stampTemplate, NameValues values) {
+    FilledName filled = FillTemplate(stampTemplate, values);
+    if (!filled.missing.empty()) {
+        for (const std::string& missing : filled.missing) {
+            values[missing] = "-";
+        }
+        filled = FillTemplate(stampTemplate, values);
+    }
+    return filled.text;
+}
+
+void AddStampValues(NameValues& values) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+    values["date"] = text;
+    std::strftime(text, sizeof text, "%H:%M", &local);
+    values["time"] = text;
+    for (const char* variable : {"USERNAME", "USER", "LOGNAME"}) {
+        if (const char* user = std::getenv(variable); user != nullptr && *user != '\0') {
+            values["user"] = user;
+            break;
+        }
+    }
+}
 
 OutputRun::OutputRun(OutputSetup setup) : m_setup(std::move(setup)) {
     try {
@@ -218,6 +265,15 @@ FramePlan OutputRun::PlanFrame(const FrameExtent& frame, const PlotSettings& set
     }
     if (!m_setup.options.nameTemplate.empty()) {
         plan.job.pageName = entry.name;
+    }
+    if (!m_setup.options.stamp.empty()) {
+        NameValues values = NameValuesOf(entry);
+        values["pages"] = std::to_string(std::max(m_drawingPages, page));
+        values["device"] = settings.printerName;
+        values["paper"] = entry.paper;
+        AddStampValues(values);
+        plan.job.stamp =
+            PlotStamp{StampText(m_setup.options.stamp, values), JobCorner(m_setup.options.stampCorner)};
     }
     plan.paper = entry.paper;
     plan.note = entry.note;

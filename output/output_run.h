@@ -52,6 +52,7 @@ public:
     explicit OutputRun(OutputSetup setup);
 
     void DrawingStarted(CadLayout& layout) override;
+    void PagesPlanned(int pagesInDrawing) override { m_drawingPages = pagesInDrawing; }
     // The frame on its sheet at its scale where it is one and the device has a paper for it,
     // else by the panel's rule; the page named by the name template when there is one.
     FramePlan PlanFrame(const FrameExtent& frame, const PlotSettings& settings, int page) override;
@@ -80,6 +81,15 @@ private:
     UniqueNames m_names;
     std::vector<PageEntry> m_pages;
     std::optional<PageEntry> m_pending;
+    int m_drawingPages = 0;
 };
+
+// The text of a plot stamp: the template filled from `values`; a field without a value is
+// printed as "-" (a stamp is printed whatever it lacks). Throws Error 5 for an unclosed brace.
+std::string StampText(const std::string& stampTemplate, NameValues values);
+
+// The values a stamp has beyond a page's name: {date} {time} (local, now) and {user} (who runs
+// the program).
+void AddStampValues(NameValues& values);
 
 } // namespace kw::output

@@ -92,6 +92,20 @@ OutputOptionsWindow::OutputOptionsWindow(const output::OutputOptions& options, Q
     folder->addWidget(CommandFolder);
     form->addRow(QStringLiteral("PDF 文件夹："), folder);
 
+    TextStamp = Named(new QLineEdit(Q(options.stamp), this), "TextStamp");
+    TextStamp->setPlaceholderText(QStringLiteral("空：不加戳记；如 {drawing} · {page}/{pages} · {date} {time} · {user}"));
+    TextStamp->setToolTip(QStringLiteral(
+        "打印在图纸一角、图框之外的一行小字；字段同文件名，另有 {pages} {date} {time} {user} "
+        "{device} {paper}；图框外放不下时不加，日志中说明"));
+    ComboStampCorner = Named(new QComboBox(this), "ComboStampCorner");
+    ComboStampCorner->addItems({QStringLiteral("左下角"), QStringLiteral("右下角"),
+                                QStringLiteral("左上角"), QStringLiteral("右上角")});
+    ComboStampCorner->setCurrentIndex(static_cast<int>(options.stampCorner));
+    auto* stamp = new QHBoxLayout;
+    stamp->addWidget(TextStamp, 1);
+    stamp->addWidget(ComboStampCorner);
+    form->addRow(QStringLiteral("打印戳记："), stamp);
+
     LabelProblem = Named(new QLabel(this), "LabelProblem");
     LabelProblem->setStyleSheet(QStringLiteral("color: #b00000"));
     Buttons = Named(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this),
@@ -125,6 +139,8 @@ output::OutputOptions OutputOptionsWindow::Options() const {
     options.cataloguePdf = CheckPdf->isChecked();
     options.columns = TextColumns->text().trimmed().toStdString();
     options.folder = TextFolder->text().trimmed().toStdString();
+    options.stamp = TextStamp->text().trimmed().toStdString();
+    options.stampCorner = static_cast<output::StampCorner>(ComboStampCorner->currentIndex());
     return options;
 }
 
@@ -142,6 +158,11 @@ QString OutputOptionsWindow::Problem() const {
         output::FillTemplate(options.nameTemplate, {});
     } catch (const Error&) {
         return QStringLiteral("文件名模板的 { 缺少对应的 }");
+    }
+    try {
+        output::FillTemplate(options.stamp, {});
+    } catch (const Error&) {
+        return QStringLiteral("打印戳记的 { 缺少对应的 }");
     }
     const QString folder = TextFolder->text().trimmed();
     if (!folder.isEmpty() && !QFileInfo(folder).isDir()) {

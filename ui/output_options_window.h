@@ -34,6 +34,8 @@ public:
     QCheckBox* CheckPdf;
     QLineEdit* TextColumns;
     QLineEdit* TextFolder;
+    QLineEdit* TextStamp;
+    QComboBox* ComboStampCorner;
     QPushButton* CommandFolder;
     QLabel* LabelProblem;
     QDialogButtonBox* Buttons;

@@ -227,7 +227,7 @@ bool DrawingPlotter::PlotChosen(const std::string& drawing, const std::function<
         }
     }
     RecordedPages listener(*this, drawing, stopOnError, start, done);
-    loop->PlotPages(*application, *layout, chosen, listener);
+    loop->PlotPages(*application, *layout, chosen, listener, static_cast<int>(frames.size()));
     bool allPlotted = !damaged && listener.AllPlotted();
     PageRecord closing = Record(drawing, 0);
     if (!Attempt(closing, [&] { closeDocument(m_saveDrawings); })) {

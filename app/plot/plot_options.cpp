@@ -11,6 +11,7 @@
 #include "base/error.h"
 #include "builtin/plot_devices.h"
 #include "output/catalogue.h"
+#include "output/file_names.h"
 #include "sheets/sheets.h"
 
 namespace kw {
@@ -200,6 +201,23 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
              }
          }},
         {"--columns", [&](const std::string& v) { options.output.columns = v; }},
+        {"--stamp",
+         [&](const std::string& v) {
+             try {
+                 output::FillTemplate(v, {});
+             } catch (const Error& failure) {
+                 Fail("--stamp: " + failure.Description());
+             }
+             options.output.stamp = v;
+         }},
+        {"--stamp-corner",
+         [&](const std::string& v) {
+             try {
+                 options.output.stampCorner = output::ParseStampCorner(v);
+             } catch (const Error& failure) {
+                 Fail("--stamp-corner: " + failure.Description());
+             }
+         }},
         {"--fields", [&](const std::string& v) { options.fieldsFile = v; }},
         {"--device", [&](const std::string& v) { s.printerName = v; }},
         {"--paper",

@@ -50,6 +50,11 @@ constexpr const char* kChineseUsage = R"(用法: kestrelwick-plot [选项] 路�
                            （不合并时另写“图纸目录.pdf”）
   --columns 列,列,...      图纸目录的列（默认 序号,图号,图名,图幅,比例,页码,文件）
   --fields 文件            标题栏字段定义文件（默认设置文件旁的 TitleFields.ini）
+  --stamp 模板             打印戳记：在图纸一角、图框之外打印一行小字，如
+                           "{drawing} · {page}/{pages} · {date} {time} · {user}"；字段同 --name，
+                           另有 {pages} {date} {time} {user} {device} {paper}；放不下时不加，
+                           日志中说明
+  --stamp-corner 角        戳记所在的角：bottom-left（默认）、bottom-right、top-left、top-right
   --style 样式表           打印样式表；--styles 列出样式表
   --styles 文件夹          打印样式表文件（.ctb、.stb）所在文件夹，先于程序旁的 PlotStyles 文件夹
   --portrait               纵向（默认横向）
@@ -147,6 +152,11 @@ How to plot
   --columns A,B,...        catalogue columns (default 序号,图号,图名,图幅,比例,页码,文件)
   --fields FILE            title-block field definitions (default TitleFields.ini beside the
                            settings file)
+  --stamp TEMPLATE         a plot stamp: a line of small text in a corner of the paper, outside
+                           the frame, e.g. "{drawing} · {page}/{pages} · {date} {time} · {user}";
+                           the fields of --name and {pages} {date} {time} {user} {device}
+                           {paper}; left out, and logged, where it has no room
+  --stamp-corner CORNER    bottom-left (default), bottom-right, top-left or top-right
   --style TABLE            plot style table; --styles lists them
   --styles DIR             folder of plot style table files (.ctb, .stb), searched before the
                            PlotStyles folder beside the program

@@ -407,5 +407,77 @@ TEST(OutputRun, PngPagesAreThePdfPagesInkForInk) {
     }
 }
 
+// The page's words with their boxes (millimetres from the top-left corner), by pdftotext.
+struct Word {
+    std::string text;
+    double xMin = 0, yMin = 0, xMax = 0, yMax = 0;
+};
+std::vector<Word> Words(const fs::path& pdf) {
+    const auto listed = RunShell("pdftotext -f 1 -l 1 -bbox " + Quoted(pdf) + " -");
+    std::vector<Word> words;
+    const std::regex word(
+        R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)" yMax="([0-9.]+)">([^<]*)</word>)re");
+    for (std::sregex_iterator it(listed.out.begin(), listed.out.end(), word), end; it != end;
+         ++it) {
+        words.push_back({(*it)[5], std::stod((*it)[1]) * kMmPerPoint,
+                         std::stod((*it)[2]) * kMmPerPoint, std::stod((*it)[3]) * kMmPerPoint,
+                         std::stod((*it)[4]) * kMmPerPoint});
+    }
+    return words;
+}
+
+// A stamp goes in its corner, in the margin the frame leaves, never over the frame; where the
+// margin has no room for it (the frame-length rule leaves a thin top margin, a sheet at true
+// scale fills its page) the page is plotted without it and the log says so.
+TEST(OutputRun, APlotStampGoesInItsCornerOutsideTheFrameOrIsLeftOutWithANote) {
+    const struct {
+        const char* options;
+        bool stamped;
+        bool left;
+    } cases[] = {
+        {"--stamp-corner bottom-left", true, true},
+        {"--stamp-corner bottom-right", true, false},
+        {"--stamp-corner top-left", false, true},
+        {"--paper auto", false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        const PlotRun run(std::string("--stamp 'KW {drawing} {page}/{pages} {图号} {校对}' ") + c.options);
+        ASSERT_EQ(run.result.status, 0) << run.err;
+        const fs::path page = run.Plot("sheets-001.pdf");
+        const auto size = PageSizes(page);
+        ASSERT_EQ(size.size(), 1u);
+        const std::vector<Word> words = Words(page);
+        const auto stamp = std::find_if(words.begin(), words.end(),
+                                        [](const Word& w) { return w.text == "KW"; });
+        const std::string log = run.LogRecords().front();
+        if (!c.stamped) {
+            EXPECT_EQ(stamp, words.end());
+            EXPECT_NE(log.find("图框外没有地方放打印戳记"), std::string::npos) << log;
+            continue;
+        }
+        ASSERT_NE(stamp, words.end());
+        EXPECT_EQ(log.find("打印戳记"), std::string::npos) << log;
+        // The words after it: the drawing, page of pages, a title-block field, and "-" for a field
+        // the title block lacks.
+        ASSERT_GE(words.end() - stamp, 5);
+        const std::vector<std::string> rest = {std::next(stamp)->text, std::next(stamp, 2)->text,
+                                               std::next(stamp, 3)->text, std::next(stamp, 4)->text};
+        const std::string pages = std::to_string(run.LogRecords().size());
+        EXPECT_EQ(rest, (std::vector<std::string>{"sheets", "1/" + pages, "S-01", "-"}));
+        // In the bottom margin: below the frame, which the panel's offset puts 25 mm up.
+        EXPECT_GT(stamp->yMin, size[0].second - 25.0);
+        EXPECT_LT(stamp->yMax, size[0].second);
+        if (c.left) {
+            EXPECT_LT(stamp->xMin, 5.0);
+        } else {
+            EXPECT_GT(std::next(stamp, 4)->xMax, size[0].first - 5.0);
+        }
+    }
+    const PlotRun refused("--stamp '{drawing' ");
+    EXPECT_EQ(refused.result.status, 2);
+    EXPECT_NE(refused.err.find("--stamp"), std::string::npos) << refused.err;
+}
+
 } // namespace
 } // namespace kw

@@ -70,10 +70,14 @@ void OutputOptionsTest::OptionsAreStoredSoThatEarlierReleasesStillReadTheFile() 
         window.ComboMerge->setCurrentIndex(2);
         window.CheckXlsx->setChecked(true);
         window.TextFolder->setText(pdfFolder);
+        window.TextStamp->setText(QStringLiteral("{drawing} {page}/{pages} {user}"));
+        window.ComboStampCorner->setCurrentIndex(1);
         window.Buttons->button(QDialogButtonBox::Ok)->click();
     });
     w.OpenOutputOptions();
     const kw::output::OutputOptions options = w.OutputOptions();
+    QCOMPARE(options.stamp, std::string("{drawing} {page}/{pages} {user}"));
+    QCOMPARE(options.stampCorner, kw::output::StampCorner::BottomRight);
     QCOMPARE(options.paper, kw::output::PaperMode::Auto);
     QCOMPARE(options.nameTemplate, std::string("{图号}_{图名}"));
     QCOMPARE(options.merge, kw::output::MergeMode::Run);
