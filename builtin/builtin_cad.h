@@ -41,9 +41,9 @@ struct BuiltinOptions {
     // Where the PDF device writes its files; empty for each drawing's own folder (the user's
     // documents folder for a drawing not saved yet). A typed plot job's folder takes its place.
     std::string plotFolder;
-    // Above 0: the PDF device writes each page as a PNG picture of this many dots per inch
-    // (kestrelwick-plot --format png) under the same names with ".png".
-    int imageDpi = 0;
+    // What the PDF device writes each page as (kestrelwick-plot --format, --dpi, --monochrome):
+    // a PDF, or a picture or drawing of the same page under the same name.
+    PageFormat pageFormat;
     // Folders of plot style table files (.ctb, .stb), searched before the PlotStyles folder
     // beside the program (kStyleFolderName).
     std::vector<std::string> styleFolders;

@@ -9,6 +9,19 @@
 
 namespace kw::builtin {
 
+// The file a page is written as.
+enum class PageFileKind { Pdf, Png, Tiff, Svg };
+struct PageFormat {
+    PageFileKind kind = PageFileKind::Pdf;
+    int dpi = 300;           // PNG, TIFF: dots per inch
+    bool monochrome = false; // PNG, TIFF: one bit per dot, black wherever there is ink
+    // ".pdf", ".png", ".tif", ".svg"
+    std::string Extension() const;
+    // Whether this build writes it (TIFF needs libtiff, SVG Qt SVG).
+    bool Available() const;
+};
+
+
 // The device that writes every plotted page to a PDF file.
 inline constexpr const char* kPdfDevice = "Kestrelwick PDF";
 

@@ -136,10 +136,10 @@ PlottedPage PlotActiveLayout(DocumentState& document, const PageDestination& des
                       document.path);
         if (device == kPdfDevice && !destination.name.empty()) {
             written.file = WriteNamedPage(folder, destination.name, sheet, destination.name,
-                                             paint, app->options.imageDpi);
+                                             paint, app->options.pageFormat);
         } else if (device == kPdfDevice) {
             written.file =
-                WritePage(folder, stem, page, sheet, title, paint, app->options.imageDpi);
+                WritePage(folder, stem, page, sheet, title, paint, app->options.pageFormat);
         } else {
             PrintPage(device, sheet, destination.copies, title, paint);
         }

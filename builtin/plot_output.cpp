@@ -101,36 +101,13 @@ void PaintPdf(QFileDevice& file, const std::string& where, SheetMm sheet, const 
     }
 }
 
-void PaintPng(QFileDevice& file, const std::string& where, SheetMm sheet, int dpi,
-              const PagePainter& paint) {
-    const double pixelsPerMm = dpi / kMmPerInch;
-    QImage image(std::max(1, static_cast<int>(std::lround(sheet.widthMm * pixelsPerMm))),
-                 std::max(1, static_cast<int>(std::lround(sheet.heightMm * pixelsPerMm))),
-                 QImage::Format_RGB32);
-    if (image.isNull()) {
-        Fail(errors::kWriteFault, "the page is too large for a picture of " +
-                                      std::to_string(dpi) + " dpi (" + where + ")");
-    }
-    image.fill(Qt::white);
-    image.setDotsPerMeterX(static_cast<int>(std::lround(pixelsPerMm * 1000.0)));
-    image.setDotsPerMeterY(static_cast<int>(std::lround(pixelsPerMm * 1000.0)));
-    {
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        paint(painter, pixelsPerMm);
-    }
-    if (!image.save(&file, "PNG") || !file.flush()) {
-        Fail(errors::kWriteFault,
-             "cannot write the PNG file " + where + ": " + file.errorString().toStdString());
-    }
-}
-
 namespace {
 
 // Writes the page beside its final name, then gives it the first free name of `candidate`
-// (1, 2, …), never replacing a file. A `dpi` above 0 makes it a PNG picture, else a PDF.
+// (1, 2, …), never replacing a file, in the format asked for.
 std::string WritePageAs(const std::string& folder, const std::string& hint, SheetMm sheet,
-                        const std::string& title, int dpi, const PagePainter& paint,
+                        const std::string& title, const PageFormat& format,
+                        const PagePainter& paint,
                         const std::function<std::string(int)>& candidateName) {
     const QDir dir(Q(folder));
     if (!dir.exists() && !QDir().mkpath(dir.path())) {
@@ -143,10 +120,17 @@ std::string WritePageAs(const std::string& folder, const std::string& hint, Shee
         Fail(errors::kAccessDenied, "cannot write a file in the folder " + folder + ": " +
                                         temporary.errorString().toStdString());
     }
-    if (dpi > 0) {
-        PaintPng(temporary, "in the folder " + folder, sheet, dpi, paint);
-    } else {
-        PaintPdf(temporary, "in the folder " + folder, sheet, title, paint);
+    const std::string where = "in the folder " + folder;
+    switch (format.kind) {
+    case PageFileKind::Pdf:
+        PaintPdf(temporary, where, sheet, title, paint);
+        break;
+    case PageFileKind::Svg:
+        PaintSvg(temporary, where, sheet, title, paint);
+        break;
+    default:
+        PaintPicturePage(temporary, where, sheet, format, paint);
+        break;
     }
     temporary.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                              QFileDevice::ReadGroup | QFileDevice::ReadOther);
@@ -170,19 +154,20 @@ std::string WritePageAs(const std::string& folder, const std::string& hint, Shee
 } // namespace
 
 std::string WritePage(const std::string& folder, const std::string& stem, int number,
-                         SheetMm sheet, const std::string& title, const PagePainter& paint,
-                         int dpi) {
+                      SheetMm sheet, const std::string& title, const PagePainter& paint,
+                      const PageFormat& format) {
     const int first = std::max(number, 1);
-    const std::string extension = dpi > 0 ? ".png" : ".pdf";
-    return WritePageAs(folder, stem, sheet, title, dpi, paint, [&](int candidate) {
+    const std::string extension = format.Extension();
+    return WritePageAs(folder, stem, sheet, title, format, paint, [&](int candidate) {
         return PageFileName(stem, first + candidate - 1, extension);
     });
 }
 
 std::string WriteNamedPage(const std::string& folder, const std::string& name, SheetMm sheet,
-                              const std::string& title, const PagePainter& paint, int dpi) {
-    const std::string extension = dpi > 0 ? ".png" : ".pdf";
-    return WritePageAs(folder, "page", sheet, title, dpi, paint, [&](int candidate) {
+                           const std::string& title, const PagePainter& paint,
+                           const PageFormat& format) {
+    const std::string extension = format.Extension();
+    return WritePageAs(folder, "page", sheet, title, format, paint, [&](int candidate) {
         return (candidate == 1 ? name : name + "_" + std::to_string(candidate)) + extension;
     });
 }

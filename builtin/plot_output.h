@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "builtin/plot_devices.h"
 #include "cad/plot_job.h"
 
 class QFileDevice;
@@ -40,20 +41,26 @@ std::string PageFileName(const std::string& stem, int number,
 // missing), named PageFileName(stem, number); a name in use is never replaced, the next free number
 // is taken. Returns the path written. The file appears only when complete: on a failure (CadError
 // naming the folder and the reason) nothing is left behind.
-// With `dpi` above 0 the page is a PNG picture of that many dots per inch instead (PaintPng),
-// named "<stem>-<NNN>.png".
+// Another `format` makes the page a picture (PNG, TIFF) or an SVG drawing of the same page
+// instead, named with its own extension.
 std::string WritePage(const std::string& folder, const std::string& stem, int number,
-                         SheetMm sheet, const std::string& title, const PagePainter& paint,
-                         int dpi = 0);
+                      SheetMm sheet, const std::string& title, const PagePainter& paint,
+                      const PageFormat& format = {});
 
 // The same under the name `name` + ".pdf", or the first of "<name>_2.pdf", "<name>_3.pdf" … that
 // is free.
 std::string WriteNamedPage(const std::string& folder, const std::string& name, SheetMm sheet,
-                              const std::string& title, const PagePainter& paint, int dpi = 0);
+                           const std::string& title, const PagePainter& paint,
+                           const PageFormat& format = {});
 
-// Paints the page as a PNG picture, white where nothing is drawn, `dpi` dots per inch (kept in
-// the file), into `file`; CadError naming `where` when it cannot be made or written.
-void PaintPng(QFileDevice& file, const std::string& where, SheetMm sheet, int dpi,
+// Paints the page as a PNG or TIFF picture, white where nothing is drawn, at the format's dots
+// per inch (kept in the file), into `file`; CadError naming `where` when it cannot be made or
+// written.
+void PaintPicturePage(QFileDevice& file, const std::string& where, SheetMm sheet,
+                      const PageFormat& format, const PagePainter& paint);
+
+// Paints the page as an SVG drawing of the sheet's size in millimetres, text as text.
+void PaintSvg(QFileDevice& file, const std::string& where, SheetMm sheet, const std::string& title,
               const PagePainter& paint);
 
 // Paints the page as a PDF into `file`, open for writing, and flushes it; CadError naming `where`

@@ -51,6 +51,11 @@ int main(int argc, char** argv) {
     try {
         options = ParsePlotOptions(arguments, DefaultsFrom(stored));
         CheckNamedFiles(options);
+        if (!options.pageFormat.Available()) {
+            throw Error(errors::kInvalidCall, "--format: this build of the program writes no " +
+                                                  options.pageFormat.Extension().substr(1) +
+                                                  " files");
+        }
         if (!settingsPath.empty() && !options.saveSettings && !FileExists(settingsPath)) {
             throw Error(errors::kFileNotFound,
                         "--settings: there is no settings file " + settingsPath);
@@ -71,7 +76,7 @@ int main(int argc, char** argv) {
     builtin::BuiltinOptions cadOptions;
     cadOptions.programFolder = programFolder;
     cadOptions.plotFolder = options.outputFolder;
-    cadOptions.imageDpi = options.imageDpi;
+    cadOptions.pageFormat = options.pageFormat;
     cadOptions.fontFolders = options.fontFolders;
     cadOptions.styleFolders = options.styleFolders;
     cadOptions.recoverDamaged = options.recover;

@@ -152,6 +152,7 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
     bool fallbackGiven = false;
     std::string format = "pdf";
     std::optional<int> dpi;
+    bool monochrome = false;
 
     const auto setKind = [&](const std::string& v) {
         options.autoFrames = v == "auto";
@@ -241,10 +242,10 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
          }},
         {"--format",
          [&](const std::string& v) {
-             if (v != "pdf" && v != "png") {
-                 Fail("--format: expected pdf or png, got \"" + v + "\"");
+             if (v != "pdf" && v != "png" && v != "tiff" && v != "tif" && v != "svg") {
+                 Fail("--format: expected pdf, png, tiff or svg, got \"" + v + "\"");
              }
-             format = v;
+             format = v == "tif" ? "tiff" : v;
          }},
         {"--dpi", [&](const std::string& v) { dpi = WholeNumber("--dpi", v, 10, 2400); }},
         {"--style", [&](const std::string& v) { s.styleTable = v; }},
@@ -299,6 +300,7 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
         {"--no-lineweights", [&] { s.plotLineweights = false; }},
         {"--no-plot-styles", [&] { s.plotStyles = false; }},
         {"--hide", [&] { s.hideObjects = true; }},
+        {"--monochrome", [&] { monochrome = true; }},
         {"--list", [&] { options.action = PlotAction::List; }},
         {"--progress", [&] { options.progress = ProgressDisplay::Always; }},
         {"--devices", [&] { options.action = PlotAction::Devices; }},
@@ -416,18 +418,30 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
         Fail("--scale 1:N needs --paper auto or frame (the panel's paper keeps the frame-length "
              "rule)");
     }
-    if (format == "png") {
-        options.imageDpi = dpi.value_or(300);
+    using builtin::PageFileKind;
+    options.pageFormat.kind = format == "png"    ? PageFileKind::Png
+                              : format == "tiff" ? PageFileKind::Tiff
+                              : format == "svg"  ? PageFileKind::Svg
+                                                 : PageFileKind::Pdf;
+    const bool picture = format == "png" || format == "tiff";
+    options.pageFormat.dpi = dpi.value_or(300);
+    options.pageFormat.monochrome = monochrome;
+    if (format != "pdf") {
         if (options.action == PlotAction::Plot && s.printerName != builtin::kPdfDevice) {
-            Fail("--format png: pictures are written by the device " +
+            Fail("--format " + format + ": pages as files are written by the device " +
                  std::string(builtin::kPdfDevice) + ", not by a printer");
         }
         if (options.output.merge != output::MergeMode::None || options.output.cataloguePdf) {
-            Fail("--format png: --merge and a PDF catalogue put PDF pages together; give them "
-                 "with PDF pages");
+            Fail("--format " + format + ": --merge and a PDF catalogue put PDF pages together; "
+                 "give them with PDF pages");
         }
-    } else if (dpi) {
-        Fail("--dpi goes with --format png: PDF pages are drawn, not made of dots");
+    }
+    if (dpi && !picture) {
+        Fail("--dpi goes with --format png or tiff: " + format +
+             " pages are drawn, not made of dots");
+    }
+    if (monochrome && !picture) {
+        Fail("--monochrome goes with --format png or tiff: one bit a dot");
     }
     if (fallbackGiven && options.output.paper != output::PaperMode::Auto) {
         Fail("--fallback goes with --paper auto: it says where a frame that is no standard sheet "

@@ -6,6 +6,7 @@
 
 #include "batch/drawing_paths.h"
 #include "batch/reading_order.h"
+#include "builtin/plot_devices.h"
 #include "output/output_options.h"
 #include "settings/plot_settings.h"
 
@@ -27,8 +28,8 @@ struct PlotOptions {
     std::vector<std::string> drawings;    // drawings, folders, patterns, list files; or logs
     std::string papersDevice;             // --papers DEVICE
     std::string outputFolder;             // --output DIR; empty = each drawing's folder
-    // --format png --dpi N: pages as PNG pictures of N dots per inch; 0 for PDF pages.
-    int imageDpi = 0;
+    // --format pdf|png|tiff|svg, --dpi N, --monochrome: what each page is written as.
+    builtin::PageFormat pageFormat;
     std::vector<std::string> fontFolders; // --fonts DIR, each one given, in order
     // --styles DIR: folders of plot style table files, searched before the program's PlotStyles.
     std::vector<std::string> styleFolders;

@@ -39,8 +39,12 @@ constexpr const char* kChineseUsage = R"(用法: kestrelwick-plot [选项] 路�
                            默认），或打印在与图框同样大小的 PDF 页面上（frame）
   --paper frame            同 --paper auto，不是标准图幅的图框打印在与图框同样大小的 PDF 页面
                            上（按 --scale 指定的比例，否则按标题栏读得出的常用比例），便于存档
-  --format pdf|png         每页写成 PDF（默认）或 PNG 图片（同样的文件名，扩展名 .png）
-  --dpi N                  与 --format png 同用：每英寸点数（默认 300）
+  --format pdf|png|tiff|svg
+                           每页写成 PDF（默认）、PNG 或 TIFF 图片、SVG 矢量图（同样的文件名，
+                           扩展名 .png、.tif、.svg；SVG 中文字仍为文字）
+  --dpi N                  与 --format png 或 tiff 同用：每英寸点数（默认 300）
+  --monochrome             与 --format png 或 tiff 同用：黑白（每点 1 位，凡有墨处皆黑；
+                           TIFF 用 CCITT G4 压缩，供存档）
   --scale auto|1:N         与 --paper auto 或 frame 同用：auto 按常用比例识别，1:N 指定比例
   --name 模板              含 {字段} 时为文件名模板，如 "{图号}_{图名}"；字段取自图框的标题栏
                            （TitleFields.ini），另有 {drawing} {page:03} {index} {sheet} {scale}；
@@ -142,7 +146,19 @@ How to plot
   --paper auto             each frame on its own sheet at its drawing scale (a PDF page is the
                            sheet, a printer gets the smallest paper that holds it); a frame
                            that is no standard sheet keeps the frame length on the paper
-  --scale auto|1:N         with --paper auto: recognise the scale, or force 1:N
+  --fallback length|frame  with --paper auto: a frame that is no standard sheet keeps the frame
+                           length on the paper (length, default), or goes on a PDF page of its
+                           own size (frame)
+  --paper frame            as --paper auto, a frame that is no standard sheet on a PDF page of
+                           its own size (at --scale, else the scale its title block reads at),
+                           for archives
+  --format pdf|png|tiff|svg
+                           each page as a PDF (default), a PNG or TIFF picture or an SVG drawing
+                           (the same names with .png, .tif, .svg; SVG keeps text as text)
+  --dpi N                  with --format png or tiff: dots per inch (default 300)
+  --monochrome             with --format png or tiff: one bit a dot, black wherever there is
+                           ink (TIFF with CCITT group 4, for archives)
+  --scale auto|1:N         with --paper auto or frame: recognise the scale, or force 1:N
   --name TEMPLATE          with {fields}, a file name template such as "{图号}_{图名}": fields
                            from the title block (TitleFields.ini), and {drawing} {page:03}
                            {index} {sheet} {scale}; "{drawing}-{page:03}" when one is missing

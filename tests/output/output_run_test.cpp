@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
+#include <QSvgRenderer>
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFOutlineDocumentHelper.hh>
@@ -57,6 +61,11 @@ struct PlotRun {
         return records;
     }
 };
+
+std::string Contents(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 // Page sizes in millimetres as pdfinfo reports them.
 std::vector<std::pair<double, double>> PageSizes(const fs::path& pdf) {
@@ -374,34 +383,85 @@ double InkFoundWithinAPixel(const QImage& a, const QImage& b) {
     return ink == 0 ? 0.0 : static_cast<double>(found) / static_cast<double>(ink);
 }
 
-TEST(OutputRun, PngPagesAreThePdfPagesInkForInk) {
-    // 127 dots per inch: 5 to the millimetre.
-    const PlotRun png("--format png --dpi 127 --paper auto");
-    const PlotRun pdf("--paper auto");
-    ASSERT_EQ(png.result.status, 0) << png.err;
-    ASSERT_EQ(pdf.result.status, 0) << pdf.err;
-    for (const char* stem : {"sheets-001", "sheets-002"}) {
-        SCOPED_TRACE(stem);
-        const QImage picture(QString::fromStdString(png.Plot(std::string(stem) + ".png").string()));
-        ASSERT_FALSE(picture.isNull());
-        const auto sizes = PageSizes(pdf.Plot(std::string(stem) + ".pdf"));
-        ASSERT_EQ(sizes.size(), 1u);
-        EXPECT_NEAR(picture.width(), sizes[0].first * 5, 1.0);
-        EXPECT_NEAR(picture.height(), sizes[0].second * 5, 1.0);
-        EXPECT_NEAR(picture.dotsPerMeterX(), 5000, 1);
-        const fs::path raster = png.folder.File(std::string(stem) + "-pdf");
-        ASSERT_EQ(RunShell("pdftoppm -png -singlefile -r 127 " +
-                           Quoted(pdf.Plot(std::string(stem) + ".pdf")) + " " + Quoted(raster))
-                      .status,
-                  0);
-        const QImage page(QString::fromStdString(raster.string() + ".png"));
-        ASSERT_FALSE(page.isNull());
-        EXPECT_GT(InkFoundWithinAPixel(picture, page), 0.99);
-        EXPECT_GT(InkFoundWithinAPixel(page, picture), 0.99);
+// The page an SVG file draws, at 5 pixels to the millimetre, by Qt SVG's renderer.
+QImage SvgPicture(const fs::path& svg, double widthMm, double heightMm) {
+    QSvgRenderer renderer(QString::fromStdString(svg.string()));
+    QImage picture(static_cast<int>(std::lround(widthMm * 5)),
+                   static_cast<int>(std::lround(heightMm * 5)), QImage::Format_RGB32);
+    if (!renderer.isValid()) {
+        return {};
     }
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    renderer.render(&painter, QRectF(0, 0, picture.width(), picture.height()));
+    return picture;
+}
+
+TEST(OutputRun, PicturesAndSvgPagesAreThePdfPagesInkForInk) {
+    // 127 dots per inch: 5 to the millimetre.
+    const PlotRun pdf("--paper auto");
+    ASSERT_EQ(pdf.result.status, 0) << pdf.err;
+    const struct {
+        const char* options;
+        const char* extension;
+        bool oneBit;
+        const char* compression; // TIFF: what the file says, by tiffinfo's names; else empty
+    } cases[] = {
+        {"--format png --dpi 127", ".png", false, ""},
+        {"--format png --dpi 127 --monochrome", ".png", true, ""},
+        {"--format tiff --dpi 127", ".tif", false, "LZW"},
+        {"--format tiff --dpi 127 --monochrome", ".tif", true, "CCITT Group 4"},
+        {"--format svg", ".svg", false, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        const PlotRun run(std::string(c.options) + " --paper auto");
+        ASSERT_EQ(run.result.status, 0) << run.err;
+        for (const char* stem : {"sheets-001", "sheets-002"}) {
+            SCOPED_TRACE(stem);
+            const fs::path file = run.Plot(std::string(stem) + c.extension);
+            const auto sizes = PageSizes(pdf.Plot(std::string(stem) + ".pdf"));
+            ASSERT_EQ(sizes.size(), 1u);
+            QImage picture = std::string(c.extension) == ".svg"
+                                 ? SvgPicture(file, sizes[0].first, sizes[0].second)
+                                 : QImage(QString::fromStdString(file.string()));
+            ASSERT_FALSE(picture.isNull());
+            EXPECT_NEAR(picture.width(), sizes[0].first * 5, 1.0);
+            EXPECT_NEAR(picture.height(), sizes[0].second * 5, 1.0);
+            if (std::string(c.extension) != ".svg") {
+                EXPECT_NEAR(picture.dotsPerMeterX(), 5000, 1);
+                EXPECT_EQ(picture.depth() == 1, c.oneBit);
+            }
+            if (*c.compression != '\0') {
+                QFile tiff(QString::fromStdString(file.string()));
+                ASSERT_TRUE(tiff.open(QIODevice::ReadOnly));
+                // Tag 259 (compression) in the first directory: 5 LZW, 4 CCITT group 4.
+                const QByteArray bytes = tiff.readAll();
+                const quint16 expected = std::string(c.compression) == "LZW" ? 5 : 4;
+                const QByteArray entry = QByteArray::fromHex("0301030001000000") +
+                                         QByteArray(reinterpret_cast<const char*>(&expected), 2);
+                EXPECT_NE(bytes.indexOf(entry), -1) << c.compression;
+            }
+            const fs::path raster = run.folder.File(std::string(stem) + "-pdf");
+            ASSERT_EQ(RunShell("pdftoppm -png -singlefile -r 127 " +
+                               Quoted(pdf.Plot(std::string(stem) + ".pdf")) + " " +
+                               Quoted(raster))
+                          .status,
+                      0);
+            const QImage page(QString::fromStdString(raster.string() + ".png"));
+            ASSERT_FALSE(page.isNull());
+            EXPECT_GT(InkFoundWithinAPixel(picture, page), c.oneBit ? 0.97 : 0.99);
+            EXPECT_GT(InkFoundWithinAPixel(page, picture), 0.99);
+        }
+    }
+    // A page of the SVG holds its text as text.
+    const PlotRun svg("--format svg --stamp 'KW {drawing}'");
+    EXPECT_NE(Contents(svg.Plot("sheets-001.svg")).find(">KW sheets</text>"), std::string::npos);
 
     // Pictures are pages of their own: nothing merges them, and dots go with pictures only.
-    for (const char* refused : {"--format png --merge run", "--dpi 200", "--format tif"}) {
+    for (const char* refused : {"--format png --merge run", "--dpi 200", "--format gif",
+                                "--format svg --dpi 300", "--monochrome",
+                                "--format svg --monochrome"}) {
         const PlotRun run(refused);
         EXPECT_EQ(run.result.status, 2) << refused;
     }
@@ -481,3 +541,12 @@ TEST(OutputRun, APlotStampGoesInItsCornerOutsideTheFrameOrIsLeftOutWithANote) {
 
 } // namespace
 } // namespace kw
+
+// SVG pages are drawn here to compare them, and their text needs the fonts of a GUI application.
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
