@@ -10,9 +10,6 @@
 #include "batch/drawing_paths.h"
 #include "batch/run_log.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace kw {
 namespace {
@@ -22,20 +19,6 @@ namespace fs = std::filesystem;
 bool PassedOver(const fs::path& name) {
     const std::string text = Utf8FromPath(name);
     return text.empty() || text.front() == '.' || text.front() == '~';
-}
-
-// Whether the copier still holds the file: on Windows a file being written by another program
-// cannot be opened without sharing write access. Elsewhere nothing says so; the settle time does.
-bool CanOpenAlone([[maybe_unused]] const fs::path& path) {
-#ifdef _WIN32
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    CloseHandle(file);
-#endif
-    return true;
 }
 
 fs::path WithSuffix(const fs::path& path, const std::string& suffix) {
@@ -75,8 +58,10 @@ std::optional<FileState> StateOf(const std::string& path) {
     return state;
 }
 
-FolderWatch::FolderWatch(std::string folder, bool recursive, Clock::duration settle)
-    : m_folder(std::move(folder)), m_recursive(recursive), m_settle(settle) {}
+FolderWatch::FolderWatch(std::string folder, bool recursive, Clock::duration settle,
+                         std::function<bool(const std::string&)> canOpenAlone)
+    : m_folder(std::move(folder)), m_recursive(recursive), m_settle(settle),
+      m_canOpenAlone(std::move(canOpenAlone)) {}
 
 std::vector<std::string> FolderWatch::Ready(Clock::time_point now) {
     std::vector<std::string> present;
@@ -111,7 +96,8 @@ std::vector<std::string> FolderWatch::Ready(Clock::time_point now) {
             earlier != m_seen.end() && earlier->second.state == *state) {
             entry = earlier->second;
         }
-        if (!entry.offered && now - entry.since >= m_settle && CanOpenAlone(PathFromUtf8(path))) {
+        if (!entry.offered && now - entry.since >= m_settle &&
+            (!m_canOpenAlone || m_canOpenAlone(path))) {
             entry.offered = true;
             ready.emplace_back(entry.since, path);
         }

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -34,7 +35,10 @@ class FolderWatch {
 public:
     using Clock = std::chrono::steady_clock;
 
-    FolderWatch(std::string folder, bool recursive, Clock::duration settle);
+    // `canOpenAlone` says whether no other program holds the file open (on Windows a copier
+    // does); none: only the settle time decides.
+    FolderWatch(std::string folder, bool recursive, Clock::duration settle,
+                std::function<bool(const std::string&)> canOpenAlone = nullptr);
 
     // Looks at the folder at `now`: the drawings that have become ready, in the order they came
     // to rest, then by path. A drawing is offered once; it is offered again only when it changes
@@ -58,6 +62,7 @@ private:
     std::string m_folder;
     bool m_recursive;
     Clock::duration m_settle;
+    std::function<bool(const std::string&)> m_canOpenAlone;
     std::map<std::string, Seen> m_seen;
 };
 

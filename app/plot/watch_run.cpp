@@ -14,6 +14,10 @@
 #include "batch/folder_watch.h"
 #include "batch/run_log.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace kw {
 namespace {
 
@@ -28,6 +32,20 @@ extern "C" void RequestStop(int signal) {
 }
 
 bool StopRequested() { return g_stopRequested != 0; }
+
+// Whether the copier still holds the file: on Windows a file being written by another program
+// cannot be opened without sharing write access. Elsewhere nothing says so; the settle time does.
+bool CanOpenAlone([[maybe_unused]] const std::string& path) {
+#ifdef _WIN32
+    const HANDLE file = CreateFileW(PathFromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    CloseHandle(file);
+#endif
+    return true;
+}
 
 std::string LocalClock() {
     const std::time_t now = std::time(nullptr);
@@ -180,7 +198,7 @@ int RunWatch(const PlotOptions& options, DrawingPlotter& plotter, std::ostream& 
         << std::flush;
     try {
         watch->CarryOn();
-        FolderWatch folder(options.watchFolder, options.recursive, settle);
+        FolderWatch folder(options.watchFolder, options.recursive, settle, CanOpenAlone);
         while (!StopRequested()) {
             for (const std::string& drawing : folder.Ready(std::chrono::steady_clock::now())) {
                 if (StopRequested()) {
