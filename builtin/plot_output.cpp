@@ -127,11 +127,22 @@ void PaintPng(QFileDevice& file, const std::string& where, SheetMm sheet, int dp
 
 namespace {
 
-// Writes the page beside its final name, then gives it the first free name of `candidate`
-// (1, 2, …), never replacing a file. A `dpi` above 0 makes it a PNG picture, else a PDF.
-std::string WritePageAs(const std::string& folder, const std::string& hint, SheetMm sheet,
-                        const std::string& title, int dpi, const PagePainter& paint,
-                        const std::function<std::string(int)>& candidateName) {
+// What goes into a new file, written by `fill`: a page as a PNG picture when `dpi` is above 0,
+// else as a PDF.
+FileFiller PageFiller(SheetMm sheet, const std::string& title, int dpi, const PagePainter& paint) {
+    return [=](QFileDevice& file, const std::string& where) {
+        if (dpi > 0) {
+            PaintPng(file, where, sheet, dpi, paint);
+        } else {
+            PaintPdf(file, where, sheet, title, paint);
+        }
+    };
+}
+
+// Writes the file beside its final name, then gives it the first free name of `candidate`
+// (1, 2, …), never replacing a file.
+std::string WriteNewFile(const std::string& folder, const std::string& hint, const FileFiller& fill,
+                         const std::function<std::string(int)>& candidateName) {
     const QDir dir(Q(folder));
     if (!dir.exists() && !QDir().mkpath(dir.path())) {
         Fail(errors::kSystemPathNotFound,
@@ -143,11 +154,7 @@ std::string WritePageAs(const std::string& folder, const std::string& hint, Shee
         Fail(errors::kAccessDenied, "cannot write a file in the folder " + folder + ": " +
                                         temporary.errorString().toStdString());
     }
-    if (dpi > 0) {
-        PaintPng(temporary, "in the folder " + folder, sheet, dpi, paint);
-    } else {
-        PaintPdf(temporary, "in the folder " + folder, sheet, title, paint);
-    }
+    fill(temporary, "in the folder " + folder);
     temporary.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                              QFileDevice::ReadGroup | QFileDevice::ReadOther);
     for (int candidate = 1;; ++candidate) {
@@ -169,22 +176,31 @@ std::string WritePageAs(const std::string& folder, const std::string& hint, Shee
 
 } // namespace
 
-std::string WritePage(const std::string& folder, const std::string& stem, int number,
-                         SheetMm sheet, const std::string& title, const PagePainter& paint,
-                         int dpi) {
+std::string WriteNumberedFile(const std::string& folder, const std::string& stem, int number,
+                              const std::string& extension, const FileFiller& fill) {
     const int first = std::max(number, 1);
-    const std::string extension = dpi > 0 ? ".png" : ".pdf";
-    return WritePageAs(folder, stem, sheet, title, dpi, paint, [&](int candidate) {
+    return WriteNewFile(folder, stem, fill, [&](int candidate) {
         return PageFileName(stem, first + candidate - 1, extension);
     });
 }
 
-std::string WriteNamedPage(const std::string& folder, const std::string& name, SheetMm sheet,
-                              const std::string& title, const PagePainter& paint, int dpi) {
-    const std::string extension = dpi > 0 ? ".png" : ".pdf";
-    return WritePageAs(folder, "page", sheet, title, dpi, paint, [&](int candidate) {
+std::string WriteNamedFile(const std::string& folder, const std::string& name,
+                           const std::string& extension, const FileFiller& fill) {
+    return WriteNewFile(folder, "page", fill, [&](int candidate) {
         return (candidate == 1 ? name : name + "_" + std::to_string(candidate)) + extension;
     });
+}
+
+std::string WritePage(const std::string& folder, const std::string& stem, int number, SheetMm sheet,
+                      const std::string& title, const PagePainter& paint, int dpi) {
+    return WriteNumberedFile(folder, stem, number, dpi > 0 ? ".png" : ".pdf",
+                             PageFiller(sheet, title, dpi, paint));
+}
+
+std::string WriteNamedPage(const std::string& folder, const std::string& name, SheetMm sheet,
+                           const std::string& title, const PagePainter& paint, int dpi) {
+    return WriteNamedFile(folder, name, dpi > 0 ? ".png" : ".pdf",
+                          PageFiller(sheet, title, dpi, paint));
 }
 
 void PrintPage(const std::string& printerName, SheetMm sheet, int copies, const std::string& title,

@@ -29,11 +29,13 @@ struct OutputOptions {
     // Where the PDF files go; empty: beside each drawing (a drawing not saved yet: the user's
     // documents folder). A folder alone needs no output run: the device asks for it.
     std::string folder;
+    // Each frame written as a drawing of its own (a DXF under the page's name) instead of a page.
+    bool split = false;
 
     // Anything beyond the panel's rule: a run with none plots exactly as before.
     bool Active() const {
         return paper != PaperMode::Panel || !nameTemplate.empty() || merge != MergeMode::None ||
-               catalogueCsv || catalogueXlsx || cataloguePdf;
+               catalogueCsv || catalogueXlsx || cataloguePdf || split;
     }
     bool operator==(const OutputOptions&) const = default;
 };

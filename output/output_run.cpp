@@ -219,6 +219,7 @@ FramePlan OutputRun::PlanFrame(const FrameExtent& frame, const PlotSettings& set
     if (!m_setup.options.nameTemplate.empty()) {
         plan.job.pageName = entry.name;
     }
+    plan.job.excerpt = m_setup.options.split;
     plan.paper = entry.paper;
     plan.note = entry.note;
     m_pending = std::move(entry);

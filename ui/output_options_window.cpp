@@ -61,6 +61,11 @@ OutputOptionsWindow::OutputOptionsWindow(const output::OutputOptions& options, Q
     ComboMerge->setCurrentIndex(static_cast<int>(options.merge));
     form->addRow(QStringLiteral("合并："), ComboMerge);
 
+    CheckSplit = Named(new QCheckBox(QStringLiteral("每个图框另存为图纸（DXF，代替出图）"), this),
+                       "CheckSplit");
+    CheckSplit->setChecked(options.split);
+    form->addRow(QStringLiteral("拆图："), CheckSplit);
+
     CheckCsv = Named(new QCheckBox(QStringLiteral("CSV"), this), "CheckCsv");
     CheckCsv->setChecked(options.catalogueCsv);
     CheckXlsx = Named(new QCheckBox(QStringLiteral("XLSX"), this), "CheckXlsx");
@@ -125,6 +130,7 @@ output::OutputOptions OutputOptionsWindow::Options() const {
     options.cataloguePdf = CheckPdf->isChecked();
     options.columns = TextColumns->text().trimmed().toStdString();
     options.folder = TextFolder->text().trimmed().toStdString();
+    options.split = CheckSplit->isChecked();
     return options;
 }
 
@@ -142,6 +148,9 @@ QString OutputOptionsWindow::Problem() const {
         output::FillTemplate(options.nameTemplate, {});
     } catch (const Error&) {
         return QStringLiteral("文件名模板的 { 缺少对应的 }");
+    }
+    if (options.split && options.merge != output::MergeMode::None) {
+        return QStringLiteral("拆图写出的是图纸，没有可合并的 PDF");
     }
     const QString folder = TextFolder->text().trimmed();
     if (!folder.isEmpty() && !QFileInfo(folder).isDir()) {

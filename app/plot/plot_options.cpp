@@ -99,6 +99,28 @@ const std::set<std::string> kParentOnly = {
     "--help",       "-h",       "--version",   "--devices", "--recursive", "-r",
     "--merge-logs", "--merge",  "--catalogue", "--columns"};
 
+// --split writes drawings, not pages: what only pages take is refused. A printer stored as the
+// panel's device gives way to the PDF device, which names the drawings as it names pages.
+void CheckSplit(PlotOptions& options, bool deviceGiven, bool pictures) {
+    const std::string refused = "--split writes each frame as a drawing of its own, not a page: ";
+    if (options.action != PlotAction::Plot) {
+        Fail(refused + "give it without --list and the catalog options");
+    }
+    if (deviceGiven && options.settings.printerName != builtin::kPdfDevice) {
+        Fail(refused + "there is nothing to print; give no --device");
+    }
+    if (options.output.merge != output::MergeMode::None) {
+        Fail(refused + "there are no PDF pages to merge; give no --merge");
+    }
+    if (pictures) {
+        Fail(refused + "--format png and --dpi make pictures of pages");
+    }
+    if (options.saveSettings) {
+        Fail(refused + "the drawing itself is never written, so --save-settings stores nothing");
+    }
+    options.settings.printerName = builtin::kPdfDevice;
+}
+
 } // namespace
 
 std::string SettingsPathArgument(const std::vector<std::string>& arguments) {
@@ -124,6 +146,7 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
     PlotSettings& s = options.settings;
     std::optional<std::string> name; // --name applies to whichever kind is chosen
     bool fallbackGiven = false;
+    bool deviceGiven = false;
     std::string format = "pdf";
     std::optional<int> dpi;
 
@@ -176,7 +199,11 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
          }},
         {"--columns", [&](const std::string& v) { options.output.columns = v; }},
         {"--fields", [&](const std::string& v) { options.fieldsFile = v; }},
-        {"--device", [&](const std::string& v) { s.printerName = v; }},
+        {"--device",
+         [&](const std::string& v) {
+             s.printerName = v;
+             deviceGiven = true;
+         }},
         {"--paper",
          [&](const std::string& v) {
              if (v == "auto") {
@@ -241,6 +268,7 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
         {"--stop-on-error", [&] { options.stopOnError = true; }},
         {"--recover", [&] { options.recover = true; }},
         {"--save-settings", [&] { options.saveSettings = true; }},
+        {"--split", [&] { options.output.split = true; }},
         {"--no-progress", [&] { options.progress = ProgressDisplay::Never; }},
         {"--merge-logs", [&] { options.action = PlotAction::MergeLogs; }},
         {"--worker", [&] { options.worker = true; }},
@@ -377,6 +405,9 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
         }
     } else if (dpi) {
         Fail("--dpi goes with --format png: PDF pages are drawn, not made of dots");
+    }
+    if (options.output.split) {
+        CheckSplit(options, deviceGiven, format == "png" || dpi.has_value());
     }
     if (fallbackGiven && options.output.paper != output::PaperMode::Auto) {
         Fail("--fallback goes with --paper auto: it says where a frame that is no standard sheet "

@@ -41,6 +41,10 @@ constexpr const char* kChineseUsage = R"(用法: kestrelwick-plot [选项] 路�
                            上（按 --scale 指定的比例，否则按标题栏读得出的常用比例），便于存档
   --format pdf|png         每页写成 PDF（默认）或 PNG 图片（同样的文件名，扩展名 .png）
   --dpi N                  与 --format png 同用：每英寸点数（默认 300）
+  --split                  拆图：每个图框另存为一个 DXF 图纸（代替出图，文件名同页面，扩展名
+                           .dxf），只含图框窗口内及与之相交的对象，图层、块、样式等全部保留，
+                           版本同原图；原图不写。不与 --device 打印机、--merge、--format png、
+                           --save-settings 同用
   --scale auto|1:N         与 --paper auto 或 frame 同用：auto 按常用比例识别，1:N 指定比例
   --name 模板              含 {字段} 时为文件名模板，如 "{图号}_{图名}"；字段取自图框的标题栏
                            （TitleFields.ini），另有 {drawing} {page:03} {index} {sheet} {scale}；
@@ -128,6 +132,17 @@ How to plot
   --paper auto             each frame on its own sheet at its drawing scale (a PDF page is the
                            sheet, a printer gets the smallest paper that holds it); a frame
                            that is no standard sheet keeps the frame length on the paper
+  --fallback length|frame  with --paper auto: a frame that is no standard sheet keeps the frame
+                           length on the paper (length, default) or gets a PDF page of its size
+  --paper frame            as --paper auto, a frame that is no standard sheet on a PDF page of
+                           its own size (at --scale, else the scale its title block reads at)
+  --format pdf|png         each page a PDF (default) or a PNG picture (same names, .png)
+  --dpi N                  with --format png: dots per inch (default 300)
+  --split                  each frame written as a DXF drawing of its own instead of a page
+                           (named as the page, .dxf): what lies in or crosses the frame's window,
+                           with every layer, block and style, in the source's release; the
+                           drawing itself is never written. Not with a printer, --merge,
+                           --format png or --save-settings
   --scale auto|1:N         with --paper auto: recognise the scale, or force 1:N
   --name TEMPLATE          with {fields}, a file name template such as "{图号}_{图名}": fields
                            from the title block (TitleFields.ini), and {drawing} {page:03}
