@@ -406,7 +406,8 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
     } else if (dpi) {
         Fail("--dpi goes with --format png: PDF pages are drawn, not made of dots");
     }
-    if (options.output.split) {
+    if (options.output.split && options.action != PlotAction::Help &&
+        options.action != PlotAction::Version) {
         CheckSplit(options, deviceGiven, format == "png" || dpi.has_value());
     }
     if (fallbackGiven && options.output.paper != output::PaperMode::Auto) {
