@@ -33,17 +33,19 @@ std::string NormalizePath(const std::string& path) {
 drawing::Document LoadOrFail(ApplicationState& app, const std::string& path) {
     drawing::Document document;
     if (IsDwgPath(path)) {
-        document = LoadDwgDrawing(path, app.options.dwg, app.options.programFolder);
+        document = LoadDwgDrawing(path, app.options.dwg, app.options.programFolder,
+                                  app.options.keepDrawingBytes);
     } else {
         std::error_code error;
         if (!fs::is_regular_file(PathFromUtf8(path), error)) {
             Fail(errors::kSystemFileNotFound, path + ": file not found");
         }
         try {
-            document = drawing::LoadDrawing(path, {.recover = app.options.recoverDamaged,
-                                                   .keep = app.options.saveDrawings
-                                                               ? drawing::KeepBytes::ForSave
-                                                               : drawing::KeepBytes::ForReading});
+            document = drawing::LoadDrawing(
+                path, {.recover = app.options.recoverDamaged,
+                       .keep = app.options.saveDrawings || app.options.keepDrawingBytes
+                                   ? drawing::KeepBytes::ForSave
+                                   : drawing::KeepBytes::ForReading});
         } catch (const drawing::DxfError& failure) {
             Fail(errors::kCannotOpen, failure.Description());
         }

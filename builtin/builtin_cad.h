@@ -61,6 +61,9 @@ struct BuiltinOptions {
     // bytes for a byte-exact save, which takes the file's size off its peak memory; closing one
     // with a save then fails.
     bool saveDrawings = true;
+    // Keep every byte of a drawing read even when it is not saved: the drawings of single frames
+    // (plot jobs with `excerpt`) are written from them, DWG drawings' converted DXF included.
+    bool keepDrawingBytes = false;
 };
 
 // The folder of the running executable ("." when the system does not say).

@@ -239,7 +239,8 @@ public:
     PlottedPage Plot(const PlotJob& job) override {
         BuiltinPlot(m_state).PutNumberOfCopies(job.copies); // checked as the member checks it
         ApplyPlotJob(m_state, m_state->drawing.ActiveLayoutIndex(), job);
-        return PlotActiveLayout(*m_state, {job.pageName, job.folder, job.copies, job.stamp});
+        return PlotActiveLayout(*m_state,
+                                {job.pageName, job.folder, job.copies, job.stamp, job.excerpt});
     }
 
 private:

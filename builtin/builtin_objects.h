@@ -14,6 +14,7 @@
 #include "builtin/cad_screen.h"
 #include "builtin/plot_devices.h"
 #include "drawing/document.h"
+#include "drawing/excerpt.h"
 #include "render/render.h"
 #include "render/shx_font.h"
 
@@ -78,6 +79,9 @@ public:
     std::int16_t copies = 1;
     // Plot jobs its devices have taken since it was opened; the next is page pagesPlotted + 1.
     int pagesPlotted = 0;
+    // Drawings of single frames are cut from the layout `excerptLayout`, made on first use.
+    std::unique_ptr<drawing::Excerpts> excerpts;
+    std::size_t excerptLayout = 0;
 
     // CadError when the drawing has been closed.
     void CheckOpen() const;

@@ -627,13 +627,14 @@ std::string ConvertDwg(const std::string& dwgPath, const DwgConverterOptions& op
 }
 
 drawing::Document LoadDwgDrawing(const std::string& dwgPath, const DwgConverterOptions& options,
-                                 const std::string& programFolder) {
+                                 const std::string& programFolder, bool keepBytes) {
     const std::string dxf = ConvertDwg(dwgPath, options, programFolder);
     drawing::Document document;
     try {
         // The built-in CAD never writes a drawing opened from DWG (the converter cannot write
-        // DWG faithfully): the converted file's bytes are not kept for a save.
-        document = drawing::LoadDrawing(dxf, {.keep = drawing::KeepBytes::ForReading});
+        // DWG faithfully): the converted file's bytes are kept only for drawings of its frames.
+        document = drawing::LoadDrawing(dxf, {.keep = keepBytes ? drawing::KeepBytes::ForSave
+                                                                : drawing::KeepBytes::ForReading});
     } catch (const Error& failure) {
         // A conversion that stopped early must not be found in the cache next time.
         std::error_code error;

@@ -38,9 +38,10 @@ std::string ConvertDwg(const std::string& dwgPath, const DwgConverterOptions& op
                        const std::string& programFolder);
 
 // Reads a DWG drawing through its converted DXF. The document's path is the DWG's, so that
-// external references resolve from the DWG's folder.
+// external references resolve from the DWG's folder. The converted file's bytes are kept only
+// with `keepBytes` (drawings of single frames are written from them; the DWG never is).
 drawing::Document LoadDwgDrawing(const std::string& dwgPath, const DwgConverterOptions& options,
-                                 const std::string& programFolder);
+                                 const std::string& programFolder, bool keepBytes = false);
 
 // Points every external reference of `document` that resolves to a DWG file at that file's
 // converted DXF (in memory only: saving writes plot settings alone). A reference whose DWG cannot

@@ -1,3 +1,4 @@
+#include <QFileDevice>
 #include <QGuiApplication>
 #include <QFontMetricsF>
 #include <QPainter>
@@ -8,6 +9,7 @@
 #include "builtin/builtin_objects.h"
 #include "builtin/plot_output.h"
 #include "builtin/plot_preview.h"
+#include "drawing/excerpt.h"
 #include "render/render.h"
 
 namespace kw::builtin {
@@ -75,10 +77,60 @@ void PaintStamp(QPainter& painter, const render::PagePlacement& placement, doubl
     painter.restore();
 }
 
+// The plot window of the active layout as a drawing of its own: the entities that lie in or cross
+// it, with everything of the drawing they may need, named as its page would be with ".dxf".
+PlottedPage WriteExcerpt(DocumentState& document, const PageDestination& destination) {
+    const auto app = document.App();
+    const std::size_t layoutIndex = document.drawing.ActiveLayoutIndex();
+    const drawing::LayoutPlotSettings& settings =
+        document.drawing.layouts.at(layoutIndex).plotSettings;
+    if (!document.excerpts || document.excerptLayout != layoutIndex) {
+        try {
+            document.excerpts = std::make_unique<drawing::Excerpts>(document.drawing, layoutIndex);
+            document.excerptLayout = layoutIndex;
+        } catch (const Error& failure) {
+            Fail(errors::kFailed, "PlotToDevice: " + document.name + ": " + failure.Description());
+        }
+    }
+    const std::vector<std::size_t> kept =
+        document.excerpts->EntitiesIn({std::min(settings.windowMinX, settings.windowMaxX),
+                                       std::min(settings.windowMinY, settings.windowMaxY),
+                                       std::max(settings.windowMinX, settings.windowMaxX),
+                                       std::max(settings.windowMinY, settings.windowMaxY)});
+    const FileFiller fill = [&](QFileDevice& file, const std::string& where) {
+        document.excerpts->Write(kept, [&](std::string_view piece) {
+            file.write(piece.data(), static_cast<qint64>(piece.size()));
+        });
+        if (file.error() != QFileDevice::NoError || !file.flush()) {
+            Fail(errors::kWriteFault,
+                 "cannot write the drawing " + where + ": " + file.errorString().toStdString());
+        }
+    };
+    const int page = document.pagesPlotted + 1;
+    const std::string folder = PdfFolder(
+        destination.folder.empty() ? app->options.plotFolder : destination.folder, document.path);
+    PlottedPage written;
+    written.device = settings.configName;
+    written.file = destination.name.empty()
+                       ? WriteNumberedFile(folder, Utf8FromPath(PathFromUtf8(document.name).stem()),
+                                           page, ".dxf", fill)
+                       : WriteNamedFile(folder, destination.name, ".dxf", fill);
+    document.pagesPlotted = page;
+    return written;
+}
+
 } // namespace
 
 PlottedPage PlotActiveLayout(DocumentState& document, const PageDestination& destination) {
     document.CheckOpen();
+    if (destination.excerpt) {
+        try {
+            return WriteExcerpt(document, destination);
+        } catch (const CadError& failure) {
+            document.App()->commandLine.push_back("写出图纸失败：" + failure.Description());
+            throw;
+        }
+    }
     const auto app = document.App();
     const std::size_t layoutIndex = document.drawing.ActiveLayoutIndex();
     const drawing::LayoutPlotSettings& settings =

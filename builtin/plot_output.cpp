@@ -103,12 +103,28 @@ void PaintPdf(QFileDevice& file, const std::string& where, SheetMm sheet, const 
 
 namespace {
 
-// Writes the page beside its final name, then gives it the first free name of `candidate`
-// (1, 2, …), never replacing a file, in the format asked for.
-std::string WritePageAs(const std::string& folder, const std::string& hint, SheetMm sheet,
-                        const std::string& title, const PageFormat& format,
-                        const PagePainter& paint,
-                        const std::function<std::string(int)>& candidateName) {
+// What goes into a new file, written by `fill`: a page as a PDF, a picture or an SVG drawing.
+FileFiller PageFiller(SheetMm sheet, const std::string& title, const PageFormat& format,
+                      const PagePainter& paint) {
+    return [=](QFileDevice& file, const std::string& where) {
+        switch (format.kind) {
+        case PageFileKind::Pdf:
+            PaintPdf(file, where, sheet, title, paint);
+            break;
+        case PageFileKind::Svg:
+            PaintSvg(file, where, sheet, title, paint);
+            break;
+        default:
+            PaintPicturePage(file, where, sheet, format, paint);
+            break;
+        }
+    };
+}
+
+// Writes the file beside its final name, then gives it the first free name of `candidate`
+// (1, 2, …), never replacing a file.
+std::string WriteNewFile(const std::string& folder, const std::string& hint, const FileFiller& fill,
+                         const std::function<std::string(int)>& candidateName) {
     const QDir dir(Q(folder));
     if (!dir.exists() && !QDir().mkpath(dir.path())) {
         Fail(errors::kSystemPathNotFound,
@@ -120,18 +136,7 @@ std::string WritePageAs(const std::string& folder, const std::string& hint, Shee
         Fail(errors::kAccessDenied, "cannot write a file in the folder " + folder + ": " +
                                         temporary.errorString().toStdString());
     }
-    const std::string where = "in the folder " + folder;
-    switch (format.kind) {
-    case PageFileKind::Pdf:
-        PaintPdf(temporary, where, sheet, title, paint);
-        break;
-    case PageFileKind::Svg:
-        PaintSvg(temporary, where, sheet, title, paint);
-        break;
-    default:
-        PaintPicturePage(temporary, where, sheet, format, paint);
-        break;
-    }
+    fill(temporary, "in the folder " + folder);
     temporary.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                              QFileDevice::ReadGroup | QFileDevice::ReadOther);
     for (int candidate = 1;; ++candidate) {
@@ -153,23 +158,32 @@ std::string WritePageAs(const std::string& folder, const std::string& hint, Shee
 
 } // namespace
 
-std::string WritePage(const std::string& folder, const std::string& stem, int number,
-                      SheetMm sheet, const std::string& title, const PagePainter& paint,
-                      const PageFormat& format) {
+std::string WriteNumberedFile(const std::string& folder, const std::string& stem, int number,
+                              const std::string& extension, const FileFiller& fill) {
     const int first = std::max(number, 1);
-    const std::string extension = format.Extension();
-    return WritePageAs(folder, stem, sheet, title, format, paint, [&](int candidate) {
+    return WriteNewFile(folder, stem, fill, [&](int candidate) {
         return PageFileName(stem, first + candidate - 1, extension);
     });
+}
+
+std::string WriteNamedFile(const std::string& folder, const std::string& name,
+                           const std::string& extension, const FileFiller& fill) {
+    return WriteNewFile(folder, "page", fill, [&](int candidate) {
+        return (candidate == 1 ? name : name + "_" + std::to_string(candidate)) + extension;
+    });
+}
+
+std::string WritePage(const std::string& folder, const std::string& stem, int number, SheetMm sheet,
+                      const std::string& title, const PagePainter& paint,
+                      const PageFormat& format) {
+    return WriteNumberedFile(folder, stem, number, format.Extension(),
+                             PageFiller(sheet, title, format, paint));
 }
 
 std::string WriteNamedPage(const std::string& folder, const std::string& name, SheetMm sheet,
                            const std::string& title, const PagePainter& paint,
                            const PageFormat& format) {
-    const std::string extension = format.Extension();
-    return WritePageAs(folder, "page", sheet, title, format, paint, [&](int candidate) {
-        return (candidate == 1 ? name : name + "_" + std::to_string(candidate)) + extension;
-    });
+    return WriteNamedFile(folder, name, format.Extension(), PageFiller(sheet, title, format, paint));
 }
 
 void PrintPage(const std::string& printerName, SheetMm sheet, int copies, const std::string& title,

@@ -53,6 +53,19 @@ std::string WriteNamedPage(const std::string& folder, const std::string& name, S
                            const std::string& title, const PagePainter& paint,
                            const PageFormat& format = {});
 
+// Writes the content of a new file into `file`, open for writing; CadError naming `where` (the
+// folder) when the file cannot take it.
+using FileFiller = std::function<void(QFileDevice& file, const std::string& where)>;
+
+// A new file named PageFileName(stem, number, extension) in `folder` (made when missing), the
+// next free number when that is taken, or `name` + `extension`, "<name>_2" … when that is taken:
+// written to a hidden temporary file beside it and renamed when complete, so that a failure leaves
+// nothing behind and no file is ever replaced. Returns the path written.
+std::string WriteNumberedFile(const std::string& folder, const std::string& stem, int number,
+                              const std::string& extension, const FileFiller& fill);
+std::string WriteNamedFile(const std::string& folder, const std::string& name,
+                           const std::string& extension, const FileFiller& fill);
+
 // Paints the page as a PNG or TIFF picture, white where nothing is drawn, at the format's dots
 // per inch (kept in the file), into `file`; CadError naming `where` when it cannot be made or
 // written.
@@ -81,6 +94,8 @@ struct PageDestination {
     std::string folder;
     int copies = 1;
     std::optional<PlotStamp> stamp;
+    // The window's entities written as a drawing of their own (".dxf") instead of a page.
+    bool excerpt = false;
 };
 
 // Plots the document's active layout as its plot settings stand, as one job on the layout's

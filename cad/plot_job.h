@@ -55,6 +55,10 @@ struct PlotJob {
     std::string folder;
     // For a device that stamps pages itself; unset for none.
     std::optional<PlotStamp> stamp;
+    // Instead of a page, the entities that lie in or cross the window as a drawing of their own
+    // (a DXF named as the page would be), for a CAD that writes drawings; the scale, paper and
+    // options then only stay on the layout.
+    bool excerpt = false;
 };
 
 // What a device made of a job.

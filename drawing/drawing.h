@@ -7,6 +7,7 @@
 #include "drawing/dxf_error.h"
 #include "drawing/dxf_io.h"
 #include "drawing/entities.h"
+#include "drawing/excerpt.h"
 #include "drawing/extents.h"
 #include "drawing/geometry.h"
 #include "drawing/mline.h"

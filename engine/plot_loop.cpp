@@ -37,6 +37,10 @@ void PlotLoop::PlotOne(CadApplication& application, CadLayout& layout, const Pla
     if (m_jobs) {
         written = m_jobs->Plot(plan.job);
     } else {
+        if (plan.job.excerpt) {
+            throw Error(errors::kMemberNotFound,
+                        "this CAD writes no drawings of single frames; plot the frames instead");
+        }
         ApplyJob(layout, plan.job);
         // The active document's plot object is fetched afresh for each use, as the host's
         // examples do.

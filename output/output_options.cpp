@@ -88,6 +88,9 @@ std::map<std::string, std::string> ToSection(const OutputOptions& options) {
         section["stamp"] = options.stamp;
         section["stamp_corner"] = StampCornerText(options.stampCorner);
     }
+    if (options.split) {
+        section["split"] = "1";
+    }
     return section;
 }
 
@@ -101,6 +104,9 @@ OutputOptions FromSection(const std::map<std::string, std::string>& section) {
         options.paper = *paper == "auto"    ? PaperMode::Auto
                         : *paper == "frame" ? PaperMode::Frame
                                             : PaperMode::Panel;
+    }
+    if (const auto* split = value("split")) {
+        options.split = *split == "1";
     }
     if (const auto* fallback = value("fallback")) {
         options.fallback = *fallback == "frame" ? Fallback::Frame : Fallback::Length;

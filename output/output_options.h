@@ -35,11 +35,13 @@ struct OutputOptions {
     // {device} {paper}, printed in a corner of the paper outside the frame; empty for none.
     std::string stamp;
     StampCorner stampCorner = StampCorner::BottomLeft;
+    // Each frame written as a drawing of its own (a DXF under the page's name) instead of a page.
+    bool split = false;
 
     // Anything beyond the panel's rule: a run with none plots exactly as before.
     bool Active() const {
         return paper != PaperMode::Panel || !nameTemplate.empty() || merge != MergeMode::None ||
-               catalogueCsv || catalogueXlsx || cataloguePdf || !stamp.empty();
+               catalogueCsv || catalogueXlsx || cataloguePdf || !stamp.empty() || split;
     }
     bool operator==(const OutputOptions&) const = default;
 };

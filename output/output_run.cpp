@@ -275,6 +275,7 @@ FramePlan OutputRun::PlanFrame(const FrameExtent& frame, const PlotSettings& set
         plan.job.stamp =
             PlotStamp{StampText(m_setup.options.stamp, values), JobCorner(m_setup.options.stampCorner)};
     }
+    plan.job.excerpt = m_setup.options.split;
     plan.paper = entry.paper;
     plan.note = entry.note;
     m_pending = std::move(entry);

@@ -61,6 +61,11 @@ OutputOptionsWindow::OutputOptionsWindow(const output::OutputOptions& options, Q
     ComboMerge->setCurrentIndex(static_cast<int>(options.merge));
     form->addRow(QStringLiteral("合并："), ComboMerge);
 
+    CheckSplit = Named(new QCheckBox(QStringLiteral("每个图框另存为图纸（DXF，代替出图）"), this),
+                       "CheckSplit");
+    CheckSplit->setChecked(options.split);
+    form->addRow(QStringLiteral("拆图："), CheckSplit);
+
     CheckCsv = Named(new QCheckBox(QStringLiteral("CSV"), this), "CheckCsv");
     CheckCsv->setChecked(options.catalogueCsv);
     CheckXlsx = Named(new QCheckBox(QStringLiteral("XLSX"), this), "CheckXlsx");
@@ -141,6 +146,7 @@ output::OutputOptions OutputOptionsWindow::Options() const {
     options.folder = TextFolder->text().trimmed().toStdString();
     options.stamp = TextStamp->text().trimmed().toStdString();
     options.stampCorner = static_cast<output::StampCorner>(ComboStampCorner->currentIndex());
+    options.split = CheckSplit->isChecked();
     return options;
 }
 
@@ -163,6 +169,9 @@ QString OutputOptionsWindow::Problem() const {
         output::FillTemplate(options.stamp, {});
     } catch (const Error&) {
         return QStringLiteral("打印戳记的 { 缺少对应的 }");
+    }
+    if (options.split && options.merge != output::MergeMode::None) {
+        return QStringLiteral("拆图写出的是图纸，没有可合并的 PDF");
     }
     const QString folder = TextFolder->text().trimmed();
     if (!folder.isEmpty() && !QFileInfo(folder).isDir()) {

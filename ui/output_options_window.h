@@ -32,6 +32,7 @@ public:
     QCheckBox* CheckCsv;
     QCheckBox* CheckXlsx;
     QCheckBox* CheckPdf;
+    QCheckBox* CheckSplit;
     QLineEdit* TextColumns;
     QLineEdit* TextFolder;
     QLineEdit* TextStamp;

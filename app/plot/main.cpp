@@ -81,6 +81,7 @@ int main(int argc, char** argv) {
     cadOptions.styleFolders = options.styleFolders;
     cadOptions.recoverDamaged = options.recover;
     cadOptions.saveDrawings = options.saveSettings;
+    cadOptions.keepDrawingBytes = options.output.split;
     auto backend = std::make_shared<builtin::BuiltinBackend>(cadOptions);
     CadSession session([backend] { return backend; },
                        [](const std::string& text) { std::cerr << text << std::endl; });

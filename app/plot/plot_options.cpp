@@ -125,6 +125,28 @@ const std::set<std::string> kParentOnly = {
     "--help",       "-h",       "--version",   "--devices", "--recursive", "-r",
     "--merge-logs", "--merge",  "--catalogue", "--columns", "--watch",   "--settle"};
 
+// --split writes drawings, not pages: what only pages take is refused. A printer stored as the
+// panel's device gives way to the PDF device, which names the drawings as it names pages.
+void CheckSplit(PlotOptions& options, bool deviceGiven, bool pictures) {
+    const std::string refused = "--split writes each frame as a drawing of its own, not a page: ";
+    if (options.action != PlotAction::Plot) {
+        Fail(refused + "give it without --list and the catalog options");
+    }
+    if (deviceGiven && options.settings.printerName != builtin::kPdfDevice) {
+        Fail(refused + "there is nothing to print; give no --device");
+    }
+    if (options.output.merge != output::MergeMode::None) {
+        Fail(refused + "there are no PDF pages to merge; give no --merge");
+    }
+    if (pictures) {
+        Fail(refused + "--format, --dpi and --monochrome make pictures and drawings of pages");
+    }
+    if (options.saveSettings) {
+        Fail(refused + "the drawing itself is never written, so --save-settings stores nothing");
+    }
+    options.settings.printerName = builtin::kPdfDevice;
+}
+
 } // namespace
 
 std::string SettingsPathArgument(const std::vector<std::string>& arguments) {
@@ -150,6 +172,7 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
     PlotSettings& s = options.settings;
     std::optional<std::string> name; // --name applies to whichever kind is chosen
     bool fallbackGiven = false;
+    bool deviceGiven = false;
     std::string format = "pdf";
     std::optional<int> dpi;
     bool monochrome = false;
@@ -220,7 +243,11 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
              }
          }},
         {"--fields", [&](const std::string& v) { options.fieldsFile = v; }},
-        {"--device", [&](const std::string& v) { s.printerName = v; }},
+        {"--device",
+         [&](const std::string& v) {
+             s.printerName = v;
+             deviceGiven = true;
+         }},
         {"--paper",
          [&](const std::string& v) {
              if (v == "auto") {
@@ -291,6 +318,7 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
         {"--stop-on-error", [&] { options.stopOnError = true; }},
         {"--recover", [&] { options.recover = true; }},
         {"--save-settings", [&] { options.saveSettings = true; }},
+        {"--split", [&] { options.output.split = true; }},
         {"--no-progress", [&] { options.progress = ProgressDisplay::Never; }},
         {"--merge-logs", [&] { options.action = PlotAction::MergeLogs; }},
         {"--worker", [&] { options.worker = true; }},
@@ -442,6 +470,10 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
     }
     if (monochrome && !picture) {
         Fail("--monochrome goes with --format png or tiff: one bit a dot");
+    }
+    if (options.output.split && options.action != PlotAction::Help &&
+        options.action != PlotAction::Version) {
+        CheckSplit(options, deviceGiven, format != "pdf" || dpi.has_value() || monochrome);
     }
     if (fallbackGiven && options.output.paper != output::PaperMode::Auto) {
         Fail("--fallback goes with --paper auto: it says where a frame that is no standard sheet "

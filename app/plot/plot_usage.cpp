@@ -45,6 +45,10 @@ constexpr const char* kChineseUsage = R"(用法: kestrelwick-plot [选项] 路�
   --dpi N                  与 --format png 或 tiff 同用：每英寸点数（默认 300）
   --monochrome             与 --format png 或 tiff 同用：黑白（每点 1 位，凡有墨处皆黑；
                            TIFF 用 CCITT G4 压缩，供存档）
+  --split                  拆图：每个图框另存为一个 DXF 图纸（代替出图，文件名同页面，扩展名
+                           .dxf），只含图框窗口内及与之相交的对象，图层、块、样式等全部保留，
+                           版本同原图；原图不写。不与 --device 打印机、--merge、非 pdf 的 --format、
+                           --save-settings 同用
   --scale auto|1:N         与 --paper auto 或 frame 同用：auto 按常用比例识别，1:N 指定比例
   --name 模板              含 {字段} 时为文件名模板，如 "{图号}_{图名}"；字段取自图框的标题栏
                            （TitleFields.ini），另有 {drawing} {page:03} {index} {sheet} {scale}；
@@ -158,6 +162,11 @@ How to plot
   --dpi N                  with --format png or tiff: dots per inch (default 300)
   --monochrome             with --format png or tiff: one bit a dot, black wherever there is
                            ink (TIFF with CCITT group 4, for archives)
+  --split                  each frame written as a DXF drawing of its own instead of a page
+                           (named as the page, .dxf): what lies in or crosses the frame's window,
+                           with every layer, block and style, in the source's release; the
+                           drawing itself is never written. Not with a printer, --merge,
+                           --format other than pdf or --save-settings
   --scale auto|1:N         with --paper auto or frame: recognise the scale, or force 1:N
   --name TEMPLATE          with {fields}, a file name template such as "{图号}_{图名}": fields
                            from the title block (TitleFields.ini), and {drawing} {page:03}

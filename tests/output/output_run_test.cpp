@@ -18,6 +18,7 @@
 #include <fstream>
 #include <optional>
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include "base/error.h"
@@ -541,6 +542,145 @@ TEST(OutputRun, APlotStampGoesInItsCornerOutsideTheFrameOrIsLeftOutWithANote) {
 
 } // namespace
 } // namespace kw
+
+namespace kw {
+namespace {
+
+// The frames --list finds, "PAGE<TAB>xMin yMin xMax yMax" each.
+std::vector<std::string> ListedFrames(const fs::path& drawing, const std::string& settings) {
+    std::string err;
+    const auto listed = RunCommand("--list " + Quoted(drawing), &err, settings);
+    std::vector<std::string> frames;
+    std::istringstream lines(listed.out);
+    for (std::string line; std::getline(lines, line);) {
+        const auto tab = line.find('\t');
+        if (tab != std::string::npos) {
+            frames.push_back(line.substr(tab + 1));
+        }
+    }
+    return frames;
+}
+
+TEST(OutputRun, SplitWritesEachFrameAsADrawingThatPlotsAsItsPage) {
+    const PlotRun split("--split --paper auto");
+    const PlotRun pdf("--paper auto");
+    ASSERT_EQ(split.result.status, 0) << split.err;
+    ASSERT_EQ(pdf.result.status, 0) << pdf.err;
+    const std::string settings = split.folder.File("settings");
+    const std::vector<std::string> frames = ListedFrames(split.folder.File("sheets.dxf"), settings);
+    ASSERT_GE(frames.size(), 2u);
+    // The source is as it was written.
+    test::MeasuredDrawing().Write(split.folder.File("again.dxf"));
+    EXPECT_EQ(RunShell("cmp " + Quoted(split.folder.File("sheets.dxf")) + " " +
+                       Quoted(split.folder.File("again.dxf")))
+                  .status,
+              0);
+    const std::vector<std::string> records = split.LogRecords();
+    ASSERT_EQ(records.size(), frames.size());
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        char stem[32];
+        std::snprintf(stem, sizeof stem, "sheets-%03zu", i + 1);
+        SCOPED_TRACE(stem);
+        const fs::path drawing = split.Plot(std::string(stem) + ".dxf");
+        ASSERT_TRUE(fs::exists(drawing));
+        EXPECT_NE(records[i].find("\"status\":\"plotted\""), std::string::npos) << records[i];
+        EXPECT_NE(records[i].find(std::string(stem) + ".dxf\""), std::string::npos) << records[i];
+        // Its own frame and no other, found by the same rule.
+        const std::string page = frames[i].substr(frames[i].find('\t') + 1);
+        EXPECT_EQ(ListedFrames(drawing, settings), std::vector<std::string>{"1\t" + page});
+        // Plotted, it gives the source's page.
+        const fs::path again = split.folder.File("again");
+        std::string err;
+        ASSERT_EQ(RunCommand("--paper auto --output " + Quoted(again) + " --log " +
+                                 Quoted(split.folder.File("again.jsonl")) + " " + Quoted(drawing),
+                             &err, settings)
+                      .status,
+                  0)
+            << err;
+        QImage pages[2];
+        const fs::path plotted[2] = {pdf.Plot(std::string(stem) + ".pdf"),
+                                     again / (std::string(stem) + "-001.pdf")};
+        for (int k = 0; k < 2; ++k) {
+            const fs::path raster = split.folder.File(std::string(stem) + "-" + std::to_string(k));
+            ASSERT_EQ(RunShell("pdftoppm -png -singlefile -r 100 " + Quoted(plotted[k]) + " " +
+                               Quoted(raster))
+                          .status,
+                      0);
+            pages[k] = QImage(QString::fromStdString(raster.string() + ".png"));
+            ASSERT_FALSE(pages[k].isNull());
+        }
+        EXPECT_EQ(pages[0].size(), pages[1].size());
+        EXPECT_GT(InkFoundWithinAPixel(pages[0], pages[1]), 0.999);
+        EXPECT_GT(InkFoundWithinAPixel(pages[1], pages[0]), 0.999);
+    }
+
+    // Drawings are no pages: nothing prints, merges or rasterises them, and the source stays.
+    for (const char* refused : {"--split --merge run", "--split --format png",
+                                "--split --save-settings", "--split --device Office"}) {
+        const PlotRun run(refused);
+        EXPECT_EQ(run.result.status, 2) << refused;
+        EXPECT_NE(run.err.find("--split"), std::string::npos) << run.err;
+    }
+}
+
+// ezdxf's audit finds no fault in the drawings of the frames of the test drawings that their
+// sources do not have already.
+TEST(OutputRun, SplitDrawingsPassTheAuditOfAnotherDxfLibrary) {
+    if (RunShell("/usr/bin/python3 -c 'import ezdxf'").status != 0) {
+        GTEST_SKIP() << "python3 with ezdxf is not installed";
+    }
+    test::TempFolder folder;
+    const fs::path source = fs::path(KW_SOURCE_DIR) / "tests/data/drawing/frames";
+    std::string err;
+    const auto run =
+        RunCommand("--split --kind auto --output " + Quoted(folder.File("split")) + " --log " +
+                       Quoted(folder.File("run.jsonl")) + " " + Quoted(source),
+                   &err, folder.File("settings"));
+    ASSERT_NE(run.status, 2) << err;
+    // One line per drawing: the numbers of errors and fixes, and their codes.
+    std::vector<fs::path> drawings;
+    for (const auto& file : fs::directory_iterator(folder.File("split"))) {
+        const std::string name = file.path().filename().string();
+        drawings.push_back(source / (name.substr(0, name.rfind('-')) + ".dxf"));
+        drawings.push_back(file.path());
+    }
+    std::string paths;
+    for (const fs::path& drawing : drawings) {
+        paths += " " + Quoted(drawing);
+    }
+    const auto audit =
+        RunShell("/usr/bin/python3 " +
+                 Quoted(fs::path(KW_SOURCE_DIR) / "tests/output/audit_dxf.py") + paths);
+    ASSERT_EQ(audit.status, 0);
+    std::istringstream lines(audit.out);
+    const auto codesOf = [](const std::string& text) {
+        std::set<std::string> codes;
+        std::istringstream list(text);
+        for (std::string code; std::getline(list, code, ',');) {
+            codes.insert(code);
+        }
+        return codes;
+    };
+    for (std::size_t i = 0; i + 1 < drawings.size(); i += 2) {
+        SCOPED_TRACE(drawings[i + 1].filename().string());
+        int errors[2] = {-1, -1}, fixes[2] = {-1, -1};
+        std::string codes[2];
+        for (int k = 0; k < 2; ++k) {
+            lines >> errors[k] >> fixes[k] >> codes[k];
+        }
+        EXPECT_EQ(errors[1], 0);
+        EXPECT_LE(errors[1], errors[0]);
+        // No fix the source does not need already.
+        for (const std::string& code : codesOf(codes[1])) {
+            EXPECT_TRUE(code == "-" || codesOf(codes[0]).count(code)) << code;
+        }
+    }
+    EXPECT_GE(drawings.size() / 2, 10u);
+}
+
+} // namespace
+} // namespace kw
+
 
 // SVG pages are drawn here to compare them, and their text needs the fonts of a GUI application.
 int main(int argc, char** argv) {

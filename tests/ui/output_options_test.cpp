@@ -111,7 +111,23 @@ void OutputOptionsTest::OptionsAreStoredSoThatEarlierReleasesStillReadTheFile() 
     again.OpenOutputOptions();
     QCOMPARE(again.OutputOptions().paper, kw::output::PaperMode::Frame);
     f.window.reset();
-    QCOMPARE(f.Open().OutputOptions().paper, kw::output::PaperMode::Frame);
+    auto& third = f.Open();
+    QCOMPARE(third.OutputOptions().paper, kw::output::PaperMode::Frame);
+
+    // A drawing of each frame instead of its page, which merging cannot go with.
+    QString reason;
+    AnswerOutputWindow([&](kw::ui::OutputOptionsWindow& window) {
+        window.CheckSplit->setChecked(true);
+        window.Buttons->button(QDialogButtonBox::Ok)->click();
+        reason = window.LabelProblem->text();
+        window.ComboMerge->setCurrentIndex(0);
+        window.Buttons->button(QDialogButtonBox::Ok)->click();
+    });
+    third.OpenOutputOptions();
+    QCOMPARE(reason, QStringLiteral("拆图写出的是图纸，没有可合并的 PDF"));
+    QVERIFY(third.OutputOptions().split);
+    f.window.reset();
+    QVERIFY(f.Open().OutputOptions().split);
 }
 
 void OutputOptionsTest::AWrongScaleKeepsTheWindowOpenWithItsReason() {
