@@ -67,6 +67,6 @@ printf 'watch (--settle %s): %d pages in %.1f s (%.0f pages/min), %.1f %% of the
     "$(echo "100 * $watch / $batch" | bc -l)"
 # The time the pages themselves took, by the logs: what the two runs share, without the settle
 # time and the polling, and less sensitive to the machine's other load.
-sum() { grep -o '"seconds":[0-9.e-]*' "$1" | cut -d: -f2 | paste -sd+ | bc -l; }
+sum() { grep -o '"seconds":[0-9.e+-]*' "$1" | cut -d: -f2 | awk '{ s += $1 } END { print s }'; }
 printf 'time in pages by the logs: batch %.1f s, watch %.1f s\n' "$(sum "$work/batch.jsonl")" \
     "$(sum "$work/in/kestrelwick-watch.jsonl")"
