@@ -19,6 +19,21 @@ void PlotLoop::StartDrawing(CadDocument& document, CadLayout& layout) {
     }
 }
 
+std::shared_ptr<CadLayout> PlotLoop::StartLayout(CadDocument& document, const std::string& name,
+                                                 bool ownPageSetup) {
+    document.PutActiveLayout(name);
+    std::shared_ptr<CadLayout> layout = document.ActiveLayout();
+    if (ownPageSetup) {
+        layout->PutConfigName(m_settings.printerName);
+    } else {
+        PrepareLayout(*layout, m_settings, m_papers);
+    }
+    if (m_hook != nullptr) {
+        m_hook->LayoutStarted(*layout, name);
+    }
+    return layout;
+}
+
 FramePlan PlotLoop::Plan(const FrameExtent& frame, int page) const {
     if (m_hook != nullptr) {
         return m_hook->PlanFrame(frame, m_settings, page);
@@ -28,6 +43,10 @@ FramePlan PlotLoop::Plan(const FrameExtent& frame, int page) const {
 
 void PlotLoop::PlotOne(CadApplication& application, CadLayout& layout, const PlannedPage& page,
                        PageOutcome& outcome) {
+    if (page.wholeLayout) {
+        PlotWholeLayout(application, outcome);
+        return;
+    }
     FramePlan plan = Plan(page.frame, page.page);
     outcome.paper = plan.paper;
     outcome.note = plan.note;
@@ -52,6 +71,25 @@ void PlotLoop::PlotOne(CadApplication& application, CadLayout& layout, const Pla
     if (m_hook != nullptr) {
         m_hook->FramePlotted(written);
     }
+}
+
+void PlotLoop::PlotWholeLayout(CadApplication& application, PageOutcome& outcome) {
+    PlotJob job;
+    job.ownPageSetup = true;
+    job.copies = m_copies;
+    job.folder = m_folder;
+    PlottedPage written;
+    if (m_jobs) {
+        written = m_jobs->Plot(job);
+    } else {
+        application.ActiveDocument()->Plot()->PutNumberOfCopies(job.copies);
+        application.ActiveDocument()->Plot()->PlotToDevice();
+        written.device = m_settings.printerName;
+        written.copies = job.copies;
+    }
+    outcome.paper = written.paper;
+    outcome.file = written.file;
+    outcome.note = written.note;
 }
 
 void PlotLoop::PlotPages(CadApplication& application, CadLayout& layout,

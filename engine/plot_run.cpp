@@ -108,7 +108,10 @@ private:
 std::vector<PlannedPage> Numbered(const std::vector<FrameExtent>& frames) {
     std::vector<PlannedPage> pages;
     for (const FrameExtent& frame : frames) {
-        pages.push_back({static_cast<int>(pages.size()) + 1, frame, {}});
+        PlannedPage page;
+        page.page = static_cast<int>(pages.size()) + 1;
+        page.frame = frame;
+        pages.push_back(page);
     }
     return pages;
 }

@@ -35,6 +35,11 @@ struct OutputOptions {
     // {device} {paper}, printed in a corner of the paper outside the frame; empty for none.
     std::string stamp;
     StampCorner stampCorner = StampCorner::BottomLeft;
+    // The layouts whose frames are plotted: "current" (the drawing's own), "model", "all" or
+    // names separated by commas; with wholeLayouts a chosen paper layout without frames is
+    // plotted whole, as its page setup stands.
+    std::string layouts = "current";
+    bool wholeLayouts = false;
 
     // Anything beyond the panel's rule: a run with none plots exactly as before.
     bool Active() const {

@@ -57,6 +57,9 @@ std::string FailureText(std::int32_t number, const std::string& description) {
 std::string FailureLine(const PageRecord& record) {
     std::string line = record.drawing + ": ";
     if (record.page > 0) {
+        if (!record.layout.empty()) {
+            line += "布局 " + record.layout + "，";
+        }
         line += "第 " + std::to_string(record.page) + " 页";
         if (record.frame) {
             line += "，图框 " + ExtentText(*record.frame);
@@ -89,7 +92,12 @@ public:
 
     bool PageEnded(const PageOutcome& outcome) override {
         PageRecord record = m_plotter.Record(m_drawing, outcome.planned->page);
-        record.frame = outcome.planned->frame;
+        if (!outcome.planned->wholeLayout) {
+            record.frame = outcome.planned->frame;
+        }
+        if (outcome.planned->layout != "Model") {
+            record.layout = outcome.planned->layout;
+        }
         switch (outcome.result) {
         case PageOutcome::Result::Skipped:
             record.status = PageStatus::Skipped;
@@ -131,6 +139,25 @@ private:
     bool m_stopped = false;
 };
 
+// Passes every page on, and remembers whether the listener stopped the drawing.
+class StopWatch : public PageListener {
+public:
+    explicit StopWatch(PageListener& listener) : m_listener(listener) {}
+
+    void PageStarting(const PlannedPage& page, int total) override {
+        m_listener.PageStarting(page, total);
+    }
+    bool PageEnded(const PageOutcome& outcome) override {
+        m_stopped = !m_listener.PageEnded(outcome) || m_stopped;
+        return !m_stopped;
+    }
+    bool Stopped() const { return m_stopped; }
+
+private:
+    PageListener& m_listener;
+    bool m_stopped = false;
+};
+
 } // namespace
 
 bool DrawingPlotter::Plot(const std::string& drawing, const std::vector<int>& pages,
@@ -151,6 +178,67 @@ bool DrawingPlotter::PlotAllBut(const std::string& drawing, const std::vector<in
         false, done);
 }
 
+void DrawingPlotter::PlotLayouts(CadDocument& document, CadApplication& application,
+                                 std::shared_ptr<CadLayout> layout, PlotLoop& loop,
+                                 const std::vector<PlannedPage>& pages, PageListener& listener,
+                                 int drawingPages) {
+    // The pages come layout by layout; each run of them is plotted from its layout, made the
+    // active one. The drawing's own active layout needs no switch.
+    std::string active;
+    try {
+        active = layout->Name();
+    } catch (const CadError&) {
+        // A CAD that does not name its layouts plots its active one, as before.
+    }
+    bool ownPageSetup = false;
+    bool goOn = true;
+    const auto tell = [&](const PlannedPage& page, const Failure* failure) {
+        PageOutcome outcome;
+        outcome.planned = &page;
+        if (failure != nullptr && goOn) {
+            outcome.result = PageOutcome::Result::Failed;
+            outcome.failure = *failure;
+        }
+        goOn = listener.PageEnded(outcome) && goOn;
+    };
+    std::size_t first = 0;
+    while (first < pages.size()) {
+        std::size_t end = first + 1;
+        while (end < pages.size() && pages[end].layout == pages[first].layout &&
+               pages[end].wholeLayout == pages[first].wholeLayout) {
+            ++end;
+        }
+        const std::vector<PlannedPage> run(pages.begin() + static_cast<std::ptrdiff_t>(first),
+                                           pages.begin() + static_cast<std::ptrdiff_t>(end));
+        first = end;
+        const PlannedPage& lead = run.front();
+        if (!goOn) {
+            for (const PlannedPage& page : run) {
+                tell(page, nullptr);
+            }
+            continue;
+        }
+        if (!lead.layout.empty() && lead.notPlotted.empty() &&
+            (lead.layout != active || lead.wholeLayout != ownPageSetup)) {
+            try {
+                layout = loop.StartLayout(document, lead.layout, lead.wholeLayout);
+                active = lead.layout;
+                ownPageSetup = lead.wholeLayout;
+            } catch (...) {
+                // The layout cannot be plotted from: each of its pages fails with why.
+                const Failure failure = FailureOf(std::current_exception());
+                for (const PlannedPage& page : run) {
+                    tell(page, &failure);
+                }
+                continue;
+            }
+        }
+        StopWatch watch(listener);
+        loop.PlotPages(application, *layout, run, watch, drawingPages);
+        goOn = !watch.Stopped();
+    }
+}
+
 bool DrawingPlotter::PlotChosen(const std::string& drawing, const std::function<bool(int)>& wanted,
                                 bool stopOnError,
                                 const std::function<void(const PageRecord&)>& done) {
@@ -160,7 +248,7 @@ bool DrawingPlotter::PlotChosen(const std::string& drawing, const std::function<
     std::shared_ptr<CadDocument> document;
     std::shared_ptr<CadLayout> layout;
     std::optional<PlotLoop> loop;
-    std::vector<PlannedPage> frames;
+    LayoutPlan plan;
     std::string damage;
     const bool opened = Attempt(whole, [&] {
         m_session.Connect();
@@ -174,8 +262,14 @@ bool DrawingPlotter::PlotChosen(const std::string& drawing, const std::function<
         layout = document->ActiveLayout();
         loop.emplace(m_settings, m_papers, m_settings.Copies(), m_output);
         loop->StartDrawing(*document, *layout);
-        frames = m_findPages(drawing, *document);
+        plan = m_findPages(drawing, *document);
     });
+    const std::vector<PlannedPage>& frames = plan.pages;
+    if (m_notice) {
+        for (const std::string& notice : plan.notices) {
+            m_notice(drawing + ": " + notice);
+        }
+    }
     const auto closeDocument = [&](bool save) {
         if (!document) {
             return;
@@ -227,7 +321,8 @@ bool DrawingPlotter::PlotChosen(const std::string& drawing, const std::function<
         }
     }
     RecordedPages listener(*this, drawing, stopOnError, start, done);
-    loop->PlotPages(*application, *layout, chosen, listener, static_cast<int>(frames.size()));
+    PlotLayouts(*document, *application, layout, *loop, chosen, listener,
+                static_cast<int>(frames.size()));
     bool allPlotted = !damaged && listener.AllPlotted();
     PageRecord closing = Record(drawing, 0);
     if (!Attempt(closing, [&] { closeDocument(m_saveDrawings); })) {
