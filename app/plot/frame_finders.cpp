@@ -12,6 +12,18 @@ namespace kw {
 PageFinder ConfiguredFrames(const PlotSettings& settings, const OrderChoice& order,
                             const LayoutChoice& layouts) {
     return [settings, order, layouts](const std::string&, CadDocument& document) {
+        if (layouts.which == LayoutChoice::Which::Current) {
+            // As the host's select-all finds them: every layout's frames ordered together, each
+            // plotted as a window of the active layout.
+            LayoutPlan plan;
+            for (const FrameExtent& frame : OrderFramesBy(FindFrames(document, settings), order)) {
+                PlannedPage page;
+                page.page = static_cast<int>(plan.pages.size()) + 1;
+                page.frame = frame;
+                plan.pages.push_back(page);
+            }
+            return plan;
+        }
         std::vector<LayoutFrames> found;
         for (const std::string& layout : document.LayoutNames()) {
             found.push_back(

@@ -18,7 +18,8 @@ namespace kw {
 // what the run is to say of the layouts that give none.
 using PageFinder = std::function<LayoutPlan(const std::string& path, CadDocument& document)>;
 
-// The configured kinds: the CAD's selection (FindFramesIn) in each layout, then the reading order.
+// The configured kinds: the CAD's selection (FindFramesIn) in each layout, then the reading order;
+// for the current layout the selection of every layout at once (FindFrames), as before.
 PageFinder ConfiguredFrames(const PlotSettings& settings, const OrderChoice& order,
                             const LayoutChoice& layouts = {});
 

@@ -111,8 +111,7 @@ TEST_F(PlotLayouts, PagesKeepTheirNumbersAndLayoutsWhicheverLayoutsAreChosen) {
         std::string pages;
     } cases[] = {
         // The current layout (model space), and a page left because it lies in Layout1.
-        {"current", "--kind polyline --layer 图框", 1,
-         "1 plotted 420x297; 2 plotted 420x297; 3 Layout1 skipped"},
+        {"current", "--kind auto", 1, "1 plotted 420x297; 2 plotted 420x297; 3 Layout1 skipped"},
         {"all", "--kind polyline --layer 图框 --layouts all", 0,
          "1 plotted 420x297; 2 plotted 420x297; 3 Layout1 plotted 420x297"},
         {"model", "--kind polyline --layer 图框 --layouts model", 0,
