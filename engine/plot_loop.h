@@ -78,6 +78,12 @@ public:
     void PlotPages(CadApplication& application, CadLayout& layout,
                    const std::vector<PlannedPage>& pages, PageListener& listener,
                    int drawingPages = 0);
+    // Plots pages of several layouts (PlannedPage::layout) as PlotPages does, each run of pages
+    // from its layout, made the active one with StartLayout; `layout` is the one active now. A
+    // layout that cannot be made active fails its pages.
+    void PlotLayoutPages(CadDocument& document, CadApplication& application,
+                         std::shared_ptr<CadLayout> layout, const std::vector<PlannedPage>& pages,
+                         PageListener& listener, int drawingPages = 0);
     // Configures the layout for the frame and shows the CAD's preview of it.
     void Preview(CadApplication& application, CadLayout& layout, const FrameExtent& frame);
 

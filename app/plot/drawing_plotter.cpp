@@ -139,25 +139,6 @@ private:
     bool m_stopped = false;
 };
 
-// Passes every page on, and remembers whether the listener stopped the drawing.
-class StopWatch : public PageListener {
-public:
-    explicit StopWatch(PageListener& listener) : m_listener(listener) {}
-
-    void PageStarting(const PlannedPage& page, int total) override {
-        m_listener.PageStarting(page, total);
-    }
-    bool PageEnded(const PageOutcome& outcome) override {
-        m_stopped = !m_listener.PageEnded(outcome) || m_stopped;
-        return !m_stopped;
-    }
-    bool Stopped() const { return m_stopped; }
-
-private:
-    PageListener& m_listener;
-    bool m_stopped = false;
-};
-
 } // namespace
 
 bool DrawingPlotter::Plot(const std::string& drawing, const std::vector<int>& pages,
@@ -176,67 +157,6 @@ bool DrawingPlotter::PlotAllBut(const std::string& drawing, const std::vector<in
         drawing,
         [&](int page) { return std::find(plotted.begin(), plotted.end(), page) == plotted.end(); },
         false, done);
-}
-
-void DrawingPlotter::PlotLayouts(CadDocument& document, CadApplication& application,
-                                 std::shared_ptr<CadLayout> layout, PlotLoop& loop,
-                                 const std::vector<PlannedPage>& pages, PageListener& listener,
-                                 int drawingPages) {
-    // The pages come layout by layout; each run of them is plotted from its layout, made the
-    // active one. The drawing's own active layout needs no switch.
-    std::string active;
-    try {
-        active = layout->Name();
-    } catch (const CadError&) {
-        // A CAD that does not name its layouts plots its active one, as before.
-    }
-    bool ownPageSetup = false;
-    bool goOn = true;
-    const auto tell = [&](const PlannedPage& page, const Failure* failure) {
-        PageOutcome outcome;
-        outcome.planned = &page;
-        if (failure != nullptr && goOn) {
-            outcome.result = PageOutcome::Result::Failed;
-            outcome.failure = *failure;
-        }
-        goOn = listener.PageEnded(outcome) && goOn;
-    };
-    std::size_t first = 0;
-    while (first < pages.size()) {
-        std::size_t end = first + 1;
-        while (end < pages.size() && pages[end].layout == pages[first].layout &&
-               pages[end].wholeLayout == pages[first].wholeLayout) {
-            ++end;
-        }
-        const std::vector<PlannedPage> run(pages.begin() + static_cast<std::ptrdiff_t>(first),
-                                           pages.begin() + static_cast<std::ptrdiff_t>(end));
-        first = end;
-        const PlannedPage& lead = run.front();
-        if (!goOn) {
-            for (const PlannedPage& page : run) {
-                tell(page, nullptr);
-            }
-            continue;
-        }
-        if (!lead.layout.empty() && lead.notPlotted.empty() &&
-            (lead.layout != active || lead.wholeLayout != ownPageSetup)) {
-            try {
-                layout = loop.StartLayout(document, lead.layout, lead.wholeLayout);
-                active = lead.layout;
-                ownPageSetup = lead.wholeLayout;
-            } catch (...) {
-                // The layout cannot be plotted from: each of its pages fails with why.
-                const Failure failure = FailureOf(std::current_exception());
-                for (const PlannedPage& page : run) {
-                    tell(page, &failure);
-                }
-                continue;
-            }
-        }
-        StopWatch watch(listener);
-        loop.PlotPages(application, *layout, run, watch, drawingPages);
-        goOn = !watch.Stopped();
-    }
 }
 
 bool DrawingPlotter::PlotChosen(const std::string& drawing, const std::function<bool(int)>& wanted,
@@ -321,8 +241,8 @@ bool DrawingPlotter::PlotChosen(const std::string& drawing, const std::function<
         }
     }
     RecordedPages listener(*this, drawing, stopOnError, start, done);
-    PlotLayouts(*document, *application, layout, *loop, chosen, listener,
-                static_cast<int>(frames.size()));
+    loop->PlotLayoutPages(*document, *application, layout, chosen, listener,
+                          static_cast<int>(frames.size()));
     bool allPlotted = !damaged && listener.AllPlotted();
     PageRecord closing = Record(drawing, 0);
     if (!Attempt(closing, [&] { closeDocument(m_saveDrawings); })) {

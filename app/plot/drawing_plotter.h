@@ -49,11 +49,6 @@ public:
 private:
     bool PlotChosen(const std::string& drawing, const std::function<bool(int)>& wanted,
                     bool stopOnError, const std::function<void(const PageRecord&)>& done);
-    // Plots the pages from their layouts, each made the active one in turn.
-    void PlotLayouts(CadDocument& document, CadApplication& application,
-                     std::shared_ptr<CadLayout> layout, PlotLoop& loop,
-                     const std::vector<PlannedPage>& pages, PageListener& listener,
-                     int drawingPages);
 
     CadSession& m_session;
     PlotSettings m_settings;
