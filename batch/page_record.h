@@ -33,6 +33,9 @@ struct PageRecord {
     // What the output options had to say of the page (a frame of no standard sheet on the
     // panel's paper, a name missing a field); empty for nothing, and then not in the log.
     std::string note;
+    // The paper layout the page was plotted from; empty for model space (and in the logs of
+    // releases that plotted model space alone), and then not in the log.
+    std::string layout;
     bool operator==(const PageRecord&) const = default;
 };
 

@@ -317,6 +317,10 @@ std::string RecordToJson(const PageRecord& record) {
     AppendQuoted(out, record.drawing);
     out += ",\"page\":";
     out += std::to_string(record.page);
+    if (!record.layout.empty()) {
+        out += ",\"layout\":";
+        AppendQuoted(out, record.layout);
+    }
     out += ",\"frame\":";
     if (record.frame) {
         const FrameExtent& f = *record.frame;
@@ -386,6 +390,7 @@ PageRecord RecordFromJson(const std::string& line) {
     record.seconds = NumberField(fields, "seconds");
     record.finishedAt = TextField(fields, "finished");
     record.note = TextField(fields, "note");
+    record.layout = TextField(fields, "layout");
     return record;
 }
 

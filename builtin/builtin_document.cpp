@@ -57,7 +57,7 @@ public:
         }
         // Paper space is the active layout when a paper layout is active, else the layout of
         // *Paper_Space, else the first paper layout.
-        const std::size_t active = m_state->drawing.ActiveLayoutIndex();
+        const std::size_t active = m_state->activeLayout;
         if (!layouts[active].isModel) {
             return MakeLayout(m_state, active);
         }
@@ -127,7 +127,7 @@ public:
             Fail(errors::kFailed, "DisplayPlotPreview: the plot preview needs a window "
                                   "system, and this program runs without one");
         }
-        screen->Preview(m_state, m_state->drawing.ActiveLayoutIndex());
+        screen->Preview(m_state, m_state->activeLayout);
     }
 
 private:
@@ -238,7 +238,9 @@ public:
 
     PlottedPage Plot(const PlotJob& job) override {
         BuiltinPlot(m_state).PutNumberOfCopies(job.copies); // checked as the member checks it
-        ApplyPlotJob(m_state, m_state->drawing.ActiveLayoutIndex(), job);
+        if (!job.ownPageSetup) {
+            ApplyPlotJob(m_state, m_state->activeLayout, job);
+        }
         return PlotActiveLayout(*m_state,
                                 {job.pageName, job.folder, job.copies, job.stamp, job.excerpt});
     }
@@ -258,12 +260,36 @@ public:
 
     std::shared_ptr<CadLayout> ActiveLayout() override {
         m_state->CheckOpen();
-        return MakeLayout(m_state, m_state->drawing.ActiveLayoutIndex());
+        return MakeLayout(m_state, m_state->activeLayout);
     }
 
     std::int32_t ActiveSpace() override {
         m_state->CheckOpen();
-        return m_state->drawing.ActiveLayout().isModel ? 1 : 0;
+        return m_state->drawing.layouts[m_state->activeLayout].isModel ? 1 : 0;
+    }
+
+    std::vector<std::string> LayoutNames() override {
+        m_state->CheckOpen();
+        std::vector<std::string> names;
+        for (const drawing::Layout& layout : m_state->drawing.layouts) {
+            names.push_back(layout.name);
+        }
+        return names;
+    }
+
+    void PutActiveLayout(const std::string& name) override {
+        m_state->CheckOpen();
+        const auto& layouts = m_state->drawing.layouts;
+        for (std::size_t i = 0; i < layouts.size(); ++i) {
+            // Layout names are compared as the host compares them, letter case ignored.
+            if (UpperCase(layouts[i].name) == UpperCase(name)) {
+                m_state->activeLayout = i;
+                m_state->App()->Changed();
+                return;
+            }
+        }
+        Fail(errors::kInvalidArgument,
+             "ActiveLayout: the drawing " + m_state->name + " has no layout \"" + name + "\"");
     }
 
     std::shared_ptr<CadSpace> ModelSpace() override {

@@ -175,6 +175,11 @@ public:
         return names;
     }
 
+    std::string Name() override {
+        m_state->CheckOpen();
+        return m_state->drawing.layouts.at(m_index).name;
+    }
+
     std::string GetLocaleMediaName(const std::string& canonicalName) override {
         Settings();
         const auto paper = sheets::FindPaper(canonicalName);

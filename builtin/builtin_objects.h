@@ -64,7 +64,7 @@ public:
     DocumentState(std::weak_ptr<ApplicationState> application, drawing::Document drawing,
                   std::string name, std::string path)
         : application(std::move(application)), drawing(std::move(drawing)), name(std::move(name)),
-          path(std::move(path)) {}
+          path(std::move(path)), activeLayout(this->drawing.ActiveLayoutIndex()) {}
 
     std::weak_ptr<ApplicationState> application;
     drawing::Document drawing;
@@ -72,6 +72,9 @@ public:
     std::string path; // empty for a drawing not saved yet
     bool closed = false;
     bool fromDwg = false; // read through its converted DXF; the .dwg is never written
+    // The layout plots and the window show: the one current when the file was saved until
+    // ActiveLayout is set. Not written back: the file keeps its own current layout.
+    std::size_t activeLayout = 0;
     // Selection sets by lower-case name, each the entities it holds.
     std::map<std::string, std::vector<const drawing::Entity*>> selectionSets;
     // Per layout: the device the last RefreshPlotDeviceInfo saw.

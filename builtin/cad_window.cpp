@@ -53,7 +53,7 @@ public:
         }
         CadWindow& window = Window();
         m_application.visible = true; // nobody picks in a window they cannot see
-        window.View()->SetDrawing(document, document->drawing.ActiveLayoutIndex());
+        window.View()->SetDrawing(document, document->activeLayout);
         window.Sync();
         window.raise();
         window.activateWindow();
@@ -184,7 +184,7 @@ void CadWindow::Sync() {
 
     if (!m_view->Picking()) {
         const auto active = m_application.Active();
-        const std::size_t layout = active ? active->drawing.ActiveLayoutIndex() : 0;
+        const std::size_t layout = active ? active->activeLayout : 0;
         if (active != m_view->Drawing() || (active && layout != m_view->LayoutIndex())) {
             m_view->SetDrawing(active, layout);
         }

@@ -10,6 +10,7 @@
 #include "builtin/plot_output.h"
 #include "builtin/plot_preview.h"
 #include "drawing/excerpt.h"
+#include "drawing/extents.h"
 #include "render/render.h"
 
 namespace kw::builtin {
@@ -81,7 +82,7 @@ void PaintStamp(QPainter& painter, const render::PagePlacement& placement, doubl
 // it, with everything of the drawing they may need, named as its page would be with ".dxf".
 PlottedPage WriteExcerpt(DocumentState& document, const PageDestination& destination) {
     const auto app = document.App();
-    const std::size_t layoutIndex = document.drawing.ActiveLayoutIndex();
+    const std::size_t layoutIndex = document.activeLayout;
     const drawing::LayoutPlotSettings& settings =
         document.drawing.layouts.at(layoutIndex).plotSettings;
     if (!document.excerpts || document.excerptLayout != layoutIndex) {
@@ -119,7 +120,81 @@ PlottedPage WriteExcerpt(DocumentState& document, const PageDestination& destina
     return written;
 }
 
+// What the layout's entities cover, drawing units; empty for a layout with nothing in it.
+drawing::Box LayoutExtents(const drawing::Document& drawing, const drawing::Layout& layout) {
+    drawing::Box box;
+    for (const drawing::Entity& entity : drawing.LayoutEntities(layout)) {
+        if (!entity.invisible) {
+            box.Add(drawing::EntityExtents(drawing, entity));
+        }
+    }
+    return box;
+}
+
 } // namespace
+
+drawing::LayoutPlotSettings PlotAreaAsWindow(const drawing::Document& drawing,
+                                             std::size_t layoutIndex) {
+    namespace pf = drawing::plot_flags;
+    const drawing::Layout& layout = drawing.layouts.at(layoutIndex);
+    drawing::LayoutPlotSettings s = layout.plotSettings;
+    constexpr std::int16_t kDisplay = 0, kExtents = 1, kLimits = 2, kWindow = 4, kLayout = 5;
+    if (s.plotType == kWindow) {
+        return s;
+    }
+    const double printableW = std::max(0.0, s.paperWidthMm - s.marginLeftMm - s.marginRightMm);
+    const double printableH = std::max(0.0, s.paperHeightMm - s.marginBottomMm - s.marginTopMm);
+    const bool quarter = s.plotRotation % 2 != 0;
+    const bool toFit = (s.flags & pf::kUseStandardScale) != 0 && s.standardScaleType == 0;
+    drawing::Box area;
+    if (s.plotType == kLayout && !layout.isModel) {
+        // The layout's paper: paper-space 0,0 lies on the printable area's lower-left corner.
+        double scale = (s.flags & pf::kUseStandardScale) != 0
+                           ? s.standardScaleFactor
+                           : s.customScalePaper / s.customScaleDrawing;
+        if (s.paperUnits == 0) {
+            scale *= 25.4;
+        }
+        if (toFit || !(scale > 0.0) || !std::isfinite(scale)) {
+            scale = 1.0;
+        }
+        area.Add(drawing::Vec3{0.0, 0.0, 0.0});
+        area.Add(drawing::Vec3{(quarter ? printableH : printableW) / scale,
+                               (quarter ? printableW : printableH) / scale, 0.0});
+    } else if (s.plotType == kLimits || (s.plotType == kLayout && layout.isModel)) {
+        const drawing::Vec3 low =
+            layout.isModel ? drawing.HeaderPoint("$LIMMIN", {0, 0, 0}) : layout.limitsMin;
+        const drawing::Vec3 high =
+            layout.isModel ? drawing.HeaderPoint("$LIMMAX", {420, 297, 0}) : layout.limitsMax;
+        area.Add(low);
+        area.Add(high);
+    }
+    if (area.IsEmpty() || !(area.max.x > area.min.x) || !(area.max.y > area.min.y)) {
+        // Extents, and what only a screen has (the display, a named view), as extents.
+        static_cast<void>(kDisplay);
+        static_cast<void>(kExtents);
+        area = LayoutExtents(drawing, layout);
+    }
+    if (area.IsEmpty()) {
+        return s; // nothing to plot: PlacePage says the window is empty
+    }
+    s.plotType = kWindow;
+    s.windowMinX = area.min.x;
+    s.windowMinY = area.min.y;
+    s.windowMaxX = area.max.x;
+    s.windowMaxY = area.max.y;
+    if (toFit) {
+        const double w = area.max.x - area.min.x;
+        const double h = area.max.y - area.min.y;
+        const double fit = std::min((quarter ? printableH : printableW) / w,
+                                    (quarter ? printableW : printableH) / h);
+        s.flags = static_cast<std::int16_t>(s.flags & ~pf::kUseStandardScale);
+        s.paperUnits = 1;
+        s.customScalePaper = fit;
+        s.customScaleDrawing = 1.0;
+    }
+    return s;
+}
 
 PlottedPage PlotActiveLayout(DocumentState& document, const PageDestination& destination) {
     document.CheckOpen();
@@ -132,9 +207,8 @@ PlottedPage PlotActiveLayout(DocumentState& document, const PageDestination& des
         }
     }
     const auto app = document.App();
-    const std::size_t layoutIndex = document.drawing.ActiveLayoutIndex();
-    const drawing::LayoutPlotSettings& settings =
-        document.drawing.layouts.at(layoutIndex).plotSettings;
+    const std::size_t layoutIndex = document.activeLayout;
+    const drawing::LayoutPlotSettings settings = PlotAreaAsWindow(document.drawing, layoutIndex);
     const std::string device = settings.configName;
     try {
         // Text on a page needs the font database of a GUI application; without one Qt would end
@@ -181,6 +255,7 @@ PlottedPage PlotActiveLayout(DocumentState& document, const PageDestination& des
 
         PlottedPage written;
         written.device = device;
+        written.paper = settings.canonicalMediaName;
         written.copies = destination.copies;
         written.note = stampNote;
         const std::string folder =

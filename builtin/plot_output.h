@@ -11,6 +11,7 @@
 
 #include "builtin/plot_devices.h"
 #include "cad/plot_job.h"
+#include "drawing/document.h"
 
 class QFileDevice;
 class QPainter;
@@ -97,6 +98,12 @@ struct PageDestination {
     // The window's entities written as a drawing of their own (".dxf") instead of a page.
     bool excerpt = false;
 };
+
+// The layout's plot settings with the area they plot (the layout's paper, its limits or its
+// extents; the display and a named view, which need a screen, as extents) as a window, and a plot
+// scaled to fit at the scale that fits it. A window plot comes back as it is.
+drawing::LayoutPlotSettings PlotAreaAsWindow(const drawing::Document& drawing,
+                                             std::size_t layoutIndex);
 
 // Plots the document's active layout as its plot settings stand, as one job on the layout's
 // device, and says what the device made of it.

@@ -92,7 +92,13 @@ public:
     virtual std::string GetLocaleMediaName(const std::string& canonicalName) = 0;
 };
 
-class CadLayout : public CadPlotConfiguration, public CadDeviceCatalog {};
+class CadLayout : public CadPlotConfiguration, public CadDeviceCatalog {
+public:
+    // "Model" for model space, else the paper layout's tab name.
+    virtual std::string Name() {
+        throw CadError(errors::kMemberNotFound, "Object doesn't support this property or method");
+    }
+};
 
 // Model space or paper space; the program only asks for its layout.
 class CadSpace {
@@ -119,6 +125,17 @@ class CadDocument {
 public:
     virtual ~CadDocument() = default;
     virtual std::shared_ptr<CadLayout> ActiveLayout() = 0;
+    // The names of the drawing's layouts in tab order, Model first (the Layouts collection by
+    // TabOrder).
+    virtual std::vector<std::string> LayoutNames() {
+        throw CadError(errors::kMemberNotFound, "Object doesn't support this property or method");
+    }
+    // Makes the named layout the active one (ActiveLayout set to Layouts.Item(name)); plots and
+    // their previews are of the active layout.
+    virtual void PutActiveLayout(const std::string& name) {
+        static_cast<void>(name);
+        throw CadError(errors::kMemberNotFound, "Object doesn't support this property or method");
+    }
     virtual std::int32_t ActiveSpace() = 0; // 1 when model space is active
     virtual std::shared_ptr<CadSpace> ModelSpace() = 0;
     virtual std::shared_ptr<CadSpace> PaperSpace() = 0;

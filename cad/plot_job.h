@@ -34,6 +34,10 @@ struct PlotStamp {
 };
 
 struct PlotJob {
+    // The layout plotted as its own page setup stands (paper, plot area, scale, placement, plot
+    // style table), as a publish of whole layouts plots it: of the job only the copies, the name,
+    // the folder and the stamp count.
+    bool ownPageSetup = false;
     // The paper; unset keeps the layout's paper.
     std::optional<JobPaper> paper;
     Point lowerLeft; // the window, drawing units
@@ -66,6 +70,7 @@ struct PlottedPage {
     std::string device;
     std::string file; // the file written; empty for a printer
     int copies = 1;
+    std::string paper; // the canonical name of the paper, where the device says
     std::string note; // what the device has to say of the page (a stamp with no room); or empty
 };
 

@@ -26,6 +26,11 @@ public:
     // A drawing's frames are about to be plotted (or previewed); `layout` is its active layout,
     // prepared for the panel's printer and paper.
     virtual void DrawingStarted(CadLayout& layout) = 0;
+    // The pages after this are of the named layout, made the active one and prepared.
+    virtual void LayoutStarted(CadLayout& layout, const std::string& name) {
+        static_cast<void>(layout);
+        static_cast<void>(name);
+    }
     // How many pages the drawing's frames make (a page may say "3/12").
     virtual void PagesPlanned(int pagesInDrawing) = 0;
     // The frame's plan in place of the panel's rule. `page` is the frame's number in its drawing

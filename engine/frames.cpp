@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <random>
+#include <string_view>
 #include <utility>
 
 #include "base/characters.h"
@@ -61,6 +62,17 @@ private:
     std::shared_ptr<CadSelectionSet> m_set;
 };
 
+std::vector<FrameExtent> SelectFrames(CadDocument& document, FrameKind kind,
+                                      const std::vector<FilterEntry>& filter) {
+    const SelectionSetGuard set(document.SelectionSets()->Add(NewSelectionSetName()));
+    set->Select(5, filter);
+    std::vector<KeptFrame> kept;
+    const std::int32_t count = set->Count();
+    for (std::int32_t i = 0; i < count; ++i)
+        kept.push_back(KeepFrame(set->Item(i), kind));
+    return BuildExtents(kept);
+}
+
 } // namespace
 
 std::vector<FilterEntry> FrameFilter(const PlotSettings& settings) {
@@ -91,15 +103,26 @@ bool IsPickedFrame(CadEntity& entity, const PlotSettings& settings) {
            UpperCase(entity.Name()) == UpperCase(settings.xrefName);
 }
 
+std::string LiteralPattern(const std::string& text) {
+    std::string pattern;
+    for (const char c : text) {
+        if (std::string_view("#@.*?~[]-,`").find(c) != std::string_view::npos) {
+            pattern += '`';
+        }
+        pattern += c;
+    }
+    return pattern;
+}
+
+std::vector<FrameExtent> FindFramesIn(CadDocument& document, const PlotSettings& settings,
+                                      const std::string& layout) {
+    std::vector<FilterEntry> filter = FrameFilter(settings);
+    filter.push_back({410, LiteralPattern(layout)});
+    return SelectFrames(document, settings.frameKind, filter);
+}
+
 std::vector<FrameExtent> FindFrames(CadDocument& document, const PlotSettings& settings) {
-    const std::vector<FilterEntry> filter = FrameFilter(settings);
-    const SelectionSetGuard set(document.SelectionSets()->Add(NewSelectionSetName()));
-    set->Select(5, filter);
-    std::vector<KeptFrame> kept;
-    const std::int32_t count = set->Count();
-    for (std::int32_t i = 0; i < count; ++i)
-        kept.push_back(KeepFrame(set->Item(i), settings.frameKind));
-    return BuildExtents(kept);
+    return SelectFrames(document, settings.frameKind, FrameFilter(settings));
 }
 
 std::vector<FrameExtent> PickFrames(CadDocument& document, CadUtility& utility,

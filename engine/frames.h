@@ -32,6 +32,15 @@ bool IsPickedFrame(CadEntity& entity, const PlotSettings& settings);
 // Every frame of the document, in the CAD application's enumeration order.
 std::vector<FrameExtent> FindFrames(CadDocument& document, const PlotSettings& settings);
 
+// The frames of one layout ("Model" or a paper layout's name), in the CAD application's
+// enumeration order: the selection is narrowed by the layout's name (group 410).
+std::vector<FrameExtent> FindFramesIn(CadDocument& document, const PlotSettings& settings,
+                                      const std::string& layout);
+
+// The text as a selection filter pattern that matches it alone: the wildcard characters taken
+// literally.
+std::string LiteralPattern(const std::string& text);
+
 // The frames among the objects the user picks on screen, after a prompt on the command line.
 std::vector<FrameExtent> PickFrames(CadDocument& document, CadUtility& utility,
                                     const PlotSettings& settings);

@@ -26,6 +26,11 @@ struct PlannedPage {
     int page = 0;
     FrameExtent frame;
     std::string notPlotted;
+    // The layout the frame lies in ("Model" or a paper layout's name); empty for the layout that
+    // is active when the drawing's pages start.
+    std::string layout;
+    // A layout without frames plotted whole, as its own page setup stands; `frame` is unset.
+    bool wholeLayout = false;
 };
 
 // What became of one page.
@@ -62,12 +67,23 @@ public:
     // Points the document's active layout at the panel's printer, style table and paper, and
     // tells the hook. Every drawing's pages start with it.
     void StartDrawing(CadDocument& document, CadLayout& layout);
+    // Makes the named layout the document's active one, so that the pages after it are plotted
+    // from it, and prepares it as StartDrawing prepares the first; a layout plotted as its own
+    // page setup is pointed at the panel's printer alone. Returns the layout.
+    std::shared_ptr<CadLayout> StartLayout(CadDocument& document, const std::string& name,
+                                           bool ownPageSetup);
     // Plots the pages in order, each as its own job, on the drawing StartDrawing prepared.
     // `drawingPages` is how many the drawing has (`pages` may be some of them); 0 for as many as
     // `pages`.
     void PlotPages(CadApplication& application, CadLayout& layout,
                    const std::vector<PlannedPage>& pages, PageListener& listener,
                    int drawingPages = 0);
+    // Plots pages of several layouts (PlannedPage::layout) as PlotPages does, each run of pages
+    // from its layout, made the active one with StartLayout; `layout` is the one active now. A
+    // layout that cannot be made active fails its pages.
+    void PlotLayoutPages(CadDocument& document, CadApplication& application,
+                         std::shared_ptr<CadLayout> layout, const std::vector<PlannedPage>& pages,
+                         PageListener& listener, int drawingPages = 0);
     // Configures the layout for the frame and shows the CAD's preview of it.
     void Preview(CadApplication& application, CadLayout& layout, const FrameExtent& frame);
 
@@ -77,6 +93,7 @@ private:
     FramePlan Plan(const FrameExtent& frame, int page) const;
     void PlotOne(CadApplication& application, CadLayout& layout, const PlannedPage& page,
                  PageOutcome& outcome);
+    void PlotWholeLayout(CadApplication& application, PageOutcome& outcome);
 
     PlotSettings m_settings;
     PaperTable m_papers;

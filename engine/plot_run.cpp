@@ -108,7 +108,10 @@ private:
 std::vector<PlannedPage> Numbered(const std::vector<FrameExtent>& frames) {
     std::vector<PlannedPage> pages;
     for (const FrameExtent& frame : frames) {
-        pages.push_back({static_cast<int>(pages.size()) + 1, frame, {}});
+        PlannedPage page;
+        page.page = static_cast<int>(pages.size()) + 1;
+        page.frame = frame;
+        pages.push_back(page);
     }
     return pages;
 }
@@ -143,7 +146,7 @@ void PlotRunner::PlotSelectedFiles(const PlotSettings& settings) {
         auto document = application->ActiveDocument();
         auto layout = document->ActiveLayout();
         loop.StartDrawing(*document, *layout);
-        PlotCounted(loop, *layout, FindFrames(*application->ActiveDocument(), settings), false);
+        PlotDrawing(loop, *document, layout, settings, false);
         application->ActiveDocument()->Close(true);
         drawings.RemoveFirst();
     }
@@ -159,7 +162,26 @@ void PlotRunner::PlotCurrentDrawing(const PlotSettings& settings) {
     auto document = application->ActiveDocument();
     auto layout = document->ActiveLayout();
     loop.StartDrawing(*document, *layout);
-    PlotCounted(loop, *layout, FindFrames(*application->ActiveDocument(), settings), true);
+    PlotDrawing(loop, *document, layout, settings, true);
+}
+
+void PlotRunner::PlotDrawing(PlotLoop& loop, CadDocument& document,
+                             std::shared_ptr<CadLayout> layout, const PlotSettings& settings,
+                             bool progressPerPage) {
+    auto application = m_session.Application();
+    if (m_layouts.which == LayoutChoice::Which::Current) {
+        PlotCounted(loop, *layout, FindFrames(*application->ActiveDocument(), settings),
+                    progressPerPage);
+        return;
+    }
+    std::vector<LayoutFrames> found;
+    for (const std::string& name : document.LayoutNames()) {
+        found.push_back(
+            {name, OrderFrames(FindFramesIn(document, settings, name), settings.rowsBottomUp)});
+    }
+    const LayoutPlan plan = PlanLayoutPages(found, layout->Name(), m_layouts);
+    DesktopPages listener(m_host, progressPerPage);
+    loop.PlotLayoutPages(document, *application, layout, plan.pages, listener);
 }
 
 void PlotRunner::PlotCurrentDrawingPart(const PlotSettings& settings, bool& progressShown) {

@@ -9,6 +9,7 @@
 #include "cad/messages.h"
 #include "engine/frame_hook.h"
 #include "engine/frames.h"
+#include "engine/layout_pages.h"
 #include "engine/plot_loop.h"
 #include "engine/run_host.h"
 #include "settings/settings_file.h"
@@ -40,6 +41,8 @@ public:
     // The folder a CAD that writes files puts the pages of the next runs into; empty for its own
     // rule (beside each drawing).
     void SetPlotFolder(std::string folder) { m_plotFolder = std::move(folder); }
+    // The layouts whose frames the runs over drawings plot; the current one unless told.
+    void SetLayoutChoice(LayoutChoice layouts) { m_layouts = std::move(layouts); }
 
 private:
     void ConnectAndSaveSettings(const PlotSettings& settings);
@@ -50,6 +53,9 @@ private:
     void PlotCounted(PlotLoop& loop, CadLayout& layout, const std::vector<FrameExtent>& frames,
                      bool progressPerPage);
     void PreviewBody(const PlotSettings& settings);
+    // The frames of the drawing's chosen layouts, or of the current one (FindFrames), plotted.
+    void PlotDrawing(PlotLoop& loop, CadDocument& document, std::shared_ptr<CadLayout> layout,
+                     const PlotSettings& settings, bool progressPerPage);
     PlotLoop Loop(const PlotSettings& settings, std::int16_t copies);
     void ReportFailure(std::int32_t number);
     // Runs a command's body; a failure is shown in its one message. False after a failure.
@@ -60,6 +66,7 @@ private:
     SettingsFile& m_settingsFile;
     FrameHook* m_frameHook = nullptr;
     std::string m_plotFolder;
+    LayoutChoice m_layouts;
 };
 
 } // namespace kw

@@ -108,6 +108,10 @@ NameValues NameValuesOf(const PageEntry& entry) {
     if (values.find("比例") == values.end()) {
         values["比例"] = entry.scale;
     }
+    values["layout"] = entry.layout;
+    if (values.find("布局") == values.end()) {
+        values["布局"] = entry.layout.empty() || entry.layout == "Model" ? "模型" : entry.layout;
+    }
     return values;
 }
 

@@ -26,6 +26,7 @@ struct PageEntry {
     std::string name; // the page's file name without ".pdf", as the template made it
     std::string file; // the file written; empty for a printer
     std::string note; // what the log said of it (a fallback), empty when nothing
+    std::string layout; // the layout the frame lies in: "Model" or a paper layout's name
 };
 
 // The columns a catalogue has unless told otherwise.
@@ -34,7 +35,8 @@ std::vector<std::string> DefaultCatalogueColumns();
 std::vector<std::string> ParseColumns(const std::string& text);
 
 // The text of one cell: 序号 (index), 页码 (page), 图幅 (sheet), 比例 (the title block's, else
-// the recognised scale), 文件 (the file's name), 图形 (the drawing's file name), any field.
+// the recognised scale), 文件 (the file's name), 图形 (the drawing's file name), 布局 (the
+// layout: 模型 for model space, else the paper layout's name), any field.
 std::string CellText(const PageEntry& entry, const std::string& column);
 
 // The values a name template can use for a page.

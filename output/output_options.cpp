@@ -84,6 +84,12 @@ std::map<std::string, std::string> ToSection(const OutputOptions& options) {
     if (options.fallback == Fallback::Frame) {
         section["fallback"] = "frame";
     }
+    if (options.layouts != "current") {
+        section["layouts"] = options.layouts;
+    }
+    if (options.wholeLayouts) {
+        section["whole_layouts"] = "1";
+    }
     if (!options.stamp.empty()) {
         section["stamp"] = options.stamp;
         section["stamp_corner"] = StampCornerText(options.stampCorner);
@@ -133,6 +139,12 @@ OutputOptions FromSection(const std::map<std::string, std::string>& section) {
     }
     if (const auto* folder = value("folder")) {
         options.folder = *folder;
+    }
+    if (const auto* layouts = value("layouts"); layouts && !layouts->empty()) {
+        options.layouts = *layouts;
+    }
+    if (const auto* whole = value("whole_layouts")) {
+        options.wholeLayouts = *whole == "1";
     }
     if (const auto* stamp = value("stamp")) {
         options.stamp = *stamp;

@@ -37,6 +37,11 @@ struct OutputOptions {
     StampCorner stampCorner = StampCorner::BottomLeft;
     // Each frame written as a drawing of its own (a DXF under the page's name) instead of a page.
     bool split = false;
+    // The layouts whose frames are plotted: "current" (the drawing's own), "model", "all" or
+    // names separated by commas; with wholeLayouts a chosen paper layout without frames is
+    // plotted whole, as its page setup stands.
+    std::string layouts = "current";
+    bool wholeLayouts = false;
 
     // Anything beyond the panel's rule: a run with none plots exactly as before.
     bool Active() const {

@@ -122,13 +122,38 @@ void OutputRun::DrawingStarted(CadLayout& layout) {
         active = m_setup.activeDrawing();
     }
     m_drawingPath = active.path;
+    m_document = active.document;
     m_reader.reset();
+    m_layout.clear();
+    try {
+        m_layout = layout.Name();
+    } catch (const CadError&) {
+        // A CAD that does not name its layouts: the catalogue leaves the layout out.
+    }
     if (active.document != nullptr) {
-        m_reader = std::make_unique<TitleBlockReader>(*active.document, m_setup.fields);
+        std::size_t index = 0;
+        for (std::size_t i = 0; i < active.document->layouts.size(); ++i) {
+            if (active.document->layouts[i].name == m_layout) {
+                index = i;
+            }
+        }
+        m_reader = std::make_unique<TitleBlockReader>(*active.document, m_setup.fields, index);
     }
     m_devicePapers.clear();
     if (m_setup.options.paper != PaperMode::Panel && !m_setup.deviceTakesAnySheet) {
         m_devicePapers = layout.GetCanonicalMediaNames();
+    }
+}
+
+void OutputRun::LayoutStarted(CadLayout& layout, const std::string& name) {
+    static_cast<void>(layout);
+    m_layout = name;
+    if (m_document != nullptr) {
+        for (std::size_t i = 0; i < m_document->layouts.size(); ++i) {
+            if (m_document->layouts[i].name == name) {
+                m_reader = std::make_unique<TitleBlockReader>(*m_document, m_setup.fields, i);
+            }
+        }
     }
 }
 
@@ -140,6 +165,7 @@ FramePlan OutputRun::PlanFrame(const FrameExtent& frame, const PlotSettings& set
 
     PageEntry entry;
     entry.drawing = m_drawingPath;
+    entry.layout = m_layout;
     entry.page = page;
     entry.index = static_cast<int>(m_pages.size()) + 1;
     entry.frame = {frame.xMin, frame.yMin, frame.xMax, frame.yMax};

@@ -52,6 +52,8 @@ public:
     explicit OutputRun(OutputSetup setup);
 
     void DrawingStarted(CadLayout& layout) override;
+    // The frames after this lie in the named layout: its title blocks are read.
+    void LayoutStarted(CadLayout& layout, const std::string& name) override;
     void PagesPlanned(int pagesInDrawing) override { m_drawingPages = pagesInDrawing; }
     // The frame on its sheet at its scale where it is one and the device has a paper for it,
     // else by the panel's rule; the page named by the name template when there is one.
@@ -77,6 +79,8 @@ private:
     std::vector<std::string> m_columns;
     std::unique_ptr<TitleBlockReader> m_reader;
     std::string m_drawingPath;
+    const drawing::Document* m_document = nullptr;
+    std::string m_layout;
     std::vector<std::string> m_devicePapers;
     UniqueNames m_names;
     std::vector<PageEntry> m_pages;

@@ -312,13 +312,14 @@ FieldDefinitions LoadFieldDefinitions(const std::string& folder) {
     }
 }
 
-TitleBlockReader::TitleBlockReader(const drawing::Document& document, FieldDefinitions definitions)
+TitleBlockReader::TitleBlockReader(const drawing::Document& document, FieldDefinitions definitions,
+                                   std::size_t layoutIndex)
     : m_definitions(std::move(definitions)) {
     for (const FieldDefinition& field : m_definitions.fields) {
         m_labels.insert(m_labels.end(), field.labels.begin(), field.labels.end());
     }
-    const dw::Layout& model = document.layouts.front();
-    for (const dw::Entity& entity : document.LayoutEntities(model)) {
+    const dw::Layout& layout = document.layouts.at(layoutIndex);
+    for (const dw::Entity& entity : document.LayoutEntities(layout)) {
         if (entity.invisible || !PlainOcs(entity)) {
             continue;
         }

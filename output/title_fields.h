@@ -59,7 +59,9 @@ using FieldValues = std::map<std::string, std::string>;
 // frames are read without walking the drawing for each.
 class TitleBlockReader {
 public:
-    TitleBlockReader(const drawing::Document& document, FieldDefinitions definitions);
+    // Reads the texts of the layout `layoutIndex` (model space unless told).
+    TitleBlockReader(const drawing::Document& document, FieldDefinitions definitions,
+                     std::size_t layoutIndex = 0);
 
     // The fields found in the frame; `unitsPerMm` is the drawing units per paper millimetre (the
     // scale's denominator for millimetre drawings). A field found nowhere is absent.

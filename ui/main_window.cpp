@@ -472,6 +472,11 @@ std::unique_ptr<output::OutputRun> MainWindow::StartOutput() {
     const output::OutputOptions options = OutputOptions();
     // PDF files go beside each drawing, or to the folder of the output options.
     m_runner.SetPlotFolder(options.folder);
+    try {
+        m_runner.SetLayoutChoice(ParseLayoutChoice(options.layouts, options.wholeLayouts));
+    } catch (const Error&) {
+        m_runner.SetLayoutChoice({}); // a name list edited into nothing: the current layout
+    }
     if (!options.Active()) {
         return nullptr;
     }

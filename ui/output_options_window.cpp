@@ -111,6 +111,33 @@ OutputOptionsWindow::OutputOptionsWindow(const output::OutputOptions& options, Q
     stamp->addWidget(ComboStampCorner);
     form->addRow(QStringLiteral("打印戳记："), stamp);
 
+    ComboLayouts = Named(new QComboBox(this), "ComboLayouts");
+    ComboLayouts->addItems({QStringLiteral("当前布局"), QStringLiteral("模型空间"),
+                            QStringLiteral("全部布局"), QStringLiteral("指定布局")});
+    TextLayouts = Named(new QLineEdit(this), "TextLayouts");
+    TextLayouts->setPlaceholderText(QStringLiteral("布局名，以逗号分隔"));
+    const std::string chosen = options.layouts;
+    const int which = chosen == "current" || chosen.empty() ? 0
+                      : chosen == "model"                   ? 1
+                      : chosen == "all"                     ? 2
+                                                            : 3;
+    ComboLayouts->setCurrentIndex(which);
+    if (which == 3) {
+        TextLayouts->setText(Q(chosen));
+    }
+    TextLayouts->setEnabled(which == 3);
+    connect(ComboLayouts, &QComboBox::currentIndexChanged, this,
+            [this](int index) { TextLayouts->setEnabled(index == 3); });
+    CheckWholeLayouts =
+        Named(new QCheckBox(QStringLiteral("没有图框的布局按其页面设置整张打印"), this),
+              "CheckWholeLayouts");
+    CheckWholeLayouts->setChecked(options.wholeLayouts);
+    auto* layouts = new QHBoxLayout;
+    layouts->addWidget(ComboLayouts);
+    layouts->addWidget(TextLayouts, 1);
+    form->addRow(QStringLiteral("布局："), layouts);
+    form->addRow(QString(), CheckWholeLayouts);
+
     LabelProblem = Named(new QLabel(this), "LabelProblem");
     LabelProblem->setStyleSheet(QStringLiteral("color: #b00000"));
     Buttons = Named(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this),
@@ -147,6 +174,21 @@ output::OutputOptions OutputOptionsWindow::Options() const {
     options.stamp = TextStamp->text().trimmed().toStdString();
     options.stampCorner = static_cast<output::StampCorner>(ComboStampCorner->currentIndex());
     options.split = CheckSplit->isChecked();
+    switch (ComboLayouts->currentIndex()) {
+    case 1:
+        options.layouts = "model";
+        break;
+    case 2:
+        options.layouts = "all";
+        break;
+    case 3:
+        options.layouts = TextLayouts->text().trimmed().toStdString();
+        break;
+    default:
+        options.layouts = "current";
+        break;
+    }
+    options.wholeLayouts = CheckWholeLayouts->isChecked();
     return options;
 }
 
@@ -172,6 +214,9 @@ QString OutputOptionsWindow::Problem() const {
     }
     if (options.split && options.merge != output::MergeMode::None) {
         return QStringLiteral("拆图写出的是图纸，没有可合并的 PDF");
+    }
+    if (ComboLayouts->currentIndex() == 3 && TextLayouts->text().trimmed().isEmpty()) {
+        return QStringLiteral("请填写要打印的布局名");
     }
     const QString folder = TextFolder->text().trimmed();
     if (!folder.isEmpty() && !QFileInfo(folder).isDir()) {

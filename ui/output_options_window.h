@@ -37,6 +37,9 @@ public:
     QLineEdit* TextFolder;
     QLineEdit* TextStamp;
     QComboBox* ComboStampCorner;
+    QComboBox* ComboLayouts; // 当前布局 / 模型空间 / 全部布局 / 指定布局 (TextLayouts)
+    QLineEdit* TextLayouts;
+    QCheckBox* CheckWholeLayouts;
     QPushButton* CommandFolder;
     QLabel* LabelProblem;
     QDialogButtonBox* Buttons;

@@ -57,6 +57,9 @@ std::string FailureText(std::int32_t number, const std::string& description) {
 std::string FailureLine(const PageRecord& record) {
     std::string line = record.drawing + ": ";
     if (record.page > 0) {
+        if (!record.layout.empty()) {
+            line += "布局 " + record.layout + "，";
+        }
         line += "第 " + std::to_string(record.page) + " 页";
         if (record.frame) {
             line += "，图框 " + ExtentText(*record.frame);
@@ -89,7 +92,12 @@ public:
 
     bool PageEnded(const PageOutcome& outcome) override {
         PageRecord record = m_plotter.Record(m_drawing, outcome.planned->page);
-        record.frame = outcome.planned->frame;
+        if (!outcome.planned->wholeLayout) {
+            record.frame = outcome.planned->frame;
+        }
+        if (outcome.planned->layout != "Model") {
+            record.layout = outcome.planned->layout;
+        }
         switch (outcome.result) {
         case PageOutcome::Result::Skipped:
             record.status = PageStatus::Skipped;
@@ -160,7 +168,7 @@ bool DrawingPlotter::PlotChosen(const std::string& drawing, const std::function<
     std::shared_ptr<CadDocument> document;
     std::shared_ptr<CadLayout> layout;
     std::optional<PlotLoop> loop;
-    std::vector<PlannedPage> frames;
+    LayoutPlan plan;
     std::string damage;
     const bool opened = Attempt(whole, [&] {
         m_session.Connect();
@@ -174,8 +182,14 @@ bool DrawingPlotter::PlotChosen(const std::string& drawing, const std::function<
         layout = document->ActiveLayout();
         loop.emplace(m_settings, m_papers, m_settings.Copies(), m_output);
         loop->StartDrawing(*document, *layout);
-        frames = m_findPages(drawing, *document);
+        plan = m_findPages(drawing, *document);
     });
+    const std::vector<PlannedPage>& frames = plan.pages;
+    if (m_notice) {
+        for (const std::string& notice : plan.notices) {
+            m_notice(drawing + ": " + notice);
+        }
+    }
     const auto closeDocument = [&](bool save) {
         if (!document) {
             return;
@@ -227,7 +241,8 @@ bool DrawingPlotter::PlotChosen(const std::string& drawing, const std::function<
         }
     }
     RecordedPages listener(*this, drawing, stopOnError, start, done);
-    loop->PlotPages(*application, *layout, chosen, listener, static_cast<int>(frames.size()));
+    loop->PlotLayoutPages(*document, *application, layout, chosen, listener,
+                          static_cast<int>(frames.size()));
     bool allPlotted = !damaged && listener.AllPlotted();
     PageRecord closing = Record(drawing, 0);
     if (!Attempt(closing, [&] { closeDocument(m_saveDrawings); })) {

@@ -26,6 +26,12 @@ public:
         : m_session(session), m_settings(std::move(settings)), m_papers(std::move(papers)),
           m_findPages(std::move(findPages)), m_saveDrawings(saveDrawings), m_output(output) {}
 
+    // Where a line for the user goes that is no page's: a chosen layout without frames, a
+    // layout name the drawing lacks. Unset: nowhere.
+    void SetNotices(std::function<void(const std::string&)> notice) {
+        m_notice = std::move(notice);
+    }
+
     // Plots the drawing's pages, or only `pages` (numbers from 1) when it is not empty; each
     // record goes to `done` as soon as its page ends. With `stopOnError` the first failure
     // ends the drawing, the pages after it recorded as skipped. False when a page failed.
@@ -50,6 +56,7 @@ private:
     PageFinder m_findPages;
     bool m_saveDrawings;
     output::OutputRun* m_output;
+    std::function<void(const std::string&)> m_notice;
 };
 
 // The message table's text for the failure's number, then what the CAD said about it.

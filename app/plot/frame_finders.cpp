@@ -1,5 +1,7 @@
 #include "app/plot/frame_finders.h"
 
+#include <optional>
+
 #include "base/paths.h"
 #include "builtin/builtin_cad.h"
 #include "drawing/dxf_io.h"
@@ -7,13 +9,27 @@
 
 namespace kw {
 
-PageFinder ConfiguredFrames(const PlotSettings& settings, const OrderChoice& order) {
-    return [settings, order](const std::string&, CadDocument& document) {
-        std::vector<PlannedPage> pages;
-        for (const FrameExtent& frame : OrderFramesBy(FindFrames(document, settings), order)) {
-            pages.push_back({static_cast<int>(pages.size()) + 1, frame, {}});
+PageFinder ConfiguredFrames(const PlotSettings& settings, const OrderChoice& order,
+                            const LayoutChoice& layouts) {
+    return [settings, order, layouts](const std::string&, CadDocument& document) {
+        if (layouts.which == LayoutChoice::Which::Current) {
+            // As the host's select-all finds them: every layout's frames ordered together, each
+            // plotted as a window of the active layout.
+            LayoutPlan plan;
+            for (const FrameExtent& frame : OrderFramesBy(FindFrames(document, settings), order)) {
+                PlannedPage page;
+                page.page = static_cast<int>(plan.pages.size()) + 1;
+                page.frame = frame;
+                plan.pages.push_back(page);
+            }
+            return plan;
         }
-        return pages;
+        std::vector<LayoutFrames> found;
+        for (const std::string& layout : document.LayoutNames()) {
+            found.push_back(
+                {layout, OrderFramesBy(FindFramesIn(document, settings, layout), order)});
+        }
+        return PlanLayoutPages(found, document.ActiveLayout()->Name(), layouts);
     };
 }
 
@@ -30,27 +46,24 @@ AutoFrames ExplainFrames(const std::string& path, const OrderChoice& order,
 }
 
 PageFinder AutomaticFrames(const OrderChoice& order, builtin::DwgConverterOptions dwg,
-                           std::string programFolder, bool recover) {
-    return [order, dwg = std::move(dwg), programFolder = std::move(programFolder),
-            recover](const std::string& path, CadDocument& document) {
+                           std::string programFolder, bool recover, const LayoutChoice& layouts) {
+    return [order, dwg = std::move(dwg), programFolder = std::move(programFolder), recover,
+            layouts](const std::string& path, CadDocument& document) {
         const drawing::Document* open = builtin::DrawingOf(document);
-        const AutoFrames found = open != nullptr
-                                     ? FindAutoFrames(*open, order)
-                                     : ExplainFrames(path, order, dwg, programFolder, recover);
-        std::vector<PlannedPage> pages;
-        for (const FrameCandidate& candidate : found.candidates) {
-            if (candidate.page == 0) {
-                continue;
-            }
-            PlannedPage page{static_cast<int>(pages.size()) + 1, candidate.extent, {}};
-            if (candidate.layout != found.activeLayout) {
-                page.notPlotted = "a frame of the layout " + candidate.layout +
-                                  ", which is not the drawing's current layout (" +
-                                  found.activeLayout + "); only the current layout is plotted";
-            }
-            pages.push_back(page);
+        std::optional<drawing::Document> read;
+        if (open == nullptr) {
+            read = HasExtension(path, ".dwg")
+                       ? builtin::LoadDwgDrawing(path, dwg, programFolder)
+                       : drawing::LoadDrawing(
+                             path, {.recover = recover, .keep = drawing::KeepBytes::ForReading});
+            open = &*read;
         }
-        return pages;
+        const AutoFrames found = FindAutoFrames(*open, order);
+        std::vector<LayoutFrames> frames;
+        for (const drawing::Layout& layout : open->layouts) {
+            frames.push_back({layout.name, found.FramesOf(layout.name)});
+        }
+        return PlanLayoutPages(frames, found.activeLayout, layouts);
     };
 }
 

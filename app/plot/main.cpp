@@ -103,10 +103,12 @@ int main(int argc, char** argv) {
             std::cerr << "kestrelwick-plot: " << failure.Description() << std::endl;
             return 2;
         }
-        PageFinder findPages = options.autoFrames
-                                   ? AutomaticFrames(options.order, cadOptions.dwg,
-                                                     cadOptions.programFolder, options.recover)
-                                   : ConfiguredFrames(options.settings, options.order);
+        const LayoutChoice layouts =
+            ParseLayoutChoice(options.output.layouts, options.output.wholeLayouts);
+        PageFinder findPages =
+            options.autoFrames ? AutomaticFrames(options.order, cadOptions.dwg,
+                                                 cadOptions.programFolder, options.recover, layouts)
+                               : ConfiguredFrames(options.settings, options.order, layouts);
         std::unique_ptr<output::OutputRun> outputRun;
         try {
             outputRun = MakeOutputRun(options, backend, settingsFile.Path(),
@@ -117,6 +119,7 @@ int main(int argc, char** argv) {
         }
         DrawingPlotter drawingPlotter(session, options.settings, papers, std::move(findPages),
                                       options.saveSettings, outputRun.get());
+        drawingPlotter.SetNotices([](const std::string& line) { std::cerr << line << std::endl; });
         if (options.worker) {
             return RunWorker(drawingPlotter, options.stopOnError);
         }

@@ -10,6 +10,7 @@
 
 #include "base/error.h"
 #include "builtin/plot_devices.h"
+#include "engine/layout_pages.h"
 #include "output/catalogue.h"
 #include "output/file_names.h"
 #include "sheets/sheets.h"
@@ -242,6 +243,15 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
                  Fail("--stamp-corner: " + failure.Description());
              }
          }},
+        {"--layouts",
+         [&](const std::string& v) {
+             try {
+                 ParseLayoutChoice(v);
+             } catch (const Error& failure) {
+                 Fail("--layouts: " + failure.Description());
+             }
+             options.output.layouts = v;
+         }},
         {"--fields", [&](const std::string& v) { options.fieldsFile = v; }},
         {"--device",
          [&](const std::string& v) {
@@ -311,6 +321,7 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
     };
     const std::map<std::string, std::function<void()>> flags = {
         {"--bottom-up", [&] { s.rowsBottomUp = true; }},
+        {"--whole-layouts", [&] { options.output.wholeLayouts = true; }},
         {"--right-to-left", [&] { options.order.rightToLeft = true; }},
         {"--recursive", [&] { options.recursive = true; }},
         {"-r", [&] { options.recursive = true; }},

@@ -24,6 +24,12 @@ constexpr const char* kChineseUsage = R"(用法: kestrelwick-plot [选项] 路�
   --block 名称             图框块名（默认“RmTK”）
   --xref 名称              图框外部参照名（默认“tk_xref”）
   --name 名称              所选图框类型的图层或名称（不含 {}）
+  --layouts current|model|all|布局名,…
+                           在哪些布局中找图框并打印：current（默认，图形保存时的当前布局）、
+                           model（模型空间）、all（全部布局，按布局标签顺序，模型在前）或
+                           以逗号分隔的布局名；页号在各布局间连续编号
+  --whole-layouts          所选图纸空间布局中没有图框时，按该布局自己的页面设置（图纸、
+                           打印范围、比例）整张打印为一页
   --order classic|rows|columns|number
                            阅读顺序：classic（默认，本程序一贯的规则）、rows（按纵向重叠分行）、
                            columns（按横向重叠分列）、number（按图号；暂按位置）
@@ -137,6 +143,13 @@ What to plot
   --block NAME             block name of frames (default "RmTK")
   --xref NAME              external reference name of frames (default "tk_xref")
   --name NAME              layer or name for the chosen frame kind (without {})
+  --layouts current|model|all|NAME,...
+                           the layouts whose frames are found and plotted: current (default,
+                           the layout the drawing was saved in), model, all (in tab order, Model
+                           first) or layout names separated by commas; pages are numbered on
+                           across the layouts
+  --whole-layouts          a chosen paper layout without frames is plotted as one page of its
+                           own page setup (paper, plot area, scale)
   --order classic|rows|columns|number
                            reading order: classic (default, the program's established rule),
                            rows (grouped by vertical overlap), columns (grouped by horizontal

@@ -15,8 +15,9 @@
 #include "builtin/plot_preview.h"
 #include "cad/cad_session.h"
 #include "tests/ui/ui_test_support.h"
-#include "ui/progress_window.h"
+#include "ui/output_options_window.h"
 #include "ui/platform/desktop.h"
+#include "ui/progress_window.h"
 
 using kw::builtin::CadWindow;
 using kw::builtin::DrawingView;
@@ -149,6 +150,7 @@ private slots:
     void CadWindowIsFoundByItsTitleAndOpensDrawingsFromItsMenu();
     void PreviewInEveryScopeShowsTheFirstFrameFound();
     void PlotInEveryScopeWritesOnePdfPerFrame();
+    void EveryLayoutIsPlottedFromItselfWhenTheOutputOptionsSaySo();
 };
 
 void DesktopRunsTest::CadWindowIsFoundByItsTitleAndOpensDrawingsFromItsMenu() {
@@ -275,6 +277,34 @@ void DesktopRunsTest::PlotInEveryScopeWritesOnePdfPerFrame() {
         QVERIFY(pdf.read(5) == "%PDF-");
     }
     QVERIFY(f.session->Application()->Caption().find(kFrames) == std::string::npos);
+}
+
+// Model space's two frames, Layout1's frame from paper space and Layout2, which has none, whole on
+// its own page setup's A2.
+void DesktopRunsTest::EveryLayoutIsPlottedFromItselfWhenTheOutputOptionsSaySo() {
+    DesktopFixture f;
+    f.ChooseDevice();
+    const QString drawing = QDir(f.folder.path()).filePath(QStringLiteral("drawings/layouts.dxf"));
+    QVERIFY(QFile::copy(QStringLiteral(KW_DRAWING_TESTDATA "/frames/layouts_r2013.dxf"), drawing));
+    QTimer::singleShot(0, [] {
+        auto* options =
+            qobject_cast<kw::ui::OutputOptionsWindow*>(QApplication::activeModalWidget());
+        QVERIFY(options != nullptr);
+        options->ComboLayouts->setCurrentIndex(2);
+        options->CheckWholeLayouts->setChecked(true);
+        options->Buttons->button(QDialogButtonBox::Ok)->click();
+    });
+    f.window->OpenOutputOptions();
+    QCOMPARE(f.window->OutputOptions().layouts, std::string("all"));
+
+    QVERIFY(FindCadWindow()->OpenDrawing(drawing));
+    f.window->Option1->click();
+    f.window->Command5->click();
+    QCOMPARE(f.prompts.errors, QStringList());
+    const QString out = QDir(f.folder.path()).filePath(QStringLiteral("out"));
+    QCOMPARE(PdfFiles(out), (QStringList{"layouts-001.pdf", "layouts-002.pdf", "layouts-003.pdf",
+                                         "layouts-004.pdf"}));
+    FinishRun(*f.window);
 }
 
 QTEST_MAIN(DesktopRunsTest)

@@ -94,6 +94,10 @@ TEST(Catalogue, RowsInPlottingOrderThenTotalsPerSizeAndInA1) {
     EXPECT_EQ(table[8], (std::vector<std::string>{"", "A3", "1", "0.25"}));
     EXPECT_EQ(table[9], (std::vector<std::string>{"", "未识别", "1", "0.25"}));
     EXPECT_EQ(table[10], (std::vector<std::string>{"", "共计", "4", "2.5"}));
+    PageEntry paper = pages[0];
+    paper.layout = "立面";
+    EXPECT_EQ(CatalogueTable({pages[0], paper}, {"布局"})[1][0], "模型");
+    EXPECT_EQ(CatalogueTable({pages[0], paper}, {"布局"})[2][0], "立面");
 
     test::TempFolder folder;
     WriteCatalogueCsv(folder.File("c.csv"), CatalogueTable(pages, {"序号", "图名"}));
@@ -126,6 +130,11 @@ TEST(OutputOptions, ASectionReadsBackAndBadValuesKeepTheirDefaults) {
     options.nameTemplate = "{图号}";
     options.merge = MergeMode::Run;
     options.catalogueXlsx = true;
+    EXPECT_EQ(FromSection(ToSection(options)), options);
+    // The layouts are written only when not the default, so older files read back unchanged.
+    EXPECT_EQ(ToSection(options).count("layouts") + ToSection(options).count("whole_layouts"), 0u);
+    options.layouts = "Layout1,布局2";
+    options.wholeLayouts = true;
     EXPECT_EQ(FromSection(ToSection(options)), options);
     EXPECT_FALSE(OutputOptions().Active());
     const OutputOptions odd = FromSection({{"merge", "sometimes"}, {"paper", "x"}, {"new", "1"}});

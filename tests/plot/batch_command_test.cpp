@@ -403,8 +403,10 @@ TEST_F(PlotBatch, AutomaticFramesAreListedWithWhyTheOthersAreNotTheSameEveryTime
     EXPECT_EQ(plotted.status, 1); // a page found and not plotted is no success
     // Progress on a stderr that is no terminal: a plain line per drawing.
     EXPECT_NE(err.find("[1/1] 5 页  "), std::string::npos) << err;
-    EXPECT_NE(err.find(drawing + ": 第 6 页，图框 10 10 220 307: a frame of the layout Layout1"),
-              std::string::npos)
+    EXPECT_NE(
+        err.find(drawing +
+                 ": 布局 Layout1，第 6 页，图框 10 10 220 307: a frame of the layout Layout1"),
+        std::string::npos)
         << err;
 }
 

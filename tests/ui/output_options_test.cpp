@@ -72,12 +72,17 @@ void OutputOptionsTest::OptionsAreStoredSoThatEarlierReleasesStillReadTheFile() 
         window.TextFolder->setText(pdfFolder);
         window.TextStamp->setText(QStringLiteral("{drawing} {page}/{pages} {user}"));
         window.ComboStampCorner->setCurrentIndex(1);
+        QVERIFY(!window.TextLayouts->isEnabled());
+        window.ComboLayouts->setCurrentIndex(3);
+        window.TextLayouts->setText(QStringLiteral(" 立面,Layout2 "));
         window.Buttons->button(QDialogButtonBox::Ok)->click();
     });
     w.OpenOutputOptions();
     const kw::output::OutputOptions options = w.OutputOptions();
     QCOMPARE(options.stamp, std::string("{drawing} {page}/{pages} {user}"));
     QCOMPARE(options.stampCorner, kw::output::StampCorner::BottomRight);
+    QCOMPARE(options.layouts, std::string("立面,Layout2"));
+    QVERIFY(!options.wholeLayouts);
     QCOMPARE(options.paper, kw::output::PaperMode::Auto);
     QCOMPARE(options.nameTemplate, std::string("{图号}_{图名}"));
     QCOMPARE(options.merge, kw::output::MergeMode::Run);
