@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/frames.h"
 
@@ -33,6 +34,11 @@ struct PageRecord {
     // What the output options had to say of the page (a frame of no standard sheet on the
     // panel's paper, a name missing a field); empty for nothing, and then not in the log.
     std::string note;
+    // Fonts drawn with another while the page was plotted, "gbenor.shx → Noto Sans CJK SC", each
+    // the first time its process met it. A run moves them into the note, once per font, before
+    // the record goes to the log; the log keeps them only where it carries records between
+    // processes.
+    std::vector<std::string> fonts;
     bool operator==(const PageRecord&) const = default;
 };
 

@@ -151,7 +151,11 @@ ApplicationState::ApplicationState(BuiltinOptions options)
             render::AddFontFolder(QString::fromStdString(folder));
         }
     }
-    fonts = std::make_shared<render::FontLibrary>(std::move(fontFolders));
+    const std::string standIn = QGuiApplication::instance() != nullptr
+                                    ? render::FallbackFamily().toStdString()
+                                    : std::string(render::kFallbackFamily);
+    fonts = std::make_shared<render::FontLibrary>(std::move(fontFolders), this->options.fontMap,
+                                                  standIn);
     variables["BACKGROUNDPLOT"] = 2;
     variables["FILEDIA"] = 1;
     variables["CMDECHO"] = 1;
@@ -321,6 +325,15 @@ std::pair<const drawing::Document*, std::string> BuiltinApplication::ActiveDrawi
         return {nullptr, {}};
     }
     return {&active->drawing, active->path.empty() ? active->name : active->path};
+}
+
+std::vector<std::string> BuiltinApplication::TakeFontSubstitutions() {
+    return m_state->fonts ? m_state->fonts->TakeSubstitutions() : std::vector<std::string>();
+}
+
+std::vector<std::string> TakeFontSubstitutions(CadApplication& application) {
+    auto* builtin = dynamic_cast<BuiltinApplication*>(&application);
+    return builtin ? builtin->TakeFontSubstitutions() : std::vector<std::string>();
 }
 
 std::shared_ptr<CadApplication> BuiltinBackend::Attach() {
