@@ -11,6 +11,7 @@
 #include <string>
 
 #include "base/characters.h"
+#include "render/shx_font.h"
 
 namespace kw::render {
 namespace {
@@ -82,10 +83,13 @@ QFont StyleFont(const drawing::TextStyle* style, const FontMap* map, std::string
     if (missing)
         missing->clear();
     QStringList families;
+    // A style of a shape font (named without an extension too) is no TrueType font missing: its
+    // shapes, or their stand-in, draw it.
+    const bool shapeFont = style && style->fontFamily.empty() && IsShapeFontFile(style->fontFile);
     if (!family.isEmpty() && QFontDatabase::hasFamily(family)) {
         families << family;
     } else if (!family.isEmpty()) {
-        if (missing)
+        if (missing && !shapeFont)
             *missing = named;
         if (map) {
             std::string mapped = map->FamilyFor(family.toStdString());
