@@ -151,7 +151,8 @@ ApplicationState::ApplicationState(BuiltinOptions options)
             render::AddFontFolder(QString::fromStdString(folder));
         }
     }
-    const std::string standIn = QGuiApplication::instance() != nullptr
+    // The font database needs a GUI application; a console one has only the name.
+    const std::string standIn = qobject_cast<QGuiApplication*>(QCoreApplication::instance())
                                     ? render::FallbackFamily().toStdString()
                                     : std::string(render::kFallbackFamily);
     fonts = std::make_shared<render::FontLibrary>(std::move(fontFolders), this->options.fontMap,
