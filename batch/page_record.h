@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/frames.h"
 
@@ -36,6 +37,11 @@ struct PageRecord {
     // The paper layout the page was plotted from; empty for model space (and in the logs of
     // releases that plotted model space alone), and then not in the log.
     std::string layout;
+    // Fonts drawn with another while the page was plotted, "gbenor.shx → Noto Sans CJK SC", each
+    // the first time its process met it. A run moves them into the note, once per font, before
+    // the record goes to the log; the log keeps them only where it carries records between
+    // processes.
+    std::vector<std::string> fonts;
     bool operator==(const PageRecord&) const = default;
 };
 

@@ -13,6 +13,7 @@
 
 #include "base/characters.h"
 #include "base/error.h"
+#include "engine/plot_run.h"
 
 namespace kw {
 namespace {
@@ -89,6 +90,7 @@ struct Value {
     std::string text;
     double number = 0.0;
     std::vector<double> numbers;
+    std::vector<std::string> texts; // an array of strings
 };
 
 class Reader {
@@ -154,8 +156,13 @@ private:
                 ++m_at;
                 return value;
             }
+            const bool texts = Peek() == '"';
             for (;;) {
-                value.numbers.push_back(NumberValue());
+                if (texts) {
+                    value.texts.push_back(String());
+                } else {
+                    value.numbers.push_back(NumberValue());
+                }
                 const char next = Next();
                 if (next == ']') {
                     break;
@@ -352,6 +359,14 @@ std::string RecordToJson(const PageRecord& record) {
         out += ",\"note\":";
         AppendQuoted(out, record.note);
     }
+    if (!record.fonts.empty()) {
+        out += ",\"fonts\":";
+        for (const std::string& font : record.fonts) {
+            out += out.back() == ':' ? '[' : ',';
+            AppendQuoted(out, font);
+        }
+        out += ']';
+    }
     out += '}';
     return out;
 }
@@ -391,6 +406,12 @@ PageRecord RecordFromJson(const std::string& line) {
     record.finishedAt = TextField(fields, "finished");
     record.note = TextField(fields, "note");
     record.layout = TextField(fields, "layout");
+    if (const auto fonts = fields.find("fonts"); fonts != fields.end()) {
+        if (fonts->second.kind != Value::Kind::Array || !fonts->second.numbers.empty()) {
+            BadRecord("\"fonts\" is not a list of texts");
+        }
+        record.fonts = fonts->second.texts;
+    }
     return record;
 }
 
@@ -545,6 +566,27 @@ RunCounts CountRecords(const std::vector<PageRecord>& records) {
         }
     }
     return counts;
+}
+
+void FontSubstitutions::MoveIntoNote(PageRecord& record) {
+    std::string named;
+    for (const std::string& substitution : record.fonts) {
+        const std::string font = AsciiLower(substitution.substr(0, substitution.find(" → ")));
+        if (std::find(m_fonts.begin(), m_fonts.end(), font) != m_fonts.end()) {
+            continue;
+        }
+        m_fonts.push_back(font);
+        m_all.push_back(substitution);
+        named += (named.empty() ? "" : "，") + substitution;
+    }
+    record.fonts.clear();
+    if (!named.empty()) {
+        record.note += (record.note.empty() ? "" : "；") + std::string("字体已替换：") + named;
+    }
+}
+
+std::string FontSubstitutions::Summary() const {
+    return FontSubstitutionSummary(m_all);
 }
 
 std::string UtcTimestamp() {

@@ -69,6 +69,22 @@ struct RunCounts {
 };
 RunCounts CountRecords(const std::vector<PageRecord>& records);
 
+// The fonts a run has drawn with others, each named once however many drawings, pages and
+// worker processes met it.
+class FontSubstitutions {
+public:
+    // Moves the record's fonts that the run has not named yet into its note ("字体已替换：
+    // gbenor.shx → …，…", after what the note says already); the record keeps no fonts.
+    void MoveIntoNote(PageRecord& record);
+    // "3 种字体已替换：gbenor.shx → …，…", so that the user knows what to install; "" for none.
+    std::string Summary() const;
+    const std::vector<std::string>& All() const { return m_all; }
+
+private:
+    std::vector<std::string> m_fonts; // the fonts named (before " → ")
+    std::vector<std::string> m_all;
+};
+
 // Now, in UTC, as ISO 8601 with seconds.
 std::string UtcTimestamp();
 

@@ -153,7 +153,12 @@ ApplicationState::ApplicationState(BuiltinOptions options)
             render::AddFontFolder(QString::fromStdString(folder));
         }
     }
-    fonts = std::make_shared<render::FontLibrary>(std::move(fontFolders));
+    // The font database needs a GUI application; a console one has only the name.
+    const std::string standIn = qobject_cast<QGuiApplication*>(QCoreApplication::instance())
+                                    ? render::FallbackFamily().toStdString()
+                                    : std::string(render::kFallbackFamily);
+    fonts = std::make_shared<render::FontLibrary>(std::move(fontFolders), this->options.fontMap,
+                                                  standIn);
     variables["BACKGROUNDPLOT"] = 2;
     variables["FILEDIA"] = 1;
     variables["CMDECHO"] = 1;
@@ -323,6 +328,15 @@ std::pair<const drawing::Document*, std::string> BuiltinApplication::ActiveDrawi
         return {nullptr, {}};
     }
     return {&active->drawing, active->path.empty() ? active->name : active->path};
+}
+
+std::vector<std::string> BuiltinApplication::TakeFontSubstitutions() {
+    return m_state->fonts ? m_state->fonts->TakeSubstitutions() : std::vector<std::string>();
+}
+
+std::vector<std::string> TakeFontSubstitutions(CadApplication& application) {
+    auto* builtin = dynamic_cast<BuiltinApplication*>(&application);
+    return builtin ? builtin->TakeFontSubstitutions() : std::vector<std::string>();
 }
 
 std::shared_ptr<CadApplication> BuiltinBackend::Attach() {

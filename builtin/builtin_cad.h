@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "cad/automation.h"
 #include "builtin/dwg_conversion.h"
 #include "builtin/plot_devices.h"
+#include "cad/automation.h"
+#include "render/font_map.h"
 
 namespace kw::drawing {
 class Document;
@@ -52,6 +53,8 @@ struct BuiltinOptions {
     // Folders of shape fonts (.shx) the user named, searched in this order before the Fonts
     // folder beside the program.
     std::vector<std::string> fontFolders;
+    // Which fonts draw for those that are missing (FontMap.ini in the settings folder).
+    render::FontMap fontMap;
     // Open an incomplete DXF drawing (cut off, a section not closed) with what it holds instead
     // of failing with 0x8000FFFF; the damage is said on the command line and kept in the
     // drawing's model (drawing::Document::damage, reached through DrawingOf).
@@ -96,6 +99,9 @@ public:
     // The model of the active drawing (null when none is open) and its path, or its name when it
     // has never been saved. Valid until the drawing is closed.
     std::pair<const drawing::Document*, std::string> ActiveDrawing() const;
+    // The fonts drawn with another since the last call ("gbenor.shx → Noto Sans CJK SC（按 SHX
+    // 字宽）"), each font once per application.
+    std::vector<std::string> TakeFontSubstitutions();
 
 private:
     std::shared_ptr<ApplicationState> m_state;
@@ -105,6 +111,9 @@ private:
 // frames) need not read the file again; null for a document of another CAD. CadError once the
 // drawing is closed. Valid until then.
 const drawing::Document* DrawingOf(CadDocument& document);
+
+// BuiltinApplication::TakeFontSubstitutions of the built-in CAD; nothing for another CAD.
+std::vector<std::string> TakeFontSubstitutions(CadApplication& application);
 
 // The backend the program's wiring hands to CadSession. One application per backend: Start makes
 // it, Attach finds it (CadError when none was started).

@@ -13,6 +13,15 @@ std::string PageText(int current, int total) {
            " 页";
 }
 
+std::string FontSubstitutionSummary(const std::vector<std::string>& substitutions) {
+    if (substitutions.empty())
+        return {};
+    std::string text = std::to_string(substitutions.size()) + " 种字体已替换：";
+    for (std::size_t i = 0; i < substitutions.size(); ++i)
+        text += (i == 0 ? "" : "，") + substitutions[i];
+    return text;
+}
+
 std::string TemplatePath(const std::string& cadFullName) {
     if (CharacterCount(cadFullName) < 9)
         throw Error(errors::kInvalidCall, "Invalid procedure call");

@@ -21,6 +21,10 @@ inline constexpr const char* kRunFinished = "图纸打印完成 双击窗口返�
 // "正在打印第 k 页   共 n 页": page (or drawing) k of n.
 std::string PageText(int current, int total);
 
+// The line that ends a run's summary when fonts were drawn with others: "3 种字体已替换：
+// gbenor.shx → …，…", so that the user knows what to install; "" for none.
+std::string FontSubstitutionSummary(const std::vector<std::string>& substitutions);
+
 // The template a run over selected files starts a drawing from: the CAD executable's full name
 // without its last nine characters, then "\TEMPLATE\acad.dwt". Error 5 for a shorter name.
 std::string TemplatePath(const std::string& cadFullName);

@@ -44,6 +44,9 @@ struct OutputSetup {
 struct OutputLink {
     std::function<ActiveDrawing()> activeDrawing;
     std::function<bool(const std::string& device)> takesAnySheet;
+    // The fonts the CAD has drawn with others since the last call, each once
+    // ("gbenor.shx → …"); null for a CAD that does not say.
+    std::function<std::vector<std::string>()> takeFontSubstitutions;
 };
 
 class OutputRun : public FrameHook {

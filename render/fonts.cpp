@@ -11,6 +11,7 @@
 #include <string>
 
 #include "base/characters.h"
+#include "render/shx_font.h"
 
 namespace kw::render {
 namespace {
@@ -67,17 +68,38 @@ void AddFontFolder(const QString& folder) {
         QFontDatabase::addApplicationFont(fonts.absoluteFilePath(file));
 }
 
-QFont StyleFont(const drawing::TextStyle* style) {
+QFont StyleFont(const drawing::TextStyle* style, const FontMap* map, std::string* missing) {
     QString family;
+    std::string named; // how the drawing names it
     if (style) {
         family = !style->fontFamily.empty() ? QString::fromStdString(style->fontFamily)
                                             : FamilyOfFontFile(style->fontFile);
-        if (style->fontFile.empty() && style->fontFamily.empty())
+        named = !style->fontFile.empty() ? style->fontFile : style->fontFamily;
+        if (style->fontFile.empty() && style->fontFamily.empty()) {
             family = QStringLiteral("Arial"); // the host's default for a style without a font
+            named = "Arial";
+        }
     }
+    if (missing)
+        missing->clear();
     QStringList families;
-    if (!family.isEmpty() && QFontDatabase::hasFamily(family))
+    // A style of a shape font (named without an extension too) is no TrueType font missing: its
+    // shapes, or their stand-in, draw it.
+    const bool shapeFont = style && style->fontFamily.empty() && IsShapeFontFile(style->fontFile);
+    if (!family.isEmpty() && QFontDatabase::hasFamily(family)) {
         families << family;
+    } else if (!family.isEmpty()) {
+        if (missing && !shapeFont)
+            *missing = named;
+        if (map) {
+            std::string mapped = map->FamilyFor(family.toStdString());
+            if (mapped.empty() && style)
+                mapped = map->FamilyFor(style->fontFile);
+            const QString replacement = QString::fromStdString(mapped);
+            if (!replacement.isEmpty() && QFontDatabase::hasFamily(replacement))
+                families << replacement;
+        }
+    }
     if (const QString fallback = FallbackFamily(); !fallback.isEmpty())
         families << fallback;
     if (families.isEmpty())

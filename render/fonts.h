@@ -2,7 +2,10 @@
 
 #include <QFont>
 
+#include <string>
+
 #include "drawing/document.h"
+#include "render/font_map.h"
 
 namespace kw::render {
 
@@ -24,8 +27,11 @@ void AddFontFolder(const QString& folder);
 // Fonts are laid out at this pixel size and scaled to the text height.
 inline constexpr int kFontPixels = 100;
 
-// The font a text style draws with: its TrueType family when the system has it, otherwise the
-// CJK fallback (SHX shape fonts among them). Needs a QGuiApplication.
-QFont StyleFont(const drawing::TextStyle* style);
+// The font a text style draws with: its TrueType family when the system has it, else the family
+// the font map puts in its place, otherwise the CJK fallback (SHX shape fonts among them).
+// `missing` (when given) gets the TrueType font the style names that the system lacks (its file,
+// else its family), "" when there is none. Needs a QGuiApplication.
+QFont StyleFont(const drawing::TextStyle* style, const FontMap* map = nullptr,
+                std::string* missing = nullptr);
 
 } // namespace kw::render

@@ -8,7 +8,7 @@ namespace kw::render::detail {
 
 Pass::TextFrame Pass::Frame(const Document& d, const std::string& styleName, double height) const {
     const auto& face = m_state.Face(d, styleName);
-    return {face.font, height / face.capHeight, face.metrics};
+    return {face.font, height / face.capHeight, face.metrics, face.ideograph, face.latinTop};
 }
 
 void Pass::Glyphs(const TextFrame& frame, const QString& text, double x, double y,
@@ -30,10 +30,40 @@ double Pass::ShapeAdvance(const ShxTextFont& face, const TextFrame& frame, const
     for (const char32_t c : text.toUcs4()) {
         if (const auto glyph = face.Glyph(c))
             width += glyph->advance * height;
+        else if (const auto standIn = face.StandInAdvance(c))
+            width += *standIn * height;
         else
             width += frame.metrics.horizontalAdvance(QString::fromUcs4(&c, 1)) * frame.scale;
     }
     return width;
+}
+
+void Pass::StandInGlyph(const ShxTextFont& face, const TextFrame& frame, char32_t c, double cell,
+                        double height, double x, double y, double widthFactor, double obliqueDeg,
+                        const Transform& local) {
+    const QString one = QString::fromUcs4(&c, 1);
+    if (face.FullWidth(c) && frame.ideograph.height() > 0) {
+        // A big font's character fills its cell: the stand-in's ideographs as high as the text,
+        // standing on the baseline, each centred in its cell.
+        TextFrame cjk = frame;
+        cjk.scale = height / frame.ideograph.height();
+        const double advance = frame.metrics.horizontalAdvance(one) * cjk.scale;
+        Glyphs(cjk, one, x + (cell - advance) / 2.0 * widthFactor,
+               y + frame.ideograph.bottom() * cjk.scale, widthFactor, obliqueDeg, local);
+        return;
+    }
+    // Shape fonts' ascenders are as high as their capitals, a TrueType face's reach higher: the
+    // text height goes half-way between the two, so that neither capitals nor ascenders stray
+    // far from it. The glyph widened or narrowed towards the shape font's advance, within bounds
+    // that keep it legible, and centred in it.
+    TextFrame latin = frame;
+    const double capPixels = height / frame.scale;
+    if (frame.latinTop > capPixels)
+        latin.scale = height / ((capPixels + frame.latinTop) / 2.0);
+    const double advance = frame.metrics.horizontalAdvance(one) * latin.scale;
+    const double stretch = advance > 0.0 ? std::clamp(cell / advance, 0.75, 1.33) : 1.0;
+    Glyphs(latin, one, x + (cell - advance * stretch) / 2.0 * widthFactor, y, widthFactor * stretch,
+           obliqueDeg, local);
 }
 
 void Pass::ShapeGlyphs(const ShxTextFont& face, const TextFrame& frame, const QString& text,
@@ -45,6 +75,12 @@ void Pass::ShapeGlyphs(const ShxTextFont& face, const TextFrame& frame, const QS
         const auto glyph = face.Glyph(c);
         if (!glyph) {
             const QString one = QString::fromUcs4(&c, 1);
+            if (const auto standIn = face.StandInAdvance(c)) {
+                StandInGlyph(face, frame, c, *standIn * height, height, cursor, y, widthFactor,
+                             obliqueDeg, local);
+                cursor += *standIn * height * widthFactor;
+                continue;
+            }
             Glyphs(frame, one, cursor, y, widthFactor, obliqueDeg, local);
             cursor += frame.metrics.horizontalAdvance(one) * frame.scale * widthFactor;
             continue;
@@ -169,7 +205,7 @@ void Pass::DrawText(const Document& d, const drawing::TextGeometry& g, const Tra
 Pass::TextFrame Pass::PieceFrame(const Document& d, const std::string& style,
                                  const MTextFormat& format, double height) const {
     const auto& face = m_state.Face(d, style, format.family, format.bold, format.italic);
-    return {face.font, height / face.capHeight, face.metrics};
+    return {face.font, height / face.capHeight, face.metrics, face.ideograph, face.latinTop};
 }
 
 double Pass::PieceHeight(const MTextFormat& format, double base) const {

@@ -10,6 +10,7 @@
 #include "base/characters.h"
 #include "base/paths.h"
 #include "drawing/detail/codepage.h"
+#include "render/shx_metrics.h"
 
 namespace kw::render {
 namespace {
@@ -80,6 +81,14 @@ std::optional<Entry> SplitEntry(std::string_view bytes) {
 std::string FileNameOf(const std::string& path) {
     const auto slash = path.find_last_of("/\\");
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The name a missing shape font is reported by: its file name, ".shx" added to a bare name.
+std::string ShapeFileName(const std::string& path) {
+    std::string name = FileNameOf(path);
+    if (name.find('.') == std::string::npos)
+        name += ".shx";
+    return name;
 }
 
 std::string At(std::size_t pos) {
@@ -618,16 +627,41 @@ ShxTextFont::ShxTextFont(std::shared_ptr<const ShxFont> font,
 
 ShxTextFont::~ShxTextFont() = default;
 
-std::optional<std::uint32_t> ShxTextFont::DoubleByteCode(char32_t codePoint) const {
-    if (codePoint < 0x80)
-        return std::nullopt;
+std::string ShxTextFont::Encoded(char32_t codePoint) const {
     std::string utf8;
     drawing::detail::AppendUtf8(codePoint, utf8);
     // A character the code page cannot hold comes back as a \U+XXXX escape.
-    const std::string bytes = m_encoder->page.Encode(utf8);
+    return m_encoder->page.Encode(utf8);
+}
+
+std::optional<std::uint32_t> ShxTextFont::DoubleByteCode(char32_t codePoint) const {
+    if (codePoint < 0x80)
+        return std::nullopt;
+    const std::string bytes = Encoded(codePoint);
     if (bytes.size() != 2 || !m_bigFont->IsLeadByte(static_cast<unsigned char>(bytes[0])))
         return std::nullopt;
     return (static_cast<unsigned char>(bytes[0]) << 8) | static_cast<unsigned char>(bytes[1]);
+}
+
+bool ShxTextFont::FullWidth(char32_t codePoint) const {
+    if (codePoint < 0x80)
+        return false;
+    // The symbols a regular font keeps above its one-byte codes are no big font's.
+    if (codePoint == 0x00B0 || codePoint == 0x00B1 || codePoint == 0x2205 || codePoint == 0x2300)
+        return false;
+    if (codePoint >= 0x2E80)
+        return true;
+    const std::string bytes = Encoded(codePoint);
+    return bytes.size() == 2 && static_cast<unsigned char>(bytes[0]) >= 0x81;
+}
+
+std::optional<double> ShxTextFont::StandInAdvance(char32_t codePoint) const {
+    if (FullWidth(codePoint)) {
+        if (m_bigFont && m_bigFont->Above() > 0 && m_bigFont->CellWidth() > 0)
+            return m_bigFont->CellWidth() / m_bigFont->Above();
+        return kShxFullWidthAdvance;
+    }
+    return ShxLatinAdvance(codePoint);
 }
 
 namespace {
@@ -689,8 +723,11 @@ double ShxTextFont::Advance(std::string_view utf8, double missingAdvance) const 
     double width = 0.0;
     std::size_t pos = 0;
     while (pos < utf8.size()) {
-        const auto glyph = Glyph(drawing::detail::NextCodePoint(utf8, pos));
-        width += glyph ? glyph->advance : missingAdvance;
+        const char32_t codePoint = drawing::detail::NextCodePoint(utf8, pos);
+        if (const auto glyph = Glyph(codePoint))
+            width += glyph->advance;
+        else
+            width += StandInAdvance(codePoint).value_or(missingAdvance);
     }
     return width;
 }
@@ -703,7 +740,8 @@ bool IsShapeFontFile(const std::string& fileName) {
     return dot == std::string::npos || name.substr(dot) == ".shx";
 }
 
-FontLibrary::FontLibrary(std::vector<std::string> folders) : m_folders(std::move(folders)) {}
+FontLibrary::FontLibrary(std::vector<std::string> folders, FontMap map, std::string standIn)
+    : m_folders(std::move(folders)), m_map(std::move(map)), m_standIn(std::move(standIn)) {}
 
 FontLibrary::~FontLibrary() = default;
 
@@ -755,6 +793,22 @@ std::shared_ptr<const ShxFont> FontLibrary::Find(const std::string& fileName) {
     return font;
 }
 
+std::shared_ptr<const ShxFont> FontLibrary::Resolve(const std::string& fileName, bool bigFont) {
+    if (fileName.empty())
+        return nullptr;
+    if (auto font = Find(fileName))
+        return font;
+    const std::string replacement = m_map.ShapeFontFor(fileName, bigFont);
+    if (!replacement.empty() &&
+        !EqualsIgnoringAsciiCase(FileNameOf(replacement), FileNameOf(fileName))) {
+        if (auto font = Find(replacement)) {
+            NoteSubstitution(ShapeFileName(fileName), ShapeFileName(replacement));
+            return font;
+        }
+    }
+    return nullptr;
+}
+
 std::shared_ptr<const ShxTextFont> FontLibrary::TextFont(const std::string& fontFile,
                                                          const std::string& bigFontFile) {
     if (!IsShapeFontFile(fontFile))
@@ -766,13 +820,29 @@ std::shared_ptr<const ShxTextFont> FontLibrary::TextFont(const std::string& font
         if (it != m_textFonts.end())
             return it->second;
     }
-    auto font = Find(fontFile);
-    auto bigFont = bigFontFile.empty() ? nullptr : Find(bigFontFile);
-    std::shared_ptr<const ShxTextFont> textFont;
-    if (font || bigFont)
-        textFont = std::make_shared<ShxTextFont>(std::move(font), std::move(bigFont));
+    auto font = Resolve(fontFile, false);
+    auto bigFont = Resolve(bigFontFile, true);
+    // What is still missing is drawn in the stand-in family, at the spacing of shape fonts.
+    const std::string standIn =
+        (m_standIn.empty() ? std::string("TrueType") : m_standIn) + "（按 SHX 字宽）";
+    if (!font && !fontFile.empty())
+        NoteSubstitution(ShapeFileName(fontFile), standIn);
+    if (!bigFont && !bigFontFile.empty())
+        NoteSubstitution(ShapeFileName(bigFontFile), standIn);
+    auto textFont = std::make_shared<ShxTextFont>(std::move(font), std::move(bigFont));
     std::lock_guard lock(m_mutex);
-    return m_textFonts.emplace(key, textFont).first->second;
+    return m_textFonts.emplace(key, std::move(textFont)).first->second;
+}
+
+void FontLibrary::NoteSubstitution(const std::string& font, const std::string& replacement) {
+    std::lock_guard lock(m_mutex);
+    if (m_substituted.insert(AsciiLower(font)).second)
+        m_substitutions.push_back(font + " → " + replacement);
+}
+
+std::vector<std::string> FontLibrary::TakeSubstitutions() {
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_substitutions, {});
 }
 
 std::vector<std::string> FontLibrary::TakeWarnings() {

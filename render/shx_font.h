@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "base/warnings.h"
+#include "render/font_map.h"
 
 namespace kw::render {
 
@@ -111,8 +113,15 @@ public:
     std::optional<ShxGlyph> Glyph(char32_t codePoint) const;
 
     // The width of a line of UTF-8 text in text heights; characters without a glyph count as
-    // `missingAdvance`.
+    // StandInAdvance has them, else as `missingAdvance`.
     double Advance(std::string_view utf8, double missingAdvance = 1.0) const;
+
+    // The room a character without a glyph takes, in text heights, as the style's fonts would
+    // give it were they installed: a big font's full-width cell for a double-byte character of
+    // the code page (CJK), the Latin shape fonts' advance for ASCII; nothing for the rest.
+    std::optional<double> StandInAdvance(char32_t codePoint) const;
+    // Whether a character takes a big font's cell: double-byte in the code page, or CJK.
+    bool FullWidth(char32_t codePoint) const;
 
     const ShxFont* Font() const { return m_font.get(); }
     const ShxFont* BigFont() const { return m_bigFont.get(); }
@@ -120,6 +129,8 @@ public:
 private:
     std::optional<ShxGlyph> Lookup(char32_t codePoint) const;
     std::optional<std::uint32_t> DoubleByteCode(char32_t codePoint) const;
+    // The character's bytes in the code page ("" when it has none).
+    std::string Encoded(char32_t codePoint) const;
 
     std::shared_ptr<const ShxFont> m_font;
     std::shared_ptr<const ShxFont> m_bigFont;
@@ -131,10 +142,13 @@ private:
 
 // Shape fonts found by file name in the folders the user configured (a Fonts folder beside the
 // program, --fonts folders, the desktop program's setting), each loaded once. A font that is
-// missing or unreadable is named once in Warnings.
+// missing or unreadable is named once in Warnings; the font map says which font draws in its
+// place, and every font drawn by another is noted once as a substitution.
 class FontLibrary {
 public:
-    explicit FontLibrary(std::vector<std::string> folders);
+    // `standIn`: the family that draws text whose fonts are all missing, for the substitutions.
+    explicit FontLibrary(std::vector<std::string> folders, FontMap map = {},
+                         std::string standIn = {});
     ~FontLibrary();
     FontLibrary(const FontLibrary&) = delete;
     FontLibrary& operator=(const FontLibrary&) = delete;
@@ -146,16 +160,27 @@ public:
     // when the name has no extension. Null when it is not there or does not load.
     std::shared_ptr<const ShxFont> Find(const std::string& fileName);
 
-    // The text font of a style's font and big font names; null when the style's font is no
-    // shape font or neither of the two loads. Built once per pair.
+    // The text font of a style's font and big font names, each missing one replaced as the
+    // font map says; null when the style's font is no shape font. When neither font loads, a
+    // font without shapes that keeps their spacing (StandInAdvance). Built once per pair.
     std::shared_ptr<const ShxTextFont> TextFont(const std::string& fontFile,
                                                 const std::string& bigFontFile);
 
     // Warnings not yet taken ("font not found: gbcbig.shx"), each font named once per library.
     std::vector<std::string> TakeWarnings();
 
+    const FontMap& Map() const { return m_map; }
+
+    // Notes that `font` (a file or family a drawing names) is drawn with `replacement`; each
+    // font once per library.
+    void NoteSubstitution(const std::string& font, const std::string& replacement);
+    // Substitutions not yet taken, as "gbenor.shx → Noto Sans CJK SC", in the order met.
+    std::vector<std::string> TakeSubstitutions();
+
 private:
     std::string PathOf(const std::string& lowerName);
+    // The style's font or big font, or the one the map puts in its place (noted).
+    std::shared_ptr<const ShxFont> Resolve(const std::string& fileName, bool bigFont);
 
     std::vector<std::string> m_folders;
     std::mutex m_mutex;
@@ -164,6 +189,10 @@ private:
     std::map<std::string, std::shared_ptr<const ShxFont>> m_fonts;
     std::map<std::pair<std::string, std::string>, std::shared_ptr<const ShxTextFont>> m_textFonts;
     Warnings m_warnings;
+    FontMap m_map;
+    std::string m_standIn;
+    std::set<std::string> m_substituted;      // lower-case fonts noted so far
+    std::vector<std::string> m_substitutions; // not yet taken
 };
 
 // Whether a style's font file names a shape font (".shx", or no extension at all).

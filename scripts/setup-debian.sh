@@ -10,7 +10,7 @@ $sudo apt-get install -y -qq --no-install-recommends \
     libgtest-dev libgmock-dev libbenchmark-dev \
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-webengine-dev \
     libqt6svg6 qt6-svg-dev qt6-qpa-plugins libtiff-dev qt6-image-formats-plugins \
-    xvfb xauth openbox fonts-noto-cjk poppler-utils fp-utils python3-ezdxf \
+    xvfb xauth openbox fonts-noto-cjk hershey-fonts-data poppler-utils fp-utils python3-ezdxf \
     cups printer-driver-cups-pdf libcups2-dev \
     libqpdf-dev libxlsxwriter-dev unzip help2man \
     mingw-w64 wine wine64 parallel \

@@ -7,6 +7,7 @@
 #include <QTime>
 
 #include <filesystem>
+#include <iostream>
 
 #include "base/error.h"
 #include "base/paths.h"
@@ -428,6 +429,7 @@ void MainWindow::Command5_Click() {
     auto output = StartOutput();
     m_runner.RunPlot();
     FinishOutput(std::move(output), true);
+    ReportFontSubstitutions();
     AfterRun();
 }
 
@@ -532,6 +534,21 @@ void MainWindow::FinishOutput(std::unique_ptr<output::OutputRun> run, bool plott
     } catch (const Error& failure) {
         m_prompts.Error(MessageOwner(), Q(failure.Description()));
     }
+}
+
+void MainWindow::ReportFontSubstitutions() {
+    if (!m_output || !m_output->takeFontSubstitutions) {
+        return;
+    }
+    const std::string summary = FontSubstitutionSummary(m_output->takeFontSubstitutions());
+    if (summary.empty()) {
+        return;
+    }
+    std::cerr << summary << std::endl;
+    m_prompts.Message(MessageOwner(), QString::fromUtf8(maker::kProgramName),
+                      Q(summary +
+                        "。\n\n把缺少的 SHX 字体放进程序旁的 Fonts 文件夹，或在设置文件夹的 "
+                        "FontMap.ini 里指定替换字体。"));
 }
 
 void MainWindow::AfterRun() {

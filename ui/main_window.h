@@ -176,6 +176,8 @@ private:
     // The output of the run about to start, or null when the options ask for nothing more.
     std::unique_ptr<output::OutputRun> StartOutput();
     void FinishOutput(std::unique_ptr<output::OutputRun> run, bool plotted);
+    // Tells the user which fonts the run drew with others, once per font.
+    void ReportFontSubstitutions();
 #ifdef _WIN32
     bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 #endif

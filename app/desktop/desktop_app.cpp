@@ -3,14 +3,17 @@
 #include <QApplication>
 #include <QDir>
 #include <QTimer>
+#include <iostream>
 #include <memory>
 
 #include "app/desktop/no_cad_backend.h"
+#include "base/paths.h"
 #include "base/program_files.h"
 #include "cad/cad_session.h"
+#include "settings/settings_file.h"
+#include "ui/main_window.h"
 #include "ui/maker.h"
 #include "ui/platform/desktop.h"
-#include "ui/main_window.h"
 #include "ui/promo_window.h"
 #include "ui/prompts.h"
 
@@ -55,6 +58,14 @@ CadBackendFactory BackendFactory(const QString& programFolder,
     for (const QString& folder :
          qEnvironmentVariable("KESTRELWICK_FONTS").split(QDir::listSeparator(), Qt::SkipEmptyParts))
         options.fontFolders.push_back(QDir::toNativeSeparators(folder).toStdString());
+    // The office's font substitutions, beside the settings file the main window uses.
+    const std::string settingsPath =
+        SettingsFile::Locate(options.programFolder, UserConfigFolder()).Path();
+    const render::FontMapFile fontMap = render::ReadFontMap(
+        Utf8FromPath(PathFromUtf8(settingsPath).parent_path() / render::kFontMapFileName));
+    for (const std::string& problem : fontMap.problems)
+        std::cerr << problem << std::endl;
+    options.fontMap = fontMap.map;
     output = std::make_shared<output::OutputLink>();
     auto backend = std::make_shared<builtin::BuiltinBackend>(std::move(options));
     std::weak_ptr<builtin::BuiltinBackend> weakBackend = backend;
@@ -69,6 +80,11 @@ CadBackendFactory BackendFactory(const QString& programFolder,
         return active;
     };
     output->takesAnySheet = [](const std::string& device) { return device == builtin::kPdfDevice; };
+    output->takeFontSubstitutions = [weakBackend] {
+        const auto cad = weakBackend.lock();
+        const auto application = cad ? cad->Application() : nullptr;
+        return application ? application->TakeFontSubstitutions() : std::vector<std::string>();
+    };
     return [backend] { return backend; };
 #elif defined(KW_HAVE_COM_CAD)
     Q_UNUSED(programFolder);

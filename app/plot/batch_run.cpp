@@ -114,7 +114,10 @@ public:
     }
 
     // A record a resume keeps goes to the log only: its page was plotted by an earlier run.
-    void Page(const PageRecord& record, bool made) {
+    void Page(PageRecord record, bool made) {
+        if (made) {
+            m_fonts.MoveIntoNote(record);
+        }
         m_log.Append(record);
         m_records.push_back(record);
         if (!made) {
@@ -153,6 +156,7 @@ public:
     }
 
     const std::vector<PageRecord>& Records() const { return m_records; }
+    const FontSubstitutions& Fonts() const { return m_fonts; }
 
     void ClearBar() {
         if (m_bar != nullptr) {
@@ -178,6 +182,7 @@ private:
     int m_drawings;
     std::chrono::steady_clock::time_point m_start;
     std::vector<PageRecord> m_records;
+    FontSubstitutions m_fonts;
 };
 
 // The records of a drawing in page order: those a resume keeps and those just made, each
@@ -379,6 +384,9 @@ int RunBatch(const PlotOptions& options, DrawingPlotter& plotter, const std::str
         std::filesystem::rename(PathFromUtf8(written), PathFromUtf8(logPath));
     }
     out << kRunFinished << '\n' << "结束时间 " << LocalTime() << '\n';
+    if (const std::string fonts = report.Fonts().Summary(); !fonts.empty()) {
+        out << fonts << '\n';
+    }
     const RunCounts counts = CountRecords(report.Records());
     out << counts.drawings << " 个图形：" << counts.plotted << " 页已打印，" << counts.failed
         << " 处失败，" << counts.skipped << " 处跳过，" << counts.withoutFrames

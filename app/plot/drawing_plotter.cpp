@@ -84,11 +84,12 @@ namespace {
 // ends the drawing only when asked to.
 class RecordedPages : public PageListener {
 public:
-    RecordedPages(const DrawingPlotter& plotter, const std::string& drawing, bool stopOnError,
+    RecordedPages(const DrawingPlotter& plotter, CadApplication& application,
+                  const std::string& drawing, bool stopOnError,
                   std::chrono::steady_clock::time_point& start,
                   const std::function<void(const PageRecord&)>& done)
-        : m_plotter(plotter), m_drawing(drawing), m_stopOnError(stopOnError), m_start(start),
-          m_done(done) {}
+        : m_plotter(plotter), m_application(application), m_drawing(drawing),
+          m_stopOnError(stopOnError), m_start(start), m_done(done) {}
 
     bool PageEnded(const PageOutcome& outcome) override {
         PageRecord record = m_plotter.Record(m_drawing, outcome.planned->page);
@@ -120,6 +121,7 @@ public:
             m_stopped = m_stopped || m_stopOnError;
             break;
         }
+        record.fonts = builtin::TakeFontSubstitutions(m_application);
         record.seconds = SecondsSince(m_start);
         record.finishedAt = UtcTimestamp();
         m_start = std::chrono::steady_clock::now();
@@ -131,6 +133,7 @@ public:
 
 private:
     const DrawingPlotter& m_plotter;
+    CadApplication& m_application;
     const std::string& m_drawing;
     bool m_stopOnError;
     std::chrono::steady_clock::time_point& m_start;
@@ -240,7 +243,7 @@ bool DrawingPlotter::PlotChosen(const std::string& drawing, const std::function<
             chosen.push_back(page);
         }
     }
-    RecordedPages listener(*this, drawing, stopOnError, start, done);
+    RecordedPages listener(*this, *application, drawing, stopOnError, start, done);
     loop->PlotLayoutPages(*document, *application, layout, chosen, listener,
                           static_cast<int>(frames.size()));
     bool allPlotted = !damaged && listener.AllPlotted();

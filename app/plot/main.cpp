@@ -13,6 +13,7 @@
 #include "app/plot/watch_run.h"
 #include "base/console.h"
 #include "base/error.h"
+#include "base/paths.h"
 #include "base/version.h"
 #include "builtin/builtin_cad.h"
 #include "cad/cad_session.h"
@@ -78,6 +79,16 @@ int main(int argc, char** argv) {
     cadOptions.plotFolder = options.outputFolder;
     cadOptions.pageFormat = options.pageFormat;
     cadOptions.fontFolders = options.fontFolders;
+    // The office's font substitutions beside the settings file; the run that hands out the
+    // drawings says what is wrong with the table, its workers only use it.
+    const render::FontMapFile fontMap = render::ReadFontMap(
+        Utf8FromPath(PathFromUtf8(settingsFile.Path()).parent_path() / render::kFontMapFileName));
+    if (!options.worker) {
+        for (const std::string& problem : fontMap.problems) {
+            std::cerr << "kestrelwick-plot: " << problem << std::endl;
+        }
+    }
+    cadOptions.fontMap = fontMap.map;
     cadOptions.styleFolders = options.styleFolders;
     cadOptions.recoverDamaged = options.recover;
     cadOptions.saveDrawings = options.saveSettings;

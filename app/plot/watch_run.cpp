@@ -108,7 +108,8 @@ public:
         }
         WatchJournal{drawing, *state, m_logged}.Write(m_journalPath);
         std::vector<PageRecord> records = kept;
-        const auto done = [&](const PageRecord& record) {
+        const auto done = [&](PageRecord record) {
+            m_fonts.MoveIntoNote(record);
             m_log.Append(record);
             ++m_logged;
             records.push_back(record);
@@ -143,6 +144,9 @@ public:
     }
 
     void Summary() const {
+        if (const std::string fonts = m_fonts.Summary(); !fonts.empty()) {
+            m_out << fonts << '\n';
+        }
         const RunCounts counts = CountRecords(m_counts);
         m_out << "停止监视 " << LocalClock() << "：" << counts.drawings << " 个图形，"
               << counts.plotted << " 页已打印，" << counts.failed << " 处失败，"
@@ -159,6 +163,7 @@ private:
     std::size_t m_logged;
     RunLogWriter m_log;
     std::vector<PageRecord> m_counts;
+    FontSubstitutions m_fonts; // each named once, in the first page's note
 };
 
 } // namespace

@@ -54,6 +54,11 @@ struct Renderer::State {
         QFont font;
         QFontMetricsF metrics;
         double capHeight;
+        // The ink ideographs reach, in font pixels (y down): of 国审中丁, which between them
+        // touch the face's top, bottom and sides. Empty for a font without them.
+        QRectF ideograph;
+        // How far Latin letters reach above the baseline (ascenders of b d h k l), font pixels.
+        double latinTop;
     };
     mutable std::map<std::string, StyleFace> faces;
 
@@ -72,14 +77,23 @@ struct Renderer::State {
                 named.fontFamily = family.find('.') == std::string::npos ? family : std::string();
                 named.fontFile = family;
             }
-            QFont font = StyleFont(style || !family.empty() ? &named : nullptr);
+            std::string missing;
+            QFont font = StyleFont(style || !family.empty() ? &named : nullptr,
+                                   fonts ? &fonts->Map() : nullptr, &missing);
+            if (fonts && !missing.empty() && !font.families().isEmpty())
+                fonts->NoteSubstitution(missing, font.families().front().toStdString());
             font.setBold(bold);
             font.setItalic(italic);
             QFontMetricsF metrics(font);
             // The text height is the height of a capital letter.
             const double cap =
                 metrics.capHeight() > 0 ? metrics.capHeight() : metrics.ascent() * 0.7;
-            it = faces.emplace(key, StyleFace{font, metrics, cap}).first;
+            const QString ideographs = QStringLiteral("国审中丁");
+            const QRectF ideograph = metrics.inFont(ideographs.front())
+                                         ? metrics.tightBoundingRect(ideographs)
+                                         : QRectF();
+            const double latinTop = -metrics.tightBoundingRect(QStringLiteral("Hbdhkl")).top();
+            it = faces.emplace(key, StyleFace{font, metrics, cap, ideograph, latinTop}).first;
         }
         return it->second;
     }
@@ -331,6 +345,8 @@ private:
         QFont font;
         double scale; // drawing units per font pixel
         QFontMetricsF metrics;
+        QRectF ideograph; // StyleFace::ideograph
+        double latinTop;  // StyleFace::latinTop
     };
 
     TextFrame Frame(const Document& d, const std::string& styleName, double height) const;
@@ -347,6 +363,12 @@ private:
     // shape fonts have them, the fallback font's glyphs elsewhere.
     double ShapeAdvance(const ShxTextFont& face, const TextFrame& frame, const QString& text,
                         double height) const;
+
+    // A character the shape fonts lack, in the fallback font, in the room of `cell` drawing
+    // units (before the width factor) that the shape font would give it.
+    void StandInGlyph(const ShxTextFont& face, const TextFrame& frame, char32_t c, double cell,
+                      double height, double x, double y, double widthFactor, double obliqueDeg,
+                      const Transform& local);
 
     // Draws `text` from shape fonts as Glyphs places it: baseline origin at local (x, y), the
     // width factor and oblique applied, characters the fonts lack in the fallback font.

@@ -248,6 +248,54 @@ TEST_F(PlotBatch, BadDrawingsFailOnlyTheirPagesAndResumeRedoesOnlyThose) {
     EXPECT_EQ(counts.plotted, 22);
 }
 
+// The drawings name gbenor.shx, gbcbig.shx and simsun.ttc, installed nowhere, and FontMap.ini
+// maps gbcbig.shx to a font that is missing too. Two workers each meet every font; the run names
+// each once: in the note of the first page that drew it, and in the line of the summary before the
+// last.
+TEST_F(PlotBatch, EveryFontDrawnWithAnotherIsNamedOnceInTheLogAndTheSummary) {
+    fs::remove_all(m_drawings);
+    fs::create_directories(m_drawings);
+    for (const char* name : {"frames_r2000_gbk.dxf", "frames_two_rows_r2004_gbk.dxf"}) {
+        fs::copy_file(Fixture(name), m_drawings / name);
+    }
+    std::ofstream(m_settings / "FontMap.ini") << "[Shx]\ngbcbig.shx=hztxt.shx\n[Colours]\n";
+    std::string err;
+    const auto run = Run(kFrameOptions + "-j 2 --output " + Quoted(At("out")) + " --log " +
+                             Quoted(At("run.jsonl")) + " " + Quoted(m_drawings),
+                         &err);
+    ASSERT_EQ(run.status, 0) << run.out << err;
+    // The table's problem is said once, by the run that hands out the drawings.
+    const std::string problem = "FontMap.ini, line 3: unknown section [Colours]";
+    ASSERT_NE(err.find(problem), std::string::npos) << err;
+    EXPECT_EQ(err.find(problem, err.find(problem) + 1), std::string::npos) << err;
+
+    std::vector<std::string> lines;
+    std::istringstream out(run.out);
+    for (std::string line; std::getline(out, line);) {
+        lines.push_back(line);
+    }
+    ASSERT_GE(lines.size(), 2u);
+    const std::string& summary = lines[lines.size() - 2];
+    std::string notes;
+    for (const PageRecord& record : ReadRunLog(At("run.jsonl").string())) {
+        EXPECT_TRUE(record.fonts.empty());
+        notes += record.note + "\n";
+    }
+    for (const std::string& font : {"gbenor.shx → ", "gbcbig.shx → ", "simsun.ttc → "}) {
+        for (const std::string& text : {summary, notes}) {
+            std::size_t count = 0;
+            for (std::size_t at = text.find(font); at != std::string::npos;
+                 at = text.find(font, at + 1)) {
+                ++count;
+            }
+            EXPECT_EQ(count, 1u) << font << " in " << text;
+        }
+    }
+    EXPECT_EQ(summary.rfind("3 种字体已替换：", 0), 0u) << summary;
+    EXPECT_NE(summary.find("（按 SHX 字宽）"), std::string::npos) << summary;
+    EXPECT_NE(notes.find("字体已替换：gbenor.shx → "), std::string::npos) << notes;
+}
+
 TEST_F(PlotBatch, StopOnErrorPlotsNothingAfterTheFirstFailure) {
     std::string err;
     const auto run =

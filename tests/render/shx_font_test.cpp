@@ -24,90 +24,13 @@
 #include "render/pdf_text.h"
 #include "render/render.h"
 #include "render/shx_font.h"
+#include "shx_files.h"
 #include "test_support.h"
 
 namespace kw::render {
 namespace {
 
-using Shapes = std::vector<std::pair<std::uint16_t, std::string>>;
-
-// Spec bytes from small numbers; negative values are stored as signed bytes.
-std::string B(std::initializer_list<int> values) {
-    std::string out;
-    for (int v : values)
-        out += static_cast<char>(static_cast<unsigned char>(v & 0xFF));
-    return out;
-}
-
-std::string Name(const char* name) {
-    return std::string(name) + '\0';
-}
-
-void U16(std::string& out, unsigned v) {
-    out += static_cast<char>(v & 0xFF);
-    out += static_cast<char>((v >> 8) & 0xFF);
-}
-
-void U32(std::string& out, std::uint32_t v) {
-    U16(out, v & 0xFFFF);
-    U16(out, v >> 16);
-}
-
-// A regular font: header, first/last/count, the index, then each shape's name and bytes.
-std::string RegularFont(const Shapes& shapes) {
-    std::string out = "AutoCAD-86 shapes 1.0\r\n\x1A";
-    U16(out, 0);
-    U16(out, shapes.empty() ? 0 : shapes.back().first);
-    U16(out, static_cast<unsigned>(shapes.size()));
-    for (const auto& [code, bytes] : shapes) {
-        U16(out, code);
-        U16(out, static_cast<unsigned>(bytes.size()));
-    }
-    for (const auto& shape : shapes)
-        out += shape.second;
-    return out;
-}
-
-// A unicode font: the count (information shape included), the information shape, then each
-// shape with its code and length in front.
-std::string Unifont(const std::string& info, const Shapes& shapes) {
-    std::string out = "AutoCAD-86 unifont 1.0\r\n\x1A";
-    U32(out, static_cast<std::uint32_t>(shapes.size() + 1));
-    U16(out, static_cast<unsigned>(info.size()));
-    out += info;
-    for (const auto& [code, bytes] : shapes) {
-        U16(out, code);
-        U16(out, static_cast<unsigned>(bytes.size()));
-        out += bytes;
-    }
-    return out;
-}
-
-// A big font with one escape range 0x81-0xFE and an index with an empty slot in it.
-std::string BigFont(const Shapes& shapes) {
-    std::string out = "AutoCAD-86 bigfont 1.0\r\n\x1A";
-    const unsigned entries = static_cast<unsigned>(shapes.size() + 1);
-    U16(out, entries);
-    U16(out, static_cast<unsigned>(shapes.size()));
-    U16(out, 1);
-    U16(out, 0x81);
-    U16(out, 0xFE);
-    std::uint32_t offset = static_cast<std::uint32_t>(out.size() + 8 * entries);
-    for (std::size_t k = 0; k < shapes.size(); ++k) {
-        if (k == 1) { // an empty slot
-            U16(out, 0);
-            U16(out, 0);
-            U32(out, 0);
-        }
-        U16(out, shapes[k].first);
-        U16(out, static_cast<unsigned>(shapes[k].second.size()));
-        U32(out, offset);
-        offset += static_cast<std::uint32_t>(shapes[k].second.size());
-    }
-    for (const auto& shape : shapes)
-        out += shape.second;
-    return out;
-}
+using namespace shx_files;
 
 // Above 6, below 2. A: two strokes, advance 6. B: scale, push/pop, a vertical-only move.
 // C: A as a subshape, then a half circle counter-clockwise. D: bulge arcs. E: a fractional arc
@@ -338,7 +261,8 @@ TEST(ShxTextFont, BigFontCharactersComeFirstAndEveryGlyphIsInTextHeights) {
 
     EXPECT_FALSE(text.Glyph(U'啊')); // in GBK, but not in this big font
     EXPECT_FALSE(text.Glyph(U'€'));  // not in GBK's double bytes, and beyond a regular font
-    EXPECT_DOUBLE_EQ(text.Advance("A中啊", 0.5), 2.5);
+    // 啊 keeps the cell the big font would give it.
+    EXPECT_DOUBLE_EQ(text.Advance("A中啊", 0.5), 3.0);
 
     const ShxTextFont unicode(std::make_shared<ShxFont>(ShxFont::Parse(TestUnifont())), nullptr);
     const auto euro = unicode.Glyph(U'€');
