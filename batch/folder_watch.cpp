@@ -190,23 +190,4 @@ std::optional<WatchJournal> WatchJournal::Read(const std::string& path) {
     return journal;
 }
 
-std::vector<PageRecord> ReadRecordsLeniently(const std::string& path) {
-    std::ifstream in(PathFromUtf8(path), std::ios::binary);
-    std::vector<PageRecord> records;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        if (line.find_first_not_of(" \t") == std::string::npos) {
-            continue;
-        }
-        try {
-            records.push_back(RecordFromJson(line));
-        } catch (const Error&) {
-            // The last line of a run that was killed while writing it.
-        }
-    }
-    return records;
-}
-
 } // namespace kw

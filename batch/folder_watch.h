@@ -90,7 +90,5 @@ struct WatchJournal {
     static std::optional<WatchJournal> Read(const std::string& path);
 };
 
-// The records of a run log that can be read; a line cut short by a killed run is passed over.
-std::vector<PageRecord> ReadRecordsLeniently(const std::string& path);
 
 } // namespace kw

@@ -415,10 +415,14 @@ PageRecord RecordFromJson(const std::string& line) {
     return record;
 }
 
-std::vector<PageRecord> ReadRunLog(const std::string& path) {
+std::vector<PageRecord> ReadRunLog(const std::string& path, RunLogLines lines) {
+    const bool passOver = lines == RunLogLines::PassOverCut;
     std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())),
                      std::ios::binary);
     if (!in) {
+        if (passOver) {
+            return {};
+        }
         throw Error(errors::kFileNotFound, "cannot read the run log " + path);
     }
     std::vector<PageRecord> records;
@@ -434,6 +438,9 @@ std::vector<PageRecord> ReadRunLog(const std::string& path) {
         try {
             records.push_back(RecordFromJson(line));
         } catch (const Error& failure) {
+            if (passOver) {
+                continue;
+            }
             throw Error(failure.Number(),
                         path + ", line " + std::to_string(number) + ": " + failure.Description());
         }

@@ -19,8 +19,12 @@ std::string QuoteJson(const std::string& text);
 std::string UnquoteJson(const std::string& quoted);
 
 // Every record of a log file; empty lines are skipped. Error 53 when the file cannot be read,
-// Error 13 with the line number for a line that is no record.
-std::vector<PageRecord> ReadRunLog(const std::string& path);
+// Error 13 with the line number for a line that is no record. With PassOverCut a log that is not
+// there has no records, and a line that is no record (the last one of a run that was killed while
+// writing it) is passed over.
+enum class RunLogLines { AllRecords, PassOverCut };
+std::vector<PageRecord> ReadRunLog(const std::string& path,
+                                   RunLogLines lines = RunLogLines::AllRecords);
 
 // Appends records to a log file, each flushed at once, so that a run killed halfway leaves a
 // log that a resume can use.

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <system_error>
 
 #include "base/error.h"
+#include "base/local_time.h"
 #include "base/paths.h"
 #include "engine/plot_configuration.h"
 #include "output/catalogue_pdf.h"
@@ -78,18 +78,8 @@ std::string StampText(const std::string& stampTemplate, NameValues values) {
 }
 
 void AddStampValues(NameValues& values) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d", &local);
-    values["date"] = text;
-    std::strftime(text, sizeof text, "%H:%M", &local);
-    values["time"] = text;
+    values["date"] = LocalTimeText("%Y-%m-%d");
+    values["time"] = LocalTimeText("%H:%M");
     for (const char* variable : {"USERNAME", "USER", "LOGNAME"}) {
         if (const char* user = std::getenv(variable); user != nullptr && *user != '\0') {
             values["user"] = user;

@@ -13,6 +13,7 @@
 
 #include "app/plot/progress_bar.h"
 #include "app/plot/worker_pool.h"
+#include "base/local_time.h"
 #include "base/paths.h"
 #include "batch/drawing_paths.h"
 #include "batch/run_log.h"
@@ -34,18 +35,7 @@ bool StderrIsTerminal() {
 }
 
 // The local time now, in a strftime format.
-std::string LocalTime(const char* format = "%H:%M:%S") {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    char text[32];
-    std::strftime(text, sizeof text, format, &local);
-    return text;
-}
+std::string LocalTime(const char* format = "%H:%M:%S") { return LocalTimeText(format); }
 
 // A log of its own for every run, never one that an earlier run wrote, where logs of programs
 // are kept ($XDG_STATE_HOME, ~/.local/state, %LOCALAPPDATA%), so that a run leaves nothing in

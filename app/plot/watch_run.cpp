@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <ostream>
 #include <thread>
 
 #include "base/error.h"
+#include "base/local_time.h"
 #include "base/paths.h"
 #include "batch/folder_watch.h"
 #include "batch/run_log.h"
@@ -47,22 +47,11 @@ bool CanOpenAlone([[maybe_unused]] const std::string& path) {
     return true;
 }
 
-std::string LocalClock() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
-}
+std::string LocalClock() { return LocalTimeText("%Y-%m-%d %H:%M:%S"); }
 
 // The records a killed run wrote for the drawing it was plotting, whose pages stand.
 std::vector<PageRecord> PlottedBefore(const WatchJournal& journal, const std::string& logPath) {
-    std::vector<PageRecord> log = ReadRecordsLeniently(logPath);
+    std::vector<PageRecord> log = ReadRunLog(logPath, RunLogLines::PassOverCut);
     std::vector<PageRecord> plotted;
     for (std::size_t i = std::min(journal.logRecords, log.size()); i < log.size(); ++i) {
         const PageRecord& record = log[i];
@@ -79,7 +68,7 @@ public:
     Watch(const PlotOptions& options, DrawingPlotter& plotter, std::ostream& out,
           std::ostream& err, const std::string& logPath)
         : m_options(options), m_plotter(plotter), m_out(out), m_err(err), m_logPath(logPath),
-          m_journalPath(logPath + ".current"), m_logged(ReadRecordsLeniently(logPath).size()),
+          m_journalPath(logPath + ".current"), m_logged(ReadRunLog(logPath, RunLogLines::PassOverCut).size()),
           m_log(logPath, RunLogWriter::Mode::Append) {}
 
     // The drawing a killed run was plotting, when it is still there as it was.
