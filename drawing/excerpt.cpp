@@ -15,15 +15,6 @@ namespace {
 
 constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' ||
-                             text.back() == '\0'))
-        text.remove_suffix(1);
-    return text;
-}
-
 bool IsPointer(int code) {
     return code >= 330 && code <= 369;
 }
@@ -132,7 +123,7 @@ void Excerpts::Scan() {
         while (reader.Next(tag)) {
             if (tag.code == 0) {
                 endObject(tag.offset);
-                type = Trim(tag.value);
+                type = detail::TrimTagValue(tag.value);
                 const bool starts = next < byOffset.size() && byOffset[next].first == tag.offset;
                 if (open != kNone && (starts || !IsFollower(type))) {
                     m_records[open].end = tag.offset;
@@ -159,7 +150,7 @@ void Excerpts::Scan() {
                 continue;
             }
             if (sectionNameNext && tag.code == 2) {
-                section = Trim(tag.value);
+                section = detail::TrimTagValue(tag.value);
                 sectionNameNext = false;
                 continue;
             }
@@ -175,7 +166,7 @@ void Excerpts::Scan() {
                 continue;
             }
             if (tag.code == 102) {
-                const std::string_view value = Trim(tag.value);
+                const std::string_view value = detail::TrimTagValue(tag.value);
                 appGroup = !value.empty() && value.front() == '{' ? value : std::string_view();
                 continue;
             }

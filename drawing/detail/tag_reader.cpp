@@ -6,9 +6,8 @@
 #include <cstring>
 
 namespace kw::drawing::detail {
-namespace {
 
-std::string_view Trim(std::string_view text) {
+std::string_view TrimTagValue(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
         text.remove_prefix(1);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' ||
@@ -16,6 +15,8 @@ std::string_view Trim(std::string_view text) {
         text.remove_suffix(1);
     return text;
 }
+
+namespace {
 
 // The next line feed at or after p, or end. Lines of DXF are short (a group code, a number), so
 // eight bytes are looked at at once instead of calling memchr for every line.
@@ -129,7 +130,7 @@ bool TagReader::NextAscii(RawTag& tag) {
            (codeText[i] == ' ' || codeText[i] == '\t' || codeText[i] == '\r'))
         ++i;
     if (digits == 0 || i != codeText.size()) {
-        if (Trim(codeText).empty() && valueStart >= size) {
+        if (TrimTagValue(codeText).empty() && valueStart >= size) {
             m_done = true;
             m_truncated = !m_sawEof;
             return false;
@@ -173,7 +174,7 @@ bool TagReader::NextAscii(RawTag& tag) {
     m_line += 2;
     m_pos = next;
     if (code == 0) {
-        const std::string_view v = Trim(tag.value);
+        const std::string_view v = TrimTagValue(tag.value);
         if (v == "EOF") {
             m_done = true;
             m_sawEof = true;
@@ -199,7 +200,7 @@ bool TagReader::Resync(std::size_t from) {
         auto lineText = [&](std::size_t from, std::size_t to) {
             if (to > from && base[to - 1] == '\n')
                 --to;
-            return Trim(std::string_view(base + from, to - from));
+            return TrimTagValue(std::string_view(base + from, to - from));
         };
         const std::string_view text = lineText(pos, next);
         if (text == "0" && next < size) {
@@ -355,7 +356,7 @@ std::int64_t TagReader::Int(const RawTag& tag) const {
 }
 
 std::uint64_t TagReader::Handle(const RawTag& tag) const {
-    const std::string_view text = Trim(tag.value);
+    const std::string_view text = TrimTagValue(tag.value);
     std::uint64_t value = 0;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value, 16);
     if (result.ec != std::errc())
@@ -364,7 +365,7 @@ std::uint64_t TagReader::Handle(const RawTag& tag) const {
 }
 
 bool ParseDouble(std::string_view text, double& value) {
-    text = Trim(text);
+    text = TrimTagValue(text);
     if (!text.empty() && text.front() == '+')
         text.remove_prefix(1);
     if (text.empty())
@@ -378,7 +379,7 @@ bool ParseDouble(std::string_view text, double& value) {
 }
 
 bool ParseInt(std::string_view text, std::int64_t& value) {
-    text = Trim(text);
+    text = TrimTagValue(text);
     if (!text.empty() && text.front() == '+')
         text.remove_prefix(1);
     if (text.empty())

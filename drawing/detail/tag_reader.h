@@ -98,6 +98,9 @@ private:
 };
 
 // Number text → value; false when the text is no number. Leading/trailing blanks are allowed.
+// A tag's value without the blanks around it (and a binary string's NUL).
+std::string_view TrimTagValue(std::string_view text);
+
 bool ParseDouble(std::string_view text, double& value);
 bool ParseInt(std::string_view text, std::int64_t& value);
 
