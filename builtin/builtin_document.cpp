@@ -114,7 +114,7 @@ public:
         }
         m_state->copies = copies;
     }
-    void PlotToDevice() override { PlotActiveLayout(*m_state, {{}, {}, m_state->copies, {}}); }
+    void PlotToDevice() override { PlotActiveLayout(*m_state, {{}, {}, m_state->copies, {}, {}, false}); }
     // 0 (partial) and 1 (full) both show the whole page as it would plot.
     void DisplayPlotPreview(std::int32_t previewType) override {
         m_state->CheckOpen();
@@ -242,7 +242,8 @@ public:
             ApplyPlotJob(m_state, m_state->activeLayout, job);
         }
         return PlotActiveLayout(*m_state,
-                                {job.pageName, job.folder, job.copies, job.stamp, job.excerpt});
+                                {job.pageName, job.folder, job.copies, job.stamp, job.format,
+                                 job.excerpt});
     }
 
 private:

@@ -165,21 +165,8 @@ std::string TiffBytes(const QImage& picture, int dpi) {
 
 } // namespace
 
-std::string PageFormat::Extension() const {
-    switch (kind) {
-    case PageFileKind::Png:
-        return ".png";
-    case PageFileKind::Tiff:
-        return ".tif";
-    case PageFileKind::Svg:
-        return ".svg";
-    default:
-        return ".pdf";
-    }
-}
-
-bool PageFormat::Available() const {
-    switch (kind) {
+bool Writes(const PageFormat& format) {
+    switch (format.kind) {
     case PageFileKind::Tiff:
 #ifdef KW_HAVE_TIFF
         return true;

@@ -5,21 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "cad/plot_job.h"
 #include "sheets/papers.h"
 
 namespace kw::builtin {
 
-// The file a page is written as.
-enum class PageFileKind { Pdf, Png, Tiff, Svg };
-struct PageFormat {
-    PageFileKind kind = PageFileKind::Pdf;
-    int dpi = 300;           // PNG, TIFF: dots per inch
-    bool monochrome = false; // PNG, TIFF: one bit per dot, black wherever there is ink
-    // ".pdf", ".png", ".tif", ".svg"
-    std::string Extension() const;
-    // Whether this build writes it (TIFF needs libtiff, SVG Qt SVG).
-    bool Available() const;
-};
+// Whether this build writes pages in the format (TIFF needs libtiff, SVG Qt SVG).
+bool Writes(const PageFormat& format);
 
 
 // The device that writes every plotted page to a PDF file.

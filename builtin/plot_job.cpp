@@ -261,12 +261,16 @@ PlottedPage PlotActiveLayout(DocumentState& document, const PageDestination& des
         const std::string folder =
             PdfFolder(destination.folder.empty() ? app->options.plotFolder : destination.folder,
                       document.path);
+        const PageFormat format = destination.format.value_or(app->options.pageFormat);
+        if (device == kPdfDevice && !Writes(format)) {
+            Fail(errors::kInvalidArgument, "PlotToDevice: this build of the program writes no " +
+                                               format.Name() + " files");
+        }
         if (device == kPdfDevice && !destination.name.empty()) {
-            written.file = WriteNamedPage(folder, destination.name, sheet, destination.name,
-                                             paint, app->options.pageFormat);
-        } else if (device == kPdfDevice) {
             written.file =
-                WritePage(folder, stem, page, sheet, title, paint, app->options.pageFormat);
+                WriteNamedPage(folder, destination.name, sheet, destination.name, paint, format);
+        } else if (device == kPdfDevice) {
+            written.file = WritePage(folder, stem, page, sheet, title, paint, format);
         } else {
             PrintPage(device, sheet, destination.copies, title, paint);
         }

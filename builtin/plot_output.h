@@ -95,6 +95,7 @@ struct PageDestination {
     std::string folder;
     int copies = 1;
     std::optional<PlotStamp> stamp;
+    std::optional<PageFormat> format; // unset: the application's
     // The window's entities written as a drawing of their own (".dxf") instead of a page.
     bool excerpt = false;
 };

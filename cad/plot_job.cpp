@@ -1,6 +1,43 @@
 #include "cad/automation.h"
+#include "base/error.h"
 
 namespace kw {
+
+namespace {
+
+constexpr std::pair<PageFileKind, const char*> kPageFiles[] = {
+    {PageFileKind::Pdf, "pdf"},
+    {PageFileKind::Png, "png"},
+    {PageFileKind::Tiff, "tiff"},
+    {PageFileKind::Svg, "svg"},
+};
+
+} // namespace
+
+std::string PageFormat::Extension() const {
+    return kind == PageFileKind::Tiff ? ".tif" : "." + Name();
+}
+
+std::string PageFormat::Name() const {
+    for (const auto& [known, name] : kPageFiles) {
+        if (known == kind) {
+            return name;
+        }
+    }
+    return "pdf";
+}
+
+PageFileKind PageFormat::KindNamed(const std::string& name) {
+    for (const auto& [kind, known] : kPageFiles) {
+        if (name == known) {
+            return kind;
+        }
+    }
+    if (name == "tif") {
+        return PageFileKind::Tiff;
+    }
+    throw Error(errors::kInvalidCall, "expected pdf, png, tiff or svg, got \"" + name + "\"");
+}
 
 void ApplyJob(CadPlotConfiguration& layout, const PlotJob& job) {
     if (job.paper) {

@@ -33,6 +33,20 @@ struct PlotStamp {
     StampCorner corner = StampCorner::BottomLeft;
 };
 
+// The file a device that writes files makes of a page.
+enum class PageFileKind { Pdf, Png, Tiff, Svg };
+struct PageFormat {
+    PageFileKind kind = PageFileKind::Pdf;
+    int dpi = 300;           // PNG, TIFF: dots per inch
+    bool monochrome = false; // PNG, TIFF: one bit per dot, black wherever there is ink
+    // ".pdf", ".png", ".tif", ".svg"
+    std::string Extension() const;
+    // "pdf", "png", "tiff", "svg" and back (Error 5 for another name; "tif" is "tiff").
+    std::string Name() const;
+    static PageFileKind KindNamed(const std::string& name);
+    bool operator==(const PageFormat&) const = default;
+};
+
 struct PlotJob {
     // The layout plotted as its own page setup stands (paper, plot area, scale, placement, plot
     // style table), as a publish of whole layouts plots it: of the job only the copies, the name,
@@ -59,6 +73,8 @@ struct PlotJob {
     std::string folder;
     // For a device that stamps pages itself; unset for none.
     std::optional<PlotStamp> stamp;
+    // For a device that writes files: what it writes; unset for its own setting (PDF).
+    std::optional<PageFormat> format;
     // Instead of a page, the entities that lie in or cross the window as a drawing of their own
     // (a DXF named as the page would be), for a CAD that writes drawings; the scale, paper and
     // options then only stay on the layout.

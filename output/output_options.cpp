@@ -1,5 +1,7 @@
 #include "output/output_options.h"
 
+#include <cstdlib>
+
 #include "base/error.h"
 
 namespace kw::output {
@@ -97,6 +99,11 @@ std::map<std::string, std::string> ToSection(const OutputOptions& options) {
     if (options.split) {
         section["split"] = "1";
     }
+    if (options.pageFormat != "pdf") {
+        section["format"] = options.pageFormat;
+        section["dpi"] = std::to_string(options.dpi);
+        section["monochrome"] = options.monochrome ? "1" : "0";
+    }
     return section;
 }
 
@@ -145,6 +152,17 @@ OutputOptions FromSection(const std::map<std::string, std::string>& section) {
     }
     if (const auto* whole = value("whole_layouts")) {
         options.wholeLayouts = *whole == "1";
+    }
+    if (const auto* format = value("format");
+        format && (*format == "png" || *format == "tiff" || *format == "svg")) {
+        options.pageFormat = *format;
+    }
+    if (const auto* dpi = value("dpi")) {
+        const int dots = std::atoi(dpi->c_str());
+        options.dpi = dots >= 10 && dots <= 2400 ? dots : 300;
+    }
+    if (const auto* monochrome = value("monochrome")) {
+        options.monochrome = *monochrome == "1";
     }
     if (const auto* stamp = value("stamp")) {
         options.stamp = *stamp;

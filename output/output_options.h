@@ -35,6 +35,11 @@ struct OutputOptions {
     // {device} {paper}, printed in a corner of the paper outside the frame; empty for none.
     std::string stamp;
     StampCorner stampCorner = StampCorner::BottomLeft;
+    // What a device that writes files makes of each page: "pdf", "png", "tiff" or "svg", with the
+    // dots per inch and one bit a dot of the pictures.
+    std::string pageFormat = "pdf";
+    int dpi = 300;
+    bool monochrome = false;
     // Each frame written as a drawing of its own (a DXF under the page's name) instead of a page.
     bool split = false;
     // The layouts whose frames are plotted: "current" (the drawing's own), "model", "all" or
@@ -46,7 +51,8 @@ struct OutputOptions {
     // Anything beyond the panel's rule: a run with none plots exactly as before.
     bool Active() const {
         return paper != PaperMode::Panel || !nameTemplate.empty() || merge != MergeMode::None ||
-               catalogueCsv || catalogueXlsx || cataloguePdf || !stamp.empty() || split;
+               catalogueCsv || catalogueXlsx || cataloguePdf || !stamp.empty() || split ||
+               pageFormat != "pdf";
     }
     bool operator==(const OutputOptions&) const = default;
 };

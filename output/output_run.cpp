@@ -292,6 +292,10 @@ FramePlan OutputRun::PlanFrame(const FrameExtent& frame, const PlotSettings& set
             PlotStamp{StampText(m_setup.options.stamp, values), JobCorner(m_setup.options.stampCorner)};
     }
     plan.job.excerpt = m_setup.options.split;
+    if (m_setup.options.pageFormat != "pdf") {
+        plan.job.format = PageFormat{PageFormat::KindNamed(m_setup.options.pageFormat),
+                                     m_setup.options.dpi, m_setup.options.monochrome};
+    }
     plan.paper = entry.paper;
     plan.note = entry.note;
     m_pending = std::move(entry);

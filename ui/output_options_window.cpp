@@ -5,7 +5,10 @@
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "base/error.h"
 #include "output/file_names.h"
@@ -65,6 +68,33 @@ OutputOptionsWindow::OutputOptionsWindow(const output::OutputOptions& options, Q
                        "CheckSplit");
     CheckSplit->setChecked(options.split);
     form->addRow(QStringLiteral("拆图："), CheckSplit);
+
+    // What the PDF device writes of each page: the page itself, a picture of it, or a drawing.
+    ComboFormat = Named(new QComboBox(this), "ComboFormat");
+    ComboFormat->addItems({QStringLiteral("PDF"), QStringLiteral("PNG 图片"),
+                           QStringLiteral("TIFF 图片"), QStringLiteral("SVG 矢量图")});
+    const QStringList formatNames = {QStringLiteral("pdf"), QStringLiteral("png"),
+                                     QStringLiteral("tiff"), QStringLiteral("svg")};
+    ComboFormat->setCurrentIndex(std::max(0, static_cast<int>(formatNames.indexOf(Q(options.pageFormat)))));
+    SpinDpi = Named(new QSpinBox(this), "SpinDpi");
+    SpinDpi->setRange(10, 2400);
+    SpinDpi->setValue(options.dpi);
+    SpinDpi->setSuffix(QStringLiteral(" dpi"));
+    CheckMonochrome = Named(new QCheckBox(QStringLiteral("黑白（每点 1 位）"), this), "CheckMonochrome");
+    CheckMonochrome->setChecked(options.monochrome);
+    const auto showPictureChoices = [this] {
+        const bool picture = ComboFormat->currentIndex() == 1 || ComboFormat->currentIndex() == 2;
+        SpinDpi->setEnabled(picture);
+        CheckMonochrome->setEnabled(picture);
+    };
+    connect(ComboFormat, &QComboBox::currentIndexChanged, this, showPictureChoices);
+    showPictureChoices();
+    auto* format = new QHBoxLayout;
+    format->addWidget(ComboFormat);
+    format->addWidget(SpinDpi);
+    format->addWidget(CheckMonochrome);
+    format->addStretch();
+    form->addRow(QStringLiteral("页面格式："), format);
 
     CheckCsv = Named(new QCheckBox(QStringLiteral("CSV"), this), "CheckCsv");
     CheckCsv->setChecked(options.catalogueCsv);
@@ -174,6 +204,11 @@ output::OutputOptions OutputOptionsWindow::Options() const {
     options.stamp = TextStamp->text().trimmed().toStdString();
     options.stampCorner = static_cast<output::StampCorner>(ComboStampCorner->currentIndex());
     options.split = CheckSplit->isChecked();
+    static const char* const kFormats[] = {"pdf", "png", "tiff", "svg"};
+    options.pageFormat = kFormats[std::clamp(ComboFormat->currentIndex(), 0, 3)];
+    options.dpi = SpinDpi->value();
+    options.monochrome = options.pageFormat != "pdf" && options.pageFormat != "svg" &&
+                         CheckMonochrome->isChecked();
     switch (ComboLayouts->currentIndex()) {
     case 1:
         options.layouts = "model";
@@ -211,6 +246,10 @@ QString OutputOptionsWindow::Problem() const {
         output::FillTemplate(options.stamp, {});
     } catch (const Error&) {
         return QStringLiteral("打印戳记的 { 缺少对应的 }");
+    }
+    if (options.pageFormat != "pdf" && (options.merge != output::MergeMode::None ||
+                                        options.cataloguePdf)) {
+        return QStringLiteral("合并和 PDF 目录只用于 PDF 页面");
     }
     if (options.split && options.merge != output::MergeMode::None) {
         return QStringLiteral("拆图写出的是图纸，没有可合并的 PDF");

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 
 #include "output/output_options.h"
 
@@ -35,6 +36,9 @@ public:
     QCheckBox* CheckSplit;
     QLineEdit* TextColumns;
     QLineEdit* TextFolder;
+    QComboBox* ComboFormat;
+    QSpinBox* SpinDpi;
+    QCheckBox* CheckMonochrome;
     QLineEdit* TextStamp;
     QComboBox* ComboStampCorner;
     QComboBox* ComboLayouts; // 当前布局 / 模型空间 / 全部布局 / 指定布局 (TextLayouts)

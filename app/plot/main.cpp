@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     try {
         options = ParsePlotOptions(arguments, DefaultsFrom(stored));
         CheckNamedFiles(options);
-        if (!options.pageFormat.Available()) {
+        if (!builtin::Writes(options.pageFormat)) {
             throw Error(errors::kInvalidCall, "--format: this build of the program writes no " +
                                                   options.pageFormat.Extension().substr(1) +
                                                   " files");

@@ -457,11 +457,7 @@ PlotOptions ParsePlotOptions(const std::vector<std::string>& arguments,
         Fail("--scale 1:N needs --paper auto or frame (the panel's paper keeps the frame-length "
              "rule)");
     }
-    using builtin::PageFileKind;
-    options.pageFormat.kind = format == "png"    ? PageFileKind::Png
-                              : format == "tiff" ? PageFileKind::Tiff
-                              : format == "svg"  ? PageFileKind::Svg
-                                                 : PageFileKind::Pdf;
+    options.pageFormat.kind = PageFormat::KindNamed(format);
     const bool picture = format == "png" || format == "tiff";
     options.pageFormat.dpi = dpi.value_or(300);
     options.pageFormat.monochrome = monochrome;

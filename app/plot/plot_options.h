@@ -29,7 +29,7 @@ struct PlotOptions {
     std::string papersDevice;             // --papers DEVICE
     std::string outputFolder;             // --output DIR; empty = each drawing's folder
     // --format pdf|png|tiff|svg, --dpi N, --monochrome: what each page is written as.
-    builtin::PageFormat pageFormat;
+    PageFormat pageFormat;
     std::vector<std::string> fontFolders; // --fonts DIR, each one given, in order
     // --styles DIR: folders of plot style table files, searched before the program's PlotStyles.
     std::vector<std::string> styleFolders;

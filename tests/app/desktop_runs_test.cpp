@@ -151,6 +151,7 @@ private slots:
     void PreviewInEveryScopeShowsTheFirstFrameFound();
     void PlotInEveryScopeWritesOnePdfPerFrame();
     void EveryLayoutIsPlottedFromItselfWhenTheOutputOptionsSaySo();
+    void ThePageFormatOfTheOutputOptionsWritesPictures();
 };
 
 void DesktopRunsTest::CadWindowIsFoundByItsTitleAndOpensDrawingsFromItsMenu() {
@@ -304,6 +305,39 @@ void DesktopRunsTest::EveryLayoutIsPlottedFromItselfWhenTheOutputOptionsSaySo() 
     const QString out = QDir(f.folder.path()).filePath(QStringLiteral("out"));
     QCOMPARE(PdfFiles(out), (QStringList{"layouts-001.pdf", "layouts-002.pdf", "layouts-003.pdf",
                                          "layouts-004.pdf"}));
+    FinishRun(*f.window);
+}
+
+// The desktop's choice of page format reaches the device: each frame a one-bit TIFF picture of
+// the dots per inch chosen, under the page's name.
+void DesktopRunsTest::ThePageFormatOfTheOutputOptionsWritesPictures() {
+    DesktopFixture f;
+    f.ChooseDevice();
+    const QString drawing = QDir(f.folder.path()).filePath(QStringLiteral("drawings/layouts.dxf"));
+    QVERIFY(QFile::copy(QStringLiteral(KW_DRAWING_TESTDATA "/frames/layouts_r2013.dxf"), drawing));
+    QTimer::singleShot(0, [] {
+        auto* options =
+            qobject_cast<kw::ui::OutputOptionsWindow*>(QApplication::activeModalWidget());
+        QVERIFY(options != nullptr);
+        options->ComboFormat->setCurrentIndex(2);
+        options->SpinDpi->setValue(50);
+        options->CheckMonochrome->setChecked(true);
+        options->Buttons->button(QDialogButtonBox::Ok)->click();
+    });
+    f.window->OpenOutputOptions();
+    QCOMPARE(f.window->OutputOptions().pageFormat, std::string("tiff"));
+
+    QVERIFY(FindCadWindow()->OpenDrawing(drawing));
+    f.window->Option1->click();
+    f.window->Command5->click();
+    QCOMPARE(f.prompts.errors, QStringList());
+    const QDir out(QDir(f.folder.path()).filePath(QStringLiteral("out")));
+    const QStringList pictures = out.entryList({QStringLiteral("*.tif")}, QDir::Files, QDir::Name);
+    QCOMPARE(pictures, (QStringList{"layouts-001.tif", "layouts-002.tif", "layouts-003.tif"}));
+    QVERIFY(out.entryList({QStringLiteral("*.pdf")}, QDir::Files).isEmpty());
+    const QImage first(out.filePath(pictures.front()));
+    QCOMPARE(first.depth(), 1);
+    QCOMPARE(first.dotsPerMeterX(), qRound(50 / 0.0254));
     FinishRun(*f.window);
 }
 

@@ -136,8 +136,19 @@ TEST(OutputOptions, ASectionReadsBackAndBadValuesKeepTheirDefaults) {
     options.layouts = "Layout1,布局2";
     options.wholeLayouts = true;
     EXPECT_EQ(FromSection(ToSection(options)), options);
+    // So are the stamp, the split and a page format other than PDF.
+    EXPECT_EQ(ToSection(options).count("format") + ToSection(options).count("stamp"), 0u);
+    options.stamp = "{drawing} {page}/{pages}";
+    options.stampCorner = StampCorner::TopRight;
+    options.split = true;
+    options.pageFormat = "tiff";
+    options.dpi = 200;
+    options.monochrome = true;
+    EXPECT_EQ(FromSection(ToSection(options)), options);
     EXPECT_FALSE(OutputOptions().Active());
-    const OutputOptions odd = FromSection({{"merge", "sometimes"}, {"paper", "x"}, {"new", "1"}});
+    const OutputOptions odd = FromSection({{"merge", "sometimes"}, {"paper", "x"}, {"new", "1"},
+                                           {"format", "gif"}, {"dpi", "-4"},
+                                           {"stamp_corner", "middle"}});
     EXPECT_EQ(odd, OutputOptions());
 }
 

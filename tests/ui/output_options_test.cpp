@@ -72,6 +72,7 @@ void OutputOptionsTest::OptionsAreStoredSoThatEarlierReleasesStillReadTheFile() 
         window.TextFolder->setText(pdfFolder);
         window.TextStamp->setText(QStringLiteral("{drawing} {page}/{pages} {user}"));
         window.ComboStampCorner->setCurrentIndex(1);
+
         QVERIFY(!window.TextLayouts->isEnabled());
         window.ComboLayouts->setCurrentIndex(3);
         window.TextLayouts->setText(QStringLiteral(" 立面,Layout2 "));
@@ -81,6 +82,7 @@ void OutputOptionsTest::OptionsAreStoredSoThatEarlierReleasesStillReadTheFile() 
     const kw::output::OutputOptions options = w.OutputOptions();
     QCOMPARE(options.stamp, std::string("{drawing} {page}/{pages} {user}"));
     QCOMPARE(options.stampCorner, kw::output::StampCorner::BottomRight);
+
     QCOMPARE(options.layouts, std::string("立面,Layout2"));
     QVERIFY(!options.wholeLayouts);
     QCOMPARE(options.paper, kw::output::PaperMode::Auto);
