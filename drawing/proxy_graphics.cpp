@@ -106,9 +106,9 @@ public:
         text.clear();
         std::uint32_t pending = 0; // a high surrogate waiting for its low half
         for (std::size_t at = m_pos; at + 2 <= m_data.size(); at += 2) {
-            const auto unit = static_cast<std::uint32_t>(
-                static_cast<unsigned char>(m_data[at]) |
-                static_cast<unsigned char>(m_data[at + 1]) << 8);
+            const auto unit =
+                static_cast<std::uint32_t>(static_cast<unsigned char>(m_data[at]) |
+                                           static_cast<unsigned char>(m_data[at + 1]) << 8);
             if (unit == 0) {
                 if (pending)
                     detail::AppendUtf8(0xFFFD, text);
@@ -120,9 +120,9 @@ public:
                     detail::AppendUtf8(0xFFFD, text);
                 pending = unit;
             } else if (unit >= 0xDC00 && unit < 0xE000) {
-                detail::AppendUtf8(
-                    pending ? 0x10000 + ((pending - 0xD800) << 10) + (unit - 0xDC00) : 0xFFFD,
-                    text);
+                detail::AppendUtf8(pending ? 0x10000 + ((pending - 0xD800) << 10) + (unit - 0xDC00)
+                                           : 0xFFFD,
+                                   text);
                 pending = 0;
             } else {
                 if (pending)
@@ -828,8 +828,8 @@ private:
         const Transform& m = Top();
         const Vec3 n = Normalized(normal);
         const Vec3 d = Normalized(direction - n * Dot(direction, n));
-        if (!(Length(n) > 0.5) || !(Length(d) > 0.5) || !(height > 0.0) ||
-            !std::isfinite(height) || !Finite(at))
+        if (!(Length(n) > 0.5) || !(Length(d) > 0.5) || !(height > 0.0) || !std::isfinite(height) ||
+            !Finite(at))
             return true;
         // Through the transform: the baseline's direction, and the height along the up vector.
         const Vec3 td = m.ApplyVector(d), tup = m.ApplyVector(Cross(n, d));
@@ -902,8 +902,8 @@ private:
             return false;
         if ((flags & 2) && !b.BitDouble(thickness))
             return false;
-        if ((flags & 1) && !(b.BitDouble(normal.x) && b.BitDouble(normal.y) &&
-                             b.BitDouble(normal.z)))
+        if ((flags & 1) &&
+            !(b.BitDouble(normal.x) && b.BitDouble(normal.y) && b.BitDouble(normal.z)))
             return false;
         std::int64_t points = 0, bulges = 0, ids = 0, widths = 0;
         if (!b.BitLong(points) || ((flags & 16) && !b.BitLong(bulges)) ||
@@ -911,9 +911,9 @@ private:
             return false;
         // The smallest a value can be: two bits.
         const std::size_t left = b.BitsLeft();
-        if (points < 1 || bulges < 0 || ids < 0 || widths < 0 ||
-            !Believable(points, left, 4) || !Believable(bulges, left, 2) ||
-            !Believable(ids, left, 2) || !Believable(widths, left, 4))
+        if (points < 1 || bulges < 0 || ids < 0 || widths < 0 || !Believable(points, left, 4) ||
+            !Believable(bulges, left, 2) || !Believable(ids, left, 2) ||
+            !Believable(widths, left, 4))
             return false;
         g.vertices.resize(static_cast<std::size_t>(points));
         double x = 0, y = 0;
@@ -1021,8 +1021,8 @@ private:
             const double a0 = std::atan2(a.y - cy, a.x - cx);
             for (int k = 1; k <= kBulgeSegments; ++k) {
                 const double t = a0 + sweep * k / kBulgeSegments;
-                points.push_back(to.Apply(
-                    {cx + radius * std::cos(t), cy + radius * std::sin(t), g.elevation}));
+                points.push_back(
+                    to.Apply({cx + radius * std::cos(t), cy + radius * std::sin(t), g.elevation}));
             }
         }
         if (g.Closed() && points.size() > 1)

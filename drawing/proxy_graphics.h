@@ -9,8 +9,8 @@
 //   points), polylines, polygons, polylines with a normal, lightweight polylines (their DWG bit
 //   stream: bulges, widths, elevation, normal), shells and meshes (their faces' edges, or the faces
 //   filled), texts (both text records, 8-bit and Unicode), construction lines and rays;
-//   the traits that apply to what follows: colour (ACI and true colour), layer and linetype (indices
-//   into the drawing's LAYER and LTYPE tables in table order), lineweight, linetype scale,
+//   the traits that apply to what follows: colour (ACI and true colour), layer and linetype
+//   (indices into the drawing's LAYER and LTYPE tables in table order), lineweight, linetype scale,
 //   thickness, fill; and the model transforms, pushed and popped.
 //
 // Every other record is skipped by its size. Every length and count in the stream is untrusted:

@@ -66,14 +66,13 @@ std::string Canonical(const Entity& e) {
     }
     case EntityType::Arc: {
         const auto& g = std::get<ArcGeometry>(e.geometry);
-        return "ARC " + Point(g.center) + " " + Number(g.radius) + " " +
-               Number(g.startAngleDeg) + " " + Number(g.endAngleDeg) + " " + Point(e.extrusion);
+        return "ARC " + Point(g.center) + " " + Number(g.radius) + " " + Number(g.startAngleDeg) +
+               " " + Number(g.endAngleDeg) + " " + Point(e.extrusion);
     }
     case EntityType::Text: {
         const auto& g = std::get<TextGeometry>(e.geometry);
-        return "TEXT " + Point(g.insertion) + " " + Number(g.height) + " " +
-               Number(g.widthFactor) + " " + Number(g.rotationDeg) + " " +
-               Number(g.obliqueDeg) + " " + Hex(g.text);
+        return "TEXT " + Point(g.insertion) + " " + Number(g.height) + " " + Number(g.widthFactor) +
+               " " + Number(g.rotationDeg) + " " + Number(g.obliqueDeg) + " " + Hex(g.text);
     }
     default:
         return std::string(e.DxfName());
@@ -147,7 +146,8 @@ TEST(ProxyGraphics, EveryDrawingOfTheTestDataDecodesAsEzdxfDoes) {
     int compared = 0, beyondEzdxf = 0;
     for (const auto& [name, expected] : drawings) {
         SCOPED_TRACE(name);
-        const Document document = LoadDrawing((root / name).string(), {.keep = KeepBytes::ForReading});
+        const Document document =
+            LoadDrawing((root / name).string(), {.keep = KeepBytes::ForReading});
         std::map<std::string, const Entity*> byHandle;
         for (const Block& block : document.blocks)
             for (const Entity& e : block.entities) {
