@@ -10,6 +10,7 @@
 
 #include "base/characters.h"
 #include "drawing/detail/codepage.h"
+#include "drawing/extents.h"
 
 namespace kw::drawing {
 namespace {
@@ -297,7 +298,17 @@ public:
                 result.damagedAt = at;
             at += size;
         }
-        if (!m_graphics->entities.empty())
+        // A primitive that a transform or a huge size carried past the range of numbers is left
+        // out: everything after the reader counts on finite coordinates.
+        auto& entities = m_graphics->entities;
+        entities.erase(std::remove_if(entities.begin(), entities.end(),
+                                      [&](const Entity& e) {
+                                          const Box box = EntityExtents(m_document, e);
+                                          return !box.IsEmpty() &&
+                                                 !(Finite(box.min) && Finite(box.max));
+                                      }),
+                       entities.end());
+        if (!entities.empty())
             result.graphics = std::move(m_graphics);
         return result;
     }

@@ -13,6 +13,7 @@
 #include <map>
 #include <sstream>
 
+#include "proxy_stream.h"
 #include "test_support.h"
 
 namespace kw::drawing {
@@ -181,6 +182,214 @@ TEST(ProxyGraphics, EveryDrawingOfTheTestDataDecodesAsEzdxfDoes) {
     RecordProperty("beyondEzdxf", beyondEzdxf);
     std::cout << compared << " primitives agree with ezdxf; " << beyondEzdxf
               << " more where ezdxf stopped\n";
+}
+
+Document Tables() {
+    Document document;
+    for (const char* name : {"0", "WALL", "DOOR"})
+        document.layers.push_back({.name = name});
+    for (const char* name : {"ByBlock", "ByLayer", "Continuous", "DASHED"})
+        document.linetypes.push_back({.name = name});
+    document.textStyles.push_back({.name = "Standard", .fontFile = "txt.shx"});
+    document.format.acadVersion = "AC1027";
+    document.RebuildIndexes();
+    return document;
+}
+
+const std::vector<Entity>& Parts(const ProxyDecoding& decoded) {
+    static const std::vector<Entity> none;
+    return decoded.graphics ? decoded.graphics->entities : none;
+}
+
+TEST(ProxyGraphics, PrimitivesTakeTheTraitsAndTransformsBeforeThem) {
+    const Document document = Tables();
+    Transform turned; // a quarter turn about the origin, then 100 to the right
+    turned.m[0][0] = 0, turned.m[0][1] = -1, turned.m[0][3] = 100;
+    turned.m[1][0] = 1, turned.m[1][1] = 0;
+    const std::string stream =
+        test::ProxyStream()
+            .Polyline({{0, 0, 0}, {10, 0, 0}})
+            .Trait(16, 1)           // layer WALL
+            .Trait(14, 1)           // red
+            .Trait(18, 3)           // DASHED
+            .Trait(23, 50)          // 0.50 mm
+            .Trait(22, 0xC2FF8000u) // orange, which replaces the red
+            .Polyline({{0, 0, 0}, {10, 0, 0}, {10, 5, 0}}, true)
+            .Trait(20, 1) // fill
+            .Polyline({{0, 0, 0}, {10, 0, 0}, {10, 5, 0}}, true)
+            .Trait(20, 0)
+            .Trait(18, 0x7FFF) // BYLAYER
+            .Trait(16, 99)     // no such layer: stays WALL
+            .Push(turned)
+            .Circle({10, 0, 0}, 2)
+            .Arc3p({0, 10, 0}, {7.0710678118654755, 7.0710678118654755, 0}, {10, 0, 0})
+            .Push(Transform::Scaling({2, 1, 1}))
+            .Circle({0, 0, 0}, 1)
+            .Pop()
+            .Pop()
+            .Pop() // one too many: nothing to pop
+            .Record(99, std::string(12, 'x'))
+            .Arc({0, 0, 0}, 5, {0, 1, 0}, -kPi / 2)
+            .UnicodeText({1, 2, 0}, {0, 1, 0}, 2.5, u"\u5899")
+            .Bytes();
+    const ProxyDecoding decoded = DecodeProxyGraphics(stream, document);
+    EXPECT_EQ(decoded.damagedAt, 0u);
+    const auto& parts = Parts(decoded);
+    ASSERT_EQ(parts.size(), 8u);
+
+    // The start is the custom object's own: layer 0, BYBLOCK.
+    EXPECT_EQ(parts[0].type, EntityType::Polyline);
+    EXPECT_EQ(parts[0].layer, "0");
+    EXPECT_EQ(parts[0].color, kColorByBlock);
+    EXPECT_EQ(parts[0].linetype, "BYBLOCK");
+    EXPECT_EQ(parts[0].lineweight, kLineweightByBlock);
+
+    EXPECT_EQ(parts[1].type, EntityType::Polyline);
+    EXPECT_TRUE(std::get<PolylineGeometry>(parts[1].geometry).Closed());
+    EXPECT_EQ(parts[1].layer, "WALL");
+    EXPECT_EQ(parts[1].linetype, "DASHED");
+    EXPECT_EQ(parts[1].lineweight, 50);
+    EXPECT_EQ(parts[1].trueColor, 0xFF8000);
+    EXPECT_EQ(parts[2].type, EntityType::Hatch);
+    EXPECT_TRUE(std::get<HatchGeometry>(parts[2].geometry).solidFill);
+
+    // Through the quarter turn.
+    ASSERT_EQ(parts[3].type, EntityType::Circle);
+    EXPECT_EQ(parts[3].linetype, "");
+    EXPECT_EQ(parts[3].layer, "WALL");
+    const auto& circle = std::get<CircleGeometry>(parts[3].geometry);
+    EXPECT_NEAR(circle.center.x, 100, 1e-9);
+    EXPECT_NEAR(circle.center.y, 10, 1e-9);
+    EXPECT_NEAR(circle.radius, 2, 1e-9);
+    // A clockwise arc through its middle point, turned: counter-clockwise from its end.
+    ASSERT_EQ(parts[4].type, EntityType::Arc);
+    const auto& arc = std::get<ArcGeometry>(parts[4].geometry);
+    EXPECT_NEAR(arc.center.x, 100, 1e-9);
+    EXPECT_NEAR(arc.center.y, 0, 1e-9);
+    EXPECT_NEAR(arc.radius, 10, 1e-9);
+    EXPECT_NEAR(std::remainder(arc.startAngleDeg - 90, 360), 0, 1e-9);
+    EXPECT_NEAR(std::remainder(arc.endAngleDeg - 180, 360), 0, 1e-9);
+    // The nested transform is the turn after the stretch: a circle becomes an ellipse 2 high.
+    ASSERT_EQ(parts[5].type, EntityType::Ellipse);
+    const Box ellipse = EntityExtents(document, parts[5]);
+    EXPECT_NEAR(ellipse.min.x, 99, 1e-9);
+    EXPECT_NEAR(ellipse.max.x, 101, 1e-9);
+    EXPECT_NEAR(ellipse.min.y, -2, 1e-9);
+    EXPECT_NEAR(ellipse.max.y, 2, 1e-9);
+    // Every transform popped: a clockwise quarter from (0, 5) to (5, 0), about the origin.
+    ASSERT_EQ(parts[6].type, EntityType::Arc);
+    const auto& quarter = std::get<ArcGeometry>(parts[6].geometry);
+    EXPECT_NEAR(std::remainder(quarter.startAngleDeg, 360), 0, 1e-9);
+    EXPECT_NEAR(std::remainder(quarter.endAngleDeg - 90, 360), 0, 1e-9);
+    // A Unicode text along y, in the style of its font.
+    ASSERT_EQ(parts[7].type, EntityType::Text);
+    const auto& text = std::get<TextGeometry>(parts[7].geometry);
+    EXPECT_EQ(text.text, "\u5899");
+    EXPECT_EQ(text.style, "Standard");
+    EXPECT_NEAR(text.rotationDeg, 90, 1e-9);
+    EXPECT_NEAR(text.height, 2.5, 1e-12);
+}
+
+TEST(ProxyGraphics, DamagedStreamsKeepWhatTheyCanAndSayWhere) {
+    const Document document = Tables();
+    const test::ProxyStream good = test::ProxyStream().Circle({0, 0, 0}, 1);
+    const std::size_t afterCircle = good.Bytes().size();
+    std::string longCount;
+    test::ProxyStream::U32(longCount, 0xFFFFFFFFu);
+    struct Case {
+        const char* what;
+        std::string stream;
+        std::size_t parts;
+        std::size_t damagedAt;
+    };
+    const Case cases[] = {
+        {"a header cut short", std::string("\x10\0\0", 3), 0, 0},
+        {"a record past the end",
+         test::ProxyStream(good).Raw(std::string("\x40\0\0\0\x02\0\0\0", 8)).Bytes(), 1,
+         afterCircle},
+        {"a record shorter than its head",
+         test::ProxyStream(good).Raw(std::string("\x04\0\0\0\x02\0\0\0", 8)).Bytes(), 1,
+         afterCircle},
+        {"a count larger than the record",
+         test::ProxyStream().Circle({0, 0, 0}, 1).Record(6, longCount).Circle({5, 0, 0}, 1).Bytes(),
+         2, afterCircle},
+        {"a face naming a vertex that is not there",
+         test::ProxyStream()
+             .Circle({0, 0, 0}, 1)
+             .Shell({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}, {{0, 1, 7}, {0, 1, 2}})
+             .Bytes(),
+         2, 0},
+        {"coordinates past the range of numbers",
+         test::ProxyStream()
+             .Circle({0, 0, 0}, 1)
+             .Push(Transform::Scaling({1e300, 1e300, 1}))
+             .Polyline({{0, 0, 0}, {1e300, 0, 0}})
+             .Pop()
+             .Circle({5, 0, 0}, 1)
+             .Bytes(),
+         2, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ProxyDecoding decoded = DecodeProxyGraphics(c.stream, document);
+        EXPECT_EQ(Parts(decoded).size(), c.parts);
+        EXPECT_EQ(decoded.damagedAt, c.damagedAt);
+    }
+}
+
+// The reader takes the graphics of a proxy entity and of an entity of a class it does not know,
+// as 310 chunks after their size; a lightweight polyline's bit stream is read (a door's swing,
+// from an architectural application, which ezdxf stops at).
+TEST(ProxyGraphics, TheReaderDecodesCustomObjectsAsTheirRecordsAreRead) {
+    const std::string tables = "0\nTABLE\n2\nLAYER\n0\nLAYER\n2\n0\n70\n0\n62\n7\n6\n"
+                               "CONTINUOUS\n0\nLAYER\n2\nWALL\n70\n0\n62\n1\n6\nCONTINUOUS\n"
+                               "0\nENDTAB\n";
+    std::string custom =
+        test::ProxyStream().Trait(16, 1).Circle({3, 4, 0}, 2).ProxyEntityTags("2A", "0");
+    // The same graphics on an entity of a custom class, its size in 160 as from release 2013.
+    std::string other = custom;
+    other.replace(other.find("ACAD_PROXY_ENTITY"), 17, "AEC_WALL");
+    other.replace(other.find("\n92\n"), 4, "\n160\n");
+    other.replace(other.find("\n5\n2A"), 5, "\n5\n2B");
+    for (const KeepBytes keep : {KeepBytes::ForSave, KeepBytes::ForReading}) {
+        const std::string bytes =
+            SaveDrawingToBytes(test::FromSections(tables, custom + other, ""));
+        const Document document = LoadDrawingFromBytes(bytes, "memory.dxf", {.keep = keep});
+        const auto& entities = document.LayoutEntities(document.layouts.front());
+        ASSERT_EQ(entities.size(), 2u);
+        for (const Entity& e : entities) {
+            const auto& opaque = std::get<OpaqueGeometry>(e.geometry);
+            ASSERT_TRUE(opaque.proxy);
+            ASSERT_EQ(opaque.proxy->entities.size(), 1u);
+            EXPECT_EQ(opaque.proxy->entities[0].layer, "WALL");
+            const Box box = EntityExtents(document, e);
+            EXPECT_NEAR(box.min.x, 1, 1e-9);
+            EXPECT_NEAR(box.max.y, 6, 1e-9);
+        }
+    }
+
+    const std::filesystem::path plan =
+        std::filesystem::path(KW_SHARED_TESTDATA) / "libredwg/test/test-data/2013/gh109_1.dxf";
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(plan, ec))
+        GTEST_SKIP() << plan << " is not there";
+    const Document document = LoadDrawing(plan.string(), {.keep = KeepBytes::ForReading});
+    const Entity* window = nullptr;
+    for (const Entity& e : document.LayoutEntities(document.layouts.front()))
+        if (e.handle == 0x2FF)
+            window = &e;
+    ASSERT_TRUE(window);
+    const auto& parts = std::get<OpaqueGeometry>(window->geometry).proxy->entities;
+    ASSERT_EQ(parts.size(), 5u);
+    ASSERT_EQ(parts[2].type, EntityType::LwPolyline);
+    EXPECT_EQ(parts[2].layer, "WINDOW");
+    const auto& swing = std::get<LwPolylineGeometry>(parts[2].geometry);
+    ASSERT_EQ(swing.vertices.size(), 2u);
+    EXPECT_NEAR(swing.vertices[0].x, 18156.003743726164, 1e-9);
+    EXPECT_NEAR(swing.vertices[0].y, -877.2114910328067, 1e-9);
+    EXPECT_NEAR(swing.vertices[1].x, 19011.003743726164, 1e-9);
+    EXPECT_NEAR(swing.vertices[1].y, 0.0, 1e-9);
+    EXPECT_NEAR(swing.vertices[0].bulge, 0.40672244673760366, 1e-12);
 }
 
 } // namespace
