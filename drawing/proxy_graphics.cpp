@@ -304,7 +304,7 @@ public:
         entities.erase(std::remove_if(entities.begin(), entities.end(),
                                       [&](const Entity& e) {
                                           const Box box = EntityExtents(m_document, e);
-                                          return !box.IsEmpty() &&
+                                          return !(box == Box{}) &&
                                                  !(Finite(box.min) && Finite(box.max));
                                       }),
                        entities.end());
@@ -613,7 +613,7 @@ private:
         const Vec3 c = m.Apply(center);
         const Vec3 tu = m.ApplyVector(u), tv = m.ApplyVector(v);
         const double lu = Length(tu), lv = Length(tv);
-        if (!(lu > 0.0) || !(lv > 0.0))
+        if (!(lu > 0.0) || !(lv > 0.0) || !std::isfinite(lu) || !std::isfinite(lv) || !Finite(c))
             return;
         const bool circular = std::fabs(Dot(tu, tv)) <= 1e-9 * lu * lv &&
                               std::fabs(lu - lv) <= 1e-9 * std::max(lu, lv);
@@ -845,7 +845,8 @@ private:
         // Through the transform: the baseline's direction, and the height along the up vector.
         const Vec3 td = m.ApplyVector(d), tup = m.ApplyVector(Cross(n, d));
         const Vec3 tn = Normalized(Cross(td, tup));
-        if (!(Length(td) > 0.0) || !(Length(tup) > 0.0) || !(Length(tn) > 0.5))
+        if (!(Length(td) > 0.0) || !(Length(tup) > 0.0) || !(Length(tn) > 0.5) ||
+            !std::isfinite(height * Length(tup)) || !std::isfinite(Length(td) / Length(tup)))
             return true;
         const Transform ocs = OcsToWcs(tn);
         const Vec3 ox{ocs.m[0][0], ocs.m[1][0], ocs.m[2][0]};

@@ -337,6 +337,24 @@ TEST(ProxyGraphics, DamagedStreamsKeepWhatTheyCanAndSayWhere) {
     }
 }
 
+TEST(ProxyGraphics, FuzzFindingsDecodeToFiniteGeometry) {
+    const Document document = Tables();
+    const std::filesystem::path folder = test::Fixture("../fuzz/proxy_graphics");
+    int findings = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        SCOPED_TRACE(entry.path().string());
+        ++findings;
+        const ProxyDecoding decoded =
+            DecodeProxyGraphics(test::ReadBytes(entry.path().string()), document);
+        for (const Entity& part : Parts(decoded)) {
+            const Box box = EntityExtents(document, part);
+            EXPECT_TRUE(box == Box{} || (std::isfinite(box.min.x) && std::isfinite(box.min.y) &&
+                                         std::isfinite(box.max.x) && std::isfinite(box.max.y)));
+        }
+    }
+    EXPECT_GE(findings, 1);
+}
+
 // The reader takes the graphics of a proxy entity and of an entity of a class it does not know,
 // as 310 chunks after their size; a lightweight polyline's bit stream is read (a door's swing,
 // from an architectural application, which ezdxf stops at).
