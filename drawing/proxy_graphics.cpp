@@ -718,6 +718,8 @@ private:
         const std::uint64_t count = std::uint64_t(rows) * columns;
         if (!Believable(count, r.Left(), 24))
             return false;
+        if (count == 0)
+            return true; // no vertices: nothing to draw, however many rows it claims
         std::vector<Vec3> v(count);
         for (Vec3& p : v) {
             if (!r.Point(p))

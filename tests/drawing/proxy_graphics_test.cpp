@@ -319,6 +319,13 @@ TEST(ProxyGraphics, DamagedStreamsKeepWhatTheyCanAndSayWhere) {
              .Shell({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}, {{0, 1, 7}, {0, 1, 2}})
              .Bytes(),
          2, 0},
+        {"a mesh of four thousand million rows of no columns, filled",
+         test::ProxyStream()
+             .Circle({0, 0, 0}, 1)
+             .Trait(20, 1)
+             .Record(8, std::string("\xFF\xFF\xFF\xFF\0\0\0\0", 8))
+             .Bytes(),
+         1, 0},
         {"coordinates past the range of numbers",
          test::ProxyStream()
              .Circle({0, 0, 0}, 1)
