@@ -11,5 +11,6 @@
 #include "drawing/extents.h"
 #include "drawing/geometry.h"
 #include "drawing/mline.h"
+#include "drawing/proxy_graphics.h"
 #include "drawing/selection.h"
 #include "drawing/text.h"

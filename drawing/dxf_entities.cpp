@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <span>
 
 #include "drawing/detail/dxf_loader.h"
 #include "drawing/detail/group_table.h"
+#include "drawing/proxy_graphics.h"
 #include "drawing/text.h"
 
 namespace kw::drawing::detail {
@@ -576,9 +578,64 @@ OpaqueGeometry& ReadOpaque(Loader& loader, std::string_view dxfName, const std::
     return g;
 }
 
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// The graphics a custom object stores for programs without its application: the run of 310
+// chunks right after their size (92; 160 from release 2013 on). A proxy entity's later 310 run
+// (after 93 or 161) is its own data, not graphics.
+void ReadProxyGraphics(Loader& loader, std::string_view dxfName, const std::vector<RawTag>& rec,
+                       const Entity& e, OpaqueGeometry& g) {
+    // The host shows a light's glyph on screen but never plots it.
+    if (dxfName == "LIGHT")
+        return;
+    std::size_t i = 0;
+    while (i + 1 < rec.size() && !((rec[i].code == 92 || rec[i].code == 160) &&
+                                   rec[i + 1].code == 310) && rec[i].code != 1001)
+        ++i;
+    if (i + 1 >= rec.size() || rec[i].code == 1001)
+        return;
+    const std::int64_t size = loader.Integer(rec[i]);
+    std::string bytes;
+    bool hexDamaged = false;
+    for (++i; i < rec.size() && rec[i].code == 310; ++i) {
+        if (loader.src.binary) {
+            bytes.append(rec[i].value);
+            continue;
+        }
+        const std::string_view hex = Trim(rec[i].value);
+        for (std::size_t k = 0; k + 1 < hex.size() && !hexDamaged; k += 2) {
+            const int high = HexDigit(hex[k]), low = HexDigit(hex[k + 1]);
+            hexDamaged = high < 0 || low < 0;
+            if (!hexDamaged)
+                bytes.push_back(static_cast<char>(high << 4 | low));
+        }
+        if (hexDamaged)
+            break;
+    }
+    if (size > 0 && static_cast<std::uint64_t>(size) < bytes.size())
+        bytes.resize(static_cast<std::size_t>(size));
+    const ProxyDecoding decoded = DecodeProxyGraphics(bytes, loader.doc, *loader.codePage);
+    g.proxy = decoded.graphics;
+    if (decoded.damagedAt != 0 || hexDamaged) {
+        char handle[24];
+        std::snprintf(handle, sizeof handle, "%llX", static_cast<unsigned long long>(e.handle));
+        loader.Warn(rec[i - 1], "the proxy graphics of " + std::string(dxfName) + " " + handle +
+                                    " are damaged; what could be read is drawn");
+    }
+}
+
 void ReadOther(Loader& loader, std::string_view dxfName, const std::vector<RawTag>& rec,
                Entity& e) {
-    ReadOpaque(loader, dxfName, rec, e);
+    OpaqueGeometry& g = ReadOpaque(loader, dxfName, rec, e);
+    ReadProxyGraphics(loader, dxfName, rec, e, g);
 }
 
 void ReadTable(Loader& loader, std::string_view dxfName, const std::vector<RawTag>& rec,

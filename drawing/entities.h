@@ -362,12 +362,22 @@ struct MLineGeometry {
     bool Closed() const { return (flags & 2) != 0; }
 };
 
-// Any other type (RAY, 3DSOLID, proxy entities, ...): no geometry kept, except
+// What a custom object (ACAD_PROXY_ENTITY, or an entity of a class the program does not know)
+// looks like without its application: the graphics stored with it, decoded into ordinary entities
+// in world coordinates (drawing/proxy_graphics.h). They are drawn and measured like the content of
+// a block placed at the identity: layer 0, BYBLOCK colour, linetype and lineweight take the
+// custom object's own.
+struct ProxyGraphics {
+    std::vector<Entity> entities;
+};
+
+// Any other type (3DSOLID, LIGHT, ...): no geometry kept, except
 // - a table (ACAD_TABLE), whose drawn content is an anonymous block placed like a block
 //   reference: its name and insertion point are kept, so that it is measured and drawn;
 // - an IMAGE or WIPEOUT: where its raster lies (the picture itself stays in its file);
 // - a MULTILEADER: its lines and text;
-// - an MLINE: its vertices and their element parameters.
+// - an MLINE: its vertices and their element parameters;
+// - a custom object with proxy graphics: those graphics.
 struct OpaqueGeometry {
     std::string dxfName;   // the type name as the file spells it
     std::string blockName; // ACAD_TABLE: 2 of AcDbBlockReference (a "*T..." block); else empty
@@ -375,6 +385,7 @@ struct OpaqueGeometry {
     std::shared_ptr<const RasterGeometry> raster;   // IMAGE, WIPEOUT
     std::shared_ptr<const MLeaderGeometry> mleader; // MULTILEADER
     std::shared_ptr<const MLineGeometry> mline;     // MLINE
+    std::shared_ptr<const ProxyGraphics> proxy;     // custom objects
 };
 
 using EntityGeometry =

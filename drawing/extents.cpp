@@ -663,6 +663,9 @@ void Measure::Entity_(Box& box, const Entity& e, const Transform& m) {
                 for (const Vec3& v : piece.points)
                     box.Add(m.Apply(v));
         }
+        if (g.proxy)
+            for (const Entity& part : g.proxy->entities)
+                Entity_(box, part, m);
         if (g.blockName.empty())
             break;
         if (const Block* block = doc.FindBlock(g.blockName))
@@ -717,7 +720,10 @@ bool IsText(const Entity& e) {
         return true;
     case EntityType::Unknown: {
         const auto* opaque = std::get_if<OpaqueGeometry>(&e.geometry);
-        return opaque && opaque->mleader;
+        return opaque && (opaque->mleader || (opaque->proxy && std::any_of(
+                                                                  opaque->proxy->entities.begin(),
+                                                                  opaque->proxy->entities.end(),
+                                                                  IsText)));
     }
     default:
         return false;

@@ -171,7 +171,9 @@ bool HasGui() {
 bool IsText(const drawing::Entity& entity) {
     const auto& g = entity.geometry;
     if (const auto* opaque = std::get_if<drawing::OpaqueGeometry>(&g))
-        return opaque->mleader != nullptr;
+        return opaque->mleader != nullptr ||
+               (opaque->proxy && std::all_of(opaque->proxy->entities.begin(),
+                                             opaque->proxy->entities.end(), IsText));
     return std::holds_alternative<drawing::TextGeometry>(g) ||
            std::holds_alternative<drawing::MTextGeometry>(g) ||
            std::holds_alternative<drawing::DimensionGeometry>(g);

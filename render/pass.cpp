@@ -481,6 +481,12 @@ void Pass::Draw(const Document& d, const Entity& e, const Transform& m, const In
         if (block)
             DrawBlock(d, *block, m * Transform::Translation(g.insertion),
                       Hand(layer, drawn, lineweight, linetype, in));
+        // Proxy graphics draw as a block's content placed at the identity.
+        if (g.proxy) {
+            const Inherited next = Hand(layer, drawn, lineweight, linetype, in);
+            for (const Entity& part : g.proxy->entities)
+                Draw(d, part, m, next, false);
+        }
         break;
     }
     }

@@ -6,6 +6,7 @@
 #
 # Targets (every reader of bytes the program did not write, and the painter):
 #   dxf_reader      DXF files (ASCII and binary)
+#   proxy_graphics  the proxy graphics of custom objects (the 310 chunks joined)
 #   painter         a DXF loaded, painted into a small image and hit-tested
 #   shx_font        shape fonts: regular, unicode and big fonts
 #   plot_style_table  .ctb and .stb plot style tables
@@ -32,7 +33,7 @@ fi
 seconds=${1:-60}
 build=${2:-/tmp/kw_fuzz}
 case $target in
-dxf_reader | painter | shx_font | plot_style_table | run_log | list_file | settings_file | title_fields) ;;
+dxf_reader | proxy_graphics | painter | shx_font | plot_style_table | run_log | list_file | settings_file | title_fields) ;;
 *)
     echo "fuzz.sh: no target $target" >&2
     exit 2
@@ -44,7 +45,14 @@ cmake --build "$build" --target "fuzz_$target" fuzz_seeds
 corpus="$build/corpus/$target"
 mkdir -p "$corpus" "$build/findings/$target"
 rm -rf "$build/seeds"
-"$build/tests/fuzz/fuzz_seeds" "$build/seeds"
+# The proxy graphics seeds are the streams of the drawings of ../shared/testdata.
+proxy_drawings=()
+if [ "$target" = proxy_graphics ] && [ -d ../shared/testdata ]; then
+    while IFS= read -r -d '' file; do proxy_drawings+=("$file"); done < <(
+        find ../shared/testdata -path ../shared/testdata/fuzz -prune -o -type f -iname '*.dxf' \
+            -size -2M -print0)
+fi
+"$build/tests/fuzz/fuzz_seeds" "$build/seeds" "${proxy_drawings[@]}"
 copy_in() { # files found by `find` ... into the corpus under names of their path's hash
     while IFS= read -r -d '' file; do
         cp "$file" "$corpus/$(echo "$file" | md5sum | cut -c1-16).${file##*.}"

@@ -1,8 +1,9 @@
 // Writes the seed inputs of the fuzz targets whose files the test data has none of (shape fonts,
 // plot style tables, run logs, settings, list and field definition files), each made by this
-// program's own writers or after the file formats, into OUT/<target>/.
+// program's own writers or after the file formats, into OUT/<target>/; and the proxy graphics
+// streams of the DXF drawings given.
 //
-//   fuzz_seeds OUT
+//   fuzz_seeds OUT [DRAWING.dxf ...]
 
 #include <cstdint>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "batch/run_log.h"
+#include "drawing/drawing.h"
 #include "output/title_fields.h"
 #include "settings/drawing_list.h"
 #include "settings/list_file.h"
@@ -186,9 +188,40 @@ void Lists(const fs::path& out) {
 
 } // namespace
 
+// The proxy graphics of every custom object of the drawings: the 310 chunks after their size.
+void ProxyStreams(const fs::path& folder, int count, char** drawings) {
+    int written = 0;
+    for (int i = 0; i < count; ++i) {
+        kw::drawing::Document document;
+        try {
+            document = kw::drawing::LoadDrawing(drawings[i]);
+        } catch (const kw::drawing::DxfError&) {
+            continue;
+        }
+        for (const kw::drawing::Block& block : document.blocks)
+            for (const kw::drawing::Entity& e : block.entities) {
+                const auto* opaque = std::get_if<kw::drawing::OpaqueGeometry>(&e.geometry);
+                if (!opaque || !opaque->proxy)
+                    continue;
+                const auto tags = kw::drawing::EntityTags(document, e);
+                std::string bytes;
+                for (std::size_t t = 0; t + 1 < tags.size() && bytes.empty(); ++t) {
+                    if ((tags[t].code != 92 && tags[t].code != 160) || tags[t + 1].code != 310)
+                        continue;
+                    for (std::size_t k = t + 1; k < tags.size() && tags[k].code == 310; ++k)
+                        for (std::size_t h = 0; h + 1 < tags[k].value.size(); h += 2)
+                            bytes += static_cast<char>(
+                                std::stoi(tags[k].value.substr(h, 2), nullptr, 16));
+                }
+                if (!bytes.empty())
+                    Write(folder / ("stream" + std::to_string(++written) + ".bin"), bytes);
+            }
+    }
+}
+
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::cerr << "usage: fuzz_seeds OUT\n";
+    if (argc < 2) {
+        std::cerr << "usage: fuzz_seeds OUT [DRAWING.dxf ...]\n";
         return 2;
     }
     const fs::path out = argv[1];
@@ -198,5 +231,6 @@ int main(int argc, char** argv) {
     Settings(out / "fuzz_settings_file");
     Lists(out / "fuzz_list_file");
     Write(out / "fuzz_title_fields" / "TitleFields.ini", kw::output::DefaultDefinitionsText());
+    ProxyStreams(out / "fuzz_proxy_graphics", argc - 2, argv + 2);
     return 0;
 }
