@@ -280,29 +280,48 @@ void DesktopRunsTest::PlotInEveryScopeWritesOnePdfPerFrame() {
     QVERIFY(f.session->Application()->Caption().find(kFrames) == std::string::npos);
 }
 
+namespace {
+
+// Answers the output options window with `choose`, then plots the layouts fixture as the current
+// drawing; the folder the pages went to.
+QString PlotLayoutsDrawing(DesktopFixture& f,
+                           const std::function<void(kw::ui::OutputOptionsWindow&)>& choose) {
+    const QString drawing = QDir(f.folder.path()).filePath(QStringLiteral("drawings/layouts.dxf"));
+    if (!QFile::copy(QStringLiteral(KW_DRAWING_TESTDATA "/frames/layouts_r2013.dxf"), drawing)) {
+        return {};
+    }
+    QTimer::singleShot(0, [&choose] {
+        auto* options =
+            qobject_cast<kw::ui::OutputOptionsWindow*>(QApplication::activeModalWidget());
+        if (options == nullptr) {
+            return;
+        }
+        choose(*options);
+        options->Buttons->button(QDialogButtonBox::Ok)->click();
+    });
+    f.window->OpenOutputOptions();
+    if (!FindCadWindow()->OpenDrawing(drawing)) {
+        return {};
+    }
+    f.window->Option1->click();
+    f.window->Command5->click();
+    return QDir(f.folder.path()).filePath(QStringLiteral("out"));
+}
+
+} // namespace
+
 // Model space's two frames, Layout1's frame from paper space and Layout2, which has none, whole on
 // its own page setup's A2.
 void DesktopRunsTest::EveryLayoutIsPlottedFromItselfWhenTheOutputOptionsSaySo() {
     DesktopFixture f;
     f.ChooseDevice();
-    const QString drawing = QDir(f.folder.path()).filePath(QStringLiteral("drawings/layouts.dxf"));
-    QVERIFY(QFile::copy(QStringLiteral(KW_DRAWING_TESTDATA "/frames/layouts_r2013.dxf"), drawing));
-    QTimer::singleShot(0, [] {
-        auto* options =
-            qobject_cast<kw::ui::OutputOptionsWindow*>(QApplication::activeModalWidget());
-        QVERIFY(options != nullptr);
-        options->ComboLayouts->setCurrentIndex(2);
-        options->CheckWholeLayouts->setChecked(true);
-        options->Buttons->button(QDialogButtonBox::Ok)->click();
+    const QString out = PlotLayoutsDrawing(f, [](kw::ui::OutputOptionsWindow& options) {
+        options.ComboLayouts->setCurrentIndex(2);
+        options.CheckWholeLayouts->setChecked(true);
     });
-    f.window->OpenOutputOptions();
+    QVERIFY(!out.isEmpty());
     QCOMPARE(f.window->OutputOptions().layouts, std::string("all"));
-
-    QVERIFY(FindCadWindow()->OpenDrawing(drawing));
-    f.window->Option1->click();
-    f.window->Command5->click();
     QCOMPARE(f.prompts.errors, QStringList());
-    const QString out = QDir(f.folder.path()).filePath(QStringLiteral("out"));
     QCOMPARE(PdfFiles(out), (QStringList{"layouts-001.pdf", "layouts-002.pdf", "layouts-003.pdf",
                                          "layouts-004.pdf"}));
     FinishRun(*f.window);
@@ -313,25 +332,15 @@ void DesktopRunsTest::EveryLayoutIsPlottedFromItselfWhenTheOutputOptionsSaySo() 
 void DesktopRunsTest::ThePageFormatOfTheOutputOptionsWritesPictures() {
     DesktopFixture f;
     f.ChooseDevice();
-    const QString drawing = QDir(f.folder.path()).filePath(QStringLiteral("drawings/layouts.dxf"));
-    QVERIFY(QFile::copy(QStringLiteral(KW_DRAWING_TESTDATA "/frames/layouts_r2013.dxf"), drawing));
-    QTimer::singleShot(0, [] {
-        auto* options =
-            qobject_cast<kw::ui::OutputOptionsWindow*>(QApplication::activeModalWidget());
-        QVERIFY(options != nullptr);
-        options->ComboFormat->setCurrentIndex(2);
-        options->SpinDpi->setValue(50);
-        options->CheckMonochrome->setChecked(true);
-        options->Buttons->button(QDialogButtonBox::Ok)->click();
+    const QString folder = PlotLayoutsDrawing(f, [](kw::ui::OutputOptionsWindow& options) {
+        options.ComboFormat->setCurrentIndex(2);
+        options.SpinDpi->setValue(50);
+        options.CheckMonochrome->setChecked(true);
     });
-    f.window->OpenOutputOptions();
+    QVERIFY(!folder.isEmpty());
     QCOMPARE(f.window->OutputOptions().pageFormat, std::string("tiff"));
-
-    QVERIFY(FindCadWindow()->OpenDrawing(drawing));
-    f.window->Option1->click();
-    f.window->Command5->click();
     QCOMPARE(f.prompts.errors, QStringList());
-    const QDir out(QDir(f.folder.path()).filePath(QStringLiteral("out")));
+    const QDir out(folder);
     const QStringList pictures = out.entryList({QStringLiteral("*.tif")}, QDir::Files, QDir::Name);
     QCOMPARE(pictures, (QStringList{"layouts-001.tif", "layouts-002.tif", "layouts-003.tif"}));
     QVERIFY(out.entryList({QStringLiteral("*.pdf")}, QDir::Files).isEmpty());
