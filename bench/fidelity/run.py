@@ -12,9 +12,19 @@ white, at the same pixel size:
            bounding box
 
 and scores each peer against ours: the F1 of ink pixels, each side's ink dilated by 2 pixels
-(precision: our ink near theirs; recall: their ink near ours). Prints one row per drawing, the
-medians, and the worst ten of each peer; writes the three pictures of every drawing side by side
-into OUT/pictures/ and the table to OUT/fidelity.tsv.
+(precision: our ink near theirs; recall: their ink near ours).
+
+A drawing whose model space holds custom objects drawn from their proxy graphics (render_extents
+names them by handle) is scored a third time on those entities alone, in the window of the whole
+model space: ours with `render_extents --only-proxies`, ezdxf's drawing add-on on the same handles
+with proxy graphics preferred to its own drawing of a type. The column is `-` for drawings without
+them (and for a render_extents too old to name them); the note names the types of the other
+entities of the model space that ezdxf finds proxy graphics in, which ours does not draw from
+them (a MULTILEADER, say, which both draw from its own data).
+
+Prints one row per drawing, the medians, and the worst ten of each peer; writes the pictures of
+every drawing side by side into OUT/pictures/ (NAME.png: ours, ezdxf, LibreCAD; NAME.proxies.png:
+the proxies alone, ours and ezdxf) and the table to OUT/fidelity.tsv.
 
   bench/fidelity/run.py [--build BUILD] [--out OUT] [--pixels N] [--timeout S] [--resume]
                         [FOLDER_OR_DXF ...]
@@ -45,6 +55,7 @@ matplotlib.use("Agg")
 import matplotlib.pyplot as plt
 import ezdxf
 from ezdxf.addons.drawing import Frontend, RenderContext
+from ezdxf.addons.drawing.config import Configuration, ProxyGraphicPolicy
 from ezdxf.addons.drawing.matplotlib import MatplotlibBackend
 from ezdxf.addons.drawing.properties import LayoutProperties
 
@@ -53,6 +64,17 @@ xmin, ymin, xmax, ymax = map(float, sys.argv[3:7])
 width, height = int(sys.argv[7]), int(sys.argv[8])
 doc = ezdxf.readfile(path)
 msp = doc.modelspace()
+# A file of handles given: only those entities, each drawn from its proxy graphics.
+config, only = Configuration.defaults(), None
+if len(sys.argv) > 9:
+    with open(sys.argv[9]) as listed:
+        handles = set(listed.read().upper().split())
+    config = config.with_changes(proxy_graphic_policy=ProxyGraphicPolicy.PREFER)
+    only = lambda entity: (entity.dxf.get("handle") or "").upper() in handles
+    others = sorted({entity.dxftype() for entity in msp
+                     if getattr(entity, "proxy_graphic", None) and not only(entity)})
+    if others:
+        print("others", *others)
 fig = plt.figure(figsize=(width / 100, height / 100), dpi=100)
 ax = fig.add_axes([0, 0, 1, 1])
 # Monochrome as ours: every colour black (a true colour equal to the white background would
@@ -71,8 +93,8 @@ ctx = Monochrome(doc)
 ctx.set_current_layout(msp)
 properties = LayoutProperties.from_layout(msp)
 properties.set_colors("#ffffff")
-Frontend(ctx, MatplotlibBackend(ax)).draw_layout(msp, finalize=True,
-                                                 layout_properties=properties)
+Frontend(ctx, MatplotlibBackend(ax), config=config).draw_layout(
+    msp, finalize=True, filter_func=only, layout_properties=properties)
 ax.set_aspect("auto")
 ax.set_xlim(xmin, xmax)
 ax.set_ylim(ymin, ymax)
@@ -167,6 +189,57 @@ def side_by_side(out, pictures):
     sheet.save(out)
 
 
+COLUMNS = ["drawing", "f1_ezdxf", "f1_librecad", "f1_proxies", "ours_s", "ezdxf_s",
+           "librecad_s", "proxies", "note"]
+PEERS = [("ezdxf", "f1_ezdxf"), ("librecad", "f1_librecad"), ("proxies", "f1_proxies")]
+
+
+def score_cell(cell):
+    return None if cell in ("-", "") else float(cell)
+
+
+def draw_ezdxf(path, png, window, size, timeout, handles=None):
+    """ezdxf's picture in our window; of the entities whose handles the file `handles` lists only,
+    when given. Returns (what went wrong or None, seconds or None, its output)."""
+    command = ["/usr/bin/python3", "-c", EZDXF_SCRIPT, path, png, *window, str(size[0]),
+               str(size[1])]
+    if handles:
+        command.append(handles)
+    try:
+        result, seconds = run(command, timeout)
+    except subprocess.TimeoutExpired:
+        return "ezdxf timed out", None, ""
+    if result.returncode != 0:
+        return ("ezdxf failed: " + (result.stderr.strip().splitlines() or ["?"])[-1][:80],
+                seconds, result.stdout)
+    return None, seconds, result.stdout
+
+
+def proxy_pass(tool, path, key, pictures, scratch, window, size, handles, args):
+    """The F1 of ours against ezdxf on the custom objects alone, and notes."""
+    notes = []
+    ours_png = os.path.join(pictures, key + ".proxies.ours.png")
+    try:
+        result, _ = run([tool, path, ours_png, str(args.pixels), "--only-proxies"], args.timeout)
+    except subprocess.TimeoutExpired:
+        return None, ["proxies: ours timed out"]
+    fields = result.stdout.split()
+    if result.returncode != 0 or fields[:4] != window:
+        return None, ["proxies: ours failed or moved the window"]
+    listed = os.path.join(scratch, "handles")
+    with open(listed, "w") as out:
+        out.write("\n".join(handles) + "\n")
+    ezdxf_png = os.path.join(pictures, key + ".proxies.ezdxf.png")
+    failure, _, stdout = draw_ezdxf(path, ezdxf_png, window, size, args.timeout, listed)
+    for line in stdout.splitlines():
+        if line.startswith("others "):
+            notes.append("ezdxf also finds proxy graphics in " + ", ".join(line.split()[1:]))
+    side_by_side(os.path.join(pictures, key + ".proxies.png"), [ours_png, ezdxf_png])
+    if failure:
+        return None, ["proxies: " + failure] + notes
+    return f1(ink(ours_png), ink(ezdxf_png, size)), notes
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", default=os.path.join(SOURCE, "build"))
@@ -190,29 +263,35 @@ def main():
     shutil.copy2(tool, os.path.join(scratch, "render_extents"))
     tool = os.path.join(scratch, "render_extents")
     rows = []
-    # A run that was stopped goes on where it stopped: the rows already in the table stay.
+    # A run that was stopped goes on where it stopped: the rows already in the table stay, read
+    # by the names of its columns (a table from before a column was added gets "-" there).
     table_path = os.path.join(args.out, "fidelity.tsv")
     done = {}
     if args.resume and os.path.exists(table_path):
         with open(table_path) as previous:
-            for line in list(previous)[1:]:
-                cells = line.rstrip("\n").split("\t")
-                if len(cells) >= 3:
-                    done[cells[0]] = cells
+            lines = [line.rstrip("\n").split("\t") for line in previous]
+        for cells in lines[1:]:
+            if len(cells) >= 3:
+                named = dict(zip(lines[0], cells))
+                done[cells[0]] = [named.get(column, "-" if column != "note" else "")
+                                  for column in COLUMNS]
     table = open(table_path, "w")
-    table.write("drawing\tf1_ezdxf\tf1_librecad\tours_s\tezdxf_s\tlibrecad_s\tnote\n")
+    table.write("\t".join(COLUMNS) + "\n")
     # Names in the table are relative to the folders' common parent.
     folders = [os.path.abspath(p) for p in args.paths if os.path.isdir(p)]
-    base = os.path.commonpath(folders) if len(folders) > 1 else (folders[0] if folders else "")
+    files = [os.path.dirname(os.path.abspath(p)) for p in args.paths if os.path.isfile(p)]
+    base = (os.path.commonpath(folders) if len(folders) > 1 else folders[0] if folders
+            else os.path.commonpath(files) if files else "")
     for path in drawings(args.paths):
         if not base:
             base = os.path.dirname(path)
         name = os.path.relpath(path, base)
         if name in done:
             cells = done[name]
-            score = lambda cell: None if cell == "-" else float(cell)
-            rows.append({"drawing": name, "ezdxf": score(cells[1]),
-                         "librecad": score(cells[2])})
+            row = {"drawing": name}
+            for peer, column in PEERS:
+                row[peer] = score_cell(cells[COLUMNS.index(column)])
+            rows.append(row)
             table.write("\t".join(cells) + "\n")
             continue
         key = name.replace(os.sep, "__")
@@ -226,23 +305,22 @@ def main():
             continue  # unreadable, or nothing visible in model space
         fields = result.stdout.split()
         window, size = fields[:4], (int(fields[4]), int(fields[5]))
+        # The custom objects drawn from proxy graphics, by handle; None from a tool that does
+        # not name them.
+        lines = result.stdout.splitlines()
+        handles = (lines[1].split()[1:] if len(lines) > 1 and lines[1].startswith("proxies")
+                   else None)
         ours = ink(ours_png)
         if not ours.any():
             continue
-        row = {"drawing": name, "ezdxf": None, "librecad": None, "note": [],
+        row = {"drawing": name, "ezdxf": None, "librecad": None, "proxies": None, "note": [],
                "times": [ours_s, None, None]}
         ezdxf_png = os.path.join(pictures, key + ".ezdxf.png")
-        try:
-            result, row["times"][1] = run(
-                ["/usr/bin/python3", "-c", EZDXF_SCRIPT, path, ezdxf_png, *window,
-                 str(size[0]), str(size[1])], args.timeout)
-            if result.returncode == 0:
-                row["ezdxf"] = f1(ours, ink(ezdxf_png, size))
-            else:
-                row["note"].append("ezdxf failed: " +
-                                   (result.stderr.strip().splitlines() or ["?"])[-1][:80])
-        except subprocess.TimeoutExpired:
-            row["note"].append("ezdxf timed out")
+        failure, row["times"][1], _ = draw_ezdxf(path, ezdxf_png, window, size, args.timeout)
+        if failure:
+            row["note"].append(failure)
+        else:
+            row["ezdxf"] = f1(ours, ink(ezdxf_png, size))
         librecad_png = os.path.join(pictures, key + ".librecad.png")
         # dxf2pdf writes DRAWING.pdf into the folder given by -t (never beside the drawing).
         pdf = os.path.join(scratch, os.path.splitext(os.path.basename(path))[0] + ".pdf")
@@ -267,20 +345,28 @@ def main():
         except subprocess.TimeoutExpired:
             row["note"].append("librecad timed out")
         side_by_side(os.path.join(pictures, key + ".png"), [ours_png, ezdxf_png, librecad_png])
+        if handles:
+            row["proxies"], notes = proxy_pass(tool, path, key, pictures, scratch, window, size,
+                                               handles, args)
+            row["note"].extend(notes)
         rows.append(row)
-        cells = ["-" if v is None else f"{v:.3f}" for v in (row["ezdxf"], row["librecad"])]
+        cells = ["-" if v is None else f"{v:.3f}"
+                 for v in (row["ezdxf"], row["librecad"], row["proxies"])]
         times = ["-" if v is None else f"{v:.2f}" for v in row["times"]]
-        line = "\t".join([name, *cells, *times, "; ".join(row["note"])])
+        count = "-" if handles is None else str(len(handles))
+        line = "\t".join([name, *cells, *times, count, "; ".join(row["note"])])
         print(line, flush=True)
         table.write(line + "\n")
         table.flush()
     table.close()
     print()
-    for peer in ("ezdxf", "librecad"):
+    for peer, _ in PEERS:
         scores = [(r[peer], r["drawing"]) for r in rows if r[peer] is not None]
         if not scores:
             continue
-        print(f"{peer}: {len(scores)} drawings, median F1 {statistics.median(s for s, _ in scores):.3f}, "
+        label = "proxies (ezdxf, custom objects alone)" if peer == "proxies" else peer
+        print(f"{label}: {len(scores)} drawings, median F1 "
+              f"{statistics.median(s for s, _ in scores):.3f}, "
               f"mean {statistics.mean(s for s, _ in scores):.3f}")
         for score, drawing in sorted(scores)[:10]:
             print(f"  {score:.3f}  {drawing}")
