@@ -25,6 +25,13 @@ constexpr double kSizeTolerance = 0.015;
 // side: well under the 5 mm an inner border keeps from the sheet's edge.
 constexpr double kPlaceTolerance = 0.005;
 
+// An object of another application drawn by the graphics stored with it (not a table, which
+// draws them only when its block is missing).
+bool IsCustomObject(const Entity& entity) {
+    const auto* opaque = std::get_if<drawing::OpaqueGeometry>(&entity.geometry);
+    return opaque != nullptr && opaque->proxy != nullptr && opaque->dxfName != "ACAD_TABLE";
+}
+
 struct Rectangle {
     FrameExtent extent;
     std::string description;
@@ -101,7 +108,12 @@ std::vector<Rectangle> Rectangles(const drawing::Document& document,
             }
         } else if (const auto* pl = std::get_if<drawing::PolylineGeometry>(&entity.geometry)) {
             std::vector<drawing::Vec3> corners;
-            bool straight = !pl->Is3d() && PlainOcs(entity);
+            // A 3D polyline counts where it lies flat (as custom objects draw their lines).
+            const bool flat = std::all_of(
+                pl->vertices.begin(), pl->vertices.end(), [&](const auto& vertex) {
+                    return Near(vertex.location.z, pl->vertices.front().location.z, 1.0);
+                });
+            bool straight = (!pl->Is3d() || flat) && PlainOcs(entity);
             for (const auto& vertex : pl->vertices) {
                 corners.push_back(vertex.location);
                 straight = straight && vertex.bulge == 0.0;
@@ -124,6 +136,14 @@ std::vector<Rectangle> Rectangles(const drawing::Document& document,
             if (!box.IsEmpty()) {
                 found.push_back({{box.min.x, box.min.y, box.max.x, box.max.y},
                                  "INSERT of block " + insert->blockName,
+                                 {&entity}});
+            }
+        } else if (IsCustomObject(entity)) {
+            // A frame an application draws as an object of its own: a sheet like a block.
+            const drawing::Box box = drawing::EntityExtents(document, entity);
+            if (!box.IsEmpty()) {
+                found.push_back({{box.min.x, box.min.y, box.max.x, box.max.y},
+                                 std::string(entity.DxfName()) + " on layer " + entity.layer,
                                  {&entity}});
             }
         }
@@ -180,10 +200,28 @@ bool IsInsert(const Entity& entity) {
     return std::holds_alternative<drawing::InsertGeometry>(entity.geometry);
 }
 
-// Whether a block reference taken for a frame draws more than the frame's border: attributes,
-// or anything in its block but the rectangles of the border (a title block, the sheet's
-// content). Its definition is the sheet, so what it holds counts as what the frame holds.
-bool InsertHoldsMore(const drawing::Document& document, const Entity& entity) {
+// Whether a block's content, or a custom object's graphics, draws more than rectangles.
+bool ContentHoldsMore(const drawing::Document& document, const std::vector<Entity>& content) {
+    std::unordered_set<const Entity*> border;
+    for (const Rectangle& rectangle : Rectangles(document, content)) {
+        for (const Entity* part : rectangle.parts) {
+            if (!IsInsert(*part) && !IsCustomObject(*part)) {
+                border.insert(part);
+            }
+        }
+    }
+    return std::any_of(content.begin(), content.end(),
+                       [&](const Entity& e) { return !e.invisible && border.count(&e) == 0; });
+}
+
+// Whether a block reference or custom object taken for a frame draws more than the frame's
+// border: attributes, or anything in its block (its graphics) but the rectangles of the border (a
+// title block, the sheet's content). It is the sheet, so what it holds counts as what the frame
+// holds.
+bool SheetHoldsMore(const drawing::Document& document, const Entity& entity) {
+    if (const auto* opaque = std::get_if<drawing::OpaqueGeometry>(&entity.geometry)) {
+        return opaque->proxy && ContentHoldsMore(document, opaque->proxy->entities);
+    }
     const auto& insert = std::get<drawing::InsertGeometry>(entity.geometry);
     for (const Entity& attribute : insert.attributes) {
         const auto* text = std::get_if<drawing::TextGeometry>(&attribute.geometry);
@@ -192,19 +230,7 @@ bool InsertHoldsMore(const drawing::Document& document, const Entity& entity) {
         }
     }
     const drawing::Block* block = document.FindBlock(insert.blockName);
-    if (block == nullptr) {
-        return false;
-    }
-    std::unordered_set<const Entity*> border;
-    for (const Rectangle& rectangle : Rectangles(document, block->entities)) {
-        for (const Entity* part : rectangle.parts) {
-            if (!IsInsert(*part)) {
-                border.insert(part);
-            }
-        }
-    }
-    return std::any_of(block->entities.begin(), block->entities.end(),
-                       [&](const Entity& e) { return !e.invisible && border.count(&e) == 0; });
+    return block != nullptr && ContentHoldsMore(document, block->entities);
 }
 
 bool Inside(const FrameExtent& inner, const FrameExtent& outer, double tolerance) {
@@ -333,7 +359,7 @@ AutoFrames FindAutoFrames(const drawing::Document& document, const OrderChoice& 
             const FrameExtent& extent = candidates[f].extent;
             const Entity& drawn = *rectangles[f].parts.front();
             const bool holdsSomething =
-                (IsInsert(drawn) && InsertHoldsMore(document, drawn)) ||
+                ((IsInsert(drawn) || IsCustomObject(drawn)) && SheetHoldsMore(document, drawn)) ||
                 std::any_of(boxes.begin(), boxes.end(), [&](const auto& box) {
                     return !box.IsEmpty() && box.max.x > extent.xMin && box.min.x < extent.xMax &&
                            box.max.y > extent.yMin && box.min.y < extent.yMax;

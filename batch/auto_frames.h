@@ -39,8 +39,9 @@ struct AutoFrames {
     std::vector<FrameExtent> FramesOf(const std::string& layout) const;
 };
 
-// Frames found without configuration: closed rectangles (LWPOLYLINE, 2D POLYLINE, four LINEs)
-// and block references whose size is a standard sheet at a standard scale; inner borders,
+// Frames found without configuration: closed rectangles (LWPOLYLINE, 2D POLYLINE, four LINEs),
+// block references and custom objects drawn by their stored graphics (a frame an application
+// draws as an object of its own) whose size is a standard sheet at a standard scale; inner borders,
 // title-block cells, duplicates, frames nested in frames and frames around nothing are left out.
 AutoFrames FindAutoFrames(const drawing::Document& document, const OrderChoice& order);
 

@@ -176,6 +176,10 @@ void ReadEntityGroups(Loader& loader, const std::vector<RawTag>& rec, const Grou
         }
         if (t->code == 1001 || t->code == 101)
             break; // extended data or an embedded object: not the entity's own data
+        // LibreDWG writes a multiline attribute's embedded text as "100 AcDbXrecord" where the
+        // CAD writes 101: its 70 is no attribute flag.
+        if (t->code == 100 && Trim(t->value) == "AcDbXrecord")
+            break;
         if (t->code == 330) {
             // The owner comes first; later 330s are the source objects of a hatch's boundaries.
             if (!ownerSeen)
@@ -638,11 +642,157 @@ void ReadOther(Loader& loader, std::string_view dxfName, const std::vector<RawTa
     ReadProxyGraphics(loader, dxfName, rec, e, g);
 }
 
+// A table's own data, from its AcDbTable marker on: the grid (91 rows, 92 columns, 141 heights,
+// 142 widths), then each cell from its 171. A cell's value (301 CELL_VALUE ... 304 ACVALUE_END)
+// reuses group codes of its own. Counts are not trusted: the grid is what the heights and widths
+// give, and cells past it are dropped.
+std::shared_ptr<const TableContent> ReadTableContent(Loader& loader,
+                                                     const std::vector<RawTag>& rec) {
+    std::size_t i = 0;
+    while (i < rec.size() && !(rec[i].code == 100 && Trim(rec[i].value) == "AcDbTable"))
+        ++i;
+    if (i == rec.size())
+        return nullptr;
+    auto content = std::make_shared<TableContent>();
+    TableContent::Cell* cell = nullptr;
+    bool inValue = false;
+    std::string valueText, formatted;
+    const auto finishCell = [&] {
+        if (cell && cell->text.empty())
+            cell->text = DecodeCaret(loader.codePage->Decode(formatted.empty() ? valueText
+                                                                               : formatted));
+        else if (cell)
+            cell->text = DecodeCaret(loader.codePage->Decode(cell->text));
+        valueText.clear();
+        formatted.clear();
+        inValue = false;
+    };
+    constexpr std::size_t kMaxGrid = 1u << 16;
+    int styles = 0, heights = 0, alignments = 0, colors = 0; // the overrides seen of each
+    for (++i; i < rec.size(); ++i) {
+        const RawTag& t = rec[i];
+        if (t.code == 100 || t.code == 1001)
+            break;
+        if (t.code == 171) {
+            finishCell();
+            const std::size_t grid =
+                content->rowHeights.size() * content->columnWidths.size();
+            if (content->cells.size() >= grid) {
+                cell = nullptr;
+                continue;
+            }
+            cell = &content->cells.emplace_back();
+            continue;
+        }
+        if (!cell) {
+            if (!content->cells.empty())
+                continue; // what follows the cells: the table's overrides
+            const auto kind = [&](int& seen) { return static_cast<std::size_t>(seen++ % 3); };
+            switch (t.code) {
+            case 342:
+                content->styleHandle = loader.tags.Handle(t);
+                break;
+            case 40:
+                content->horizontalMargin = std::max(0.0, loader.Real(t));
+                break;
+            case 41:
+                content->verticalMargin = std::max(0.0, loader.Real(t));
+                break;
+            case 70:
+                content->flow = loader.Short(t);
+                break;
+            case 7:
+                content->textStyles[kind(styles)] = loader.Name(t);
+                break;
+            case 140:
+                content->heights[kind(heights)] = std::max(0.0, loader.Real(t));
+                break;
+            case 170:
+                content->alignments[kind(alignments)] = loader.Short(t);
+                break;
+            case 64:
+                content->colors[kind(colors)] = loader.Short(t);
+                break;
+            case 11:
+            case 21:
+            case 31:
+                SetAxis(content->direction, t.code, loader.Real(t));
+                break;
+            case 141:
+                if (content->rowHeights.size() < kMaxGrid)
+                    content->rowHeights.push_back(std::max(0.0, loader.Real(t)));
+                break;
+            case 142:
+                if (content->columnWidths.size() < kMaxGrid)
+                    content->columnWidths.push_back(std::max(0.0, loader.Real(t)));
+                break;
+            default:
+                break;
+            }
+            continue;
+        }
+        if (t.code == 301 && Trim(t.value) == "CELL_VALUE") {
+            inValue = true;
+            continue;
+        }
+        if (t.code == 304 && Trim(t.value) == "ACVALUE_END") {
+            inValue = false;
+            continue;
+        }
+        if (inValue) {
+            if (t.code == 1 || t.code == 2)
+                valueText.append(t.value);
+            else if (t.code == 302 || t.code == 303)
+                formatted.append(t.value);
+            continue;
+        }
+        switch (t.code) {
+        case 1:
+        case 2:
+            cell->text.append(t.value);
+            break;
+        case 7:
+            cell->style = loader.Name(t);
+            break;
+        case 140:
+            cell->height = std::max(0.0, loader.Real(t));
+            break;
+        case 170:
+            cell->alignment = loader.Short(t);
+            break;
+        case 64:
+            cell->color = loader.Short(t);
+            break;
+        case 145:
+            cell->rotation = loader.Real(t);
+            break;
+        case 175:
+            cell->columnSpan = static_cast<std::int32_t>(
+                std::clamp<std::int64_t>(loader.Integer(t), 1, kMaxGrid));
+            break;
+        case 176:
+            cell->rowSpan = static_cast<std::int32_t>(
+                std::clamp<std::int64_t>(loader.Integer(t), 1, kMaxGrid));
+            break;
+        default:
+            break;
+        }
+    }
+    finishCell();
+    if (content->rowHeights.empty() || content->columnWidths.empty())
+        return nullptr;
+    return content;
+}
+
 void ReadTable(Loader& loader, std::string_view dxfName, const std::vector<RawTag>& rec,
                Entity& e) {
     TableReading r;
     r.dxfName = std::string(dxfName);
     ReadEntityGroups(loader, rec, kTableGroups, e, r);
+    // The graphics a table stores for programs that cannot draw tables; they stand in for its
+    // block where that is missing (Loader::PlaceTables).
+    ReadProxyGraphics(loader, dxfName, rec, e, r);
+    r.table = ReadTableContent(loader, rec);
     e.geometry = static_cast<OpaqueGeometry&&>(r);
 }
 

@@ -516,6 +516,8 @@ void Loader::ReadObjects() {
             ParseImageDefinition(record);
         else if (type == "MLINESTYLE")
             ParseMLineStyle(record);
+        else if (type == "TABLESTYLE")
+            ParseTableStyle(record);
         else if (type == "DICTIONARY" || type == "ACDBDICTIONARYWDFLT")
             ParseDictionary(record);
         else if (type == "ACDBPLACEHOLDER")
@@ -531,6 +533,90 @@ void Loader::ReadObjects() {
         if (placeholders.count(handle) != 0)
             doc.plotStyleNames.emplace(handle, std::move(name));
     dictionaryEntries.clear();
+}
+
+// The style's own groups (after AcDbTableStyle), then a text style, height, alignment and colour
+// for each kind of cell from each 7 on: data, title, header.
+void Loader::ParseTableStyle(const std::vector<RawTag>& rec) {
+    TableStyle style;
+    std::uint64_t handle = 0;
+    bool own = false;
+    int kinds = 0;   // the cell kinds begun
+    int flags280 = 0; // the first 280 is the version, the second says whether the title shows
+    TableStyle::Cells* cells = nullptr;
+    for (const RawTag& t : rec) {
+        if (t.code == 5 && handle == 0)
+            handle = tags.Handle(t);
+        if (t.code == 100) {
+            own = Trim(t.value) == "AcDbTableStyle";
+            continue;
+        }
+        if (!own)
+            continue;
+        if (t.code == 7) {
+            cells = kinds == 0 ? &style.data : kinds == 1 ? &style.title
+                    : kinds == 2 ? &style.header : nullptr;
+            ++kinds;
+            if (cells)
+                cells->textStyle = Name(t);
+            continue;
+        }
+        if (cells) {
+            if (t.code == 140 && Real(t) > 0)
+                cells->height = Real(t);
+            else if (t.code == 170 && Short(t) >= 1 && Short(t) <= 9)
+                cells->alignment = Short(t);
+            else if (t.code == 62)
+                cells->color = std::clamp<std::int16_t>(Short(t), 0, 256);
+            continue;
+        }
+        if (kinds > 0)
+            continue;
+        switch (t.code) {
+        case 70:
+            style.flowsUp = Short(t) == 1;
+            break;
+        case 40:
+            style.horizontalMargin = std::max(0.0, Real(t));
+            break;
+        case 41:
+            style.verticalMargin = std::max(0.0, Real(t));
+            break;
+        case 280:
+            if (++flags280 == 2)
+                style.titleSuppressed = Short(t) != 0;
+            break;
+        case 281:
+            style.headerSuppressed = Short(t) != 0;
+            break;
+        default:
+            break;
+        }
+    }
+    if (handle != 0)
+        tableStyles[handle] = std::move(style);
+}
+
+void Loader::PlaceTables() {
+    std::set<std::string> blockNames;
+    for (const Block& block : doc.blocks)
+        blockNames.insert(FoldCase(block.name));
+    const TableStyle standard;
+    for (Block& block : doc.blocks)
+        for (Entity& e : block.entities) {
+            auto* g = std::get_if<OpaqueGeometry>(&e.geometry);
+            if (!g || g->dxfName != "ACAD_TABLE")
+                continue;
+            if (!g->blockName.empty() && blockNames.count(FoldCase(g->blockName)) != 0) {
+                g->proxy.reset();
+                continue;
+            }
+            if (g->proxy || !g->table)
+                continue;
+            const auto style = tableStyles.find(g->table->styleHandle);
+            g->proxy = LayOutTable(*g->table, style == tableStyles.end() ? standard : style->second,
+                                   g->insertion);
+        }
 }
 
 // ------------------------------------------------------------------------------------------------
@@ -569,6 +655,7 @@ void Loader::Finish() {
     paperEntities = {};
     for (Block& block : doc.blocks)
         JoinMTextColumns(block.entities);
+    PlaceTables();
 
     // Layouts: Model first, then the paper-space layouts in tab order.
     std::unordered_map<std::uint64_t, std::size_t> blockByRecord;

@@ -9,6 +9,7 @@
 // otherwise.
 
 #include <cstddef>
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -371,9 +372,41 @@ struct ProxyGraphics {
     std::vector<Entity> entities;
 };
 
+// What a table (ACAD_TABLE) stores of itself beside its anonymous block (AcDbTable): its grid and
+// its cells' texts, enough to lay it out when the block is missing (drawing/table_layout.h).
+struct TableContent {
+    struct Cell {
+        std::string text;             // 1 and 2, else its value's formatted text (302); MTEXT codes
+        std::string style;            // 7; empty: the table style's for the row
+        double height = 0.0;          // 140; 0: the table style's
+        std::int16_t alignment = 0;   // 170: 1 top left ... 9 bottom right; 0: the table style's
+        std::int16_t color = -1;      // 64; -1: the table style's
+        double rotation = 0.0;        // 145, radians
+        std::int32_t columnSpan = 1;  // 175: the columns a merged cell covers
+        std::int32_t rowSpan = 1;     // 176: the rows it covers
+    };
+    std::uint64_t styleHandle = 0;     // 342: its TABLESTYLE
+    Vec3 direction{1, 0, 0};           // 11: along a row
+    // The table's own overrides of its style, where it gives them: the margins, the flow, and
+    // per kind of cell (data, title, header, in the style's order) text style, height, alignment
+    // and colour. -1, 0 or empty: the style's.
+    double horizontalMargin = -1;                   // 40
+    double verticalMargin = -1;                     // 41
+    std::int16_t flow = -1;                         // 70: 0 down, 1 up
+    std::array<std::string, 3> textStyles;          // 7
+    std::array<double, 3> heights{};                // 140
+    std::array<std::int16_t, 3> alignments{};       // 170
+    std::array<std::int16_t, 3> colors{-1, -1, -1}; // 64
+    std::vector<double> rowHeights;    // 141, from the top row on
+    std::vector<double> columnWidths;  // 142, from the left
+    std::vector<Cell> cells;           // row by row; fewer than rows × columns when cut short
+};
+
 // Any other type (3DSOLID, LIGHT, ...): no geometry kept, except
 // - a table (ACAD_TABLE), whose drawn content is an anonymous block placed like a block
-//   reference: its name and insertion point are kept, so that it is measured and drawn;
+//   reference: its name and insertion point are kept, so that it is measured and drawn; where
+//   that block is missing, the table draws as its stored graphics, or else as laid out from its
+//   own data (both kept in `proxy`);
 // - an IMAGE or WIPEOUT: where its raster lies (the picture itself stays in its file);
 // - a MULTILEADER: its lines and text;
 // - an MLINE: its vertices and their element parameters;
@@ -385,7 +418,8 @@ struct OpaqueGeometry {
     std::shared_ptr<const RasterGeometry> raster;   // IMAGE, WIPEOUT
     std::shared_ptr<const MLeaderGeometry> mleader; // MULTILEADER
     std::shared_ptr<const MLineGeometry> mline;     // MLINE
-    std::shared_ptr<const ProxyGraphics> proxy;     // custom objects
+    std::shared_ptr<const ProxyGraphics> proxy;     // custom objects; tables without a block
+    std::shared_ptr<const TableContent> table;      // ACAD_TABLE
 };
 
 using EntityGeometry =

@@ -12,6 +12,7 @@
 #include "drawing/detail/source_data.h"
 #include "drawing/detail/tag_reader.h"
 #include "drawing/dxf_io.h"
+#include "drawing/table_layout.h"
 #include "drawing/text.h"
 #include <algorithm>
 #include <cerrno>
@@ -284,6 +285,12 @@ struct Loader {
     std::shared_ptr<const MLeaderGeometry> ReadMLeader(const std::vector<RawTag>& rec);
     std::shared_ptr<const MLineGeometry> ReadMLine(const std::vector<RawTag>& rec);
     void ParseMLineStyle(const std::vector<RawTag>& rec);
+    // Table styles by handle, for the tables laid out from their own data (PlaceTables).
+    std::unordered_map<std::uint64_t, TableStyle> tableStyles;
+    void ParseTableStyle(const std::vector<RawTag>& rec);
+    // Each table draws as its block; without one, as its stored graphics, or else as laid out
+    // from its own data.
+    void PlaceTables();
     // An MTEXT's columns, from its own tags, its embedded object or its extended data; null
     // without columns. Sets the defined height where only the extended data gives it.
     std::shared_ptr<const MTextColumns> ReadMTextColumns(const std::vector<RawTag>& rec,

@@ -6,6 +6,7 @@
 
 #include "batch/auto_frames.h"
 #include "drawing/dxf_io.h"
+#include "tests/drawing/proxy_stream.h"
 
 namespace kw {
 namespace {
@@ -84,6 +85,11 @@ public:
             }
             m_out << "0\nSEQEND\n8\n0\n";
         }
+        return *this;
+    }
+    // Tags as they stand.
+    DxfText& Raw(const std::string& tags) {
+        m_out << tags;
         return *this;
     }
     drawing::Document Load() const {
@@ -221,6 +227,35 @@ TEST(AutoFrames, OnlyClosedStraightRectanglesCount) {
         "0\nENDSEC\n0\nEOF\n",
         "shapes.dxf");
     EXPECT_TRUE(FindAutoFrames(document, {}).candidates.empty());
+}
+
+} // namespace
+} // namespace kw
+
+namespace kw {
+namespace {
+
+// A frame an application draws as an object of its own: found like a block of the sheet, empty
+// when its graphics hold its border only; an object of no sheet's size is none.
+TEST(AutoFrames, FramesDrawnAsCustomObjectsCountLikeBlocks) {
+    using drawing::test::ProxyStream;
+    const auto border = [](double x, double y, double w, double h) {
+        return std::vector<drawing::Vec3>{{x, y, 0}, {x + w, y, 0}, {x + w, y + h, 0}, {x, y + h, 0}};
+    };
+    DxfText dxf;
+    dxf.Raw(ProxyStream()
+                .Polyline(border(0, 0, 42000, 29700), true)
+                .Polyline(border(1000, 500, 40500, 28700), true)
+                .Text({30000, 1000, 0}, 350, "S-01")
+                .ProxyEntityTags("A1", "TK"));
+    dxf.Raw(ProxyStream().Polyline(border(50000, 0, 42000, 29700), true).ProxyEntityTags("A2", "TK"));
+    dxf.Raw(ProxyStream().Polyline(border(100000, 0, 3333, 240), true).ProxyEntityTags("A3", "WALL"));
+    const AutoFrames found = FindAutoFrames(dxf.Load(), {});
+    EXPECT_EQ(Described(found),
+              (std::vector<std::string>{"Model 0,0 page 1 A3 landscape 1:100", "Model 50000,0 empty",
+                                        "Model 100000,0 no standard size"}));
+    ASSERT_FALSE(found.candidates.empty());
+    EXPECT_EQ(found.candidates[0].description, "ACAD_PROXY_ENTITY on layer TK");
 }
 
 } // namespace

@@ -1,0 +1,145 @@
+// Tables laid out from their own data, against the anonymous blocks the CAD drew for the same
+// tables: every drawing of the shared test data with a table, read once as it is and once with
+// each table's block name and stored graphics taken out.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace kw::drawing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kShared = fs::path(KW_SHARED_TESTDATA).lexically_normal();
+
+// The drawing with every ACAD_TABLE's block name (2) and graphics (92/160/310) taken out of its
+// block reference part, which ends at its AcDbTable marker.
+std::string WithoutTableBlocks(const std::string& dxf) {
+    std::istringstream in(dxf);
+    std::string out, code, value;
+    bool inTable = false, ownData = false;
+    auto trim = [](std::string s) {
+        s.erase(std::remove(s.begin(), s.end(), '\r'), s.end());
+        const auto first = s.find_first_not_of(' ');
+        return first == std::string::npos ? std::string() : s.substr(first);
+    };
+    while (std::getline(in, code) && std::getline(in, value)) {
+        const std::string c = trim(code), v = trim(value);
+        if (c == "0") {
+            inTable = v == "ACAD_TABLE";
+            ownData = false;
+        }
+        if (inTable && c == "100" && v == "AcDbTable")
+            ownData = true;
+        if (inTable && !ownData && (c == "2" || c == "92" || c == "160" || c == "310"))
+            continue;
+        out += code + "\n" + value + "\n";
+    }
+    return out;
+}
+
+struct Placed {
+    std::string text;
+    Vec3 at;
+    double height, width;
+    int attachment;
+};
+
+std::vector<Placed> Texts(const std::vector<Entity>& entities, Vec3 offset) {
+    std::vector<Placed> texts;
+    for (const Entity& e : entities)
+        if (const auto* m = std::get_if<MTextGeometry>(&e.geometry))
+            texts.push_back({m->text, m->insertion + offset, m->height, m->referenceWidth,
+                             m->attachment});
+    return texts;
+}
+
+// The grid's lines as the set of points they cover, sampled along each line.
+Box LineBox(const std::vector<Entity>& entities, Vec3 offset, double& length) {
+    Box box;
+    length = 0;
+    for (const Entity& e : entities)
+        if (const auto* l = std::get_if<LineGeometry>(&e.geometry)) {
+            box.Add(l->start + offset);
+            box.Add(l->end + offset);
+            length += std::hypot(l->end.x - l->start.x, l->end.y - l->start.y);
+        }
+    return box;
+}
+
+const std::vector<const Entity*> Tables(const Document& doc) {
+    std::vector<const Entity*> tables;
+    for (const Block& block : doc.blocks)
+        for (const Entity& e : block.entities)
+            if (e.DxfName() == "ACAD_TABLE")
+                tables.push_back(&e);
+    return tables;
+}
+
+TEST(TableLayout, LaidOutAsTheCadDrewTheSameTables) {
+    const std::vector<std::string> drawings = {
+        "libredwg/test/test-data/example_2000.dxf", "libredwg/test/test-data/example_2004.dxf",
+        "libredwg/test/test-data/example_2007.dxf", "libredwg/test/test-data/example_2010.dxf",
+        "libredwg/test/test-data/example_2013.dxf", "libredwg/test/test-data/example_2018.dxf",
+        "libredwg/test/test-data/2000/TS1.dxf",     "libredwg/test/test-data/2018/TS1.dxf",
+        "ezdxf/examples_dxf/acad_table_simple.dxf", "ACadSharp/samples/sample_AC1015_ascii.dxf",
+        "ACadSharp/samples/sample_AC1018_ascii.dxf", "ACadSharp/samples/sample_AC1021_ascii.dxf",
+        "ACadSharp/samples/sample_AC1024_ascii.dxf", "ACadSharp/samples/sample_AC1027_ascii.dxf",
+        "ACadSharp/samples/sample_AC1032_ascii.dxf",
+    };
+    int compared = 0;
+    for (const std::string& name : drawings) {
+        SCOPED_TRACE(name);
+        const std::string bytes = test::ReadBytes((kShared / name).string());
+        const Document asDrawn = LoadDrawingFromBytes(bytes, name);
+        const Document laidOut = LoadDrawingFromBytes(WithoutTableBlocks(bytes), name);
+        const auto drawnTables = Tables(asDrawn), laidTables = Tables(laidOut);
+        ASSERT_EQ(drawnTables.size(), laidTables.size());
+        for (std::size_t t = 0; t < drawnTables.size(); ++t) {
+            const auto& drawn = std::get<OpaqueGeometry>(drawnTables[t]->geometry);
+            const auto& laid = std::get<OpaqueGeometry>(laidTables[t]->geometry);
+            const Block* block = asDrawn.FindBlock(drawn.blockName);
+            ASSERT_NE(block, nullptr);
+            EXPECT_EQ(drawn.proxy, nullptr) << "the block is drawn, not the graphics";
+            ASSERT_NE(laid.proxy, nullptr);
+            ++compared;
+
+            double drawnLength = 0, laidLength = 0;
+            const Box drawnBox = LineBox(block->entities, drawn.insertion, drawnLength);
+            const Box laidBox = LineBox(laid.proxy->entities, {}, laidLength);
+            const double size = std::max(drawnBox.max.x - drawnBox.min.x, 1.0);
+            EXPECT_NEAR(laidBox.min.x, drawnBox.min.x, 1e-6 * size);
+            EXPECT_NEAR(laidBox.min.y, drawnBox.min.y, 1e-6 * size);
+            EXPECT_NEAR(laidBox.max.x, drawnBox.max.x, 1e-6 * size);
+            EXPECT_NEAR(laidBox.max.y, drawnBox.max.y, 1e-6 * size);
+            EXPECT_NEAR(laidLength, drawnLength, 1e-6 * drawnLength) << "the same borders";
+
+            const auto expected = Texts(block->entities, drawn.insertion);
+            const auto got = Texts(laid.proxy->entities, {});
+            ASSERT_EQ(got.size(), expected.size());
+            for (const Placed& want : expected) {
+                const auto match = std::find_if(got.begin(), got.end(), [&](const Placed& p) {
+                    return p.text == want.text && std::hypot(p.at.x - want.at.x,
+                                                             p.at.y - want.at.y) < 1e-6 * size;
+                });
+                ASSERT_NE(match, got.end()) << want.text << " at " << want.at.x << " "
+                                            << want.at.y;
+                EXPECT_DOUBLE_EQ(match->height, want.height) << want.text;
+                EXPECT_EQ(match->attachment, want.attachment) << want.text;
+                EXPECT_NEAR(match->width, want.width, 1e-6 * size) << want.text;
+            }
+        }
+    }
+    EXPECT_GE(compared, 15);
+}
+
+} // namespace
+} // namespace kw::drawing
