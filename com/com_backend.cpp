@@ -1,5 +1,7 @@
 #include "com/com_backend.h"
 
+#include <algorithm>
+
 #include <utility>
 
 #include "com/com_error.h"
@@ -83,6 +85,8 @@ private:
 class ComLayout final : public CadLayout {
 public:
     explicit ComLayout(Dispatch object) : m_object(std::move(object)) {}
+
+    std::string Name() override { return com::ToString(m_object.Get("Name").Raw()); }
 
     void PutConfigName(const std::string& deviceName) override {
         m_object.Put("ConfigName", Variant::FromString(deviceName));
@@ -198,6 +202,31 @@ public:
 
     std::shared_ptr<CadLayout> ActiveLayout() override {
         return std::make_shared<ComLayout>(m_object.Object("ActiveLayout"));
+    }
+    // The Layouts collection by TabOrder (Model is 0).
+    std::vector<std::string> LayoutNames() override {
+        Dispatch layouts = m_object.Object("Layouts");
+        const std::int32_t count = com::ToInt32(layouts.Get("Count").Raw());
+        std::vector<std::pair<std::int32_t, std::string>> named;
+        for (std::int32_t i = 0; i < count; ++i) {
+            std::vector<Variant> arguments;
+            arguments.push_back(Variant::FromInt32(i));
+            Dispatch layout = layouts.CallObject("Item", std::move(arguments));
+            named.emplace_back(com::ToInt32(layout.Get("TabOrder").Raw()),
+                               com::ToString(layout.Get("Name").Raw()));
+        }
+        std::stable_sort(named.begin(), named.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<std::string> names;
+        for (auto& [order, name] : named)
+            names.push_back(std::move(name));
+        return names;
+    }
+    void PutActiveLayout(const std::string& name) override {
+        std::vector<Variant> arguments;
+        arguments.push_back(Variant::FromString(name));
+        Dispatch layout = m_object.Object("Layouts").CallObject("Item", std::move(arguments));
+        m_object.Put("ActiveLayout", Variant::FromDispatch(layout.Raw()));
     }
     std::int32_t ActiveSpace() override { return com::ToInt32(m_object.Get("ActiveSpace").Raw()); }
     std::shared_ptr<CadSpace> ModelSpace() override {

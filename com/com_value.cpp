@@ -200,6 +200,15 @@ Variant Variant::FromString(const std::string& utf8) {
     return result;
 }
 
+Variant Variant::FromDispatch(IDispatch* object) {
+    Variant result;
+    result.m_value.vt = VT_DISPATCH;
+    result.m_value.pdispVal = object;
+    if (object != nullptr)
+        object->AddRef();
+    return result;
+}
+
 Variant Variant::FromArray(VARTYPE elementType, SafeArray array) {
     Variant result;
     result.m_value.vt = VT_ARRAY | elementType;

@@ -75,6 +75,8 @@ public:
     static Variant FromDouble(double value);
     static Variant FromString(const std::string& utf8);
     static Variant FromArray(VARTYPE elementType, SafeArray array);
+    // An object argument (VT_DISPATCH), holding its own reference.
+    static Variant FromDispatch(IDispatch* object);
     // An argument left out: VT_ERROR holding DISP_E_PARAMNOTFOUND.
     static Variant Missing();
     // A by-reference VARIANT argument; `target` must outlive the call.

@@ -51,6 +51,29 @@ TEST(ComBinding, ArgumentsReachTheHostInTheShapesOfItsReference) {
               std::vector<std::string>{"Document.SendCommand(\"BACKGROUNDPLOT\\r0\\r\")"});
 }
 
+// Layouts are listed by tab order whatever the collection's order, and one is made active by
+// handing the host the layout object itself.
+TEST(ComBinding, LayoutsAreListedByTabOrderAndMadeActiveByObject) {
+    FakeHost host;
+    auto document = OpenSample(host);
+    EXPECT_EQ(document->LayoutNames(), (std::vector<std::string>{"Model", "Layout1"}));
+    EXPECT_EQ(document->ActiveLayout()->Name(), "Model");
+    host.ClearLog();
+    document->PutActiveLayout("layout1");
+    EXPECT_EQ(document->ActiveLayout()->Name(), "Layout1");
+    EXPECT_EQ(document->ActiveSpace(), 0);
+    EXPECT_EQ(host.Log("Document.ActiveLayout ="),
+              std::vector<std::string>{"Document.ActiveLayout = Object"});
+    document->PutActiveLayout("Model");
+    EXPECT_EQ(document->ActiveSpace(), 1);
+    try {
+        document->PutActiveLayout("Layout9");
+        ADD_FAILURE() << "an unknown layout was made active";
+    } catch (const CadError& failure) {
+        EXPECT_EQ(failure.Number(), static_cast<std::int32_t>(kInvalidArgument));
+    }
+}
+
 TEST(ComBinding, EntitiesAreReadThroughCountItemAndOutParameters) {
     FakeHost host;
     auto document = OpenSample(host);

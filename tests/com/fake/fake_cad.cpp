@@ -57,6 +57,7 @@ struct EntityData {
 
 struct LayoutData {
     std::wstring name;
+    long tabOrder = 0;
 };
 
 struct DocumentData {
@@ -64,8 +65,8 @@ struct DocumentData {
     std::vector<EntityData> entities;
     std::set<std::wstring> selectionSetNames;
     long activeSpace = 1;
-    std::shared_ptr<LayoutData> model = std::make_shared<LayoutData>(LayoutData{L"Model"});
-    std::shared_ptr<LayoutData> paper = std::make_shared<LayoutData>(LayoutData{L"Layout1"});
+    std::shared_ptr<LayoutData> model = std::make_shared<LayoutData>(LayoutData{L"Model", 0});
+    std::shared_ptr<LayoutData> paper = std::make_shared<LayoutData>(LayoutData{L"Layout1", 1});
 };
 
 struct Injected {
@@ -254,6 +255,17 @@ public:
             Invalid(what);
         }
         return v.boolVal != VARIANT_FALSE;
+    }
+    // An object argument, by value or by reference.
+    IDispatch* Object(UINT index, const wchar_t* what) const {
+        const VARIANT& v = Deref(Arg(index));
+        IDispatch* object = v.vt == VT_DISPATCH                  ? v.pdispVal
+                            : v.vt == (VT_BYREF | VT_DISPATCH) ? *v.ppdispVal
+                                                                 : nullptr;
+        if (object == nullptr) {
+            Invalid(what);
+        }
+        return object;
     }
     bool Omitted(UINT index) const {
         const VARIANT& v = Arg(index);
@@ -706,7 +718,8 @@ protected:
                                                        L"GetCanonicalMediaNames",
                                                        L"GetPlotStyleTableNames",
                                                        L"GetLocaleMediaName",
-                                                       L"Name"};
+                                                       L"Name",
+                                                       L"TabOrder"};
         return members;
     }
 
@@ -715,6 +728,9 @@ protected:
         if (member == L"Name") {
             call.ExpectGet();
             call.ReturnString(m_data->name);
+        } else if (member == L"TabOrder") {
+            call.ExpectGet();
+            call.ReturnLong(m_data->tabOrder);
         } else if (member == L"ConfigName" || member == L"StyleSheet" ||
                    member == L"CanonicalMediaName") {
             call.ExpectPut();
@@ -844,6 +860,69 @@ protected:
     }
 };
 
+// The name of a layout handed back by a client: asked through its own IDispatch, as the host
+// would, since an object of the out-of-process fake reaches it as a proxy.
+std::wstring LayoutNameOf(IDispatch* layout) {
+    OLECHAR name[] = L"Name";
+    LPOLESTR names[] = {name};
+    DISPID id = 0;
+    VARIANT result;
+    VariantInit(&result);
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    if (FAILED(layout->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)) ||
+        FAILED(layout->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
+                              &result, nullptr, nullptr)) ||
+        result.vt != VT_BSTR) {
+        VariantClear(&result);
+        return {};
+    }
+    std::wstring text = result.bstrVal ? result.bstrVal : L"";
+    VariantClear(&result);
+    return text;
+}
+
+// A drawing's layouts: Model and Layout1, by index or by name.
+class Layouts final : public Object {
+public:
+    Layouts(std::shared_ptr<World> world, std::shared_ptr<DocumentData> data)
+        : Object(std::move(world), L"Layouts"), m_data(std::move(data)) {}
+
+protected:
+    const std::vector<std::wstring>& Members() const override {
+        static const std::vector<std::wstring> members{L"Count", L"Item"};
+        return members;
+    }
+    void Handle(const std::wstring& member, const Call& call) override {
+        // The paper layout comes first, as the host's collection need not follow the tabs.
+        const std::shared_ptr<LayoutData> layouts[] = {m_data->paper, m_data->model};
+        if (member == L"Count") {
+            call.ExpectGet();
+            call.ReturnLong(2);
+            return;
+        }
+        call.ExpectMethod(1, 1);
+        const VARIANT& index = call.Arg(0);
+        if (index.vt == VT_BSTR || index.vt == (VT_BYREF | VT_BSTR)) {
+            const std::wstring name = call.String(0, L"Index");
+            for (const auto& layout : layouts) {
+                if (_wcsicmp(layout->name.c_str(), name.c_str()) == 0) {
+                    call.ReturnObject(New<Layout>(m_world, layout));
+                    return;
+                }
+            }
+            call.Invalid(L"Index");
+        }
+        const long at = call.Integer(0, L"Index");
+        if (at < 0 || at > 1) {
+            call.Invalid(L"Index");
+        }
+        call.ReturnObject(New<Layout>(m_world, layouts[at]));
+    }
+
+private:
+    std::shared_ptr<DocumentData> m_data;
+};
+
 class Document final : public Object {
 public:
     Document(std::shared_ptr<World> world, std::shared_ptr<DocumentData> data)
@@ -854,12 +933,22 @@ protected:
         static const std::vector<std::wstring> members{
             L"ActiveLayout", L"ActiveSpace",   L"ModelSpace", L"PaperSpace",
             L"Utility",      L"SelectionSets", L"Plot",       L"SendCommand",
-            L"Close",        L"Name",          L"FullName"};
+            L"Close",        L"Name",          L"FullName",   L"Layouts"};
         return members;
     }
 
     void Handle(const std::wstring& member, const Call& call) override {
-        if (member == L"SendCommand") {
+        if (member == L"ActiveLayout" && call.IsPut()) {
+            call.ExpectPut();
+            const std::wstring name = LayoutNameOf(call.Object(0, L"ActiveLayout"));
+            if (name == m_data->model->name) {
+                m_data->activeSpace = 1;
+            } else if (name == m_data->paper->name) {
+                m_data->activeSpace = 0;
+            } else {
+                call.Invalid(L"ActiveLayout");
+            }
+        } else if (member == L"SendCommand") {
             call.ExpectMethod(1, 1);
             call.String(0, L"Command");
         } else if (member == L"Close") {
@@ -886,6 +975,8 @@ protected:
                 call.ReturnObject(New<SelectionSets>(m_world, m_data));
             } else if (member == L"Plot") {
                 call.ReturnObject(New<Plot>(m_world));
+            } else if (member == L"Layouts") {
+                call.ReturnObject(New<Layouts>(m_world, m_data));
             } else if (member == L"Name" || member == L"FullName") {
                 const std::wstring& path = m_data->path;
                 const auto slash = path.find_last_of(L"\\/");
