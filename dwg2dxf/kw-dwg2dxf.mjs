@@ -227,16 +227,7 @@ function InsertCustomObjects(lines, { customs }, graphicsSizeCode) {
         if (!byPlace.has(custom.before)) byPlace.set(custom.before, []);
         byPlace.get(custom.before).push(custom);
     }
-    // Layer names by handle, from the LAYER table.
-    const layerNames = new Map();
-    let layer = null;
-    for (let i = 0; i + 1 < lines.length; i += 2) {
-        const code = lines[i].trim();
-        const value = lines[i + 1].trim();
-        if (code === "0") layer = value === "LAYER" ? {} : null;
-        else if (layer && code === "5") layer.handle = value.toUpperCase();
-        else if (layer && code === "2" && layer.handle) layerNames.set(layer.handle, value);
-    }
+    const layerNames = NamesByHandle(lines, "LAYER", "5");
     const out = [];
     let written = 0;
     let section = "";
@@ -304,6 +295,20 @@ function FixLayerVisibility(lines, layerStates) {
     }
 }
 
+// The names (2) of the records of a type by the handle in `handleCode`, as the DXF spells them.
+function NamesByHandle(lines, type, handleCode) {
+    const names = new Map();
+    let record = null;
+    for (let i = 0; i + 1 < lines.length; i += 2) {
+        const code = lines[i].trim();
+        const value = lines[i + 1].trim();
+        if (code === "0") record = value === type ? {} : null;
+        else if (record && code === handleCode && !record.handle) record.handle = value.toUpperCase();
+        else if (record && code === "2" && record.handle) names.set(record.handle, value);
+    }
+    return names;
+}
+
 const Group = (code, value) => [String(code).padStart(3, " "), String(value)];
 
 // The groups of a table LibreDWG left bare. The layer is in the part of the entity LibreDWG did
@@ -336,17 +341,10 @@ function RestoreTables(lines, { tables, listed }, graphicsSizeCode) {
             && lines[i - 1].trim() === "0" && lines[i + 1]?.trim() === "0") ? 1 : 0 };
     }
     const byPlace = new Map(drawn.map((t) => [`${t.inEntities ? "E" : "B"} ${t.after}`, t]));
-    // Block record handle: the block's name as the DXF spells it.
-    const blockNames = new Map();
+    // A BLOCK record's owner is its block record.
+    const blockNames = NamesByHandle(lines, "BLOCK", "330");
     let section = "";
     let record = null;
-    for (let i = 0; i + 1 < lines.length; i += 2) {
-        const code = lines[i].trim();
-        const value = lines[i + 1].trim();
-        if (code === "0") record = value === "BLOCK" ? {} : null;
-        else if (record && code === "330") record.owner = value.toUpperCase();
-        else if (record && code === "2" && record.owner) blockNames.set(record.owner, value);
-    }
     const out = [];
     let last = "";
     let restored = 0;
