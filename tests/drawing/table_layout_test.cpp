@@ -138,7 +138,7 @@ TEST(TableLayout, LaidOutAsTheCadDrewTheSameTables) {
             }
         }
     }
-    EXPECT_GE(compared, 15);
+    EXPECT_EQ(compared, 21);
 }
 
 } // namespace
