@@ -311,14 +311,15 @@ function NamesByHandle(lines, type, handleCode) {
 
 const Group = (code, value) => [String(code).padStart(3, " "), String(value)];
 
-// The groups of a table LibreDWG left bare. The layer is in the part of the entity LibreDWG did
-// not read: the table goes on layer 0.
-function TableRecord(table, blockName, graphicsSizeCode) {
+// The groups of a table LibreDWG left bare. Its layer is in the part of the entity LibreDWG does
+// not read; the CAD draws a table's block on the table's layer (points on Defpoints aside), so the
+// layer of the block's content stands in for it, else 0.
+function TableRecord(table, blockName, layerName, graphicsSizeCode) {
     const out = [...Group(0, "ACAD_TABLE"), ...Group(5, table.handle)];
     if (table.owner) out.push(...Group(330, table.owner));
     out.push(...Group(100, "AcDbEntity"));
     if (table.paper && table.inEntities) out.push(...Group(67, 1));
-    out.push(...Group(8, "0"));
+    out.push(...Group(8, layerName ?? "0"));
     if (table.color !== null) out.push(...Group(62, table.color));
     const graphics = table.graphics;
     out.push(...Group(graphicsSizeCode, graphics.length));
@@ -338,17 +339,36 @@ function RestoreTables(lines, { tables, listed }, graphicsSizeCode) {
     const drawn = tables.filter((t) => t.graphics && t.graphics.length > 0 && t.after);
     if (drawn.length === 0) {
         return { restored: 0, left: lines.some((l, i) => i % 2 === 1 && l.trim() === "ACAD_TABLE"
-            && lines[i - 1].trim() === "0" && lines[i + 1]?.trim() === "0") ? 1 : 0 };
+            && lines[i - 1].trim() === "0" && lines[i + 1]?.trim() === "0") ? 1 : 0, unlayered: 0 };
     }
     const byPlace = new Map(drawn.map((t) => [`${t.inEntities ? "E" : "B"} ${t.after}`, t]));
     // A BLOCK record's owner is its block record.
     const blockNames = NamesByHandle(lines, "BLOCK", "330");
+    // The layer of each block's content, by its block record.
+    const blockLayers = new Map();
+    let owner = null;
+    let type = null;
+    for (let i = 0; i + 1 < lines.length; i += 2) {
+        const code = lines[i].trim();
+        const value = lines[i + 1].trim();
+        if (code === "0") {
+            type = value;
+            if (value === "BLOCK") owner = "";
+            else if (value === "ENDBLK") owner = null;
+        } else if (type === "BLOCK" && owner === "" && code === "330") {
+            owner = value.toUpperCase();
+        } else if (owner && type !== "BLOCK" && code === "8" && !blockLayers.has(owner) &&
+                   value.toUpperCase() !== "DEFPOINTS") {
+            blockLayers.set(owner, value);
+        }
+    }
     let section = "";
     let record = null;
     const out = [];
     let last = "";
     let restored = 0;
     let left = 0;
+    let unlayered = 0;
     for (let i = 0; i + 1 < lines.length; i += 2) {
         const code = lines[i].trim();
         const value = lines[i + 1].trim();
@@ -375,12 +395,14 @@ function RestoreTables(lines, { tables, listed }, graphicsSizeCode) {
             continue;
         }
         byPlace.delete(place);
-        out.push(...TableRecord(table, blockNames.get(table.block), graphicsSizeCode));
+        out.push(...TableRecord(table, blockNames.get(table.block), blockLayers.get(table.block),
+                                graphicsSizeCode));
+        if (!blockLayers.has(table.block)) ++unlayered;
         last = table.handle;
         ++restored;
     }
     lines.splice(0, lines.length, ...out);
-    return { restored, left };
+    return { restored, left, unlayered };
 }
 
 const [input, output, ...rest] = process.argv.slice(2);
@@ -451,10 +473,14 @@ dxf = null;
 if (facts) {
     FixLayerVisibility(lines, facts.layers);
     // Release 2013 and later give the graphics' size in group 160, earlier ones in 92.
-    const { restored, left } = RestoreTables(lines, facts, release >= "AC1027" ? 160 : 92);
+    const { restored, left, unlayered } =
+        RestoreTables(lines, facts, release >= "AC1027" ? 160 : 92);
     if (restored > 0) {
-        process.stderr.write(`kw-dwg2dxf: ${restored} table(s) written from their stored graphics; ` +
-            "their layer is not known and is taken as 0\n");
+        process.stderr.write(`kw-dwg2dxf: ${restored} table(s) written from their stored graphics\n`);
+    }
+    if (unlayered > 0) {
+        process.stderr.write(`kw-dwg2dxf: ${unlayered} table(s) without a block to take the layer ` +
+            "from are put on layer 0\n");
     }
     const customs = InsertCustomObjects(lines, facts, release >= "AC1027" ? 160 : 92);
     if (customs > 0) {

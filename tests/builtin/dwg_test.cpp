@@ -13,6 +13,7 @@
 #include "builtin/builtin_cad.h"
 #include "builtin/dwg_conversion.h"
 #include "drawing/dxf_io.h"
+#include "drawing/extents.h"
 #include "engine/frames.h"
 
 namespace kw::builtin {
@@ -270,6 +271,47 @@ TEST_F(Dwg, ConvertedTwinsAgreeWithTheirDxf) {
         EXPECT_EQ(outcome, expected) << name;
     }
     EXPECT_EQ(compared, 55);
+}
+
+// What LibreDWG leaves out and the converter writes back: a table of 2013 (as a bare record) and
+// the 25 objects of an architectural application (not at all). Each comes back as in the CAD's
+// own DXF of the drawing: same handle, layer, block and place, and graphics that draw the same.
+TEST_F(Dwg, TablesAndObjectsOfOtherApplicationsComeBackAsTheCadWritesThem) {
+    for (const std::string name : {"example_2013", "2013/gh109_1"}) {
+        SCOPED_TRACE(name);
+        const fs::path dwg = kLibreDwgData / (name + ".dwg");
+        const auto converted = drawing::LoadDrawing(ConvertDwg(dwg.string(), options.dwg, ""));
+        const auto twin = drawing::LoadDrawing(fs::path(dwg).replace_extension(".dxf").string());
+        std::map<std::uint64_t, const drawing::Entity*> restored;
+        for (const drawing::Entity& e : converted.LayoutEntities(converted.layouts.front()))
+            if (e.DxfName() == "ACAD_TABLE" || e.DxfName() == "ACAD_PROXY_ENTITY")
+                restored[e.handle] = &e;
+        int compared = 0;
+        for (const drawing::Entity& want : twin.LayoutEntities(twin.layouts.front())) {
+            if (want.DxfName() != "ACAD_TABLE" && want.DxfName() != "ACAD_PROXY_ENTITY")
+                continue;
+            ++compared;
+            ASSERT_EQ(restored.count(want.handle), 1u) << std::hex << want.handle;
+            const drawing::Entity& got = *restored[want.handle];
+            EXPECT_EQ(got.layer, want.layer);
+            const auto& g = std::get<drawing::OpaqueGeometry>(got.geometry);
+            const auto& w = std::get<drawing::OpaqueGeometry>(want.geometry);
+            EXPECT_EQ(g.blockName, w.blockName);
+            EXPECT_NEAR(g.insertion.x, w.insertion.x, 1e-9 * std::abs(w.insertion.x));
+            EXPECT_NEAR(g.insertion.y, w.insertion.y, 1e-9 * std::abs(w.insertion.y));
+            EXPECT_EQ(g.proxy != nullptr, w.proxy != nullptr);
+            if (g.proxy && w.proxy)
+                EXPECT_EQ(g.proxy->entities.size(), w.proxy->entities.size());
+            const drawing::Box a = drawing::EntityExtents(converted, got);
+            const drawing::Box b = drawing::EntityExtents(twin, want);
+            EXPECT_EQ(a.IsEmpty(), b.IsEmpty());
+            if (!a.IsEmpty() && !b.IsEmpty()) {
+                EXPECT_NEAR(a.min.x, b.min.x, 1e-6 * (1 + std::abs(b.min.x)));
+                EXPECT_NEAR(a.max.y, b.max.y, 1e-6 * (1 + std::abs(b.max.y)));
+            }
+        }
+        EXPECT_EQ(compared, name == "example_2013" ? 1 : 25);
+    }
 }
 
 // Every way a conversion fails ends in a CadError that names the file, its release and what to do.
