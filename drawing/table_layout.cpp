@@ -61,7 +61,9 @@ std::shared_ptr<const ProxyGraphics> LayOutTable(const TableContent& table,
     const TableStyle style = Overridden(tableStyle, table);
     const std::size_t rows = table.rowHeights.size();
     const std::size_t columns = table.columnWidths.size();
-    if (rows == 0 || columns == 0)
+    // A schedule has hundreds of cells; a grid of more than a million comes from a damaged file.
+    constexpr std::size_t kMaxCells = std::size_t{1} << 20;
+    if (rows == 0 || columns == 0 || rows > kMaxCells / columns)
         return nullptr;
     // Where each row and column starts, from the insertion point.
     std::vector<double> x(columns + 1, 0.0), y(rows + 1, 0.0);
@@ -84,19 +86,28 @@ std::shared_ptr<const ProxyGraphics> LayOutTable(const TableContent& table,
     // Which cell each place of the grid belongs to: its own, or the merged cell covering it.
     std::vector<std::size_t> owner(rows * columns);
     std::iota(owner.begin(), owner.end(), std::size_t{0});
+    // Merged cells do not overlap; where a damaged file says they do, the first keeps its place,
+    // and a merge stops at a place already taken, so the work stays that of the grid.
     const std::size_t stored = std::min(table.cells.size(), rows * columns);
     for (std::size_t k = 0; k < stored; ++k) {
         const TableContent::Cell& cell = table.cells[k];
-        if (cell.columnSpan <= 1 && cell.rowSpan <= 1)
-            continue;
+        if ((cell.columnSpan <= 1 && cell.rowSpan <= 1) || owner[k] != k)
+            continue; // a single cell, or inside another merged cell
         const std::size_t r0 = k / columns, c0 = k % columns;
-        if (owner[k] != k)
-            continue; // inside another merged cell
         const std::size_t r1 = std::min(rows, r0 + static_cast<std::size_t>(cell.rowSpan));
-        const std::size_t c1 = std::min(columns, c0 + static_cast<std::size_t>(cell.columnSpan));
-        for (std::size_t r = r0; r < r1; ++r)
-            for (std::size_t c = c0; c < c1; ++c)
-                owner[r * columns + c] = k;
+        std::size_t c1 = std::min(columns, c0 + static_cast<std::size_t>(cell.columnSpan));
+        for (std::size_t r = r0; r < r1; ++r) {
+            for (std::size_t c = c0; c < c1; ++c) {
+                std::size_t& place = owner[r * columns + c];
+                if (place != r * columns + c && place != k) {
+                    c1 = c; // taken: the merge is no wider than what is free
+                    break;
+                }
+                place = k;
+            }
+            if (c1 == c0)
+                break; // nor taller
+        }
     }
     const auto ownerAt = [&](std::size_t r, std::size_t c) { return owner[r * columns + c]; };
 

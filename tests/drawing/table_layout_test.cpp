@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "drawing/table_layout.h"
 #include "test_support.h"
 
 namespace kw::drawing {
@@ -139,6 +140,36 @@ TEST(TableLayout, LaidOutAsTheCadDrewTheSameTables) {
         }
     }
     EXPECT_EQ(compared, 21);
+}
+
+// What a damaged file may say of its grid: merged cells that overlap or reach past the grid, a
+// grid of billions of cells. The first merge keeps its place; a grid past a million cells is not
+// laid out.
+TEST(TableLayout, DamagedGridsAreLaidOutWithinBoundsOrNotAtAll) {
+    TableContent overlapping;
+    overlapping.rowHeights = {10, 10, 10};
+    overlapping.columnWidths = {20, 20, 20};
+    overlapping.cells.resize(9);
+    overlapping.cells[0] = {"A", "", 0, 0, -1, 0, 2, 2};       // rows 0-1, columns 0-1
+    overlapping.cells[4] = {"B", "", 0, 0, -1, 0, 100, 100};   // starts inside A: ignored
+    overlapping.cells[2] = {"C", "", 0, 0, -1, 0, 1, 1000000}; // column 2 to the bottom
+    const auto laid = LayOutTable(overlapping, TableStyle{}, {});
+    ASSERT_NE(laid, nullptr);
+    double length = 0;
+    const Box box = LineBox(laid->entities, {}, length);
+    EXPECT_EQ(box.min.x, 0);
+    EXPECT_EQ(box.max.x, 60);
+    EXPECT_EQ(box.min.y, -30);
+    EXPECT_EQ(box.max.y, 0);
+    // The outline (180), A's bottom (40) and right side (20), and the two edges left of row 2's
+    // last cells (10 each): no line runs inside A or inside C.
+    EXPECT_DOUBLE_EQ(length, 180 + 40 + 20 + 10 + 10);
+    EXPECT_EQ(Texts(laid->entities, {}).size(), 2u) << "A and C; B lies inside A";
+
+    TableContent huge;
+    huge.rowHeights.assign(65536, 1.0);
+    huge.columnWidths.assign(65536, 1.0);
+    EXPECT_EQ(LayOutTable(huge, TableStyle{}, {}), nullptr);
 }
 
 } // namespace
