@@ -202,18 +202,11 @@ function ReadDrawingFacts(libredwg, path) {
 // The record of a custom object LibreDWG leaves out, written as the CAD writes an object whose
 // application is missing: a proxy entity with the object's graphics.
 function CustomRecord(custom, layerName, graphicsSizeCode) {
-    const out = [...Group(0, "ACAD_PROXY_ENTITY"), ...Group(5, custom.handle)];
-    if (custom.owner) out.push(...Group(330, custom.owner));
-    out.push(...Group(100, "AcDbEntity"));
-    if (custom.paper && custom.inEntities) out.push(...Group(67, 1));
-    out.push(...Group(8, layerName ?? "0"));
-    if (custom.color !== null) out.push(...Group(62, custom.color));
-    out.push(...Group(100, "AcDbProxyEntity"), ...Group(90, 498), ...Group(91, custom.classNumber));
-    const graphics = custom.graphics;
-    out.push(...Group(graphicsSizeCode, graphics.length));
-    const hex = Buffer.from(graphics).toString("hex").toUpperCase();
-    for (let k = 0; k < hex.length; k += 254) out.push(...Group(310, hex.slice(k, k + 254)));
-    return out;
+    return [
+        ...EntityHead("ACAD_PROXY_ENTITY", custom, layerName),
+        ...Group(100, "AcDbProxyEntity"), ...Group(90, 498), ...Group(91, custom.classNumber),
+        ...GraphicsGroups(custom.graphics, graphicsSizeCode),
+    ];
 }
 
 // Writes the custom objects LibreDWG left out where their owners list them; returns how many.
@@ -311,20 +304,32 @@ function NamesByHandle(lines, type, handleCode) {
 
 const Group = (code, value) => [String(code).padStart(3, " "), String(value)];
 
+// The common groups of an entity written back: type, handle, owner, paper space, layer, colour.
+function EntityHead(type, entity, layerName) {
+    const out = [...Group(0, type), ...Group(5, entity.handle)];
+    if (entity.owner) out.push(...Group(330, entity.owner));
+    out.push(...Group(100, "AcDbEntity"));
+    if (entity.paper && entity.inEntities) out.push(...Group(67, 1));
+    out.push(...Group(8, layerName ?? "0"));
+    if (entity.color !== null) out.push(...Group(62, entity.color));
+    return out;
+}
+
+// Stored graphics: their size (92, or 160 from release 2013 on), then 310 lines of 127 bytes.
+function GraphicsGroups(graphics, sizeCode) {
+    const out = [...Group(sizeCode, graphics.length)];
+    const hex = Buffer.from(graphics).toString("hex").toUpperCase();
+    for (let k = 0; k < hex.length; k += 254) out.push(...Group(310, hex.slice(k, k + 254)));
+    return out;
+}
+
 // The groups of a table LibreDWG left bare. Its layer is in the part of the entity LibreDWG does
 // not read; the CAD draws a table's block on the table's layer (points on Defpoints aside), so the
 // layer of the block's content stands in for it, else 0.
 function TableRecord(table, blockName, layerName, graphicsSizeCode) {
-    const out = [...Group(0, "ACAD_TABLE"), ...Group(5, table.handle)];
-    if (table.owner) out.push(...Group(330, table.owner));
-    out.push(...Group(100, "AcDbEntity"));
-    if (table.paper && table.inEntities) out.push(...Group(67, 1));
-    out.push(...Group(8, layerName ?? "0"));
-    if (table.color !== null) out.push(...Group(62, table.color));
     const graphics = table.graphics;
-    out.push(...Group(graphicsSizeCode, graphics.length));
-    const hex = Buffer.from(graphics).toString("hex").toUpperCase();
-    for (let k = 0; k < hex.length; k += 254) out.push(...Group(310, hex.slice(k, k + 254)));
+    const out = [...EntityHead("ACAD_TABLE", table, layerName),
+                 ...GraphicsGroups(graphics, graphicsSizeCode)];
     const insertion = TableInsertion(graphics);
     out.push(...Group(100, "AcDbBlockReference"));
     if (blockName && insertion) {
