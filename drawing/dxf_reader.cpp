@@ -598,9 +598,11 @@ void Loader::ParseTableStyle(const std::vector<RawTag>& rec) {
 }
 
 void Loader::PlaceTables() {
+    // A block that draws: an empty one (as some writers leave) is no table's drawing.
     std::set<std::string> blockNames;
     for (const Block& block : doc.blocks)
-        blockNames.insert(FoldCase(block.name));
+        if (!block.entities.empty())
+            blockNames.insert(FoldCase(block.name));
     const TableStyle standard;
     for (Block& block : doc.blocks)
         for (Entity& e : block.entities) {

@@ -142,6 +142,42 @@ TEST(TableLayout, LaidOutAsTheCadDrewTheSameTables) {
     EXPECT_EQ(compared, 21);
 }
 
+// A table whose block is missing or empty is laid out from its data, at its insertion point; one
+// whose block draws is drawn as that block.
+TEST(TableLayout, OnlyABlockThatDrawsStandsForTheTable) {
+    using test::T;
+    const auto table = [](const std::string& block) {
+        return T(0, "ACAD_TABLE") + T(8, "0") + T(100, "AcDbEntity") + T(100, "AcDbBlockReference") +
+               T(2, block) + T(10, 100.0) + T(20, 50.0) + T(100, "AcDbTable") + T(91, "1") +
+               T(92, "2") + T(141, 8.0) + T(142, 30.0) + T(142, 20.0) + T(171, "1") + T(1, "ROOM") +
+               T(171, "1") + T(1, "12.5");
+    };
+    const std::string blocks = T(0, "BLOCK") + T(8, "0") + T(2, "*T1") + T(70, "1") + T(10, 0.0) +
+                               T(20, 0.0) + T(0, "ENDBLK") + T(0, "BLOCK") + T(8, "0") +
+                               T(2, "*T2") + T(70, "1") + T(10, 0.0) + T(20, 0.0) + T(0, "LINE") +
+                               T(8, "0") + T(10, 0.0) + T(20, 0.0) + T(11, 50.0) + T(21, 0.0) +
+                               T(0, "ENDBLK");
+    const Document doc = test::FromTags(table("*T1") + table("*T9") + table("*T2"), blocks);
+    const auto tables = Tables(doc);
+    ASSERT_EQ(tables.size(), 3u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i == 0 ? "empty block" : "missing block");
+        const auto& g = std::get<OpaqueGeometry>(tables[i]->geometry);
+        ASSERT_NE(g.proxy, nullptr);
+        double length = 0;
+        const Box box = LineBox(g.proxy->entities, {}, length);
+        EXPECT_EQ(box.min.x, 100);
+        EXPECT_EQ(box.max.x, 150);
+        EXPECT_EQ(box.min.y, 42);
+        EXPECT_EQ(box.max.y, 50);
+        const auto texts = Texts(g.proxy->entities, {});
+        ASSERT_EQ(texts.size(), 2u);
+        EXPECT_EQ(texts[0].text, "ROOM");
+        EXPECT_EQ(texts[1].text, "12.5");
+    }
+    EXPECT_EQ(std::get<OpaqueGeometry>(tables[2]->geometry).proxy, nullptr);
+}
+
 // What a damaged file may say of its grid: merged cells that overlap or reach past the grid, a
 // grid of billions of cells. The first merge keeps its place; a grid past a million cells is not
 // laid out.
