@@ -562,12 +562,17 @@ void Loader::ParseTableStyle(const std::vector<RawTag>& rec) {
             continue;
         }
         if (cells) {
-            if (t.code == 140 && Real(t) > 0)
-                cells->height = Real(t);
-            else if (t.code == 170 && Short(t) >= 1 && Short(t) <= 9)
-                cells->alignment = Short(t);
-            else if (t.code == 62)
+            if (t.code == 140) {
+                const double height = Real(t);
+                if (height > 0)
+                    cells->height = height;
+            } else if (t.code == 170) {
+                const std::int16_t alignment = Short(t);
+                if (alignment >= 1 && alignment <= 9)
+                    cells->alignment = alignment;
+            } else if (t.code == 62) {
                 cells->color = std::clamp<std::int16_t>(Short(t), 0, 256);
+            }
             continue;
         }
         if (kinds > 0)

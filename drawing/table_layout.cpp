@@ -89,13 +89,21 @@ std::shared_ptr<const ProxyGraphics> LayOutTable(const TableContent& table,
     // Merged cells do not overlap; where a damaged file says they do, the first keeps its place,
     // and a merge stops at a place already taken, so the work stays that of the grid.
     const std::size_t stored = std::min(table.cells.size(), rows * columns);
+    // The rows and columns a cell's spans reach, within the grid: [r0, r1) × [c0, c1).
+    struct Reach {
+        std::size_t r0, c0, r1, c1;
+    };
+    const auto reach = [&](std::size_t k) {
+        const TableContent::Cell& cell = table.cells[k];
+        const std::size_t r0 = k / columns, c0 = k % columns;
+        return Reach{r0, c0, std::min(rows, r0 + static_cast<std::size_t>(cell.rowSpan)),
+                     std::min(columns, c0 + static_cast<std::size_t>(cell.columnSpan))};
+    };
     for (std::size_t k = 0; k < stored; ++k) {
         const TableContent::Cell& cell = table.cells[k];
         if ((cell.columnSpan <= 1 && cell.rowSpan <= 1) || owner[k] != k)
             continue; // a single cell, or inside another merged cell
-        const std::size_t r0 = k / columns, c0 = k % columns;
-        const std::size_t r1 = std::min(rows, r0 + static_cast<std::size_t>(cell.rowSpan));
-        std::size_t c1 = std::min(columns, c0 + static_cast<std::size_t>(cell.columnSpan));
+        auto [r0, c0, r1, c1] = reach(k);
         for (std::size_t r = r0; r < r1; ++r) {
             for (std::size_t c = c0; c < c1; ++c) {
                 std::size_t& place = owner[r * columns + c];
@@ -152,9 +160,7 @@ std::shared_ptr<const ProxyGraphics> LayOutTable(const TableContent& table,
         const TableContent::Cell& cell = table.cells[k];
         if (cell.text.empty() || owner[k] != k)
             continue;
-        const std::size_t r0 = k / columns, c0 = k % columns;
-        const std::size_t r1 = std::min(rows, r0 + static_cast<std::size_t>(cell.rowSpan));
-        const std::size_t c1 = std::min(columns, c0 + static_cast<std::size_t>(cell.columnSpan));
+        const auto [r0, c0, r1, c1] = reach(k);
         const TableStyle::Cells& kind = r0 == titleRow    ? style.title
                                         : r0 == headerRow ? style.header
                                                           : style.data;

@@ -249,7 +249,7 @@ function InsertCustomObjects(lines, { customs }, graphicsSizeCode) {
         if (inBlockRecord && code === "330") blockOwner = value.toUpperCase();
         out.push(lines[i], lines[i + 1]);
     }
-    lines.splice(0, lines.length, ...out);
+    ReplaceLines(lines, out);
     return written;
 }
 
@@ -302,6 +302,13 @@ function NamesByHandle(lines, type, handleCode) {
     return names;
 }
 
+// Puts `out` in the place of `lines`, element by element: a drawing has millions of lines, more
+// than a spread into one call can take.
+function ReplaceLines(lines, out) {
+    lines.length = 0;
+    for (const line of out) lines.push(line);
+}
+
 const Group = (code, value) => [String(code).padStart(3, " "), String(value)];
 
 // The common groups of an entity written back: type, handle, owner, paper space, layer, colour.
@@ -341,11 +348,10 @@ function TableRecord(table, blockName, layerName, graphicsSizeCode) {
 
 // Rewrites the bare ACAD_TABLE records; returns how many were rewritten and how many not.
 function RestoreTables(lines, { tables, listed }, graphicsSizeCode) {
-    const drawn = tables.filter((t) => t.graphics && t.graphics.length > 0 && t.after);
-    if (drawn.length === 0) {
-        return { restored: 0, left: lines.some((l, i) => i % 2 === 1 && l.trim() === "ACAD_TABLE"
-            && lines[i - 1].trim() === "0" && lines[i + 1]?.trim() === "0") ? 1 : 0, unlayered: 0 };
+    if (tables.length === 0) {
+        return { restored: 0, left: 0, unlayered: 0 };
     }
+    const drawn = tables.filter((t) => t.graphics && t.graphics.length > 0 && t.after);
     const byPlace = new Map(drawn.map((t) => [`${t.inEntities ? "E" : "B"} ${t.after}`, t]));
     // A BLOCK record's owner is its block record.
     const blockNames = NamesByHandle(lines, "BLOCK", "330");
@@ -406,7 +412,7 @@ function RestoreTables(lines, { tables, listed }, graphicsSizeCode) {
         last = table.handle;
         ++restored;
     }
-    lines.splice(0, lines.length, ...out);
+    ReplaceLines(lines, out);
     return { restored, left, unlayered };
 }
 
